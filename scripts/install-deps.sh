@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# Installs the Debian packages that the build, the tests and the tools need.
+# Idempotent: apt-get runs only when something is missing; quiet when all is present.
+set -euo pipefail
+
+packages=(
+    build-essential cmake pkg-config
+    qt6-base-dev qt6-tools-dev qt6-tools-dev-tools libgl-dev
+    librtmidi-dev
+    jackd2 libjack-jackd2-dev
+    xvfb xauth fonts-dejavu-core
+    clang libclang-rt-14-dev
+)
+
+missing=()
+for p in "${packages[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+        missing+=("$p")
+    fi
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+SUDO=""
+if [ "$(id -u)" -ne 0 ]; then
+    command -v sudo >/dev/null || { echo "install-deps: need root or sudo to install: ${missing[*]}" >&2; exit 1; }
+    SUDO="sudo"
+fi
+echo "install-deps: installing ${missing[*]}"
+export DEBIAN_FRONTEND=noninteractive
+# jackd2 asks whether to enable realtime scheduling; answer it ahead of time.
+echo "jackd2 jackd/tweak_rt_limits boolean false" | $SUDO debconf-set-selections 2>/dev/null || true
+$SUDO apt-get update -qq
+$SUDO env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}" >/dev/null
