@@ -1,0 +1,42 @@
+// The preset being edited: one `item` per bank copy of every control that sends MIDI and one
+// `zone` per keyboard zone. The objects are program-wide and exist before main() runs; they
+// need no application object and have no Qt parent.
+#pragma once
+
+#include "item.h"
+#include "zone.h"
+
+class QWidget;
+
+extern item item_En[4][8];   // encoders E1-E8, [bank][k]
+extern item item_Fn[4][4];   // function buttons F1-F4, banked with the encoders
+extern item item_Pn[2][4];   // pads P1-P4, banks "A" and "B"
+extern item item_Zoudai[5];  // transport: REW, FF, STOP, PLAY, REC
+extern item item_S1;         // slider
+extern zone zone_Zn[3];      // keyboard zones 1-3
+
+// How the device addresses a control: control kind (0 slider, 1 encoder, 2 button, pad or
+// transport button) and control number.
+struct DeviceAddress {
+    int kind;
+    int number;
+};
+DeviceAddress encoderAddress(int bank, int k);  // kind 1, 8*bank + k
+DeviceAddress functionAddress(int bank, int k); // kind 2, 32 + 4*bank + k
+DeviceAddress padAddress(int bank, int k);      // kind 2, 48 + 4*bank + k
+DeviceAddress transportAddress(int position);   // kind 2, 29, 30, 31, 23, 22
+DeviceAddress sliderAddress();                  // kind 0, 10
+
+// Bank selection without the selector box: lock every copy of the group, unlock the copies of
+// `bank` and show their values in the shared boxes.
+void selectEncoderBank(int bank); // item_En and item_Fn, bank 0-3
+void selectPadBank(int bank);     // item_Pn, bank 0-1
+
+// The binding steps of the window's initialisation, in the order the window calls them. The
+// combo boxes and caption buttons are found below `form` by objectName.
+void bindEncoderAndFunctionBanks(QWidget* form); // E1-E8 then F1-F4, bank by bank
+void bindPadBanks(QWidget* form);                // P1-P4, bank by bank
+void setUpZones(QWidget* form);                  // zone index and caption button btnZ1-btnZ3
+void bindTransport(QWidget* form);               // REW, FF, STOP, PLAY, REC
+void bindZones(QWidget* form);                   // zones 1-3
+void bindSlider(QWidget* form);                  // S1
