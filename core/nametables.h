@@ -5,9 +5,9 @@
 
 namespace korvalen {
 
-constexpr int kNameTableSize = 300;     // 172 assignment names, then 128 program names
-constexpr int kAssignmentCount = 172;   // assignment numbers 0-171
-constexpr int kProgramBase = 172;       // program p is nameTable[kProgramBase + p]
+constexpr int kNameTableSize = 300;   // 172 assignment names, then 128 program names
+constexpr int kAssignmentCount = 172; // assignment numbers 0-171
+constexpr int kProgramBase = 172;     // program p is nameTable[kProgramBase + p]
 constexpr int kPresetNameCount = 15;
 
 extern const char* const nameTable[kNameTableSize];
@@ -24,6 +24,9 @@ std::string noteName(int note);
 std::string controlListEntry(int number); // "%d  %s"      assignment number and name
 std::string noteListEntry(int note);      // "%d    %s%d"  note number, note name, octave
 std::string programListEntry(int prog);   // "%d %s"       program number and name
-std::string zoneCaption(int zoneIndex, int status, int prog); // "Zone%d:%s" / "Zone%d: Closed"
+// Caption of a zone's selector button. zoneIndex is the zone object's index 0-2; the caption
+// shows zoneIndex + 1: "Zone%d:%s" with the program name when status is 1, otherwise
+// "Zone%d: Closed".
+std::string zoneCaption(int zoneIndex, int status, int prog);
 
 } // namespace korvalen
