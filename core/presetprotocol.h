@@ -1,0 +1,241 @@
+// The preset messages exchanged with the controller over System Exclusive: the editor's
+// parameter, global parameter, upload request and download end messages, the identity probe,
+// the whole download as one sequence of messages, and the parser of the dump records that
+// the controller sends back after an upload request.
+#pragma once
+
+#include "bytering.h"
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <optional>
+
+namespace korvalen {
+
+// ---------------------------------------------------------------------------------------------
+// Preset-wide values
+
+constexpr int kPresetGlobalsSize = 48;
+
+// The preset-wide block at the device's global parameter numbers; all zero at start.
+extern unsigned char presetGlobals[kPresetGlobalsSize];
+
+// Indexes into presetGlobals. The zone entries are at base + z for zones z = 0, 1, 2.
+namespace global {
+constexpr int kPresetNumber = 0; // 0 factory preset, 16-29 user presets
+constexpr int kZoneProg = 1;
+constexpr int kZoneMsb = 5;
+constexpr int kZoneLsb = 9;
+constexpr int kZoneBits = 16; // bit z: zone z is on
+constexpr int kZonePort = 17;
+constexpr int kZoneChan = 21;
+constexpr int kZoneOct = 25;
+constexpr int kZoneTrans = 29;
+constexpr int kZoneRangSta = 41;
+constexpr int kZoneRangEnd = 45;
+} // namespace global
+
+// ---------------------------------------------------------------------------------------------
+// Control addresses on the wire
+
+namespace control {
+constexpr int kSliderKind = 0;
+constexpr int kEncoderKind = 1;
+constexpr int kButtonKind = 2; // function buttons, transport buttons and pads
+constexpr int kSliderNumber = 10;
+constexpr int kFirstEncoder = 0;   // encoder [bank][k] is 8 * bank + k
+constexpr int kFirstFunction = 32; // function button [bank][k] is 32 + 4 * bank + k
+constexpr int kFirstPad = 48;      // pad [bank][k] is 48 + 4 * bank + k
+// Transport buttons REW, FF, STOP, PLAY, REC.
+constexpr std::array<int, 5> kTransportNumbers = {29, 30, 31, 23, 22};
+} // namespace control
+
+// Parameter commands: which field of a control a parameter message sets.
+namespace command {
+constexpr int kNumber = 1;    // assignment number 0-171
+constexpr int kChannel = 2;   // 0-16
+constexpr int kPort = 3;      // 0-5
+constexpr int kBehaviour = 4; // type + 2 * mode, 0-3
+} // namespace command
+
+// Largest values the download sends; anything above is skipped.
+constexpr int kMaxAssignment = 171;
+constexpr int kMaxChannel = 16;
+constexpr int kMaxPort = 5;
+constexpr int kMaxBehaviour = 3;
+
+// ---------------------------------------------------------------------------------------------
+// Editor messages
+
+using ParameterMessage = std::array<std::uint8_t, 13>;
+using GlobalParameterMessage = std::array<std::uint8_t, 10>;
+using ShortPresetMessage = std::array<std::uint8_t, 9>;
+
+// F0 00 20 6B 02, command, kind, number, value >> 7, value & 7F, check, check, F7; the check is
+// the sum of bytes 5-9 divided by 127.
+ParameterMessage parameterMessage(int command, int kind, int number, int value);
+
+// F0 00 20 6B 02 06, index, value / 127, value % 127, F7.
+GlobalParameterMessage globalParameterMessage(int index, int value);
+
+// F0 00 20 6B 02 05, preset number, 00, F7.
+ShortPresetMessage uploadRequestMessage(int presetNumber);
+
+// F0 00 20 6B 02 07, preset number (presetGlobals[0]), 00, F7.
+ShortPresetMessage downloadEndMessage(int presetNumber);
+
+// The probe that the device search sends on every output port.
+constexpr std::array<std::uint8_t, 8> kIdentityProbe = {0xF0, 0x00, 0x00, 0x66,
+                                                        0x14, 0x1A, 0x00, 0xF7};
+
+// True for the controller's answer to kIdentityProbe: at least 10 bytes, starting
+// F0 00 00 66 14 1B, with 5A 74 in bytes 8 and 9.
+bool isIdentityReply(const std::uint8_t* data, std::size_t length);
+
+// ---------------------------------------------------------------------------------------------
+// The download
+
+// One control's assignment as the model holds it.
+struct AssignmentValues {
+    std::uint8_t type = 0; // 0 controller, 1 note
+    std::uint8_t cc = 0;   // assignment number
+    std::uint8_t chan = 0; // 0-15 channels 1-16, 16 "--"
+    std::uint8_t port = 0; // 0-4 ports 1-5, 5 "--"
+    std::uint8_t mode = 0; // 0 toggle, 1 momentary
+    bool operator==(const AssignmentValues&) const = default;
+};
+
+// One keyboard zone as the model holds it.
+struct ZoneValues {
+    std::uint8_t status = 0;
+    std::uint8_t prog = 0;
+    std::uint8_t msb = 0;
+    std::uint8_t lsb = 0;
+    std::uint8_t chan = 0;
+    std::uint8_t port = 0;
+    std::uint8_t rangSta = 0;
+    std::uint8_t rangEnd = 0;
+    std::uint8_t oct = 4;    // value - 4 octaves
+    std::uint8_t trans = 12; // value - 12 semitones
+    bool operator==(const ZoneValues&) const = default;
+};
+
+// A read-only copy of the preset model, in the positions the download walks.
+struct PresetValues {
+    AssignmentValues slider;
+    std::array<AssignmentValues, 32> encoders{};  // [8 * bank + k]
+    std::array<AssignmentValues, 16> functions{}; // [4 * bank + k]
+    std::array<AssignmentValues, 5> transport{};  // REW, FF, STOP, PLAY, REC
+    std::array<AssignmentValues, 8> pads{};       // [4 * bank + k], banks A and B
+    std::array<ZoneValues, 3> zones{};
+    bool operator==(const PresetValues&) const = default;
+};
+
+// Receives one complete message; the bytes are valid only during the call.
+using MessageSender = std::function<void(const std::uint8_t* data, std::size_t length)>;
+
+// The zone on/off value that the download sends as global parameter 16: zone 1 always counts
+// as on.
+std::uint8_t downloadZoneBits(const PresetValues& values);
+
+// Sends the whole download through `send`, message by message: six passes over the controls
+// (slider, encoders, function buttons, an empty pass, transport buttons, pads), each control's
+// parameter messages in command order with out-of-range values skipped, each pass followed by
+// the zone block; then `beforeEnd` (if set) is called, and last the download end message with
+// `presetNumber` goes out. Returns the value sent as global parameter 16, which the caller
+// keeps in presetGlobals[16]. No message is allocated on the heap.
+std::uint8_t sendDownload(const PresetValues& values, std::uint8_t presetNumber,
+                          const MessageSender& send,
+                          const std::function<void()>& beforeEnd = nullptr);
+
+// ---------------------------------------------------------------------------------------------
+// The dump parser
+
+// Which control a dump record addresses.
+enum class ControlGroup : std::uint8_t { Slider, Encoder, Function, Transport, Pad };
+
+struct ControlRef {
+    ControlGroup group = ControlGroup::Slider;
+    int bank = 0;  // encoders and function buttons 0-3, pads 0-1, otherwise 0
+    int index = 0; // encoders 0-7, function buttons and pads 0-3, transport 0-4 (REW..REC)
+    bool operator==(const ControlRef&) const = default;
+};
+
+// The button-kind control with device number `number` (function button, transport button or
+// pad); none for a number that no button has.
+std::optional<ControlRef> buttonForNumber(int number);
+
+enum class AssignmentField : std::uint8_t { Type, CC, Chan, Port, Mode };
+
+// Where the parser hands the decoded values. The values have passed the parser's own checks;
+// the model's setters still apply their bounds.
+class DumpSink {
+public:
+    virtual ~DumpSink() = default;
+    // One field of one control. The fields of a record arrive in the order CC, Chan, Port,
+    // then (button records only) Type and Mode, the order in which the setters must run.
+    virtual void assignment(ControlRef control, AssignmentField field, std::uint8_t value) = 0;
+    // An encoder record with a value out of range: the editor shows "upload Error".
+    virtual void uploadError() = 0;
+    // Entries [first, first + count) of the globals block were stored.
+    virtual void globalsStored(int first, int count) {}
+    // The end-of-dump record: apply the zones from the globals block, report, close the
+    // upload. The parser has consumed the record; it discards the rest after this call.
+    virtual void endOfDump() = 0;
+};
+
+class DumpParser {
+public:
+    enum class Status {
+        Idle,      // everything received has been handled
+        Waiting,   // a record has begun but not all of its bytes are in yet; it stays unread
+        EndOfDump, // the end-of-dump record was handled and everything after it discarded
+    };
+
+    // `globals` is the 48-byte block that global runs are stored into.
+    explicit DumpParser(DumpSink& sink, unsigned char* globals = presetGlobals) noexcept
+        : sink_(sink), globals_(globals) {}
+
+    // Handles every complete record in the ring. Bytes overwritten before they were read are
+    // dropped first; a record that is still incomplete is left unread for the next call.
+    Status parse(ByteRing& ring);
+
+    // The same on a plain buffer. `consumed` is the number of bytes handled (all of them after
+    // the end-of-dump record); the bytes of an incomplete record at the end are not consumed.
+    struct BufferResult {
+        Status status;
+        std::size_t consumed;
+    };
+    BufferResult parse(const std::uint8_t* data, std::size_t length);
+
+    // Drops everything unread (no upload open, or an empty delivery).
+    static void discardAll(ByteRing& ring) noexcept { ring.discardAll(); }
+
+private:
+    DumpSink& sink_;
+    unsigned char* globals_;
+};
+
+// The zone z (0-2) values held in a globals block, with the status from bit z of entry 16.
+// An end-of-dump applies them through the zone setters in the order prog, msb, lsb, chan, port,
+// rangSta, rangEnd, oct, trans and then the status of each zone.
+ZoneValues zoneFromGlobals(const unsigned char* globals, int z);
+
+// ---------------------------------------------------------------------------------------------
+// Dump records as the controller sends them (for the controller emulator and tests)
+
+// F0, kind 0-2, number, value / 127, value % 127, channel, port, behaviour, F7.
+std::array<std::uint8_t, 9> dumpAssignmentRecord(int kind, int number, int value, int chan,
+                                                 int port, int behaviour);
+
+// F0 04, start, count, the values, F7. Values of 128 and above, and 0x34 (which could start an
+// escape), go out as 34 56 78 hh ll. At most 127 values. Returns the record's length.
+std::size_t dumpGlobalsRecord(int start, const std::uint8_t* values, int count,
+                              std::array<std::uint8_t, 5 * 127 + 5>& out);
+
+// F0 05 F7.
+constexpr std::array<std::uint8_t, 3> kDumpEndRecord = {0xF0, 0x05, 0xF7};
+
+} // namespace korvalen
