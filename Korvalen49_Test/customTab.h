@@ -1,0 +1,38 @@
+// The page widget of the editor window: one page of editing panels per control group. The
+// tab bar is out of sight; pages change through the controller picture, which calls the
+// ChangePage_ slots and keeps the layer button of the shown page checked.
+#pragma once
+
+#include <QTabWidget>
+
+class QPushButton;
+
+class customTab : public QTabWidget {
+    Q_OBJECT
+
+public:
+    explicit customTab(QWidget* parent = nullptr);
+
+    // The layer buttons behind the groups of the picture, in the order S1, En, Fn, Pn,
+    // Zoudai, Zn. They stay owned by the form.
+    void SetLayerButtons(QPushButton* s1, QPushButton* en, QPushButton* fn, QPushButton* pn,
+                         QPushButton* zoudai, QPushButton* zn);
+
+public slots:
+    void ChangePage_En();     // page 0, encoders
+    void ChangePage_Fn();     // page 1, function buttons
+    void ChangePage_Pn();     // page 2, pads
+    void ChangePage_S1();     // page 4, slider
+    void ChangePage_Zoudai(); // page 3, transport buttons
+    void ChangePage_Zn();     // page 5, keyboard zones
+
+private:
+    void showPage(int index, QPushButton* ownButton);
+
+    QPushButton* layerBtn_S1 = nullptr;
+    QPushButton* layerBtn_En = nullptr;
+    QPushButton* layerBtn_Fn = nullptr;
+    QPushButton* layerBtn_Pn = nullptr;
+    QPushButton* layerBtn_Zoudai = nullptr;
+    QPushButton* layerBtn_Zn = nullptr;
+};

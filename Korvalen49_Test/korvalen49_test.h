@@ -1,0 +1,53 @@
+// The editor's main window: the controller picture with its pages of editing panels, the
+// menus, the status bar, the upload dialog and the upgrade dialog.
+#pragma once
+
+#include "ui_korvalen49_test.h"
+#include "ui_upload.h"
+
+#include <QDialog>
+#include <QMainWindow>
+#include <QString>
+
+class Korvalen49_Test : public QMainWindow {
+    Q_OBJECT
+
+public:
+    explicit Korvalen49_Test(QWidget* parent = nullptr, Qt::WindowFlags flags = {});
+    ~Korvalen49_Test() override;
+
+    // The current preset number (0 factory preset, 16-29 user presets), entry 0 of the
+    // preset-wide values.
+    static unsigned char currentPresetNumber();
+
+    // "Korvalen25 Editor--------P%02d %s" for the preset number p (shown as p + 1) and its
+    // name; a number without a name (anything but 0 and 16-29) is shown without one.
+    static QString titleForPreset(unsigned char presetNumber);
+
+    // Sets the window title from the current preset number.
+    void RefreshTitle();
+
+public slots:
+    void SelActiveBank_En(int bank);
+    void SelActiveBank_Pn(int bank);
+    void DataInSlot(uint data);
+    void SysInSlot(uint len);
+    void SysDataInSlot(unsigned char* data, uint len);
+    void StatusInit();
+    void DownLoadSlot();
+    void uploadSlot();
+    void uploadAccept();
+    void ComSaveFile();
+    void ComLoadFile();
+
+private:
+    void InitEditor();
+
+    QDialog uploadDlg;
+    // The firmware upgrade dialog, parentless, alive as long as the window. For now a plain
+    // dialog holding the upgrade form; it becomes the upgrade dialog class once that exists.
+    QDialog* upgradeDlg = nullptr;
+    bool uploadPending = false;
+    Ui::Korvalen49_TestClass ui;
+    Ui::UploadDlg uploadUi;
+};

@@ -1,0 +1,156 @@
+// Construction, initialisation and slots of the editor's main window.
+#include "korvalen49_test.h"
+
+#include "customTab.h"
+#include "nametables.h"
+#include "presetmodel.h"
+#include "presetprotocol.h"
+#include "ui_upgrade.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QDial>
+#include <QPushButton>
+#include <QSlider>
+
+Korvalen49_Test::Korvalen49_Test(QWidget* parent, Qt::WindowFlags flags)
+    : QMainWindow(parent, flags) {
+    ui.setupUi(this);
+    uploadUi.setupUi(&uploadDlg);
+
+    // UPGRADE DIALOG: replaced by `new UpgradeDlg(nullptr)` once the upgrade dialog class
+    // exists; until then a parentless dialog that shows the upgrade form.
+    upgradeDlg = new QDialog(nullptr);
+    Ui::UpgradeUI upgradeForm;
+    upgradeForm.setupUi(upgradeDlg);
+
+    InitEditor();
+    StatusInit();
+}
+
+Korvalen49_Test::~Korvalen49_Test() {
+    // DEVICE LINK: set the link's linkState to 0 (not connected) here, before anything else,
+    // so that its input handler stops emitting to this window.
+    delete upgradeDlg;
+}
+
+void Korvalen49_Test::InitEditor() {
+    // Bank selectors and the upload dialog's preset list.
+    for (const char* bank : {"BANK 1", "BANK 2", "BANK 3", "BANK 4"})
+        ui.BankBox->addItem(QString::fromLatin1(bank));
+    ui.PadBankBox->addItem(QStringLiteral("A"));
+    ui.PadBankBox->addItem(QStringLiteral("B"));
+    for (const char* name : korvalen::presetNames)
+        uploadUi.presetSelBox->addItem(QString::fromLatin1(name));
+
+    connect(ui.BankBox, &QComboBox::currentIndexChanged, this, &Korvalen49_Test::SelActiveBank_En);
+    connect(ui.PadBankBox, &QComboBox::currentIndexChanged, this,
+            &Korvalen49_Test::SelActiveBank_Pn);
+
+    // Every bank copy of every control is bound to the panels of its group; the active bank
+    // is selected before each group is bound.
+    SelActiveBank_En(0);
+    bindEncoderAndFunctionBanks(this);
+    SelActiveBank_Pn(0);
+    bindPadBanks(this);
+    setUpZones(this);
+    bindTransport(this);
+    bindZones(this);
+    bindSlider(this);
+
+    // Page navigation: each group of the picture, and the layer button behind it, shows the
+    // group's page.
+    customTab* const tabs = ui.tabWidget;
+    connect(ui.BtnLayer_En, &QPushButton::clicked, tabs, &customTab::ChangePage_En);
+    for (QDial* dial : {ui.E1, ui.E2, ui.E3, ui.E4, ui.E5, ui.E6, ui.E7, ui.E8})
+        connect(dial, &QDial::sliderPressed, tabs, &customTab::ChangePage_En);
+    connect(ui.btnLayer_Fn, &QPushButton::clicked, tabs, &customTab::ChangePage_Fn);
+    for (QPushButton* button : {ui.Btn_F1, ui.Btn_F2, ui.Btn_F3, ui.Btn_F4})
+        connect(button, &QPushButton::clicked, tabs, &customTab::ChangePage_Fn);
+    connect(ui.BtnLayer_Pn, &QPushButton::clicked, tabs, &customTab::ChangePage_Pn);
+    for (QPushButton* pad : {ui.P1, ui.P2, ui.P3, ui.P4})
+        connect(pad, &QPushButton::clicked, tabs, &customTab::ChangePage_Pn);
+    connect(ui.btnLayer_Zoudai, &QPushButton::clicked, tabs, &customTab::ChangePage_Zoudai);
+    for (QPushButton* button : {ui.Btn_Rew, ui.Btn_FF, ui.Btn_Play, ui.Btn_Stop, ui.Btn_Rec})
+        connect(button, &QPushButton::clicked, tabs, &customTab::ChangePage_Zoudai);
+    connect(ui.btnLayer_S1, &QPushButton::clicked, tabs, &customTab::ChangePage_S1);
+    connect(ui.Slider_S1, &QSlider::sliderPressed, tabs, &customTab::ChangePage_S1);
+    connect(ui.Slider_S1, &QSlider::sliderMoved, tabs, &customTab::ChangePage_S1);
+    connect(ui.BtnLayer_Zn, &QPushButton::clicked, tabs, &customTab::ChangePage_Zn);
+    for (QPushButton* button : {ui.btnZ1, ui.btnZ2, ui.btnZ3})
+        connect(button, &QPushButton::clicked, tabs, &customTab::ChangePage_Zn);
+
+    tabs->SetLayerButtons(ui.btnLayer_S1, ui.BtnLayer_En, ui.btnLayer_Fn, ui.BtnLayer_Pn,
+                          ui.btnLayer_Zoudai, ui.BtnLayer_Zn);
+    tabs->ChangePage_En();
+}
+
+unsigned char Korvalen49_Test::currentPresetNumber() {
+    return korvalen::presetGlobals[korvalen::global::kPresetNumber];
+}
+
+QString Korvalen49_Test::titleForPreset(unsigned char presetNumber) {
+    const char* name = korvalen::presetNameFor(presetNumber);
+    if (name == nullptr)
+        return QString::asprintf("Korvalen25 Editor--------P%02d", presetNumber + 1);
+    return QString::asprintf("Korvalen25 Editor--------P%02d %s", presetNumber + 1, name);
+}
+
+void Korvalen49_Test::RefreshTitle() {
+    setWindowTitle(titleForPreset(currentPresetNumber()));
+}
+
+void Korvalen49_Test::SelActiveBank_En(int bank) {
+    selectEncoderBank(bank);
+    ui.BankBox->setCurrentIndex(bank);
+}
+
+void Korvalen49_Test::SelActiveBank_Pn(int bank) {
+    selectPadBank(bank);
+    ui.PadBankBox->setCurrentIndex(bank);
+}
+
+void Korvalen49_Test::DataInSlot(uint) {}
+
+void Korvalen49_Test::SysInSlot(uint) {}
+
+void Korvalen49_Test::SysDataInSlot(unsigned char*, uint) {
+    // Not built yet: the dump parser of the upload exchange fills this.
+}
+
+void Korvalen49_Test::StatusInit() {
+    uploadPending = false;
+
+    // DEVICE LINK: connect the link's getMidiSysData to SysDataInSlot and getSysData to
+    // SysInSlot, run its reConnect() search, then report "Connect OK" (and connect
+    // getMidiData to DataInSlot, request preset 0) or the "Connect Error!" box and
+    // "Connect Error" in the status bar.
+
+    connect(ui.actionDownLoad, &QAction::triggered, this, &Korvalen49_Test::DownLoadSlot);
+    connect(ui.actionUpload, &QAction::triggered, this, &Korvalen49_Test::uploadSlot);
+    connect(uploadUi.buttonBox, &QDialogButtonBox::accepted, this, &Korvalen49_Test::uploadAccept);
+    // UPGRADE DIALOG: becomes a connection to UpgradeDlg::UpgradeWinShow.
+    connect(ui.actionUpgrade, &QAction::triggered, upgradeDlg, &QDialog::show);
+    connect(ui.actionLoad_from_file, &QAction::triggered, this, &Korvalen49_Test::ComLoadFile);
+    connect(ui.actionSave_to_file, &QAction::triggered, this, &Korvalen49_Test::ComSaveFile);
+}
+
+void Korvalen49_Test::DownLoadSlot() {
+    // Not built yet: the download command with its confirmation box fills this.
+}
+
+void Korvalen49_Test::uploadSlot() {
+    uploadDlg.show();
+}
+
+void Korvalen49_Test::uploadAccept() {
+    // Not built yet: the upload request for the chosen preset fills this.
+}
+
+void Korvalen49_Test::ComSaveFile() {
+    // Not built yet: saving the preset to a ".sav" file fills this.
+}
+
+void Korvalen49_Test::ComLoadFile() {
+    // Not built yet: loading a preset from a ".sav" file fills this.
+}

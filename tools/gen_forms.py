@@ -1,0 +1,624 @@
+#!/usr/bin/env python3
+"""Writes the three Qt Designer forms of the editor.
+
+    tools/gen_forms.py            # rewrites Korvalen49_Test/{korvalen49_test,upload,upgrade}.ui
+
+The forms use fixed geometry throughout, so writing them from tables is shorter and easier
+to check than editing a few thousand lines of XML. The generated files are committed; run
+this script again after changing a table here.
+"""
+
+import os
+import sys
+import xml.etree.ElementTree as ET
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+APP_DIR = os.path.join(HERE, os.pardir, "Korvalen49_Test")
+
+# ---------------------------------------------------------------------------------------------
+# Style sheets. "\n" is a line break, "\t" a tab; the indentation inside is five blanks.
+
+TAB_BAR_STYLE = (
+    "QTabBar::tab {\n"
+    "     background: qlineargradient(x1: 0, y1: 0, x2: 0, y2: 0,\n"
+    "                                 stop: 0, stop: 0,\n"
+    "                                 stop: 0, stop: 0);\n"
+    "     border: 0px;\n"
+    "     border-bottom-color: #C2C7CB; /* same as the pane color */\n"
+    "     border-top-left-radius: 0px;\n"
+    "     border-top-right-radius: 0px;\n"
+    "     min-width: 0ex;\n"
+    "     padding: 0px;\n"
+    " }"
+)
+
+
+def dark_style(name):
+    text = " QWidget#%s {\n     background-color: rgb(29,30,34);\n }" % name
+    if name == "backLayer2":
+        text += "\n"
+    return text
+
+
+def panel_style(name):
+    brace = "{" if name == "layerF2" else " {"
+    return (
+        " QWidget#%s%s\n"
+        "     background-color: white;\n"
+        "     border-style: outset;\n"
+        "     border-width: 2px;\n"
+        "     border-radius: 10px;\n"
+        "     border-color: beige;\n"
+        "     font: bold 14px;\n"
+        "     padding: 4px;\n"
+        " }" % (name, brace)
+    )
+
+
+WHITE_LABEL_STYLE = " QLabel {\n     color: rgb(255,255,255);\n }"
+
+
+def own_white_label_style(name):
+    return " QLabel#%s {\n     color: rgb(255,255,255);\n }" % name
+
+
+LAYER_BUTTON_STYLE = (
+    " QPushButton{\n"
+    "     background-color: rgb(29,30,34);\n"
+    "\t /*border-style: outset;*/\n"
+    " }\n"
+    " QPushButton:checked{\n"
+    "     border-style: outset;\n"
+    "     border-width: 2px;\n"
+    "     border-radius: 10px;\n"
+    "     border-color: yellow;\n"
+    "     font: bold 14px;\n"
+    "     padding: 6px;\n"
+    " }"
+)
+
+ZONE_BUTTON_STYLE = (
+    " QPushButton{\n"
+    "     background-color: rgb(29,30,34);\n"
+    "\t border-style: outset;\n"
+    "\t color: white;\n"
+    " }"
+)
+
+LOGO_STYLE = "background-image: url(logo.bmp);\nbackground-attachment: fixed;"
+
+CONTAINER_LABEL_STYLE = " QLabel{\n     color: rgb(255,255,255);\n }"
+
+# ---------------------------------------------------------------------------------------------
+# XML helpers
+
+
+def sub(parent, tag, attrib=None, text=None):
+    el = ET.SubElement(parent, tag, attrib or {})
+    if text is not None:
+        el.text = text
+    return el
+
+
+def prop(widget, name):
+    return sub(widget, "property", {"name": name})
+
+
+def p_rect(widget, x, y, w, h, name="geometry"):
+    r = sub(prop(widget, name), "rect")
+    for tag, v in (("x", x), ("y", y), ("width", w), ("height", h)):
+        sub(r, tag, text=str(v))
+
+
+def p_size(widget, name, w, h):
+    s = sub(prop(widget, name), "size")
+    sub(s, "width", text=str(w))
+    sub(s, "height", text=str(h))
+
+
+def p_string(widget, name, text, translatable=True):
+    attrib = {} if translatable else {"notr": "true"}
+    sub(prop(widget, name), "string", attrib, text)
+
+
+def p_style(widget, text):
+    p_string(widget, "styleSheet", text, translatable=False)
+
+
+def p_bool(widget, name, value):
+    sub(prop(widget, name), "bool", text="true" if value else "false")
+
+
+def p_number(widget, name, value):
+    sub(prop(widget, name), "number", text=str(value))
+
+
+def p_enum(widget, name, value):
+    sub(prop(widget, name), "enum", text=value)
+
+
+def p_set(widget, name, value):
+    sub(prop(widget, name), "set", text=value)
+
+
+def p_font(widget, family, points, weight, bold):
+    f = sub(prop(widget, "font"), "font")
+    sub(f, "family", text=family)
+    sub(f, "pointsize", text=str(points))
+    sub(f, "weight", text=str(weight))
+    sub(f, "bold", text="true" if bold else "false")
+
+
+def p_button_palette(widget, rgb):
+    pal = sub(prop(widget, "palette"), "palette")
+    for group in ("active", "inactive", "disabled"):
+        g = sub(pal, group)
+        role = sub(g, "colorrole", {"role": "Button"})
+        brush = sub(role, "brush", {"brushstyle": "SolidPattern"})
+        color = sub(brush, "color", {"alpha": "255"})
+        for tag, v in zip(("red", "green", "blue"), rgb):
+            sub(color, tag, text=str(v))
+
+
+def widget(parent, cls, name, geom=None):
+    w = sub(parent, "widget", {"class": cls, "name": name})
+    if geom is not None:
+        p_rect(w, *geom)
+    return w
+
+
+def zorder(parent, *names):
+    for n in names:
+        sub(parent, "zorder", text=n)
+
+
+def write_ui(root, filename):
+    ET.indent(root, space=" ")
+    data = ET.tostring(root, encoding="unicode")
+    path = os.path.normpath(os.path.join(APP_DIR, filename))
+    with open(path, "w", encoding="utf-8", newline="\n") as out:
+        out.write('<?xml version="1.0" encoding="UTF-8"?>\n')
+        out.write(data)
+        out.write("\n")
+    return path
+
+
+def ui_root(class_name):
+    root = ET.Element("ui", {"version": "4.0"})
+    sub(root, "class", text=class_name)
+    return root
+
+
+# ---------------------------------------------------------------------------------------------
+# Main form
+
+
+class Names:
+    """Sequential objectNames as the form editor hands them out: base, base_2, base_3, ..."""
+
+    def __init__(self, base):
+        self.base = base
+        self.count = 0
+
+    def next(self):
+        self.count += 1
+        return self.base if self.count == 1 else "%s_%d" % (self.base, self.count)
+
+
+row_labels = Names("lableCCE1")
+
+
+def dark_layer(parent, name, geom):
+    w = widget(parent, "QWidget", name, geom)
+    p_bool(w, "autoFillBackground", False)
+    p_style(w, dark_style(name))
+    return w
+
+
+def panel(parent, name, geom):
+    w = widget(parent, "QWidget", name, geom)
+    p_bool(w, "autoFillBackground", False)
+    p_style(w, panel_style(name))
+    return w
+
+
+def row_label(parent, text, geom):
+    lab = widget(parent, "QLabel", row_labels.next(), geom)
+    p_string(lab, "text", text)
+    return lab
+
+
+def combo(parent, name, geom):
+    return widget(parent, "QComboBox", name, geom)
+
+
+def group_label(parent, name, text, x, y, w, h, style=WHITE_LABEL_STYLE):
+    lab = widget(parent, "QLabel", name, (x, y, w, h))
+    if style is not None:
+        p_style(lab, style)
+    p_string(lab, "text", text)
+    return lab
+
+
+TIMES = ("Times New Roman", 10, 50, False)
+LABEL_X = 8
+BOX_X = 48
+RIGHT_GAP = 9
+
+
+def encoder_panel(parent, k, geom):
+    """Rows "CC:", "Chan:", "Port:" with the CC, channel and port boxes."""
+    w = panel(parent, "layerE%d" % k, geom)
+    width = geom[2]
+    box_w = width - BOX_X - RIGHT_GAP
+    rows = (("CC:", "E%d_ccBox" % k, 10), ("Chan:", "E%d_ChBox" % k, 38),
+            ("Port:", "E%d_PortBox" % k, 66))
+    for text, box, y in rows:
+        row_label(w, text, (LABEL_X, y, 38, 22))
+        c = combo(w, box, (BOX_X, y, box_w, 20 if box == "E1_ccBox" else 22))
+        p_font(c, *TIMES)
+        if box == "E1_ccBox":
+            p_style(c, "")
+            p_number(c, "maxVisibleItems", 10)
+            p_enum(c, "sizeAdjustPolicy", "QComboBox::AdjustToContentsOnFirstShow")
+            p_number(c, "minimumContentsLength", 30)
+    return w
+
+
+def button_panel(parent, name, prefix, geom):
+    """Rows "Type:", "Val:", "Chan:", "Port:", "Mode:"."""
+    w = panel(parent, name, geom)
+    box_w = geom[2] - BOX_X - RIGHT_GAP
+    rows = (("Type:", "typeBox", 10), ("Val:", "ccBox", 38), ("Chan:", "ChBox", 66),
+            ("Port:", "PortBox", 94), ("Mode:", "modeBox", 122))
+    for text, suffix, y in rows:
+        row_label(w, text, (LABEL_X, y, 38, 22))
+        combo(w, "%s_%s" % (prefix, suffix), (BOX_X, y, box_w, 22))
+    return w
+
+
+def slider_panel(parent, geom):
+    w = panel(parent, "layerS1", geom)
+    row_label(w, "CC:", (8, 16, 28, 22))
+    combo(w, "S1_ccBox", (38, 16, 173, 22))
+    row_label(w, "Chan:", (220, 16, 36, 22))
+    combo(w, "S1_ChBox", (258, 16, 69, 22))
+    row_label(w, "Port:", (336, 16, 34, 22))
+    combo(w, "S1_PortBox", (372, 16, 69, 22))
+    return w
+
+
+def zone_panel(parent, n, geom):
+    w = panel(parent, "layerZ%d" % n, geom)
+    z = "zone%d" % n
+    if n == 1:
+        lab = widget(w, "QLabel", "label", (90, 10, 77, 16))
+        p_string(lab, "text", "   Zone1 ON")
+    else:
+        row_label(w, "Status:", (4, 8, 42, 22))
+        combo(w, z + "Sta", (48, 8, 191, 22))
+    for text, suffix, y in (("Prog:", "Prog", 34), ("MSB:", "MSB", 62), ("LSB:", "LSB", 90),
+                            ("Port:", "Port", 118), ("Ch:", "Chan", 146)):
+        row_label(w, text, (4, y, 42, 22))
+        c = combo(w, z + suffix, (48, y, 191, 22))
+        if suffix == "Prog":
+            p_number(c, "maxVisibleItems", 15)
+    row_label(w, "Rang:", (4, 174, 40, 22))
+    combo(w, z + "RangSta", (46, 174, 75, 22))
+    row_label(w, "\u2014", (136, 174, 16, 22))
+    combo(w, z + "RangEnd", (160, 174, 79, 22))
+    row_label(w, "Octave:", (2, 204, 44, 22))
+    combo(w, z + "Oct", (46, 204, 75, 22))
+    row_label(w, "Trans:", (124, 202, 36, 22))
+    combo(w, z + "Trans", (160, 204, 79, 22))
+    return w
+
+
+def page(tabs, name):
+    p = widget(tabs, "QWidget", name)
+    sub(sub(p, "attribute", {"name": "title"}), "string")
+    return p
+
+
+def build_pages(tabs):
+    # 0: encoders. Three panels are children of the page itself and are raised above the
+    # dark layer once it exists.
+    p = page(tabs, "tab")
+    encoder_panel(p, 1, (8, 20, 207, 95))
+    encoder_panel(p, 4, (676, 20, 215, 99))
+    encoder_panel(p, 8, (680, 142, 211, 99))
+    dark = dark_layer(p, "blackLayer1", (0, -2, 1271, 279))
+    encoder_panel(dark, 2, (226, 22, 213, 97))
+    encoder_panel(dark, 3, (450, 22, 215, 97))
+    encoder_panel(dark, 5, (10, 144, 205, 97))
+    encoder_panel(dark, 6, (226, 144, 211, 99))
+    encoder_panel(dark, 7, (450, 146, 215, 97))
+    for k, (x, y) in enumerate(((130, 4), (310, 4), (552, 4), (778, 4), (124, 126), (312, 126),
+                                (552, 126), (776, 126)), start=1):
+        name = "label_E%d" % k
+        style = own_white_label_style(name) if k <= 2 else WHITE_LABEL_STYLE
+        group_label(dark, name, "E%d" % k, x, y, 16, 16, style)
+    zorder(p, "layerE1", "layerE4", "layerE8")
+
+    # 1: function buttons
+    p = page(tabs, "Fn")
+    dark = dark_layer(p, "blackLayer2", (0, -2, 897, 285))
+    for k, geom in enumerate(((8, 44, 189, 151), (210, 44, 185, 151), (406, 44, 205, 151),
+                              (638, 44, 225, 151)), start=1):
+        button_panel(dark, "layerF%d" % k, "F%d" % k, geom)
+    for k, (x, y) in enumerate(((98, 22), (284, 22), (506, 26), (748, 24)), start=1):
+        group_label(dark, "label_F%d" % k, "F%d" % k, x, y, 16, 16)
+
+    # 2: pads
+    p = page(tabs, "Pn")
+    dark = dark_layer(p, "blackLayer3", (0, -2, 899, 283))
+    for k, geom in enumerate(((12, 40, 195, 151), (228, 40, 199, 155), (442, 40, 221, 151),
+                              (678, 40, 205, 151)), start=1):
+        button_panel(dark, "layerP%d" % k, "P%d" % k, geom)
+
+    # 3: transport
+    p = page(tabs, "Zn")
+    dark = dark_layer(p, "blackLayer4", (0, -2, 897, 283))
+    for k, (name, geom) in enumerate(
+            (("layerRew", (12, 58, 167, 151)), ("layerFF", (190, 56, 175, 151)),
+             ("layerStop", (378, 56, 169, 151)), ("layerPlay", (556, 54, 153, 151)),
+             ("layerRec", (718, 54, 173, 151))), start=1):
+        button_panel(dark, name, "Z%d" % k, geom)
+    for name, text, x, y, w in (("label_48", "REW", 104, 36, 31), ("label_52", "FF", 262, 36, 21),
+                                ("label_49", "STOP", 442, 34, 41),
+                                ("label_50", "PLAY", 638, 36, 41),
+                                ("label_51", "REC", 816, 34, 31)):
+        group_label(dark, name, text, x, y, w, 16)
+
+    # 4: slider
+    p = page(tabs, "S1")
+    dark = dark_layer(p, "blackLayer5", (0, -2, 899, 283))
+    slider_panel(dark, (240, 110, 447, 51))
+    group_label(dark, "label_12", "S1", 446, 90, 16, 16)
+
+    # 5: keyboard zones
+    p = page(tabs, "Zone")
+    dark = dark_layer(p, "backLayer2", (-10, -2, 911, 277))
+    zone_panel(dark, 1, (50, 14, 253, 231))
+    zone_panel(dark, 2, (346, 14, 253, 231))
+    zone_panel(dark, 3, (642, 14, 253, 231))
+    group_label(dark, "label_8", "Zone1", 154, 248, 41, 16)
+    group_label(dark, "label_9", "Zone2", 456, 248, 41, 16)
+    group_label(dark, "label_10", "Zone3", 750, 248, 41, 16)
+    group_label(dark, "label_11", "1", 22, 128, 16, 16, style=None)
+
+
+def layer_button(parent, name, geom):
+    b = widget(parent, "QPushButton", name, geom)
+    p_style(b, LAYER_BUTTON_STYLE)
+    p_string(b, "text", "")
+    p_bool(b, "checkable", True)
+    return b
+
+
+def push_button(parent, name, geom, text=""):
+    b = widget(parent, "QPushButton", name, geom)
+    p_string(b, "text", text)
+    return b
+
+
+# (name, white?, x) for the keys of notes 48-72
+KEYS = [
+    ("Key30", True, 35), ("Key31", False, 60), ("Key32", True, 72), ("Key33", False, 94),
+    ("Key34", True, 108), ("Key35", True, 144), ("Key36", False, 166), ("Key37", True, 180),
+    ("Key38", False, 202), ("Key39", True, 216), ("Key3A", False, 238), ("Key3B", True, 252),
+    ("Key3C", True, 288), ("Key3D", False, 312), ("Key3E", True, 324), ("Key3F", False, 346),
+    ("Key40", True, 360), ("Key41", True, 396), ("Key42", False, 418), ("Key43", True, 432),
+    ("Key44", False, 454), ("Key45", True, 468), ("Key46", False, 490), ("Key47", True, 504),
+    ("Key48", True, 540),
+]
+
+
+def build_picture(central):
+    back = dark_layer(central, "backLayer3", (0, 272, 895, 369))
+
+    logo = widget(back, "QWidget", "widget", (22, 6, 157, 51))
+    p_style(logo, LOGO_STYLE)
+
+    # Each layer button is created first in its group, so it lies below the group's controls.
+    g = widget(back, "QWidget", "layer_En", (208, 12, 227, 105))
+    p_style(g, "")
+    layer_button(g, "BtnLayer_En", (8, 8, 205, 91))
+    for k, (x, y) in enumerate(((16, 8), (68, 8), (116, 8), (166, 8), (18, 58), (68, 58),
+                                (118, 58), (168, 58)), start=1):
+        d = widget(g, "QDial", "E%d" % k, (x, y, 39, 37))
+        p_number(d, "maximum", 127)
+        p_number(d, "value", 64)
+
+    g = widget(back, "QWidget", "widget_2", (206, 114, 225, 51))
+    layer_button(g, "btnLayer_Fn", (8, 10, 207, 35))
+    for k, x in enumerate((22, 72, 126, 176), start=1):
+        push_button(g, "Btn_F%d" % k, (x, 16, 29, 21))
+
+    g = widget(back, "QWidget", "layer_Pn", (614, 14, 283, 107))
+    layer_button(g, "BtnLayer_Pn", (4, 6, 263, 99))
+    for k, x in enumerate((20, 84, 146, 210), start=1):
+        push_button(g, "P%d" % k, (x, 18, 53, 53), " P%d" % k)
+    lab = group_label(g, "label_7", "PAD BANK", 118, 82, 87, 17)
+    p_font(lab, "Aharoni", 12, 75, True)
+    widget(g, "QComboBox", "PadBankBox", (212, 78, 51, 21))
+
+    g = widget(back, "QWidget", "layer_Zn", (632, 116, 299, 41))
+    layer_button(g, "btnLayer_Zoudai", (0, 8, 245, 33))
+    for name, text, geom in (("Btn_Rew", "<<", (6, 14, 31, 21)), ("Btn_FF", ">>", (54, 14, 33, 21)),
+                             ("Btn_Stop", "#", (104, 14, 31, 21)),
+                             ("Btn_Play", ">", (156, 14, 31, 21)),
+                             ("Btn_Rec", "O", (208, 14, 33, 21))):
+        push_button(g, name, geom, text)
+
+    g = widget(back, "QWidget", "layer_S1", (14, 72, 169, 55))
+    layer_button(g, "btnLayer_S1", (6, 6, 159, 49))
+    s = widget(g, "QSlider", "Slider_S1", (18, 26, 133, 16))
+    p_number(s, "maximum", 127)
+    p_number(s, "value", 30)
+    p_bool(s, "tracking", True)
+    p_enum(s, "orientation", "Qt::Horizontal")
+    p_enum(s, "tickPosition", "QSlider::NoTicks")
+    group_label(g, "label_6", "S1", 78, 8, 16, 16)
+
+    g = widget(back, "QWidget", "layer_Dis", (424, 18, 203, 139))
+    lcd = widget(g, "QLCDNumber", "lcdNumber", (20, 0, 151, 87))
+    p_enum(lcd, "mode", "QLCDNumber::Dec")
+    for name, x in (("Btn_F1_2", 6), ("Btn_F1_9", 46), ("Btn_F1_8", 86), ("Btn_F1_7", 128),
+                    ("Btn_F1_10", 166)):
+        push_button(g, name, (x, 112, 29, 21))
+
+    g = widget(back, "QWidget", "layer_Key", (244, 154, 615, 215))
+    for name, white, x in KEYS:
+        if white:
+            k = push_button(g, name, (x, 14, 37 if name == "Key30" else 36, 193))
+            p_button_palette(k, (255, 255, 255))
+        else:
+            k = push_button(g, name, (x, 14, 27, 123))
+            p_button_palette(k, (0, 0, 0))
+            p_style(k, "")
+    # Black keys lie above their white neighbours.
+    zorder(g, *[name for name, white, _ in KEYS if not white])
+
+    lab = group_label(back, "label_5", "BANK", 34, 162, 45, 17)
+    p_font(lab, "Aharoni", 12, 75, True)
+    widget(back, "QComboBox", "BankBox", (88, 158, 83, 23))
+
+    g = widget(back, "QWidget", "widget_7", (0, 212, 181, 129))
+    p_style(g, CONTAINER_LABEL_STYLE)
+    layer_button(g, "BtnLayer_Zn", (18, 4, 155, 111))
+    for k, geom in enumerate(((26, 14, 141, 21), (24, 48, 141, 25), (24, 82, 141, 25)), start=1):
+        b = push_button(g, "btnZ%d" % k, geom, "Zone%d:Piano" % k)
+        p_style(b, ZONE_BUTTON_STYLE)
+
+
+def main_form():
+    root = ui_root("Korvalen49_TestClass")
+    win = widget(root, "QMainWindow", "Korvalen49_TestClass", (0, 0, 897, 688))
+    p_size(win, "maximumSize", 897, 698)
+    p_string(win, "windowTitle", "Korvalen25 Editor ")
+    p_bool(win, "animated", True)
+
+    central = widget(win, "QWidget", "centralWidget")
+    tabs = widget(central, "customTab", "tabWidget", (-2, -12, 903, 285))
+    p_style(tabs, TAB_BAR_STYLE)
+    p_number(tabs, "currentIndex", 0)
+    build_pages(tabs)
+    build_picture(central)
+    zorder(central, "backLayer3", "tabWidget")
+
+    bar = widget(win, "QMenuBar", "menuBar", (0, 0, 897, 23))
+    for name, title, actions in (("menuMenu", "Menu", ("actionUpload", "actionDownLoad")),
+                                 ("menuFile", "File",
+                                  ("actionSave_to_file", "actionLoad_from_file")),
+                                 ("menuFirmware", "Firmware", ("actionUpgrade",))):
+        m = widget(bar, "QMenu", name)
+        p_string(m, "title", title)
+        for a in actions:
+            sub(m, "addaction", {"name": a})
+    for name in ("menuMenu", "menuFile", "menuFirmware"):
+        sub(bar, "addaction", {"name": name})
+    widget(win, "QStatusBar", "statusBar")
+
+    for name, text in (("actionReConnect", "ReConnect"), ("actionUpload", "Upload"),
+                       ("actionDownLoad", "DownLoad"), ("actionSave_to_file", "Save to file"),
+                       ("actionLoad_from_file", "Load from file"), ("actionUpgrade", "Upgrade")):
+        a = sub(win, "action", {"name": name})
+        p_string(a, "text", text)
+
+    sub(root, "layoutdefault", {"spacing": "6", "margin": "11"})
+    cw = sub(sub(root, "customwidgets"), "customwidget")
+    sub(cw, "class", text="customTab")
+    sub(cw, "extends", text="QTabWidget")
+    sub(cw, "header", text="customTab.h")
+    sub(cw, "container", text="1")
+    sub(root, "resources")
+    sub(root, "connections")
+    return root
+
+
+# ---------------------------------------------------------------------------------------------
+# Upload dialog
+
+
+def connection(parent, sender, signal, receiver, slot, hint_from, hint_to):
+    c = sub(parent, "connection")
+    sub(c, "sender", text=sender)
+    sub(c, "signal", text=signal)
+    sub(c, "receiver", text=receiver)
+    sub(c, "slot", text=slot)
+    hints = sub(c, "hints")
+    for kind, (x, y) in (("sourcelabel", hint_from), ("destinationlabel", hint_to)):
+        h = sub(hints, "hint", {"type": kind})
+        sub(h, "x", text=str(x))
+        sub(h, "y", text=str(y))
+
+
+def upload_form():
+    root = ui_root("UploadDlg")
+    dlg = widget(root, "QDialog", "UploadDlg", (0, 0, 410, 135))
+    p_string(dlg, "windowTitle", "Upload form Korvalen")
+    box = widget(dlg, "QDialogButtonBox", "buttonBox", (200, 80, 151, 32))
+    p_enum(box, "orientation", "Qt::Horizontal")
+    p_set(box, "standardButtons", "QDialogButtonBox::Cancel|QDialogButtonBox::Ok")
+    p_bool(box, "centerButtons", True)
+    lab = widget(dlg, "QLabel", "label", (10, 30, 181, 16))
+    p_string(lab, "text", "Select one preset to upload :")
+    widget(dlg, "QComboBox", "presetSelBox", (200, 30, 151, 22))
+    sub(root, "resources")
+    conns = sub(root, "connections")
+    connection(conns, "buttonBox", "accepted()", "UploadDlg", "accept()", (248, 254), (157, 274))
+    connection(conns, "buttonBox", "rejected()", "UploadDlg", "reject()", (316, 260), (286, 274))
+    return root
+
+
+# ---------------------------------------------------------------------------------------------
+# Upgrade dialog
+
+
+def upgrade_form():
+    root = ui_root("UpgradeUI")
+    dlg = widget(root, "QDialog", "UpgradeUI", (0, 0, 473, 326))
+    sp = sub(prop(dlg, "sizePolicy"), "sizepolicy", {"hsizetype": "Fixed", "vsizetype": "Fixed"})
+    sub(sp, "horstretch", text="0")
+    sub(sp, "verstretch", text="0")
+    p_string(dlg, "windowTitle", "FIRMWARE UPGRADE")
+
+    def label(name, geom, text, shared_font):
+        lab = widget(dlg, "QLabel", name, geom)
+        if shared_font:
+            f = sub(prop(lab, "font"), "font")
+            sub(f, "family", text="Times New Roman")
+            sub(f, "pointsize", text="11")
+        p_string(lab, "text", text)
+
+    label("label", (16, 20, 131, 17), "Device Firmware Ver:", True)
+    label("label_2", (16, 52, 49, 17), "File Ver:", True)
+    label("devVer", (182, 20, 25, 17), "0.00", True)
+    label("fileVer", (140, 50, 70, 17), "not selected", True)
+    b = widget(dlg, "QPushButton", "upgradeLoad", (384, 16, 75, 23))
+    p_string(b, "text", "Load File")
+    label("label_5", (320, 22, 54, 12), "Step 1:", False)
+    label("label_6", (320, 50, 54, 12), "Step 2:", False)
+    b = widget(dlg, "QPushButton", "upgradeStart", (384, 46, 75, 23))
+    p_bool(b, "enabled", False)
+    p_string(b, "text", "Start")
+    bar = widget(dlg, "QProgressBar", "upgradeBar", (14, 84, 445, 23))
+    p_number(bar, "value", 0)
+    p_bool(bar, "textVisible", False)
+    label("label_7", (16, 110, 54, 12), "LOG:", False)
+    widget(dlg, "QListWidget", "upgradeLog", (16, 126, 441, 187))
+    sub(root, "resources")
+    sub(root, "connections")
+    return root
+
+
+def main():
+    for root, name in ((main_form(), "korvalen49_test.ui"), (upload_form(), "upload.ui"),
+                       (upgrade_form(), "upgrade.ui")):
+        print(write_ui(root, name))
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
