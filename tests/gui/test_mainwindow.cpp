@@ -1,0 +1,196 @@
+// The editor window after construction, its title rule, the bank selectors and the menu
+// commands that only show dialogs.
+#include "customTab.h"
+#include "guitestutil.h"
+#include "presetprotocol.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QDialog>
+#include <QLabel>
+#include <QPushButton>
+#include <QTabBar>
+#include <QTest>
+
+using namespace guitest;
+
+namespace {
+
+QStringList entries(QComboBox* box) {
+    QStringList texts;
+    for (int i = 0; i < box->count(); ++i)
+        texts << box->itemText(i);
+    return texts;
+}
+
+QList<QDialog*> visibleDialogs() {
+    QList<QDialog*> dialogs;
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+        if (auto* dialog = qobject_cast<QDialog*>(w); dialog != nullptr && dialog->isVisible())
+            dialogs << dialog;
+    }
+    return dialogs;
+}
+
+} // namespace
+
+class MainWindowTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init() {
+        std::fill(std::begin(korvalen::presetGlobals), std::end(korvalen::presetGlobals), 0);
+    }
+    void cleanup() { QVERIFY(visibleDialogs().isEmpty() || QTest::currentTestFailed()); }
+
+    void stateAfterConstruction();
+    void tabBarCannotBeUsed();
+    void title_data();
+    void title();
+    void bankSlotsSelectTheirEntry();
+    void uploadShowsOneDialog();
+    void upgradeShowsTheUpgradeForm();
+};
+
+void MainWindowTest::stateAfterConstruction() {
+    Korvalen49_Test window;
+    QCOMPARE(window.windowTitle(), QStringLiteral("Korvalen25 Editor "));
+    QCOMPARE(window.maximumSize(), QSize(897, 698));
+
+    auto* bankBox = part<QComboBox>(&window, "BankBox");
+    QVERIFY(bankBox);
+    QCOMPARE(entries(bankBox), QStringList({"BANK 1", "BANK 2", "BANK 3", "BANK 4"}));
+    QCOMPARE(bankBox->currentText(), QStringLiteral("BANK 1"));
+    auto* padBankBox = part<QComboBox>(&window, "PadBankBox");
+    QVERIFY(padBankBox);
+    QCOMPARE(entries(padBankBox), QStringList({"A", "B"}));
+    QCOMPARE(padBankBox->currentText(), QStringLiteral("A"));
+
+    auto* tabs = part<customTab>(&window, "tabWidget");
+    QVERIFY(tabs);
+    QCOMPARE(tabs->count(), 6);
+    QCOMPARE(tabs->currentIndex(), 0);
+    QCOMPARE(tabs->currentWidget()->objectName(), QStringLiteral("tab"));
+    QCOMPARE(checkedLayerButtons(&window), QStringLiteral("BtnLayer_En"));
+
+    auto* zone1 = part<QLabel>(&window, "label");
+    QVERIFY(zone1);
+    QCOMPARE(zone1->text(), QStringLiteral("   Zone1 ON"));
+    QCOMPARE(zone1->parentWidget()->objectName(), QStringLiteral("layerZ1"));
+    QVERIFY(part<QComboBox>(&window, "zone1Sta") == nullptr);
+    QVERIFY(part<QComboBox>(&window, "zone2Sta") != nullptr);
+
+    // The upload dialog exists from the start, hidden, with the 15 presets to choose from.
+    QList<QDialog*> uploads;
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+        if (w->objectName() == QLatin1String("UploadDlg")) uploads << qobject_cast<QDialog*>(w);
+    }
+    QCOMPARE(uploads.size(), 1);
+    QVERIFY(uploads.first() != nullptr);
+    QVERIFY(!uploads.first()->isVisible());
+    auto* presets = uploads.first()->findChild<QComboBox*>(QStringLiteral("presetSelBox"));
+    QVERIFY(presets);
+    QCOMPARE(presets->count(), 15);
+    QCOMPARE(presets->itemText(0), QStringLiteral("Korvalen"));
+    QCOMPARE(presets->itemText(1), QStringLiteral("User P17"));
+    QCOMPARE(presets->itemText(14), QStringLiteral("User P30"));
+}
+
+// The page widget sits above the top of the central widget, so no part of its tab bar can be
+// seen or clicked.
+void MainWindowTest::tabBarCannotBeUsed() {
+    auto window = shownWindow();
+    QVERIFY(window);
+    auto* tabs = part<customTab>(window.get(), "tabWidget");
+    QTabBar* bar = tabs->tabBar();
+    QWidget* central = window->centralWidget();
+    QVERIFY(central);
+    QCOMPARE(bar->count(), 6);
+    for (int i = 0; i < bar->count(); ++i) {
+        QVERIFY(bar->tabText(i).isEmpty());
+        const QRect tabInCentral(bar->mapTo(central, bar->tabRect(i).topLeft()),
+                                 bar->tabRect(i).size());
+        QVERIFY2(!tabInCentral.intersects(central->rect()),
+                 qPrintable(QStringLiteral("tab %1 reaches into the window").arg(i)));
+    }
+}
+
+void MainWindowTest::title_data() {
+    QTest::addColumn<int>("preset");
+    QTest::addColumn<QString>("title");
+
+    // Named presets: the factory preset and the user presets.
+    QTest::newRow("factory 0") << 0 << "Korvalen25 Editor--------P01 Korvalen";
+    QTest::newRow("user 16") << 16 << "Korvalen25 Editor--------P17 User P17";
+    QTest::newRow("user 29") << 29 << "Korvalen25 Editor--------P30 User P30";
+    // Numbers without a name show the number alone.
+    QTest::newRow("unnamed 1") << 1 << "Korvalen25 Editor--------P02";
+    QTest::newRow("unnamed 15") << 15 << "Korvalen25 Editor--------P16";
+    QTest::newRow("unnamed 30") << 30 << "Korvalen25 Editor--------P31";
+    QTest::newRow("unnamed 255") << 255 << "Korvalen25 Editor--------P256";
+}
+
+void MainWindowTest::title() {
+    QFETCH(int, preset);
+    QFETCH(QString, title);
+    Korvalen49_Test window;
+    korvalen::presetGlobals[korvalen::global::kPresetNumber] = static_cast<unsigned char>(preset);
+    QCOMPARE(window.windowTitle(), QStringLiteral("Korvalen25 Editor "));
+    window.RefreshTitle();
+    QCOMPARE(window.windowTitle(), title);
+}
+
+void MainWindowTest::bankSlotsSelectTheirEntry() {
+    Korvalen49_Test window;
+    auto* bankBox = part<QComboBox>(&window, "BankBox");
+    auto* padBankBox = part<QComboBox>(&window, "PadBankBox");
+    window.SelActiveBank_En(3);
+    QCOMPARE(bankBox->currentText(), QStringLiteral("BANK 4"));
+    window.SelActiveBank_Pn(1);
+    QCOMPARE(padBankBox->currentText(), QStringLiteral("B"));
+    window.SelActiveBank_En(0);
+    window.SelActiveBank_Pn(0);
+    QCOMPARE(bankBox->currentText(), QStringLiteral("BANK 1"));
+    QCOMPARE(padBankBox->currentText(), QStringLiteral("A"));
+}
+
+void MainWindowTest::uploadShowsOneDialog() {
+    Korvalen49_Test window;
+    auto* upload = part<QAction>(&window, "actionUpload");
+    QVERIFY(upload);
+    QVERIFY(visibleDialogs().isEmpty());
+
+    upload->trigger();
+    const QList<QDialog*> first = visibleDialogs();
+    QCOMPARE(first.size(), 1);
+    QCOMPARE(first.first()->objectName(), QStringLiteral("UploadDlg"));
+    QCOMPARE(first.first()->windowTitle(), QStringLiteral("Upload form Korvalen"));
+    QVERIFY(!first.first()->isModal());
+
+    upload->trigger();
+    const QList<QDialog*> second = visibleDialogs();
+    QCOMPARE(second.size(), 1);
+    QCOMPARE(second.first(), first.first());
+
+    first.first()->hide();
+}
+
+void MainWindowTest::upgradeShowsTheUpgradeForm() {
+    Korvalen49_Test window;
+    auto* upgrade = part<QAction>(&window, "actionUpgrade");
+    QVERIFY(upgrade);
+    upgrade->trigger();
+    const QList<QDialog*> shown = visibleDialogs();
+    QCOMPARE(shown.size(), 1);
+    QDialog* dialog = shown.first();
+    QCOMPARE(dialog->windowTitle(), QStringLiteral("FIRMWARE UPGRADE"));
+    QVERIFY(dialog->parentWidget() == nullptr);
+    auto* start = dialog->findChild<QPushButton*>(QStringLiteral("upgradeStart"));
+    QVERIFY(start);
+    QVERIFY(!start->isEnabled());
+    dialog->hide();
+}
+
+QTEST_MAIN(MainWindowTest)
+#include "test_mainwindow.moc"
