@@ -1,0 +1,32 @@
+// The controller emulator as a device on the virtual bus.
+#pragma once
+
+#include "controlleremulator.h"
+#include "virtualbus.h"
+
+#include <atomic>
+#include <memory>
+
+namespace korvalen::midi {
+
+class EmulatorDevice final : public VirtualDevice {
+public:
+    explicit EmulatorDevice(sim::ControllerEmulator::Options options = {})
+        : emulator_(options), delay_(options.replyDelayMs) {}
+
+    std::vector<Message> receive(const Message& message) override {
+        return emulator_.receive(message);
+    }
+    unsigned replyDelayMs() const override { return delay_.load(); }
+    void setReplyDelayMs(unsigned ms) { delay_.store(ms); }
+
+    // The emulator runs on the bus's delivery thread: change or read it only while nothing is
+    // in flight (after VirtualBus::quiesce() or sleep()).
+    sim::ControllerEmulator& emulator() { return emulator_; }
+
+private:
+    sim::ControllerEmulator emulator_;
+    std::atomic<unsigned> delay_;
+};
+
+} // namespace korvalen::midi

@@ -1,0 +1,62 @@
+// Choosing the MIDI backend by name: "auto", "alsa", "jack", "coremidi", "winmm", "virtual"
+// and "none". The name comes from the command line (--midi-api NAME) or the environment
+// (KORVALEN_MIDI_API); the command line wins.
+#pragma once
+
+#include "midiplatform.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace korvalen::midi {
+
+// A platform without ports: every count is 0, nothing opens, sleep really sleeps. Used when
+// no MIDI API can start, and before setPlatform() was called.
+class NullPlatform final : public Platform {
+public:
+    std::string apiName() const override { return "none"; }
+    unsigned inputCount() override { return 0; }
+    unsigned outputCount() override { return 0; }
+    std::unique_ptr<InputPort> openInput(unsigned, InputHandler, std::uintptr_t) override {
+        return nullptr;
+    }
+    std::unique_ptr<OutputPort> openOutput(unsigned) override { return nullptr; }
+    void sleep(unsigned milliseconds) override;
+};
+
+// Every name createPlatform() accepts, "auto" first.
+const std::vector<std::string>& platformApiNames();
+
+// The RtMidi APIs that `auto` tries on this system, in order (for example alsa, jack).
+std::vector<std::string> autoApiOrder();
+
+// Creates the backend `api`. Names:
+//   auto      the first API of autoApiOrder() that starts; when none does, a NullPlatform
+//   alsa, jack, coremidi, winmm   that RtMidi API; nullptr when it is not built in or cannot
+//             start (no /dev/snd/seq, no JACK server)
+//   virtual   the in-process bus with one input and one output port and the controller
+//             emulator on them (KORVALEN_VIRTUAL_DEVICE=upgrade puts it in upgrade mode)
+//   none      a NullPlatform
+// On failure `error` (if given) receives the reason; an API that cannot start is also reported
+// once per process on stderr. A platform's apiName() is the name that creates it again.
+std::shared_ptr<Platform> createPlatform(const std::string& api = "auto",
+                                         std::string* error = nullptr);
+
+// The backend name the program was asked for: the value of --midi-api NAME or --midi-api=NAME
+// in argv if present, else KORVALEN_MIDI_API if set and not empty, else "auto". The name is
+// returned as given, lower-cased; createPlatform() decides whether it is known.
+std::string requestedApiName(int argc, const char* const* argv);
+
+// The environment variable KORVALEN_VIRTUAL_DEVICE describes the device that the "virtual"
+// backend puts on its ports: "normal" (default), "upgrade", "upgrade:IDHEX" (ten hex digits,
+// the five identity bytes), "upgrade:IDHEX:VERSION", or "none" for empty ports.
+struct VirtualDeviceSpec {
+    enum class Kind { None, Normal, Upgrade } kind = Kind::Normal;
+    bool anyIdentity = true; // upgrade without IDHEX answers whatever identity is probed
+    unsigned char identity[5] = {0, 0, 0, 0, 0};
+    unsigned version = 0; // 0: the emulator's default
+};
+bool parseVirtualDeviceSpec(const std::string& text, VirtualDeviceSpec* spec, std::string* error);
+
+} // namespace korvalen::midi

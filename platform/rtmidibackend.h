@@ -1,0 +1,33 @@
+// The RtMidi backend. RtMidi's own header stays inside rtmidibackend.cpp.
+#pragma once
+
+#include "midiplatform.h"
+
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace korvalen::midi {
+
+// The client name under which the editor's own ports appear to other MIDI programs.
+inline constexpr const char* kEditorClientName = "Korvalen25 Editor";
+
+// Names ("alsa", "jack", "coremidi", "winmm") of the APIs built into the RtMidi library.
+std::vector<std::string> rtMidiCompiledApis();
+
+// True when the RtMidi API `api` is built in and can start here (for ALSA the sequencer device
+// exists, for JACK a server answers); otherwise false with the reason in `why`.
+bool rtMidiApiStarts(const std::string& api, std::string* why);
+
+// Starts the RtMidi API `api` and returns its backend, or nullptr with the reason in `error`
+// when the API is unknown, not built in or cannot start on this machine.
+std::shared_ptr<Platform> createRtMidiPlatform(const std::string& api,
+                                               const std::string& clientName, std::string* error);
+
+// True when `portName`, as RtMidi lists it, is a port of a client called `clientName`: the
+// text before the first ':' is the client name, or the client name with "-NN" appended (JACK
+// renames a second client of the same name that way). ALSA lists "client:port c:p".
+bool isOwnPortName(std::string_view portName, std::string_view clientName);
+
+} // namespace korvalen::midi

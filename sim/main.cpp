@@ -1,0 +1,366 @@
+// korvalen25-sim: plays the Korvalen25 controller on real MIDI ports. It opens a virtual
+// input and output port on JACK or ALSA, answers what it receives as the controller would,
+// prints a ready line on stdout once its ports exist, and exits on SIGINT or SIGTERM.
+#include "controlleremulator.h"
+#include "rtmidibackend.h"
+
+#include <RtMidi.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <deque>
+#include <fstream>
+#include <iostream>
+#include <iterator>
+#include <mutex>
+#include <pthread.h>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+using korvalen::sim::ControllerEmulator;
+using korvalen::sim::Message;
+using Clock = std::chrono::steady_clock;
+
+constexpr const char* kUsage = R"(usage: korvalen25-sim [options]
+  --midi-api NAME           jack, alsa or auto (default: JACK, then ALSA)
+  --client-name NAME        client and port name (default Korvalen25)
+  --verbose                 log every message received and sent on stderr
+  --load-sav FILE[:PRESET]  store a .sav preset file in a preset slot (0 or 16-29; default
+                            the file's own preset number); may be given more than once
+  --upgrade                 start in upgrade mode
+  --id HEX                  upgrade identity: five bytes as ten hex digits (default 00206B0219)
+  --any-id                  answer an upgrade probe of any identity
+  --version N               version number, 102 = 1.02 (default 102)
+  --normal-mode-reply       answer the upgrade probe with mode 1 (not in upgrade mode)
+  --image-out FILE          write the firmware image to FILE when a transfer completes
+  --reply-delay MS          wait MS milliseconds before each answer
+  --wrong-identity          answer probes with a wrong identity byte
+  --dump-fault KIND:N       dump record N is truncated (KIND truncated) or carries channel 17
+                            (KIND bad-value)
+  --silence-after N         answer no data block after the first N
+  --corrupt-block K         take data block K as bad the first time it arrives
+  --test-hooks              answer F0 7D 01 hh ll F7 with a System Exclusive message of
+                            hh * 128 + ll bytes: F0 7D, bytes counting 0-7F, F7
+)";
+
+struct Settings {
+    std::string api = "auto";
+    std::string clientName = "Korvalen25";
+    bool verbose = false;
+    bool testHooks = false;
+    std::string imageOut;
+    std::vector<std::pair<std::string, int>> savFiles;
+    ControllerEmulator::Options options;
+};
+
+[[noreturn]] void usageError(const std::string& what) {
+    std::cerr << "korvalen25-sim: " << what << "\n" << kUsage;
+    std::exit(2);
+}
+
+long number(const std::string& text, long lo, long hi, const char* option) {
+    char* end = nullptr;
+    const long v = std::strtol(text.c_str(), &end, 10);
+    if (text.empty() || *end || v < lo || v > hi)
+        usageError(std::string(option) + " expects a number from " + std::to_string(lo) + " to " +
+                   std::to_string(hi));
+    return v;
+}
+
+Settings parse(int argc, char** argv) {
+    Settings s;
+    auto value = [&](int& i) -> std::string {
+        if (i + 1 >= argc) usageError(std::string(argv[i]) + " needs a value");
+        return argv[++i];
+    };
+    for (int i = 1; i < argc; ++i) {
+        const std::string a = argv[i];
+        auto& o = s.options;
+        if (a == "--help" || a == "-h") {
+            std::cout << kUsage;
+            std::exit(0);
+        } else if (a == "--midi-api") {
+            s.api = value(i);
+        } else if (a == "--client-name") {
+            s.clientName = value(i);
+        } else if (a == "--verbose") {
+            s.verbose = true;
+        } else if (a == "--test-hooks") {
+            s.testHooks = true;
+        } else if (a == "--load-sav") {
+            const std::string v = value(i);
+            const auto colon = v.rfind(':');
+            if (colon != std::string::npos && colon + 1 < v.size() &&
+                v.find_first_not_of("0123456789", colon + 1) == std::string::npos) {
+                const int preset =
+                    static_cast<int>(number(v.substr(colon + 1), 0, 29, "--load-sav"));
+                if (!ControllerEmulator::isPresetNumber(preset))
+                    usageError("--load-sav: presets are 0 and 16-29");
+                s.savFiles.emplace_back(v.substr(0, colon), preset);
+            } else {
+                s.savFiles.emplace_back(v, -1);
+            }
+        } else if (a == "--upgrade") {
+            o.mode = ControllerEmulator::Mode::Upgrade;
+        } else if (a == "--id") {
+            const std::string hex = value(i);
+            if (hex.size() != 10 || hex.find_first_not_of("0123456789abcdefABCDEF") != hex.npos)
+                usageError("--id expects ten hex digits");
+            for (int k = 0; k < 5; ++k) {
+                const auto b = std::strtoul(hex.substr(2 * k, 2).c_str(), nullptr, 16);
+                if (b > 0x7F) usageError("--id: identity bytes are 00-7F");
+                o.upgradeId[k] = static_cast<std::uint8_t>(b);
+            }
+        } else if (a == "--any-id") {
+            o.anyIdentity = true;
+        } else if (a == "--version") {
+            o.version = static_cast<unsigned>(number(value(i), 0, 16383, "--version"));
+        } else if (a == "--normal-mode-reply") {
+            o.normalModeReply = true;
+        } else if (a == "--image-out") {
+            s.imageOut = value(i);
+        } else if (a == "--reply-delay") {
+            o.replyDelayMs = static_cast<unsigned>(number(value(i), 0, 60000, "--reply-delay"));
+        } else if (a == "--wrong-identity") {
+            o.wrongIdentity = true;
+        } else if (a == "--dump-fault") {
+            const std::string v = value(i);
+            const auto colon = v.find(':');
+            const std::string kind = v.substr(0, colon);
+            if (colon == std::string::npos) usageError("--dump-fault expects KIND:N");
+            if (kind == "truncated")
+                o.dumpFault = ControllerEmulator::DumpFault::Truncated;
+            else if (kind == "bad-value")
+                o.dumpFault = ControllerEmulator::DumpFault::BadValue;
+            else
+                usageError("--dump-fault: KIND is truncated or bad-value");
+            o.dumpFaultRecord =
+                static_cast<int>(number(v.substr(colon + 1), 0, 1000, "--dump-fault"));
+        } else if (a == "--silence-after") {
+            o.silenceAfterBlocks =
+                static_cast<int>(number(value(i), 0, 1 << 21, "--silence-after"));
+        } else if (a == "--corrupt-block") {
+            o.corruptBlock = static_cast<int>(number(value(i), 0, 1 << 21, "--corrupt-block"));
+        } else {
+            usageError("unknown option " + a);
+        }
+    }
+    return s;
+}
+
+std::string hex(const std::uint8_t* data, std::size_t length) {
+    std::string s;
+    char b[4];
+    for (std::size_t i = 0; i < length; ++i) {
+        std::snprintf(b, sizeof b, i ? " %02X" : "%02X", data[i]);
+        s += b;
+    }
+    return s;
+}
+
+// Sends the answers in order, each when its time has come, from a thread of its own.
+class Sender {
+public:
+    Sender(RtMidiOut& out, bool verbose) : out_(out), verbose_(verbose) {
+        thread_ = std::thread([this] { run(); });
+    }
+    ~Sender() {
+        {
+            std::lock_guard lock(mutex_);
+            stopping_ = true;
+        }
+        cv_.notify_all();
+        thread_.join();
+    }
+    void post(Clock::time_point due, Message message) {
+        {
+            std::lock_guard lock(mutex_);
+            queue_.push_back({due, std::move(message)});
+        }
+        cv_.notify_all();
+    }
+
+private:
+    void run() {
+        std::unique_lock lock(mutex_);
+        while (!stopping_) {
+            if (queue_.empty()) {
+                cv_.wait(lock);
+                continue;
+            }
+            const auto due = queue_.front().first;
+            if (Clock::now() < due) {
+                cv_.wait_until(lock, due);
+                continue;
+            }
+            Message m = std::move(queue_.front().second);
+            queue_.pop_front();
+            lock.unlock();
+            if (verbose_) std::cerr << "-> " << hex(m.data(), m.size()) << '\n';
+            try {
+                out_.sendMessage(m.data(), m.size());
+            } catch (const RtMidiError& e) {
+                std::cerr << "korvalen25-sim: send failed: " << e.getMessage() << '\n';
+            }
+            lock.lock();
+        }
+    }
+
+    RtMidiOut& out_;
+    bool verbose_;
+    std::mutex mutex_;
+    std::condition_variable cv_;
+    std::deque<std::pair<Clock::time_point, Message>> queue_;
+    bool stopping_ = false;
+    std::thread thread_;
+};
+
+struct Session {
+    Settings settings;
+    ControllerEmulator emulator;
+    std::mutex mutex; // held while a message is handled; sender is cleared under it at exit
+    Sender* sender = nullptr;
+    bool imageWritten = false;
+};
+
+void writeImage(Session& s) {
+    std::ofstream f(s.settings.imageOut, std::ios::binary | std::ios::trunc);
+    f.write(reinterpret_cast<const char*>(s.emulator.image().data()),
+            static_cast<std::streamsize>(s.emulator.image().size()));
+    f.close();
+    if (f)
+        std::cerr << "korvalen25-sim: wrote " << s.emulator.image().size() << " bytes to "
+                  << s.settings.imageOut << '\n';
+    else
+        std::cerr << "korvalen25-sim: could not write " << s.settings.imageOut << '\n';
+}
+
+void onMessage(double, std::vector<unsigned char>* message, void* user) {
+    auto& s = *static_cast<Session*>(user);
+    std::lock_guard lock(s.mutex);
+    if (!message || message->empty() || !s.sender) return;
+    const Message& m = *message;
+    if (s.settings.verbose) std::cerr << "<- " << hex(m.data(), m.size()) << '\n';
+    const auto due = Clock::now() + std::chrono::milliseconds(s.emulator.options().replyDelayMs);
+
+    if (s.settings.testHooks && m.size() == 6 && m[0] == 0xF0 && m[1] == 0x7D && m[2] == 0x01 &&
+        m[5] == 0xF7) {
+        const std::size_t length = std::max<std::size_t>(3, m[3] * 128u + m[4]);
+        Message reply(length);
+        reply[0] = 0xF0;
+        reply[1] = 0x7D;
+        for (std::size_t i = 2; i + 1 < length; ++i)
+            reply[i] = static_cast<std::uint8_t>((i - 2) & 0x7F);
+        reply[length - 1] = 0xF7;
+        s.sender->post(due, std::move(reply));
+        return;
+    }
+
+    const bool wasComplete = s.emulator.transferComplete();
+    for (Message& reply : s.emulator.receive(m))
+        s.sender->post(due, std::move(reply));
+    if (!wasComplete && s.emulator.transferComplete()) {
+        std::cerr << "korvalen25-sim: firmware transfer complete, " << s.emulator.image().size()
+                  << " bytes in " << s.emulator.blockCount() << " blocks\n";
+        if (!s.settings.imageOut.empty()) writeImage(s);
+    }
+}
+
+void onError(RtMidiError::Type type, const std::string& text, void*) {
+    if (type != RtMidiError::DEBUG_WARNING) std::cerr << "korvalen25-sim: " << text << '\n';
+}
+
+bool loadSav(Session& s, const std::string& path, int preset) {
+    std::ifstream f(path, std::ios::binary);
+    const std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(f)),
+                                          std::istreambuf_iterator<char>());
+    std::string why;
+    const auto file = korvalen::sim::parseSav(bytes, &why);
+    if (!f.is_open() || !file) {
+        std::cerr << "korvalen25-sim: " << path << ": " << (f.is_open() ? why : "cannot open")
+                  << '\n';
+        return false;
+    }
+    if (!s.emulator.loadSav(*file, preset)) {
+        std::cerr << "korvalen25-sim: " << path << ": preset number " << int(file->presetNumber)
+                  << " has no slot; give one with FILE:PRESET\n";
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    // SIGINT and SIGTERM are taken by sigwait() below; blocked before any thread starts, so
+    // that no other thread receives them.
+    sigset_t stopSignals;
+    sigemptyset(&stopSignals);
+    sigaddset(&stopSignals, SIGINT);
+    sigaddset(&stopSignals, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+
+    Session session;
+    session.settings = parse(argc, argv);
+    session.emulator.options() = session.settings.options;
+    for (const auto& [path, preset] : session.settings.savFiles)
+        if (!loadSav(session, path, preset)) return 1;
+
+    std::vector<std::string> apis;
+    if (session.settings.api == "auto")
+        apis = {"jack", "alsa"};
+    else
+        apis = {session.settings.api};
+    std::string chosen;
+    for (const std::string& api : apis) {
+        std::string why;
+        if (korvalen::midi::rtMidiApiStarts(api, &why)) {
+            chosen = api;
+            break;
+        }
+        std::cerr << "korvalen25-sim: " << api << ": " << why << '\n';
+    }
+    if (chosen.empty()) {
+        std::cerr << "korvalen25-sim: no MIDI API to open ports on\n";
+        return 1;
+    }
+    const RtMidi::Api rtApi = RtMidi::getCompiledApiByName(chosen);
+    const std::string& name = session.settings.clientName;
+    try {
+        RtMidiIn in(rtApi, name);
+        RtMidiOut out(rtApi, name);
+        in.setErrorCallback(&onError, nullptr);
+        out.setErrorCallback(&onError, nullptr);
+        Sender sender(out, session.settings.verbose);
+        session.sender = &sender;
+        in.ignoreTypes(false, true, true);
+        in.setCallback(&onMessage, &session);
+        in.openVirtualPort(name);
+        out.openVirtualPort(name);
+        std::cout << "ready api=" << chosen << " client=" << name << " mode="
+                  << (session.emulator.options().mode == ControllerEmulator::Mode::Upgrade
+                          ? "upgrade"
+                          : "normal")
+                  << std::endl;
+
+        int signal = 0;
+        sigwait(&stopSignals, &signal);
+        std::cerr << "korvalen25-sim: stopping on signal " << signal << '\n';
+        {
+            std::lock_guard lock(session.mutex);
+            session.sender = nullptr;
+        }
+        in.closePort();
+    } catch (const RtMidiError& e) {
+        std::cerr << "korvalen25-sim: " << e.getMessage() << '\n';
+        return 1;
+    }
+    return 0;
+}
