@@ -1,0 +1,244 @@
+#include "item.h"
+
+#include "nametables.h"
+
+#include <QVariant>
+
+namespace korvalen {
+
+namespace {
+
+template <typename Make> QStringList buildList(int count, Make make) {
+    QStringList list;
+    list.reserve(count);
+    for (int i = 0; i < count; ++i)
+        list.append(make(i));
+    return list;
+}
+
+} // namespace
+
+const QStringList& controlEntries() {
+    static const QStringList list = buildList(
+        kAssignmentCount, [](int n) { return QString::fromLatin1(controlListEntry(n).c_str()); });
+    return list;
+}
+
+const QStringList& noteEntries() {
+    static const QStringList list =
+        buildList(128, [](int n) { return QString::fromLatin1(noteListEntry(n).c_str()); });
+    return list;
+}
+
+const QStringList& channelEntries() {
+    static const QStringList list = [] {
+        QStringList l = buildList(16, [](int c) { return QStringLiteral("Ch%1").arg(c + 1); });
+        l.append(QStringLiteral("--"));
+        return l;
+    }();
+    return list;
+}
+
+const QStringList& portEntries() {
+    static const QStringList list = [] {
+        QStringList l = buildList(5, [](int p) { return QStringLiteral("P%1").arg(p + 1); });
+        l.append(QStringLiteral("--"));
+        return l;
+    }();
+    return list;
+}
+
+} // namespace korvalen
+
+namespace {
+
+const QStringList& typeEntries() {
+    static const QStringList list{QStringLiteral("Control"), QStringLiteral("Note")};
+    return list;
+}
+
+const QStringList& modeEntries() {
+    static const QStringList list{QStringLiteral("toggle"), QStringLiteral("momentary")};
+    return list;
+}
+
+// The list kind an assignment box holds: 0 controllers, 1 notes, -1 unknown.
+int listKind(const QComboBox* box) {
+    const QVariant kind = box->property(korvalen::kListKindProperty);
+    return kind.isValid() ? kind.toInt() : -1;
+}
+
+} // namespace
+
+item::item() : QObject(nullptr) {}
+
+// --- Binding ---------------------------------------------------------------------------------
+
+void item::BindTypeBox(QComboBox* box) {
+    if (!box) return;
+    korvalen::bindBox(typeBox, box, typeEntries(), !locked, type, this, &item::TypeSelChg);
+    SyncAssignListOnBind();
+}
+
+void item::BindCCBox(QComboBox* box) {
+    if (!box) return;
+    if (korvalen::bindBox(ccBox, box, korvalen::controlEntries(), !locked, cc, this,
+                          &item::CCSelChg))
+        box->setProperty(korvalen::kListKindProperty, 0);
+    SyncAssignListOnBind();
+}
+
+void item::BindChanBox(QComboBox* box) {
+    if (!box) return;
+    korvalen::bindBox(chanBox, box, korvalen::channelEntries(), !locked, chan, this,
+                      &item::ChanSelChg);
+}
+
+void item::BindPortBox(QComboBox* box) {
+    if (!box) return;
+    korvalen::bindBox(portBox, box, korvalen::portEntries(), !locked, port, this,
+                      &item::PortSelChg);
+}
+
+void item::BindModeBox(QComboBox* box) {
+    if (!box) return;
+    korvalen::bindBox(modeBox, box, modeEntries(), !locked, mode, this, &item::ModeSelChg);
+}
+
+// --- Assignment list -------------------------------------------------------------------------
+
+// Empties the assignment box and fills it with the list of the current type, without
+// announcing the box's intermediate selections. Leaves `cc` alone.
+void item::RebuildAssignList() {
+    const QSignalBlocker blocker(ccBox.data());
+    ccBox->setProperty(korvalen::kListKindProperty, int(type));
+    ccBox->clear();
+    ccBox->addItems(type == 0 ? korvalen::controlEntries() : korvalen::noteEntries());
+}
+
+// After a type change: give the box the list of the new type. A number past the note range
+// does not survive a switch to notes and becomes 0.
+void item::RefreshAssignList() {
+    if (!ccBox) return;
+    if (listKind(ccBox) == type) return;
+    const quint8 number = (type == 1 && cc > kMaxNote) ? 0 : cc;
+    RebuildAssignList();
+    cc = number;
+    ccBox->setCurrentIndex(number);
+    cc = number; // whatever the box reported on the way
+}
+
+// While binding a button whose type is already Note, the assignment box must show the note
+// list. Binding changes no value, so a number past the note range is kept (no entry shown).
+void item::SyncAssignListOnBind() {
+    if (locked || !typeBox || !ccBox || listKind(ccBox) == type) return;
+    RebuildAssignList();
+    const QSignalBlocker blocker(ccBox.data());
+    ccBox->setCurrentIndex(cc);
+}
+
+// --- Slots -----------------------------------------------------------------------------------
+// A box that is emptied, or asked for an entry it does not have, reports index -1; that is no
+// value and is ignored.
+
+void item::TypeSelChg(int index) {
+    if (locked || index < 0) return;
+    type = static_cast<quint8>(index);
+    RefreshAssignList();
+}
+
+void item::CCSelChg(int index) {
+    if (locked || index < 0) return;
+    cc = static_cast<quint8>(index);
+}
+
+void item::ChanSelChg(int index) {
+    if (locked || index < 0) return;
+    chan = static_cast<quint8>(index);
+}
+
+void item::PortSelChg(int index) {
+    if (locked || index < 0) return;
+    port = static_cast<quint8>(index);
+}
+
+void item::ModeSelChg(int index) {
+    if (locked || index < 0) return;
+    mode = static_cast<quint8>(index);
+}
+
+// --- Showing ---------------------------------------------------------------------------------
+
+void item::ShowType() {
+    if (locked || !typeBox) return;
+    typeBox->setCurrentIndex(type);
+    RefreshAssignList();
+}
+
+void item::ShowCC() {
+    if (!locked && ccBox) ccBox->setCurrentIndex(cc);
+}
+
+void item::ShowChan() {
+    if (!locked && chanBox) chanBox->setCurrentIndex(chan);
+}
+
+void item::ShowPort() {
+    if (!locked && portBox) portBox->setCurrentIndex(port);
+}
+
+void item::ShowMode() {
+    if (!locked && modeBox) modeBox->setCurrentIndex(mode);
+}
+
+// --- Setters ---------------------------------------------------------------------------------
+
+void item::SetType(quint8 v) {
+    if (v > kMaxType) return;
+    type = v;
+    ShowType();
+}
+
+void item::SetCC(quint8 v) {
+    if (v > kMaxCC) return;
+    cc = v;
+    ShowCC();
+}
+
+void item::SetChan(quint8 v) {
+    if (v > kMaxChan) return;
+    chan = v;
+    ShowChan();
+}
+
+void item::SetPort(quint8 v) {
+    if (v > kMaxPort) return;
+    port = v;
+    ShowPort();
+}
+
+void item::SetMode(quint8 v) {
+    if (v > kMaxMode) return;
+    mode = v;
+    ShowMode();
+}
+
+// --- Record ----------------------------------------------------------------------------------
+
+int item::PackTo(unsigned char* buffer) const {
+    buffer[0] = type;
+    buffer[1] = cc;
+    buffer[2] = chan;
+    buffer[3] = port;
+    buffer[4] = mode;
+    return kRecordSize;
+}
+
+int item::UnpackFrom(const unsigned char* buffer) {
+    SetType(buffer[0]);
+    SetCC(buffer[1]);
+    SetChan(buffer[2]);
+    SetPort(buffer[3]);
+    SetMode(buffer[4]);
+    return kRecordSize;
+}

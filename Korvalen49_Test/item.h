@@ -1,0 +1,121 @@
+// One control assignment: what an encoder, button, pad, transport button or the slider sends
+// (message type, controller or note number, channel, port, button mode), kept in step with the
+// combo boxes of its editing panel. Bank copies of one control share one set of boxes; only the
+// copy of the selected bank is unlocked and follows the boxes.
+#pragma once
+
+#include <QComboBox>
+#include <QObject>
+#include <QPointer>
+#include <QSignalBlocker>
+#include <QStringList>
+#include <QtGlobal>
+
+namespace korvalen {
+
+// The lists the assignment boxes show, built once and shared by every box.
+const QStringList& controlEntries(); // 172 entries "%d  %s": assignment number and name
+const QStringList& noteEntries();    // 128 entries "%d    %s%d": note number, name, octave
+const QStringList& channelEntries(); // "Ch1" ... "Ch16", "--"
+const QStringList& portEntries();    // "P1" ... "P5", "--"
+
+// Name of the dynamic property on an assignment box that records which list it holds:
+// 0 the controller list, 1 the note list. Bank copies share the box, so the box keeps it.
+inline constexpr const char* kListKindProperty = "korvalenListKind";
+
+// Binds one box to the slot of one field: keeps the box in `field` (dropping the connection of
+// a box bound there before), fills the box with `entries` when it is empty, selects `value`
+// when `select` is set, and connects currentIndexChanged(int) to the slot. The box's automatic
+// selection of its first entry while it is filled, and the selection of `value`, are not
+// announced, so binding never reaches the slot. Returns true when the box was filled here.
+template <typename Owner>
+bool bindBox(QPointer<QComboBox>& field, QComboBox* box, const QStringList& entries, bool select,
+             int value, Owner* owner, void (Owner::*slot)(int)) {
+    if (field && field != box)
+        QObject::disconnect(field.data(), &QComboBox::currentIndexChanged, owner, slot);
+    field = box;
+    const QSignalBlocker blocker(box);
+    const bool filled = box->count() == 0;
+    if (filled) box->addItems(entries);
+    if (select) box->setCurrentIndex(value);
+    QObject::connect(box, &QComboBox::currentIndexChanged, owner, slot, Qt::UniqueConnection);
+    return filled;
+}
+
+} // namespace korvalen
+
+class item : public QObject {
+    Q_OBJECT
+
+public:
+    static constexpr int kRecordSize = 5;
+    static constexpr quint8 kMaxType = 1;
+    static constexpr quint8 kMaxCC = 171;
+    static constexpr quint8 kMaxNote = 127;
+    static constexpr quint8 kMaxChan = 16;
+    static constexpr quint8 kMaxPort = 5;
+    static constexpr quint8 kMaxMode = 1;
+
+    item();
+
+    // Binding: store the box, fill it when it is empty, select the current value when the
+    // item is unlocked, and connect the box to the slot of its field. Values never change.
+    void BindTypeBox(QComboBox* box);
+    void BindCCBox(QComboBox* box);
+    void BindChanBox(QComboBox* box);
+    void BindPortBox(QComboBox* box);
+    void BindModeBox(QComboBox* box);
+
+    // Select the field's value in its box; nothing when the item is locked or the box absent.
+    void ShowType(); // also brings the assignment list in line with the type
+    void ShowCC();
+    void ShowChan();
+    void ShowPort();
+    void ShowMode();
+
+    // Bounded setters: a value past the bound is ignored. An accepted value is stored even
+    // when the item is locked, then shown.
+    void SetType(quint8 v);
+    void SetCC(quint8 v);
+    void SetChan(quint8 v);
+    void SetPort(quint8 v);
+    void SetMode(quint8 v);
+
+    quint8 GetType() const { return type; }
+    quint8 GetCC() const { return cc; }
+    quint8 GetChan() const { return chan; }
+    quint8 GetPort() const { return port; }
+    quint8 GetMode() const { return mode; }
+
+    // Bank lock: a locked item ignores its boxes and shows nothing.
+    void SetLocked(bool on) { locked = on ? 1 : 0; }
+    bool IsLocked() const { return locked != 0; }
+
+    // The 5-byte record: type, cc, chan, port, mode. Both return the record size.
+    int PackTo(unsigned char* buffer) const;
+    int UnpackFrom(const unsigned char* buffer);
+
+public slots:
+    void TypeSelChg(int index);
+    void CCSelChg(int index);
+    void ChanSelChg(int index);
+    void PortSelChg(int index);
+    void ModeSelChg(int index);
+
+private:
+    void RefreshAssignList();
+    void RebuildAssignList();
+    void SyncAssignListOnBind();
+
+    quint8 locked = 0;
+    quint8 type = 0;
+    quint8 cc = 0;
+    quint8 chan = 0;
+    quint8 port = 0;
+    quint8 mode = 0;
+    QPointer<QComboBox> typeBox;
+    QPointer<QComboBox> ccBox;
+    QPointer<QComboBox> chanBox;
+    QPointer<QComboBox> portBox;
+    QPointer<QComboBox> modeBox;
+};

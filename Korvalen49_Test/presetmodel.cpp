@@ -1,0 +1,158 @@
+#include "presetmodel.h"
+
+#include <QComboBox>
+#include <QPushButton>
+#include <QWidget>
+#include <QtDebug>
+
+item item_En[4][8];
+item item_Fn[4][4];
+item item_Pn[2][4];
+item item_Zoudai[5];
+item item_S1;
+zone zone_Zn[3];
+
+// --- Device addresses ------------------------------------------------------------------------
+
+DeviceAddress encoderAddress(int bank, int k) {
+    return {1, 8 * bank + k};
+}
+DeviceAddress functionAddress(int bank, int k) {
+    return {2, 32 + 4 * bank + k};
+}
+DeviceAddress padAddress(int bank, int k) {
+    return {2, 48 + 4 * bank + k};
+}
+
+DeviceAddress transportAddress(int position) {
+    static constexpr int numbers[5] = {29, 30, 31, 23, 22}; // REW, FF, STOP, PLAY, REC
+    return {2, numbers[position]};
+}
+
+DeviceAddress sliderAddress() {
+    return {0, 10};
+}
+
+// --- Banks -----------------------------------------------------------------------------------
+
+namespace {
+
+void showButton(item& button) {
+    button.ShowType(); // first, so the assignment list fits the type before the number is shown
+    button.ShowCC();
+    button.ShowChan();
+    button.ShowPort();
+    button.ShowMode();
+}
+
+} // namespace
+
+void selectEncoderBank(int bank) {
+    for (auto& copies : item_En)
+        for (item& encoder : copies)
+            encoder.SetLocked(true);
+    for (auto& copies : item_Fn)
+        for (item& button : copies)
+            button.SetLocked(true);
+    for (item& encoder : item_En[bank]) {
+        encoder.SetLocked(false);
+        encoder.ShowCC();
+        encoder.ShowChan();
+        encoder.ShowPort();
+    }
+    for (item& button : item_Fn[bank]) {
+        button.SetLocked(false);
+        showButton(button);
+    }
+}
+
+void selectPadBank(int bank) {
+    for (auto& copies : item_Pn)
+        for (item& pad : copies)
+            pad.SetLocked(true);
+    for (item& pad : item_Pn[bank]) {
+        pad.SetLocked(false);
+        showButton(pad);
+    }
+}
+
+// --- Binding ---------------------------------------------------------------------------------
+
+namespace {
+
+QComboBox* box(QWidget* form, const QString& name) {
+    auto* found = form->findChild<QComboBox*>(name);
+    if (!found) qWarning("Preset model: no combo box named %s in the form", qPrintable(name));
+    return found;
+}
+
+// Encoders and the slider: number, port, channel.
+void bindEncoder(item& control, QWidget* form, const QString& prefix) {
+    control.BindCCBox(box(form, prefix + QLatin1String("_ccBox")));
+    control.BindPortBox(box(form, prefix + QLatin1String("_PortBox")));
+    control.BindChanBox(box(form, prefix + QLatin1String("_ChBox")));
+}
+
+// Buttons, pads and transport buttons: number, port, channel, type, mode.
+void bindButton(item& control, QWidget* form, const QString& prefix) {
+    bindEncoder(control, form, prefix);
+    control.BindTypeBox(box(form, prefix + QLatin1String("_typeBox")));
+    control.BindModeBox(box(form, prefix + QLatin1String("_modeBox")));
+}
+
+QString prefix(char letter, int number) {
+    return QStringLiteral("%1%2").arg(letter).arg(number);
+}
+
+} // namespace
+
+void bindEncoderAndFunctionBanks(QWidget* form) {
+    for (int b = 0; b < 4; ++b) {
+        for (int k = 0; k < 8; ++k)
+            bindEncoder(item_En[b][k], form, prefix('E', k + 1));
+        for (int k = 0; k < 4; ++k)
+            bindButton(item_Fn[b][k], form, prefix('F', k + 1));
+    }
+}
+
+void bindPadBanks(QWidget* form) {
+    for (int b = 0; b < 2; ++b)
+        for (int k = 0; k < 4; ++k)
+            bindButton(item_Pn[b][k], form, prefix('P', k + 1));
+}
+
+void setUpZones(QWidget* form) {
+    for (int z = 0; z < 3; ++z) {
+        const QString name = QStringLiteral("btnZ%1").arg(z + 1);
+        auto* button = form->findChild<QPushButton*>(name);
+        if (!button) qWarning("Preset model: no button named %s in the form", qPrintable(name));
+        zone_Zn[z].SetZoneIndex(z);
+        zone_Zn[z].SetCaptionButton(button);
+    }
+}
+
+void bindTransport(QWidget* form) {
+    for (int k = 0; k < 5; ++k)
+        bindButton(item_Zoudai[k], form, prefix('Z', k + 1));
+}
+
+void bindZones(QWidget* form) {
+    for (int z = 0; z < 3; ++z) {
+        zone& zn = zone_Zn[z];
+        const QString name = QStringLiteral("zone%1").arg(z + 1);
+        if (z > 0) zn.BindStuBox(box(form, name + QLatin1String("Sta"))); // zone 1 has none
+        zn.BindProgBox(box(form, name + QLatin1String("Prog")));
+        zn.BindMSBBox(box(form, name + QLatin1String("MSB")));
+        zn.BindLSBBox(box(form, name + QLatin1String("LSB")));
+        zn.BindChanBox(box(form, name + QLatin1String("Chan")));
+        zn.BindPortBox(box(form, name + QLatin1String("Port")));
+        zn.BindRangStaBox(box(form, name + QLatin1String("RangSta")));
+        zn.BindRangEndBox(box(form, name + QLatin1String("RangEnd")));
+        zn.BindOctBox(box(form, name + QLatin1String("Oct")));
+        zn.BindTransBox(box(form, name + QLatin1String("Trans")));
+    }
+}
+
+void bindSlider(QWidget* form) {
+    bindEncoder(item_S1, form, QStringLiteral("S1"));
+}

@@ -1,0 +1,220 @@
+#include "zone.h"
+
+#include "item.h"
+#include "nametables.h"
+
+namespace {
+
+QStringList buildList(int count, QString (*make)(int)) {
+    QStringList list;
+    list.reserve(count);
+    for (int i = 0; i < count; ++i)
+        list.append(make(i));
+    return list;
+}
+
+const QStringList& statusEntries() {
+    static const QStringList list{QStringLiteral("OFF"), QStringLiteral("ON")};
+    return list;
+}
+
+const QStringList& programEntries() {
+    static const QStringList list = buildList(
+        128, [](int p) { return QString::fromLatin1(korvalen::programListEntry(p).c_str()); });
+    return list;
+}
+
+// MSB, LSB and the key range: the plain numbers 0-127.
+const QStringList& numberEntries() {
+    static const QStringList list = buildList(128, [](int n) { return QString::number(n); });
+    return list;
+}
+
+const QStringList& octaveEntries() {
+    static const QStringList list =
+        buildList(zone::kMaxOct + 1, [](int v) { return zone::OffsetText(v, zone::kOctMid); });
+    return list;
+}
+
+const QStringList& transposeEntries() {
+    static const QStringList list =
+        buildList(zone::kMaxTrans + 1, [](int v) { return zone::OffsetText(v, zone::kTransMid); });
+    return list;
+}
+
+// Stores a box's index in a field. Index -1 (an emptied box) is no value.
+bool take(quint8& field, int index) {
+    if (index < 0) return false;
+    field = static_cast<quint8>(index);
+    return true;
+}
+
+// Stores a setter value within its bound and shows it in the box, if one is bound.
+bool accept(quint8& field, quint8 v, quint8 bound, QComboBox* box) {
+    if (v > bound) return false;
+    field = v;
+    if (box) box->setCurrentIndex(v);
+    return true;
+}
+
+} // namespace
+
+zone::zone() : QObject(nullptr) {}
+
+QString zone::OffsetText(int value, int midpoint) {
+    if (value < midpoint) return QStringLiteral("- %1").arg(midpoint - value);
+    return QString::number(value - midpoint);
+}
+
+void zone::RefreshCaption() {
+    if (captionButton)
+        captionButton->setText(
+            QString::fromLatin1(korvalen::zoneCaption(zoneIndex, status, prog).c_str()));
+}
+
+// --- Binding ---------------------------------------------------------------------------------
+
+void zone::BindStuBox(QComboBox* box) {
+    if (!box) return;
+    korvalen::bindBox(stuBox, box, statusEntries(), true, status, this, &zone::StuSelChg);
+    RefreshCaption();
+}
+
+void zone::BindProgBox(QComboBox* box) {
+    if (!box) return;
+    korvalen::bindBox(progBox, box, programEntries(), true, prog, this, &zone::ProgSelChg);
+    RefreshCaption();
+}
+
+void zone::BindMSBBox(QComboBox* box) {
+    if (box) korvalen::bindBox(msbBox, box, numberEntries(), true, msb, this, &zone::MSBSelChg);
+}
+
+void zone::BindLSBBox(QComboBox* box) {
+    if (box) korvalen::bindBox(lsbBox, box, numberEntries(), true, lsb, this, &zone::LSBSelChg);
+}
+
+void zone::BindChanBox(QComboBox* box) {
+    if (box)
+        korvalen::bindBox(chanBox, box, korvalen::channelEntries(), true, chan, this,
+                          &zone::ChanSelChg);
+}
+
+void zone::BindPortBox(QComboBox* box) {
+    if (box)
+        korvalen::bindBox(portBox, box, korvalen::portEntries(), true, port, this,
+                          &zone::PortSelChg);
+}
+
+void zone::BindRangStaBox(QComboBox* box) {
+    if (box)
+        korvalen::bindBox(rangStaBox, box, numberEntries(), true, rangSta, this,
+                          &zone::RangStaSelChg);
+}
+
+void zone::BindRangEndBox(QComboBox* box) {
+    if (box)
+        korvalen::bindBox(rangEndBox, box, numberEntries(), true, rangEnd, this,
+                          &zone::RangEndSelChg);
+}
+
+void zone::BindOctBox(QComboBox* box) {
+    if (box) korvalen::bindBox(octBox, box, octaveEntries(), true, oct, this, &zone::OctSelChg);
+}
+
+void zone::BindTransBox(QComboBox* box) {
+    if (box)
+        korvalen::bindBox(transBox, box, transposeEntries(), true, trans, this, &zone::TransSelChg);
+}
+
+// --- Slots -----------------------------------------------------------------------------------
+
+void zone::StuSelChg(int index) {
+    if (take(status, index)) RefreshCaption();
+}
+
+void zone::ProgSelChg(int index) {
+    if (take(prog, index)) RefreshCaption();
+}
+
+void zone::MSBSelChg(int index) {
+    take(msb, index);
+}
+void zone::LSBSelChg(int index) {
+    take(lsb, index);
+}
+void zone::ChanSelChg(int index) {
+    take(chan, index);
+}
+void zone::PortSelChg(int index) {
+    take(port, index);
+}
+void zone::RangStaSelChg(int index) {
+    take(rangSta, index);
+}
+void zone::RangEndSelChg(int index) {
+    take(rangEnd, index);
+}
+void zone::OctSelChg(int index) {
+    take(oct, index);
+}
+void zone::TransSelChg(int index) {
+    take(trans, index);
+}
+
+// --- Setters ---------------------------------------------------------------------------------
+
+void zone::SetStatus(quint8 v) {
+    if (accept(status, v, kMaxStatus, stuBox)) RefreshCaption();
+}
+
+void zone::SetProg(quint8 v) {
+    if (accept(prog, v, kMaxProg, progBox)) RefreshCaption();
+}
+
+void zone::SetMSB(quint8 v) {
+    accept(msb, v, kMaxByte, msbBox);
+}
+void zone::SetLSB(quint8 v) {
+    accept(lsb, v, kMaxByte, lsbBox);
+}
+void zone::SetChan(quint8 v) {
+    accept(chan, v, kMaxChan, chanBox);
+}
+void zone::SetPort(quint8 v) {
+    accept(port, v, kMaxPort, portBox);
+}
+void zone::SetRangSta(quint8 v) {
+    accept(rangSta, v, kMaxByte, rangStaBox);
+}
+void zone::SetRangEnd(quint8 v) {
+    accept(rangEnd, v, kMaxByte, rangEndBox);
+}
+void zone::SetOct(quint8 v) {
+    accept(oct, v, kMaxOct, octBox);
+}
+void zone::SetTrans(quint8 v) {
+    accept(trans, v, kMaxTrans, transBox);
+}
+
+// --- Record ----------------------------------------------------------------------------------
+
+int zone::PackTo(unsigned char* buffer) const {
+    const quint8 fields[kRecordSize] = {status, prog, msb, lsb, port, rangSta, rangEnd, oct, trans};
+    for (int i = 0; i < kRecordSize; ++i)
+        buffer[i] = fields[i];
+    return kRecordSize;
+}
+
+int zone::UnpackFrom(const unsigned char* buffer) {
+    SetStatus(buffer[0]);
+    SetProg(buffer[1]);
+    SetMSB(buffer[2]);
+    SetLSB(buffer[3]);
+    SetPort(buffer[4]);
+    SetRangSta(buffer[5]);
+    SetRangEnd(buffer[6]);
+    SetOct(buffer[7]);
+    SetTrans(buffer[8]);
+    return kRecordSize;
+}

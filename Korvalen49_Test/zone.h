@@ -1,0 +1,117 @@
+// One keyboard zone: on/off, program with bank select, channel, port, key range, octave and
+// transpose, kept in step with the combo boxes of its panel. The zone writes its caption
+// ("Zone2:Violin", "Zone2: Closed") onto its selector button.
+#pragma once
+
+#include <QComboBox>
+#include <QObject>
+#include <QPointer>
+#include <QPushButton>
+#include <QString>
+#include <QtGlobal>
+
+class zone : public QObject {
+    Q_OBJECT
+
+public:
+    static constexpr int kRecordSize = 9;
+    static constexpr quint8 kMaxStatus = 1;
+    static constexpr quint8 kMaxProg = 127;
+    static constexpr quint8 kMaxByte = 127; // MSB, LSB, range start and end
+    static constexpr quint8 kMaxChan = 16;
+    static constexpr quint8 kMaxPort = 5;
+    static constexpr quint8 kMaxOct = 8;
+    static constexpr quint8 kMaxTrans = 24;
+    static constexpr quint8 kOctMid = 4;
+    static constexpr quint8 kTransMid = 12;
+
+    zone();
+
+    // Text of an octave or transpose entry: "- 3" below the midpoint, "0", "3" from it on.
+    static QString OffsetText(int value, int midpoint);
+
+    // Set-up before binding: zone number - 1 and the button that shows the caption.
+    void SetZoneIndex(int index) { zoneIndex = static_cast<quint8>(index); }
+    void SetCaptionButton(QPushButton* button) { captionButton = button; }
+    int ZoneIndex() const { return zoneIndex; }
+    QPushButton* CaptionButton() const { return captionButton.data(); }
+
+    // Binding: store the box, fill it when it is empty, select the current value, connect the
+    // box to the field's slot. Values never change.
+    void BindStuBox(QComboBox* box);
+    void BindProgBox(QComboBox* box);
+    void BindMSBBox(QComboBox* box);
+    void BindLSBBox(QComboBox* box);
+    void BindChanBox(QComboBox* box);
+    void BindPortBox(QComboBox* box);
+    void BindRangStaBox(QComboBox* box);
+    void BindRangEndBox(QComboBox* box);
+    void BindOctBox(QComboBox* box);
+    void BindTransBox(QComboBox* box);
+
+    // Bounded setters: a value past the bound is ignored; an accepted one is stored and shown.
+    void SetStatus(quint8 v);
+    void SetProg(quint8 v);
+    void SetMSB(quint8 v);
+    void SetLSB(quint8 v);
+    void SetChan(quint8 v);
+    void SetPort(quint8 v);
+    void SetRangSta(quint8 v);
+    void SetRangEnd(quint8 v);
+    void SetOct(quint8 v);
+    void SetTrans(quint8 v);
+
+    quint8 GetStatus() const { return status; }
+    quint8 GetProg() const { return prog; }
+    quint8 GetMSB() const { return msb; }
+    quint8 GetLSB() const { return lsb; }
+    quint8 GetChan() const { return chan; }
+    quint8 GetPort() const { return port; }
+    quint8 GetRangSta() const { return rangSta; }
+    quint8 GetRangEnd() const { return rangEnd; }
+    quint8 GetOct() const { return oct; }
+    quint8 GetTrans() const { return trans; }
+
+    // The 9-byte record: status, prog, msb, lsb, port, rangSta, rangEnd, oct, trans. The
+    // channel is not part of it. Both return the record size.
+    int PackTo(unsigned char* buffer) const;
+    int UnpackFrom(const unsigned char* buffer);
+
+public slots:
+    void StuSelChg(int index);
+    void ProgSelChg(int index);
+    void MSBSelChg(int index);
+    void LSBSelChg(int index);
+    void ChanSelChg(int index);
+    void PortSelChg(int index);
+    void RangStaSelChg(int index);
+    void RangEndSelChg(int index);
+    void OctSelChg(int index);
+    void TransSelChg(int index);
+
+private:
+    void RefreshCaption();
+
+    quint8 zoneIndex = 0;
+    QPointer<QPushButton> captionButton;
+    quint8 status = 0;
+    quint8 prog = 0;
+    quint8 msb = 0;
+    quint8 lsb = 0;
+    quint8 chan = 0;
+    quint8 port = 0;
+    quint8 rangSta = 0;
+    quint8 rangEnd = 0;
+    quint8 oct = kOctMid;
+    quint8 trans = kTransMid;
+    QPointer<QComboBox> stuBox;
+    QPointer<QComboBox> progBox;
+    QPointer<QComboBox> msbBox;
+    QPointer<QComboBox> lsbBox;
+    QPointer<QComboBox> chanBox;
+    QPointer<QComboBox> portBox;
+    QPointer<QComboBox> rangStaBox;
+    QPointer<QComboBox> rangEndBox;
+    QPointer<QComboBox> octBox;
+    QPointer<QComboBox> transBox;
+};
