@@ -194,7 +194,7 @@ void TestPlatformSelect::virtualBackendHasAController_data() {
     QTest::newRow("default: normal mode answers the identity probe")
         << QByteArray() << identityProbe << QByteArray::fromHex("F0000066141B");
     QTest::newRow("upgrade mode answers any upgrade identity with mode 2")
-        << QByteArray("upgrade") << QByteArray::fromHex("F0112233445500 00F7")
+        << QByteArray("upgrade") << QByteArray::fromHex("F011223344550000F7")
         << QByteArray::fromHex("F01122334455");
     QTest::newRow("upgrade mode with an identity ignores another")
         << QByteArray("upgrade:0102030405") << QByteArray::fromHex("F011223344550000F7")
