@@ -1,0 +1,268 @@
+// The device search and the receive path of the link, on the virtual bus in virtual time.
+#include "midi.h"
+#include "presetprotocol.h"
+#include "virtualbus.h"
+
+#include <QSignalSpy>
+#include <QTest>
+
+#include <algorithm>
+#include <memory>
+#include <mutex>
+
+using korvalen::midi::Message;
+using korvalen::midi::PortRecord;
+using korvalen::midi::VirtualBus;
+
+namespace {
+
+Message identityReply() {
+    return {0xF0, 0x00, 0x00, 0x66, 0x14, 0x1B, 0x01, 0x02, 0x5A, 0x74, 0xF7};
+}
+
+// Answers the identity probe as the controller does.
+std::vector<Message> answerProbe(const Message& m) {
+    const auto& probe = korvalen::kIdentityProbe;
+    if (m.size() == probe.size() && std::equal(probe.begin(), probe.end(), m.begin()))
+        return {identityReply()};
+    return {};
+}
+
+Message sysEx(std::size_t length, std::uint8_t seed) {
+    Message m(length);
+    m.front() = 0xF0;
+    for (std::size_t i = 1; i + 1 < length; ++i)
+        m[i] = static_cast<std::uint8_t>((seed + i * 7) & 0x7F);
+    m.back() = 0xF7;
+    return m;
+}
+
+int countPortRecords(const VirtualBus& bus, PortRecord::Kind kind) {
+    const auto log = bus.portLog();
+    return static_cast<int>(
+        std::count_if(log.begin(), log.end(), [kind](const PortRecord& r) { return r.kind == kind; }));
+}
+
+// Collects getMidiSysData deliveries, which come from the bus's delivery thread.
+struct ChunkLog {
+    std::mutex mutex;
+    std::vector<uint> lengths;
+    void add(uint len) {
+        std::lock_guard<std::mutex> lock(mutex);
+        lengths.push_back(len);
+    }
+    std::vector<uint> take() {
+        std::lock_guard<std::mutex> lock(mutex);
+        return std::exchange(lengths, {});
+    }
+};
+
+Message ringContents(korvalen::ByteRing& ring) {
+    Message bytes;
+    for (std::size_t i = 0; i < ring.unread(); ++i) bytes.push_back(ring.peek(i));
+    return bytes;
+}
+
+} // namespace
+
+class TestLink : public QObject {
+    Q_OBJECT
+
+    std::shared_ptr<VirtualBus> bus;
+    ChunkLog chunks;
+    QMetaObject::Connection chunkConnection;
+
+private slots:
+    void init() {
+        bus = std::make_shared<VirtualBus>();
+        korvalen::midi::setPlatform(bus);
+        midiLink.resetPortTable();
+        midiLink.closeOutput();
+        midiLink.sysExRing.discardAll();
+        chunks.take();
+        chunkConnection = QObject::connect(
+            &midiLink, &midiMethodClass::getMidiSysData, &midiLink,
+            [this](unsigned char*, uint len) { chunks.add(len); }, Qt::DirectConnection);
+    }
+
+    void cleanup() {
+        QObject::disconnect(chunkConnection);
+        midiLink.resetPortTable();
+        midiLink.closeOutput();
+        bus->quiesce();
+        korvalen::midi::setPlatform(nullptr);
+        bus.reset();
+    }
+
+    // --- the search
+
+    void noInputPortFailsAfterTenPollsWithoutSecondAttempt() {
+        bus->setPortCounts(0, 3);
+        midiLink.reConnect();
+        QCOMPARE(midiLink.linkState.load(), 0);
+        // Ten polls, each followed by the 1000 ms pause, and no second attempt.
+        QCOMPARE(bus->now(), std::uint64_t{10 * 1000});
+        QCOMPARE(countPortRecords(*bus, PortRecord::Kind::OutputOpened), 0);
+        QCOMPARE(countPortRecords(*bus, PortRecord::Kind::InputOpened), 0);
+    }
+
+    void inputsWithoutOutputMakeTenAttempts() {
+        bus->setPortCounts(2, 0);
+        midiLink.reConnect();
+        QCOMPARE(midiLink.linkState.load(), 0);
+        // Ten attempts of ten polls each, 1000 ms apart, and nine pauses between attempts.
+        QCOMPARE(bus->now(), std::uint64_t{10 * 10 * 1000 + 9 * 1000});
+        // Each attempt opened both inputs; nothing stays open.
+        QCOMPARE(countPortRecords(*bus, PortRecord::Kind::InputOpened), 20);
+        QVERIFY(bus->openInputs().empty());
+        QVERIFY(bus->openOutputs().empty());
+    }
+
+    void tooManyPortsGiveUpAtOnce_data() {
+        QTest::addColumn<unsigned>("inputs");
+        QTest::addColumn<unsigned>("outputs");
+        QTest::newRow("21 inputs") << 21u << 1u;
+        QTest::newRow("21 outputs") << 1u << 21u;
+    }
+    void tooManyPortsGiveUpAtOnce() {
+        QFETCH(unsigned, inputs);
+        QFETCH(unsigned, outputs);
+        bus->setPortCounts(inputs, outputs);
+        QCOMPARE(midiLink.findDevice(), -1);
+        midiLink.reConnect();
+        QCOMPARE(midiLink.linkState.load(), 0);
+        QCOMPARE(bus->now(), std::uint64_t{0});
+        QVERIFY(bus->portLog().empty());
+    }
+
+    void twentyPortsAreSearched() {
+        bus->setPortCounts(20, 20);
+        bus->attach(19, 19, answerProbe);
+        midiLink.reConnect();
+        QCOMPARE(midiLink.linkState.load(), 1);
+        QCOMPARE(midiLink.replyInPort.load(), 20);
+        QCOMPARE(midiLink.replyOutPort.load(), 20);
+    }
+
+    void replyOnAnotherPortPairKeepsOnlyThosePorts() {
+        bus->setPortCounts(4, 5);
+        bus->attach(2, 3, answerProbe);
+        midiLink.reConnect();
+        QCOMPARE(midiLink.linkState.load(), 1);
+        QCOMPARE(midiLink.replyInPort.load(), 3);
+        QCOMPARE(midiLink.replyOutPort.load(), 4);
+        QCOMPARE(bus->openInputs(), std::vector<unsigned>{2});
+        QCOMPARE(bus->openOutputs(), std::vector<unsigned>{3});
+        // The probe went out on outputs 0-3 only, exactly once each.
+        for (unsigned j = 0; j < 4; ++j) QCOMPARE(bus->sent(j).size(), std::size_t{1});
+        QVERIFY(bus->sent(4).empty());
+        QCOMPARE(bus->sent(3).front(),
+                 Message(korvalen::kIdentityProbe.begin(), korvalen::kIdentityProbe.end()));
+    }
+
+    void lateReplyCountsInTheNextAttempt() {
+        bus->setPortCounts(1, 1);
+        // The answer comes 60 ms after the probe, after the 50 ms the search waits.
+        bus->attach(0, 0, answerProbe, 60);
+        midiLink.reConnect();
+        QCOMPARE(midiLink.linkState.load(), 1);
+        // First attempt: probe at 10 ms, no answer by 60 ms, result 1. The answer arrives at
+        // 70 ms, during the pause between attempts; the second attempt keeps the first output
+        // that takes its probe and ends after its own 10 + 50 ms.
+        QCOMPARE(bus->now(), std::uint64_t{60 + 1000 + 60});
+        QCOMPARE(midiLink.replyOutPort.load(), 1);
+        QCOMPARE(bus->sent(0).size(), std::size_t{2});
+    }
+
+    void outputThatFailsIsSkipped() {
+        bus->setPortCounts(1, 3);
+        bus->setOutputOpenFails(0, true);
+        bus->setSendFails(1, true);
+        bus->attach(0, 1, answerProbe);
+        bus->attach(0, 2, answerProbe);
+        midiLink.reConnect();
+        QCOMPARE(midiLink.linkState.load(), 1);
+        QCOMPARE(midiLink.replyOutPort.load(), 3);
+        QCOMPARE(bus->openOutputs(), std::vector<unsigned>{2});
+    }
+
+    void sendWithoutOutputFails() {
+        const auto& probe = korvalen::kIdentityProbe;
+        QCOMPARE(midiLink.sendSysEx(probe.data(), probe.size()), -1);
+    }
+
+    // --- receiving
+
+    void fullChunkEntersTheRing() {
+        connectTo(1, 1);
+        const Message m = sysEx(256, 3);
+        bus->inject(0, m);
+        bus->quiesce();
+        QCOMPARE(ringContents(midiLink.sysExRing), m);
+        QCOMPARE(chunks.take(), std::vector<uint>{256});
+    }
+
+    void longMessageArrivesInPieces() {
+        connectTo(1, 1);
+        const Message m = sysEx(300, 9);
+        bus->inject(0, m);
+        bus->quiesce();
+        QCOMPARE(chunks.take(), (std::vector<uint>{256, 44}));
+        QCOMPARE(ringContents(midiLink.sysExRing), m);
+    }
+
+    void chunkWhileNotConnectedIsKeptSilently() {
+        connectTo(1, 1);
+        midiLink.linkState = 0;
+        const Message first = sysEx(20, 1);
+        bus->inject(0, first);
+        bus->quiesce();
+        QVERIFY(chunks.take().empty());
+        QCOMPARE(ringContents(midiLink.sysExRing), first);
+        // The buffer was queued again: the next message is received too.
+        midiLink.linkState = 1;
+        bus->inject(0, sysEx(10, 2));
+        bus->quiesce();
+        QCOMPARE(chunks.take(), std::vector<uint>{10});
+        QCOMPARE(bus->droppedMessages(), std::size_t{0});
+    }
+
+    void emptyBufferIsReportedAndNotQueuedAgain() {
+        connectTo(1, 1);
+        midiLink.inPorts[0].handle->reset();
+        bus->quiesce();
+        QCOMPARE(chunks.take(), std::vector<uint>{0});
+        QVERIFY(midiLink.sysExRing.empty());
+        bus->inject(0, sysEx(10, 2));
+        bus->quiesce();
+        QVERIFY(chunks.take().empty());
+        QCOMPARE(bus->droppedMessages(), std::size_t{1});
+    }
+
+    void shortMessagesReachTheWindowOnlyWhileConnected() {
+        connectTo(1, 1);
+        QSignalSpy spy(&midiLink, &midiMethodClass::getMidiData);
+        bus->inject(0, {0x90, 0x3C, 0x40});
+        bus->quiesce();
+        QCOMPARE(spy.count(), 1);
+        QCOMPARE(spy.at(0).at(0).toUInt(), 0x403C90u);
+        midiLink.linkState = 0;
+        bus->inject(0, {0x80, 0x3C, 0x00});
+        bus->quiesce();
+        QCOMPARE(spy.count(), 1);
+    }
+
+private:
+    void connectTo(unsigned inputs, unsigned outputs) {
+        bus->setPortCounts(inputs, outputs);
+        bus->attach(0, 0, answerProbe);
+        midiLink.reConnect();
+        QCOMPARE(midiLink.linkState.load(), 1);
+        bus->quiesce();
+        midiLink.sysExRing.discardAll();
+        chunks.take();
+    }
+};
+
+QTEST_GUILESS_MAIN(TestLink)
+#include "test_link.moc"
