@@ -40,8 +40,24 @@ public slots:
     void ComSaveFile();
     void ComLoadFile();
 
+public:
+    // The download without its confirmation box. False (and the failure shown) when the
+    // controller is not connected or did not take a message.
+    bool download();
+    // Sends the upload request for a device preset number and opens the upload.
+    bool requestUpload(int presetNumber);
+    // The end of a dump: the zones take the dumped values, "Upload OK!", the title.
+    void finishUpload();
+    bool isUploadPending() const { return uploadPending; }
+
+    // Save and load without their file dialogs. saveToFile replaces the file only once the
+    // new one is complete; both show what went wrong.
+    bool saveToFile(const QString& path);
+    bool loadFromFile(const QString& path);
+
 private:
     void InitEditor();
+    void connectCommands();
 
     QDialog uploadDlg;
     // The firmware upgrade dialog, parentless, alive as long as the window. For now a plain

@@ -2,6 +2,7 @@
 #include "korvalen49_test.h"
 
 #include "customTab.h"
+#include "midi.h"
 #include "nametables.h"
 #include "presetmodel.h"
 #include "presetprotocol.h"
@@ -29,8 +30,8 @@ Korvalen49_Test::Korvalen49_Test(QWidget* parent, Qt::WindowFlags flags)
 }
 
 Korvalen49_Test::~Korvalen49_Test() {
-    // DEVICE LINK: set the link's linkState to 0 (not connected) here, before anything else,
-    // so that its input handler stops emitting to this window.
+    // The link's input handler stops emitting to this window.
+    midiLink.linkState = 0;
     delete upgradeDlg;
 }
 
@@ -110,22 +111,7 @@ void Korvalen49_Test::SelActiveBank_Pn(int bank) {
     ui.PadBankBox->setCurrentIndex(bank);
 }
 
-void Korvalen49_Test::DataInSlot(uint) {}
-
-void Korvalen49_Test::SysInSlot(uint) {}
-
-void Korvalen49_Test::SysDataInSlot(unsigned char*, uint) {
-    // Not built yet: the dump parser of the upload exchange fills this.
-}
-
-void Korvalen49_Test::StatusInit() {
-    uploadPending = false;
-
-    // DEVICE LINK: connect the link's getMidiSysData to SysDataInSlot and getSysData to
-    // SysInSlot, run its reConnect() search, then report "Connect OK" (and connect
-    // getMidiData to DataInSlot, request preset 0) or the "Connect Error!" box and
-    // "Connect Error" in the status bar.
-
+void Korvalen49_Test::connectCommands() {
     connect(ui.actionDownLoad, &QAction::triggered, this, &Korvalen49_Test::DownLoadSlot);
     connect(ui.actionUpload, &QAction::triggered, this, &Korvalen49_Test::uploadSlot);
     connect(uploadUi.buttonBox, &QDialogButtonBox::accepted, this, &Korvalen49_Test::uploadAccept);
@@ -133,18 +119,6 @@ void Korvalen49_Test::StatusInit() {
     connect(ui.actionUpgrade, &QAction::triggered, upgradeDlg, &QDialog::show);
     connect(ui.actionLoad_from_file, &QAction::triggered, this, &Korvalen49_Test::ComLoadFile);
     connect(ui.actionSave_to_file, &QAction::triggered, this, &Korvalen49_Test::ComSaveFile);
-}
-
-void Korvalen49_Test::DownLoadSlot() {
-    // Not built yet: the download command with its confirmation box fills this.
-}
-
-void Korvalen49_Test::uploadSlot() {
-    uploadDlg.show();
-}
-
-void Korvalen49_Test::uploadAccept() {
-    // Not built yet: the upload request for the chosen preset fills this.
 }
 
 void Korvalen49_Test::ComSaveFile() {

@@ -1,36 +1,42 @@
 // Start-up of the Korvalen25 editor.
 #include "korvalen49_test.h"
+#include "platformfactory.h"
 
 #include <QApplication>
+#include <QMessageBox>
 #include <QString>
 
-#include <cstring>
-
-namespace {
-
-// The MIDI backend chosen with "--midi-api NAME" (or "--midi-api=NAME"); empty when absent.
-QString midiApiOption(int argc, char** argv) {
-    for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--midi-api") == 0 && i + 1 < argc)
-            return QString::fromLocal8Bit(argv[i + 1]);
-        if (std::strncmp(argv[i], "--midi-api=", 11) == 0)
-            return QString::fromLocal8Bit(argv[i] + 11);
-    }
-    return {};
-}
-
-} // namespace
+#include <cstdio>
+#include <string>
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
-    // The toolkit leaves options it does not know in argv.
-    // DEVICE LINK: hand this name to the MIDI platform before the window searches the ports.
-    [[maybe_unused]] const QString midiApi = midiApiOption(argc, argv);
 
     if (QApplication::setStyle(QStringLiteral("plastique")) == nullptr)
         QApplication::setStyle(QStringLiteral("Fusion"));
 
-    Korvalen49_Test window;
-    window.show();
-    return app.exec();
+    // The MIDI backend: --midi-api NAME, else KORVALEN_MIDI_API, else the first one that
+    // starts on this machine. The toolkit leaves options it does not know in argv.
+    const std::string api = korvalen::midi::requestedApiName(argc, argv);
+    std::string error;
+    auto midi = korvalen::midi::createPlatform(api, &error);
+    if (!midi) {
+        std::fprintf(stderr, "korvalen25-editor: MIDI backend \"%s\" cannot be used: %s\n",
+                     api.c_str(), error.c_str());
+        QMessageBox::warning(nullptr, QStringLiteral("MIDI"),
+                             QStringLiteral("The MIDI backend \"%1\" cannot be used: %2\n"
+                                            "The editor starts without MIDI ports.")
+                                 .arg(QString::fromStdString(api), QString::fromStdString(error)));
+        midi = korvalen::midi::createPlatform("none");
+    }
+    korvalen::midi::setPlatform(midi);
+
+    int result = 0;
+    {
+        Korvalen49_Test window;
+        window.show();
+        result = app.exec();
+    }
+    korvalen::midi::setPlatform(nullptr);
+    return result;
 }

@@ -4,6 +4,7 @@
 // folder that holds logo.bmp to see the logo.
 #include "customTab.h"
 #include "korvalen49_test.h"
+#include "platformfactory.h"
 #include "ui_upgrade.h"
 
 #include <QAction>
@@ -20,9 +21,12 @@ int main(int argc, char* argv[]) {
         QApplication::setStyle(QStringLiteral("Fusion"));
     const QDir out(argc > 1 ? QString::fromLocal8Bit(argv[1]) : QDir::currentPath());
 
+    // The controller emulator on the virtual bus, so that the pictures show its preset 0.
+    korvalen::midi::setPlatform(korvalen::midi::createPlatform("virtual"));
     Korvalen49_Test window;
     window.show();
     if (!QTest::qWaitForWindowExposed(&window)) return 1;
+    QTest::qWait(200);
     auto* tabs = window.findChild<customTab*>(QStringLiteral("tabWidget"));
     using Slot = void (customTab::*)();
     const Slot pages[] = {&customTab::ChangePage_En, &customTab::ChangePage_Fn,

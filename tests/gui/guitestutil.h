@@ -4,6 +4,8 @@
 #pragma once
 
 #include "korvalen49_test.h"
+#include "presetprotocol.h"
+#include "virtualbus.h"
 
 #include <QPoint>
 #include <QPushButton>
@@ -14,6 +16,21 @@
 #include <memory>
 
 namespace guitest {
+
+// Puts a controller on the virtual bus that answers the identity probe and nothing else, so
+// that a window connects at once (in virtual time) and no upload changes the model.
+inline void useQuietController() {
+    auto bus = std::make_shared<korvalen::midi::VirtualBus>();
+    bus->setPortCounts(1, 1);
+    bus->attach(0, 0, [](const korvalen::midi::Message& m) {
+        const auto& probe = korvalen::kIdentityProbe;
+        std::vector<korvalen::midi::Message> replies;
+        if (m == korvalen::midi::Message(probe.begin(), probe.end()))
+            replies.push_back({0xF0, 0x00, 0x00, 0x66, 0x14, 0x1B, 0x00, 0x00, 0x5A, 0x74, 0xF7});
+        return replies;
+    });
+    korvalen::midi::setPlatform(bus);
+}
 
 inline std::unique_ptr<Korvalen49_Test> shownWindow() {
     auto window = std::make_unique<Korvalen49_Test>();

@@ -39,6 +39,8 @@ class MainWindowTest : public QObject {
     Q_OBJECT
 
 private slots:
+    void initTestCase() { guitest::useQuietController(); }
+
     void init() {
         std::fill(std::begin(korvalen::presetGlobals), std::end(korvalen::presetGlobals), 0);
     }

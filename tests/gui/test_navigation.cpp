@@ -72,6 +72,8 @@ class NavigationTest : public QObject {
     Q_OBJECT
 
 private slots:
+    void initTestCase() { guitest::useQuietController(); }
+
     void trigger_data();
     void trigger();
     void keysChangeNoPage();
