@@ -49,6 +49,8 @@ public:
     // The end of a dump: the zones take the dumped values, "Upload OK!", the title.
     void finishUpload();
     bool isUploadPending() const { return uploadPending; }
+    QDialog& uploadDialog() { return uploadDlg; }
+    Ui::UploadDlg& uploadForm() { return uploadUi; }
 
     // Save and load without their file dialogs. saveToFile replaces the file only once the
     // new one is complete; both show what went wrong.

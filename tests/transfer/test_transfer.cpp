@@ -1,0 +1,229 @@
+// The window's transfer commands against the controller emulator on the virtual bus: the
+// connection and the upload of preset 0 at start-up, the download, the upload of another
+// preset, and what the user is told when the controller cannot be reached.
+#include "boxes.h"
+#include "emulatordevice.h"
+#include "korvalen49_test.h"
+#include "midi.h"
+#include "modelcheck.h"
+#include "presetprotocol.h"
+#include "virtualbus.h"
+
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QTest>
+
+#include <memory>
+
+using korvalen::midi::EmulatorDevice;
+using korvalen::midi::Message;
+using korvalen::midi::VirtualBus;
+
+class TestTransfer : public QObject {
+    Q_OBJECT
+
+    std::shared_ptr<VirtualBus> bus;
+    std::shared_ptr<EmulatorDevice> device;
+
+    // A window on a bus with the emulator on port pair 0; returns once preset 0 is in.
+    std::unique_ptr<Korvalen49_Test> connectedWindow() {
+        auto window = std::make_unique<Korvalen49_Test>();
+        window->show();
+        bus->quiesce();
+        const auto* ok = "Korvalen25 Editor--------P01 Korvalen";
+        if (!QTest::qWaitFor([&] { return window->windowTitle() == ok; }, 5000)) return nullptr;
+        return window;
+    }
+
+private slots:
+    void init() {
+        korvalen::presetGlobals[0] = 0;
+        bus = std::make_shared<VirtualBus>();
+        device = std::make_shared<EmulatorDevice>();
+        bus->setPortCounts(1, 1);
+        bus->attach(0, 0, device);
+        korvalen::midi::setPlatform(bus);
+    }
+
+    void cleanup() {
+        midiLink.resetPortTable();
+        midiLink.closeOutput();
+        bus->quiesce();
+        korvalen::midi::setPlatform(nullptr);
+        device.reset();
+        bus.reset();
+    }
+
+    void startUpConnectsAndTakesPreset0() {
+        // Put something else into the model first, so that the upload has to change it.
+        item_En[3][7].SetCC(3);
+        zone_Zn[2].SetProg(99);
+        auto window = connectedWindow();
+        QVERIFY(window);
+        QCOMPARE(window->statusBar()->currentMessage(), QStringLiteral("Upload OK!"));
+        QVERIFY(!window->isUploadPending());
+        // The request for preset 0 went out right after the probe.
+        const auto sent = bus->sent(0);
+        QVERIFY(sent.size() >= 2);
+        QCOMPARE(sent[1], (Message{0xF0, 0x00, 0x20, 0x6B, 0x02, 0x05, 0x00, 0x00, 0xF7}));
+        QCOMPARE(modelcheck::differences(*device->emulator().preset(0)), QStringList{});
+        // The selected bank shows the uploaded values.
+        auto* e1 = window->findChild<QComboBox*>(QStringLiteral("E1_ccBox"));
+        QCOMPARE(e1->currentIndex(), int{item_En[0][0].GetCC()});
+    }
+
+    void downloadStoresTheEditedPreset() {
+        auto window = connectedWindow();
+        QVERIFY(window);
+        // Edits in several banks, through the boxes and through the setters.
+        auto* bankBox = window->findChild<QComboBox*>(QStringLiteral("BankBox"));
+        bankBox->setCurrentIndex(2);
+        window->findChild<QComboBox*>(QStringLiteral("E4_ccBox"))->setCurrentIndex(99);
+        window->findChild<QComboBox*>(QStringLiteral("F2_typeBox"))->setCurrentIndex(1);
+        window->findChild<QComboBox*>(QStringLiteral("F2_ccBox"))->setCurrentIndex(61);
+        QCOMPARE(item_En[2][3].GetCC(), quint8{99});
+        QCOMPARE(item_Fn[2][1].GetType(), quint8{1});
+        item_Pn[1][3].SetCC(171);
+        item_Pn[1][3].SetMode(1);
+        item_Zoudai[3].SetChan(16);
+        item_S1.SetPort(5);
+        zone_Zn[1].SetStatus(1);
+        zone_Zn[2].SetRangSta(100);
+        zone_Zn[2].SetRangEnd(20);
+        zone_Zn[0].SetTrans(24);
+        bus->clearSent();
+
+        {
+            testboxes::BoxAnswerer boxes(QMessageBox::Ok);
+            window->DownLoadSlot();
+            QCOMPARE(boxes.seen,
+                     QStringList{QStringLiteral("Warning|Download to Korvalen,are you sure?")});
+        }
+        QCOMPARE(window->statusBar()->currentMessage(),
+                 QStringLiteral("Download to Korvalen OK"));
+        bus->quiesce();
+        const auto sent = bus->sent(0);
+        QCOMPARE(sent.size(), std::size_t{384});
+        QCOMPARE(sent.back(), (Message{0xF0, 0x00, 0x20, 0x6B, 0x02, 0x07, 0x00, 0x00, 0xF7}));
+        QCOMPARE(modelcheck::differences(*device->emulator().preset(0)), QStringList{});
+    }
+
+    void cancelledDownloadSendsNothing() {
+        auto window = connectedWindow();
+        QVERIFY(window);
+        bus->clearSent();
+        const QString before = window->statusBar()->currentMessage();
+        {
+            testboxes::BoxAnswerer boxes(QMessageBox::Cancel);
+            window->DownLoadSlot();
+            QCOMPARE(boxes.seen.size(), 1);
+        }
+        bus->quiesce();
+        QVERIFY(bus->sent(0).empty());
+        QCOMPARE(window->statusBar()->currentMessage(), before);
+    }
+
+    void uploadOfUserP20FillsTheModel() {
+        auto window = connectedWindow();
+        QVERIFY(window);
+        bus->clearSent();
+        auto* list = window->uploadForm().presetSelBox;
+        QVERIFY(list);
+        window->uploadSlot();
+        list->setCurrentIndex(4);
+        QCOMPARE(list->currentText(), QStringLiteral("User P20"));
+        auto* buttons = window->uploadForm().buttonBox;
+        buttons->button(QDialogButtonBox::Ok)->click();
+        QVERIFY(window->isUploadPending());
+        bus->quiesce();
+        QCOMPARE(bus->sent(0).front(),
+                 (Message{0xF0, 0x00, 0x20, 0x6B, 0x02, 0x05, 0x13, 0x00, 0xF7}));
+        QTRY_COMPARE(window->windowTitle(), QStringLiteral("Korvalen25 Editor--------P20 User P20"));
+        QCOMPARE(modelcheck::differences(*device->emulator().preset(19)), QStringList{});
+        QVERIFY(!window->isUploadPending());
+    }
+
+    void cancelledUploadSendsNothing() {
+        auto window = connectedWindow();
+        QVERIFY(window);
+        bus->clearSent();
+        window->uploadSlot();
+        auto* buttons = window->uploadForm().buttonBox;
+        buttons->button(QDialogButtonBox::Cancel)->click();
+        bus->quiesce();
+        QVERIFY(bus->sent(0).empty());
+        QVERIFY(!window->isUploadPending());
+    }
+
+    void recordsWithoutAnOpenUploadAreDropped() {
+        auto window = connectedWindow();
+        QVERIFY(window);
+        const quint8 before = item_En[0][0].GetCC();
+        // An encoder record for E1 arrives while no upload is open ...
+        bus->inject(0, {0xF0, 0x01, 0x00, 0x00, 0x05, 0x00, 0x00, 0x00, 0xF7});
+        bus->quiesce();
+        QTest::qWait(20);
+        QCOMPARE(item_En[0][0].GetCC(), before);
+        // ... and does not show up in the next upload.
+        QVERIFY(window->requestUpload(0));
+        bus->quiesce();
+        QTRY_VERIFY(!window->isUploadPending());
+        QCOMPARE(modelcheck::differences(*device->emulator().preset(0)), QStringList{});
+    }
+
+    void noControllerAtStartUp() {
+        bus->detachAll();
+        bus->setPortCounts(0, 0);
+        std::unique_ptr<Korvalen49_Test> window;
+        {
+            testboxes::BoxAnswerer boxes;
+            window = std::make_unique<Korvalen49_Test>();
+            // The box comes while the window is built, before it is shown.
+            QCOMPARE(boxes.seen, QStringList{QStringLiteral("Connection|Connect Error!")});
+            QVERIFY(!window->isVisible());
+        }
+        QCOMPARE(window->statusBar()->currentMessage(), QStringLiteral("Connect Error"));
+        // Ten polls of the port counts, 1000 ms apart, in virtual time.
+        QCOMPARE(bus->now(), std::uint64_t{10000});
+    }
+
+    void downloadWithoutControllerSaysItFailed() {
+        bus->detachAll();
+        bus->setPortCounts(0, 0);
+        std::unique_ptr<Korvalen49_Test> window;
+        {
+            testboxes::BoxAnswerer boxes;
+            window = std::make_unique<Korvalen49_Test>();
+        }
+        testboxes::BoxAnswerer boxes(QMessageBox::Ok);
+        window->DownLoadSlot();
+        QCOMPARE(boxes.seen.size(), 2);
+        QVERIFY(boxes.seen[1].contains(QStringLiteral("not connected")));
+        const QString status = window->statusBar()->currentMessage();
+        QVERIFY2(status.startsWith(QStringLiteral("Download to Korvalen failed")), qPrintable(status));
+    }
+
+    void downloadThatTheControllerDoesNotTakeSaysItFailed() {
+        auto window = connectedWindow();
+        QVERIFY(window);
+        bus->clearSent();
+        // The port goes away: every send fails.
+        bus->setSendFails(0, true);
+        const auto storedBefore = *device->emulator().preset(0);
+        item_En[1][1].SetCC(storedBefore.controls[9].cc == 5 ? 6 : 5);
+        testboxes::BoxAnswerer boxes(QMessageBox::Ok);
+        window->DownLoadSlot();
+        bus->quiesce();
+        QCOMPARE(boxes.seen.size(), 2);
+        QVERIFY(window->statusBar()->currentMessage().startsWith(
+            QStringLiteral("Download to Korvalen failed")));
+        QVERIFY(bus->sent(0).empty());
+        QCOMPARE(*device->emulator().preset(0), storedBefore);
+        QVERIFY(!window->download());
+    }
+};
+
+QTEST_MAIN(TestTransfer)
+#include "test_transfer.moc"
