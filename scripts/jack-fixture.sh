@@ -50,7 +50,9 @@ start)
     export JACK_DEFAULT_SERVER="$name"
     export JACK_NO_AUDIO_RESERVATION=1
 
-    jackd -n "$name" --no-realtime -d dummy -r 48000 -p 256 >"$dir/jackd.log" 2>&1 &
+    # Synchronous mode (-S): a cycle waits for every client (up to -t ms) instead of going on
+    # without a slow one, so that a loaded machine delays MIDI rather than dropping it.
+    jackd -n "$name" -S -t 5000 --no-realtime -d dummy -r 48000 -p 256 >"$dir/jackd.log" 2>&1 &
     echo $! >"$dir/jackd.pid"
     up=0
     for _ in $(seq 100); do # 10 s

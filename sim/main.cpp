@@ -339,7 +339,10 @@ int main(int argc, char** argv) {
         in.setErrorCallback(&onError, nullptr);
         out.setErrorCallback(&onError, nullptr);
         Sender sender(out, session.settings.verbose);
-        session.sender = &sender;
+        {
+            std::lock_guard lock(session.mutex);
+            session.sender = &sender;
+        }
         in.ignoreTypes(false, true, true);
         in.setCallback(&onMessage, &session);
         in.openVirtualPort(name);

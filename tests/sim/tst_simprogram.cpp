@@ -3,6 +3,7 @@
 // file) and for loading a preset file into a slot, seen from the editor's JACK backend.
 #include "../platform/inputrecorder.h"
 #include "controlleremulator.h"
+#include "firmwareblocks.h"
 #include "platformfactory.h"
 #include "rtmidibackend.h"
 
@@ -86,36 +87,6 @@ std::size_t shortCount(const std::vector<RecordedEvent>& events) {
     return n;
 }
 
-Message dataBlock(const std::vector<std::uint8_t>& body, unsigned k, unsigned n) {
-    const unsigned r = n - k;
-    Message m{0xF0,
-              0,
-              0,
-              0x51,
-              0x54,
-              0x18,
-              std::uint8_t(r >> 14),
-              std::uint8_t((r >> 7) & 0x7F),
-              std::uint8_t(r & 0x7F)};
-    const std::size_t from = 28 * std::size_t(k), to = std::min(from + 28, body.size());
-    for (std::size_t g = from; g < to; g += 7) {
-        const std::size_t end = std::min(g + 7, to);
-        std::uint8_t high = 0;
-        for (std::size_t j = g; j < end; ++j)
-            if (body[j] & 0x80) high |= std::uint8_t(1u << (6 - (j - g)));
-        m.push_back(high);
-        for (std::size_t j = g; j < end; ++j)
-            m.push_back(body[j] & 0x7F);
-    }
-    m.push_back(0xF7);
-    unsigned sum = 0;
-    for (std::size_t i = 3; i + 1 < m.size(); ++i)
-        sum += m[i];
-    m[1] = std::uint8_t(sum & 0x7F);
-    m[2] = std::uint8_t((sum >> 7) & 0x7F);
-    return m;
-}
-
 } // namespace
 
 class TestSimProgram : public QObject {
@@ -154,9 +125,7 @@ void TestSimProgram::upgradeWritesTheImage() {
     for (auto& b : body)
         b = std::uint8_t(gen());
     const unsigned n = unsigned((body.size() + 27) / 28);
-    QCOMPARE(sim.send({0xF0, 0x51, 0x54, 0x18, 0, std::uint8_t((n >> 7) & 0x7F),
-                       std::uint8_t(n & 0x7F), 0x29, 0xF7}),
-             0);
+    QCOMPARE(sim.send(firmwareblocks::startMessage(n)), 0);
     // Stop and wait, one block per request, as the upgrade worker does.
     unsigned index = 0;
     int repeats = 0;
@@ -174,7 +143,7 @@ void TestSimProgram::upgradeWritesTheImage() {
             QCOMPARE(last->shortMessage, 0x545190u);
             if (index == n) break;
         }
-        QCOMPARE(sim.send(dataBlock(body, index, n)), 0);
+        QCOMPARE(sim.send(firmwareblocks::dataBlock(body, index)), 0);
         ++index;
     }
     QCOMPARE(index, n);
