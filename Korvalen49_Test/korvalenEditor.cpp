@@ -120,11 +120,3 @@ void Korvalen49_Test::connectCommands() {
     connect(ui.actionLoad_from_file, &QAction::triggered, this, &Korvalen49_Test::ComLoadFile);
     connect(ui.actionSave_to_file, &QAction::triggered, this, &Korvalen49_Test::ComSaveFile);
 }
-
-void Korvalen49_Test::ComSaveFile() {
-    // Not built yet: saving the preset to a ".sav" file fills this.
-}
-
-void Korvalen49_Test::ComLoadFile() {
-    // Not built yet: loading a preset from a ".sav" file fills this.
-}

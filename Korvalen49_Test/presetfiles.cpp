@@ -1,6 +1,106 @@
 // The window's preset file commands: "Save to file" and "Load from file".
 #include "korvalen49_test.h"
 
-// Filled in with the preset file codec.
-bool Korvalen49_Test::saveToFile(const QString&) { return false; }
-bool Korvalen49_Test::loadFromFile(const QString&) { return false; }
+#include "presetfile.h"
+#include "presetmodel.h"
+#include "presetprotocol.h"
+
+#include <QFile>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QSaveFile>
+
+namespace {
+
+// Runs `step` over every model object in file order with the offset of its record.
+template <typename ItemStep, typename ZoneStep>
+void forEachRecord(ItemStep itemStep, ZoneStep zoneStep) {
+    std::size_t offset = 0;
+    auto onItem = [&](item& control) {
+        itemStep(control, offset);
+        offset += korvalen::kAssignmentRecordSize;
+    };
+    for (auto& bank : item_En)
+        for (auto& control : bank) onItem(control);
+    for (auto& bank : item_Fn)
+        for (auto& control : bank) onItem(control);
+    for (auto& bank : item_Pn)
+        for (auto& control : bank) onItem(control);
+    for (auto& control : item_Zoudai) onItem(control);
+    onItem(item_S1);
+    for (auto& z : zone_Zn) {
+        zoneStep(z, offset);
+        offset += korvalen::kZoneRecordSize;
+    }
+}
+
+void showLoadBox(const QString& text) {
+    QMessageBox::information(nullptr, QStringLiteral("Load From File"), text);
+}
+
+} // namespace
+
+void Korvalen49_Test::ComSaveFile() {
+    const QString path = QFileDialog::getSaveFileName(this, tr("Save to file"), QStringLiteral("."),
+                                                      tr("Save Files(*.sav)"));
+    if (path.isEmpty()) return;
+    saveToFile(path);
+}
+
+bool Korvalen49_Test::saveToFile(const QString& path) {
+    korvalen::PresetRecords records{};
+    forEachRecord([&](item& control, std::size_t at) { control.PackTo(&records[at]); },
+                  [&](zone& z, std::size_t at) { z.PackTo(&records[at]); });
+    records[korvalen::presetrecord::kPresetNumber] = currentPresetNumber();
+    const auto bytes = korvalen::buildPresetFile(records);
+
+    // The new file replaces the old one only once it is complete, so a failed save never
+    // leaves a half-written preset behind.
+    QSaveFile file(path);
+    if (file.open(QIODevice::WriteOnly) &&
+        file.write(reinterpret_cast<const char*>(bytes.data()), bytes.size()) ==
+            static_cast<qint64>(bytes.size()) &&
+        file.commit())
+        return true;
+
+    QMessageBox::warning(nullptr, tr("Save to file"),
+                         tr("The preset could not be saved to \"%1\": %2\n"
+                            "A file that was there before is unchanged.")
+                             .arg(QDir::toNativeSeparators(path), file.errorString()));
+    return false;
+}
+
+void Korvalen49_Test::ComLoadFile() {
+    const QString path = QFileDialog::getOpenFileName(this, tr("Open to Load"), QStringLiteral("."),
+                                                      tr("Save Files(*.sav)"));
+    if (path.isEmpty()) return;
+    loadFromFile(path);
+}
+
+bool Korvalen49_Test::loadFromFile(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        QMessageBox::warning(nullptr, QStringLiteral("Load From File"),
+                             tr("\"%1\" could not be opened: %2")
+                                 .arg(QDir::toNativeSeparators(path), file.errorString()));
+        return false;
+    }
+    // Bytes after the preset number are not part of the preset.
+    const QByteArray bytes = file.read(korvalen::kPresetFileSize);
+    const auto contents = korvalen::parsePresetFile(
+        reinterpret_cast<const std::uint8_t*>(bytes.constData()),
+        static_cast<std::size_t>(bytes.size()));
+    if (contents.status != korvalen::PresetFileStatus::Accepted) {
+        showLoadBox(QStringLiteral("File Can not be accepted!"));
+        return false;
+    }
+
+    const auto& records = contents.records;
+    forEachRecord([&](item& control, std::size_t at) { control.UnpackFrom(&records[at]); },
+                  [&](zone& z, std::size_t at) { z.UnpackFrom(&records[at]); });
+    korvalen::presetGlobals[korvalen::global::kPresetNumber] =
+        records[korvalen::presetrecord::kPresetNumber];
+    showLoadBox(QStringLiteral("Load OK!"));
+    RefreshTitle();
+    return true;
+}
