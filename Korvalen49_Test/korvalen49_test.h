@@ -6,6 +6,8 @@
 #include "ui_upload.h"
 
 #include <QDialog>
+
+class UpgradeDlg;
 #include <QMainWindow>
 #include <QString>
 
@@ -62,9 +64,8 @@ private:
     void connectCommands();
 
     QDialog uploadDlg;
-    // The firmware upgrade dialog, parentless, alive as long as the window. For now a plain
-    // dialog holding the upgrade form; it becomes the upgrade dialog class once that exists.
-    QDialog* upgradeDlg = nullptr;
+    // The firmware upgrade dialog, parentless, alive as long as the window.
+    UpgradeDlg* upgradeDlg = nullptr;
     bool uploadPending = false;
     Ui::Korvalen49_TestClass ui;
     Ui::UploadDlg uploadUi;

@@ -6,7 +6,7 @@
 #include "nametables.h"
 #include "presetmodel.h"
 #include "presetprotocol.h"
-#include "ui_upgrade.h"
+#include "upgrade.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -19,11 +19,7 @@ Korvalen49_Test::Korvalen49_Test(QWidget* parent, Qt::WindowFlags flags)
     ui.setupUi(this);
     uploadUi.setupUi(&uploadDlg);
 
-    // UPGRADE DIALOG: replaced by `new UpgradeDlg(nullptr)` once the upgrade dialog class
-    // exists; until then a parentless dialog that shows the upgrade form.
-    upgradeDlg = new QDialog(nullptr);
-    Ui::UpgradeUI upgradeForm;
-    upgradeForm.setupUi(upgradeDlg);
+    upgradeDlg = new UpgradeDlg(nullptr);
 
     InitEditor();
     StatusInit();
@@ -32,6 +28,9 @@ Korvalen49_Test::Korvalen49_Test(QWidget* parent, Qt::WindowFlags flags)
 Korvalen49_Test::~Korvalen49_Test() {
     // The link's input handler stops emitting to this window.
     midiLink.linkState = 0;
+    // A firmware run still going ends at its next wait; the program must not end under it.
+    connectThread.requestStop();
+    connectThread.wait();
     delete upgradeDlg;
 }
 
@@ -115,8 +114,7 @@ void Korvalen49_Test::connectCommands() {
     connect(ui.actionDownLoad, &QAction::triggered, this, &Korvalen49_Test::DownLoadSlot);
     connect(ui.actionUpload, &QAction::triggered, this, &Korvalen49_Test::uploadSlot);
     connect(uploadUi.buttonBox, &QDialogButtonBox::accepted, this, &Korvalen49_Test::uploadAccept);
-    // UPGRADE DIALOG: becomes a connection to UpgradeDlg::UpgradeWinShow.
-    connect(ui.actionUpgrade, &QAction::triggered, upgradeDlg, &QDialog::show);
+    connect(ui.actionUpgrade, &QAction::triggered, upgradeDlg, &UpgradeDlg::UpgradeWinShow);
     connect(ui.actionLoad_from_file, &QAction::triggered, this, &Korvalen49_Test::ComLoadFile);
     connect(ui.actionSave_to_file, &QAction::triggered, this, &Korvalen49_Test::ComSaveFile);
 }

@@ -53,10 +53,13 @@ void midiMethodClass::requeueBuffer(int index) {
     if (auto* port = slot.live.load()) port->addBuffer(slot.buffer, kBufferSize);
 }
 
-void midiMethodClass::closeOutput() { outPort.reset(); }
+void midiMethodClass::closeOutput() {
+    outPort.reset();
+}
 
 void midiMethodClass::closeInputs() {
-    for (int i = 0; i < kMaxPorts; ++i) closeInputSlot(i);
+    for (int i = 0; i < kMaxPorts; ++i)
+        closeInputSlot(i);
 }
 
 void midiMethodClass::resetPortTable() {
@@ -145,12 +148,11 @@ void midiMethodClass::editorMidiInProc(std::uintptr_t instance, const InputEvent
         if (linkState == 1) {
             // Receivers read the ring themselves; the pointer only marks where unread bytes
             // begin.
-            auto* oldest = const_cast<std::atomic<std::uint8_t>*>(
-                sysExRing.at(sysExRing.readIndex()));
+            auto* oldest =
+                const_cast<std::atomic<std::uint8_t>*>(sysExRing.at(sysExRing.readIndex()));
             emit getMidiSysData(reinterpret_cast<unsigned char*>(oldest), n);
         }
-        if (n != 0 && korvalen::isIdentityReply(event.buffer, n))
-            replyInPort = port + 1;
+        if (n != 0 && korvalen::isIdentityReply(event.buffer, n)) replyInPort = port + 1;
         if (n != 0) requeueBuffer(port);
         break;
     }

@@ -22,11 +22,11 @@ class midiMethodClass : public QObject {
 public:
     static constexpr int kMaxPorts = 20;
     static constexpr std::uint32_t kBufferSize = 256;
-    static constexpr int kAttempts = 10;      // device searches per reConnect()
-    static constexpr int kCountPolls = 10;    // port-count polls per search
+    static constexpr int kAttempts = 10;   // device searches per reConnect()
+    static constexpr int kCountPolls = 10; // port-count polls per search
     static constexpr unsigned kPollPauseMs = 1000;
-    static constexpr unsigned kOpenPauseMs = 10;  // after opening an output, before the probe
-    static constexpr unsigned kReplyWaitMs = 50;  // time allowed for the identity reply
+    static constexpr unsigned kOpenPauseMs = 10; // after opening an output, before the probe
+    static constexpr unsigned kReplyWaitMs = 50; // time allowed for the identity reply
 
     // One input slot: the open port (or none) and its receive buffer.
     struct InputSlot {

@@ -21,12 +21,16 @@ void forEachRecord(ItemStep itemStep, ZoneStep zoneStep) {
         offset += korvalen::kAssignmentRecordSize;
     };
     for (auto& bank : item_En)
-        for (auto& control : bank) onItem(control);
+        for (auto& control : bank)
+            onItem(control);
     for (auto& bank : item_Fn)
-        for (auto& control : bank) onItem(control);
+        for (auto& control : bank)
+            onItem(control);
     for (auto& bank : item_Pn)
-        for (auto& control : bank) onItem(control);
-    for (auto& control : item_Zoudai) onItem(control);
+        for (auto& control : bank)
+            onItem(control);
+    for (auto& control : item_Zoudai)
+        onItem(control);
     onItem(item_S1);
     for (auto& z : zone_Zn) {
         zoneStep(z, offset);
@@ -87,9 +91,9 @@ bool Korvalen49_Test::loadFromFile(const QString& path) {
     }
     // Bytes after the preset number are not part of the preset.
     const QByteArray bytes = file.read(korvalen::kPresetFileSize);
-    const auto contents = korvalen::parsePresetFile(
-        reinterpret_cast<const std::uint8_t*>(bytes.constData()),
-        static_cast<std::size_t>(bytes.size()));
+    const auto contents =
+        korvalen::parsePresetFile(reinterpret_cast<const std::uint8_t*>(bytes.constData()),
+                                  static_cast<std::size_t>(bytes.size()));
     if (contents.status != korvalen::PresetFileStatus::Accepted) {
         showLoadBox(QStringLiteral("File Can not be accepted!"));
         return false;

@@ -79,12 +79,16 @@ korvalen::PresetValues currentPresetValues() {
     korvalen::PresetValues values;
     values.slider = valuesOf(item_S1);
     for (int b = 0; b < 4; ++b) {
-        for (int k = 0; k < 8; ++k) values.encoders[8 * b + k] = valuesOf(item_En[b][k]);
-        for (int k = 0; k < 4; ++k) values.functions[4 * b + k] = valuesOf(item_Fn[b][k]);
+        for (int k = 0; k < 8; ++k)
+            values.encoders[8 * b + k] = valuesOf(item_En[b][k]);
+        for (int k = 0; k < 4; ++k)
+            values.functions[4 * b + k] = valuesOf(item_Fn[b][k]);
     }
-    for (int k = 0; k < 5; ++k) values.transport[k] = valuesOf(item_Zoudai[k]);
+    for (int k = 0; k < 5; ++k)
+        values.transport[k] = valuesOf(item_Zoudai[k]);
     for (int b = 0; b < 2; ++b)
-        for (int k = 0; k < 4; ++k) values.pads[4 * b + k] = valuesOf(item_Pn[b][k]);
+        for (int k = 0; k < 4; ++k)
+            values.pads[4 * b + k] = valuesOf(item_Pn[b][k]);
     for (int z = 0; z < 3; ++z) {
         const zone& source = zone_Zn[z];
         auto& target = values.zones[z];
@@ -113,8 +117,7 @@ void Korvalen49_Test::StatusInit() {
         connect(&midiLink, &midiMethodClass::getMidiData, this, &Korvalen49_Test::DataInSlot);
         // A second connection: every chunk starts two parser runs, and a run that finds the
         // ring empty does nothing.
-        connect(&midiLink, &midiMethodClass::getMidiSysData, this,
-                &Korvalen49_Test::SysDataInSlot);
+        connect(&midiLink, &midiMethodClass::getMidiSysData, this, &Korvalen49_Test::SysDataInSlot);
         requestUpload(0);
     } else {
         QMessageBox::information(nullptr, QStringLiteral("Connection"),
@@ -130,9 +133,9 @@ void Korvalen49_Test::DataInSlot(uint) {}
 void Korvalen49_Test::SysInSlot(uint) {}
 
 void Korvalen49_Test::DownLoadSlot() {
-    const auto answer = QMessageBox::warning(
-        nullptr, QStringLiteral("Warning"), QStringLiteral("Download to Korvalen,are you sure?"),
-        QMessageBox::Ok | QMessageBox::Cancel);
+    const auto answer = QMessageBox::warning(nullptr, QStringLiteral("Warning"),
+                                             QStringLiteral("Download to Korvalen,are you sure?"),
+                                             QMessageBox::Ok | QMessageBox::Cancel);
     if (answer != QMessageBox::Ok) return;
     download();
 }
@@ -170,7 +173,9 @@ bool Korvalen49_Test::download() {
     return false;
 }
 
-void Korvalen49_Test::uploadSlot() { uploadDlg.show(); }
+void Korvalen49_Test::uploadSlot() {
+    uploadDlg.show();
+}
 
 void Korvalen49_Test::uploadAccept() {
     const int index = uploadUi.presetSelBox->currentIndex();
@@ -217,7 +222,8 @@ void Korvalen49_Test::finishUpload() {
         target.SetOct(values.oct);
         target.SetTrans(values.trans);
     }
-    for (int z = 0; z < 3; ++z) zone_Zn[z].SetStatus(korvalen::zoneFromGlobals(globals, z).status);
+    for (int z = 0; z < 3; ++z)
+        zone_Zn[z].SetStatus(korvalen::zoneFromGlobals(globals, z).status);
     statusBar()->showMessage(QStringLiteral("Upload OK!"), kResultTimeoutMs);
     RefreshTitle();
     uploadPending = false;
