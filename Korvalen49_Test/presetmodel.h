@@ -8,12 +8,12 @@
 
 class QWidget;
 
-extern item item_En[4][8];   // encoders E1-E8, [bank][k]
-extern item item_Fn[4][4];   // function buttons F1-F4, banked with the encoders
-extern item item_Pn[2][4];   // pads P1-P4, banks "A" and "B"
-extern item item_Zoudai[5];  // transport: REW, FF, STOP, PLAY, REC
-extern item item_S1;         // slider
-extern zone zone_Zn[3];      // keyboard zones 1-3
+extern item item_En[4][8];  // encoders E1-E8, [bank][k]
+extern item item_Fn[4][4];  // function buttons F1-F4, banked with the encoders
+extern item item_Pn[2][4];  // pads P1-P4, banks "A" and "B"
+extern item item_Zoudai[5]; // transport: REW, FF, STOP, PLAY, REC
+extern item item_S1;        // slider
+extern zone zone_Zn[3];     // keyboard zones 1-3
 
 // How the device addresses a control: control kind (0 slider, 1 encoder, 2 button, pad or
 // transport button) and control number.

@@ -46,10 +46,9 @@ void ConnectThread::setDeviceAnswer(std::int32_t answer) {
 
 bool ConnectThread::waitForRequest() {
     std::unique_lock<std::mutex> lock(answerMutex_);
-    return answerChanged_.wait_for(lock, std::chrono::milliseconds(requestTimeoutMs_.load()),
-                                   [this] {
-                                       return midiLink.deviceAnswer != 0 || stopRequested_;
-                                   }) &&
+    return answerChanged_.wait_for(
+               lock, std::chrono::milliseconds(requestTimeoutMs_.load()),
+               [this] { return midiLink.deviceAnswer != 0 || stopRequested_; }) &&
            !stopRequested_;
 }
 

@@ -39,8 +39,8 @@ Message sysEx(std::size_t length, std::uint8_t seed) {
 
 int countPortRecords(const VirtualBus& bus, PortRecord::Kind kind) {
     const auto log = bus.portLog();
-    return static_cast<int>(
-        std::count_if(log.begin(), log.end(), [kind](const PortRecord& r) { return r.kind == kind; }));
+    return static_cast<int>(std::count_if(log.begin(), log.end(),
+                                          [kind](const PortRecord& r) { return r.kind == kind; }));
 }
 
 // Collects getMidiSysData deliveries, which come from the bus's delivery thread.
@@ -59,7 +59,8 @@ struct ChunkLog {
 
 Message ringContents(korvalen::ByteRing& ring) {
     Message bytes;
-    for (std::size_t i = 0; i < ring.unread(); ++i) bytes.push_back(ring.peek(i));
+    for (std::size_t i = 0; i < ring.unread(); ++i)
+        bytes.push_back(ring.peek(i));
     return bytes;
 }
 
@@ -154,7 +155,8 @@ private slots:
         QCOMPARE(bus->openInputs(), std::vector<unsigned>{2});
         QCOMPARE(bus->openOutputs(), std::vector<unsigned>{3});
         // The probe went out on outputs 0-3 only, exactly once each.
-        for (unsigned j = 0; j < 4; ++j) QCOMPARE(bus->sent(j).size(), std::size_t{1});
+        for (unsigned j = 0; j < 4; ++j)
+            QCOMPARE(bus->sent(j).size(), std::size_t{1});
         QVERIFY(bus->sent(4).empty());
         QCOMPARE(bus->sent(3).front(),
                  Message(korvalen::kIdentityProbe.begin(), korvalen::kIdentityProbe.end()));

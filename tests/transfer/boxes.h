@@ -25,8 +25,10 @@ private:
         auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
         if (box == nullptr || !box->isVisible()) return;
         seen << box->windowTitle() + QLatin1Char('|') + box->text();
-        if (QAbstractButton* button = box->button(answer_)) button->click();
-        else box->reject();
+        if (QAbstractButton* button = box->button(answer_))
+            button->click();
+        else
+            box->reject();
     }
 
     QMessageBox::StandardButton answer_;

@@ -31,23 +31,40 @@ inline QStringList differences(const korvalen::sim::StoredPreset& preset) {
             (button && (it.GetType() != a.type || it.GetMode() != a.mode)))
             out << QStringLiteral("control %1: model %2/%3/%4/%5/%6 device %7/%8/%9/%10/%11")
                        .arg(i)
-                       .arg(it.GetType()).arg(it.GetCC()).arg(it.GetChan()).arg(it.GetPort())
+                       .arg(it.GetType())
+                       .arg(it.GetCC())
+                       .arg(it.GetChan())
+                       .arg(it.GetPort())
                        .arg(it.GetMode())
-                       .arg(a.type).arg(a.cc).arg(a.chan).arg(a.port).arg(a.mode);
+                       .arg(a.type)
+                       .arg(a.cc)
+                       .arg(a.chan)
+                       .arg(a.port)
+                       .arg(a.mode);
     }
     const auto& g = preset.globals;
     for (int z = 0; z < 3; ++z) {
         const zone& zn = zone_Zn[z];
         const int status = z == 0 ? 1 : (g[16] >> z) & 1; // zone 1 is always on in a download
-        const int model[] = {z == 0 ? 1 : zn.GetStatus(), zn.GetProg(), zn.GetMSB(), zn.GetLSB(),
-                             zn.GetChan(), zn.GetPort(), zn.GetRangSta(), zn.GetRangEnd(),
-                             zn.GetOct(), zn.GetTrans()};
-        const int device[] = {status, g[1 + z], g[5 + z], g[9 + z], g[21 + z], g[17 + z],
-                              g[41 + z], g[45 + z], g[25 + z], g[29 + z]};
+        const int model[] = {z == 0 ? 1 : zn.GetStatus(),
+                             zn.GetProg(),
+                             zn.GetMSB(),
+                             zn.GetLSB(),
+                             zn.GetChan(),
+                             zn.GetPort(),
+                             zn.GetRangSta(),
+                             zn.GetRangEnd(),
+                             zn.GetOct(),
+                             zn.GetTrans()};
+        const int device[] = {status,    g[1 + z],  g[5 + z],  g[9 + z],  g[21 + z],
+                              g[17 + z], g[41 + z], g[45 + z], g[25 + z], g[29 + z]};
         for (int f = 0; f < 10; ++f)
             if (model[f] != device[f])
                 out << QStringLiteral("zone %1 field %2: model %3 device %4")
-                           .arg(z + 1).arg(f).arg(model[f]).arg(device[f]);
+                           .arg(z + 1)
+                           .arg(f)
+                           .arg(model[f])
+                           .arg(device[f]);
     }
     return out;
 }

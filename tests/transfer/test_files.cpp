@@ -26,16 +26,20 @@ QList<int> modelValues() {
         v << c.GetType() << c.GetCC() << c.GetChan() << c.GetPort() << c.GetMode();
     };
     for (auto& bank : item_En)
-        for (auto& c : bank) addItem(c);
+        for (auto& c : bank)
+            addItem(c);
     for (auto& bank : item_Fn)
-        for (auto& c : bank) addItem(c);
+        for (auto& c : bank)
+            addItem(c);
     for (auto& bank : item_Pn)
-        for (auto& c : bank) addItem(c);
-    for (auto& c : item_Zoudai) addItem(c);
+        for (auto& c : bank)
+            addItem(c);
+    for (auto& c : item_Zoudai)
+        addItem(c);
     addItem(item_S1);
     for (auto& z : zone_Zn)
-        v << z.GetStatus() << z.GetProg() << z.GetMSB() << z.GetLSB() << z.GetChan()
-          << z.GetPort() << z.GetRangSta() << z.GetRangEnd() << z.GetOct() << z.GetTrans();
+        v << z.GetStatus() << z.GetProg() << z.GetMSB() << z.GetLSB() << z.GetChan() << z.GetPort()
+          << z.GetRangSta() << z.GetRangEnd() << z.GetOct() << z.GetTrans();
     v << korvalen::presetGlobals[0];
     return v;
 }
@@ -52,12 +56,16 @@ void scrambleModel(unsigned seed) {
         c.SetMode(pick(1));
     };
     for (auto& bank : item_En)
-        for (auto& c : bank) setItem(c);
+        for (auto& c : bank)
+            setItem(c);
     for (auto& bank : item_Fn)
-        for (auto& c : bank) setItem(c);
+        for (auto& c : bank)
+            setItem(c);
     for (auto& bank : item_Pn)
-        for (auto& c : bank) setItem(c);
-    for (auto& c : item_Zoudai) setItem(c);
+        for (auto& c : bank)
+            setItem(c);
+    for (auto& c : item_Zoudai)
+        setItem(c);
     setItem(item_S1);
     for (auto& z : zone_Zn) {
         z.SetStatus(pick(1));
@@ -248,8 +256,8 @@ private slots:
         QCOMPARE(boxes.seen.size(), 1);
         QVERIFY(boxes.seen[0].startsWith(QStringLiteral("Save to file|")));
         QCOMPARE(readAll(target), old);
-        QFile::setPermissions(path("locked"), QFile::ReadOwner | QFile::WriteOwner |
-                                                  QFile::ExeOwner);
+        QFile::setPermissions(path("locked"),
+                              QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     }
 
     void cancelledDialogsStaySilent() {

@@ -101,8 +101,7 @@ private slots:
             QCOMPARE(boxes.seen,
                      QStringList{QStringLiteral("Warning|Download to Korvalen,are you sure?")});
         }
-        QCOMPARE(window->statusBar()->currentMessage(),
-                 QStringLiteral("Download to Korvalen OK"));
+        QCOMPARE(window->statusBar()->currentMessage(), QStringLiteral("Download to Korvalen OK"));
         bus->quiesce();
         const auto sent = bus->sent(0);
         QCOMPARE(sent.size(), std::size_t{384});
@@ -140,7 +139,8 @@ private slots:
         bus->quiesce();
         QCOMPARE(bus->sent(0).front(),
                  (Message{0xF0, 0x00, 0x20, 0x6B, 0x02, 0x05, 0x13, 0x00, 0xF7}));
-        QTRY_COMPARE(window->windowTitle(), QStringLiteral("Korvalen25 Editor--------P20 User P20"));
+        QTRY_COMPARE(window->windowTitle(),
+                     QStringLiteral("Korvalen25 Editor--------P20 User P20"));
         QCOMPARE(modelcheck::differences(*device->emulator().preset(19)), QStringList{});
         QVERIFY(!window->isUploadPending());
     }
@@ -202,7 +202,8 @@ private slots:
         QCOMPARE(boxes.seen.size(), 2);
         QVERIFY(boxes.seen[1].contains(QStringLiteral("not connected")));
         const QString status = window->statusBar()->currentMessage();
-        QVERIFY2(status.startsWith(QStringLiteral("Download to Korvalen failed")), qPrintable(status));
+        QVERIFY2(status.startsWith(QStringLiteral("Download to Korvalen failed")),
+                 qPrintable(status));
     }
 
     void downloadThatTheControllerDoesNotTakeSaysItFailed() {
