@@ -51,8 +51,9 @@ start)
     export JACK_NO_AUDIO_RESERVATION=1
 
     # Synchronous mode (-S): a cycle waits for every client (up to -t ms) instead of going on
-    # without a slow one, so that a loaded machine delays MIDI rather than dropping it.
-    jackd -n "$name" -S -t 5000 --no-realtime -d dummy -r 48000 -p 256 >"$dir/jackd.log" 2>&1 &
+    # without a slow one, so that a loaded machine delays MIDI rather than dropping it; periods
+    # of 512 frames (10.7 ms) leave the clients time on a busy machine.
+    jackd -n "$name" -S -t 5000 --no-realtime -d dummy -r 48000 -p 512 >"$dir/jackd.log" 2>&1 &
     echo $! >"$dir/jackd.pid"
     up=0
     for _ in $(seq 100); do # 10 s
