@@ -1,0 +1,72 @@
+// The device link over JACK: it finds korvalen25-sim, keeps exactly one input and one output
+// open, and a SysEx longer than a receive buffer arrives in pieces, intact.
+#include "e2ecommon.h"
+#include "midi.h"
+
+#include <mutex>
+#include <vector>
+
+class TestE2eLink : public QObject {
+    Q_OBJECT
+
+    std::shared_ptr<korvalen::midi::Platform> jack;
+
+private slots:
+    void initTestCase() {
+        std::string error;
+        jack = e2e::useJack(&error);
+        QVERIFY2(jack, error.c_str());
+    }
+
+    void cleanupTestCase() {
+        midiLink.resetPortTable();
+        midiLink.closeOutput();
+        korvalen::midi::setPlatform(nullptr);
+    }
+
+    void findsTheControllerAndKeepsOnePortEachWay() {
+        midiLink.reConnect();
+        QCOMPARE(midiLink.linkState.load(), 1);
+        int open = 0;
+        for (const auto& slot : midiLink.inPorts)
+            open += slot.handle ? 1 : 0;
+        QCOMPARE(open, 1);
+        QVERIFY(midiLink.inPorts[midiLink.replyInPort - 1].handle);
+        QVERIFY(midiLink.outPort);
+    }
+
+    void longSysExArrivesInPieces() {
+        QCOMPARE(midiLink.linkState.load(), 1);
+        std::mutex mutex;
+        std::vector<uint> lengths;
+        auto c = connect(
+            &midiLink, &midiMethodClass::getMidiSysData, this,
+            [&](unsigned char*, uint len) {
+                std::lock_guard<std::mutex> lock(mutex);
+                lengths.push_back(len);
+            },
+            Qt::DirectConnection);
+        midiLink.sysExRing.discardAll();
+        // The emulator's test hook answers with a SysEx of 2 * 128 + 44 = 300 bytes.
+        const std::uint8_t ask[] = {0xF0, 0x7D, 0x01, 0x02, 0x2C, 0xF7};
+        QCOMPARE(midiLink.sendSysEx(ask, sizeof ask), 0);
+        QVERIFY(QTest::qWaitFor(
+            [&] {
+                std::lock_guard<std::mutex> lock(mutex);
+                return lengths.size() >= 2;
+            },
+            10000));
+        disconnect(c);
+        QCOMPARE(lengths, (std::vector<uint>{256, 44}));
+        auto& ring = midiLink.sysExRing;
+        QCOMPARE(ring.unread(), std::size_t{300});
+        QCOMPARE(ring.peek(0), std::uint8_t{0xF0});
+        QCOMPARE(ring.peek(1), std::uint8_t{0x7D});
+        for (std::size_t i = 2; i < 299; ++i)
+            QCOMPARE(ring.peek(i), static_cast<std::uint8_t>((i - 2) & 0x7F));
+        QCOMPARE(ring.peek(299), std::uint8_t{0xF7});
+    }
+};
+
+QTEST_GUILESS_MAIN(TestE2eLink)
+#include "test_e2e_link.moc"

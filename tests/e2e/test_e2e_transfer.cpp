@@ -1,0 +1,109 @@
+// The editor over JACK against korvalen25-sim: it connects and takes preset 0 at start-up; an
+// edited preset is downloaded, and uploading it again gives back the same values.
+#include "e2ecommon.h"
+#include "korvalen49_test.h"
+#include "midi.h"
+#include "presetmodel.h"
+#include "presetprotocol.h"
+
+#include <QStatusBar>
+
+namespace {
+
+// The values that travel to the device and back: encoders and the slider have no type or
+// mode on the wire, and the device always keeps zone 1 on.
+QList<int> travellingValues() {
+    QList<int> v;
+    auto add = [&v](const item& c, bool button) {
+        v << c.GetCC() << c.GetChan() << c.GetPort();
+        if (button) v << c.GetType() << c.GetMode();
+    };
+    for (auto& bank : item_En)
+        for (auto& c : bank)
+            add(c, false);
+    for (auto& bank : item_Fn)
+        for (auto& c : bank)
+            add(c, true);
+    for (auto& bank : item_Pn)
+        for (auto& c : bank)
+            add(c, true);
+    for (auto& c : item_Zoudai)
+        add(c, true);
+    add(item_S1, false);
+    for (auto& z : zone_Zn)
+        v << z.GetStatus() << z.GetProg() << z.GetMSB() << z.GetLSB() << z.GetChan() << z.GetPort()
+          << z.GetRangSta() << z.GetRangEnd() << z.GetOct() << z.GetTrans();
+    return v;
+}
+
+void edit(int salt) {
+    for (int b = 0; b < 4; ++b)
+        for (int k = 0; k < 8; ++k) {
+            item_En[b][k].SetCC(static_cast<quint8>((salt + 11 * b + k) % 128));
+            item_En[b][k].SetChan(static_cast<quint8>((salt + b) % 17));
+        }
+    for (int b = 0; b < 4; ++b)
+        for (int k = 0; k < 4; ++k) {
+            item_Fn[b][k].SetType(static_cast<quint8>((salt + b + k) % 2));
+            item_Fn[b][k].SetCC(static_cast<quint8>((salt * 3 + 5 * b + k) % 128));
+            item_Fn[b][k].SetMode(static_cast<quint8>((salt + k) % 2));
+            item_Fn[b][k].SetPort(static_cast<quint8>((salt + b + k) % 6));
+        }
+    for (int b = 0; b < 2; ++b)
+        for (int k = 0; k < 4; ++k)
+            item_Pn[b][k].SetCC(static_cast<quint8>(130 + salt % 20 + 4 * b + k));
+    item_Zoudai[4].SetChan(static_cast<quint8>(salt % 17));
+    item_S1.SetCC(static_cast<quint8>(salt % 172));
+    zone_Zn[0].SetStatus(1);
+    zone_Zn[1].SetStatus(static_cast<quint8>(salt % 2));
+    zone_Zn[2].SetProg(static_cast<quint8>(salt % 128));
+    zone_Zn[2].SetChan(static_cast<quint8>((salt + 3) % 17));
+    zone_Zn[1].SetOct(static_cast<quint8>(salt % 9));
+    zone_Zn[0].SetTrans(static_cast<quint8>(salt % 25));
+}
+
+} // namespace
+
+class TestE2eTransfer : public QObject {
+    Q_OBJECT
+
+    std::shared_ptr<korvalen::midi::Platform> jack;
+
+private slots:
+    void initTestCase() {
+        std::string error;
+        jack = e2e::useJack(&error);
+        QVERIFY2(jack, error.c_str());
+    }
+
+    void cleanupTestCase() {
+        midiLink.resetPortTable();
+        midiLink.closeOutput();
+        korvalen::midi::setPlatform(nullptr);
+    }
+
+    void uploadEditDownloadUploadAgain() {
+        Korvalen49_Test window;
+        window.show();
+        QCOMPARE(midiLink.linkState.load(), 1);
+        QTRY_COMPARE_WITH_TIMEOUT(window.windowTitle(),
+                                  QStringLiteral("Korvalen25 Editor--------P01 Korvalen"), 10000);
+        QVERIFY(!window.isUploadPending());
+
+        edit(7);
+        const QList<int> downloaded = travellingValues();
+        QVERIFY(window.download());
+        QCOMPARE(window.statusBar()->currentMessage(), QStringLiteral("Download to Korvalen OK"));
+
+        // Something else in the editor, then the device's copy again.
+        edit(12);
+        QVERIFY(travellingValues() != downloaded);
+        QVERIFY(window.requestUpload(0));
+        QTRY_VERIFY_WITH_TIMEOUT(!window.isUploadPending(), 10000);
+        QCOMPARE(travellingValues(), downloaded);
+        QCOMPARE(window.statusBar()->currentMessage(), QStringLiteral("Upload OK!"));
+    }
+};
+
+QTEST_MAIN(TestE2eTransfer)
+#include "test_e2e_transfer.moc"
