@@ -18,6 +18,10 @@
 #include <iterator>
 #include <mutex>
 #include <pthread.h>
+#include <unistd.h>
+#ifdef __linux__
+#include <sys/prctl.h>
+#endif
 #include <string>
 #include <thread>
 #include <vector>
@@ -48,6 +52,7 @@ constexpr const char* kUsage = R"(usage: korvalen25-sim [options]
   --corrupt-block K         take data block K as bad the first time it arrives
   --test-hooks              answer F0 7D 01 hh ll F7 with a System Exclusive message of
                             hh * 128 + ll bytes: F0 7D, bytes counting 0-7F, F7
+  --exit-with-parent        stop when the process that started this one ends (Linux)
 )";
 
 struct Settings {
@@ -55,6 +60,7 @@ struct Settings {
     std::string clientName = "Korvalen25";
     bool verbose = false;
     bool testHooks = false;
+    bool exitWithParent = false;
     std::string imageOut;
     std::vector<std::pair<std::string, int>> savFiles;
     ControllerEmulator::Options options;
@@ -94,6 +100,8 @@ Settings parse(int argc, char** argv) {
             s.verbose = true;
         } else if (a == "--test-hooks") {
             s.testHooks = true;
+        } else if (a == "--exit-with-parent") {
+            s.exitWithParent = true;
         } else if (a == "--load-sav") {
             const std::string v = value(i);
             const auto colon = v.rfind(':');
@@ -308,7 +316,18 @@ int main(int argc, char** argv) {
     pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
 
     Session session;
+    const pid_t parent = getppid();
     session.settings = parse(argc, argv);
+    if (session.settings.exitWithParent) {
+#ifdef __linux__
+        // A test that starts the emulator and is killed must not leave it running: the
+        // parent's end arrives as SIGTERM, taken by the sigwait() below.
+        prctl(PR_SET_PDEATHSIG, SIGTERM);
+        if (getppid() != parent) return 0; // the parent is already gone
+#else
+        std::cerr << "korvalen25-sim: --exit-with-parent works on Linux only\n";
+#endif
+    }
     session.emulator.options() = session.settings.options;
     for (const auto& [path, preset] : session.settings.savFiles)
         if (!loadSav(session, path, preset)) return 1;

@@ -22,8 +22,9 @@ class SimSession {
 public:
     bool start(const QStringList& args, const QString& clientName, QString* why) {
         process_.setProgram(qEnvironmentVariable("KORVALEN_SIM"));
-        process_.setArguments(QStringList{"--midi-api", "jack", "--client-name", clientName} +
-                              args);
+        process_.setArguments(
+            QStringList{"--midi-api", "jack", "--client-name", clientName, "--exit-with-parent"} +
+            args);
         process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         process_.start();
         if (!process_.waitForStarted(10000)) return fail(why, "the program did not start");
