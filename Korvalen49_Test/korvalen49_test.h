@@ -41,6 +41,9 @@ public slots:
     void uploadAccept();
     void ComSaveFile();
     void ComLoadFile();
+    // "ReConnect": searches for the controller again (after it was plugged in, or after a
+    // firmware upgrade took the ports) and, when found, reads its preset 0.
+    void reconnectSlot();
 
 public:
     // The download without its confirmation box. False (and the failure shown) when the
@@ -62,6 +65,8 @@ public:
 private:
     void InitEditor();
     void connectCommands();
+    // After a search: "Connect OK" and the upload of preset 0, or false.
+    bool reportConnected();
 
     QDialog uploadDlg;
     // The firmware upgrade dialog, parentless, alive as long as the window.

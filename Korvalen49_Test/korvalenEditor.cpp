@@ -117,4 +117,7 @@ void Korvalen49_Test::connectCommands() {
     connect(ui.actionUpgrade, &QAction::triggered, upgradeDlg, &UpgradeDlg::UpgradeWinShow);
     connect(ui.actionLoad_from_file, &QAction::triggered, this, &Korvalen49_Test::ComLoadFile);
     connect(ui.actionSave_to_file, &QAction::triggered, this, &Korvalen49_Test::ComSaveFile);
+    // Reconnecting is offered as a menu command, last in "Menu".
+    ui.menuMenu->addAction(ui.actionReConnect);
+    connect(ui.actionReConnect, &QAction::triggered, this, &Korvalen49_Test::reconnectSlot);
 }

@@ -5,7 +5,9 @@
 #include "midi.h"
 #include "presetmodel.h"
 #include "presetprotocol.h"
+#include "upgrade.h"
 
+#include <QApplication>
 #include <QMessageBox>
 #include <QStatusBar>
 
@@ -112,8 +114,7 @@ void Korvalen49_Test::StatusInit() {
     connect(&midiLink, &midiMethodClass::getMidiSysData, this, &Korvalen49_Test::SysDataInSlot);
     connect(&midiLink, &midiMethodClass::getSysData, this, &Korvalen49_Test::SysInSlot);
     midiLink.reConnect();
-    if (midiLink.linkState == 1) {
-        statusBar()->showMessage(QStringLiteral("Connect OK"), kResultTimeoutMs);
+    if (reportConnected()) {
         connect(&midiLink, &midiMethodClass::getMidiData, this, &Korvalen49_Test::DataInSlot);
         // A second connection: every chunk starts two parser runs, and a run that finds the
         // ring empty does nothing.
@@ -126,6 +127,35 @@ void Korvalen49_Test::StatusInit() {
     }
 
     connectCommands();
+}
+
+bool Korvalen49_Test::reportConnected() {
+    if (midiLink.linkState != 1) return false;
+    statusBar()->showMessage(QStringLiteral("Connect OK"), kResultTimeoutMs);
+    return true;
+}
+
+void Korvalen49_Test::reconnectSlot() {
+    if (connectThread.isRunning()) {
+        QMessageBox::information(nullptr, QStringLiteral("Connection"),
+                                 tr("A firmware upgrade is using the MIDI ports. Reconnect "
+                                    "when it has ended."));
+        return;
+    }
+    statusBar()->showMessage(tr("Searching for the Korvalen25..."));
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    midiLink.reConnect();
+    QApplication::restoreOverrideCursor();
+    if (reportConnected()) {
+        // Short messages reach the window only while connected; connect them once.
+        connect(&midiLink, &midiMethodClass::getMidiData, this, &Korvalen49_Test::DataInSlot,
+                Qt::UniqueConnection);
+        requestUpload(0);
+        return;
+    }
+    statusBar()->showMessage(QStringLiteral("Connect Error"), kResultTimeoutMs);
+    QMessageBox::information(nullptr, QStringLiteral("Connection"),
+                             QStringLiteral("Connect Error!"));
 }
 
 void Korvalen49_Test::DataInSlot(uint) {}

@@ -9,8 +9,10 @@
 #include "presetprotocol.h"
 #include "virtualbus.h"
 
+#include <QAction>
 #include <QComboBox>
 #include <QDialogButtonBox>
+#include <QMenu>
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTest>
@@ -187,6 +189,37 @@ private slots:
         QCOMPARE(window->statusBar()->currentMessage(), QStringLiteral("Connect Error"));
         // Ten polls of the port counts, 1000 ms apart, in virtual time.
         QCOMPARE(bus->now(), std::uint64_t{10000});
+    }
+
+    void reconnectFindsAControllerPluggedInLater() {
+        bus->detachAll();
+        bus->setPortCounts(0, 0);
+        std::unique_ptr<Korvalen49_Test> window;
+        {
+            testboxes::BoxAnswerer boxes;
+            window = std::make_unique<Korvalen49_Test>();
+        }
+        // The controller is plugged in; "ReConnect" in the menu finds it and reads preset 0.
+        bus->setPortCounts(1, 1);
+        bus->attach(0, 0, device);
+        auto* action = window->findChild<QAction*>(QStringLiteral("actionReConnect"));
+        QVERIFY(action);
+        auto* menu = window->findChild<QMenu*>(QStringLiteral("menuMenu"));
+        QVERIFY(menu->actions().contains(action));
+        testboxes::BoxAnswerer boxes;
+        action->trigger();
+        QVERIFY(boxes.seen.isEmpty());
+        QCOMPARE(midiLink.linkState.load(), 1);
+        QTRY_COMPARE(window->windowTitle(),
+                     QStringLiteral("Korvalen25 Editor--------P01 Korvalen"));
+        QCOMPARE(modelcheck::differences(*device->emulator().preset(0)), QStringList{});
+        // Unplugged again: the search fails and says so.
+        bus->detachAll();
+        bus->setPortCounts(0, 0);
+        action->trigger();
+        QCOMPARE(boxes.seen, QStringList{QStringLiteral("Connection|Connect Error!")});
+        QCOMPARE(window->statusBar()->currentMessage(), QStringLiteral("Connect Error"));
+        QCOMPARE(midiLink.linkState.load(), 0);
     }
 
     void downloadWithoutControllerSaysItFailed() {
