@@ -38,14 +38,7 @@ stop_all() {
     rm -f "$dir/sim.pid" "$dir/jackd.pid"
 }
 
-case "$action" in
-start)
-    [ $# -ge 1 ] || usage
-    sim=$1
-    shift
-    command -v jackd >/dev/null || { echo "jack-fixture: jackd is not installed" >&2; exit 1; }
-    [ -x "$sim" ] || { echo "jack-fixture: $sim is not a program" >&2; exit 1; }
-    mkdir -p "$dir"
+start_once() {
     stop_all # whatever a previous run left behind
     export JACK_DEFAULT_SERVER="$name"
     export JACK_NO_AUDIO_RESERVATION=1
@@ -68,7 +61,7 @@ start)
         echo "jack-fixture: the JACK server $name did not start:" >&2
         cat "$dir/jackd.log" >&2
         stop_all
-        exit 1
+        return 1
     fi
 
     : >"$dir/sim.out"
@@ -87,8 +80,32 @@ start)
         echo "jack-fixture: the emulator did not get ready:" >&2
         cat "$dir/sim.log" >&2
         stop_all
-        exit 1
+        return 1
     fi
+}
+
+case "$action" in
+start)
+    [ $# -ge 1 ] || usage
+    sim=$1
+    shift
+    command -v jackd >/dev/null || { echo "jack-fixture: jackd is not installed" >&2; exit 1; }
+    [ -x "$sim" ] || { echo "jack-fixture: $sim is not a program" >&2; exit 1; }
+    mkdir -p "$dir"
+    # Starts are taken one at a time on this machine (the lock goes with this script's exit),
+    # and a start that fails (a loaded machine, a client that loses its server socket) is tried
+    # again from scratch.
+    exec 9>"${TMPDIR:-/tmp}/korvalen-jack-start.lock"
+    flock -w 120 9 || { echo "jack-fixture: another JACK fixture holds the start lock" >&2; exit 1; }
+    started=0
+    for attempt in 1 2 3; do
+        if start_once "$@"; then
+            started=1
+            break
+        fi
+        echo "jack-fixture: start attempt $attempt failed" >&2
+    done
+    [ $started -eq 1 ] || exit 1
     echo "jack-fixture: server $name up, $(head -n1 "$dir/sim.out")"
     ;;
 stop)

@@ -1,6 +1,7 @@
 // Shared by the end-to-end tests: the JACK backend on the fixture's server.
 #pragma once
 
+#include "midi.h"
 #include "midiplatform.h"
 #include "platformfactory.h"
 
@@ -11,15 +12,22 @@
 
 namespace e2e {
 
-// Installs the RtMidi JACK backend; null (and the reason in `error`) when it cannot start.
-inline std::shared_ptr<korvalen::midi::Platform> useJack(std::string* error) {
-    if (!qEnvironmentVariableIsSet("JACK_DEFAULT_SERVER")) {
-        *error = "run through CTest: its fixture starts the JACK server and korvalen25-sim";
-        return nullptr;
-    }
-    auto jack = korvalen::midi::createPlatform("jack", error);
-    if (jack) korvalen::midi::setPlatform(jack);
-    return jack;
+// Installs the RtMidi JACK backend; returns why it cannot start, or an empty text.
+inline std::string useJack() {
+    if (!qEnvironmentVariableIsSet("JACK_DEFAULT_SERVER"))
+        return "run through CTest: its fixture starts the JACK server and korvalen25-sim";
+    std::string error;
+    auto jack = korvalen::midi::createPlatform("jack", &error);
+    if (!jack) return error.empty() ? "the JACK backend cannot start" : error;
+    korvalen::midi::setPlatform(jack);
+    return {};
+}
+
+// Closes the link's ports and puts the port-less platform back.
+inline void releaseJack() {
+    midiLink.resetPortTable();
+    midiLink.closeOutput();
+    korvalen::midi::setPlatform(nullptr);
 }
 
 } // namespace e2e

@@ -67,20 +67,13 @@ void edit(int salt) {
 class TestE2eTransfer : public QObject {
     Q_OBJECT
 
-    std::shared_ptr<korvalen::midi::Platform> jack;
-
 private slots:
     void initTestCase() {
-        std::string error;
-        jack = e2e::useJack(&error);
-        QVERIFY2(jack, error.c_str());
+        const std::string error = e2e::useJack();
+        QVERIFY2(error.empty(), error.c_str());
     }
 
-    void cleanupTestCase() {
-        midiLink.resetPortTable();
-        midiLink.closeOutput();
-        korvalen::midi::setPlatform(nullptr);
-    }
+    void cleanupTestCase() { e2e::releaseJack(); }
 
     void uploadEditDownloadUploadAgain() {
         Korvalen49_Test window;

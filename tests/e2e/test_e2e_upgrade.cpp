@@ -14,20 +14,13 @@
 class TestE2eUpgrade : public QObject {
     Q_OBJECT
 
-    std::shared_ptr<korvalen::midi::Platform> jack;
-
 private slots:
     void initTestCase() {
-        std::string error;
-        jack = e2e::useJack(&error);
-        QVERIFY2(jack, error.c_str());
+        const std::string error = e2e::useJack();
+        QVERIFY2(error.empty(), error.c_str());
     }
 
-    void cleanupTestCase() {
-        midiLink.resetPortTable();
-        midiLink.closeOutput();
-        korvalen::midi::setPlatform(nullptr);
-    }
+    void cleanupTestCase() { e2e::releaseJack(); }
 
     void fullFlash() {
         // 200 blocks: each waits for the device's request, a round trip through the server.

@@ -3,9 +3,8 @@
 // widget covered by another one cannot be reached.
 #pragma once
 
+#include "identitycontroller.h"
 #include "korvalen49_test.h"
-#include "presetprotocol.h"
-#include "virtualbus.h"
 
 #include <QPoint>
 #include <QPushButton>
@@ -17,19 +16,10 @@
 
 namespace guitest {
 
-// Puts a controller on the virtual bus that answers the identity probe and nothing else, so
-// that a window connects at once (in virtual time) and no upload changes the model.
+// A controller that answers only the identity probe: windows connect at once and no upload
+// changes the model.
 inline void useQuietController() {
-    auto bus = std::make_shared<korvalen::midi::VirtualBus>();
-    bus->setPortCounts(1, 1);
-    bus->attach(0, 0, [](const korvalen::midi::Message& m) {
-        const auto& probe = korvalen::kIdentityProbe;
-        std::vector<korvalen::midi::Message> replies;
-        if (m == korvalen::midi::Message(probe.begin(), probe.end()))
-            replies.push_back({0xF0, 0x00, 0x00, 0x66, 0x14, 0x1B, 0x00, 0x00, 0x5A, 0x74, 0xF7});
-        return replies;
-    });
-    korvalen::midi::setPlatform(bus);
+    testsupport::useIdentityController();
 }
 
 inline std::unique_ptr<Korvalen49_Test> shownWindow() {

@@ -1,4 +1,5 @@
 // The device search and the receive path of the link, on the virtual bus in virtual time.
+#include "identitycontroller.h"
 #include "midi.h"
 #include "presetprotocol.h"
 #include "virtualbus.h"
@@ -15,18 +16,6 @@ using korvalen::midi::PortRecord;
 using korvalen::midi::VirtualBus;
 
 namespace {
-
-Message identityReply() {
-    return {0xF0, 0x00, 0x00, 0x66, 0x14, 0x1B, 0x01, 0x02, 0x5A, 0x74, 0xF7};
-}
-
-// Answers the identity probe as the controller does.
-std::vector<Message> answerProbe(const Message& m) {
-    const auto& probe = korvalen::kIdentityProbe;
-    if (m.size() == probe.size() && std::equal(probe.begin(), probe.end(), m.begin()))
-        return {identityReply()};
-    return {};
-}
 
 Message sysEx(std::size_t length, std::uint8_t seed) {
     Message m(length);
@@ -138,7 +127,7 @@ private slots:
 
     void twentyPortsAreSearched() {
         bus->setPortCounts(20, 20);
-        bus->attach(19, 19, answerProbe);
+        bus->attach(19, 19, testsupport::answerIdentityProbe);
         midiLink.reConnect();
         QCOMPARE(midiLink.linkState.load(), 1);
         QCOMPARE(midiLink.replyInPort.load(), 20);
@@ -147,7 +136,7 @@ private slots:
 
     void replyOnAnotherPortPairKeepsOnlyThosePorts() {
         bus->setPortCounts(4, 5);
-        bus->attach(2, 3, answerProbe);
+        bus->attach(2, 3, testsupport::answerIdentityProbe);
         midiLink.reConnect();
         QCOMPARE(midiLink.linkState.load(), 1);
         QCOMPARE(midiLink.replyInPort.load(), 3);
@@ -165,7 +154,7 @@ private slots:
     void lateReplyCountsInTheNextAttempt() {
         bus->setPortCounts(1, 1);
         // The answer comes 60 ms after the probe, after the 50 ms the search waits.
-        bus->attach(0, 0, answerProbe, 60);
+        bus->attach(0, 0, testsupport::answerIdentityProbe, 60);
         midiLink.reConnect();
         QCOMPARE(midiLink.linkState.load(), 1);
         // First attempt: probe at 10 ms, no answer by 60 ms, result 1. The answer arrives at
@@ -180,8 +169,8 @@ private slots:
         bus->setPortCounts(1, 3);
         bus->setOutputOpenFails(0, true);
         bus->setSendFails(1, true);
-        bus->attach(0, 1, answerProbe);
-        bus->attach(0, 2, answerProbe);
+        bus->attach(0, 1, testsupport::answerIdentityProbe);
+        bus->attach(0, 2, testsupport::answerIdentityProbe);
         midiLink.reConnect();
         QCOMPARE(midiLink.linkState.load(), 1);
         QCOMPARE(midiLink.replyOutPort.load(), 3);
@@ -257,7 +246,7 @@ private slots:
 private:
     void connectTo(unsigned inputs, unsigned outputs) {
         bus->setPortCounts(inputs, outputs);
-        bus->attach(0, 0, answerProbe);
+        bus->attach(0, 0, testsupport::answerIdentityProbe);
         midiLink.reConnect();
         QCOMPARE(midiLink.linkState.load(), 1);
         bus->quiesce();

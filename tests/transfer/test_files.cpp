@@ -1,5 +1,6 @@
 // "Save to file" and "Load from file": the 348-byte preset file through the window.
 #include "boxes.h"
+#include "identitycontroller.h"
 #include "korvalen49_test.h"
 #include "presetfile.h"
 #include "presetmodel.h"
@@ -114,18 +115,7 @@ class TestFiles : public QObject {
 
 private slots:
     void initTestCase() {
-        // A controller that answers only the identity probe: the window connects and nothing
-        // arrives that would change the model.
-        auto bus = std::make_shared<korvalen::midi::VirtualBus>();
-        bus->setPortCounts(1, 1);
-        bus->attach(0, 0, [](const korvalen::midi::Message& m) {
-            const auto& probe = korvalen::kIdentityProbe;
-            std::vector<korvalen::midi::Message> out;
-            if (m == korvalen::midi::Message(probe.begin(), probe.end()))
-                out.push_back({0xF0, 0x00, 0x00, 0x66, 0x14, 0x1B, 0, 0, 0x5A, 0x74, 0xF7});
-            return out;
-        });
-        korvalen::midi::setPlatform(bus);
+        testsupport::useIdentityController();
         window = std::make_unique<Korvalen49_Test>();
         QVERIFY(dir.isValid());
     }
