@@ -46,7 +46,7 @@ start_once() {
     # Synchronous mode (-S): a cycle waits for every client (up to -t ms) instead of going on
     # without a slow one, so that a loaded machine delays MIDI rather than dropping it; periods
     # of 512 frames (10.7 ms) leave the clients time on a busy machine.
-    jackd -n "$name" -S -t 5000 --no-realtime -d dummy -r 48000 -p 512 >"$dir/jackd.log" 2>&1 &
+    jackd -n "$name" -S -t 5000 --no-realtime -d dummy -r 48000 -p 512 >"$dir/jackd.log" 2>&1 9>&- &
     echo $! >"$dir/jackd.pid"
     up=0
     for _ in $(seq 100); do # 10 s
@@ -65,7 +65,7 @@ start_once() {
     fi
 
     : >"$dir/sim.out"
-    "$sim" --midi-api jack "$@" >"$dir/sim.out" 2>"$dir/sim.log" &
+    "$sim" --midi-api jack "$@" >"$dir/sim.out" 2>"$dir/sim.log" 9>&- &
     echo $! >"$dir/sim.pid"
     ready=0
     for _ in $(seq 100); do # 10 s
