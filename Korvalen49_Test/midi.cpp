@@ -112,6 +112,7 @@ int midiMethodClass::findDevice() {
 }
 
 void midiMethodClass::reConnect() {
+    editorOwnsPorts = true;
     resetPortTable();
     bool found = false;
     for (int attempt = 1; attempt <= kAttempts; ++attempt) {

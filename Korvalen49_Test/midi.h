@@ -54,6 +54,11 @@ public:
     std::atomic<std::int32_t> deviceAnswer{0};
     std::atomic<std::uint32_t> blockIndex{0};
 
+    // True from a successful reConnect() until a firmware upgrade run takes the ports.
+    std::atomic<bool> editorOwnsPorts{false};
+    // The editor may send preset messages: connected, and the ports are not the upgrade's.
+    bool editorConnected() const { return editorOwnsPorts && linkState == 1; }
+
     // Received SysEx bytes, written by the input thread and read by the GUI thread.
     korvalen::ByteRing sysExRing;
 

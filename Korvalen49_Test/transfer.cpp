@@ -130,7 +130,7 @@ void Korvalen49_Test::StatusInit() {
 }
 
 bool Korvalen49_Test::reportConnected() {
-    if (midiLink.linkState != 1) return false;
+    if (!midiLink.editorConnected()) return false;
     statusBar()->showMessage(QStringLiteral("Connect OK"), kResultTimeoutMs);
     return true;
 }
@@ -172,9 +172,9 @@ void Korvalen49_Test::DownLoadSlot() {
 
 bool Korvalen49_Test::download() {
     QString failure;
-    if (midiLink.linkState != 1)
+    if (!midiLink.editorConnected())
         failure = tr("Download to Korvalen failed: the controller is not connected. "
-                     "Connect it and restart the editor.");
+                     "Connect it and choose Menu > ReConnect.");
 
     bool sendFailed = false;
     if (failure.isEmpty()) {
@@ -210,16 +210,16 @@ void Korvalen49_Test::uploadSlot() {
 void Korvalen49_Test::uploadAccept() {
     const int index = uploadUi.presetSelBox->currentIndex();
     if (index < 0) return;
-    requestUpload(index == 0 ? 0 : index + 15);
+    if (!requestUpload(index == 0 ? 0 : index + 15))
+        QMessageBox::warning(nullptr, tr("Upload"), statusBar()->currentMessage());
 }
 
 bool Korvalen49_Test::requestUpload(int presetNumber) {
     const auto request = korvalen::uploadRequestMessage(presetNumber);
-    if (midiLink.sendSysEx(request.data(), request.size()) != 0) {
-        statusBar()->showMessage(
-            tr("Upload failed: the controller is not connected. Connect it and restart "
-               "the editor."),
-            kResultTimeoutMs);
+    if (!midiLink.editorConnected() || midiLink.sendSysEx(request.data(), request.size()) != 0) {
+        statusBar()->showMessage(tr("Upload failed: the controller is not connected. Connect it "
+                                    "and choose Menu > ReConnect."),
+                                 kResultTimeoutMs);
         return false;
     }
     uploadPending = true;

@@ -68,6 +68,8 @@ void ConnectThread::startRun() {
 
 void ConnectThread::run() {
     report(StartEnabled, 0, "0");
+    // The run takes every port from the editor, which reconnects only when asked to.
+    midiLink.editorOwnsPorts = false;
     midiLink.resetPortTable();
     log("Finding MIDI device in upgrade mode...");
 

@@ -7,6 +7,7 @@
 #include "midi.h"
 #include "modelcheck.h"
 #include "presetprotocol.h"
+#include "upgrade.h"
 #include "virtualbus.h"
 
 #include <QAction>
@@ -220,6 +221,32 @@ private slots:
         QCOMPARE(boxes.seen, QStringList{QStringLiteral("Connection|Connect Error!")});
         QCOMPARE(window->statusBar()->currentMessage(), QStringLiteral("Connect Error"));
         QCOMPARE(midiLink.linkState.load(), 0);
+    }
+
+    void firmwareRunTakesThePortsFromTheEditor() {
+        auto window = connectedWindow();
+        QVERIFY(window);
+        // A run that finds no controller in upgrade mode still takes every port.
+        const QByteArray image = QByteArray(56, '\x11') + QByteArray::fromHex("00206B0219") +
+                                 QByteArray("102\0\0QVolm", 10);
+        auto loaded = korvalen::loadFirmwareImage(
+            reinterpret_cast<const std::uint8_t*>(image.constData()), image.size());
+        QCOMPARE(loaded.status, korvalen::FirmwareLoadStatus::Loaded);
+        firmwareImage = loaded.image;
+        connectThread.startRun();
+        QVERIFY(connectThread.wait(60000));
+        bus->clearSent();
+        testboxes::BoxAnswerer boxes(QMessageBox::Ok);
+        QVERIFY(!window->download());
+        QVERIFY(!window->requestUpload(0));
+        bus->quiesce();
+        QVERIFY(bus->sent(0).empty());
+        QCOMPARE(boxes.seen.size(), 1);
+        QVERIFY(boxes.seen[0].contains(QStringLiteral("not connected")));
+        // ReConnect gives the ports back to the editor.
+        window->reconnectSlot();
+        QVERIFY(midiLink.editorConnected());
+        QTRY_VERIFY(!window->isUploadPending());
     }
 
     void downloadWithoutControllerSaysItFailed() {
