@@ -41,23 +41,24 @@ int hexDigit(char c) {
 }
 
 std::shared_ptr<Platform> createVirtual(std::string* error) {
-    VirtualDeviceSpec spec;
+    VirtualDeviceChoice choice;
     const char* env = std::getenv("KORVALEN_VIRTUAL_DEVICE");
     std::string why;
-    if (env && *env && !parseVirtualDeviceSpec(env, &spec, &why)) {
+    if (env && *env && !parseVirtualDevice(env, &choice, &why)) {
         if (error) *error = "KORVALEN_VIRTUAL_DEVICE: " + why;
         return nullptr;
     }
     auto bus = std::make_shared<VirtualBus>();
     bus->setPortCounts(1, 1);
-    if (spec.kind == VirtualDeviceSpec::Kind::None) return bus;
+    if (choice.kind == VirtualDeviceChoice::Kind::None) return bus;
     sim::ControllerEmulator::Options options;
-    if (spec.kind == VirtualDeviceSpec::Kind::Upgrade) {
+    if (choice.kind == VirtualDeviceChoice::Kind::Upgrade) {
         options.mode = sim::ControllerEmulator::Mode::Upgrade;
-        options.anyIdentity = spec.anyIdentity;
-        std::copy(std::begin(spec.identity), std::end(spec.identity), options.upgradeId.begin());
+        options.anyIdentity = choice.anyIdentity;
+        std::copy(std::begin(choice.identity), std::end(choice.identity),
+                  options.upgradeId.begin());
     }
-    if (spec.version) options.version = spec.version;
+    if (choice.version) options.version = choice.version;
     bus->attach(0, 0, std::make_shared<EmulatorDevice>(options));
     return bus;
 }
@@ -128,12 +129,12 @@ std::string requestedApiName(int argc, const char* const* argv) {
     return "auto";
 }
 
-bool parseVirtualDeviceSpec(const std::string& text, VirtualDeviceSpec* spec, std::string* error) {
+bool parseVirtualDevice(const std::string& text, VirtualDeviceChoice* choice, std::string* error) {
     auto fail = [&](std::string why) {
         if (error) *error = std::move(why);
         return false;
     };
-    VirtualDeviceSpec s;
+    VirtualDeviceChoice s;
     const std::string t = lower(text);
     std::vector<std::string> parts;
     std::size_t start = 0;
@@ -144,11 +145,11 @@ bool parseVirtualDeviceSpec(const std::string& text, VirtualDeviceSpec* spec, st
         start = colon + 1;
     }
     if (parts[0] == "normal" && parts.size() == 1) {
-        s.kind = VirtualDeviceSpec::Kind::Normal;
+        s.kind = VirtualDeviceChoice::Kind::Normal;
     } else if (parts[0] == "none" && parts.size() == 1) {
-        s.kind = VirtualDeviceSpec::Kind::None;
+        s.kind = VirtualDeviceChoice::Kind::None;
     } else if (parts[0] == "upgrade" && parts.size() <= 3) {
-        s.kind = VirtualDeviceSpec::Kind::Upgrade;
+        s.kind = VirtualDeviceChoice::Kind::Upgrade;
         if (parts.size() >= 2) {
             const std::string& hex = parts[1];
             if (hex.size() != 10) return fail("the identity is ten hex digits");
@@ -169,7 +170,7 @@ bool parseVirtualDeviceSpec(const std::string& text, VirtualDeviceSpec* spec, st
     } else {
         return fail("expected normal, none, upgrade, upgrade:IDHEX or upgrade:IDHEX:VERSION");
     }
-    if (spec) *spec = s;
+    if (choice) *choice = s;
     return true;
 }
 

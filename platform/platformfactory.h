@@ -51,12 +51,12 @@ std::string requestedApiName(int argc, const char* const* argv);
 // The environment variable KORVALEN_VIRTUAL_DEVICE describes the device that the "virtual"
 // backend puts on its ports: "normal" (default), "upgrade", "upgrade:IDHEX" (ten hex digits,
 // the five identity bytes), "upgrade:IDHEX:VERSION", or "none" for empty ports.
-struct VirtualDeviceSpec {
+struct VirtualDeviceChoice {
     enum class Kind { None, Normal, Upgrade } kind = Kind::Normal;
     bool anyIdentity = true; // upgrade without IDHEX answers whatever identity is probed
     unsigned char identity[5] = {0, 0, 0, 0, 0};
     unsigned version = 0; // 0: the emulator's default
 };
-bool parseVirtualDeviceSpec(const std::string& text, VirtualDeviceSpec* spec, std::string* error);
+bool parseVirtualDevice(const std::string& text, VirtualDeviceChoice* choice, std::string* error);
 
 } // namespace korvalen::midi

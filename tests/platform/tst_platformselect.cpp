@@ -24,8 +24,8 @@ private slots:
     void namesRoundTrip();
     void unknownName();
     void unavailableApis();
-    void virtualDeviceSpec_data();
-    void virtualDeviceSpec();
+    void virtualDeviceChoice_data();
+    void virtualDeviceChoice();
     void virtualBackendHasAController_data();
     void virtualBackendHasAController();
     void ownPortNames_data();
@@ -138,7 +138,7 @@ void TestPlatformSelect::unavailableApis() {
     }
 }
 
-void TestPlatformSelect::virtualDeviceSpec_data() {
+void TestPlatformSelect::virtualDeviceChoice_data() {
     QTest::addColumn<QString>("text");
     QTest::addColumn<bool>("valid");
     QTest::addColumn<int>("kind");
@@ -146,7 +146,7 @@ void TestPlatformSelect::virtualDeviceSpec_data() {
     QTest::addColumn<QByteArray>("identity");
     QTest::addColumn<unsigned>("version");
 
-    using K = VirtualDeviceSpec::Kind;
+    using K = VirtualDeviceChoice::Kind;
     const QByteArray zeros(5, '\0');
     QTest::newRow("normal") << "normal" << true << int(K::Normal) << true << zeros << 0u;
     QTest::newRow("none") << "none" << true << int(K::None) << true << zeros << 0u;
@@ -165,24 +165,24 @@ void TestPlatformSelect::virtualDeviceSpec_data() {
     QTest::newRow("normal with extra") << "normal:1" << false << 0 << false << zeros << 0u;
 }
 
-void TestPlatformSelect::virtualDeviceSpec() {
+void TestPlatformSelect::virtualDeviceChoice() {
     QFETCH(QString, text);
     QFETCH(bool, valid);
     QFETCH(int, kind);
     QFETCH(bool, anyIdentity);
     QFETCH(QByteArray, identity);
     QFETCH(unsigned, version);
-    VirtualDeviceSpec spec;
+    VirtualDeviceChoice choice;
     std::string error;
-    QCOMPARE(parseVirtualDeviceSpec(text.toStdString(), &spec, &error), valid);
+    QCOMPARE(parseVirtualDevice(text.toStdString(), &choice, &error), valid);
     if (!valid) {
         QVERIFY(!error.empty());
         return;
     }
-    QCOMPARE(int(spec.kind), kind);
-    QCOMPARE(spec.anyIdentity, anyIdentity);
-    QCOMPARE(QByteArray(reinterpret_cast<const char*>(spec.identity), 5), identity);
-    QCOMPARE(spec.version, version);
+    QCOMPARE(int(choice.kind), kind);
+    QCOMPARE(choice.anyIdentity, anyIdentity);
+    QCOMPARE(QByteArray(reinterpret_cast<const char*>(choice.identity), 5), identity);
+    QCOMPARE(choice.version, version);
 }
 
 void TestPlatformSelect::virtualBackendHasAController_data() {
