@@ -8,7 +8,7 @@ packages=(
     qt6-base-dev qt6-tools-dev qt6-tools-dev-tools libgl-dev
     librtmidi-dev
     jackd2 libjack-jackd2-dev
-    xvfb xauth fonts-dejavu-core
+    xvfb xauth fonts-dejavu-core fonts-liberation
     clang libclang-rt-14-dev
 )
 
