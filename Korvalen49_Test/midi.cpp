@@ -108,7 +108,7 @@ int midiMethodClass::findDevice() {
         }
         closeOutput();
     }
-    return replyInPort != 0 ? 0 : 1;
+    return replyOutPort != 0 ? 0 : 1;
 }
 
 void midiMethodClass::reConnect() {
