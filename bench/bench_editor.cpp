@@ -1,0 +1,339 @@
+// The editor's transfers and its bank switch, in one process on the virtual MIDI bus with the
+// controller emulator, each against a baseline measured in the same run:
+//
+//   download     the 384 messages of a full download into the emulator, from the window's
+//                download() until the bus has delivered them; baseline: the same bytes, built
+//                beforehand, sent straight on an output port of the same bus
+//   flash        a 1 MiB image through ConnectThread (search, start message, every block on the
+//                device's request, progress to the upgrade dialog) into an emulator that
+//                answers at once; baseline: a bare request-and-answer loop on its own thread
+//                that sends the same blocks, built beforehand, over the same bus
+//   bank switch  "BANK 1" to "BANK 4" and back, with function buttons whose types differ
+//                between the two banks, so that their assignment lists are rebuilt; absolute
+//
+//   bench_editor [RUNS]   (default 15 downloads, 5 flashes, 400 switches; RUNS scales them)
+#include "benchutil.h"
+
+#include "emulatordevice.h"
+#include "firmware.h"
+#include "korvalen49_test.h"
+#include "midi.h"
+#include "presetmodel.h"
+#include "upgrade.h"
+#include "virtualbus.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QEventLoop>
+#include <QTimer>
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdlib>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <random>
+#include <thread>
+#include <utility>
+
+using korvalen::midi::EmulatorDevice;
+using korvalen::midi::InputEvent;
+using korvalen::midi::Message;
+using korvalen::midi::VirtualBus;
+using korvalen::sim::ControllerEmulator;
+
+namespace {
+
+// Runs the event loop until `ready` holds; false after 60 s.
+bool waitUntil(const std::function<bool()>& ready) {
+    bool timedOut = false;
+    QTimer deadline;
+    deadline.setSingleShot(true);
+    QObject::connect(&deadline, &QTimer::timeout, [&] { timedOut = true; });
+    deadline.start(60000);
+    while (!ready()) {
+        if (timedOut) return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+    }
+    return true;
+}
+
+void releaseLink() {
+    midiLink.resetPortTable();
+    midiLink.closeOutput();
+}
+
+// --- Download --------------------------------------------------------------------------------
+
+bool benchDownload(int runs) {
+    auto bus = std::make_shared<VirtualBus>();
+    auto device = std::make_shared<EmulatorDevice>();
+    // The emulator on output 0, which the link finds and keeps, and on output 1 for the
+    // baseline; it answers on input 0.
+    bus->setPortCounts(1, 2);
+    bus->attach(0, 0, device);
+    bus->attach(0, 1, device);
+    korvalen::midi::setPlatform(bus);
+
+    bool ok = true;
+    {
+        Korvalen49_Test window;
+        window.show();
+        const QString title = Korvalen49_Test::titleForPreset(0);
+        if (!waitUntil([&] {
+                bus->quiesce();
+                return window.windowTitle() == title;
+            })) {
+            std::fprintf(stderr, "bench_editor: the window did not take preset 0\n");
+            ok = false;
+        }
+
+        // The messages of one download, kept for the baseline.
+        bus->clearSent();
+        ok = ok && window.download();
+        bus->quiesce();
+        const std::vector<Message> messages = bus->sent(0);
+        if (messages.size() != 384) {
+            std::fprintf(stderr, "bench_editor: a download sent %zu messages, not 384\n",
+                         messages.size());
+            ok = false;
+        }
+        auto out = bus->openOutput(1);
+        ok = ok && out != nullptr;
+
+        std::vector<double> editorMs, baseMs;
+        for (int i = 0; ok && i < runs; ++i) {
+            bus->clearSent();
+            auto start = bench::Clock::now();
+            ok = window.download();
+            bus->quiesce();
+            editorMs.push_back(bench::msSince(start));
+
+            start = bench::Clock::now();
+            for (const Message& m : messages)
+                ok = ok && out->send(m.data(), static_cast<std::uint32_t>(m.size())) == 0;
+            bus->quiesce();
+            baseMs.push_back(bench::msSince(start));
+        }
+        ok = ok && bus->sent(0).size() == 384 && bus->sent(1) == messages;
+        if (ok) {
+            const double ms = bench::median(editorMs), base = bench::median(baseMs);
+            std::printf("download: editor %.3f ms, bytes pushed straight %.3f ms (medians of %d)\n",
+                        ms, base, runs);
+            bench::row("Download, 384 messages", bench::fmt("%.2f ms", ms),
+                       bench::fmt("%.2f ms", base), bench::fmt("%.2f", ms / base), "ratio <= 1.5",
+                       bench::verdict(ms / base <= 1.5));
+        }
+        out.reset();
+        releaseLink();
+        bus->quiesce();
+    }
+    korvalen::midi::setPlatform(nullptr);
+    return ok;
+}
+
+// --- Flash -----------------------------------------------------------------------------------
+
+constexpr std::size_t kImageBody = 1024 * 1024;
+
+std::shared_ptr<VirtualBus> upgradeBus(std::shared_ptr<EmulatorDevice>& device) {
+    auto bus = std::make_shared<VirtualBus>();
+    ControllerEmulator::Options options;
+    options.mode = ControllerEmulator::Mode::Upgrade;
+    device = std::make_shared<EmulatorDevice>(options);
+    bus->setPortCounts(1, 1);
+    bus->attach(0, 0, device);
+    return bus;
+}
+
+korvalen::FirmwareImage makeImage(const std::array<std::uint8_t, 5>& id) {
+    std::mt19937 rng(1234);
+    std::vector<std::uint8_t> file(kImageBody);
+    for (auto& b : file)
+        b = static_cast<std::uint8_t>(rng());
+    file.insert(file.end(), id.begin(), id.end());
+    for (char c : std::string("102\x01\x02QVolm"))
+        file.push_back(static_cast<std::uint8_t>(c));
+    return korvalen::loadFirmwareImage(file.data(), file.size()).image;
+}
+
+bool transferred(EmulatorDevice& device) {
+    return device.emulator().transferComplete() && device.emulator().image() == firmwareImage.body;
+}
+
+// One flash by the editor's worker; the time from Start to the end of the run.
+bool flashByWorker(double& ms) {
+    std::shared_ptr<EmulatorDevice> device;
+    auto bus = upgradeBus(device);
+    korvalen::midi::setPlatform(bus);
+    QEventLoop loop;
+    QObject::connect(&connectThread, &QThread::finished, &loop, &QEventLoop::quit);
+    const auto start = bench::Clock::now();
+    connectThread.startRun();
+    loop.exec();
+    ms = bench::msSince(start);
+    const bool ok = midiLink.linkState == 2 && transferred(*device);
+    releaseLink();
+    bus->quiesce();
+    korvalen::midi::setPlatform(nullptr);
+    return ok;
+}
+
+// The same exchange without the editor: probe, start message, then one prebuilt block per
+// next request, on a thread of its own.
+bool flashByLoop(const std::vector<korvalen::DataBlockMessage>& blocks, double& ms) {
+    std::shared_ptr<EmulatorDevice> device;
+    auto bus = upgradeBus(device);
+    std::mutex mutex;
+    std::condition_variable changed;
+    int answer = 0;
+    std::uint8_t buffer[256];
+    bool ok = true;
+
+    const auto start = bench::Clock::now();
+    std::thread worker([&] {
+        std::atomic<korvalen::midi::InputPort*> port{nullptr};
+        auto in = bus->openInput(
+            0,
+            [&](std::uintptr_t, const InputEvent& e) {
+                if (e.kind == InputEvent::Kind::Short) {
+                    {
+                        std::lock_guard<std::mutex> lock(mutex);
+                        answer = e.shortMessage == 0x545190   ? 10
+                                 : e.shortMessage == 0x006190 ? 20
+                                                              : 0;
+                    }
+                    changed.notify_all();
+                } else if (e.kind == InputEvent::Kind::LongData && e.recorded > 0) {
+                    if (auto* p = port.load()) p->addBuffer(buffer, sizeof buffer);
+                }
+            },
+            0);
+        port = in.get();
+        auto out = bus->openOutput(0);
+        if (!in || !out || in->addBuffer(buffer, sizeof buffer) != 0 || in->start() != 0) {
+            ok = false;
+            return;
+        }
+        const auto probe = korvalen::firmwareProbeMessage(firmwareImage.deviceId);
+        out->send(probe.data(), probe.size());
+        bus->sleep(ConnectThread::kReplyWaitMs);
+        const auto startMessage = korvalen::firmwareStartMessage(firmwareImage.blockCount);
+        out->send(startMessage.data(), startMessage.size());
+        std::size_t k = 0;
+        for (;;) {
+            std::unique_lock<std::mutex> lock(mutex);
+            if (!changed.wait_for(lock, std::chrono::seconds(5), [&] { return answer != 0; })) {
+                ok = false;
+                break;
+            }
+            const int request = std::exchange(answer, 0);
+            lock.unlock();
+            if (request == 20 && k > 0) --k;
+            if (k == blocks.size()) break;
+            out->send(blocks[k].data(), static_cast<std::uint32_t>(blocks[k].length));
+            ++k;
+        }
+        port = nullptr;
+        in->stop();
+        in->reset();
+    });
+    worker.join();
+    ms = bench::msSince(start);
+    ok = ok && transferred(*device);
+    bus->quiesce();
+    return ok;
+}
+
+bool benchFlash(int runs) {
+    firmwareImage = makeImage(ControllerEmulator::Options{}.upgradeId);
+    if (firmwareImage.bodyLength != kImageBody) return false;
+    std::vector<korvalen::DataBlockMessage> blocks;
+    for (std::uint32_t k = 0; k < firmwareImage.blockCount; ++k)
+        blocks.push_back(korvalen::firmwareDataBlock(firmwareImage, k));
+
+    // The dialog takes the worker's reports, as in the program.
+    UpgradeDlg dialog;
+    std::vector<double> workerMs, loopMs;
+    for (int i = 0; i < runs; ++i) {
+        double a = 0, b = 0;
+        if (!flashByWorker(a) || !flashByLoop(blocks, b)) {
+            std::fprintf(stderr, "bench_editor: a flash did not complete\n");
+            return false;
+        }
+        std::printf("flash %d: worker %.1f ms, bare loop %.1f ms\n", i + 1, a, b);
+        workerMs.push_back(a);
+        loopMs.push_back(b);
+    }
+    QCoreApplication::processEvents();
+    const double ms = bench::median(workerMs), base = bench::median(loopMs);
+    bench::row(bench::fmt("Flash, 1 MiB (%.0f blocks)", firmwareImage.blockCount),
+               bench::fmt("%.0f ms", ms), bench::fmt("%.0f ms", base),
+               bench::fmt("%.2f", ms / base), "ratio <= 1.2", bench::verdict(ms / base <= 1.2));
+    return true;
+}
+
+// --- Bank switch -----------------------------------------------------------------------------
+
+bool benchBankSwitch(int switches) {
+    auto bus = std::make_shared<VirtualBus>();
+    bus->setPortCounts(1, 1);
+    bus->attach(0, 0, std::make_shared<EmulatorDevice>());
+    korvalen::midi::setPlatform(bus);
+    bool ok = true;
+    {
+        Korvalen49_Test window;
+        window.show();
+        const QString title = Korvalen49_Test::titleForPreset(0);
+        ok = waitUntil([&] {
+            bus->quiesce();
+            return window.windowTitle() == title;
+        });
+        // Function buttons of alternating types: each one changes type between banks 1 and 4.
+        for (int b = 0; b < 4; ++b)
+            for (int k = 0; k < 4; ++k)
+                item_Fn[b][k].SetType(static_cast<quint8>((b + k) % 2));
+        auto* bankBox = window.findChild<QComboBox*>(QStringLiteral("BankBox"));
+        ok = ok && bankBox != nullptr && bankBox->currentIndex() == 0;
+        auto* f1cc = window.findChild<QComboBox*>(QStringLiteral("F1_ccBox"));
+        ok = ok && f1cc != nullptr;
+
+        std::vector<double> ms;
+        for (int i = 0; ok && i < switches; ++i) {
+            const int target = i % 2 == 0 ? 3 : 0;
+            const auto start = bench::Clock::now();
+            bankBox->setCurrentIndex(target);
+            QCoreApplication::processEvents(); // the repaint it asks for
+            ms.push_back(bench::msSince(start));
+            // F1 of bank 1 holds controllers (172 entries), of bank 4 notes (128).
+            ok = f1cc->count() == (target == 0 ? 172 : 128);
+        }
+        if (ok) {
+            const double median = bench::median(ms);
+            std::sort(ms.begin(), ms.end());
+            std::printf("bank switch: median %.3f ms, 90th percentile %.3f ms over %d switches\n",
+                        median, ms[ms.size() * 9 / 10], switches);
+            bench::row("Bank switch 1 <-> 4, lists rebuilt", bench::fmt("%.3f ms", median), "", "",
+                       "< 2 ms per switch", bench::verdict(median < 2.0));
+        } else {
+            std::fprintf(stderr, "bench_editor: the bank switch did not rebuild the lists\n");
+        }
+        releaseLink();
+        bus->quiesce();
+    }
+    korvalen::midi::setPlatform(nullptr);
+    return ok;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    const double scale = argc >= 2 ? std::max(0.2, std::atof(argv[1]) / 15.0) : 1.0;
+    const auto count = [&](int n) { return std::max(1, static_cast<int>(n * scale)); };
+    bool ok = benchDownload(count(15));
+    ok = benchFlash(count(5)) && ok;
+    ok = benchBankSwitch(count(400)) && ok;
+    return ok ? 0 : 1;
+}

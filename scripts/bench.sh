@@ -1,0 +1,39 @@
+#!/usr/bin/env bash
+# Builds the benchmarks (Release, build-bench) and prints one table of their figures, each
+# beside a baseline measured in the same run where the figure depends on the machine.
+#
+#   scripts/bench.sh [RUNS]   (default 7 start-ups and 15 downloads; the other counts follow)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/install-deps.sh
+
+runs=${1:-}
+build=build-bench
+cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DKORVALEN_WERROR=ON >/dev/null
+cmake --build "$build" -j"${KORVALEN_JOBS:-$(nproc)}" --target bench_startup bench_editor
+
+export QT_QPA_PLATFORM=offscreen
+out=$build/bench-output.txt
+: >"$out"
+status=0
+# Start-up first, while the machine is as quiet as it gets.
+"$build/bench/bench_startup" ${runs:+"$runs"} | tee -a "$out" | grep -v '^ROW|' || status=1
+"$build/bench/bench_editor" ${runs:+"$runs"} | tee -a "$out" | grep -v '^ROW|' || status=1
+
+echo
+{
+    echo "Benchmark|Editor|Baseline|Ratio|Goal|Goal met"
+    grep '^ROW|' "$out" | cut -d'|' -f2-
+} | awk -F'|' '
+    { for (i = 1; i <= NF; ++i) { cell[NR, i] = $i; if (length($i) > w[i]) w[i] = length($i) } n = NR; m = (NF > m ? NF : m) }
+    END {
+        for (r = 1; r <= n; ++r) {
+            line = "|"
+            for (i = 1; i <= m; ++i) line = line " " sprintf("%-" w[i] "s", cell[r, i]) " |"
+            print line
+            if (r == 1) { line = "|"; for (i = 1; i <= m; ++i) { d = ""; for (k = 0; k < w[i] + 2; ++k) d = d "-"; line = line d "|" } print line }
+        }
+    }'
+echo
+echo "Machine: $(nproc) cores, load average $(cut -d' ' -f1-3 /proc/loadavg) at the end; medians; QT_QPA_PLATFORM=offscreen."
+exit $status
