@@ -20,7 +20,7 @@ namespace {
 
 // Texts handed to the dialog through a queued signal must outlive the delivery. The device
 // version text is made on the MIDI input thread, so each distinct version gets one string
-// that lives as long as the program (there are at most 16384 of them).
+// that lives as long as the program (a few ten thousand at the most).
 const char* versionTextFor(std::uint32_t version) {
     static std::mutex mutex;
     static std::map<std::uint32_t, std::string> texts;
@@ -146,7 +146,9 @@ int ConnectThread::probeDevices() {
         }
         midiLink.closeOutput();
     }
-    if (midiLink.replyInPort != 0) return 0;
+    // Found only with an output port to flash through: a reply noticed after the last probe
+    // counts in the next attempt, which keeps the first port that takes its probe.
+    if (midiLink.replyInPort != 0 && midiLink.replyOutPort != 0) return 0;
     if (midiLink.normalInPort != 0) return 2;
     return 1;
 }

@@ -32,24 +32,27 @@ private slots:
         QCOMPARE(midiLink.linkState.load(), 1);
         std::mutex mutex;
         std::vector<uint> lengths;
-        auto c = connect(
-            &midiLink, &midiMethodClass::getMidiSysData, this,
-            [&](unsigned char*, uint len) {
-                std::lock_guard<std::mutex> lock(mutex);
-                lengths.push_back(len);
-            },
-            Qt::DirectConnection);
-        midiLink.sysExRing.discardAll();
-        // The emulator's test hook answers with a SysEx of 2 * 128 + 44 = 300 bytes.
-        const std::uint8_t ask[] = {0xF0, 0x7D, 0x01, 0x02, 0x2C, 0xF7};
-        QCOMPARE(midiLink.sendSysEx(ask, sizeof ask), 0);
-        QVERIFY(QTest::qWaitFor(
-            [&] {
-                std::lock_guard<std::mutex> lock(mutex);
-                return lengths.size() >= 2;
-            },
-            10000));
-        disconnect(c);
+        {
+            // The connection ends with this scope, before what the handler writes to.
+            QObject receiver;
+            connect(
+                &midiLink, &midiMethodClass::getMidiSysData, &receiver,
+                [&](unsigned char*, uint len) {
+                    std::lock_guard<std::mutex> lock(mutex);
+                    lengths.push_back(len);
+                },
+                Qt::DirectConnection);
+            midiLink.sysExRing.discardAll();
+            // The emulator's test hook answers with a SysEx of 2 * 128 + 44 = 300 bytes.
+            const std::uint8_t ask[] = {0xF0, 0x7D, 0x01, 0x02, 0x2C, 0xF7};
+            QCOMPARE(midiLink.sendSysEx(ask, sizeof ask), 0);
+            QVERIFY(QTest::qWaitFor(
+                [&] {
+                    std::lock_guard<std::mutex> lock(mutex);
+                    return lengths.size() >= 2;
+                },
+                10000));
+        }
         QCOMPARE(lengths, (std::vector<uint>{256, 44}));
         auto& ring = midiLink.sysExRing;
         QCOMPARE(ring.unread(), std::size_t{300});

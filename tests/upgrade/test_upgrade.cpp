@@ -319,6 +319,21 @@ private slots:
         QVERIFY(bus->openOutputs().empty());
     }
 
+    void replyWithoutAnOutputPortIsNotSuccess() {
+        // The device answers, but no output port takes a probe: there is nothing to flash
+        // through, and the run must not report that it found the device.
+        dlg->loadImage(writeFile("img.bin", imageFile(randomBody(100, 13))));
+        dlg->ui.upgradeLog->clear();
+        bus->setPortCounts(1, 1);
+        bus->setSendFails(0, true);
+        bus->inject(0, toMessage(korvalen::firmwareProbeReply(kId, 102, 2)), 5);
+        QVERIFY(runToEnd());
+        QCOMPARE(logOf(*dlg), (QStringList{"Finding MIDI device in upgrade mode...",
+                                           "ERROR: Can not find device in upgrade mode"}));
+        QVERIFY(dlg->ui.upgradeStart->isEnabled());
+        QVERIFY(bus->openOutputs().empty());
+    }
+
     // --- transfers
 
     void flashIntoTheEmulatorWithOneBadBlock() {
