@@ -2,6 +2,8 @@
 // or overran, and on a ring fed by another thread; plus the byte ring itself.
 #include "presetprotocol.h"
 
+#include "bytes.h"
+
 #include <QtTest>
 
 #include <atomic>
@@ -13,13 +15,8 @@ using namespace korvalen;
 
 namespace {
 
-using Bytes = std::vector<std::uint8_t>;
-
-Bytes hex(const char* text) {
-    const QByteArray raw = QByteArray::fromHex(QByteArray(text));
-    return Bytes(raw.begin(), raw.end());
-}
-
+using testsupport::Bytes;
+using testsupport::hex;
 // Writes down every call the parser makes, in order.
 class LogSink : public DumpSink {
 public:

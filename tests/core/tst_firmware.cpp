@@ -2,6 +2,8 @@
 // independent check of the block packing.
 #include "firmware.h"
 
+#include "bytes.h"
+
 #include <QtTest>
 
 #include <random>
@@ -10,16 +12,9 @@ using namespace korvalen;
 
 namespace {
 
-using Bytes = std::vector<std::uint8_t>;
-
-Bytes hex(const char* text) {
-    const QByteArray raw = QByteArray::fromHex(QByteArray(text));
-    return Bytes(raw.begin(), raw.end());
-}
-
-template <std::size_t N> Bytes toBytes(const std::array<std::uint8_t, N>& a) {
-    return Bytes(a.begin(), a.end());
-}
+using testsupport::Bytes;
+using testsupport::hex;
+using testsupport::toBytes;
 
 Bytes toBytes(const DataBlockMessage& m) {
     return Bytes(m.data(), m.data() + m.length);

@@ -1,6 +1,8 @@
 // The editor's preset messages byte for byte, and the order and content of the download.
 #include "presetprotocol.h"
 
+#include "bytes.h"
+
 #include <QtTest>
 
 #include <vector>
@@ -9,16 +11,9 @@ using namespace korvalen;
 
 namespace {
 
-using Bytes = std::vector<std::uint8_t>;
-
-Bytes hex(const char* text) {
-    const QByteArray raw = QByteArray::fromHex(QByteArray(text));
-    return Bytes(raw.begin(), raw.end());
-}
-
-template <std::size_t N> Bytes toBytes(const std::array<std::uint8_t, N>& a) {
-    return Bytes(a.begin(), a.end());
-}
+using testsupport::Bytes;
+using testsupport::hex;
+using testsupport::toBytes;
 
 std::vector<Bytes> download(const PresetValues& values, std::uint8_t presetNumber,
                             std::uint8_t* zoneBits = nullptr) {
