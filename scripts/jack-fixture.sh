@@ -38,6 +38,26 @@ stop_all() {
     rm -f "$dir/sim.pid" "$dir/jackd.pid"
 }
 
+# Runs COMMAND every 0.1 s until it succeeds (true), the process in PIDFILE ends or 10 s
+# have passed (false).
+wait_until() { # PIDFILE COMMAND...
+    local pidfile=$1
+    shift
+    for _ in $(seq 100); do
+        "$@" >/dev/null 2>&1 && return 0
+        kill -0 "$(cat "$pidfile")" 2>/dev/null || return 1
+        sleep 0.1
+    done
+    return 1
+}
+
+# Says what failed with the log that tells why, and stops what was started.
+fail() { # MESSAGE LOG
+    echo "jack-fixture: $1:" >&2
+    cat "$2" >&2
+    stop_all
+}
+
 start_once() {
     stop_all # whatever a previous run left behind
     export JACK_DEFAULT_SERVER="$name"
@@ -48,40 +68,18 @@ start_once() {
     # of 512 frames (10.7 ms) leave the clients time on a busy machine.
     jackd -n "$name" -S -t 5000 --no-realtime -d dummy -r 48000 -p 512 >"$dir/jackd.log" 2>&1 9>&- &
     echo $! >"$dir/jackd.pid"
-    up=0
-    for _ in $(seq 100); do # 10 s
-        if jack_lsp >/dev/null 2>&1; then
-            up=1
-            break
-        fi
-        kill -0 "$(cat "$dir/jackd.pid")" 2>/dev/null || break
-        sleep 0.1
-    done
-    if [ $up -ne 1 ]; then
-        echo "jack-fixture: the JACK server $name did not start:" >&2
-        cat "$dir/jackd.log" >&2
-        stop_all
+    wait_until "$dir/jackd.pid" jack_lsp || {
+        fail "the JACK server $name did not start" "$dir/jackd.log"
         return 1
-    fi
+    }
 
     : >"$dir/sim.out"
     "$sim" --midi-api jack "$@" >"$dir/sim.out" 2>"$dir/sim.log" 9>&- &
     echo $! >"$dir/sim.pid"
-    ready=0
-    for _ in $(seq 100); do # 10 s
-        if grep -q '^ready ' "$dir/sim.out"; then
-            ready=1
-            break
-        fi
-        kill -0 "$(cat "$dir/sim.pid")" 2>/dev/null || break
-        sleep 0.1
-    done
-    if [ $ready -ne 1 ]; then
-        echo "jack-fixture: the emulator did not get ready:" >&2
-        cat "$dir/sim.log" >&2
-        stop_all
+    wait_until "$dir/sim.pid" grep -q '^ready ' "$dir/sim.out" || {
+        fail "the emulator did not get ready" "$dir/sim.log"
         return 1
-    fi
+    }
 }
 
 case "$action" in
