@@ -455,11 +455,17 @@ private slots:
     void loadFileIsOffDuringARun() {
         dlg->loadImage(writeFile("img.bin", imageFile(randomBody(28 * 5, 11))));
         const auto image = firmwareImage;
-        bus->setPortCounts(1, 1); // nobody answers: the search takes its ten attempts
+        // A device that is found but never asks for a block: the run waits until stopped.
+        auto device = std::make_shared<ScriptedDevice>();
+        bus->setPortCounts(1, 1);
+        bus->attach(0, 0, [device](const Message& m) { return device->receive(m); });
+        connectThread.setRequestTimeout(60000);
         dlg->OnFirmwareUpgrade();
+        QVERIFY(connectThread.isRunning());
         QVERIFY(!dlg->ui.upgradeLoad->isEnabled());
         dlg->loadImage(writeFile("other.bin", imageFile(randomBody(28, 12))));
         QVERIFY(firmwareImage == image);
+        connectThread.requestStop();
         QVERIFY(connectThread.wait(60000));
         QTRY_VERIFY(dlg->ui.upgradeLoad->isEnabled());
     }
