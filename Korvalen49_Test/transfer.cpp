@@ -284,6 +284,8 @@ bool Korvalen49_Test::requestUpload(int presetNumber) {
         uploadSnapshot = takePresetSnapshot();
         uploadTouched = false;
         uploadRejected = 0;
+        // Bytes still unread are no part of this upload (and would crowd its dump).
+        midiLink.sysExRing.discardAll();
         uploadDrops = midiLink.sysExRing.drops();
     }
     if (midiLink.sendSysEx(request.data(), request.size()) != 0) {
