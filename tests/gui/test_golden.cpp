@@ -45,8 +45,7 @@ void checkGolden(const char* name, const QByteArray& actual) {
             QFAIL(qPrintable(QStringLiteral("%1 line %2: got \"%3\", expected \"%4\"")
                                  .arg(QLatin1String(name))
                                  .arg(i + 1)
-                                 .arg(QString::fromLatin1(got.toHex(' ')),
-                                      QString::fromLatin1(want.toHex(' ')))));
+                                 .arg(QString::fromUtf8(got), QString::fromUtf8(want))));
     }
     QFAIL("golden file differs");
 }
