@@ -47,8 +47,6 @@ QString lostText(const QString& what) {
         .arg(what);
 }
 
-} // namespace
-
 // Hands the values of a dump to the model's bounded setters and tells the window what the
 // dump did.
 class ModelDumpSink final : public korvalen::DumpSink {
@@ -93,6 +91,8 @@ private:
     bool& touched_;
     int& rejected_;
 };
+
+} // namespace
 
 void Korvalen49_Test::StatusInit() {
     uploadPending = false;
