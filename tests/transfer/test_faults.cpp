@@ -2,6 +2,7 @@
 // cut before its end, no answer to an upload request, records out of range, bytes lost in
 // the ring, a controller that vanishes, a preset number that no data byte can carry.
 #include "boxes.h"
+#include "emulatorbus.h"
 #include "emulatordevice.h"
 #include "korvalen49_test.h"
 #include "midi.h"
@@ -24,8 +25,9 @@ using korvalen::sim::ControllerEmulator;
 class TestFaults : public QObject {
     Q_OBJECT
 
-    std::shared_ptr<VirtualBus> bus;
-    std::shared_ptr<EmulatorDevice> device;
+    testsupport::EmulatorBus on;
+    std::shared_ptr<VirtualBus>& bus = on.bus;
+    std::shared_ptr<EmulatorDevice>& device = on.device;
     std::unique_ptr<Korvalen49_Test> window;
 
     ControllerEmulator::Options& options() {
@@ -55,12 +57,7 @@ class TestFaults : public QObject {
 
 private slots:
     void init() {
-        korvalen::presetGlobals[0] = 0;
-        bus = std::make_shared<VirtualBus>();
-        device = std::make_shared<EmulatorDevice>();
-        bus->setPortCounts(1, 1);
-        bus->attach(0, 0, device);
-        korvalen::midi::setPlatform(bus);
+        on.install();
         window = std::make_unique<Korvalen49_Test>();
         window->show();
         QTRY_VERIFY(!window->isUploadPending());
@@ -70,12 +67,7 @@ private slots:
 
     void cleanup() {
         window.reset();
-        midiLink.resetPortTable();
-        midiLink.closeOutput();
-        bus->quiesce();
-        korvalen::midi::setPlatform(nullptr);
-        device.reset();
-        bus.reset();
+        on.release();
     }
 
     void linkNoteNamesThePortInUse() {
