@@ -53,7 +53,10 @@ private slots:
         QVERIFY2(midiLink.controllerInputName().rfind("Korvalen25", 0) == 0,
                  midiLink.controllerInputName().c_str());
         // The silent client was there, listed first.
-        const auto& outputs = midiLink.lastSearch().outputs;
+        const auto& search = midiLink.lastSearch();
+        qInfo("search: %d attempt(s), reply window at the end %u ms, late replies %s",
+              search.attempts, search.replyWaitMs, search.lateReplySeen ? "seen" : "not seen");
+        const auto& outputs = search.outputs;
         QVERIFY(outputs.size() >= 2);
         QVERIFY2(outputs.front().name.rfind("Quiet", 0) == 0, outputs.front().name.c_str());
         QTRY_COMPARE_WITH_TIMEOUT(window.windowTitle(),
