@@ -101,6 +101,11 @@ bool isKorvalenPortName(const std::string& name) {
     return name.find("Korvalen") != std::string::npos;
 }
 
+bool isBridgedPortName(const std::string& name) {
+    return name.rfind("a2j:", 0) == 0 || name.find("] (capture): ") != std::string::npos ||
+           name.find("] (playback): ") != std::string::npos;
+}
+
 std::vector<unsigned> probingOrder(const std::vector<std::string>& outputNames) {
     std::vector<unsigned> order(outputNames.size());
     for (unsigned j = 0; j < order.size(); ++j)
@@ -152,6 +157,11 @@ SearchResult DeviceSearch::findDevice(int attempt) {
         table_.inPortCount = midi.inputCount();
         table_.outPortCount = midi.outputCount();
         if (table_.inPortCount != 0 && table_.outPortCount != 0) break;
+        SearchEvent waiting =
+            makeEvent(SearchEvent::Kind::WaitingForPorts, attempt, options_.attempts);
+        waiting.inputs = table_.inPortCount;
+        waiting.outputs = table_.outPortCount;
+        report(std::move(waiting));
         if (!pause(options_.pauseMs)) {
             record_.stopped = true;
             return SearchResult::Stopped;
@@ -171,11 +181,13 @@ SearchResult DeviceSearch::findDevice(int attempt) {
     shared_->answeredInputs.store(0);
     for (unsigned i = 0; i < table_.inPortCount; ++i) {
         record_.inputs[i].name = midi.inputName(i);
+        noteOpenFailure(OpenFailure::Unknown);
         // The handler holds the shared state, never the search, which may end first.
         record_.inputs[i].opened = table_.openInputSlot(
             i, [state = shared_](std::uintptr_t instance, const InputEvent& event) {
                 state->onInput(instance, event);
             });
+        if (!record_.inputs[i].opened) record_.inputs[i].failure = lastOpenFailure();
     }
     std::vector<std::string> names(table_.outPortCount);
     for (unsigned j = 0; j < table_.outPortCount; ++j)
@@ -200,9 +212,15 @@ SearchResult DeviceSearch::findDevice(int attempt) {
 
     const std::vector<std::uint8_t>& probe = options_.probe;
     SearchResult result = SearchResult::NotFound;
+    const auto& only = options_.onlyOutputs;
     for (unsigned j : probingOrder(names)) {
+        if (!only.empty() && std::find(only.begin(), only.end(), names[j]) == only.end()) continue;
+        noteOpenFailure(OpenFailure::Unknown);
         table_.outPort = midi.openOutput(j);
-        if (!table_.outPort) continue;
+        if (!table_.outPort) {
+            record_.outputs[j].failure = lastOpenFailure();
+            continue;
+        }
         record_.outputs[j].opened = true;
         if (!pause(options_.openPauseMs)) {
             result = SearchResult::Stopped;

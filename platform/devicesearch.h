@@ -49,6 +49,7 @@ struct PortState {
     bool opened = false;
     bool probed = false;   // outputs: the probe went out on it
     bool answered = false; // inputs: a reply came in on it; outputs: a reply counted for it
+    OpenFailure failure = OpenFailure::None; // why it did not open, when it was tried
     bool operator==(const PortState&) const = default;
 };
 
@@ -68,14 +69,15 @@ struct SearchRecord {
 // Progress reports, made on the searching thread.
 struct SearchEvent {
     enum class Kind {
-        Attempt,      // attempt `attempt` of `attempts` begins
-        NoInputPort,  // no input port at all: the search gives up
-        TooManyPorts, // more than 20 inputs or outputs: the search gives up
-        NoOutputPort, // inputs but no output port: this attempt finds nothing
-        Probing,      // the probe goes out on output `port`
-        Answer,       // a reply of kind `match` came on input `port`
-        Confirming,   // output `port` is probed once more
-        Found,        // the pair is confirmed; `port` is the output
+        Attempt,         // attempt `attempt` of `attempts` begins
+        WaitingForPorts, // `inputs` or `outputs` is 0: the counts are read again after a pause
+        NoInputPort,     // no input port at all: the search gives up
+        TooManyPorts,    // more than 20 inputs or outputs: the search gives up
+        NoOutputPort,    // inputs but no output port: this attempt finds nothing
+        Probing,         // the probe goes out on output `port`
+        Answer,          // a reply of kind `match` came on input `port`
+        Confirming,      // output `port` is probed once more
+        Found,           // the pair is confirmed; `port` is the output
     };
     Kind kind = Kind::Attempt;
     int attempt = 0;
@@ -83,6 +85,8 @@ struct SearchEvent {
     int port = -1;
     std::string name; // the port's name where there is one
     ReplyMatch match;
+    unsigned inputs = 0; // WaitingForPorts: the counts just read
+    unsigned outputs = 0;
 };
 
 enum class SearchResult : int {
@@ -107,6 +111,9 @@ public:
         unsigned openPauseMs = 10;     // after opening an output, before its probe
         unsigned replyWaitMs = 50;     // the reply window of a probe
         unsigned confirmWaitMs = 1000; // the confirmation probe's window
+        // When not empty, only the outputs of these names are probed (ports that have just
+        // appeared, say); every input is still listened to.
+        std::vector<std::string> onlyOutputs;
     };
 
     // The table's ports are closed and opened by the search; `stop` ends it.
@@ -143,6 +150,14 @@ private:
 
 // True when a port name marks the controller's own port ("Korvalen" anywhere in it).
 bool isKorvalenPortName(const std::string& name);
+
+// An ALSA-to-JACK bridge (a2jmidid) passes no message longer than this: it drops longer ones
+// whole. Preset dumps and firmware blocks are longer.
+inline constexpr std::size_t kBridgeMaxMessageBytes = 16;
+
+// True when a port name is one that a2jmidid gives the ALSA ports it bridges into JACK, for
+// example "a2j:Korvalen25 [24] (capture): Korvalen25 MIDI 1".
+bool isBridgedPortName(const std::string& name);
 
 // Output indexes in probing order: names with "Korvalen" first, then the rest, each group in
 // list order.

@@ -18,7 +18,17 @@ std::shared_ptr<Platform>& current() {
     return p;
 }
 
+thread_local OpenFailure lastFailure = OpenFailure::None;
+
 } // namespace
+
+OpenFailure lastOpenFailure() {
+    return lastFailure;
+}
+
+void noteOpenFailure(OpenFailure why) {
+    lastFailure = why;
+}
 
 Platform& platform() {
     std::lock_guard lock(currentMutex());

@@ -29,6 +29,20 @@ struct InputEvent {
     std::uint32_t recorded = 0;     // bytes of it filled; 0 when the buffer was returned unused
 };
 
+// Why a port did not open, as far as the backend can tell.
+enum class OpenFailure : std::uint8_t {
+    None,    // it opened, or it was not tried
+    Unknown, // the backend refused it without saying why
+    InUse,   // another program holds it
+    Gone,    // it is no longer listed
+};
+
+// The reason for the last failed openInput() or openOutput() on the calling thread. A caller
+// that wants to know sets Unknown before it opens; a backend that can tell more notes it before
+// it returns nullptr.
+OpenFailure lastOpenFailure();
+void noteOpenFailure(OpenFailure why);
+
 // The handler receives the instance value given to openInput() and the event.
 using InputHandler = std::function<void(std::uintptr_t instance, const InputEvent& event)>;
 

@@ -95,6 +95,13 @@ template <class Port> int findPort(Port& port, const std::string& name) {
     return it == names.end() ? -1 : static_cast<int>(it - names.begin());
 }
 
+// Why a listed port refused to open. A Windows MM port is open for one program at a time, so
+// there a listed port that refuses is nearly always held by another program; the other APIs
+// share their ports and do not say why they refused.
+OpenFailure refusal(RtMidi::Api api) {
+    return api == RtMidi::WINDOWS_MM ? OpenFailure::InUse : OpenFailure::Unknown;
+}
+
 // ---------------------------------------------------------------------------------------------
 
 class RtInputPort final : public InputPort {
@@ -110,7 +117,10 @@ public:
         }
         in_->setErrorCallback(&ErrorSink::callback, &errors_);
         const int index = findPort(*in_, portName);
-        if (index < 0) return false;
+        if (index < 0) {
+            noteOpenFailure(OpenFailure::Gone);
+            return false;
+        }
         try {
             in_->ignoreTypes(false, true, true);
             // Messages are taken in the callback as they arrive: RtMidi's polled queue holds
@@ -118,9 +128,12 @@ public:
             in_->setCallback(&RtInputPort::onMessage, this);
             in_->openPort(static_cast<unsigned>(index), "Korvalen25 In");
         } catch (const RtMidiError&) {
+            noteOpenFailure(refusal(api));
             return false;
         }
-        return in_->isPortOpen() && !errors_.failed();
+        if (in_->isPortOpen() && !errors_.failed()) return true;
+        noteOpenFailure(refusal(api));
+        return false;
     }
 
     ~RtInputPort() override {
@@ -257,13 +270,19 @@ public:
         }
         out_->setErrorCallback(&ErrorSink::callback, &errors_);
         const int index = findPort(*out_, portName);
-        if (index < 0) return false;
+        if (index < 0) {
+            noteOpenFailure(OpenFailure::Gone);
+            return false;
+        }
         try {
             out_->openPort(static_cast<unsigned>(index), "Korvalen25 Out");
         } catch (const RtMidiError&) {
+            noteOpenFailure(refusal(api));
             return false;
         }
-        return out_->isPortOpen() && !errors_.failed();
+        if (out_->isPortOpen() && !errors_.failed()) return true;
+        noteOpenFailure(refusal(api));
+        return false;
     }
 
     ~RtOutputPort() override {
@@ -354,6 +373,7 @@ public:
     std::unique_ptr<InputPort> openInput(unsigned index, InputHandler handler,
                                          std::uintptr_t instance) override {
         const std::string name = nameAt(index, inNames_, *queryIn_);
+        if (name.empty()) noteOpenFailure(OpenFailure::Gone);
         if (name.empty() || !handler) return nullptr;
         auto port = std::make_unique<RtInputPort>(std::move(handler), instance);
         if (!port->open(api_, clientName_, name)) return nullptr;
@@ -362,7 +382,10 @@ public:
 
     std::unique_ptr<OutputPort> openOutput(unsigned index) override {
         const std::string name = nameAt(index, outNames_, *queryOut_);
-        if (name.empty()) return nullptr;
+        if (name.empty()) {
+            noteOpenFailure(OpenFailure::Gone);
+            return nullptr;
+        }
         auto port = std::make_unique<RtOutputPort>();
         if (!port->open(api_, clientName_, name)) return nullptr;
         return port;

@@ -43,6 +43,17 @@ private:
     unsigned delay_;
 };
 
+// Why a port did not open: past the count it is gone; a scripted failure gives its own reason;
+// a port already open is held by its first opener.
+void noteFailure(bool pastCount, const std::map<unsigned, OpenFailure>& scripted, unsigned index,
+                 bool alreadyOpen) {
+    const auto it = scripted.find(index);
+    noteOpenFailure(pastCount              ? OpenFailure::Gone
+                    : it != scripted.end() ? it->second
+                    : alreadyOpen          ? OpenFailure::InUse
+                                           : OpenFailure::Unknown);
+}
+
 } // namespace
 
 struct VirtualBus::Core {
@@ -81,7 +92,8 @@ struct VirtualBus::Core {
     std::deque<Poll> script;
     std::optional<unsigned> reportedIn;
     std::optional<unsigned> reportedOut;
-    std::set<unsigned> failIn, failOut, failSend;
+    std::map<unsigned, OpenFailure> failIn, failOut; // ports that refuse to open, and why
+    std::set<unsigned> failSend;
     std::map<unsigned, std::shared_ptr<InState>> inputs;
     std::set<unsigned> outputs;
     std::vector<PortRecord> log;
@@ -377,6 +389,7 @@ std::unique_ptr<InputPort> VirtualBus::openInput(unsigned index, InputHandler ha
     const unsigned limit = core_->reportedIn.value_or(core_->steadyIn);
     if (index >= limit || core_->failIn.count(index) || core_->inputs.count(index) || !handler) {
         core_->log.push_back({PortRecord::Kind::InputOpenFailed, index, core_->clock});
+        noteFailure(index >= limit, core_->failIn, index, core_->inputs.count(index) != 0);
         return nullptr;
     }
     auto st = std::make_shared<InState>();
@@ -393,6 +406,7 @@ std::unique_ptr<OutputPort> VirtualBus::openOutput(unsigned index) {
     const unsigned limit = core_->reportedOut.value_or(core_->steadyOut);
     if (index >= limit || core_->failOut.count(index) || core_->outputs.count(index)) {
         core_->log.push_back({PortRecord::Kind::OutputOpenFailed, index, core_->clock});
+        noteFailure(index >= limit, core_->failOut, index, core_->outputs.count(index) != 0);
         return nullptr;
     }
     core_->outputs.insert(index);
@@ -435,18 +449,18 @@ void VirtualBus::scriptPortCounts(std::vector<std::pair<unsigned, unsigned>> pol
         core_->script.push_back({in, out});
 }
 
-void VirtualBus::setInputOpenFails(unsigned index, bool fails) {
+void VirtualBus::setInputOpenFails(unsigned index, bool fails, OpenFailure why) {
     std::lock_guard lock(core_->m);
     if (fails)
-        core_->failIn.insert(index);
+        core_->failIn[index] = why;
     else
         core_->failIn.erase(index);
 }
 
-void VirtualBus::setOutputOpenFails(unsigned index, bool fails) {
+void VirtualBus::setOutputOpenFails(unsigned index, bool fails, OpenFailure why) {
     std::lock_guard lock(core_->m);
     if (fails)
-        core_->failOut.insert(index);
+        core_->failOut[index] = why;
     else
         core_->failOut.erase(index);
 }

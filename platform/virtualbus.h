@@ -89,9 +89,10 @@ public:
     // count query and one output count query, in either order (asking the same count twice
     // starts the next poll). When the script is used up the steady counts apply.
     void scriptPortCounts(std::vector<std::pair<unsigned, unsigned>> polls);
-    // Ports that refuse to open, and output ports whose sends fail (return -1, nothing sent).
-    void setInputOpenFails(unsigned index, bool fails);
-    void setOutputOpenFails(unsigned index, bool fails);
+    // Ports that refuse to open (for the reason `why`), and output ports whose sends fail
+    // (return -1, nothing sent).
+    void setInputOpenFails(unsigned index, bool fails, OpenFailure why = OpenFailure::Unknown);
+    void setOutputOpenFails(unsigned index, bool fails, OpenFailure why = OpenFailure::Unknown);
     void setSendFails(unsigned index, bool fails);
     // Port names other than the default "Virtual MIDI In N" / "Virtual MIDI Out N".
     void setInputName(unsigned index, std::string name);
