@@ -18,6 +18,23 @@ template <typename Make> QStringList buildList(int count, Make make) {
 
 } // namespace
 
+namespace {
+
+std::function<void()>& userEditHook() {
+    static std::function<void()> hook;
+    return hook;
+}
+
+} // namespace
+
+void setUserEditHook(std::function<void()> hook) {
+    userEditHook() = std::move(hook);
+}
+
+void userEdited() {
+    if (const auto& hook = userEditHook()) hook();
+}
+
 const QStringList& controlEntries() {
     static const QStringList list = buildList(
         kAssignmentCount, [](int n) { return QString::fromLatin1(controlListEntry(n).c_str()); });
@@ -142,30 +159,44 @@ void item::SyncAssignListOnBind() {
 // A box that is emptied, or asked for an entry it does not have, reports index -1; that is no
 // value and is ignored.
 
+// A value that differs from the one held is the user's edit. (Showing a value selects the
+// entry of the value held, so the slot then stores what it has.)
+
+namespace {
+
+void take(quint8& field, int index) {
+    const auto value = static_cast<quint8>(index);
+    if (field == value) return;
+    field = value;
+    korvalen::userEdited();
+}
+
+} // namespace
+
 void item::TypeSelChg(int index) {
     if (locked || index < 0) return;
+    const quint8 typeBefore = type;
+    const quint8 ccBefore = cc;
     type = static_cast<quint8>(index);
     RefreshAssignList(true);
+    // One edit, also when the new list took the number back to 0.
+    if (type != typeBefore || cc != ccBefore) korvalen::userEdited();
 }
 
 void item::CCSelChg(int index) {
-    if (locked || index < 0) return;
-    cc = static_cast<quint8>(index);
+    if (!locked && index >= 0) take(cc, index);
 }
 
 void item::ChanSelChg(int index) {
-    if (locked || index < 0) return;
-    chan = static_cast<quint8>(index);
+    if (!locked && index >= 0) take(chan, index);
 }
 
 void item::PortSelChg(int index) {
-    if (locked || index < 0) return;
-    port = static_cast<quint8>(index);
+    if (!locked && index >= 0) take(port, index);
 }
 
 void item::ModeSelChg(int index) {
-    if (locked || index < 0) return;
-    mode = static_cast<quint8>(index);
+    if (!locked && index >= 0) take(mode, index);
 }
 
 // --- Showing ---------------------------------------------------------------------------------

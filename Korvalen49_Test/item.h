@@ -11,6 +11,8 @@
 #include <QStringList>
 #include <QtGlobal>
 
+#include <functional>
+
 namespace korvalen {
 
 // The lists the assignment boxes show, built once and shared by every box.
@@ -18,6 +20,12 @@ const QStringList& controlEntries(); // 172 entries "%d  %s": assignment number 
 const QStringList& noteEntries();    // 128 entries "%d    %s%d": note number, name, octave
 const QStringList& channelEntries(); // "Ch1" ... "Ch16", "--"
 const QStringList& portEntries();    // "P1" ... "P5", "--"
+
+// The user changed a value of an item or a zone through one of its boxes. Setters, bank
+// switches and binding never count as such a change. There is one hook for the program; the
+// window keeps its undo steps and its edit note with it. An empty hook does nothing.
+void setUserEditHook(std::function<void()> hook);
+void userEdited();
 
 // Name of the dynamic property on an assignment box that records which list it holds:
 // 0 the controller list, 1 the note list. Bank copies share the box, so the box keeps it.

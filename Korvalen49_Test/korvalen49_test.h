@@ -5,6 +5,7 @@
 #include "ui_korvalen49_test.h"
 #include "ui_upload.h"
 
+#include "devicesearch.h"
 #include "presetmodel.h"
 
 #include <QDialog>
@@ -14,8 +15,13 @@
 
 #include <cstdint>
 #include <optional>
+#include <string>
+#include <vector>
 
+class EditHistory;
 class PortWatch;
+class PortsDialog;
+class QAction;
 class QLabel;
 class UpgradeDlg;
 
@@ -52,8 +58,15 @@ public slots:
     // "ReConnect": searches for the controller again (after it was plugged in, or after a
     // firmware upgrade took the ports) and, when found, reads its preset 0.
     void reconnectSlot();
+    // "MIDI Ports": the ports and what the last search did with each.
+    void portsSlot();
+    // Undo and redo of the edits (never sent to the controller by themselves).
+    void undoSlot();
+    void redoSlot();
 
 public:
+    // How long the status bar shows the result of a connection or a transfer.
+    static constexpr int kResultTimeoutMs = 20000;
     // An upload whose end record has not come this long after the request or after the last
     // bytes received is closed and its values are taken back.
     static constexpr int kUploadTimeoutMs = 5000;
@@ -94,10 +107,68 @@ public:
     // new one is complete; both show what went wrong.
     bool saveToFile(const QString& path);
     bool loadFromFile(const QString& path);
+    // "Load from file" after its file dialog: asks before unsent edits are replaced, then
+    // loads. A file given on the command line and a file dropped on the window come here.
+    bool openPresetFile(const QString& path);
+
+    // --- the device search
+    // A search: the start-up and ReConnect search every output up to ten times; a hot-plug
+    // search asks only the outputs that have just appeared, a few times.
+    struct SearchPlan {
+        QString title;
+        std::vector<std::string> onlyOutputs; // empty: every output
+        int attempts = 0;                     // 0: the link's own counts
+        int countPolls = 0;
+    };
+    static constexpr int kHotPlugAttempts = 3;
+    // A search that is still running this long after it began shows the search window.
+    static constexpr int kSearchWindowDelayMs = 200;
+    // Runs a search on a thread of its own while the window keeps turning; the search window
+    // shows how it goes and its Cancel ends it as not found. True when the controller was
+    // found (the link is then connected).
+    bool searchForController(const SearchPlan& plan);
+    bool isSearching() const { return searching; }
+    // The search window while one is shown.
+    QWidget* searchWindow() const;
+    // Hot-plug: while no controller is connected (or it was lost), outputs that have appeared
+    // since the last look are searched; the port watch calls this after every reading.
+    void hotPlugCheck();
+    // What the last search of the window saw (a copy, safe to read while a search runs).
+    const korvalen::midi::SearchRecord& lastSearchRecord() const { return searchRecord; }
+
+    // --- edits
+    EditHistory& editHistory() { return *history; }
+    // The status bar's note of the edits.
+    QString editNote() const;
+    // When there are edits that were neither downloaded nor saved: asks whether `replacement`
+    // may replace them, under the title `command`. True when it may (or nothing would be lost).
+    bool mayReplaceEdits(const QString& command, const QString& replacement);
+    PortsDialog* portsDialog() const { return portsWindow; }
+
+protected:
+    // Closing the window asks before unsent edits are lost.
+    void closeEvent(QCloseEvent* event) override;
+    // A ".sav" file dropped on the window is loaded as by "Load from file".
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     void InitEditor();
     void connectCommands();
+    // The Edit menu, the permanent notes of the status bar and the port watch.
+    void setUpExtras();
+    // After a search found the controller: connected, and preset 0 read unless the user keeps
+    // unsent edits.
+    void takeConnection(const QString& command);
+    // True (with a note on the status bar) while a search runs: commands that use the MIDI
+    // ports wait for it.
+    bool busySearching();
+    // True (with a note) while an upload or a search is under way: undo and redo wait.
+    bool editsLocked();
+    // "Save to file" with its dialog; false when cancelled or failed.
+    bool saveWithDialog();
+    void showEditNote();
+    void refreshPortsWindow();
     // After a search: "Connect OK" and the upload of preset 0, or false.
     bool reportConnected();
     // The permanent note after a search or a loss.
@@ -120,7 +191,20 @@ private:
     QTimer uploadTimer;
     PortWatch* watch = nullptr;
     QLabel* linkLabel = nullptr;
+    QLabel* editLabel = nullptr;
     bool lost = false;
+    bool searching = false;
+    QWidget* activeSearchWindow = nullptr;
+    korvalen::midi::SearchRecord searchRecord;
+    bool searched = false;
+    // The controller's port names while connected (or lost), as the last search found them.
+    QString controllerIn;
+    QString controllerOut;
+    EditHistory* history = nullptr;
+    PortsDialog* portsWindow = nullptr;
+    QAction* actionMidiPorts = nullptr;
+    QAction* actionUndo = nullptr;
+    QAction* actionRedo = nullptr;
     Ui::Korvalen49_TestClass ui;
     Ui::UploadDlg uploadUi;
 };

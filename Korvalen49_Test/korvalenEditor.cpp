@@ -2,6 +2,7 @@
 #include "korvalen49_test.h"
 
 #include "customTab.h"
+#include "edithistory.h"
 #include "midi.h"
 #include "nametables.h"
 #include "presetmodel.h"
@@ -9,10 +10,13 @@
 #include "upgrade.h"
 
 #include <QAction>
+#include <QCloseEvent>
 #include <QComboBox>
 #include <QDial>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QSlider>
+#include <QStatusBar>
 
 Korvalen49_Test::Korvalen49_Test(QWidget* parent, Qt::WindowFlags flags)
     : QMainWindow(parent, flags) {
@@ -26,12 +30,72 @@ Korvalen49_Test::Korvalen49_Test(QWidget* parent, Qt::WindowFlags flags)
 }
 
 Korvalen49_Test::~Korvalen49_Test() {
+    // The model outlives the window: its edits go nowhere from now on.
+    korvalen::setUserEditHook({});
     // The link's input handler stops emitting to this window.
     midiLink.linkState = 0;
     // A firmware run still going ends at its next wait; the program must not end under it.
     connectThread.requestStop();
     connectThread.wait();
     delete upgradeDlg;
+}
+
+void Korvalen49_Test::closeEvent(QCloseEvent* event) {
+    // A search owns the MIDI ports until it has ended; its window has Cancel.
+    if (searching) {
+        event->ignore();
+        return;
+    }
+    if (history && history->modified()) {
+        QMessageBox box(QMessageBox::Warning, tr("Close"),
+                        tr("The preset has edits that were neither downloaded to the controller "
+                           "nor saved to a file. Closing the editor loses them."),
+                        QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel);
+        box.setDefaultButton(QMessageBox::Cancel);
+        const int answer = box.exec();
+        if (answer == QMessageBox::Cancel || (answer == QMessageBox::Save && !saveWithDialog())) {
+            event->ignore();
+            return;
+        }
+    }
+    QMainWindow::closeEvent(event);
+}
+
+bool Korvalen49_Test::mayReplaceEdits(const QString& command, const QString& replacement) {
+    if (!history || !history->modified()) return true;
+    QMessageBox box(QMessageBox::Warning, command,
+                    tr("The preset has edits that were neither downloaded to the controller nor "
+                       "saved to a file. %1 replaces them.")
+                        .arg(replacement),
+                    QMessageBox::Discard | QMessageBox::Cancel);
+    box.button(QMessageBox::Discard)->setText(tr("Discard edits"));
+    box.button(QMessageBox::Cancel)->setText(tr("Keep edits"));
+    box.setDefaultButton(QMessageBox::Cancel);
+    return box.exec() == QMessageBox::Discard;
+}
+
+void Korvalen49_Test::undoSlot() {
+    QUndoStack& stack = history->stack();
+    if (!stack.canUndo() || editsLocked()) return;
+    const QString step = stack.undoText();
+    stack.undo();
+    statusBar()->showMessage(tr("Undone: %1").arg(step), kResultTimeoutMs);
+}
+
+void Korvalen49_Test::redoSlot() {
+    QUndoStack& stack = history->stack();
+    if (!stack.canRedo() || editsLocked()) return;
+    const QString step = stack.redoText();
+    stack.redo();
+    statusBar()->showMessage(tr("Redone: %1").arg(step), kResultTimeoutMs);
+}
+
+bool Korvalen49_Test::editsLocked() {
+    if (!uploadPending) return busySearching();
+    statusBar()->showMessage(tr("An upload is under way. Undo and redo work again when it has "
+                                "ended."),
+                             kResultTimeoutMs);
+    return true;
 }
 
 void Korvalen49_Test::InitEditor() {
@@ -117,7 +181,9 @@ void Korvalen49_Test::connectCommands() {
     connect(ui.actionUpgrade, &QAction::triggered, upgradeDlg, &UpgradeDlg::UpgradeWinShow);
     connect(ui.actionLoad_from_file, &QAction::triggered, this, &Korvalen49_Test::ComLoadFile);
     connect(ui.actionSave_to_file, &QAction::triggered, this, &Korvalen49_Test::ComSaveFile);
-    // Reconnecting is offered as a menu command, last in "Menu".
+    // Reconnecting and the list of MIDI ports are offered as menu commands, last in "Menu".
     ui.menuMenu->addAction(ui.actionReConnect);
     connect(ui.actionReConnect, &QAction::triggered, this, &Korvalen49_Test::reconnectSlot);
+    ui.menuMenu->addAction(actionMidiPorts);
+    connect(actionMidiPorts, &QAction::triggered, this, &Korvalen49_Test::portsSlot);
 }

@@ -1,32 +1,53 @@
 // Start-up of the Korvalen25 editor.
+#include "commandline.h"
 #include "korvalen49_test.h"
 #include "platformfactory.h"
 
 #include <QApplication>
 #include <QMessageBox>
 #include <QString>
+#include <QTimer>
 
 #include <cstdio>
+#include <memory>
 #include <string>
 
 int main(int argc, char* argv[]) {
-    QApplication app(argc, argv);
+    namespace editor = korvalen::editor;
+    // --help and --version print and end before any window exists.
+    std::unique_ptr<QCoreApplication> app;
+    if (editor::asksForTextOnly(argc, argv))
+        app = std::make_unique<QCoreApplication>(argc, argv);
+    else
+        app = std::make_unique<QApplication>(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("korvalen25-editor"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(KORVALEN_VERSION));
+
+    QCommandLineParser parser;
+    editor::addOptions(parser);
+    editor::CommandLine line;
+    QString error;
+    if (!editor::parse(parser, QCoreApplication::arguments(), &line, &error)) {
+        std::fprintf(stderr, "korvalen25-editor: %s\n%s", qPrintable(error),
+                     qPrintable(parser.helpText()));
+        return 2;
+    }
+    if (parser.isSet(QStringLiteral("help"))) parser.showHelp(0);
+    if (parser.isSet(QStringLiteral("version"))) parser.showVersion();
 
     if (QApplication::setStyle(QStringLiteral("plastique")) == nullptr)
         QApplication::setStyle(QStringLiteral("Fusion"));
 
-    // The MIDI backend: --midi-api NAME, else KORVALEN_MIDI_API, else the first one that
-    // starts on this machine. The toolkit leaves options it does not know in argv.
-    const std::string api = korvalen::midi::requestedApiName(argc, argv);
-    std::string error;
-    auto midi = korvalen::midi::createPlatform(api, &error);
+    std::string why;
+    auto midi = korvalen::midi::createPlatform(line.midiApi, &why);
     if (!midi) {
         std::fprintf(stderr, "korvalen25-editor: MIDI backend \"%s\" cannot be used: %s\n",
-                     api.c_str(), error.c_str());
-        QMessageBox::warning(nullptr, QStringLiteral("MIDI"),
-                             QStringLiteral("The MIDI backend \"%1\" cannot be used: %2\n"
-                                            "The editor starts without MIDI ports.")
-                                 .arg(QString::fromStdString(api), QString::fromStdString(error)));
+                     line.midiApi.c_str(), why.c_str());
+        QMessageBox::warning(
+            nullptr, QStringLiteral("MIDI"),
+            QStringLiteral("The MIDI backend \"%1\" cannot be used: %2\n"
+                           "The editor starts without MIDI ports.")
+                .arg(QString::fromStdString(line.midiApi), QString::fromStdString(why)));
         midi = korvalen::midi::createPlatform("none");
     }
     korvalen::midi::setPlatform(midi);
@@ -35,7 +56,11 @@ int main(int argc, char* argv[]) {
     {
         Korvalen49_Test window;
         window.show();
-        result = app.exec();
+        // A file named on the command line opens once the window is up, as "Load from file".
+        if (!line.presetFile.isEmpty())
+            QTimer::singleShot(0, &window,
+                               [&window, file = line.presetFile] { window.openPresetFile(file); });
+        result = app->exec();
     }
     korvalen::midi::setPlatform(nullptr);
     return result;

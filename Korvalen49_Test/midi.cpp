@@ -45,9 +45,6 @@ DeviceSearch::Options midiMethodClass::editorSearchOptions() {
     o.forward = [this](std::uintptr_t instance, const InputEvent& event) {
         editorMidiInProc(instance, event);
     };
-    o.progress = [this](const korvalen::midi::SearchEvent& event) {
-        if (searchProgress) searchProgress(event);
-    };
     o.attempts = kAttempts;
     o.countPolls = kCountPolls;
     o.pauseMs = kPollPauseMs;
@@ -70,18 +67,30 @@ int midiMethodClass::findDevice() {
 }
 
 void midiMethodClass::reConnect() {
+    prepareSearch();
+    runSearch(editorSearchOptions());
+}
+
+void midiMethodClass::prepareSearch() {
     editorOwnsPorts = true;
     resetPortTable();
     searchStop_.clear();
-    DeviceSearch search(*this, editorSearchOptions(), searchStop_);
+    searching_ = true;
+}
+
+SearchResult midiMethodClass::runSearch(const DeviceSearch::Options& options) {
+    DeviceSearch search(*this, options, searchStop_);
     const SearchResult result = search.run();
     lastSearch_ = search.record();
-    if (result != SearchResult::Found) return;
-    replyInPort = lastSearch_.inPort + 1;
-    replyOutPort = lastSearch_.outPort + 1;
-    controllerIn_ = lastSearch_.inputs[static_cast<std::size_t>(lastSearch_.inPort)].name;
-    controllerOut_ = lastSearch_.outputs[static_cast<std::size_t>(lastSearch_.outPort)].name;
-    linkState = 1;
+    if (result == SearchResult::Found) {
+        replyInPort = lastSearch_.inPort + 1;
+        replyOutPort = lastSearch_.outPort + 1;
+        controllerIn_ = lastSearch_.inputs[static_cast<std::size_t>(lastSearch_.inPort)].name;
+        controllerOut_ = lastSearch_.outputs[static_cast<std::size_t>(lastSearch_.outPort)].name;
+        linkState = 1;
+    }
+    searching_ = false;
+    return result;
 }
 
 bool midiMethodClass::controllerPortsPresent() {

@@ -62,11 +62,19 @@ public:
     // The options of the editor's search: the identity probe, the identity reply as the one
     // answer that counts, editorMidiInProc behind it, and the link's counts and pauses.
     korvalen::midi::DeviceSearch::Options editorSearchOptions();
+    // A search in two steps, so that it can run on a thread of its own while the window keeps
+    // turning: prepareSearch() on the thread that owns the link (it takes the ports for the
+    // editor, closes what was open and takes back an earlier stop request), then runSearch()
+    // on any one thread; nothing else may touch the port table until it has returned. Found
+    // leaves the controller's pair open and the link connected.
+    void prepareSearch();
+    korvalen::midi::SearchResult runSearch(const korvalen::midi::DeviceSearch::Options& options);
+    // True from prepareSearch() until runSearch() has returned.
+    bool searching() const { return searching_; }
     // What the last search of the editor saw, port by port.
     const korvalen::midi::SearchRecord& lastSearch() const { return lastSearch_; }
-    // Called on the searching thread with every step of the editor's searches.
-    std::function<void(const korvalen::midi::SearchEvent&)> searchProgress;
     // Ends a search in progress (its pauses included) at once; the next search runs again.
+    // Any thread may call it.
     void stopSearch() { searchStop_.requestStop(); }
 
     // The names of the controller's ports while connected (empty otherwise).
@@ -81,9 +89,11 @@ signals:
     void getSysData(uint len);
 
 public slots:
+    // Both steps of the search on the calling thread, with the editor's options.
     void reConnect();
 
 private:
+    std::atomic<bool> searching_{false};
     korvalen::midi::StopToken searchStop_;
     korvalen::midi::SearchRecord lastSearch_;
     std::string controllerIn_;

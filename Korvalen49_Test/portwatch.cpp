@@ -37,6 +37,7 @@ void PortWatch::poll() {
     if (ins != inputs_ || outs != outputs_) {
         inputs_ = std::move(ins);
         outputs_ = std::move(outs);
+        noted_.removeIf([this](const QString& name) { return !outputs_.contains(name); });
         emit portsChanged(inputs_, outputs_);
     }
     if (watchingPair() && !lostReported_ && !pairListed(inputs_, outputs_, pairIn_, pairOut_)) {
@@ -44,4 +45,20 @@ void PortWatch::poll() {
         emit pairLost(pairIn_, pairOut_);
     }
     emit polled();
+}
+
+QStringList PortWatch::freshOutputs() const {
+    QStringList fresh;
+    for (const QString& name : outputs_)
+        if (!noted_.contains(name)) fresh << name;
+    return fresh;
+}
+
+void PortWatch::noteOutputs(const QStringList& names) {
+    for (const QString& name : names)
+        noted_.insert(name);
+}
+
+void PortWatch::noteCurrentOutputs() {
+    noteOutputs(toQt(korvalen::midi::platform().outputNames()));
 }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QObject>
+#include <QSet>
 #include <QStringList>
 #include <QTimer>
 
@@ -29,6 +30,15 @@ public:
     const QStringList& inputs() const { return inputs_; }
     const QStringList& outputs() const { return outputs_; }
 
+    // Hot-plug: the outputs of the last reading that have not been noted, in list order. An
+    // output that is noted and then vanishes is forgotten, so it counts as new when it comes
+    // back.
+    QStringList freshOutputs() const;
+    // The outputs have been searched (or are to be left alone).
+    void noteOutputs(const QStringList& names);
+    // The same for every output the backend lists now.
+    void noteCurrentOutputs();
+
     // True when `input` is among `inputs` and `output` among `outputs`.
     static bool pairListed(const QStringList& inputs, const QStringList& outputs,
                            const QString& input, const QString& output);
@@ -46,6 +56,7 @@ private:
     QTimer timer_;
     QStringList inputs_;
     QStringList outputs_;
+    QSet<QString> noted_;
     QString pairIn_;
     QString pairOut_;
     bool lostReported_ = false;

@@ -1,14 +1,21 @@
 // The window's preset file commands: "Save to file" and "Load from file".
 #include "korvalen49_test.h"
 
+#include "edithistory.h"
 #include "presetfile.h"
 #include "presetmodel.h"
 #include "presetprotocol.h"
 
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QSaveFile>
+#include <QTimer>
+#include <QUrl>
 
 namespace {
 
@@ -45,10 +52,13 @@ void showLoadBox(const QString& text) {
 } // namespace
 
 void Korvalen49_Test::ComSaveFile() {
+    saveWithDialog();
+}
+
+bool Korvalen49_Test::saveWithDialog() {
     const QString path = QFileDialog::getSaveFileName(this, tr("Save to file"), QStringLiteral("."),
                                                       tr("Save Files(*.sav)"));
-    if (path.isEmpty()) return;
-    saveToFile(path);
+    return !path.isEmpty() && saveToFile(path);
 }
 
 bool Korvalen49_Test::saveToFile(const QString& path) {
@@ -64,8 +74,10 @@ bool Korvalen49_Test::saveToFile(const QString& path) {
     if (file.open(QIODevice::WriteOnly) &&
         file.write(reinterpret_cast<const char*>(bytes.data()), bytes.size()) ==
             static_cast<qint64>(bytes.size()) &&
-        file.commit())
+        file.commit()) {
+        history->markInStep(EditHistory::Source::File, QFileInfo(path).fileName());
         return true;
+    }
 
     QMessageBox::warning(nullptr, tr("Save to file"),
                          tr("The preset could not be saved to \"%1\": %2\n"
@@ -78,7 +90,40 @@ void Korvalen49_Test::ComLoadFile() {
     const QString path = QFileDialog::getOpenFileName(this, tr("Open to Load"), QStringLiteral("."),
                                                       tr("Save Files(*.sav)"));
     if (path.isEmpty()) return;
-    loadFromFile(path);
+    openPresetFile(path);
+}
+
+bool Korvalen49_Test::openPresetFile(const QString& path) {
+    if (!mayReplaceEdits(QStringLiteral("Load From File"),
+                         tr("Loading \"%1\"").arg(QFileInfo(path).fileName())))
+        return false;
+    // The file wins over a dump still on its way (the upload of preset 0 at start-up, say).
+    abandonUpload(tr("Upload stopped: a preset file is loaded instead."));
+    return loadFromFile(path);
+}
+
+namespace {
+
+// The one local ".sav" file of a drag, or an empty text.
+QString droppedPresetFile(const QMimeData* data) {
+    const QList<QUrl> urls = data ? data->urls() : QList<QUrl>();
+    if (urls.size() != 1 || !urls.front().isLocalFile()) return {};
+    const QString path = urls.front().toLocalFile();
+    return path.endsWith(QLatin1String(".sav"), Qt::CaseInsensitive) ? path : QString();
+}
+
+} // namespace
+
+void Korvalen49_Test::dragEnterEvent(QDragEnterEvent* event) {
+    if (!droppedPresetFile(event->mimeData()).isEmpty()) event->acceptProposedAction();
+}
+
+void Korvalen49_Test::dropEvent(QDropEvent* event) {
+    const QString path = droppedPresetFile(event->mimeData());
+    if (path.isEmpty()) return;
+    event->acceptProposedAction();
+    // The boxes of the load come after the drop has ended, not inside it.
+    QTimer::singleShot(0, this, [this, path] { openPresetFile(path); });
 }
 
 bool Korvalen49_Test::loadFromFile(const QString& path) {
@@ -99,6 +144,7 @@ bool Korvalen49_Test::loadFromFile(const QString& path) {
         return false;
     }
 
+    const PresetSnapshot before = takePresetSnapshot();
     // Each record byte goes through its setter; a byte the setter refused left its field as
     // it was, and the record written back from the model then differs in that byte.
     const auto& records = contents.records;
@@ -120,6 +166,8 @@ bool Korvalen49_Test::loadFromFile(const QString& path) {
         });
     korvalen::presetGlobals[korvalen::global::kPresetNumber] =
         records[korvalen::presetrecord::kPresetNumber];
+    history->replaced(before, tr("Load from file"));
+    history->markInStep(EditHistory::Source::File, QFileInfo(path).fileName());
     if (refused == 0)
         showLoadBox(QStringLiteral("Load OK!"));
     else

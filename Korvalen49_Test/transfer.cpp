@@ -2,20 +2,17 @@
 // whole preset, the upload request and the dump that answers it.
 #include "korvalen49_test.h"
 
+#include "edithistory.h"
 #include "midi.h"
-#include "portwatch.h"
 #include "presetmodel.h"
 #include "presetprotocol.h"
 #include "upgrade.h"
 
-#include <QApplication>
-#include <QLabel>
 #include <QMessageBox>
 #include <QStatusBar>
 
 namespace {
 
-constexpr int kResultTimeoutMs = 20000;
 constexpr int kBadRecordTimeoutMs = 5000;
 
 item& itemFor(korvalen::ControlRef ref) {
@@ -94,77 +91,13 @@ private:
 
 } // namespace
 
-void Korvalen49_Test::StatusInit() {
-    uploadPending = false;
-    if (!watch) {
-        watch = new PortWatch(this);
-        linkLabel = new QLabel(this);
-        linkLabel->setObjectName(QStringLiteral("linkNote"));
-        statusBar()->addPermanentWidget(linkLabel);
-        uploadTimer.setSingleShot(true);
-        uploadTimer.setInterval(kUploadTimeoutMs);
-        connect(&uploadTimer, &QTimer::timeout, this, &Korvalen49_Test::uploadTimedOut);
-        connect(watch, &PortWatch::pairLost, this, &Korvalen49_Test::controllerLost);
-        connect(watch, &PortWatch::polled, this, &Korvalen49_Test::showLinkState);
-    }
-
-    connect(&midiLink, &midiMethodClass::getMidiSysData, this, &Korvalen49_Test::SysDataInSlot);
-    connect(&midiLink, &midiMethodClass::getSysData, this, &Korvalen49_Test::SysInSlot);
-    midiLink.reConnect();
-    if (reportConnected()) {
-        connect(&midiLink, &midiMethodClass::getMidiData, this, &Korvalen49_Test::DataInSlot);
-        // A second connection: every chunk starts two parser runs, and a run that finds the
-        // ring empty does nothing.
-        connect(&midiLink, &midiMethodClass::getMidiSysData, this, &Korvalen49_Test::SysDataInSlot);
-        requestUpload(0);
-    } else {
-        QMessageBox::information(nullptr, QStringLiteral("Connection"),
-                                 QStringLiteral("Connect Error!"));
-        statusBar()->showMessage(QStringLiteral("Connect Error"), kResultTimeoutMs);
-    }
-    watch->start();
-
-    connectCommands();
-}
-
-bool Korvalen49_Test::reportConnected() {
-    lost = false;
-    const bool connected = midiLink.editorConnected();
-    if (connected)
-        watch->watchPair(QString::fromStdString(midiLink.controllerInputName()),
-                         QString::fromStdString(midiLink.controllerOutputName()));
-    else
-        watch->clearPair();
-    showLinkState();
-    if (!connected) return false;
-    statusBar()->showMessage(QStringLiteral("Connect OK"), kResultTimeoutMs);
-    return true;
-}
-
-QString Korvalen49_Test::linkNote() const {
-    const QString port = QString::fromStdString(midiLink.controllerOutputName());
-    if (lost) return tr("Controller lost (%1)").arg(port);
-    if (midiLink.editorConnected()) return tr("Controller on %1").arg(port);
-    return tr("Not connected");
-}
-
-void Korvalen49_Test::showLinkState() {
-    if (linkLabel) linkLabel->setText(linkNote());
-}
-
-void Korvalen49_Test::controllerLost() {
-    if (lost || !midiLink.editorConnected()) return;
-    lost = true;
-    watch->clearPair();
-    showLinkState();
-    if (uploadPending)
-        abandonUpload(tr("Upload failed: the controller was lost. The values from before the "
-                         "upload are back."));
-}
-
 bool Korvalen49_Test::controllerReady(const QString& command, const QString& action) {
     QString failure;
-    if (!midiLink.editorConnected()) {
+    if (searching) {
+        failure = tr("%1 failed: the editor is searching for the controller. Try again when the "
+                     "search has ended.")
+                      .arg(action);
+    } else if (!midiLink.editorConnected()) {
         failure = notConnectedText(action);
     } else if (lost || !midiLink.controllerPortsPresent()) {
         controllerLost();
@@ -181,31 +114,6 @@ bool Korvalen49_Test::controllerReady(const QString& command, const QString& act
 void Korvalen49_Test::showFailure(const QString& command, const QString& text) {
     statusBar()->showMessage(text, kResultTimeoutMs);
     QMessageBox::warning(nullptr, command, text);
-}
-
-void Korvalen49_Test::reconnectSlot() {
-    if (connectThread.isRunning()) {
-        QMessageBox::information(nullptr, QStringLiteral("Connection"),
-                                 tr("A firmware upgrade is using the MIDI ports. Reconnect "
-                                    "when it has ended."));
-        return;
-    }
-    abandonUpload(tr("Upload stopped: searching for the controller again. The values from "
-                     "before the upload are back."));
-    statusBar()->showMessage(tr("Searching for the Korvalen25..."));
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    midiLink.reConnect();
-    QApplication::restoreOverrideCursor();
-    if (reportConnected()) {
-        // Short messages reach the window only while connected; connect them once.
-        connect(&midiLink, &midiMethodClass::getMidiData, this, &Korvalen49_Test::DataInSlot,
-                Qt::UniqueConnection);
-        requestUpload(0);
-        return;
-    }
-    statusBar()->showMessage(QStringLiteral("Connect Error"), kResultTimeoutMs);
-    QMessageBox::information(nullptr, QStringLiteral("Connection"),
-                             QStringLiteral("Connect Error!"));
 }
 
 void Korvalen49_Test::DataInSlot(uint) {}
@@ -255,7 +163,10 @@ bool Korvalen49_Test::download() {
     };
     globals[korvalen::global::kZoneBits] =
         korvalen::sendDownload(currentPresetValues(), presetNumber, send, beforeEnd);
-    if (!sendFailed) return true;
+    if (!sendFailed) {
+        history->markInStep(EditHistory::Source::Controller);
+        return true;
+    }
     showFailure(command, vanished
                              ? lostText(tr("Download to Korvalen"))
                              : tr("Download to Korvalen failed: the controller did not take the "
@@ -272,6 +183,9 @@ void Korvalen49_Test::uploadSlot() {
 void Korvalen49_Test::uploadAccept() {
     const int index = uploadUi.presetSelBox->currentIndex();
     if (index < 0) return;
+    if (!mayReplaceEdits(tr("Upload"),
+                         tr("Uploading \"%1\"").arg(uploadUi.presetSelBox->currentText())))
+        return;
     if (!requestUpload(index == 0 ? 0 : index + 15))
         showFailure(tr("Upload"), statusBar()->currentMessage());
 }
@@ -340,6 +254,8 @@ void Korvalen49_Test::finishUpload() {
                                  kResultTimeoutMs);
     RefreshTitle();
     uploadPending = false;
+    if (uploadSnapshot) history->replaced(*uploadSnapshot, tr("Upload"));
+    history->markInStep(EditHistory::Source::Controller);
     uploadSnapshot.reset();
     uploadTimer.stop();
     midiLink.sysExRing.discardAll();
@@ -352,6 +268,7 @@ void Korvalen49_Test::abandonUpload(const QString& reason) {
     midiLink.sysExRing.discardAll();
     if (uploadSnapshot && uploadTouched) restorePresetSnapshot(*uploadSnapshot);
     uploadSnapshot.reset();
+    history->resync();
     RefreshTitle();
     statusBar()->showMessage(reason, kResultTimeoutMs);
 }

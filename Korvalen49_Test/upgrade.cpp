@@ -1,6 +1,7 @@
 #include "upgrade.h"
 
 #include "midi.h"
+#include "upgradecheck.h"
 
 #include <QFile>
 #include <QFileDialog>
@@ -273,6 +274,10 @@ void UpgradeDlg::loadImage(const QString& path) {
 
 void UpgradeDlg::OnFirmwareUpgrade() {
     if (connectThread.isRunning()) return;
+    if (QString refusal; !upgradecheck::mayStart(this, &refusal)) {
+        ui.upgradeLog->addItem(refusal);
+        return;
+    }
     ui.upgradeLoad->setEnabled(false);
     connectThread.startRun();
 }

@@ -42,10 +42,15 @@ const QStringList& transposeEntries() {
     return list;
 }
 
-// Stores a box's index in a field. Index -1 (an emptied box) is no value.
+// Stores a box's index in a field. Index -1 (an emptied box) is no value. A value that differs
+// from the one held is the user's edit.
 bool take(quint8& field, int index) {
     if (index < 0) return false;
-    field = static_cast<quint8>(index);
+    const auto value = static_cast<quint8>(index);
+    if (field != value) {
+        field = value;
+        korvalen::userEdited();
+    }
     return true;
 }
 

@@ -161,11 +161,16 @@ private slots:
                  qPrintable(status()));
         QCOMPARE(takePresetSnapshot(), before);
         QCOMPARE(linkNote(), QStringLiteral("Controller lost (Virtual MIDI Out 1)"));
-        // Back again: ReConnect finds it and the note says so.
+        // Back again: ReConnect finds it and the note says so; the edits are still there, so
+        // it asks before the controller's preset 0 replaces them.
         bus->setPortCounts(1, 1);
         options().ignoreUploads = false;
+        testboxes::BoxAnswerer boxes(QMessageBox::Discard);
         window->reconnectSlot();
         QCOMPARE(linkNote(), QStringLiteral("Controller on Virtual MIDI Out 1"));
+        QCOMPARE(boxes.seen.size(), 1);
+        QVERIFY2(boxes.seen[0].startsWith(QStringLiteral("Connection|The preset has edits")),
+                 qPrintable(boxes.seen[0]));
     }
 
     // A preset number above 127 loads and shows, but cannot be downloaded; 127 can.

@@ -1,0 +1,296 @@
+// The window's connection to the controller: the search at start-up and on ReConnect, run on a
+// thread of its own behind the search window; hot-plug; the port watch; the status bar's notes
+// of the link and of the edits; and the MIDI Ports window.
+#include "korvalen49_test.h"
+
+#include "edithistory.h"
+#include "midi.h"
+#include "portsdialog.h"
+#include "portwatch.h"
+#include "searchwindow.h"
+#include "upgrade.h"
+
+#include <QApplication>
+#include <QEventLoop>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QTimer>
+
+#include <atomic>
+#include <thread>
+
+using korvalen::midi::SearchEvent;
+using korvalen::midi::SearchResult;
+
+void Korvalen49_Test::StatusInit() {
+    uploadPending = false;
+    setUpExtras();
+
+    connect(&midiLink, &midiMethodClass::getMidiSysData, this, &Korvalen49_Test::SysDataInSlot);
+    connect(&midiLink, &midiMethodClass::getSysData, this, &Korvalen49_Test::SysInSlot);
+    if (searchForController({tr("Connecting to the Korvalen25"), {}, 0, 0})) {
+        connect(&midiLink, &midiMethodClass::getMidiData, this, &Korvalen49_Test::DataInSlot);
+        // A second connection: every chunk starts two parser runs, and a run that finds the
+        // ring empty does nothing.
+        connect(&midiLink, &midiMethodClass::getMidiSysData, this, &Korvalen49_Test::SysDataInSlot);
+        requestUpload(0);
+    } else {
+        QMessageBox::information(nullptr, QStringLiteral("Connection"),
+                                 QStringLiteral("Connect Error!"));
+        statusBar()->showMessage(QStringLiteral("Connect Error"), kResultTimeoutMs);
+    }
+    // The ports there are now have been searched; hot-plug looks at those that come later.
+    watch->noteCurrentOutputs();
+    watch->start();
+
+    connectCommands();
+}
+
+void Korvalen49_Test::setUpExtras() {
+    if (watch) return;
+    watch = new PortWatch(this);
+    history = new EditHistory(this);
+    editLabel = new QLabel(this);
+    editLabel->setObjectName(QStringLiteral("editNote"));
+    statusBar()->addPermanentWidget(editLabel);
+    linkLabel = new QLabel(this);
+    linkLabel->setObjectName(QStringLiteral("linkNote"));
+    statusBar()->addPermanentWidget(linkLabel);
+    uploadTimer.setSingleShot(true);
+    uploadTimer.setInterval(kUploadTimeoutMs);
+    connect(&uploadTimer, &QTimer::timeout, this, &Korvalen49_Test::uploadTimedOut);
+    connect(watch, &PortWatch::pairLost, this, &Korvalen49_Test::controllerLost);
+    connect(watch, &PortWatch::polled, this, &Korvalen49_Test::showLinkState);
+    connect(watch, &PortWatch::polled, this, &Korvalen49_Test::refreshPortsWindow);
+    connect(watch, &PortWatch::polled, this, &Korvalen49_Test::hotPlugCheck);
+
+    // Edits: every change the user makes in a box is one undo step.
+    // A change made while a dump comes in becomes part of the upload's step.
+    korvalen::setUserEditHook([this] {
+        if (!uploadPending) history->userEdited();
+    });
+    connect(history, &EditHistory::changed, this, &Korvalen49_Test::showEditNote);
+    connect(history, &EditHistory::restored, this, &Korvalen49_Test::RefreshTitle);
+    showEditNote();
+
+    // The Edit menu comes after "Firmware", so that the menus of the form keep their places.
+    QMenu* edit = ui.menuBar->addMenu(tr("Edit"));
+    edit->setObjectName(QStringLiteral("menuEdit"));
+    actionUndo = edit->addAction(tr("Undo"), this, &Korvalen49_Test::undoSlot);
+    actionUndo->setObjectName(QStringLiteral("actionUndo"));
+    actionUndo->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));
+    actionRedo = edit->addAction(tr("Redo"), this, &Korvalen49_Test::redoSlot);
+    actionRedo->setObjectName(QStringLiteral("actionRedo"));
+    actionRedo->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z));
+    QUndoStack& stack = history->stack();
+    auto follow = [](QAction* action, const QString& verb) {
+        return [action, verb](const QString& step) {
+            action->setText(step.isEmpty() ? verb : tr("%1 %2").arg(verb, step));
+        };
+    };
+    connect(&stack, &QUndoStack::canUndoChanged, actionUndo, &QAction::setEnabled);
+    connect(&stack, &QUndoStack::canRedoChanged, actionRedo, &QAction::setEnabled);
+    connect(&stack, &QUndoStack::undoTextChanged, actionUndo, follow(actionUndo, tr("Undo")));
+    connect(&stack, &QUndoStack::redoTextChanged, actionRedo, follow(actionRedo, tr("Redo")));
+    actionUndo->setEnabled(false);
+    actionRedo->setEnabled(false);
+
+    actionMidiPorts = new QAction(tr("MIDI Ports"), this);
+    actionMidiPorts->setObjectName(QStringLiteral("actionMidiPorts"));
+    setAcceptDrops(true);
+}
+
+// --- The search ------------------------------------------------------------------------------
+
+bool Korvalen49_Test::searchForController(const SearchPlan& plan) {
+    searching = true;
+    watch->clearPair();
+    showLinkState();
+
+    midiLink.prepareSearch();
+    auto options = midiLink.editorSearchOptions();
+    options.onlyOutputs = plan.onlyOutputs;
+    if (plan.attempts > 0) options.attempts = plan.attempts;
+    if (plan.countPolls > 0) options.countPolls = plan.countPolls;
+
+    // The window shows only a search that lasts; its steps come from the searching thread and
+    // are handed over to this one.
+    auto* window = new SearchWindow(plan.title, this);
+    activeSearchWindow = window;
+    options.progress = [window](const SearchEvent& event) {
+        QMetaObject::invokeMethod(
+            window, [window, event] { window->showStep(event); }, Qt::QueuedConnection);
+    };
+    connect(window, &SearchWindow::cancelRequested, this, [] { midiLink.stopSearch(); });
+    QTimer::singleShot(kSearchWindowDelayMs, window, [window] { window->show(); });
+
+    QEventLoop loop;
+    std::atomic<bool> done{false};
+    SearchResult result = SearchResult::NotFound;
+    std::thread worker([&] {
+        result = midiLink.runSearch(options);
+        done = true;
+        QMetaObject::invokeMethod(
+            &loop, [&loop] { loop.quit(); }, Qt::QueuedConnection);
+    });
+    loop.exec();
+    // The loop ends early only when the program is ending: the search must not outlive it.
+    if (!done) midiLink.stopSearch();
+    worker.join();
+
+    activeSearchWindow = nullptr;
+    delete window;
+    searchRecord = midiLink.lastSearch();
+    searched = true;
+    searching = false;
+
+    const bool found = result == SearchResult::Found;
+    lost = false;
+    controllerIn = found ? QString::fromStdString(midiLink.controllerInputName()) : QString();
+    controllerOut = found ? QString::fromStdString(midiLink.controllerOutputName()) : QString();
+    if (found)
+        watch->watchPair(controllerIn, controllerOut);
+    else
+        watch->clearPair();
+    showLinkState();
+    refreshPortsWindow();
+    if (found) statusBar()->showMessage(QStringLiteral("Connect OK"), kResultTimeoutMs);
+    return found;
+}
+
+QWidget* Korvalen49_Test::searchWindow() const {
+    return activeSearchWindow;
+}
+
+bool Korvalen49_Test::busySearching() {
+    if (!searching) return false;
+    statusBar()->showMessage(tr("The editor is searching for the controller. Try again when the "
+                                "search has ended."),
+                             kResultTimeoutMs);
+    return true;
+}
+
+void Korvalen49_Test::takeConnection(const QString& command) {
+    // Short messages reach the window only while connected; connect them once.
+    connect(&midiLink, &midiMethodClass::getMidiData, this, &Korvalen49_Test::DataInSlot,
+            Qt::UniqueConnection);
+    if (mayReplaceEdits(command, tr("Reading the controller's preset 0"))) {
+        requestUpload(0);
+        return;
+    }
+    statusBar()->showMessage(tr("Connect OK. Your edits were kept; DownLoad sends them to the "
+                                "controller."),
+                             kResultTimeoutMs);
+}
+
+void Korvalen49_Test::reconnectSlot() {
+    if (connectThread.isRunning()) {
+        QMessageBox::information(nullptr, QStringLiteral("Connection"),
+                                 tr("A firmware upgrade is using the MIDI ports. Reconnect "
+                                    "when it has ended."));
+        return;
+    }
+    if (busySearching()) return;
+    abandonUpload(tr("Upload stopped: searching for the controller again. The values from "
+                     "before the upload are back."));
+    const bool found = searchForController({tr("Connecting to the Korvalen25"), {}, 0, 0});
+    watch->noteCurrentOutputs();
+    if (found) {
+        takeConnection(QStringLiteral("Connection"));
+        return;
+    }
+    statusBar()->showMessage(QStringLiteral("Connect Error"), kResultTimeoutMs);
+    QMessageBox::information(nullptr, QStringLiteral("Connection"),
+                             QStringLiteral("Connect Error!"));
+}
+
+// --- Hot-plug --------------------------------------------------------------------------------
+
+void Korvalen49_Test::hotPlugCheck() {
+    if (searching) return;
+    const QStringList fresh = watch->freshOutputs();
+    if (fresh.isEmpty()) return;
+    if (midiLink.editorConnected() && !lost) {
+        watch->noteOutputs(fresh); // nothing to look for
+        return;
+    }
+    // Not now: a firmware upgrade may want the ports, or the user is answering a box. The
+    // new ports stay new until the next reading.
+    if (connectThread.isRunning() || upgradeDlg->isVisible() ||
+        QApplication::activeModalWidget() != nullptr)
+        return;
+    watch->noteOutputs(fresh);
+    SearchPlan plan{tr("Looking at new MIDI ports"), {}, kHotPlugAttempts, 1};
+    for (const QString& name : fresh)
+        plan.onlyOutputs.push_back(name.toStdString());
+    if (searchForController(plan)) {
+        takeConnection(QStringLiteral("Connection"));
+        return;
+    }
+    if (!searchRecord.stopped)
+        statusBar()->showMessage(tr("No Korvalen25 answered on the new MIDI port(s) %1. Menu > "
+                                    "MIDI Ports shows what each port did.")
+                                     .arg(fresh.join(QStringLiteral(", "))),
+                                 kResultTimeoutMs);
+}
+
+// --- The notes of the status bar -------------------------------------------------------------
+
+QString Korvalen49_Test::linkNote() const {
+    if (searching) return tr("Searching for the controller...");
+    if (lost) return tr("Controller lost (%1)").arg(controllerOut);
+    if (midiLink.editorConnected()) return tr("Controller on %1").arg(controllerOut);
+    return tr("Not connected");
+}
+
+void Korvalen49_Test::showLinkState() {
+    if (linkLabel) linkLabel->setText(linkNote());
+}
+
+QString Korvalen49_Test::editNote() const {
+    return history ? history->note() : QString();
+}
+
+void Korvalen49_Test::showEditNote() {
+    if (editLabel) editLabel->setText(editNote());
+}
+
+void Korvalen49_Test::controllerLost() {
+    if (lost || !midiLink.editorConnected()) return;
+    lost = true;
+    watch->clearPair();
+    showLinkState();
+    if (uploadPending)
+        abandonUpload(tr("Upload failed: the controller was lost. The values from before the "
+                         "upload are back."));
+}
+
+// --- MIDI Ports ------------------------------------------------------------------------------
+
+void Korvalen49_Test::portsSlot() {
+    if (!portsWindow) portsWindow = new PortsDialog(this);
+    watch->poll();
+    refreshPortsWindow();
+    portsWindow->show();
+    portsWindow->raise();
+    portsWindow->activateWindow();
+}
+
+void Korvalen49_Test::refreshPortsWindow() {
+    if (!portsWindow) return;
+    PortsDialog::Facts facts;
+    facts.backend = QString::fromStdString(korvalen::midi::platform().apiName());
+    facts.inputs = watch->inputs();
+    facts.outputs = watch->outputs();
+    facts.search = searchRecord;
+    facts.searched = searched;
+    if (midiLink.editorConnected() || lost) {
+        facts.controllerInput = controllerIn;
+        facts.controllerOutput = controllerOut;
+    }
+    portsWindow->setFacts(facts);
+}

@@ -1,0 +1,97 @@
+#include "searchwindow.h"
+
+#include <QDialogButtonBox>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+using korvalen::midi::SearchEvent;
+
+SearchWindow::SearchWindow(const QString& title, QWidget* parent) : QDialog(parent) {
+    setObjectName(QStringLiteral("searchWindow"));
+    setWindowTitle(title);
+    // While the search owns the MIDI ports, nothing else may start using them.
+    setWindowModality(Qt::ApplicationModal);
+
+    attempt_ = new QLabel(tr("Looking for the MIDI ports..."), this);
+    attempt_->setObjectName(QStringLiteral("searchAttempt"));
+    detail_ = new QLabel(this);
+    detail_->setObjectName(QStringLiteral("searchDetail"));
+    detail_->setWordWrap(true);
+    detail_->setMinimumWidth(360);
+    // A busy bar: it moves as long as the window is painted.
+    auto* busy = new QProgressBar(this);
+    busy->setRange(0, 0);
+    busy->setTextVisible(false);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Cancel, this);
+    cancel_ = buttons->button(QDialogButtonBox::Cancel);
+    cancel_->setObjectName(QStringLiteral("cancelSearch"));
+    connect(buttons, &QDialogButtonBox::rejected, this, &SearchWindow::reject);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(attempt_);
+    layout->addWidget(detail_);
+    layout->addWidget(busy);
+    layout->addWidget(buttons);
+}
+
+SearchWindow::Lines SearchWindow::linesFor(const SearchEvent& event) {
+    const QString name = QString::fromStdString(event.name);
+    switch (event.kind) {
+    case SearchEvent::Kind::Attempt:
+        return {tr("Attempt %1 of %2").arg(event.attempt).arg(event.attempts),
+                tr("Reading the list of MIDI ports...")};
+    case SearchEvent::Kind::WaitingForPorts:
+        if (event.inputs == 0 && event.outputs == 0)
+            return {{}, tr("There are no MIDI ports. Is the controller plugged in?")};
+        if (event.outputs == 0)
+            return {{},
+                    tr("There is no MIDI output port to ask the controller on. Is it "
+                       "plugged in?")};
+        return {{},
+                tr("There is no MIDI input port to hear the controller on. Is it "
+                   "plugged in?")};
+    case SearchEvent::Kind::NoInputPort:
+        return {{}, tr("There is no MIDI input port. Is the controller plugged in?")};
+    case SearchEvent::Kind::TooManyPorts:
+        return {{}, tr("There are more than 20 MIDI ports. Unplug some other MIDI devices.")};
+    case SearchEvent::Kind::NoOutputPort:
+        return {{},
+                tr("There is no MIDI output port to ask the controller on. Is it "
+                   "plugged in?")};
+    case SearchEvent::Kind::Probing:
+        return {{}, tr("Asking %1...").arg(name)};
+    case SearchEvent::Kind::Answer:
+        return {};
+    case SearchEvent::Kind::Confirming:
+        return {{}, tr("An answer came; asking once more to be sure...")};
+    case SearchEvent::Kind::Found:
+        return {{}, tr("Found on %1.").arg(name)};
+    }
+    return {};
+}
+
+QString SearchWindow::attemptText() const {
+    return attempt_->text();
+}
+
+QString SearchWindow::detailText() const {
+    return detail_->text();
+}
+
+void SearchWindow::showStep(const SearchEvent& event) {
+    if (cancelled_) return;
+    const Lines lines = linesFor(event);
+    if (!lines.attempt.isEmpty()) attempt_->setText(lines.attempt);
+    if (!lines.detail.isEmpty()) detail_->setText(lines.detail);
+}
+
+void SearchWindow::reject() {
+    // The window stays until the search has ended; it closes with it.
+    if (cancelled_) return;
+    cancelled_ = true;
+    cancel_->setEnabled(false);
+    detail_->setText(tr("Stopping the search..."));
+    emit cancelRequested();
+}
