@@ -336,8 +336,10 @@ std::optional<Message> ControllerEmulator::answerUpgradeProbe(const Message& m,
 }
 
 std::vector<Message> ControllerEmulator::receiveNormal(const Message& m) {
-    if (m == Message(std::begin(kIdentityProbe), std::end(kIdentityProbe)))
+    if (m == Message(std::begin(kIdentityProbe), std::end(kIdentityProbe))) {
+        if (probesSeen_++ < options_.ignoreProbes) return {};
         return {identityReply()};
+    }
     if (startsWith(m, kHeader, sizeof kHeader) && m.size() >= 9 && m.back() == 0xF7) {
         const std::uint8_t command = m[5];
         if (command >= 1 && command <= 4 && m.size() == 13) {

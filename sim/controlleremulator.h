@@ -112,6 +112,9 @@ public:
         unsigned identityDelayMs = 0;
         bool silent = false;        // takes every message, answers none
         bool ignoreUploads = false; // normal mode: no dump for an upload request
+        // Normal mode: the first N identity probes get no answer, as from a controller that is
+        // still starting when its ports appear.
+        int ignoreProbes = 0;
     };
 
     ControllerEmulator();
@@ -174,6 +177,7 @@ private:
     std::array<StoredPreset, 15> presets_{};
     StoredPreset edit_{};
     unsigned ignored_ = 0;
+    int probesSeen_ = 0;
 
     bool started_ = false;
     unsigned blockCount_ = 0;

@@ -50,6 +50,8 @@ constexpr const char* kUsage = R"(usage: korvalen25-sim [options]
                             (KIND bad-value), or the dump ends before it (KIND cut)
   --identity-delay MS       answer the identity probe MS milliseconds later than the rest
   --silent                  open the ports but answer nothing
+  --ignore-probes N         answer none of the first N identity probes (a controller that is
+                            still starting when its ports appear)
   --ignore-uploads          send no dump for an upload request
   --silence-after N         answer no data block after the first N
   --corrupt-block K         take data block K as bad the first time it arrives
@@ -160,6 +162,8 @@ Settings parse(int argc, char** argv) {
             o.identityDelayMs = static_cast<unsigned>(number(value(i), 0, 60000, a.c_str()));
         } else if (a == "--silent") {
             o.silent = true;
+        } else if (a == "--ignore-probes") {
+            o.ignoreProbes = static_cast<int>(number(value(i), 0, 1000, "--ignore-probes"));
         } else if (a == "--ignore-uploads") {
             o.ignoreUploads = true;
         } else if (a == "--silence-after") {

@@ -466,7 +466,8 @@ void TestEmulator::dumpCutBeforeItsEnd() {
 }
 
 // A silent emulator answers nothing, not even the identity probe; one that ignores uploads
-// still answers the probe; the identity delay applies to the probe alone.
+// still answers the probe; the identity delay applies to the probe alone; ignored probes are
+// only the first ones.
 void TestEmulator::silentAndUploadFaults() {
     const Message upload = hex("F000206B02050000F7");
     Emulator::Options silent;
@@ -484,6 +485,17 @@ void TestEmulator::silentAndUploadFaults() {
     QCOMPARE(deaf.extraDelayFor(kIdentityProbe), 100u);
     QCOMPARE(deaf.extraDelayFor(upload), 0u);
     QVERIFY(!Emulator().receive(upload).empty());
+
+    // A controller still starting: the first two probes go unanswered, the third is answered,
+    // and so is everything else from the start.
+    Emulator::Options starting;
+    starting.ignoreProbes = 2;
+    Emulator late(starting);
+    QVERIFY(late.receive(kIdentityProbe).empty());
+    QVERIFY(!late.receive(upload).empty());
+    QVERIFY(late.receive(kIdentityProbe).empty());
+    QCOMPARE(late.receive(kIdentityProbe).size(), std::size_t(1));
+    QCOMPARE(late.receive(kIdentityProbe).size(), std::size_t(1));
 }
 
 // ---------------------------------------------------------------------------------------------
