@@ -56,6 +56,7 @@ void Korvalen49_Test::setUpExtras() {
     history = new EditHistory(this);
     editLabel = new QLabel(this);
     editLabel->setObjectName(QStringLiteral("editNote"));
+    editLabel->setContentsMargins(0, 0, 12, 0);
     statusBar()->addPermanentWidget(editLabel);
     linkLabel = new QLabel(this);
     linkLabel->setObjectName(QStringLiteral("linkNote"));

@@ -120,7 +120,7 @@ public:
         int attempts = 0;                     // 0: the link's own counts
         int countPolls = 0;
     };
-    static constexpr int kHotPlugAttempts = 3;
+    static constexpr int kHotPlugAttempts = 5;
     // A search that is still running this long after it began shows the search window.
     static constexpr int kSearchWindowDelayMs = 200;
     // Runs a search on a thread of its own while the window keeps turning; the search window

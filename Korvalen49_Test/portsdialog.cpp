@@ -52,10 +52,7 @@ QString noteFor(const QString& name, const QString& controllerPort) {
     if (!controllerPort.isEmpty() && name == controllerPort)
         notes << PortsDialog::tr("the controller");
     if (korvalen::midi::isBridgedPortName(name.toStdString()))
-        notes << PortsDialog::tr("ALSA-to-JACK bridge: it drops every message over %1 bytes, so "
-                                 "uploads and firmware upgrades fail. Start the editor with "
-                                 "--midi-api alsa.")
-                     .arg(korvalen::midi::kBridgeMaxMessageBytes);
+        notes << PortsDialog::tr("ALSA-to-JACK bridge");
     return notes.join(QStringLiteral("; "));
 }
 
@@ -93,10 +90,23 @@ QString PortsDialog::summaryFor(const Facts& facts) {
             tr("found the controller on %1")
                 .arg(QString::fromStdString(s.outputs[static_cast<std::size_t>(s.outPort)].name));
     else if (s.stopped)
-        last = tr("cancelled after %n attempt(s)", nullptr, s.attempts);
+        last = tr("cancelled in attempt %1").arg(s.attempts);
     else
-        last = tr("no controller answered in %n attempt(s)", nullptr, s.attempts);
+        last = tr("no controller answered (attempts: %1)").arg(s.attempts);
     return tr("MIDI backend: %1. Last search: %2.").arg(facts.backend, last);
+}
+
+QString PortsDialog::bridgeWarningFor(const Facts& facts) {
+    const auto bridged = [](const QString& name) {
+        return korvalen::midi::isBridgedPortName(name.toStdString());
+    };
+    if (std::none_of(facts.inputs.begin(), facts.inputs.end(), bridged) &&
+        std::none_of(facts.outputs.begin(), facts.outputs.end(), bridged))
+        return {};
+    return tr("A port marked \"ALSA-to-JACK bridge\" drops every MIDI message over %1 bytes: "
+              "preset uploads and firmware upgrades through it fail. Start the editor with "
+              "--midi-api alsa to reach the controller directly.")
+        .arg(korvalen::midi::kBridgeMaxMessageBytes);
 }
 
 PortsDialog::PortsDialog(QWidget* parent) : QDialog(parent) {
@@ -109,19 +119,25 @@ PortsDialog::PortsDialog(QWidget* parent) : QDialog(parent) {
     list_->setObjectName(QStringLiteral("portsList"));
     list_->setRootIsDecorated(false);
     list_->setWordWrap(true);
-    list_->setHeaderLabels({tr("Port"), tr("Name"), tr("Last search"), tr("Note")});
+    list_->setHeaderLabels({QString(), tr("Port"), tr("Last search"), tr("Note")});
     list_->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    bridge_ = new QLabel(this);
+    bridge_->setObjectName(QStringLiteral("portsBridgeWarning"));
+    bridge_->setWordWrap(true);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(summary_);
     layout->addWidget(list_);
+    layout->addWidget(bridge_);
     layout->addWidget(buttons);
-    resize(760, 320);
+    resize(800, 320);
 }
 
 void PortsDialog::setFacts(const Facts& facts) {
     summary_->setText(summaryFor(facts));
+    bridge_->setText(bridgeWarningFor(facts));
+    bridge_->setVisible(!bridge_->text().isEmpty());
     list_->clear();
     for (const Row& row : rowsFor(facts))
         list_->addTopLevelItem(
@@ -139,4 +155,8 @@ QList<PortsDialog::Row> PortsDialog::shownRows() const {
 
 QString PortsDialog::shownSummary() const {
     return summary_->text();
+}
+
+QString PortsDialog::shownBridgeWarning() const {
+    return bridge_->text();
 }

@@ -40,14 +40,18 @@ public:
     };
     static QList<Row> rowsFor(const Facts& facts);
     static QString summaryFor(const Facts& facts);
+    // What a bridged port means, when one is listed; empty otherwise.
+    static QString bridgeWarningFor(const Facts& facts);
 
     // Fills the window; show() shows it.
     void setFacts(const Facts& facts);
     // The lines as shown, for tests and for a look at what the window says.
     QList<Row> shownRows() const;
     QString shownSummary() const;
+    QString shownBridgeWarning() const;
 
 private:
     QLabel* summary_;
     QTreeWidget* list_;
+    QLabel* bridge_;
 };

@@ -37,9 +37,10 @@ void PortWatch::poll() {
     if (ins != inputs_ || outs != outputs_) {
         inputs_ = std::move(ins);
         outputs_ = std::move(outs);
-        noted_.removeIf([this](const QString& name) { return !outputs_.contains(name); });
         emit portsChanged(inputs_, outputs_);
     }
+    // An output that has gone is new again when it comes back.
+    noted_.removeIf([this](const QString& name) { return !outputs_.contains(name); });
     if (watchingPair() && !lostReported_ && !pairListed(inputs_, outputs_, pairIn_, pairOut_)) {
         lostReported_ = true;
         emit pairLost(pairIn_, pairOut_);
