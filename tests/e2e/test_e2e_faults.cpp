@@ -9,23 +9,12 @@
 #include "midi.h"
 #include "presetmodel.h"
 
-#include <QFile>
 #include <QStatusBar>
 
 #include <algorithm>
 #include <csignal>
 
 namespace {
-
-// The emulator's process id, as the JACK fixture keeps it.
-qint64 emulatorPid() {
-    const QString dir = qEnvironmentVariable("TMPDIR", QStringLiteral("/tmp")) +
-                        QStringLiteral("/korvalen-jack-") +
-                        qEnvironmentVariable("JACK_DEFAULT_SERVER");
-    QFile file(dir + QStringLiteral("/sim.pid"));
-    if (!file.open(QIODevice::ReadOnly)) return 0;
-    return file.readAll().trimmed().toLongLong();
-}
 
 bool listed(const std::vector<std::string>& names, const std::string& name) {
     return std::find(names.begin(), names.end(), name) != names.end();
@@ -74,7 +63,7 @@ private slots:
         QCOMPARE(item_En[2][5].GetCC(), edited);
 
         // The emulator is killed; its ports go.
-        const qint64 pid = emulatorPid();
+        const qint64 pid = e2e::fixtureEmulatorPid();
         QVERIFY(pid > 0);
         QCOMPARE(::kill(static_cast<pid_t>(pid), SIGTERM), 0);
         QTRY_VERIFY_WITH_TIMEOUT(!listed(korvalen::midi::platform().outputNames(), out), 10000);

@@ -6,6 +6,9 @@
 #include <QMessageBox>
 #include <QStringList>
 #include <QTimer>
+#include <QWidget>
+
+#include <functional>
 
 namespace testboxes {
 
@@ -32,6 +35,36 @@ private:
     }
 
     QMessageBox::StandardButton answer_;
+    QTimer timer_;
+};
+
+// While alive, cancels the editor's search window as soon as it shows, after `look` (if set)
+// has seen it. The window is found by its objectName, its Cancel button likewise.
+class SearchCanceller : public QObject {
+public:
+    explicit SearchCanceller(std::function<bool(QWidget*)> look = {}) : look_(std::move(look)) {
+        timer_.setInterval(5);
+        QObject::connect(&timer_, &QTimer::timeout, this, [this] { poll(); });
+        timer_.start();
+    }
+
+    int cancelled = 0;
+
+private:
+    void poll() {
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            if (w->objectName() != QLatin1String("searchWindow") || !w->isVisible()) continue;
+            // `look` returns false until it has seen what it waits for.
+            if (look_ && !look_(w)) return;
+            auto* cancel = w->findChild<QAbstractButton*>(QStringLiteral("cancelSearch"));
+            if (cancel && cancel->isEnabled()) {
+                ++cancelled;
+                cancel->click();
+            }
+        }
+    }
+
+    std::function<bool(QWidget*)> look_;
     QTimer timer_;
 };
 

@@ -1,0 +1,236 @@
+// Edits that have been neither downloaded nor saved: the commands that would replace them ask
+// first (and only then), undo and redo across banks and across a load, and preset files that
+// come from the command line or are dropped on the window. Against the controller emulator on
+// the virtual bus.
+#include "boxes.h"
+#include "commandline.h"
+#include "edithistory.h"
+#include "emulatorbus.h"
+#include "korvalen49_test.h"
+#include "presetfile.h"
+#include "presetmodel.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QDropEvent>
+#include <QLabel>
+#include <QMimeData>
+#include <QStatusBar>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QUrl>
+
+#include <algorithm>
+#include <memory>
+
+using korvalen::midi::Message;
+
+namespace {
+
+const QString kPreset0Title = QStringLiteral("Korvalen25 Editor--------P01 Korvalen");
+const QString kFileTitle = QStringLiteral("Korvalen25 Editor--------P21 User P21");
+
+bool sentUploadRequest(const std::vector<Message>& sent) {
+    const Message request{0xF0, 0x00, 0x20, 0x6B, 0x02, 0x05, 0x00, 0x00, 0xF7};
+    return std::find(sent.begin(), sent.end(), request) != sent.end();
+}
+
+QStringList questions(const QStringList& boxes) {
+    return boxes.filter(QStringLiteral("|The preset has edits"));
+}
+
+} // namespace
+
+class TestEdits : public QObject {
+    Q_OBJECT
+
+    testsupport::EmulatorBus on;
+    std::unique_ptr<Korvalen49_Test> window;
+    QTemporaryDir dir;
+    QString file; // a preset file: every value 0, preset number 20
+
+    QComboBox* box(const char* name) {
+        return window->findChild<QComboBox*>(QString::fromLatin1(name));
+    }
+    QString editNote() { return window->findChild<QLabel*>(QStringLiteral("editNote"))->text(); }
+    QAction* action(const char* name) {
+        return window->findChild<QAction*>(QString::fromLatin1(name));
+    }
+    // An edit in a box, as the user makes it.
+    void editE1() {
+        QComboBox* e1 = box("E1_ccBox");
+        e1->setCurrentIndex(e1->currentIndex() == 7 ? 8 : 7);
+    }
+    void sendDrag(const QString& path, bool* entered) {
+        QMimeData mime;
+        mime.setUrls({QUrl::fromLocalFile(path)});
+        const QPoint at = window->rect().center();
+        QDragEnterEvent enter(at, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        enter.ignore();
+        QApplication::sendEvent(window.get(), &enter);
+        *entered = enter.isAccepted();
+        if (!*entered) return;
+        QDropEvent drop(at, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(window.get(), &drop);
+    }
+
+private slots:
+    void initTestCase() {
+        QVERIFY(dir.isValid());
+        file = dir.filePath(QStringLiteral("zeros.sav"));
+        korvalen::PresetRecords records{};
+        records[korvalen::presetrecord::kPresetNumber] = 20;
+        const auto bytes = korvalen::buildPresetFile(records);
+        QFile out(file);
+        QVERIFY(out.open(QIODevice::WriteOnly));
+        out.write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    }
+
+    void init() {
+        on.install();
+        window = std::make_unique<Korvalen49_Test>();
+        window->show();
+        QTRY_COMPARE(window->windowTitle(), kPreset0Title);
+        QTRY_VERIFY(!window->isUploadPending());
+        on.bus->clearSent();
+    }
+
+    void cleanup() {
+        window.reset();
+        on.release();
+    }
+
+    // ReConnect, Upload, Load from file and closing the window ask before they replace edits,
+    // and only then; keeping the edits leaves everything as it was.
+    void commandsAskBeforeEditsAreReplaced_data() {
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<bool>("edited");
+        for (const char* command : {"Connection", "Upload", "Load From File", "Close"}) {
+            QTest::addRow("%s, no edits", command) << QString::fromLatin1(command) << false;
+            QTest::addRow("%s, edits kept", command) << QString::fromLatin1(command) << true;
+        }
+    }
+    void commandsAskBeforeEditsAreReplaced() {
+        QFETCH(QString, command);
+        QFETCH(bool, edited);
+        QCOMPARE(editNote(), QStringLiteral("Same as on the controller"));
+        if (edited) editE1();
+        QCOMPARE(editNote(), edited ? QStringLiteral("Edited: not downloaded or saved")
+                                    : QStringLiteral("Same as on the controller"));
+        const PresetSnapshot before = takePresetSnapshot();
+        testboxes::BoxAnswerer boxes(QMessageBox::Cancel);
+        if (command == QLatin1String("Connection")) window->reconnectSlot();
+        if (command == QLatin1String("Upload")) window->uploadAccept();
+        if (command == QLatin1String("Load From File")) window->openPresetFile(file);
+        if (command == QLatin1String("Close")) window->close();
+        on.bus->quiesce();
+
+        QCOMPARE(questions(boxes.seen).size(), edited ? 1 : 0);
+        if (edited) {
+            QVERIFY2(boxes.seen[0].startsWith(command + QLatin1Char('|')),
+                     qPrintable(boxes.seen[0]));
+            QCOMPARE(takePresetSnapshot(), before);
+            QVERIFY(!sentUploadRequest(on.bus->sent(0)));
+            QVERIFY(window->isVisible());
+            return;
+        }
+        // Nothing to lose: the command goes ahead without a question.
+        if (command == QLatin1String("Connection") || command == QLatin1String("Upload"))
+            QVERIFY(sentUploadRequest(on.bus->sent(0)));
+        if (command == QLatin1String("Load From File")) {
+            QCOMPARE(boxes.seen, QStringList{QStringLiteral("Load From File|Load OK!")});
+            QCOMPARE(window->windowTitle(), kFileTitle);
+        }
+        if (command == QLatin1String("Close")) QVERIFY(!window->isVisible());
+    }
+
+    // Every box change is a step, in whichever bank; undoing a change of another bank puts its
+    // value back and shows it when that bank is selected again; a load is one step. Nothing of
+    // it reaches the controller.
+    void undoAndRedoAcrossBanksAndALoad() {
+        QComboBox* bank = box("BankBox");
+        QComboBox* e1 = box("E1_ccBox");
+        // The keys, as the user presses them in the window.
+        auto press = [&](Qt::KeyboardModifiers modifiers) {
+            window->activateWindow();
+            QVERIFY(QTest::qWaitForWindowActive(window.get()));
+            QTest::keyClick(window.get(), Qt::Key_Z, modifiers);
+        };
+        auto undo = [&] { press(Qt::ControlModifier); };
+        auto redo = [&] { press(Qt::ControlModifier | Qt::ShiftModifier); };
+        const quint8 bank2 = item_En[1][0].GetCC(), bank3 = item_En[2][0].GetCC();
+        const int bank1 = e1->currentIndex();
+        bank->setCurrentIndex(1);
+        e1->setCurrentIndex(bank2 == 50 ? 51 : 50);
+        const quint8 bank2Edit = item_En[1][0].GetCC();
+        bank->setCurrentIndex(2);
+        e1->setCurrentIndex(bank3 == 60 ? 61 : 60);
+        bank->setCurrentIndex(0);
+        QCOMPARE(action("actionUndo")->text(), QStringLiteral("Undo E1, bank 3"));
+
+        undo();
+        QCOMPARE(item_En[2][0].GetCC(), bank3);
+        QCOMPARE(item_En[1][0].GetCC(), bank2Edit);
+        QCOMPARE(e1->currentIndex(), bank1);
+        bank->setCurrentIndex(2);
+        QCOMPARE(e1->currentIndex(), int{bank3});
+        undo();
+        QCOMPARE(item_En[1][0].GetCC(), bank2);
+        QCOMPARE(editNote(), QStringLiteral("Same as on the controller"));
+        QCOMPARE(action("actionUndo")->text(), QStringLiteral("Undo Upload")); // of preset 0
+        redo();
+        QCOMPARE(item_En[1][0].GetCC(), bank2Edit);
+        bank->setCurrentIndex(1);
+        QCOMPARE(e1->currentIndex(), int{bank2Edit});
+        QCOMPARE(editNote(), QStringLiteral("Edited: not downloaded or saved"));
+
+        // A load: one step back to everything before it, one forward to the file.
+        const PresetSnapshot beforeLoad = takePresetSnapshot();
+        {
+            testboxes::BoxAnswerer boxes(QMessageBox::Discard);
+            QVERIFY(window->openPresetFile(file));
+        }
+        const PresetSnapshot loaded = takePresetSnapshot();
+        QCOMPARE(window->windowTitle(), kFileTitle);
+        QCOMPARE(editNote(), QStringLiteral("Same as zeros.sav"));
+        undo();
+        QCOMPARE(takePresetSnapshot(), beforeLoad);
+        QCOMPARE(window->windowTitle(), kPreset0Title);
+        QCOMPARE(e1->currentIndex(), int{bank2Edit});
+        redo();
+        QCOMPARE(takePresetSnapshot(), loaded);
+        QCOMPARE(window->windowTitle(), kFileTitle);
+
+        on.bus->quiesce();
+        QVERIFY(on.bus->sent(0).empty());
+    }
+
+    // A file named on the command line opens as "Load from file" does, with its box.
+    void fileFromTheCommandLineLoads() {
+        QCommandLineParser parser;
+        korvalen::editor::addOptions(parser);
+        korvalen::editor::CommandLine line;
+        QString error;
+        QVERIFY(korvalen::editor::parse(parser, {QStringLiteral("korvalen25-editor"), file}, &line,
+                                        &error));
+        testboxes::BoxAnswerer boxes;
+        QVERIFY(window->openPresetFile(line.presetFile));
+        QCOMPARE(boxes.seen, QStringList{QStringLiteral("Load From File|Load OK!")});
+        QCOMPARE(window->windowTitle(), kFileTitle);
+    }
+
+    // A .sav file dropped on the window loads; other files are not taken.
+    void droppedFileLoads() {
+        bool entered = true;
+        sendDrag(dir.filePath(QStringLiteral("notes.txt")), &entered);
+        QVERIFY(!entered);
+        testboxes::BoxAnswerer boxes;
+        sendDrag(file, &entered);
+        QVERIFY(entered);
+        QTRY_COMPARE(window->windowTitle(), kFileTitle);
+        QCOMPARE(boxes.seen, QStringList{QStringLiteral("Load From File|Load OK!")});
+    }
+};
+
+QTEST_MAIN(TestEdits)
+#include "test_edits.moc"

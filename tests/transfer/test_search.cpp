@@ -1,0 +1,342 @@
+// The device search as the user sees it, on the virtual bus: the search window and its Cancel
+// at start-up and on ReConnect, a window that keeps painting meanwhile, hot-plug, the MIDI
+// Ports window and the upgrade dialog's warning about an ALSA-to-JACK bridge.
+#include "boxes.h"
+#include "emulatordevice.h"
+#include "heldbus.h"
+#include "korvalen49_test.h"
+#include "midi.h"
+#include "portsdialog.h"
+#include "portwatch.h"
+#include "presetprotocol.h"
+#include "upgrade.h"
+#include "virtualbus.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QLabel>
+#include <QMenu>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QTest>
+
+#include <algorithm>
+#include <memory>
+
+using korvalen::midi::EmulatorDevice;
+using korvalen::midi::Message;
+using korvalen::midi::OpenFailure;
+using korvalen::midi::VirtualBus;
+using testsupport::HeldBus;
+
+namespace {
+
+const QString kPreset0Title = QStringLiteral("Korvalen25 Editor--------P01 Korvalen");
+
+QString textOf(QWidget* window, const char* name) {
+    auto* label = window->findChild<QLabel*>(QString::fromLatin1(name));
+    return label ? label->text() : QStringLiteral("(no %1)").arg(QString::fromLatin1(name));
+}
+
+// Counts the paint events a widget gets.
+class PaintCounter : public QObject {
+public:
+    int paints = 0;
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Paint) ++paints;
+        return false;
+    }
+};
+
+bool isUploadRequest(const Message& m, int preset) {
+    return m == Message{0xF0, 0x00, 0x20, 0x6B, 0x02, 0x05, static_cast<std::uint8_t>(preset),
+                        0x00, 0xF7};
+}
+
+} // namespace
+
+class TestSearch : public QObject {
+    Q_OBJECT
+
+    std::shared_ptr<VirtualBus> bus;
+    std::shared_ptr<HeldBus> held;
+
+    std::shared_ptr<EmulatorDevice> attachEmulator(unsigned in, unsigned out, int ignoredProbes) {
+        korvalen::sim::ControllerEmulator::Options options;
+        options.ignoreProbes = ignoredProbes;
+        auto device = std::make_shared<EmulatorDevice>(options);
+        bus->attach(in, out, device);
+        return device;
+    }
+
+    // A window on a bus where nothing answers: the start-up search fails and says so.
+    std::unique_ptr<Korvalen49_Test> unconnectedWindow() {
+        testboxes::BoxAnswerer boxes;
+        auto window = std::make_unique<Korvalen49_Test>();
+        window->show();
+        if (boxes.seen != QStringList{QStringLiteral("Connection|Connect Error!")}) return nullptr;
+        return window;
+    }
+
+private slots:
+    void init() {
+        korvalen::presetGlobals[0] = 0;
+        bus = std::make_shared<VirtualBus>();
+        held = std::make_shared<HeldBus>(bus);
+        korvalen::midi::setPlatform(held);
+    }
+
+    void cleanup() {
+        midiLink.resetPortTable();
+        midiLink.closeOutput();
+        bus->quiesce();
+        korvalen::midi::setPlatform(nullptr);
+        held.reset();
+        bus.reset();
+    }
+
+    // --- the search window
+
+    // At start-up the window says what the search is doing; Cancel ends the search at once and
+    // the specified "Connect Error!" follows, before the main window is shown.
+    void startUpSearchShowsItsWindowAndCancelEndsIt_data() {
+        QTest::addColumn<unsigned>("inputs");
+        QTest::addColumn<unsigned>("outputs");
+        QTest::addColumn<unsigned>("passing"); // waits before the one that is held
+        QTest::addColumn<QString>("detail");
+        QTest::newRow("a port that does not answer")
+            << 1u << 1u << 1u << QStringLiteral("Asking Virtual MIDI Out 1...");
+        QTest::newRow("no output port") << 1u << 0u << 0u
+                                        << QStringLiteral("There is no MIDI output port to ask "
+                                                          "the controller on. Is it plugged in?");
+        QTest::newRow("no port at all")
+            << 0u << 0u << 0u
+            << QStringLiteral("There are no MIDI ports. Is the controller plugged in?");
+    }
+    void startUpSearchShowsItsWindowAndCancelEndsIt() {
+        QFETCH(unsigned, inputs);
+        QFETCH(unsigned, outputs);
+        QFETCH(unsigned, passing);
+        QFETCH(QString, detail);
+        bus->setPortCounts(inputs, outputs);
+        held->holdAfter(passing);
+        QStringList shown;
+        testboxes::SearchCanceller canceller([&](QWidget* w) {
+            shown = {w->windowTitle(), textOf(w, "searchAttempt"), textOf(w, "searchDetail")};
+            return shown.last() == detail;
+        });
+        testboxes::BoxAnswerer boxes;
+        Korvalen49_Test window;
+        QVERIFY(!held->limitReached());
+        QCOMPARE(shown, (QStringList{QStringLiteral("Connecting to the Korvalen25"),
+                                     QStringLiteral("Attempt 1 of 10"), detail}));
+        QCOMPARE(canceller.cancelled, 1);
+        QVERIFY(midiLink.lastSearch().stopped);
+        QCOMPARE(midiLink.lastSearch().attempts, 1);
+        QCOMPARE(boxes.seen, QStringList{QStringLiteral("Connection|Connect Error!")});
+        QCOMPARE(window.statusBar()->currentMessage(), QStringLiteral("Connect Error"));
+        QVERIFY(window.searchWindow() == nullptr);
+        QCOMPARE(textOf(&window, "linkNote"), QStringLiteral("Not connected"));
+    }
+
+    // ReConnect searches on a thread of its own: while the search waits, the window still
+    // paints; Cancel ends it as not found.
+    void reconnectKeepsTheWindowPainting() {
+        bus->setPortCounts(1, 1);
+        attachEmulator(0, 0, 0);
+        auto window = std::make_unique<Korvalen49_Test>();
+        window->show();
+        QTRY_COMPARE(window->windowTitle(), kPreset0Title);
+
+        bus->detachAll(); // unplugged: its port stays, silent
+        held->holdAfter(1);
+        PaintCounter counter;
+        window->installEventFilter(&counter);
+        int paintsWhileSearching = -1;
+        bool asked = false;
+        testboxes::SearchCanceller canceller([&](QWidget*) {
+            if (!asked) {
+                asked = true;
+                counter.paints = 0;
+                window->update();
+                return false;
+            }
+            paintsWhileSearching = counter.paints;
+            return paintsWhileSearching > 0;
+        });
+        testboxes::BoxAnswerer boxes;
+        window->reconnectSlot();
+        QVERIFY(!held->limitReached());
+        QVERIFY2(paintsWhileSearching > 0, "the window did not paint while the search ran");
+        QVERIFY(midiLink.lastSearch().stopped);
+        QCOMPARE(boxes.seen, QStringList{QStringLiteral("Connection|Connect Error!")});
+        QCOMPARE(window->statusBar()->currentMessage(), QStringLiteral("Connect Error"));
+        QVERIFY(!midiLink.editorConnected());
+    }
+
+    // --- hot-plug
+
+    // Not connected at start-up; a controller plugged in later is found without ReConnect,
+    // also when it ignores its first probes while it starts. Only the new port is asked.
+    void controllerPluggedInLaterIsConnected() {
+        bus->setPortCounts(1, 1); // a MIDI device that never answers
+        auto window = unconnectedWindow();
+        QVERIFY(window);
+        bus->clearSent();
+
+        bus->setPortCounts(2, 2);
+        attachEmulator(1, 1, 2);
+        testboxes::BoxAnswerer boxes;
+        window->portWatch().poll();
+        QTRY_COMPARE(window->windowTitle(), kPreset0Title);
+        QVERIFY(boxes.seen.isEmpty());
+        QCOMPARE(textOf(window.get(), "linkNote"),
+                 QStringLiteral("Controller on Virtual MIDI Out 2"));
+        const auto& record = window->lastSearchRecord();
+        QCOMPARE(record.attempts, 3);
+        QVERIFY(!record.outputs[0].probed);
+        QVERIFY(bus->sent(0).empty());
+        // The next reading finds nothing new: no search.
+        const auto sentBefore = bus->sent(1).size();
+        window->portWatch().poll();
+        QVERIFY(!window->isSearching());
+        QCOMPARE(bus->sent(1).size(), sentBefore);
+    }
+
+    // A new port where nothing answers: the search says so on the status bar, and the same
+    // port is not searched again at the next reading.
+    void newPortWithoutControllerIsSearchedOnce() {
+        bus->setPortCounts(1, 1);
+        auto window = unconnectedWindow();
+        QVERIFY(window);
+        bus->setPortCounts(1, 2);
+        window->portWatch().poll();
+        QVERIFY(window->statusBar()->currentMessage().startsWith(
+            QStringLiteral("No Korvalen25 answered on the new MIDI port(s) Virtual MIDI Out 2.")));
+        // One probe per attempt, and no more at the next reading.
+        const auto probes = std::size_t(Korvalen49_Test::kHotPlugAttempts);
+        QCOMPARE(bus->sent(1).size(), probes);
+        window->portWatch().poll();
+        QCOMPARE(bus->sent(1).size(), probes);
+    }
+
+    // A lost controller that comes back is found again; with unsent edits the editor asks
+    // before its preset 0 replaces them, and keeping them sends no upload request.
+    void lostControllerIsFoundAgain_data() {
+        QTest::addColumn<bool>("edited");
+        QTest::newRow("no edits") << false;
+        QTest::newRow("edits kept") << true;
+    }
+    void lostControllerIsFoundAgain() {
+        QFETCH(bool, edited);
+        bus->setPortCounts(1, 1);
+        auto device = attachEmulator(0, 0, 0);
+        auto window = std::make_unique<Korvalen49_Test>();
+        window->show();
+        QTRY_COMPARE(window->windowTitle(), kPreset0Title);
+
+        bus->setPortCounts(0, 0);
+        window->portWatch().poll();
+        QCOMPARE(textOf(window.get(), "linkNote"),
+                 QStringLiteral("Controller lost (Virtual MIDI Out 1)"));
+        auto* e1 = window->findChild<QComboBox*>(QStringLiteral("E1_ccBox"));
+        const int edit = (e1->currentIndex() + 1) % 100;
+        if (edited) e1->setCurrentIndex(edit);
+
+        bus->setPortCounts(1, 1);
+        bus->clearSent();
+        testboxes::BoxAnswerer boxes(QMessageBox::Cancel);
+        window->portWatch().poll();
+        QTRY_VERIFY(!window->isUploadPending());
+        QCOMPARE(textOf(window.get(), "linkNote"),
+                 QStringLiteral("Controller on Virtual MIDI Out 1"));
+        const auto sent = bus->sent(0);
+        const bool requested = std::any_of(sent.begin(), sent.end(),
+                                           [](const Message& m) { return isUploadRequest(m, 0); });
+        QCOMPARE(requested, !edited);
+        QCOMPARE(boxes.seen.size(), edited ? 1 : 0);
+        if (edited) {
+            QVERIFY(boxes.seen[0].startsWith(QStringLiteral("Connection|The preset has edits")));
+            QCOMPARE(e1->currentIndex(), edit);
+            QCOMPARE(int{item_En[0][0].GetCC()}, edit);
+        }
+    }
+
+    // --- MIDI Ports
+
+    // The last entry of "Menu": every port, what the search did with it, why a port could not
+    // be opened, the controller's ports, a bridged port, and a port that came later.
+    void portsWindowSaysWhatEachPortDid() {
+        bus->setPortCounts(3, 3);
+        bus->setInputOpenFails(1, true, OpenFailure::InUse);
+        bus->setInputOpenFails(2, true);
+        bus->setOutputOpenFails(0, true, OpenFailure::InUse);
+        const QString bridged = QStringLiteral("a2j:Synth [24] (playback): Synth MIDI 1");
+        bus->setOutputName(1, bridged.toStdString());
+        attachEmulator(0, 2, 0);
+        auto window = std::make_unique<Korvalen49_Test>();
+        window->show();
+        QTRY_COMPARE(window->windowTitle(), kPreset0Title);
+
+        auto* menu = window->findChild<QMenu*>(QStringLiteral("menuMenu"));
+        const QList<QAction*> entries = menu->actions();
+        QCOMPARE(entries.size(), 4);
+        QCOMPARE(entries[2]->text(), QStringLiteral("ReConnect"));
+        QCOMPARE(entries[3]->text(), QStringLiteral("MIDI Ports"));
+        entries[3]->trigger();
+        PortsDialog* ports = window->portsDialog();
+        QVERIFY(ports && ports->isVisible());
+        QCOMPARE(ports->shownSummary(), QStringLiteral("MIDI backend: virtual. Last search: found "
+                                                       "the controller on Virtual MIDI Out 3."));
+        const QString bridge = QStringLiteral("ALSA-to-JACK bridge");
+        using Row = PortsDialog::Row;
+        const QList<Row> expected = {
+            {"In", "Virtual MIDI In 1", "opened; an answer came in on it", "the controller"},
+            {"In", "Virtual MIDI In 2", "could not be opened (in use by another program?)", ""},
+            {"In", "Virtual MIDI In 3", "could not be opened", ""},
+            {"Out", "Virtual MIDI Out 1", "could not be opened (in use by another program?)", ""},
+            {"Out", bridged, "opened; took the probe; no answer", bridge},
+            {"Out", "Virtual MIDI Out 3", "opened; took the probe; answered", "the controller"},
+        };
+        QCOMPARE(ports->shownRows(), expected);
+        QVERIFY(ports->shownBridgeWarning().startsWith(
+            QStringLiteral("A port marked \"ALSA-to-JACK bridge\" drops every MIDI message over "
+                           "16 bytes")));
+
+        // A port that comes later is listed at the next reading of the port list.
+        bus->setPortCounts(3, 4);
+        window->portWatch().poll();
+        QCOMPARE(ports->shownRows().size(), 7);
+        QCOMPARE(ports->shownRows().last(),
+                 (Row{"Out", "Virtual MIDI Out 4", "not there at the last search", ""}));
+    }
+
+    // Start in the upgrade dialog with the controller behind an ALSA-to-JACK bridge: a warning
+    // first; No starts nothing.
+    void upgradeWarnsAboutABridge() {
+        bus->setPortCounts(1, 2);
+        const QString bridged = QStringLiteral("a2j:Korvalen25 [24] (playback): Korvalen25 MIDI 1");
+        bus->setOutputName(1, bridged.toStdString());
+        UpgradeDlg dialog;
+        {
+            testboxes::BoxAnswerer boxes(QMessageBox::No);
+            dialog.OnFirmwareUpgrade();
+            QCOMPARE(boxes.seen.size(), 1);
+            QVERIFY2(boxes.seen[0].contains(bridged + QStringLiteral(" is a port of an "
+                                                                     "ALSA-to-JACK bridge")),
+                     qPrintable(boxes.seen[0]));
+        }
+        QVERIFY(!connectThread.isRunning());
+        QCOMPARE(dialog.ui.upgradeLog->count(), 1);
+        QVERIFY(bus->sent(1).empty() && bus->sent(0).empty());
+        // Without the bridge there is nothing to ask.
+        bus->setOutputName(1, "Virtual MIDI Out 2");
+        testboxes::BoxAnswerer boxes(QMessageBox::No);
+        dialog.OnFirmwareUpgrade();
+        QVERIFY(connectThread.wait(60000));
+        QVERIFY(boxes.seen.isEmpty());
+    }
+};
+
+QTEST_MAIN(TestSearch)
+#include "test_search.moc"
