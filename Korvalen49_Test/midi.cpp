@@ -69,10 +69,6 @@ void midiMethodClass::resetPortTable() {
     replyInPort = 0;
     replyOutPort = 0;
     linkState = 0;
-    normalInPort = 0;
-    portsNoted = 0;
-    deviceAnswer = 0;
-    blockIndex = 0;
 }
 
 int midiMethodClass::findDevice() {

@@ -460,6 +460,7 @@ std::vector<Message> ControllerEmulator::handleBlock(const Message& m) {
     const bool last = k + 1 == blockCount_;
     if (raw.empty() || raw.size() > 28 || (!last && raw.size() != 28)) return bad();
 
+    if (static_cast<int>(k) == options_.repeatBlock) return bad();
     if (static_cast<int>(k) == options_.corruptBlock && !corruptDone_) {
         corruptDone_ = true;
         return bad();

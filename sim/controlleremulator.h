@@ -107,6 +107,7 @@ public:
         int dumpFaultRecord = 0;
         int silenceAfterBlocks = -1; // upgrade: no answer at all after this many good blocks
         int corruptBlock = -1;       // upgrade: block number K is taken as bad the first time
+        int repeatBlock = -1;        // upgrade: block number K is taken as bad every time
     };
 
     ControllerEmulator();

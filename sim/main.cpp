@@ -50,6 +50,7 @@ constexpr const char* kUsage = R"(usage: korvalen25-sim [options]
                             (KIND bad-value)
   --silence-after N         answer no data block after the first N
   --corrupt-block K         take data block K as bad the first time it arrives
+  --repeat-block K          take data block K as bad every time: ask for it again and again
   --test-hooks              answer F0 7D 01 hh ll F7 with a System Exclusive message of
                             hh * 128 + ll bytes: F0 7D, bytes counting 0-7F, F7
   --exit-with-parent        stop when the process that started this one ends (Linux)
@@ -156,6 +157,8 @@ Settings parse(int argc, char** argv) {
                 static_cast<int>(number(value(i), 0, 1 << 21, "--silence-after"));
         } else if (a == "--corrupt-block") {
             o.corruptBlock = static_cast<int>(number(value(i), 0, 1 << 21, "--corrupt-block"));
+        } else if (a == "--repeat-block") {
+            o.repeatBlock = static_cast<int>(number(value(i), 0, 1 << 21, "--repeat-block"));
         } else {
             usageError("unknown option " + a);
         }

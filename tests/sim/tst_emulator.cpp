@@ -145,6 +145,7 @@ private slots:
     void badBlockIsRepeated_data();
     void badBlockIsRepeated();
     void silenceAfterBlocks();
+    void repeatBlockEveryTime();
 };
 
 // ---------------------------------------------------------------------------------------------
@@ -663,6 +664,24 @@ void TestEmulator::silenceAfterBlocks() {
     QCOMPARE(empty.receive(startMessage(0)), std::vector<Message>{Emulator::nextRequest()});
     QVERIFY(empty.transferComplete());
     QVERIFY(empty.image().empty());
+}
+
+// The knob for a device that never takes one block: it asks for block K again each time,
+// the blocks before it are taken, and nothing after it is reached.
+void TestEmulator::repeatBlockEveryTime() {
+    Emulator::Options o;
+    o.mode = Emulator::Mode::Upgrade;
+    o.repeatBlock = 2;
+    Emulator emu(o);
+    const auto body = randomBody(5 * 28, 8);
+    QCOMPARE(emu.receive(startMessage(5)), std::vector<Message>{Emulator::nextRequest()});
+    for (unsigned k = 0; k < 2; ++k)
+        QCOMPARE(emu.receive(dataBlock(body, k)), std::vector<Message>{Emulator::nextRequest()});
+    for (int i = 0; i < 20; ++i)
+        QCOMPARE(emu.receive(dataBlock(body, 2)), std::vector<Message>{Emulator::repeatRequest()});
+    QCOMPARE(emu.blocksAccepted(), 2u);
+    QCOMPARE(emu.blocksRejected(), 20u);
+    QVERIFY(!emu.transferComplete());
 }
 
 QTEST_GUILESS_MAIN(TestEmulator)
