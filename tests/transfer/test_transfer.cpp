@@ -67,10 +67,10 @@ private slots:
         QVERIFY(window);
         QCOMPARE(window->statusBar()->currentMessage(), QStringLiteral("Upload OK!"));
         QVERIFY(!window->isUploadPending());
-        // The request for preset 0 went out right after the probe.
+        // The request for preset 0 went out right after the probe and its confirmation.
         const auto sent = bus->sent(0);
-        QVERIFY(sent.size() >= 2);
-        QCOMPARE(sent[1], (Message{0xF0, 0x00, 0x20, 0x6B, 0x02, 0x05, 0x00, 0x00, 0xF7}));
+        QVERIFY(sent.size() >= 3);
+        QCOMPARE(sent[2], (Message{0xF0, 0x00, 0x20, 0x6B, 0x02, 0x05, 0x00, 0x00, 0xF7}));
         QCOMPARE(modelcheck::differences(*device->emulator().preset(0)), QStringList{});
         // The selected bank shows the uploaded values.
         auto* e1 = window->findChild<QComboBox*>(QStringLiteral("E1_ccBox"));
