@@ -4,16 +4,15 @@
 // drive the same worker; everything a run has to say goes out through `updataUISignal`.
 #pragma once
 
+#include "devicesearch.h"
 #include "firmware.h"
 #include "midiplatform.h"
 
 #include <QThread>
 
 #include <atomic>
-#include <condition_variable>
 #include <cstdint>
 #include <memory>
-#include <mutex>
 #include <string>
 
 // The upgrade log's lines. The dialog and the command line show the same words.
@@ -39,6 +38,14 @@ inline constexpr char kFlashWriting[] = "Flash writing";
 inline constexpr char kUpdateOk[] = "Update OK!";
 inline constexpr char kRestart[] = "Please turn off the power and restart!";
 inline constexpr char kTheEnd[] = "The End!";
+// A device that answered but could not be flashed, or was left alone ("%1" a port's name,
+// "%2" a version).
+inline constexpr char kNormalMode[] =
+    "The controller answered on \"%1\" in normal mode, firmware %2. Start it in upgrade mode "
+    "and press Start again.";
+inline constexpr char kAnotherDevice[] =
+    "Flashing the controller on \"%1\". Another controller in upgrade mode answered on "
+    "\"%2\"; it is left as it is.";
 inline constexpr char kStoppedSearching[] =
     "Upgrade stopped before anything was sent. Start the controller in upgrade mode and press "
     "Start again.";
@@ -108,8 +115,8 @@ public:
     bool startRun() { return startRun(firmwareImage); }
     // Ends a run at once: any wait of the search or of the transfer returns, and the run ends
     // with the stop logged. Any thread.
-    void requestStop();
-    bool stopRequested() const { return stopRequested_; }
+    void requestStop() { stop_.requestStop(); }
+    bool stopRequested() const { return stop_.stopRequested(); }
     Outcome outcome() const { return outcome_; }
 
     // For tests: the two request time-outs.
@@ -118,7 +125,9 @@ public:
         requestTimeoutMs_ = betweenMs;
     }
 
-    int probeDevices(); // 0 found in upgrade mode, 1 nothing, 2 only a mode-1 answer, -1 give up
+    // One attempt of the search: 0 found in upgrade mode, 1 nothing, 2 only a mode-1 answer,
+    // -1 give up (the reason is logged), -2 stopped.
+    int probeDevices();
     void flashFirmware();
     void sendBlock();
 
@@ -137,19 +146,23 @@ private:
 
     void report(uint comp, uint val, const char* str);
     void log(const char* line) { report(Log, 0, line); }
+    void log(const QString& line);
+    korvalen::midi::DeviceSearch::Options searchOptions(const std::shared_ptr<Run>& run);
+    // Once the device is found: probes every other output, each for `replyWaitMs`, and returns
+    // the name of an input on which another controller in upgrade mode has answered in this
+    // run, or an empty text.
+    std::string otherDeviceInput(unsigned replyWaitMs);
     // The input handler of every port a run opens; runs on the MIDI input thread.
     void upgradeMidiInProc(Run& run, std::uintptr_t instance,
                            const korvalen::midi::InputEvent& event);
-    void takeRequest(Run& run, korvalen::BlockRequest request);
     Wait waitForRequest(int timeoutMs);
     void endRun(Outcome outcome, std::uint32_t progress, const char* line);
 
     std::shared_ptr<Run> run_; // replaced by startRun() only, while no run goes on
-    std::mutex answerMutex_;
-    std::condition_variable answerChanged_;
+    // Every wait of a run watches it; the handler wakes the transfer's wait with a request.
+    korvalen::midi::StopToken stop_;
     std::atomic<int> firstRequestTimeoutMs_{kFirstRequestTimeoutMs};
     std::atomic<int> requestTimeoutMs_{kRequestTimeoutMs};
-    std::atomic<bool> stopRequested_{false};
     std::atomic<Outcome> outcome_{Outcome::None};
 };
 

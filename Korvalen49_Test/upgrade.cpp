@@ -1,6 +1,5 @@
 #include "upgrade.h"
 
-#include <QCloseEvent>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileDialog>
@@ -107,18 +106,13 @@ bool UpgradeDlg::askToStopRun() {
            "without complete firmware: restart it in upgrade mode and start the upgrade again."),
         QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
     if (answer != QMessageBox::Yes) return false;
+    // The run ends at once and logs the stop; Start comes back on with its last report.
     connectThread.requestStop();
-    connectThread.wait();
     return true;
 }
 
-void UpgradeDlg::closeEvent(QCloseEvent* event) {
-    if (askToStopRun())
-        QDialog::closeEvent(event);
-    else
-        event->ignore();
-}
-
+// Closing the window and Escape both end here (QDialog::closeEvent calls reject()); the
+// dialog stays open while a run that the user keeps goes on.
 void UpgradeDlg::reject() {
     if (askToStopRun()) QDialog::reject();
 }

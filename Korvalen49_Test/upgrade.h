@@ -21,8 +21,8 @@ public:
     // Loads a firmware image from `path` (what ComLoadFile does after its file dialog).
     void loadImage(const QString& path);
 
-    // While a run goes on, asks whether to stop it, and stops it if so. True when no run goes
-    // on (any more): the dialog, or the editor, may close.
+    // While a run goes on, asks whether to stop it, and asks the run to stop if so. True when
+    // no run goes on or it is stopping: the dialog, or the editor, may close.
     bool askToStopRun();
 
     // The bar's words for `done` of `total` blocks: "about 1 min 05 s left", from the pace
@@ -41,8 +41,7 @@ public slots:
     void updataUISlot(uint comp, uint val, char* str);
 
 protected:
-    void closeEvent(QCloseEvent* event) override;
-    void reject() override; // Escape
+    void reject() override; // closing the window, Escape
 
 private:
     void addLogLine(const QString& line);

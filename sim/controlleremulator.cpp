@@ -289,7 +289,8 @@ const Message& ControllerEmulator::repeatRequest() {
 }
 
 unsigned ControllerEmulator::extraDelayFor(const Message& message) const {
-    const bool probe = message == Message(std::begin(kIdentityProbe), std::end(kIdentityProbe));
+    const bool probe = message == Message(std::begin(kIdentityProbe), std::end(kIdentityProbe)) ||
+                       answerUpgradeProbe(message, 2).has_value();
     return probe ? options_.identityDelayMs : 0;
 }
 

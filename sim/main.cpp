@@ -48,7 +48,8 @@ constexpr const char* kUsage = R"(usage: korvalen25-sim [options]
   --wrong-identity          answer probes with a wrong identity byte
   --dump-fault KIND:N       dump record N is truncated (KIND truncated), carries channel 17
                             (KIND bad-value), or the dump ends before it (KIND cut)
-  --identity-delay MS       answer the identity probe MS milliseconds later than the rest
+  --identity-delay MS       answer the identity probe (and the upgrade probe) MS milliseconds
+                            later than the rest
   --silent                  open the ports but answer nothing
   --ignore-uploads          send no dump for an upload request
   --silence-after N         answer no data block after the first N

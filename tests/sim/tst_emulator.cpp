@@ -166,7 +166,11 @@ void TestEmulator::identity() {
     QFETCH(Message, reply);
     Emulator::Options o;
     o.wrongIdentity = wrongIdentity;
+    o.identityDelayMs = 100;
     Emulator emu(o);
+    // The probe knob delays what the device answers as a probe, nothing else.
+    QCOMPARE(emu.extraDelayFor(probe), reply.empty() ? 0u : 100u);
+    QCOMPARE(emu.extraDelayFor(startMessage(5)), 0u);
     const auto replies = emu.receive(probe);
     if (reply.empty()) {
         QVERIFY(replies.empty());
@@ -560,7 +564,11 @@ void TestEmulator::upgradeProbe() {
     o.normalModeReply = normalModeReply;
     o.anyIdentity = anyIdentity;
     o.wrongIdentity = wrongIdentity;
+    o.identityDelayMs = 100;
     Emulator emu(o);
+    // The probe knob delays what the device answers as a probe, nothing else.
+    QCOMPARE(emu.extraDelayFor(probe), reply.empty() ? 0u : 100u);
+    QCOMPARE(emu.extraDelayFor(startMessage(5)), 0u);
     const auto replies = emu.receive(probe);
     if (reply.empty()) {
         QVERIFY(replies.empty());

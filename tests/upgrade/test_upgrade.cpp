@@ -7,6 +7,7 @@
 #include "identitycontroller.h"
 #include "korvalen49_test.h"
 #include "midi.h"
+#include "platformfactory.h"
 #include "upgrade.h"
 #include "virtualbus.h"
 
@@ -552,6 +553,123 @@ private slots:
         QCOMPARE(dlg->ui.devVer->text(), QStringLiteral("0.00"));
     }
 
+    // A client that never answers is listed first; the controller answers each probe 100 ms
+    // late. Its own pair is found and confirmed, and the firmware goes to it alone.
+    void lateReplyBehindASilentPair() {
+        const QByteArray body = randomBody(30 * 28, 21);
+        load(body);
+        bus->setPortCounts(2, 2);
+        bus->attach(0, 0, [](const Message&) { return std::vector<Message>{}; });
+        auto options = upgradeOptions();
+        options.identityDelayMs = 100;
+        auto device = std::make_shared<EmulatorDevice>(options);
+        bus->attach(1, 1, device);
+        QVERIFY(runToEnd());
+        bus->quiesce();
+        QCOMPARE(logOf(*dlg), kSuccessLog);
+        QCOMPARE(bytesOf(device->emulator().image()), body);
+        for (const Message& m : bus->sent(0))
+            QVERIFY(!korvalen::parseStartMessage(m.data(), m.size()));
+    }
+
+    // Two controllers in upgrade mode: the first confirmed one is flashed, and the log says
+    // which port it is and that the other one answered too.
+    void twoDevicesInUpgradeMode() {
+        const QByteArray body = randomBody(10 * 28, 22);
+        load(body);
+        bus->setPortCounts(2, 2);
+        auto first = std::make_shared<EmulatorDevice>(upgradeOptions());
+        auto second = std::make_shared<EmulatorDevice>(upgradeOptions());
+        bus->attach(0, 0, first);
+        bus->attach(1, 1, second);
+        QVERIFY(runToEnd());
+        bus->quiesce();
+        QStringList expected = kSuccessLog;
+        expected.insert(2,
+                        "Flashing the controller on \"Virtual MIDI Out 1\". Another controller "
+                        "in upgrade mode answered on \"Virtual MIDI In 2\"; it is left as it is.");
+        QCOMPARE(logOf(*dlg), expected);
+        QCOMPARE(bytesOf(first->emulator().image()), body);
+        QVERIFY(!second->emulator().transferStarted());
+        // Only the flashed controller's ports stay open: the other one cannot ask for blocks.
+        QCOMPARE(bus->openInputs(), std::vector<unsigned>{0});
+        QCOMPARE(bus->openOutputs(), std::vector<unsigned>{0});
+    }
+
+    // A controller in normal mode is named with its version; its answer never counts as the
+    // device in upgrade mode.
+    void normalModeAnswerIsNamed() {
+        load(randomBody(100, 23));
+        ControllerEmulator::Options options; // normal mode: answers the upgrade probe with mode 1
+        options.upgradeId = kId;
+        options.version = 102;
+        attachEmulator(options);
+        QVERIFY(runToEnd());
+        QCOMPARE(logOf(*dlg), (QStringList{text::kFinding, text::kNotFound,
+                                           "The controller answered on \"Virtual MIDI In 1\" in "
+                                           "normal mode, firmware 1.02. Start it in upgrade mode "
+                                           "and press Start again."}));
+        QCOMPARE(dlg->ui.devVer->text(), QStringLiteral("1.02"));
+        // Ten attempts of one probe, the pauses between them, and the one pause after the first
+        // answer in normal mode.
+        QCOMPARE(bus->now(), std::uint64_t{10 * 60 + 9 * 1000 + 1000});
+        QVERIFY(bus->openInputs().empty());
+        QVERIFY(bus->openOutputs().empty());
+    }
+
+    // A stop during the search ends it at once: in virtual time, no wait goes on after it.
+    // The stop comes from a device that handles a probe `delay` ms after it went out.
+    void stopDuringTheSearch_data() {
+        QTest::addColumn<int>("probe");
+        QTest::addColumn<unsigned>("delay");
+        QTest::addColumn<qulonglong>("stoppedAt");
+        // The first probe goes out at 10 ms, its window ends at 60 ms, the pause after the
+        // attempt lasts to 1060 ms.
+        QTest::newRow("in the pause between attempts") << 1 << 500u << qulonglong{510};
+        // The tenth attempt's probe, in its window: no pause follows that attempt.
+        QTest::newRow("in the last attempt") << 10 << 20u << qulonglong{9 * 1060 + 10 + 20};
+    }
+    void stopDuringTheSearch() {
+        QFETCH(int, probe);
+        QFETCH(unsigned, delay);
+        QFETCH(qulonglong, stoppedAt);
+        load(randomBody(100, 24));
+        bus->setPortCounts(1, 1);
+        auto probes = std::make_shared<std::atomic<int>>(0);
+        bus->attach(
+            0, 0,
+            [probes, probe](const Message&) {
+                if (++*probes == probe) connectThread.requestStop();
+                return std::vector<Message>{};
+            },
+            delay);
+        QVERIFY(runToEnd());
+        QCOMPARE(bus->now(), std::uint64_t{stoppedAt});
+        QCOMPARE(logOf(*dlg), (QStringList{text::kFinding, text::kStoppedSearching}));
+        QCOMPARE(connectThread.outcome(), ConnectThread::Outcome::Stopped);
+        checkEndedWithoutFlash(text::kStoppedSearching);
+    }
+
+    // The same in real time, from the dialog: without ports the search reads the counts
+    // ten times a second apart; closing the dialog and saying "Yes" ends it within its
+    // first pause.
+    void closingTheDialogStopsTheSearch() {
+        korvalen::midi::setPlatform(korvalen::midi::createPlatform("none"));
+        load(randomBody(100, 25));
+        dlg->show();
+        QVERIFY(QTest::qWaitForWindowExposed(dlg.get()));
+        dlg->OnFirmwareUpgrade();
+        QTest::qWait(300);
+        QVERIFY(connectThread.isRunning());
+        testboxes::BoxAnswerer yes(QMessageBox::Yes);
+        QVERIFY(dlg->close());
+        // Far less than the nine seconds of readings left.
+        QVERIFY(connectThread.wait(2000));
+        applyReports();
+        QCOMPARE(logOf(*dlg), (QStringList{text::kFinding, text::kStoppedSearching}));
+        korvalen::midi::setPlatform(bus);
+    }
+
     // --- transfers
 
     void flashIntoTheEmulatorWithOneBadBlock() {
@@ -766,7 +884,7 @@ private slots:
             QVERIFY(window->close());
             QCOMPARE(yes.seen.size(), 1);
         }
-        QVERIFY(!connectThread.isRunning());
+        QVERIFY(connectThread.wait(10000));
         applyReports();
         QCOMPARE(logOf(*dlg).last(), QString::fromLatin1(text::kStoppedFlashing));
         window.reset();
