@@ -47,8 +47,6 @@ QString lostText(const QString& what) {
         .arg(what);
 }
 
-} // namespace
-
 // Hands the values of a dump to the model's bounded setters and tells the window what the
 // dump did.
 class ModelDumpSink final : public korvalen::DumpSink {
@@ -93,6 +91,8 @@ private:
     bool& touched_;
     int& rejected_;
 };
+
+} // namespace
 
 void Korvalen49_Test::StatusInit() {
     uploadPending = false;
@@ -284,6 +284,8 @@ bool Korvalen49_Test::requestUpload(int presetNumber) {
         uploadSnapshot = takePresetSnapshot();
         uploadTouched = false;
         uploadRejected = 0;
+        // Bytes still unread are no part of this upload (and would crowd its dump).
+        midiLink.sysExRing.discardAll();
         uploadDrops = midiLink.sysExRing.drops();
     }
     if (midiLink.sendSysEx(request.data(), request.size()) != 0) {

@@ -143,6 +143,8 @@ SearchResult DeviceSearch::findDevice(int attempt) {
     shared_->searching.store(true);
     record_.attempts = std::max(record_.attempts, attempt);
     record_.inPort = record_.outPort = -1;
+    record_.inputs.clear(); // an attempt that gives up has opened and probed nothing
+    record_.outputs.clear();
     report(makeEvent(SearchEvent::Kind::Attempt, attempt, options_.attempts));
 
     auto& midi = platform();

@@ -345,28 +345,30 @@ void VirtualBus::setOutputName(unsigned index, std::string name) {
     core_->outNames[index] = std::move(name);
 }
 
-std::vector<std::string> VirtualBus::inputNames() {
-    unsigned n = 0;
-    {
-        std::lock_guard lock(core_->m);
-        n = core_->steadyIn;
-    }
+namespace {
+
+// The names of ports 0 .. count-1.
+template <typename NameOf> std::vector<std::string> portNames(unsigned count, NameOf nameOf) {
     std::vector<std::string> names;
-    for (unsigned i = 0; i < n; ++i)
-        names.push_back(inputName(i));
+    for (unsigned i = 0; i < count; ++i)
+        names.push_back(nameOf(i));
     return names;
 }
 
+} // namespace
+
+std::vector<std::string> VirtualBus::inputNames() {
+    std::unique_lock lock(core_->m);
+    const unsigned count = core_->steadyIn;
+    lock.unlock();
+    return portNames(count, [this](unsigned i) { return inputName(i); });
+}
+
 std::vector<std::string> VirtualBus::outputNames() {
-    unsigned n = 0;
-    {
-        std::lock_guard lock(core_->m);
-        n = core_->steadyOut;
-    }
-    std::vector<std::string> names;
-    for (unsigned i = 0; i < n; ++i)
-        names.push_back(outputName(i));
-    return names;
+    std::unique_lock lock(core_->m);
+    const unsigned count = core_->steadyOut;
+    lock.unlock();
+    return portNames(count, [this](unsigned i) { return outputName(i); });
 }
 
 std::unique_ptr<InputPort> VirtualBus::openInput(unsigned index, InputHandler handler,

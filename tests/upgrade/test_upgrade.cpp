@@ -1,7 +1,7 @@
 // The firmware upgrade: the dialog's states, the image loader, the search outcomes with their
 // log lines, and whole transfers into the controller emulator or a scripted device, all on
 // the virtual bus in virtual time; the faults of a device and the ways out of a run.
-#include "../transfer/boxes.h"
+#include "boxes.h"
 #include "emulatordevice.h"
 #include "firmware.h"
 #include "identitycontroller.h"
