@@ -1,12 +1,13 @@
 // Firmware flashes over JACK into korvalen25-sim in upgrade mode: a whole image written byte
 // for byte; the controller behind a client that never answers, answering its probe late; a
-// controller that asks for one block again and again; a controller killed in the middle.
+// controller that asks for one block again and again; a controller that ends in the middle.
 //
 // The fixture's emulator answers the identity 00 20 6B 02 19. The tests that start emulators
 // of their own give them other identities, so that each image is answered by one of them only.
 #include "e2ecommon.h"
 #include "midi.h"
 #include "upgrade.h"
+#include "upgradefiles.h"
 
 #include <QFile>
 #include <QListWidget>
@@ -15,34 +16,11 @@
 #include <QTemporaryDir>
 
 #include <memory>
-#include <random>
 
 namespace {
 
 namespace text = upgradetext;
-
-// A ".bin" file: a random body of `size` bytes and the trailer with identity `idHex`.
-QByteArray imageFile(const QByteArray& body, const char* idHex) {
-    return body + QByteArray::fromHex(idHex) + QByteArray("103\0\0QVolm", 10);
-}
-
-QByteArray randomBody(int size, unsigned seed) {
-    std::mt19937 rng(seed);
-    QByteArray body(size, '\0');
-    for (auto& c : body)
-        c = static_cast<char>(rng() & 0xFF);
-    return body;
-}
-
-QStringList logOf(const UpgradeDlg& dlg) {
-    QStringList lines;
-    for (int i = 0; i < dlg.ui.upgradeLog->count(); ++i)
-        lines << dlg.ui.upgradeLog->item(i)->text();
-    return lines;
-}
-
-const QStringList kSuccessLog = {text::kFinding,  text::kFound,   text::kFlashWriting,
-                                 text::kUpdateOk, text::kRestart, text::kTheEnd};
+using namespace testupgrade;
 
 // A korvalen25-sim of the test's own on the fixture's server; it ends with the test.
 class Emulator {
@@ -92,11 +70,11 @@ class TestE2eUpgrade : public QObject {
 
     QTemporaryDir dir;
 
-    // A dialog with the image of `body` and identity `idHex` loaded, its log cleared.
-    std::unique_ptr<UpgradeDlg> dialogWith(const QByteArray& body, const char* idHex) {
+    // A dialog with the image of `body` and identity `id` loaded, its log cleared.
+    std::unique_ptr<UpgradeDlg> dialogWith(const QByteArray& body, std::array<std::uint8_t, 5> id) {
         const QString path = dir.filePath(QStringLiteral("firmware.bin"));
         QFile f(path);
-        const QByteArray file = imageFile(body, idHex);
+        const QByteArray file = imageFile(body, id, "103");
         if (!f.open(QIODevice::WriteOnly) || f.write(file) != file.size()) return nullptr;
         f.close();
         auto dlg = std::make_unique<UpgradeDlg>();
@@ -137,7 +115,7 @@ private slots:
         // 200 blocks: each waits for the device's request, a round trip through the server.
         const QByteArray body = randomBody(200 * 28 - 5, 42);
         QFile::remove(QStringLiteral(KORVALEN_IMAGE_OUT));
-        auto dlg = dialogWith(body, "00206B0219"); // the fixture emulator's identity
+        auto dlg = dialogWith(body, kId); // the fixture emulator's identity
         QVERIFY(dlg);
         QVERIFY(runToEnd(*dlg));
         QCOMPARE(logOf(*dlg), kSuccessLog);
@@ -159,7 +137,7 @@ private slots:
                             &why),
                  qPrintable(why));
         const QByteArray body = randomBody(60 * 28, 43);
-        auto dlg = dialogWith(body, "0102030405");
+        auto dlg = dialogWith(body, {0x01, 0x02, 0x03, 0x04, 0x05});
         QVERIFY(dlg);
         QVERIFY(runToEnd(*dlg));
         QCOMPARE(logOf(*dlg), kSuccessLog);
@@ -174,7 +152,7 @@ private slots:
         QVERIFY2(stuck.start("Korvalen25 Stuck",
                              {"--upgrade", "--id", "0203040506", "--repeat-block", "3"}, &why),
                  qPrintable(why));
-        auto dlg = dialogWith(randomBody(20 * 28, 44), "0203040506");
+        auto dlg = dialogWith(randomBody(20 * 28, 44), {0x02, 0x03, 0x04, 0x05, 0x06});
         QVERIFY(dlg);
         QVERIFY(runToEnd(*dlg));
         const QStringList log = logOf(*dlg);
@@ -194,7 +172,7 @@ private slots:
         Emulator doomed;
         QVERIFY2(doomed.start("Korvalen25 Doomed", {"--upgrade", "--id", "0304050607"}, &why),
                  qPrintable(why));
-        auto dlg = dialogWith(randomBody(20000 * 28, 45), "0304050607");
+        auto dlg = dialogWith(randomBody(20000 * 28, 45), {0x03, 0x04, 0x05, 0x06, 0x07});
         QVERIFY(dlg);
         dlg->OnFirmwareUpgrade();
         QTRY_VERIFY_WITH_TIMEOUT(dlg->ui.upgradeBar->value() >= 20, 60000);

@@ -9,6 +9,7 @@
 #include "midi.h"
 #include "platformfactory.h"
 #include "upgrade.h"
+#include "upgradefiles.h"
 #include "virtualbus.h"
 
 #include <QFile>
@@ -23,43 +24,15 @@
 #include <condition_variable>
 #include <memory>
 #include <mutex>
-#include <random>
 
 using korvalen::midi::EmulatorDevice;
 using korvalen::midi::Message;
 using korvalen::midi::VirtualBus;
 using korvalen::sim::ControllerEmulator;
 namespace text = upgradetext;
+using namespace testupgrade;
 
 namespace {
-
-constexpr std::array<std::uint8_t, 5> kId = {0x00, 0x20, 0x6B, 0x02, 0x19};
-
-QByteArray imageFile(const QByteArray& body, std::array<std::uint8_t, 5> id = kId,
-                     const char* version = "102", const char* magic = "QVolm") {
-    QByteArray bytes = body;
-    for (auto b : id)
-        bytes.append(static_cast<char>(b));
-    bytes.append(version, 3);
-    bytes.append("\x01\x02", 2);
-    bytes.append(magic, 5);
-    return bytes;
-}
-
-QByteArray randomBody(int size, unsigned seed) {
-    std::mt19937 rng(seed);
-    QByteArray body(size, '\0');
-    for (auto& c : body)
-        c = static_cast<char>(rng() & 0xFF);
-    return body;
-}
-
-QStringList logOf(const UpgradeDlg& dlg) {
-    QStringList lines;
-    for (int i = 0; i < dlg.ui.upgradeLog->count(); ++i)
-        lines << dlg.ui.upgradeLog->item(i)->text();
-    return lines;
-}
 
 Message toMessage(const auto& bytes) {
     return Message(bytes.begin(), bytes.end());
@@ -180,9 +153,6 @@ private:
 
 const Message kNext = toMessage(korvalen::kNextBlockRequest);
 const Message kRepeat = toMessage(korvalen::kRepeatBlockRequest);
-
-const QStringList kSuccessLog = {text::kFinding,  text::kFound,   text::kFlashWriting,
-                                 text::kUpdateOk, text::kRestart, text::kTheEnd};
 
 } // namespace
 
