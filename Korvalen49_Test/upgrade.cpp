@@ -150,7 +150,8 @@ void UpgradeDlg::showProgress(std::uint32_t done) {
 }
 
 void UpgradeDlg::updataUISlot(uint comp, uint val, char* str) {
-    const QString text = QString::fromLatin1(str ? str : "");
+    // The worker's texts are ASCII but for port names, which it passes as UTF-8.
+    const QString text = QString::fromUtf8(str ? str : "");
     switch (comp) {
     case ConnectThread::DeviceVersion:
         ui.devVer->setText(text);
