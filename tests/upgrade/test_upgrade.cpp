@@ -778,22 +778,8 @@ private slots:
 
     // --- ways out
 
-    // A stop ends the run at its wait for the device, whatever the time-out.
-    void stopDuringTheTransfer() {
-        load(randomBody(5 * 28, 16));
-        auto device = attachScript({}, 5); // found, but never asks for a block
-        connectThread.setRequestTimeouts(600000, 600000);
-        dlg->OnFirmwareUpgrade();
-        QTRY_VERIFY_WITH_TIMEOUT(device->started(), 30000);
-        connectThread.requestStop();
-        QVERIFY(connectThread.wait(10000));
-        applyReports();
-        checkEndedWithoutFlash(text::kStoppedFlashing);
-        QCOMPARE(connectThread.outcome(), ConnectThread::Outcome::Stopped);
-    }
-
-    // Closing the dialog during a run asks first: "No" keeps the run (and the dialog), "Yes"
-    // stops it.
+    // Closing the dialog during a transfer asks first: "No" keeps the run (and the dialog),
+    // "Yes" stops it at its wait for the device, whatever the time-out.
     void closingTheDialogAsksToStop() {
         load(randomBody(5 * 28, 17));
         auto device = attachScript({}, 5);
@@ -819,6 +805,7 @@ private slots:
         QVERIFY(connectThread.wait(10000));
         applyReports();
         checkEndedWithoutFlash(text::kStoppedFlashing);
+        QCOMPARE(connectThread.outcome(), ConnectThread::Outcome::Stopped);
         // Without a run, closing asks nothing.
         testboxes::BoxAnswerer none(QMessageBox::No);
         dlg->show();
