@@ -737,7 +737,7 @@ private slots:
         options.silenceAfterBlocks = 10;
         attachEmulator(options);
         // Between blocks the short time-out applies, not the long one for the first request.
-        connectThread.setRequestTimeouts(600000, 200);
+        connectThread.setRequestTimeouts(600000, 1000);
         QVERIFY(runToEnd(30000));
         checkEndedWithoutFlash(text::kDeviceSilent);
         QCOMPARE(logOf(*dlg).mid(0, 3), kSuccessLog.mid(0, 3));
@@ -749,7 +749,7 @@ private slots:
     // blocks (the device erases its flash first), but not never.
     void firstRequestMayTakeLongerThanTheRest_data() {
         QTest::addColumn<bool>("comes");
-        QTest::newRow("after a second") << true;
+        QTest::newRow("after 2.5 s") << true;
         QTest::newRow("never") << false;
     }
     void firstRequestMayTakeLongerThanTheRest() {
@@ -757,13 +757,13 @@ private slots:
         load(randomBody(2 * 28, 15));
         auto device = attachScript({{}, {kNext}, {kNext}}, 2);
         if (comes)
-            connectThread.setRequestTimeouts(600000, 300);
+            connectThread.setRequestTimeouts(600000, 1000);
         else
-            connectThread.setRequestTimeouts(300, 600000);
+            connectThread.setRequestTimeouts(1000, 600000);
         dlg->OnFirmwareUpgrade();
         QTRY_VERIFY_WITH_TIMEOUT(device->started(), 30000);
         if (comes) {
-            QTest::qWait(1000);
+            QTest::qWait(2500);
             bus->inject(0, kNext);
         }
         QVERIFY(connectThread.wait(30000));
