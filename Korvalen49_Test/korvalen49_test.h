@@ -146,7 +146,8 @@ public:
     PortsDialog* portsDialog() const { return portsWindow; }
 
 protected:
-    // Closing the window asks before unsent edits are lost.
+    // Closing the window asks whether to stop a running firmware upgrade, then before unsent
+    // edits are lost.
     void closeEvent(QCloseEvent* event) override;
     // A ".sav" file dropped on the window is loaded as by "Load from file".
     void dragEnterEvent(QDragEnterEvent* event) override;

@@ -46,6 +46,11 @@ void Korvalen49_Test::closeEvent(QCloseEvent* event) {
         event->ignore();
         return;
     }
+    // A running firmware upgrade first, then the edits.
+    if (!upgradeDlg->askToStopRun()) {
+        event->ignore();
+        return;
+    }
     if (history && history->modified()) {
         QMessageBox box(QMessageBox::Warning, tr("Close"),
                         tr("The preset has edits that were neither downloaded to the controller "
@@ -58,6 +63,7 @@ void Korvalen49_Test::closeEvent(QCloseEvent* event) {
             return;
         }
     }
+    upgradeDlg->hide();
     QMainWindow::closeEvent(event);
 }
 
