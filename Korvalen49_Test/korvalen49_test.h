@@ -166,6 +166,8 @@ private:
     bool busySearching();
     // True (with a note) while an upload or a search is under way: undo and redo wait.
     bool editsLocked();
+    // One step back (undo) or forward (redo), with a note on the status bar.
+    void stepThroughEdits(bool forward);
     // "Save to file" with its dialog; false when cancelled or failed.
     bool saveWithDialog();
     void showEditNote();

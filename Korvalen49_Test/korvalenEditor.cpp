@@ -81,19 +81,23 @@ bool Korvalen49_Test::mayReplaceEdits(const QString& command, const QString& rep
 }
 
 void Korvalen49_Test::undoSlot() {
-    QUndoStack& stack = history->stack();
-    if (!stack.canUndo() || editsLocked()) return;
-    const QString step = stack.undoText();
-    stack.undo();
-    statusBar()->showMessage(tr("Undone: %1").arg(step), kResultTimeoutMs);
+    stepThroughEdits(false);
 }
 
 void Korvalen49_Test::redoSlot() {
+    stepThroughEdits(true);
+}
+
+void Korvalen49_Test::stepThroughEdits(bool forward) {
     QUndoStack& stack = history->stack();
-    if (!stack.canRedo() || editsLocked()) return;
-    const QString step = stack.redoText();
-    stack.redo();
-    statusBar()->showMessage(tr("Redone: %1").arg(step), kResultTimeoutMs);
+    if (!(forward ? stack.canRedo() : stack.canUndo()) || editsLocked()) return;
+    const QString step = forward ? stack.redoText() : stack.undoText();
+    if (forward)
+        stack.redo();
+    else
+        stack.undo();
+    statusBar()->showMessage((forward ? tr("Redone: %1") : tr("Undone: %1")).arg(step),
+                             kResultTimeoutMs);
 }
 
 bool Korvalen49_Test::editsLocked() {

@@ -36,6 +36,15 @@ SearchWindow::SearchWindow(const QString& title, QWidget* parent) : QDialog(pare
     layout->addWidget(buttons);
 }
 
+namespace {
+
+QString noOutputPort() {
+    return SearchWindow::tr("There is no MIDI output port to ask the controller on. Is it "
+                            "plugged in?");
+}
+
+} // namespace
+
 SearchWindow::Lines SearchWindow::linesFor(const SearchEvent& event) {
     const QString name = QString::fromStdString(event.name);
     switch (event.kind) {
@@ -45,10 +54,7 @@ SearchWindow::Lines SearchWindow::linesFor(const SearchEvent& event) {
     case SearchEvent::Kind::WaitingForPorts:
         if (event.inputs == 0 && event.outputs == 0)
             return {{}, tr("There are no MIDI ports. Is the controller plugged in?")};
-        if (event.outputs == 0)
-            return {{},
-                    tr("There is no MIDI output port to ask the controller on. Is it "
-                       "plugged in?")};
+        if (event.outputs == 0) return {{}, noOutputPort()};
         return {{},
                 tr("There is no MIDI input port to hear the controller on. Is it "
                    "plugged in?")};
@@ -57,9 +63,7 @@ SearchWindow::Lines SearchWindow::linesFor(const SearchEvent& event) {
     case SearchEvent::Kind::TooManyPorts:
         return {{}, tr("There are more than 20 MIDI ports. Unplug some other MIDI devices.")};
     case SearchEvent::Kind::NoOutputPort:
-        return {{},
-                tr("There is no MIDI output port to ask the controller on. Is it "
-                   "plugged in?")};
+        return {{}, noOutputPort()};
     case SearchEvent::Kind::Probing:
         return {{}, tr("Asking %1...").arg(name)};
     case SearchEvent::Kind::Answer:

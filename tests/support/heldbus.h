@@ -13,7 +13,7 @@ namespace testsupport {
 
 class HeldBus final : public korvalen::midi::Platform {
 public:
-    // A wait held longer than this lets go by itself (and says so), so that a search that no
+    // A wait held longer than this lets go of the hold (and says so), so that a search that no
     // stop reaches makes the test fail instead of hanging.
     static constexpr std::chrono::seconds kLimit{20};
 
@@ -52,6 +52,7 @@ public:
             while (held_ && !token.stopRequested()) {
                 if (std::chrono::steady_clock::now() > limit) {
                     limitReached_ = true;
+                    held_ = false; // the rest of the search runs in virtual time
                     break;
                 }
                 token.waitFor(20); // a stop request ends it at once

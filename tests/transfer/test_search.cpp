@@ -55,6 +55,12 @@ bool isUploadRequest(const Message& m, int preset) {
 
 } // namespace
 
+// A line of the ports window as a failed comparison shows it.
+char* toString(const PortsDialog::Row& row) {
+    const QStringList fields{row.direction, row.name, row.search, row.note};
+    return qstrdup(fields.join(QStringLiteral(" | ")).toLocal8Bit().constData());
+}
+
 class TestSearch : public QObject {
     Q_OBJECT
 
