@@ -122,10 +122,7 @@ bool Korvalen49_Test::searchForController(const SearchPlan& plan) {
     // are handed over to this one.
     auto* window = new SearchWindow(plan.title, this);
     activeSearchWindow = window;
-    options.progress = [window](const SearchEvent& event) {
-        QMetaObject::invokeMethod(
-            window, [window, event] { window->showStep(event); }, Qt::QueuedConnection);
-    };
+    options.progress = [window](const SearchEvent& event) { window->post(event); };
     connect(window, &SearchWindow::cancelRequested, this, [] { midiLink.stopSearch(); });
     QTimer::singleShot(kSearchWindowDelayMs, window, [window] { window->show(); });
 
@@ -135,8 +132,7 @@ bool Korvalen49_Test::searchForController(const SearchPlan& plan) {
     std::thread worker([&] {
         result = midiLink.runSearch(options);
         done = true;
-        QMetaObject::invokeMethod(
-            &loop, [&loop] { loop.quit(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(&loop, "quit", Qt::QueuedConnection);
     });
     loop.exec();
     // The loop ends early only when the program is ending: the search must not outlive it.
@@ -257,7 +253,10 @@ QString Korvalen49_Test::editNote() const {
 }
 
 void Korvalen49_Test::showEditNote() {
-    if (editLabel) editLabel->setText(editNote());
+    if (!editLabel) return;
+    editLabel->setText(editNote());
+    // Nothing to say (no preset has been uploaded, loaded or saved yet): no room taken.
+    editLabel->setVisible(!editLabel->text().isEmpty());
 }
 
 void Korvalen49_Test::controllerLost() {

@@ -14,6 +14,7 @@
 #include <QComboBox>
 #include <QDropEvent>
 #include <QLabel>
+#include <QMenuBar>
 #include <QMimeData>
 #include <QStatusBar>
 #include <QTemporaryDir>
@@ -167,6 +168,12 @@ private slots:
         e1->setCurrentIndex(bank3 == 60 ? 61 : 60);
         bank->setCurrentIndex(0);
         QCOMPARE(action("actionUndo")->text(), QStringLiteral("Undo E1, bank 3"));
+        // In a menu of its own after the menus of the form.
+        QStringList menus;
+        for (QAction* menu : window->menuBar()->actions())
+            menus << menu->text();
+        QCOMPARE(menus, (QStringList{"Menu", "File", "Firmware", "Edit"}));
+        QCOMPARE(action("actionUndo")->parent()->objectName(), QStringLiteral("menuEdit"));
 
         undo();
         QCOMPARE(item_En[2][0].GetCC(), bank3);
