@@ -127,9 +127,14 @@ private slots:
         bus->setPortCounts(inputs, outputs);
         held->holdAfter(passing);
         QStringList shown;
+        bool seen = false;
         testboxes::SearchCanceller canceller([&](QWidget* w) {
-            shown = {w->windowTitle(), textOf(w, "searchAttempt"), textOf(w, "searchDetail")};
-            return shown.last() == detail;
+            // The window stays (saying that it stops) until the search has ended.
+            if (!seen) {
+                shown = {w->windowTitle(), textOf(w, "searchAttempt"), textOf(w, "searchDetail")};
+                seen = shown.last() == detail;
+            }
+            return seen;
         });
         testboxes::BoxAnswerer boxes;
         Korvalen49_Test window;
