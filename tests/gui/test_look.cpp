@@ -5,6 +5,7 @@
 #include "formgrabs.h"
 
 #include <QDir>
+#include <QFontDatabase>
 #include <QHash>
 #include <QImage>
 #include <QRect>
@@ -58,6 +59,10 @@ void LookTest::initTestCase() {
     mismatch_.removeRecursively();
     QVERIFY2(QFile::exists(QStringLiteral("logo.bmp")),
              "the test runs in the folder that holds logo.bmp");
+    for (const char* family : {"DejaVu Sans", "Liberation Serif"})
+        QVERIFY2(QFontDatabase::hasFamily(QString::fromLatin1(family)),
+                 qPrintable(QStringLiteral("font %1 missing: run scripts/install-deps.sh")
+                                .arg(QLatin1String(family))));
     QString error;
     for (const formgrabs::Grab& grab : formgrabs::grabForms(&error))
         grabs_.insert(grab.name, grab.image);
