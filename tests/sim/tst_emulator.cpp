@@ -135,6 +135,8 @@ private slots:
     void globalsAbove127AreEscaped();
     void dumpFaults_data();
     void dumpFaults();
+    void dumpCutBeforeItsEnd();
+    void silentAndUploadFaults();
     void presetFile();
     void presetFileRejected_data();
     void presetFileRejected();
@@ -145,6 +147,7 @@ private slots:
     void badBlockIsRepeated_data();
     void badBlockIsRepeated();
     void silenceAfterBlocks();
+    void repeatBlockEveryTime();
 };
 
 // ---------------------------------------------------------------------------------------------
@@ -165,7 +168,11 @@ void TestEmulator::identity() {
     QFETCH(Message, reply);
     Emulator::Options o;
     o.wrongIdentity = wrongIdentity;
+    o.identityDelayMs = 100;
     Emulator emu(o);
+    // The probe knob delays what the device answers as a probe, nothing else.
+    QCOMPARE(emu.extraDelayFor(probe), reply.empty() ? 0u : 100u);
+    QCOMPARE(emu.extraDelayFor(startMessage(5)), 0u);
     const auto replies = emu.receive(probe);
     if (reply.empty()) {
         QVERIFY(replies.empty());
@@ -450,6 +457,40 @@ void TestEmulator::dumpFaults() {
     }
 }
 
+// The dump stops before record N: the records before it are those of the clean dump, and
+// there is no end record.
+void TestEmulator::dumpCutBeforeItsEnd() {
+    Emulator::Options o;
+    o.dumpFault = Emulator::DumpFault::Cut;
+    o.dumpFaultRecord = 40;
+    const auto cut = Emulator(o).dumpOf(0);
+    const auto clean = Emulator().dumpOf(0);
+    QCOMPARE(cut.size(), std::size_t(40));
+    QVERIFY(std::equal(cut.begin(), cut.end(), clean.begin()));
+    QCOMPARE(clean.back(), hex("F005F7"));
+}
+
+// A silent emulator answers nothing, not even the identity probe; one that ignores uploads
+// still answers the probe; the identity delay applies to the probe alone.
+void TestEmulator::silentAndUploadFaults() {
+    const Message upload = hex("F000206B02050000F7");
+    Emulator::Options silent;
+    silent.silent = true;
+    Emulator quiet(silent);
+    QVERIFY(quiet.receive(kIdentityProbe).empty());
+    QVERIFY(quiet.receive(upload).empty());
+
+    Emulator::Options ignoring;
+    ignoring.ignoreUploads = true;
+    ignoring.identityDelayMs = 100;
+    Emulator deaf(ignoring);
+    QCOMPARE(deaf.receive(kIdentityProbe).size(), std::size_t(1));
+    QVERIFY(deaf.receive(upload).empty());
+    QCOMPARE(deaf.extraDelayFor(kIdentityProbe), 100u);
+    QCOMPARE(deaf.extraDelayFor(upload), 0u);
+    QVERIFY(!Emulator().receive(upload).empty());
+}
+
 // ---------------------------------------------------------------------------------------------
 // Preset files
 
@@ -559,7 +600,11 @@ void TestEmulator::upgradeProbe() {
     o.normalModeReply = normalModeReply;
     o.anyIdentity = anyIdentity;
     o.wrongIdentity = wrongIdentity;
+    o.identityDelayMs = 100;
     Emulator emu(o);
+    // The probe knob delays what the device answers as a probe, nothing else.
+    QCOMPARE(emu.extraDelayFor(probe), reply.empty() ? 0u : 100u);
+    QCOMPARE(emu.extraDelayFor(startMessage(5)), 0u);
     const auto replies = emu.receive(probe);
     if (reply.empty()) {
         QVERIFY(replies.empty());
@@ -663,6 +708,24 @@ void TestEmulator::silenceAfterBlocks() {
     QCOMPARE(empty.receive(startMessage(0)), std::vector<Message>{Emulator::nextRequest()});
     QVERIFY(empty.transferComplete());
     QVERIFY(empty.image().empty());
+}
+
+// The knob for a device that never takes one block: it asks for block K again each time,
+// the blocks before it are taken, and nothing after it is reached.
+void TestEmulator::repeatBlockEveryTime() {
+    Emulator::Options o;
+    o.mode = Emulator::Mode::Upgrade;
+    o.repeatBlock = 2;
+    Emulator emu(o);
+    const auto body = randomBody(5 * 28, 8);
+    QCOMPARE(emu.receive(startMessage(5)), std::vector<Message>{Emulator::nextRequest()});
+    for (unsigned k = 0; k < 2; ++k)
+        QCOMPARE(emu.receive(dataBlock(body, k)), std::vector<Message>{Emulator::nextRequest()});
+    for (int i = 0; i < 20; ++i)
+        QCOMPARE(emu.receive(dataBlock(body, 2)), std::vector<Message>{Emulator::repeatRequest()});
+    QCOMPARE(emu.blocksAccepted(), 2u);
+    QCOMPARE(emu.blocksRejected(), 20u);
+    QVERIFY(!emu.transferComplete());
 }
 
 QTEST_GUILESS_MAIN(TestEmulator)
