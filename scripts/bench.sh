@@ -5,8 +5,8 @@
 #   scripts/bench.sh [RUNS]   (default 7 start-ups and 15 downloads; the other counts follow)
 #
 # The start-up over JACK runs against a private JACK server in synchronous mode, started by
-# scripts/jack-fixture.sh with the controller emulator on it; for its second row eight port
-# pairs that never answer are listed before the emulator's (bench/silent_ports).
+# scripts/jack-fixture.sh with the controller emulator on it; for its second row eight
+# emulators that never answer (korvalen25-sim --silent) are listed before it.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
@@ -15,7 +15,7 @@ runs=${1:-}
 build=build-bench
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DKORVALEN_WERROR=ON >/dev/null
 cmake --build "$build" -j"${KORVALEN_JOBS:-$(nproc)}" --target bench_startup bench_editor \
-    silent_ports korvalen25-sim
+    korvalen25-sim
 
 export QT_QPA_PLATFORM=offscreen
 out=$build/bench-output.txt
@@ -28,10 +28,10 @@ status=0
 server=korvalen-bench-$(echo -n "$PWD/$build" | md5sum | cut -c1-8)
 sim=$PWD/$build/sim/korvalen25-sim
 trap 'scripts/jack-fixture.sh stop "$server" >/dev/null 2>&1 || true' EXIT
-over_jack() { # LABEL SIM [SIM-ARGS...]
+over_jack() { # LABEL [FIXTURE-OPTIONS...]
     local label=$1
     shift
-    if scripts/jack-fixture.sh start "$server" "$@" >/dev/null; then
+    if scripts/jack-fixture.sh start "$server" "$@" "$sim" >/dev/null; then
         JACK_DEFAULT_SERVER=$server JACK_NO_AUDIO_RESERVATION=1 \
             "$build/bench/bench_startup" --over-jack "$label" ${runs:+"$runs"} |
             tee -a "$out" | grep -v '^ROW|' || status=1
@@ -40,9 +40,10 @@ over_jack() { # LABEL SIM [SIM-ARGS...]
     fi
     scripts/jack-fixture.sh stop "$server" >/dev/null || true
 }
-over_jack "Start-up over JACK to preset 0 shown" "$sim"
-over_jack "  the same, 8 silent port pairs first" "$PWD/$build/bench/silent_ports" --pairs 8 -- \
-    "$sim" --exit-with-parent
+over_jack "Start-up over JACK to preset 0 shown"
+quiet=()
+for k in 1 2 3 4 5 6 7 8; do quiet+=(--silent-client "Quiet$k"); done
+over_jack "  the same, 8 silent port pairs first" "${quiet[@]}"
 "$build/bench/bench_editor" ${runs:+"$runs"} | tee -a "$out" | grep -v '^ROW|' || status=1
 
 echo
