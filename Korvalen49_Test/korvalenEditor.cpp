@@ -2,6 +2,7 @@
 #include "korvalen49_test.h"
 
 #include "customTab.h"
+#include "logo.h"
 #include "midi.h"
 #include "nametables.h"
 #include "presetmodel.h"
@@ -17,6 +18,7 @@
 Korvalen49_Test::Korvalen49_Test(QWidget* parent, Qt::WindowFlags flags)
     : QMainWindow(parent, flags) {
     ui.setupUi(this);
+    findLogo(ui.widget);
     uploadUi.setupUi(&uploadDlg);
 
     upgradeDlg = new UpgradeDlg(nullptr);
