@@ -76,10 +76,6 @@ Outcome presetArgument(const QString& text, int& number) {
 
 // The MIDI backend that --midi-api or KORVALEN_MIDI_API names, installed as the platform.
 Outcome openPlatform(const QStringList& args, const RunOptions& options) {
-    if (options.platform) {
-        midi::setPlatform(options.platform);
-        return Outcome::done();
-    }
     std::vector<std::string> held;
     for (const QString& a : args)
         held.push_back(a.toStdString());
@@ -94,6 +90,10 @@ Outcome openPlatform(const QStringList& args, const RunOptions& options) {
             names << QString::fromStdString(n);
         return usage(QStringLiteral("unknown MIDI backend \"%1\"; known: %2")
                          .arg(QString::fromStdString(api), names.join(QStringLiteral(", "))));
+    }
+    if (options.platform) {
+        midi::setPlatform(options.platform);
+        return Outcome::done();
     }
     std::string error;
     auto platform = midi::createPlatform(api, &error);
@@ -191,12 +191,16 @@ Outcome store(DeviceSession& session, Preset preset, int number) {
     }
     stored.values.slider.type = preset.values.slider.type;
     stored.values.slider.mode = preset.values.slider.mode;
-    if (stored.values == preset.values && stored.presetNumber == preset.presetNumber)
-        return Outcome::done();
+    // The download always switches zone 1 on.
+    const std::uint8_t zoneBits = downloadZoneBits(preset.values);
+    for (int z = 0; z < 3; ++z)
+        preset.values.zones[z].status = (zoneBits >> z) & 1;
+    const QString difference = firstDifference(preset, stored);
+    if (difference.isEmpty()) return Outcome::done();
     return Outcome::fail(kDeviceFailure,
-                         QStringLiteral("%1 reads back different from what was sent; check the "
-                                        "controller and try again")
-                             .arg(shownPresetName(number)));
+                         QStringLiteral("%1 reads back different from what was sent (%2); check "
+                                        "the controller and try again")
+                             .arg(shownPresetName(number), difference));
 }
 
 Outcome putCommand(const QString& path, int number, QTextStream& out) {

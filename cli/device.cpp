@@ -28,6 +28,7 @@ Outcome DeviceSession::upload(int number, Preset& preset) {
     const QString name = shownPresetName(number);
     auto& ring = link_.sysExRing;
     ring.discardAll();
+    std::uint16_t seen = ring.writeIndex(); // an answer may come before send returns
     const auto request = uploadRequestMessage(number);
     if (link_.sendSysEx(request.data(), request.size()) != 0)
         return Outcome::fail(kDeviceFailure,
@@ -40,7 +41,6 @@ Outcome DeviceSession::upload(int number, Preset& preset) {
     DumpParser parser(sink, sink.globals());
     unsigned quietMs = 0;
     bool answered = false;
-    std::uint16_t seen = ring.writeIndex();
     for (;;) {
         if (ring.lost())
             return Outcome::fail(kDeviceFailure,

@@ -218,6 +218,31 @@ QStringList outOfRangeFields(const Preset& preset) {
     return faults;
 }
 
+QString firstDifference(const Preset& a, const Preset& b) {
+    const auto left = controlsOf(a.values), right = controlsOf(b.values);
+    for (std::size_t i = 0; i < left.size(); ++i) {
+        const AssignmentValues &x = *left[i].values, &y = *right[i].values;
+        if (x == y) continue;
+        const ControlView& c = left[i];
+        const QString where = c.bank.isEmpty() ? c.name : c.name + QStringLiteral(", ") + c.bank;
+        const char* field = x.type != y.type   ? "type"
+                            : x.cc != y.cc     ? "number"
+                            : x.chan != y.chan ? "channel"
+                            : x.port != y.port ? "port"
+                                               : "mode";
+        return QStringLiteral("%1: %2").arg(where, QLatin1String(field));
+    }
+    for (int z = 0; z < 3; ++z) {
+        const ZoneValues &x = a.values.zones[z], &y = b.values.zones[z];
+        for (const ZoneField& f : zoneFields())
+            if (x.*f.value != y.*f.value)
+                return QStringLiteral("Zone%1: %2").arg(z + 1).arg(QLatin1String(f.name));
+        if (x.chan != y.chan) return QStringLiteral("Zone%1: channel").arg(z + 1);
+    }
+    if (a.presetNumber != b.presetNumber) return QStringLiteral("the preset number");
+    return QString();
+}
+
 // --- Dumps -------------------------------------------------------------------------------------
 
 void PresetDumpSink::assignment(ControlRef control, AssignmentField field, std::uint8_t value) {
@@ -335,10 +360,14 @@ QString presetText(const Preset& preset) {
             out += QStringLiteral("\n%1\n").arg(heading);
         }
         const AssignmentValues& a = *c.values;
+        // A column at least `width` wide, with a blank after it however long the text is.
+        auto column = [](const QString& text, int width) {
+            return text.leftJustified(width - 1) + QLatin1Char(' ');
+        };
         QString line = QStringLiteral("  %1").arg(c.name, -5);
-        if (c.panel == Panel::Button) line += shown(typeText(a.type), a.type).leftJustified(9);
-        line += shown(numberText(c), a.cc).leftJustified(22);
-        line += shown(bounded(a.chan, kMaxChannel, channelText), a.chan).leftJustified(6);
+        if (c.panel == Panel::Button) line += column(shown(typeText(a.type), a.type), 9);
+        line += column(shown(numberText(c), a.cc), 22);
+        line += column(shown(bounded(a.chan, kMaxChannel, channelText), a.chan), 6);
         line += shown(bounded(a.port, kMaxPort, portText), a.port);
         if (c.panel == Panel::Button)
             line += QStringLiteral("  ") + shown(modeText(a.mode), a.mode);

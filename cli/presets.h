@@ -38,6 +38,9 @@ bool assignmentFieldInRange(AssignmentField field, std::uint8_t value);
 // The fields of a preset that a model would not take, as "encoder E3, BANK 2: channel 20".
 QStringList outOfRangeFields(const Preset& preset);
 
+// The first field in which two presets differ, as "F1, BANK 2: channel"; empty when equal.
+QString firstDifference(const Preset& a, const Preset& b);
+
 // Hands a dump to a Preset as the editor's model takes it: each value through its bound, the
 // zones from the dump's globals at the end record.
 class PresetDumpSink final : public DumpSink {
