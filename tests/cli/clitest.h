@@ -9,6 +9,8 @@
 
 #include <QByteArray>
 #include <QFile>
+#include <QProcess>
+#include <QProcessEnvironment>
 #include <QString>
 #include <QStringList>
 #include <QTextStream>
@@ -93,6 +95,29 @@ inline bool writeAll(const QString& path, const QByteArray& bytes) {
 inline bool isOneErrorLine(const QString& err) {
     return err.startsWith(QLatin1String("korvalen25-cli: ")) && err.count(QLatin1Char('\n')) == 1 &&
            err.endsWith(QLatin1Char('\n'));
+}
+
+// Runs the program korvalen25-cli with `args` and the extra environment `env` ("NAME=value");
+// a run that has not ended after `limitMs` is killed and reported with code -1.
+inline Result runProgram(const QString& program, const QStringList& args,
+                         const QStringList& env = {}, int limitMs = 120000) {
+    QProcess p;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const QString& e : env)
+        environment.insert(e.section('=', 0, 0), e.section('=', 1));
+    p.setProcessEnvironment(environment);
+    p.start(program, args);
+    Result r;
+    if (!p.waitForFinished(limitMs)) {
+        p.kill();
+        p.waitForFinished();
+        r.err = QStringLiteral("did not end within %1 ms").arg(limitMs);
+        return r;
+    }
+    r.code = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+    r.out = QString::fromLocal8Bit(p.readAllStandardOutput());
+    r.err = QString::fromLocal8Bit(p.readAllStandardError());
+    return r;
 }
 
 } // namespace clitest
