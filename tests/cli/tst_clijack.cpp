@@ -1,0 +1,167 @@
+// korvalen25-cli over a real MIDI server: a private JACK server (started by the CTest
+// fixture, with a controller in upgrade mode on it that answers no preset message) and
+// controllers in normal mode that this test starts as korvalen25-sim processes.
+#include "clitest.h"
+#include "presets.h"
+
+#include <QDir>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <memory>
+
+using namespace clitest;
+
+namespace {
+
+const auto& kPresets = korvalen::cli::kDevicePresets;
+
+// A korvalen25-sim on the fixture's server, ended with the test.
+class Sim {
+public:
+    explicit Sim(const QStringList& args) {
+        process_.setProgram(KORVALEN_SIM);
+        process_.setArguments(QStringList{"--midi-api", "jack", "--exit-with-parent"} + args);
+        process_.start();
+        QDeadlineTimer deadline(20000);
+        while (!deadline.hasExpired() && process_.state() != QProcess::NotRunning &&
+               !process_.canReadLine())
+            process_.waitForReadyRead(int(deadline.remainingTime()));
+        ready_ = process_.canReadLine() && process_.readLine().startsWith("ready ");
+    }
+    ~Sim() { stop(); }
+    bool ready() const { return ready_; }
+    void stop() {
+        if (process_.state() == QProcess::NotRunning) return;
+        process_.terminate();
+        if (!process_.waitForFinished(5000)) {
+            process_.kill();
+            process_.waitForFinished();
+        }
+    }
+
+private:
+    QProcess process_;
+    bool ready_ = false;
+};
+
+Result cli(const QStringList& args) {
+    return runProgram(KORVALEN_CLI, QStringList{"--midi-api", "jack"} + args);
+}
+
+QString backupPath(const QString& dir, int number) {
+    return QDir(dir).filePath(korvalen::cli::backupFileName(number));
+}
+
+} // namespace
+
+class CliJackTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void backupRestoreBackup();
+    void getAndPut();
+    void failures_data();
+    void failures();
+
+private:
+    QTemporaryDir dir_;
+};
+
+void CliJackTest::initTestCase() {
+    if (!qEnvironmentVariableIsSet("JACK_DEFAULT_SERVER"))
+        QSKIP("run through CTest: its fixture starts the JACK server");
+    QVERIFY(dir_.isValid());
+}
+
+void CliJackTest::backupRestoreBackup() {
+    // A controller whose 15 presets all differ from the factory's.
+    QStringList loads;
+    for (int n : kPresets) {
+        const QString path = dir_.filePath(QString("loaded-%1.sav").arg(n));
+        QVERIFY(writeAll(path, bytesOf(randomSav(500 + n, n))));
+        loads << "--load-sav" << path;
+    }
+    const QString first = dir_.filePath("first"), again = dir_.filePath("again");
+    {
+        Sim source(QStringList{"--client-name", "KorvalenSource"} + loads);
+        QVERIFY(source.ready());
+        const Result r = cli({"backup", first});
+        QVERIFY2(r.code == 0, qPrintable(r.err));
+    }
+    for (int n : kPresets)
+        QCOMPARE(readAll(backupPath(first, n)), bytesOf(randomSav(500 + n, n)));
+
+    Sim fresh({"--client-name", "KorvalenFresh"});
+    QVERIFY(fresh.ready());
+    Result r = cli({"restore", first});
+    QVERIFY2(r.code == 0, qPrintable(r.err));
+    QVERIFY(r.out.endsWith("15 presets restored from " + first + "\n"));
+    r = cli({"backup", again});
+    QVERIFY2(r.code == 0, qPrintable(r.err));
+    for (int n : kPresets)
+        QCOMPARE(readAll(backupPath(again, n)), readAll(backupPath(first, n)));
+}
+
+void CliJackTest::getAndPut() {
+    Sim sim({"--client-name", "KorvalenGetPut"});
+    QVERIFY(sim.ready());
+    Result r = cli({"ports"});
+    QVERIFY2(r.code == 0, qPrintable(r.err));
+    const QStringList lines = r.out.split('\n');
+    QCOMPARE(lines.filter("<- answered the identity probe").size(), 1);
+    QVERIFY2(lines.filter("<- answered the identity probe").first().contains("KorvalenGetPut"),
+             qPrintable(r.out));
+
+    const QString file = dir_.filePath("put.sav"), back = dir_.filePath("back.sav");
+    QVERIFY(writeAll(file, bytesOf(randomSav(42, 16))));
+    r = cli({"put", file, "P22"});
+    QVERIFY2(r.code == 0, qPrintable(r.err));
+    r = cli({"get", "P22", back});
+    QVERIFY2(r.code == 0, qPrintable(r.err));
+    auto expected = randomSav(42, 16);
+    expected.presetNumber = 21;
+    QCOMPARE(readAll(back), bytesOf(expected));
+}
+
+void CliJackTest::failures_data() {
+    QTest::addColumn<QStringList>("simArgs"); // empty: no controller in normal mode
+    QTest::addColumn<QStringList>("args");    // %F: a file that must not appear
+    QTest::addColumn<QString>("says");
+    QTest::newRow("get, no controller") << QStringList{} << QStringList{"get", "P17", "%F"}
+                                        << "no Korvalen25 answered on the MIDI ports";
+    QTest::newRow("get, an invalid record in the dump")
+        << QStringList{"--dump-fault", "bad-value:5"} << QStringList{"get", "P17", "%F"}
+        << "1 invalid record(s) in the dump of P17";
+    QTest::newRow("backup, an invalid record in the dump")
+        << QStringList{"--dump-fault", "bad-value:5"} << QStringList{"backup", "%F"}
+        << "1 invalid record(s) in the dump of P01";
+    QTest::newRow("put, no controller")
+        << QStringList{} << QStringList{"put", "%S"} << "no Korvalen25 answered on the MIDI ports";
+}
+
+void CliJackTest::failures() {
+    QFETCH(QStringList, simArgs);
+    QFETCH(QStringList, args);
+    QFETCH(QString, says);
+    std::unique_ptr<Sim> sim;
+    if (!simArgs.isEmpty()) {
+        sim = std::make_unique<Sim>(QStringList{"--client-name", "KorvalenFaulty"} + simArgs);
+        QVERIFY(sim->ready());
+    }
+    const QString target = dir_.filePath(QString("target-%1").arg(QTest::currentDataTag()));
+    const QString source = dir_.filePath("source.sav");
+    QVERIFY(writeAll(source, bytesOf(randomSav(9, 16))));
+    for (QString& a : args)
+        a.replace("%F", target).replace("%S", source);
+
+    const Result r = cli(args);
+    QCOMPARE(r.code, 1);
+    QVERIFY2(isOneErrorLine(r.err), qPrintable(r.err));
+    QVERIFY2(r.err.contains(says), qPrintable(r.err));
+    QVERIFY(!QFile::exists(target) || QDir(target).isEmpty());
+}
+
+QTEST_GUILESS_MAIN(CliJackTest)
+#include "tst_clijack.moc"
