@@ -3,6 +3,7 @@
 #include "platformfactory.h"
 
 #include <QApplication>
+#include <QIcon>
 #include <QMessageBox>
 #include <QString>
 
@@ -11,6 +12,9 @@
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
+    // The desktop entry's id, so that the desktop matches the window to it, and its icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.korvalen.Korvalen25Editor"));
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/korvalen/icon.png")));
 
     if (QApplication::setStyle(QStringLiteral("plastique")) == nullptr)
         QApplication::setStyle(QStringLiteral("Fusion"));
