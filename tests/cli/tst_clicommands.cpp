@@ -321,7 +321,7 @@ void CliCommandsTest::dumpTakesOnlyWhatTheModelTakes() {
         dump.insert(dump.end(), record.begin(), record.end());
     };
     add(dumpAssignmentRecord(2, 32, 60, 3, 1, 3));   // F1 bank 1: note 60 momentary
-    add(dumpAssignmentRecord(2, 33, 171, 17, 6, 5)); // F2: channel, port, behaviour too big
+    add(dumpAssignmentRecord(2, 33, 171, 17, 6, 4)); // F2: channel, port too big; mode 2
     add(dumpAssignmentRecord(1, 0, 172, 0, 0, 0));   // E1 bank 1: invalid, reported
     add(dumpAssignmentRecord(0, 10, 5, 16, 5, 0));   // slider
     std::uint8_t globals[48] = {};
