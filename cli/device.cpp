@@ -74,6 +74,11 @@ Outcome DeviceSession::upload(int number, Preset& preset) {
                                             "of %2; nothing was written, try again")
                                  .arg(sink.badRecords())
                                  .arg(name));
+    if (const QString missing = sink.missing(); !missing.isEmpty())
+        return Outcome::fail(kDeviceFailure,
+                             QStringLiteral("the dump of %1 was incomplete (nothing for %2); "
+                                            "nothing was written, try again")
+                                 .arg(name, missing));
     return Outcome::done();
 }
 

@@ -10,6 +10,7 @@
 #include <QRegularExpression>
 #include <QSaveFile>
 
+#include <algorithm>
 #include <functional>
 
 namespace korvalen::cli {
@@ -264,6 +265,8 @@ void PresetDumpSink::assignment(ControlRef control, AssignmentField field, std::
     case ControlGroup::Slider:
         break;
     }
+    if (std::find(touched_.begin(), touched_.end(), target) == touched_.end())
+        touched_.push_back(target);
     if (!assignmentFieldInRange(field, value)) return;
     switch (field) {
     case AssignmentField::Type:
@@ -282,6 +285,28 @@ void PresetDumpSink::assignment(ControlRef control, AssignmentField field, std::
         target->mode = value;
         break;
     }
+}
+
+void PresetDumpSink::globalsStored(int first, int count) {
+    for (int i = first; i < first + count && i < kPresetGlobalsSize; ++i)
+        globalsSeen_[i] = true;
+}
+
+QString PresetDumpSink::missing() const {
+    for (const ControlView& c : controlsOf(preset_.values))
+        if (std::find(touched_.begin(), touched_.end(), c.values) == touched_.end())
+            return c.bank.isEmpty() ? c.name : c.name + QStringLiteral(", ") + c.bank;
+    std::vector<int> needed = {global::kPresetNumber, global::kZoneBits};
+    for (int base : {global::kZoneProg, global::kZoneMsb, global::kZoneLsb, global::kZonePort,
+                     global::kZoneChan, global::kZoneOct, global::kZoneTrans, global::kZoneRangSta,
+                     global::kZoneRangEnd})
+        for (int z = 0; z < 3; ++z)
+            needed.push_back(base + z);
+    for (int i : needed)
+        if (!globalsSeen_[i])
+            return i == global::kPresetNumber ? QStringLiteral("the preset number")
+                                              : QStringLiteral("the zone values");
+    return QString();
 }
 
 void PresetDumpSink::endOfDump() {

@@ -12,6 +12,7 @@
 
 #include <array>
 #include <optional>
+#include <vector>
 
 namespace korvalen::cli {
 
@@ -50,13 +51,20 @@ public:
     void uploadError() override { ++badRecords_; }
     void endOfDump() override;
 
+    void globalsStored(int first, int count) override;
+
     unsigned char* globals() { return globals_.data(); }
     bool ended() const { return ended_; }
     int badRecords() const { return badRecords_; }
+    // What a complete dump has and this one lacked, as "F2, BANK 1" or "the zone values";
+    // empty when every control got a value and every global the preset file needs came.
+    QString missing() const;
 
 private:
     Preset& preset_;
     std::array<unsigned char, kPresetGlobalsSize> globals_{};
+    std::array<bool, kPresetGlobalsSize> globalsSeen_{};
+    std::vector<const AssignmentValues*> touched_; // controls that took at least one value
     bool ended_ = false;
     int badRecords_ = 0;
 };

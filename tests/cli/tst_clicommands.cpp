@@ -266,6 +266,25 @@ void CliCommandsTest::deviceFailuresWriteNothing_data() {
         o.dumpFaultRecord = 3;
         return busWith(emulator(o));
     }) << "1 invalid record(s) in the dump of P17";
+    QTest::newRow("a truncated button record") << std::function<Bus()>([] {
+        ControllerEmulator::Options o;
+        o.dumpFault = ControllerEmulator::DumpFault::Truncated;
+        o.dumpFaultRecord = 40; // function button F4 of bank 2
+        return busWith(emulator(o));
+    }) << "the dump of P17 was incomplete (nothing for F4, BANK 2)";
+    QTest::newRow("no zone values in the dump") << std::function<Bus()>([] {
+        auto bus = busWith(nullptr);
+        auto device = std::make_shared<ControllerEmulator>();
+        bus->attach(0, 0, [device](const Message& m) {
+            auto answer = device->receive(m);
+            if (m.size() == 9 && m[5] == 0x05)
+                answer.erase(std::remove_if(answer.begin(), answer.end(),
+                                            [](const Message& r) { return r[1] == 0x04; }),
+                             answer.end());
+            return answer;
+        });
+        return bus;
+    }) << "the dump of P17 was incomplete (nothing for the preset number)";
     QTest::newRow("the dump stops before its end record") << std::function<Bus()>([] {
         auto bus = busWith(nullptr);
         auto device = std::make_shared<ControllerEmulator>();

@@ -137,6 +137,9 @@ void CliJackTest::failures_data() {
     QTest::newRow("backup, an invalid record in the dump")
         << QStringList{"--dump-fault", "bad-value:5"} << QStringList{"backup", "%F"}
         << "1 invalid record(s) in the dump of P01";
+    QTest::newRow("get, a truncated button record")
+        << QStringList{"--dump-fault", "truncated:40"} << QStringList{"get", "P17", "%F"}
+        << "the dump of P17 was incomplete (nothing for F4, BANK 2)";
     QTest::newRow("put, no controller")
         << QStringList{} << QStringList{"put", "%S"} << "no Korvalen25 answered on the MIDI ports";
 }
