@@ -116,12 +116,13 @@ void item::RebuildAssignList() {
     ccBox->addItems(type == 0 ? korvalen::controlEntries() : korvalen::noteEntries());
 }
 
-// After a type change: give the box the list of the new type. A number past the note range
-// does not survive a switch to notes and becomes 0.
-void item::RefreshAssignList() {
+// After a type change: give the box the list of the new type. When the user switches to
+// notes, a number past the note range does not survive and becomes 0. When the type is only
+// shown (a bank switch, a file, a dump), the number is kept: the box then shows no entry.
+void item::RefreshAssignList(bool userChoice) {
     if (!ccBox) return;
     if (listKind(ccBox) == type) return;
-    const quint8 number = (type == 1 && cc > kMaxNote) ? 0 : cc;
+    const quint8 number = (userChoice && type == 1 && cc > kMaxNote) ? 0 : cc;
     RebuildAssignList();
     cc = number;
     ccBox->setCurrentIndex(number);
@@ -144,7 +145,7 @@ void item::SyncAssignListOnBind() {
 void item::TypeSelChg(int index) {
     if (locked || index < 0) return;
     type = static_cast<quint8>(index);
-    RefreshAssignList();
+    RefreshAssignList(true);
 }
 
 void item::CCSelChg(int index) {
@@ -171,8 +172,12 @@ void item::ModeSelChg(int index) {
 
 void item::ShowType() {
     if (locked || !typeBox) return;
-    typeBox->setCurrentIndex(type);
-    RefreshAssignList();
+    {
+        // Showing is no choice of the user's: the type slot must not take it as one.
+        const QSignalBlocker blocker(typeBox.data());
+        typeBox->setCurrentIndex(type);
+    }
+    RefreshAssignList(false);
 }
 
 void item::ShowCC() {

@@ -103,7 +103,7 @@ public slots:
     void ModeSelChg(int index);
 
 private:
-    void RefreshAssignList();
+    void RefreshAssignList(bool userChoice);
     void RebuildAssignList();
     void SyncAssignListOnBind();
 

@@ -5,11 +5,19 @@
 #include "ui_korvalen49_test.h"
 #include "ui_upload.h"
 
-#include <QDialog>
+#include "presetmodel.h"
 
-class UpgradeDlg;
+#include <QDialog>
 #include <QMainWindow>
 #include <QString>
+#include <QTimer>
+
+#include <cstdint>
+#include <optional>
+
+class PortWatch;
+class QLabel;
+class UpgradeDlg;
 
 class Korvalen49_Test : public QMainWindow {
     Q_OBJECT
@@ -46,14 +54,39 @@ public slots:
     void reconnectSlot();
 
 public:
+    // An upload whose end record has not come this long after the request or after the last
+    // bytes received is closed and its values are taken back.
+    static constexpr int kUploadTimeoutMs = 5000;
+
     // The download without its confirmation box. False (and the failure shown) when the
-    // controller is not connected or did not take a message.
+    // controller is not connected, is gone, did not take a message, or the preset number
+    // cannot be sent.
     bool download();
-    // Sends the upload request for a device preset number and opens the upload.
+    // Sends the upload request for a device preset number and opens the upload: the model's
+    // values are kept until the dump has ended, to be put back if it does not end.
     bool requestUpload(int presetNumber);
-    // The end of a dump: the zones take the dumped values, "Upload OK!", the title.
+    // The end of a dump: the zones take the dumped values, "Upload OK!" (or how many records
+    // were rejected), the title.
     void finishUpload();
+    // Closes an open upload that did not end: every value goes back to what it was before
+    // the request, and `reason` is shown on the status bar.
+    void abandonUpload(const QString& reason);
     bool isUploadPending() const { return uploadPending; }
+    // Records of the open (or last) upload that were rejected as out of range.
+    int uploadRejectedRecords() const { return uploadRejected; }
+    // For tests: the upload time-out.
+    void setUploadTimeout(int milliseconds) { uploadTimer.setInterval(milliseconds); }
+
+    // One failure of a command: on the status bar (20 s) and in a warning box titled after the
+    // command ("Download", "Upload", "Load From File", ...).
+    void showFailure(const QString& command, const QString& text);
+
+    // The status bar's permanent note of the link: the port in use, "controller lost" or not
+    // connected.
+    QString linkNote() const;
+    PortWatch& portWatch() { return *watch; }
+    // The controller's ports have vanished (the port watch, or a check before a transfer).
+    void controllerLost();
     QDialog& uploadDialog() { return uploadDlg; }
     Ui::UploadDlg& uploadForm() { return uploadUi; }
 
@@ -67,11 +100,27 @@ private:
     void connectCommands();
     // After a search: "Connect OK" and the upload of preset 0, or false.
     bool reportConnected();
+    // The permanent note after a search or a loss.
+    void showLinkState();
+    // True when the controller is connected and its ports are still there; otherwise the
+    // failure is shown under `command` and false returned.
+    bool controllerReady(const QString& command, const QString& action);
+    void uploadTimedOut();
 
     QDialog uploadDlg;
     // The firmware upgrade dialog, parentless, alive as long as the window.
     UpgradeDlg* upgradeDlg = nullptr;
     bool uploadPending = false;
+    // The open upload: the values before its request, whether a record has changed the model,
+    // the ring's drop count when it began, and the records rejected.
+    std::optional<PresetSnapshot> uploadSnapshot;
+    bool uploadTouched = false;
+    std::uint32_t uploadDrops = 0;
+    int uploadRejected = 0;
+    QTimer uploadTimer;
+    PortWatch* watch = nullptr;
+    QLabel* linkLabel = nullptr;
+    bool lost = false;
     Ui::Korvalen49_TestClass ui;
     Ui::UploadDlg uploadUi;
 };

@@ -2,64 +2,22 @@
 
 #include "presetprotocol.h"
 
+#include <algorithm>
+
+using korvalen::midi::DeviceSearch;
 using korvalen::midi::InputEvent;
 using korvalen::midi::platform;
+using korvalen::midi::ReplyMatch;
+using korvalen::midi::SearchResult;
 
 midiMethodClass midiLink;
 
 midiMethodClass::midiMethodClass() = default;
 
-// Ports keep their backend alive, so they can be closed here even after the platform has
-// been replaced or released.
 midiMethodClass::~midiMethodClass() {
     linkState = 0;
     closeInputs();
     closeOutput();
-}
-
-int midiMethodClass::sendSysEx(const std::uint8_t* buffer, std::uint32_t length) {
-    if (!outPort || buffer == nullptr || length == 0) return -1;
-    return outPort->send(buffer, length) == 0 ? 0 : -1;
-}
-
-bool midiMethodClass::openInputSlot(unsigned index, korvalen::midi::InputHandler handler) {
-    if (index >= kMaxPorts) return false;
-    InputSlot& slot = inPorts[index];
-    auto port = platform().openInput(index, std::move(handler), index);
-    if (!port) return false;
-    slot.live.store(port.get());
-    if (port->addBuffer(slot.buffer, kBufferSize) != 0 || port->start() != 0) {
-        slot.live.store(nullptr);
-        port->stop();
-        port->reset();
-        return false;
-    }
-    slot.handle = std::move(port);
-    return true;
-}
-
-void midiMethodClass::closeInputSlot(int index) {
-    InputSlot& slot = inPorts[index];
-    if (!slot.handle) return;
-    slot.live.store(nullptr);
-    slot.handle->stop();
-    slot.handle->reset();
-    slot.handle.reset(); // closes the port
-}
-
-void midiMethodClass::requeueBuffer(int index) {
-    if (index < 0 || index >= kMaxPorts) return;
-    InputSlot& slot = inPorts[index];
-    if (auto* port = slot.live.load()) port->addBuffer(slot.buffer, kBufferSize);
-}
-
-void midiMethodClass::closeOutput() {
-    outPort.reset();
-}
-
-void midiMethodClass::closeInputs() {
-    for (int i = 0; i < kMaxPorts; ++i)
-        closeInputSlot(i);
 }
 
 void midiMethodClass::resetPortTable() {
@@ -73,66 +31,66 @@ void midiMethodClass::resetPortTable() {
     portsNoted = 0;
     deviceAnswer = 0;
     blockIndex = 0;
+    controllerIn_.clear();
+    controllerOut_.clear();
+}
+
+DeviceSearch::Options midiMethodClass::editorSearchOptions() {
+    DeviceSearch::Options o;
+    o.probe.assign(korvalen::kIdentityProbe.begin(), korvalen::kIdentityProbe.end());
+    o.matcher = [](const std::uint8_t* data, std::size_t length) {
+        return korvalen::isIdentityReply(data, length) ? ReplyMatch{ReplyMatch::Kind::Device}
+                                                       : ReplyMatch{};
+    };
+    o.forward = [this](std::uintptr_t instance, const InputEvent& event) {
+        editorMidiInProc(instance, event);
+    };
+    o.progress = [this](const korvalen::midi::SearchEvent& event) {
+        if (searchProgress) searchProgress(event);
+    };
+    o.attempts = kAttempts;
+    o.countPolls = kCountPolls;
+    o.pauseMs = kPollPauseMs;
+    o.openPauseMs = kOpenPauseMs;
+    o.replyWaitMs = kReplyWaitMs;
+    o.confirmWaitMs = kConfirmWaitMs;
+    return o;
 }
 
 int midiMethodClass::findDevice() {
-    closeInputs();
-    closeOutput();
-
-    auto& midi = platform();
-    for (int poll = 0; poll < kCountPolls; ++poll) {
-        inPortCount = midi.inputCount();
-        outPortCount = midi.outputCount();
-        if (inPortCount != 0 && outPortCount != 0) break;
-        midi.sleep(kPollPauseMs);
+    DeviceSearch search(*this, editorSearchOptions(), searchStop_);
+    const SearchResult result = search.findDevice();
+    lastSearch_ = search.record();
+    if (result == SearchResult::Found) {
+        replyInPort = lastSearch_.inPort + 1;
+        replyOutPort = lastSearch_.outPort + 1;
+        return 0;
     }
-    if (inPortCount == 0) return -1;
-    if (inPortCount > kMaxPorts || outPortCount > kMaxPorts) return -1;
-
-    for (unsigned i = 0; i < inPortCount; ++i)
-        openInputSlot(i, [this](std::uintptr_t instance, const InputEvent& event) {
-            editorMidiInProc(instance, event);
-        });
-
-    for (unsigned j = 0; j < outPortCount; ++j) {
-        outPort = midi.openOutput(j);
-        if (!outPort) continue;
-        midi.sleep(kOpenPauseMs);
-        const auto& probe = korvalen::kIdentityProbe;
-        if (sendSysEx(probe.data(), probe.size()) == 0) {
-            midi.sleep(kReplyWaitMs);
-            if (replyInPort != 0) {
-                replyOutPort = static_cast<std::int32_t>(j + 1);
-                break;
-            }
-        }
-        closeOutput();
-    }
-    return replyOutPort != 0 ? 0 : 1;
+    return result == SearchResult::NotFound ? 1 : -1;
 }
 
 void midiMethodClass::reConnect() {
     editorOwnsPorts = true;
     resetPortTable();
-    bool found = false;
-    for (int attempt = 1; attempt <= kAttempts; ++attempt) {
-        const int result = findDevice();
-        if (result == 0) {
-            found = true;
-            break;
-        }
-        if (result < 0) break;
-        if (attempt < kAttempts) platform().sleep(kPollPauseMs);
-    }
-    if (!found) {
-        closeInputs();
-        closeOutput();
-        return;
-    }
+    searchStop_.clear();
+    DeviceSearch search(*this, editorSearchOptions(), searchStop_);
+    const SearchResult result = search.run();
+    lastSearch_ = search.record();
+    if (result != SearchResult::Found) return;
+    replyInPort = lastSearch_.inPort + 1;
+    replyOutPort = lastSearch_.outPort + 1;
+    controllerIn_ = lastSearch_.inputs[static_cast<std::size_t>(lastSearch_.inPort)].name;
+    controllerOut_ = lastSearch_.outputs[static_cast<std::size_t>(lastSearch_.outPort)].name;
     linkState = 1;
-    const int keep = replyInPort - 1;
-    for (int i = 0; i < kMaxPorts; ++i)
-        if (i != keep) closeInputSlot(i);
+}
+
+bool midiMethodClass::controllerPortsPresent() {
+    if (controllerIn_.empty() || controllerOut_.empty()) return false;
+    auto& midi = platform();
+    const auto ins = midi.inputNames();
+    const auto outs = midi.outputNames();
+    return std::find(ins.begin(), ins.end(), controllerIn_) != ins.end() &&
+           std::find(outs.begin(), outs.end(), controllerOut_) != outs.end();
 }
 
 void midiMethodClass::editorMidiInProc(std::uintptr_t instance, const InputEvent& event) {
@@ -145,6 +103,7 @@ void midiMethodClass::editorMidiInProc(std::uintptr_t instance, const InputEvent
         break;
     case InputEvent::Kind::LongData: {
         const std::uint32_t n = event.buffer ? event.recorded : 0;
+        // A message that does not fit is dropped whole; the ring records the loss.
         sysExRing.write(event.buffer, n);
         if (linkState == 1) {
             // Receivers read the ring themselves; the pointer only marks where unread bytes
@@ -153,7 +112,6 @@ void midiMethodClass::editorMidiInProc(std::uintptr_t instance, const InputEvent
                 const_cast<std::atomic<std::uint8_t>*>(sysExRing.at(sysExRing.readIndex()));
             emit getMidiSysData(reinterpret_cast<unsigned char*>(oldest), n);
         }
-        if (n != 0 && korvalen::isIdentityReply(event.buffer, n)) replyInPort = port + 1;
         if (n != 0) requeueBuffer(port);
         break;
     }

@@ -8,43 +8,33 @@
 #pragma once
 
 #include "bytering.h"
+#include "devicesearch.h"
 #include "midiplatform.h"
+#include "porttable.h"
 
 #include <QObject>
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
+#include <string>
 
-class midiMethodClass : public QObject {
+class midiMethodClass : public QObject, public korvalen::midi::PortTable {
     Q_OBJECT
 
 public:
-    static constexpr int kMaxPorts = 20;
-    static constexpr std::uint32_t kBufferSize = 256;
     static constexpr int kAttempts = 10;   // device searches per reConnect()
     static constexpr int kCountPolls = 10; // port-count polls per search
     static constexpr unsigned kPollPauseMs = 1000;
-    static constexpr unsigned kOpenPauseMs = 10; // after opening an output, before the probe
-    static constexpr unsigned kReplyWaitMs = 50; // time allowed for the identity reply
-
-    // One input slot: the open port (or none) and its receive buffer.
-    struct InputSlot {
-        std::unique_ptr<korvalen::midi::InputPort> handle;
-        // The same port for the input thread, which re-queues the buffer; cleared before the
-        // port is stopped and closed.
-        std::atomic<korvalen::midi::InputPort*> live{nullptr};
-        std::uint8_t buffer[kBufferSize] = {};
-    };
+    static constexpr unsigned kOpenPauseMs = 10;     // after opening an output, before the probe
+    static constexpr unsigned kReplyWaitMs = 50;     // time allowed for the identity reply
+    static constexpr unsigned kConfirmWaitMs = 1000; // for the answer to the second probe
 
     midiMethodClass();
     ~midiMethodClass() override;
 
-    // --- port table (shared with the upgrade worker) ---
-    std::uint32_t inPortCount = 0;
-    std::uint32_t outPortCount = 0;
-    InputSlot inPorts[kMaxPorts];
-    std::unique_ptr<korvalen::midi::OutputPort> outPort;
+    // --- port table (shared with the upgrade worker): see PortTable
     std::atomic<std::int32_t> linkState{0};    // editor: 0 not connected, 1 connected
     std::atomic<std::int32_t> replyInPort{0};  // input port + 1 of the awaited reply, 0 none
     std::atomic<std::int32_t> replyOutPort{0}; // output port + 1 kept open, 0 none
@@ -62,25 +52,28 @@ public:
     // Received SysEx bytes, written by the input thread and read by the GUI thread.
     korvalen::ByteRing sysExRing;
 
-    // Sends one complete SysEx message and returns when the platform has finished with it.
-    // 0 when sent; -1 when no output port is open or the platform refused the message.
-    int sendSysEx(const std::uint8_t* buffer, std::uint32_t length);
-
     void resetPortTable();
-    int findDevice(); // 0 found, 1 not found, -1 give up
-    void closeInputs();
+    int findDevice(); // one search attempt: 0 found, 1 not found, -1 give up
 
     // Input handler of every port the editor link opens; runs on the MIDI input thread.
     void editorMidiInProc(std::uintptr_t instance, const korvalen::midi::InputEvent& event);
 
-    // Opens input port `index` with `handler`, queues the slot's buffer and starts the port.
-    // Returns false (and leaves the slot empty) when any step fails.
-    bool openInputSlot(unsigned index, korvalen::midi::InputHandler handler);
-    // Stops, resets and closes one input slot.
-    void closeInputSlot(int index);
-    // Re-queues slot `index`'s buffer from the input thread.
-    void requeueBuffer(int index);
-    void closeOutput();
+    // --- the search
+    // The options of the editor's search: the identity probe, the identity reply as the one
+    // answer that counts, editorMidiInProc behind it, and the link's counts and pauses.
+    korvalen::midi::DeviceSearch::Options editorSearchOptions();
+    // What the last search of the editor saw, port by port.
+    const korvalen::midi::SearchRecord& lastSearch() const { return lastSearch_; }
+    // Called on the searching thread with every step of the editor's searches.
+    std::function<void(const korvalen::midi::SearchEvent&)> searchProgress;
+    // Ends a search in progress (its pauses included) at once; the next search runs again.
+    void stopSearch() { searchStop_.requestStop(); }
+
+    // The names of the controller's ports while connected (empty otherwise).
+    const std::string& controllerInputName() const { return controllerIn_; }
+    const std::string& controllerOutputName() const { return controllerOut_; }
+    // True when both of the controller's ports are still in the backend's port lists.
+    bool controllerPortsPresent();
 
 signals:
     void getMidiData(uint data);
@@ -89,6 +82,12 @@ signals:
 
 public slots:
     void reConnect();
+
+private:
+    korvalen::midi::StopToken searchStop_;
+    korvalen::midi::SearchRecord lastSearch_;
+    std::string controllerIn_;
+    std::string controllerOut_;
 };
 
 // The program-wide link.

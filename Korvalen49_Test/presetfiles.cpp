@@ -99,12 +99,33 @@ bool Korvalen49_Test::loadFromFile(const QString& path) {
         return false;
     }
 
+    // Each record byte goes through its setter; a byte the setter refused left its field as
+    // it was, and the record written back from the model then differs in that byte.
     const auto& records = contents.records;
-    forEachRecord([&](item& control, std::size_t at) { control.UnpackFrom(&records[at]); },
-                  [&](zone& z, std::size_t at) { z.UnpackFrom(&records[at]); });
+    int refused = 0;
+    auto countRefused = [&](const unsigned char* given, const unsigned char* taken, int size) {
+        for (int i = 0; i < size; ++i)
+            refused += given[i] != taken[i];
+    };
+    forEachRecord(
+        [&](item& control, std::size_t at) {
+            unsigned char taken[item::kRecordSize];
+            control.UnpackFrom(&records[at]);
+            countRefused(&records[at], taken, control.PackTo(taken));
+        },
+        [&](zone& z, std::size_t at) {
+            unsigned char taken[zone::kRecordSize];
+            z.UnpackFrom(&records[at]);
+            countRefused(&records[at], taken, z.PackTo(taken));
+        });
     korvalen::presetGlobals[korvalen::global::kPresetNumber] =
         records[korvalen::presetrecord::kPresetNumber];
-    showLoadBox(QStringLiteral("Load OK!"));
+    if (refused == 0)
+        showLoadBox(QStringLiteral("Load OK!"));
+    else
+        showLoadBox(tr("Loaded, but %n value(s) in the file were out of range and were not "
+                       "taken; those settings kept their previous values.",
+                       nullptr, refused));
     RefreshTitle();
     return true;
 }

@@ -156,3 +156,89 @@ void bindZones(QWidget* form) {
 void bindSlider(QWidget* form) {
     bindEncoder(item_S1, form, QStringLiteral("S1"));
 }
+
+// --- Snapshots -------------------------------------------------------------------------------
+
+namespace {
+
+korvalen::AssignmentValues valuesOf(const item& control) {
+    return {control.GetType(), control.GetCC(), control.GetChan(), control.GetPort(),
+            control.GetMode()};
+}
+
+void restoreItem(item& control, const korvalen::AssignmentValues& v) {
+    control.SetType(v.type); // first, so the assignment list fits before the number is shown
+    control.SetCC(v.cc);
+    control.SetChan(v.chan);
+    control.SetPort(v.port);
+    control.SetMode(v.mode);
+}
+
+// Visits every item with its place in PresetValues.
+template <typename Values, typename Step> void forEachItem(Values& values, Step step) {
+    step(item_S1, values.slider);
+    for (int b = 0; b < 4; ++b) {
+        for (int k = 0; k < 8; ++k)
+            step(item_En[b][k], values.encoders[static_cast<std::size_t>(8 * b + k)]);
+        for (int k = 0; k < 4; ++k)
+            step(item_Fn[b][k], values.functions[static_cast<std::size_t>(4 * b + k)]);
+    }
+    for (std::size_t k = 0; k < 5; ++k)
+        step(item_Zoudai[k], values.transport[k]);
+    for (int b = 0; b < 2; ++b)
+        for (int k = 0; k < 4; ++k)
+            step(item_Pn[b][k], values.pads[static_cast<std::size_t>(4 * b + k)]);
+}
+
+} // namespace
+
+korvalen::PresetValues currentPresetValues() {
+    korvalen::PresetValues values;
+    forEachItem(values,
+                [](item& control, korvalen::AssignmentValues& v) { v = valuesOf(control); });
+    for (std::size_t z = 0; z < 3; ++z) {
+        const zone& source = zone_Zn[z];
+        auto& target = values.zones[z];
+        target.status = source.GetStatus();
+        target.prog = source.GetProg();
+        target.msb = source.GetMSB();
+        target.lsb = source.GetLSB();
+        target.chan = source.GetChan();
+        target.port = source.GetPort();
+        target.rangSta = source.GetRangSta();
+        target.rangEnd = source.GetRangEnd();
+        target.oct = source.GetOct();
+        target.trans = source.GetTrans();
+    }
+    return values;
+}
+
+PresetSnapshot takePresetSnapshot() {
+    PresetSnapshot s;
+    s.values = currentPresetValues();
+    std::copy(std::begin(korvalen::presetGlobals), std::end(korvalen::presetGlobals),
+              s.globals.begin());
+    return s;
+}
+
+void restorePresetSnapshot(const PresetSnapshot& snapshot) {
+    korvalen::PresetValues values = snapshot.values;
+    forEachItem(values,
+                [](item& control, korvalen::AssignmentValues& v) { restoreItem(control, v); });
+    for (std::size_t z = 0; z < 3; ++z) {
+        zone& target = zone_Zn[z];
+        const auto& v = values.zones[z];
+        target.SetStatus(v.status);
+        target.SetProg(v.prog);
+        target.SetMSB(v.msb);
+        target.SetLSB(v.lsb);
+        target.SetChan(v.chan);
+        target.SetPort(v.port);
+        target.SetRangSta(v.rangSta);
+        target.SetRangEnd(v.rangEnd);
+        target.SetOct(v.oct);
+        target.SetTrans(v.trans);
+    }
+    std::copy(snapshot.globals.begin(), snapshot.globals.end(),
+              std::begin(korvalen::presetGlobals));
+}

@@ -4,7 +4,10 @@
 #pragma once
 
 #include "item.h"
+#include "presetprotocol.h"
 #include "zone.h"
+
+#include <array>
 
 class QWidget;
 
@@ -40,3 +43,18 @@ void setUpZones(QWidget* form);                  // zone index and caption butto
 void bindTransport(QWidget* form);               // REW, FF, STOP, PLAY, REC
 void bindZones(QWidget* form);                   // zones 1-3
 void bindSlider(QWidget* form);                  // S1
+
+// Every value the preset model holds, as a plain value: the items of every bank, the zones
+// (channels included) and the preset-wide block. An upload that does not end restores the one
+// taken when it was requested.
+struct PresetSnapshot {
+    korvalen::PresetValues values;
+    std::array<unsigned char, korvalen::kPresetGlobalsSize> globals{};
+    bool operator==(const PresetSnapshot&) const = default;
+};
+
+// The model's values now.
+korvalen::PresetValues currentPresetValues();
+PresetSnapshot takePresetSnapshot();
+// Puts every value back through the bounded setters, so the bound boxes show them.
+void restorePresetSnapshot(const PresetSnapshot& snapshot);

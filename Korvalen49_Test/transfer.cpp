@@ -3,11 +3,13 @@
 #include "korvalen49_test.h"
 
 #include "midi.h"
+#include "portwatch.h"
 #include "presetmodel.h"
 #include "presetprotocol.h"
 #include "upgrade.h"
 
 #include <QApplication>
+#include <QLabel>
 #include <QMessageBox>
 #include <QStatusBar>
 
@@ -15,11 +17,6 @@ namespace {
 
 constexpr int kResultTimeoutMs = 20000;
 constexpr int kBadRecordTimeoutMs = 5000;
-
-korvalen::AssignmentValues valuesOf(const item& control) {
-    return {control.GetType(), control.GetCC(), control.GetChan(), control.GetPort(),
-            control.GetMode()};
-}
 
 item& itemFor(korvalen::ControlRef ref) {
     using korvalen::ControlGroup;
@@ -38,13 +35,28 @@ item& itemFor(korvalen::ControlRef ref) {
     return item_S1;
 }
 
-// Hands the values of a dump to the model's bounded setters.
+QString notConnectedText(const QString& what) {
+    return QObject::tr("%1 failed: the controller is not connected. Connect it and choose "
+                       "Menu > ReConnect.")
+        .arg(what);
+}
+
+QString lostText(const QString& what) {
+    return QObject::tr("%1 failed: the controller is gone (its MIDI ports have vanished). "
+                       "Plug it in and choose Menu > ReConnect.")
+        .arg(what);
+}
+
+// Hands the values of a dump to the model's bounded setters and tells the window what the
+// dump did.
 class ModelDumpSink final : public korvalen::DumpSink {
 public:
-    explicit ModelDumpSink(Korvalen49_Test& window) : window_(window) {}
+    explicit ModelDumpSink(Korvalen49_Test& window, bool& touched, int& rejected)
+        : window_(window), touched_(touched), rejected_(rejected) {}
 
     void assignment(korvalen::ControlRef control, korvalen::AssignmentField field,
                     std::uint8_t value) override {
+        touched_ = true;
         item& target = itemFor(control);
         switch (field) {
         case korvalen::AssignmentField::Type:
@@ -65,7 +77,10 @@ public:
         }
     }
 
+    void globalsStored(int, int) override { touched_ = true; }
+
     void uploadError() override {
+        ++rejected_;
         window_.statusBar()->showMessage(QStringLiteral("upload Error"), kBadRecordTimeoutMs);
     }
 
@@ -73,43 +88,25 @@ public:
 
 private:
     Korvalen49_Test& window_;
+    bool& touched_;
+    int& rejected_;
 };
 
 } // namespace
 
-korvalen::PresetValues currentPresetValues() {
-    korvalen::PresetValues values;
-    values.slider = valuesOf(item_S1);
-    for (int b = 0; b < 4; ++b) {
-        for (int k = 0; k < 8; ++k)
-            values.encoders[8 * b + k] = valuesOf(item_En[b][k]);
-        for (int k = 0; k < 4; ++k)
-            values.functions[4 * b + k] = valuesOf(item_Fn[b][k]);
-    }
-    for (int k = 0; k < 5; ++k)
-        values.transport[k] = valuesOf(item_Zoudai[k]);
-    for (int b = 0; b < 2; ++b)
-        for (int k = 0; k < 4; ++k)
-            values.pads[4 * b + k] = valuesOf(item_Pn[b][k]);
-    for (int z = 0; z < 3; ++z) {
-        const zone& source = zone_Zn[z];
-        auto& target = values.zones[z];
-        target.status = source.GetStatus();
-        target.prog = source.GetProg();
-        target.msb = source.GetMSB();
-        target.lsb = source.GetLSB();
-        target.chan = source.GetChan();
-        target.port = source.GetPort();
-        target.rangSta = source.GetRangSta();
-        target.rangEnd = source.GetRangEnd();
-        target.oct = source.GetOct();
-        target.trans = source.GetTrans();
-    }
-    return values;
-}
-
 void Korvalen49_Test::StatusInit() {
     uploadPending = false;
+    if (!watch) {
+        watch = new PortWatch(this);
+        linkLabel = new QLabel(this);
+        linkLabel->setObjectName(QStringLiteral("linkNote"));
+        statusBar()->addPermanentWidget(linkLabel);
+        uploadTimer.setSingleShot(true);
+        uploadTimer.setInterval(kUploadTimeoutMs);
+        connect(&uploadTimer, &QTimer::timeout, this, &Korvalen49_Test::uploadTimedOut);
+        connect(watch, &PortWatch::pairLost, this, &Korvalen49_Test::controllerLost);
+        connect(watch, &PortWatch::polled, this, &Korvalen49_Test::showLinkState);
+    }
 
     connect(&midiLink, &midiMethodClass::getMidiSysData, this, &Korvalen49_Test::SysDataInSlot);
     connect(&midiLink, &midiMethodClass::getSysData, this, &Korvalen49_Test::SysInSlot);
@@ -125,14 +122,65 @@ void Korvalen49_Test::StatusInit() {
                                  QStringLiteral("Connect Error!"));
         statusBar()->showMessage(QStringLiteral("Connect Error"), kResultTimeoutMs);
     }
+    watch->start();
 
     connectCommands();
 }
 
 bool Korvalen49_Test::reportConnected() {
-    if (!midiLink.editorConnected()) return false;
+    lost = false;
+    const bool connected = midiLink.editorConnected();
+    if (connected)
+        watch->watchPair(QString::fromStdString(midiLink.controllerInputName()),
+                         QString::fromStdString(midiLink.controllerOutputName()));
+    else
+        watch->clearPair();
+    showLinkState();
+    if (!connected) return false;
     statusBar()->showMessage(QStringLiteral("Connect OK"), kResultTimeoutMs);
     return true;
+}
+
+QString Korvalen49_Test::linkNote() const {
+    const QString port = QString::fromStdString(midiLink.controllerOutputName());
+    if (lost) return tr("Controller lost (%1)").arg(port);
+    if (midiLink.editorConnected()) return tr("Controller on %1").arg(port);
+    return tr("Not connected");
+}
+
+void Korvalen49_Test::showLinkState() {
+    if (linkLabel) linkLabel->setText(linkNote());
+}
+
+void Korvalen49_Test::controllerLost() {
+    if (lost || !midiLink.editorConnected()) return;
+    lost = true;
+    watch->clearPair();
+    showLinkState();
+    if (uploadPending)
+        abandonUpload(tr("Upload failed: the controller was lost. The values from before the "
+                         "upload are back."));
+}
+
+bool Korvalen49_Test::controllerReady(const QString& command, const QString& action) {
+    QString failure;
+    if (!midiLink.editorConnected()) {
+        failure = notConnectedText(action);
+    } else if (lost || !midiLink.controllerPortsPresent()) {
+        controllerLost();
+        failure = lostText(action);
+    }
+    if (failure.isEmpty()) return true;
+    if (command.isEmpty())
+        statusBar()->showMessage(failure, kResultTimeoutMs);
+    else
+        showFailure(command, failure);
+    return false;
+}
+
+void Korvalen49_Test::showFailure(const QString& command, const QString& text) {
+    statusBar()->showMessage(text, kResultTimeoutMs);
+    QMessageBox::warning(nullptr, command, text);
 }
 
 void Korvalen49_Test::reconnectSlot() {
@@ -142,6 +190,8 @@ void Korvalen49_Test::reconnectSlot() {
                                     "when it has ended."));
         return;
     }
+    abandonUpload(tr("Upload stopped: searching for the controller again. The values from "
+                     "before the upload are back."));
     statusBar()->showMessage(tr("Searching for the Korvalen25..."));
     QApplication::setOverrideCursor(Qt::WaitCursor);
     midiLink.reConnect();
@@ -171,58 +221,82 @@ void Korvalen49_Test::DownLoadSlot() {
 }
 
 bool Korvalen49_Test::download() {
-    QString failure;
-    if (!midiLink.editorConnected())
-        failure = tr("Download to Korvalen failed: the controller is not connected. "
-                     "Connect it and choose Menu > ReConnect.");
+    const QString command = tr("Download");
+    if (!controllerReady(command, tr("Download to Korvalen"))) return false;
+    auto& globals = korvalen::presetGlobals;
+    const unsigned char presetNumber = globals[korvalen::global::kPresetNumber];
+    if (!korvalen::isSendablePresetNumber(presetNumber)) {
+        showFailure(command,
+                    tr("Download to Korvalen refused: the preset number P%1 cannot be sent to "
+                       "the controller, which takes numbers up to P%2. Upload a preset from the "
+                       "controller, or load a preset file, and download again.")
+                        .arg(presetNumber + 1)
+                        .arg(korvalen::kMaxSendablePresetNumber + 1));
+        return false;
+    }
 
     bool sendFailed = false;
-    if (failure.isEmpty()) {
-        auto send = [&sendFailed](const std::uint8_t* data, std::size_t length) {
-            // After one failed message the rest would fail too; above all the download end
-            // message must not store a preset that arrived only in part.
-            if (sendFailed) return;
-            if (midiLink.sendSysEx(data, static_cast<std::uint32_t>(length)) != 0)
-                sendFailed = true;
-        };
-        auto beforeEnd = [this, &sendFailed] {
-            if (!sendFailed)
-                statusBar()->showMessage(QStringLiteral("Download to Korvalen OK"),
-                                         kResultTimeoutMs);
-        };
-        auto& globals = korvalen::presetGlobals;
-        globals[korvalen::global::kZoneBits] = korvalen::sendDownload(
-            currentPresetValues(), globals[korvalen::global::kPresetNumber], send, beforeEnd);
-        if (sendFailed)
-            failure = tr("Download to Korvalen failed: the controller did not take the preset. "
-                         "Check the connection and try again.");
-    }
-    if (failure.isEmpty()) return true;
-    statusBar()->showMessage(failure, kResultTimeoutMs);
-    QMessageBox::warning(nullptr, tr("Download"), failure);
+    bool vanished = false;
+    auto send = [&sendFailed](const std::uint8_t* data, std::size_t length) {
+        // After one failed message the rest would fail too; above all the download end
+        // message must not store a preset that arrived only in part.
+        if (sendFailed) return;
+        if (midiLink.sendSysEx(data, static_cast<std::uint32_t>(length)) != 0) sendFailed = true;
+    };
+    auto beforeEnd = [this, &sendFailed, &vanished] {
+        // Some backends take messages for a port that has vanished without a word: look
+        // again before saying that the preset went out.
+        if (!sendFailed && !midiLink.controllerPortsPresent()) {
+            vanished = sendFailed = true;
+            controllerLost();
+        }
+        if (!sendFailed)
+            statusBar()->showMessage(QStringLiteral("Download to Korvalen OK"), kResultTimeoutMs);
+    };
+    globals[korvalen::global::kZoneBits] =
+        korvalen::sendDownload(currentPresetValues(), presetNumber, send, beforeEnd);
+    if (!sendFailed) return true;
+    showFailure(command, vanished
+                             ? lostText(tr("Download to Korvalen"))
+                             : tr("Download to Korvalen failed: the controller did not take the "
+                                  "preset. Check the connection and try again."));
     return false;
 }
 
 void Korvalen49_Test::uploadSlot() {
     uploadDlg.show();
+    uploadDlg.raise();
+    uploadDlg.activateWindow();
 }
 
 void Korvalen49_Test::uploadAccept() {
     const int index = uploadUi.presetSelBox->currentIndex();
     if (index < 0) return;
     if (!requestUpload(index == 0 ? 0 : index + 15))
-        QMessageBox::warning(nullptr, tr("Upload"), statusBar()->currentMessage());
+        showFailure(tr("Upload"), statusBar()->currentMessage());
 }
 
 bool Korvalen49_Test::requestUpload(int presetNumber) {
+    if (!controllerReady(QString(), tr("Upload"))) return false;
     const auto request = korvalen::uploadRequestMessage(presetNumber);
-    if (!midiLink.editorConnected() || midiLink.sendSysEx(request.data(), request.size()) != 0) {
-        statusBar()->showMessage(tr("Upload failed: the controller is not connected. Connect it "
-                                    "and choose Menu > ReConnect."),
+    if (!uploadPending) {
+        // A request while an upload is open keeps the values from before the first one.
+        uploadSnapshot = takePresetSnapshot();
+        uploadTouched = false;
+        uploadRejected = 0;
+        // Bytes still unread are no part of this upload (and would crowd its dump).
+        midiLink.sysExRing.discardAll();
+        uploadDrops = midiLink.sysExRing.drops();
+    }
+    if (midiLink.sendSysEx(request.data(), request.size()) != 0) {
+        statusBar()->showMessage(tr("Upload failed: the controller did not take the request. "
+                                    "Check the connection and try again."),
                                  kResultTimeoutMs);
+        if (!uploadPending) uploadSnapshot.reset();
         return false;
     }
     uploadPending = true;
+    uploadTimer.start();
     return true;
 }
 
@@ -232,9 +306,12 @@ void Korvalen49_Test::SysDataInSlot(unsigned char*, uint len) {
         korvalen::DumpParser::discardAll(ring);
         return;
     }
-    ModelDumpSink sink(*this);
+    uploadTimer.start(); // the time-out counts from the last bytes received
+    ModelDumpSink sink(*this, uploadTouched, uploadRejected);
     korvalen::DumpParser parser(sink);
-    parser.parse(ring);
+    if (parser.parse(ring, uploadDrops) == korvalen::DumpParser::Status::Damaged)
+        abandonUpload(tr("Upload failed: part of the preset from the controller was lost. The "
+                         "values from before the upload are back; try again."));
 }
 
 void Korvalen49_Test::finishUpload() {
@@ -254,8 +331,32 @@ void Korvalen49_Test::finishUpload() {
     }
     for (int z = 0; z < 3; ++z)
         zone_Zn[z].SetStatus(korvalen::zoneFromGlobals(globals, z).status);
-    statusBar()->showMessage(QStringLiteral("Upload OK!"), kResultTimeoutMs);
+    if (uploadRejected == 0)
+        statusBar()->showMessage(QStringLiteral("Upload OK!"), kResultTimeoutMs);
+    else
+        statusBar()->showMessage(tr("Upload finished, but %n record(s) from the controller were "
+                                    "out of range and skipped; those controls kept their values.",
+                                    nullptr, uploadRejected),
+                                 kResultTimeoutMs);
     RefreshTitle();
     uploadPending = false;
+    uploadSnapshot.reset();
+    uploadTimer.stop();
     midiLink.sysExRing.discardAll();
+}
+
+void Korvalen49_Test::abandonUpload(const QString& reason) {
+    if (!uploadPending) return;
+    uploadPending = false;
+    uploadTimer.stop();
+    midiLink.sysExRing.discardAll();
+    if (uploadSnapshot && uploadTouched) restorePresetSnapshot(*uploadSnapshot);
+    uploadSnapshot.reset();
+    RefreshTitle();
+    statusBar()->showMessage(reason, kResultTimeoutMs);
+}
+
+void Korvalen49_Test::uploadTimedOut() {
+    abandonUpload(tr("Upload failed: the controller did not finish sending the preset. The "
+                     "values from before the upload are back."));
 }

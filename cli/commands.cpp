@@ -105,6 +105,12 @@ Outcome openPlatform(const QStringList& args, const RunOptions& options) {
     return Outcome::done();
 }
 
+// A failure with what it means for the command: `r` with `consequence` appended.
+Outcome with(Outcome r, const QString& consequence) {
+    if (!r.ok()) r.message += QStringLiteral("; ") + consequence;
+    return r;
+}
+
 QString describe(int number) {
     const char* name = presetNameFor(number);
     return QStringLiteral("%1 (%2)").arg(shownPresetName(number), QLatin1String(name ? name : ""));
@@ -125,25 +131,34 @@ Outcome showCommand(const QString& path, bool json, QTextStream& out) {
 Outcome portsCommand(QTextStream& out) {
     DeviceSession session(midiLink);
     const Outcome found = session.connect();
-    auto& midi = midi::platform();
-    out << "MIDI backend: " << QString::fromStdString(midi.apiName()) << '\n';
-    const unsigned inputs = midi.inputCount();
-    const unsigned outputs = midi.outputCount();
-    out << "Inputs (" << inputs << "):\n";
-    for (unsigned i = 0; i < inputs; ++i) {
-        out << "  " << i << "  " << QString::fromStdString(midi.inputName(i));
-        if (found.ok() && int(i) + 1 == midiLink.replyInPort)
-            out << "  <- answered the identity probe";
-        out << '\n';
-    }
-    out << "Outputs (" << outputs << "):\n";
-    for (unsigned j = 0; j < outputs; ++j) {
-        out << "  " << j << "  " << QString::fromStdString(midi.outputName(j));
-        if (found.ok() && int(j) + 1 == midiLink.replyOutPort)
-            out << "  <- the probe sent here was answered";
-        out << '\n';
-    }
-    if (found.ok()) out << "The Korvalen25 answers on these ports.\n";
+    const midi::SearchRecord& search = midiLink.lastSearch();
+    out << "MIDI backend: " << QString::fromStdString(midi::platform().apiName()) << '\n';
+    auto list = [&out](const char* heading, const std::vector<midi::PortState>& ports, bool outputs,
+                       int chosen) {
+        out << heading << " (" << ports.size() << "):\n";
+        for (std::size_t i = 0; i < ports.size(); ++i) {
+            const midi::PortState& p = ports[i];
+            QString state;
+            if (!p.opened)
+                state = QStringLiteral("could not be opened");
+            else if (int(i) == chosen)
+                state = outputs ? QStringLiteral("the Korvalen25 answered the probe sent here")
+                                : QStringLiteral("the Korvalen25 answers here");
+            else if (p.answered)
+                state = QStringLiteral("an answer came, not confirmed");
+            else if (outputs && !p.probed)
+                state = QStringLiteral("not probed");
+            else
+                state = QStringLiteral("no answer");
+            out << "  " << i << "  " << QString::fromStdString(p.name) << "  -- " << state << '\n';
+        }
+    };
+    list("Inputs", search.inputs, false, found.ok() ? search.inPort : -1);
+    list("Outputs", search.outputs, true, found.ok() ? search.outPort : -1);
+    if (search.otherDeviceSeen) out << "Another device answered as well.\n";
+    if (found.ok())
+        out << "The Korvalen25 answers on input " << search.inPort << " and output "
+            << search.outPort << ".\n";
     return found;
 }
 
@@ -151,7 +166,8 @@ Outcome getCommand(int number, const QString& path, QTextStream& out) {
     DeviceSession session(midiLink);
     Preset preset;
     if (Outcome r = session.connect(); !r.ok()) return r;
-    if (Outcome r = session.upload(number, preset); !r.ok()) return r;
+    if (Outcome r = session.upload(number, preset); !r.ok())
+        return with(r, QStringLiteral("nothing was written, try again"));
     if (Outcome r = writePresetFile(path, preset); !r.ok()) return r;
     out << describe(number) << " saved to " << QDir::toNativeSeparators(path) << '\n';
     return Outcome::done();
@@ -175,14 +191,17 @@ Outcome checkInRange(const QString& path, const Preset& preset) {
 // own when it loads a file.
 Outcome store(DeviceSession& session, Preset preset, int number) {
     Preset current;
-    if (Outcome r = session.upload(number, current); !r.ok()) return r;
+    if (Outcome r = session.upload(number, current); !r.ok())
+        return with(r, QStringLiteral("nothing was sent"));
     for (int z = 0; z < 3; ++z)
         preset.values.zones[z].chan = current.values.zones[z].chan;
     preset.presetNumber = static_cast<std::uint8_t>(number);
     if (Outcome r = session.download(preset, number); !r.ok()) return r;
 
     Preset stored;
-    if (Outcome r = session.upload(number, stored); !r.ok()) return r;
+    if (Outcome r = session.upload(number, stored); !r.ok())
+        return with(r,
+                    QStringLiteral("the preset was sent but could not be read back to check it"));
     // Encoders and the slider have no type or mode on the device: the download sends none and
     // a dump carries none.
     for (std::size_t i = 0; i < stored.values.encoders.size(); ++i) {
@@ -229,7 +248,8 @@ Outcome backupCommand(const QString& dirPath, QTextStream& out) {
     // Every preset is read before any file is written: a failed transfer writes nothing.
     std::vector<Preset> presets(kDevicePresets.size());
     for (std::size_t i = 0; i < kDevicePresets.size(); ++i) {
-        if (Outcome r = session.upload(kDevicePresets[i], presets[i]); !r.ok()) return r;
+        if (Outcome r = session.upload(kDevicePresets[i], presets[i]); !r.ok())
+            return with(r, QStringLiteral("nothing was written, try again"));
         out << describe(kDevicePresets[i]) << " read\n";
         out.flush();
     }

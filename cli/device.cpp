@@ -29,6 +29,7 @@ Outcome DeviceSession::upload(int number, Preset& preset) {
     auto& ring = link_.sysExRing;
     ring.discardAll();
     std::uint16_t seen = ring.writeIndex(); // an answer may come before send returns
+    std::uint32_t drops = ring.drops();
     const auto request = uploadRequestMessage(number);
     if (link_.sendSysEx(request.data(), request.size()) != 0)
         return Outcome::fail(kDeviceFailure,
@@ -42,22 +43,20 @@ Outcome DeviceSession::upload(int number, Preset& preset) {
     unsigned quietMs = 0;
     bool answered = false;
     for (;;) {
-        if (ring.lost())
-            return Outcome::fail(kDeviceFailure,
-                                 QStringLiteral("part of the dump of %1 was lost on the way; "
-                                                "nothing was written, try again")
-                                     .arg(name));
-        parser.parse(ring);
+        if (parser.parse(ring, drops) == DumpParser::Status::Damaged)
+            return Outcome::fail(
+                kDeviceFailure,
+                QStringLiteral("part of the dump of %1 was lost on the way").arg(name));
         if (sink.ended()) break;
         if (quietMs >= timeoutMs_)
             return Outcome::fail(
                 kDeviceFailure,
                 answered ? QStringLiteral("the dump of %1 stopped before its end (nothing came for "
-                                          "%2 s); nothing was written")
+                                          "%2 s)")
                                .arg(name)
                                .arg(timeoutMs_ / 1000.0)
                          : QStringLiteral("the controller did not answer the request for %1 "
-                                          "within %2 s; nothing was written")
+                                          "within %2 s")
                                .arg(name)
                                .arg(timeoutMs_ / 1000.0));
         midi::platform().sleep(kSliceMs);
@@ -71,14 +70,13 @@ Outcome DeviceSession::upload(int number, Preset& preset) {
     if (sink.badRecords() > 0)
         return Outcome::fail(kDeviceFailure,
                              QStringLiteral("the controller sent %1 invalid record(s) in the dump "
-                                            "of %2; nothing was written, try again")
+                                            "of %2")
                                  .arg(sink.badRecords())
                                  .arg(name));
     if (const QString missing = sink.missing(); !missing.isEmpty())
-        return Outcome::fail(kDeviceFailure,
-                             QStringLiteral("the dump of %1 was incomplete (nothing for %2); "
-                                            "nothing was written, try again")
-                                 .arg(name, missing));
+        return Outcome::fail(
+            kDeviceFailure,
+            QStringLiteral("the dump of %1 was incomplete (nothing for %2)").arg(name, missing));
     return Outcome::done();
 }
 

@@ -366,12 +366,20 @@ bool applyRecord(const Record& rec, DumpSink& sink, unsigned char* globals) {
 
 } // namespace
 
+DumpParser::Status DumpParser::parse(ByteRing& ring, std::uint32_t& dropsSeen) {
+    const std::uint32_t drops = ring.drops();
+    if (drops != dropsSeen) {
+        dropsSeen = drops;
+        ring.discardAll();
+        return Status::Damaged;
+    }
+    return parse(ring);
+}
+
 DumpParser::Status DumpParser::parse(ByteRing& ring) {
     Record rec;
     for (;;) {
-        if (ring.lost()) ring.dropLost();
         const std::size_t avail = ring.unread();
-        if (avail > ByteRing::kSize) continue; // overrun just now: drop it first
         if (avail == 0) return Status::Idle;
 
         std::size_t skip = 0;
@@ -392,10 +400,6 @@ DumpParser::Status DumpParser::parse(ByteRing& ring) {
             }
             return Status::Waiting;
         }
-        // Bytes overwritten while the record was read are not trusted: read again from what
-        // is still stored.
-        if (ring.lost()) continue;
-
         ring.consume(rec.length);
         if (applyRecord(rec, sink_, globals_)) {
             ring.discardAll();

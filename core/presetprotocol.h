@@ -86,6 +86,14 @@ ShortPresetMessage uploadRequestMessage(int presetNumber);
 // F0 00 20 6B 02 07, preset number (presetGlobals[0]), 00, F7.
 ShortPresetMessage downloadEndMessage(int presetNumber);
 
+// A preset number goes out as one data byte: a number above 127 (which a file or a dump can
+// hold) cannot be sent, and a download with it is refused rather than sent with a status
+// byte in the middle of a message.
+constexpr int kMaxSendablePresetNumber = 127;
+constexpr bool isSendablePresetNumber(int presetNumber) {
+    return presetNumber >= 0 && presetNumber <= kMaxSendablePresetNumber;
+}
+
 // The probe that the device search sends on every output port.
 constexpr std::array<std::uint8_t, 8> kIdentityProbe = {0xF0, 0x00, 0x00, 0x66,
                                                         0x14, 0x1A, 0x00, 0xF7};
@@ -192,15 +200,20 @@ public:
         Idle,      // everything received has been handled
         Waiting,   // a record has begun but not all of its bytes are in yet; it stays unread
         EndOfDump, // the end-of-dump record was handled and everything after it discarded
+        Damaged,   // bytes were dropped since the last look: nothing read, all discarded
     };
 
     // `globals` is the 48-byte block that global runs are stored into.
     explicit DumpParser(DumpSink& sink, unsigned char* globals = presetGlobals) noexcept
         : sink_(sink), globals_(globals) {}
 
-    // Handles every complete record in the ring. Bytes overwritten before they were read are
-    // dropped first; a record that is still incomplete is left unread for the next call.
+    // Handles every complete record in the ring; a record that is still incomplete is left
+    // unread for the next call.
     Status parse(ByteRing& ring);
+    // The same for an upload that must arrive whole: when the ring has dropped a piece since
+    // `dropsSeen` (the ring's drops() when the upload began, updated here), nothing is read,
+    // everything unread is discarded and the result is Damaged.
+    Status parse(ByteRing& ring, std::uint32_t& dropsSeen);
 
     // The same on a plain buffer. `consumed` is the number of bytes handled (all of them after
     // the end-of-dump record); the bytes of an incomplete record at the end are not consumed.

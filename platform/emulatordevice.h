@@ -18,6 +18,10 @@ public:
         return emulator_.receive(message);
     }
     unsigned replyDelayMs() const override { return delay_.load(); }
+    // The identity probe may be answered later still (ControllerEmulator::Options).
+    unsigned replyDelayFor(const Message& message) const override {
+        return delay_.load() + emulator_.extraDelayFor(message);
+    }
     void setReplyDelayMs(unsigned ms) { delay_.store(ms); }
 
     // The emulator runs on the bus's delivery thread: change or read it only while nothing is

@@ -3,10 +3,15 @@
 // in-process virtual bus for tests and for trying the editor without hardware.
 #pragma once
 
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace korvalen::midi {
@@ -47,6 +52,52 @@ public:
     virtual int send(const std::uint8_t* data, std::uint32_t length) = 0;
 };
 
+// Ends waits early. A stop request ends every wait that watches the token, now and later,
+// until clear(); wake() ends only the wait in progress (or the next one, if none is), for
+// example when the reply that a search waits for has come. Any thread may call these.
+class StopToken {
+public:
+    void requestStop() {
+        {
+            std::lock_guard lock(mutex_);
+            stop_ = true;
+        }
+        changed_.notify_all();
+    }
+    bool stopRequested() const { return stop_.load(); }
+    void wake() {
+        {
+            std::lock_guard lock(mutex_);
+            woken_ = true;
+        }
+        changed_.notify_all();
+    }
+    // Takes back a stop request and a pending wake-up.
+    void clear() {
+        std::lock_guard lock(mutex_);
+        stop_ = false;
+        woken_ = false;
+    }
+    // Takes a pending wake-up; true when there was one.
+    bool takeWake() {
+        std::lock_guard lock(mutex_);
+        return std::exchange(woken_, false);
+    }
+    // Waits in real time for `milliseconds`, a stop request or a wake-up.
+    void waitFor(unsigned milliseconds) {
+        std::unique_lock lock(mutex_);
+        changed_.wait_for(lock, std::chrono::milliseconds(milliseconds),
+                          [this] { return stop_.load() || woken_; });
+        woken_ = false;
+    }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::atomic<bool> stop_{false};
+    bool woken_ = false;
+};
+
 class Platform {
 public:
     virtual ~Platform() = default;
@@ -62,6 +113,18 @@ public:
     // Every fixed wait of the device searches goes through here, so that tests can run
     // them in virtual time.
     virtual void sleep(unsigned milliseconds) = 0;
+    // The same wait, ended early by a stop request or a wake-up of `token`. Returns false when
+    // the wait ended because a stop was requested.
+    virtual bool sleep(unsigned milliseconds, StopToken& token) {
+        if (token.stopRequested()) return false;
+        token.waitFor(milliseconds);
+        return !token.stopRequested();
+    }
+
+    // The names of the ports as they are now, for watching them come and go. Unlike the
+    // counts, this does not change which port an index opens.
+    virtual std::vector<std::string> inputNames() = 0;
+    virtual std::vector<std::string> outputNames() = 0;
 };
 
 // The platform the program uses; set once at start-up (or by a test) before any port work.

@@ -23,6 +23,9 @@ public:
     }
     std::unique_ptr<OutputPort> openOutput(unsigned) override { return nullptr; }
     void sleep(unsigned milliseconds) override;
+    using Platform::sleep;
+    std::vector<std::string> inputNames() override { return {}; }
+    std::vector<std::string> outputNames() override { return {}; }
 };
 
 // Every name createPlatform() accepts, "auto" first.

@@ -331,6 +331,16 @@ public:
         return static_cast<unsigned>(outNames_.size());
     }
 
+    std::vector<std::string> inputNames() override {
+        std::lock_guard lock(mutex_);
+        return filtered(listPorts(*queryIn_));
+    }
+
+    std::vector<std::string> outputNames() override {
+        std::lock_guard lock(mutex_);
+        return filtered(listPorts(*queryOut_));
+    }
+
     std::string inputName(unsigned index) override {
         std::lock_guard lock(mutex_);
         return index < inNames_.size() ? inNames_[index] : std::string();
@@ -361,6 +371,7 @@ public:
     void sleep(unsigned milliseconds) override {
         std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
     }
+    using Platform::sleep;
 
 private:
     std::vector<std::string> filtered(std::vector<std::string> names) const {

@@ -87,6 +87,7 @@ struct VirtualBus::Core {
     std::vector<PortRecord> log;
     std::map<unsigned, std::vector<Message>> sentLog;
     std::size_t dropped = 0;
+    std::map<unsigned, std::string> inNames, outNames;
 
     // Callers hold m.
     void schedule(std::uint64_t due, Event event) {
@@ -278,7 +279,7 @@ public:
         core_->sentLog[index_].push_back(message);
         for (const Core::Attachment& a : core_->devices) {
             if (a.output != index_) continue;
-            core_->schedule(core_->clock + a.device->replyDelayMs(),
+            core_->schedule(core_->clock + a.device->replyDelayFor(message),
                             Core::Event{a.device, a.input, message});
         }
         return 0;
@@ -322,11 +323,52 @@ unsigned VirtualBus::outputCount() {
 }
 
 std::string VirtualBus::inputName(unsigned index) {
-    return "Virtual MIDI In " + std::to_string(index + 1);
+    std::lock_guard lock(core_->m);
+    auto it = core_->inNames.find(index);
+    return it != core_->inNames.end() ? it->second : "Virtual MIDI In " + std::to_string(index + 1);
 }
 
 std::string VirtualBus::outputName(unsigned index) {
-    return "Virtual MIDI Out " + std::to_string(index + 1);
+    std::lock_guard lock(core_->m);
+    auto it = core_->outNames.find(index);
+    return it != core_->outNames.end() ? it->second
+                                       : "Virtual MIDI Out " + std::to_string(index + 1);
+}
+
+void VirtualBus::setInputName(unsigned index, std::string name) {
+    std::lock_guard lock(core_->m);
+    core_->inNames[index] = std::move(name);
+}
+
+void VirtualBus::setOutputName(unsigned index, std::string name) {
+    std::lock_guard lock(core_->m);
+    core_->outNames[index] = std::move(name);
+}
+
+namespace {
+
+// The names of ports 0 .. count-1.
+template <typename NameOf> std::vector<std::string> portNames(unsigned count, NameOf nameOf) {
+    std::vector<std::string> names;
+    for (unsigned i = 0; i < count; ++i)
+        names.push_back(nameOf(i));
+    return names;
+}
+
+} // namespace
+
+std::vector<std::string> VirtualBus::inputNames() {
+    std::unique_lock lock(core_->m);
+    const unsigned count = core_->steadyIn;
+    lock.unlock();
+    return portNames(count, [this](unsigned i) { return inputName(i); });
+}
+
+std::vector<std::string> VirtualBus::outputNames() {
+    std::unique_lock lock(core_->m);
+    const unsigned count = core_->steadyOut;
+    lock.unlock();
+    return portNames(count, [this](unsigned i) { return outputName(i); });
 }
 
 std::unique_ptr<InputPort> VirtualBus::openInput(unsigned index, InputHandler handler,
@@ -363,6 +405,21 @@ void VirtualBus::sleep(unsigned milliseconds) {
     core_->clock += milliseconds;
     core_->wake.notify_all();
     core_->waitIdle(lock);
+}
+
+bool VirtualBus::sleep(unsigned milliseconds, StopToken& token) {
+    std::unique_lock lock(core_->m);
+    const std::uint64_t end = core_->clock + milliseconds;
+    for (;;) {
+        if (token.stopRequested()) return false;
+        if (token.takeWake() || core_->clock >= end) return true;
+        // The next moment something happens, or the end of the wait.
+        std::uint64_t next = end;
+        if (!core_->events.empty()) next = std::min(next, core_->events.begin()->first.first);
+        core_->clock = std::max(core_->clock, next);
+        core_->wake.notify_all();
+        core_->waitIdle(lock);
+    }
 }
 
 void VirtualBus::setPortCounts(unsigned inputs, unsigned outputs) {

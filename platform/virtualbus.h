@@ -36,6 +36,8 @@ public:
     virtual std::vector<Message> receive(const Message& message) = 0;
     // Virtual milliseconds between a message being sent and the device handling it.
     virtual unsigned replyDelayMs() const { return 0; }
+    // The delay for one message; a device may answer some messages later than others.
+    virtual unsigned replyDelayFor(const Message& message) const { return replyDelayMs(); }
 };
 
 // What happened to a port, in the bus's port log.
@@ -73,6 +75,12 @@ public:
                                          std::uintptr_t instance) override;
     std::unique_ptr<OutputPort> openOutput(unsigned index) override;
     void sleep(unsigned milliseconds) override;
+    // Advances the clock event by event and stops at the first delivery after which `token`
+    // was woken or stopped, so an early end costs only the virtual time up to it.
+    bool sleep(unsigned milliseconds, StopToken& token) override;
+    // The steady port counts' names.
+    std::vector<std::string> inputNames() override;
+    std::vector<std::string> outputNames() override;
 
     // --- Scripting the ports
     // The steady port counts (initially 0 and 0).
@@ -85,6 +93,9 @@ public:
     void setInputOpenFails(unsigned index, bool fails);
     void setOutputOpenFails(unsigned index, bool fails);
     void setSendFails(unsigned index, bool fails);
+    // Port names other than the default "Virtual MIDI In N" / "Virtual MIDI Out N".
+    void setInputName(unsigned index, std::string name);
+    void setOutputName(unsigned index, std::string name);
     // A port can be opened while its index is below the count last reported (or the steady
     // count when nothing was reported yet); each port at most once at a time.
 

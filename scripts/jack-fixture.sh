@@ -1,12 +1,21 @@
 #!/usr/bin/env bash
 # Starts and stops a private JACK server with the controller emulator on it, for tests.
 #
-#   jack-fixture.sh start NAME SIM [SIM-ARGS...]   jackd -n NAME (dummy driver, no realtime),
-#                                                  then SIM --midi-api jack SIM-ARGS...
-#   jack-fixture.sh stop NAME                      stops both
+#   jack-fixture.sh start NAME [OPTIONS] SIM [SIM-ARGS...]
+#       jackd -n NAME (dummy driver, no realtime), then SIM --midi-api jack SIM-ARGS...
+#       --period FRAMES        frames per period (default 512)
+#       --silent-client NAME   first a SIM --silent under that client name: ports listed
+#                              before the emulator's that never answer
+#   jack-fixture.sh stop NAME                      stops them all
 #
 # Clients reach the server with JACK_DEFAULT_SERVER=NAME. Logs and process ids are kept in
-# ${TMPDIR:-/tmp}/korvalen-jack-NAME/. Every wait is bounded.
+# ${TMPDIR:-/tmp}/korvalen-jack-NAME/ (the emulator's id in sim.pid). Every wait is bounded.
+#
+# JACK keeps at most 8 servers in its shared-memory registry, and a server that dies uncleanly
+# keeps its slot. Before a start, the slots of dead servers whose names this fixture makes
+# (korvalen-...) are freed by starting and cleanly stopping a server of that name; a stop
+# frees its own server's slot the same way if the server died. Servers that are alive, and
+# servers of other names, are never touched.
 set -euo pipefail
 
 usage() {
@@ -34,8 +43,57 @@ stop_pid() {
 
 stop_all() {
     [ -f "$dir/sim.pid" ] && stop_pid "$(cat "$dir/sim.pid")"
+    [ -f "$dir/silent.pid" ] && stop_pid "$(cat "$dir/silent.pid")"
     [ -f "$dir/jackd.pid" ] && stop_pid "$(cat "$dir/jackd.pid")"
-    rm -f "$dir/sim.pid" "$dir/jackd.pid"
+    rm -f "$dir/sim.pid" "$dir/silent.pid" "$dir/jackd.pid"
+}
+
+registry=/dev/shm/jack-shm-registry
+
+# Prints "PID NAME" for every server in JACK's registry. An entry is a 4-byte process id and
+# a 257-byte name ("jack-UID:SERVER:"), padded to 264 bytes, after a 24-byte header.
+registry_servers() {
+    [ -r "$registry" ] || return 0
+    local i off pid entry
+    for i in 0 1 2 3 4 5 6 7; do
+        off=$((24 + i * 264))
+        pid=$(od -A n -t d4 -j "$off" -N 4 "$registry" | tr -d ' ')
+        [ -n "$pid" ] && [ "$pid" != 0 ] || continue
+        entry=$(tail -c +$((off + 5)) "$registry" | head -c 257 | tr '\0' '\n' | head -n 1 || true)
+        entry=${entry#*:}
+        echo "$pid ${entry%%:*}"
+    done
+}
+
+alive() { # PID: running and not a zombie
+    kill -0 "$1" 2>/dev/null || return 1
+    ! grep -q '^State:[[:space:]]*Z' "/proc/$1/status" 2>/dev/null
+}
+
+# Starts and cleanly stops a server named NAME, which frees the slot a dead one left.
+free_slot() { # NAME
+    local pid
+    echo "jack-fixture: freeing the registry slot of the dead server $1" >&2
+    JACK_NO_AUDIO_RESERVATION=1 jackd -n "$1" --no-realtime -d dummy -r 48000 -p 512 \
+        >"$dir/free-slot.log" 2>&1 9>&- &
+    pid=$!
+    for _ in $(seq 100); do
+        JACK_DEFAULT_SERVER="$1" jack_lsp >/dev/null 2>&1 && break
+        kill -0 "$pid" 2>/dev/null || break
+        sleep 0.1
+    done
+    stop_pid "$pid"
+    wait "$pid" 2>/dev/null || true
+}
+
+# Frees the slots of dead servers named korvalen-... (or only of NAME when given).
+free_dead_slots() { # [NAME]
+    local pid server
+    while read -r pid server; do
+        case "$server" in korvalen-*) ;; *) continue ;; esac
+        [ $# -eq 0 ] || [ "$server" = "$1" ] || continue
+        alive "$pid" || free_slot "$server"
+    done < <(registry_servers)
 }
 
 # Runs COMMAND every 0.1 s until it succeeds (true), the process in PIDFILE ends or 10 s
@@ -60,18 +118,34 @@ fail() { # MESSAGE LOG
 
 start_once() {
     stop_all # whatever a previous run left behind
+    free_dead_slots
     export JACK_DEFAULT_SERVER="$name"
     export JACK_NO_AUDIO_RESERVATION=1
 
     # Synchronous mode (-S): a cycle waits for every client (up to -t ms) instead of going on
     # without a slow one, so that a loaded machine delays MIDI rather than dropping it; periods
-    # of 512 frames (10.7 ms) leave the clients time on a busy machine.
-    jackd -n "$name" -S -t 5000 --no-realtime -d dummy -r 48000 -p 512 >"$dir/jackd.log" 2>&1 9>&- &
+    # of 512 frames (10.7 ms) leave the clients time on a busy machine. The server ignores
+    # SIGPIPE, so that a client that is killed does not take it down.
+    (
+        trap '' PIPE
+        exec jackd -n "$name" -S -t 5000 --no-realtime -d dummy -r 48000 -p "$period"
+    ) >"$dir/jackd.log" 2>&1 9>&- &
     echo $! >"$dir/jackd.pid"
     wait_until "$dir/jackd.pid" jack_lsp || {
         fail "the JACK server $name did not start" "$dir/jackd.log"
         return 1
     }
+
+    if [ -n "$silent" ]; then
+        : >"$dir/silent.out"
+        "$sim" --midi-api jack --silent --client-name "$silent" >"$dir/silent.out" \
+            2>"$dir/silent.log" 9>&- &
+        echo $! >"$dir/silent.pid"
+        wait_until "$dir/silent.pid" grep -q '^ready ' "$dir/silent.out" || {
+            fail "the silent client did not get ready" "$dir/silent.log"
+            return 1
+        }
+    fi
 
     : >"$dir/sim.out"
     "$sim" --midi-api jack "$@" >"$dir/sim.out" 2>"$dir/sim.log" 9>&- &
@@ -84,6 +158,16 @@ start_once() {
 
 case "$action" in
 start)
+    period=512
+    silent=
+    while [ $# -ge 2 ]; do
+        case "$1" in
+        --period) period=$2 ;;
+        --silent-client) silent=$2 ;;
+        *) break ;;
+        esac
+        shift 2
+    done
     [ $# -ge 1 ] || usage
     sim=$1
     shift
@@ -107,7 +191,12 @@ start)
     echo "jack-fixture: server $name up, $(head -n1 "$dir/sim.out")"
     ;;
 stop)
+    mkdir -p "$dir"
     stop_all
+    # A server that died (rather than stopped) left its slot behind.
+    exec 9>"${TMPDIR:-/tmp}/korvalen-jack-start.lock"
+    flock -w 120 9 || { echo "jack-fixture: another JACK fixture holds the start lock" >&2; exit 1; }
+    free_dead_slots "$name"
     echo "jack-fixture: server $name stopped"
     ;;
 *)

@@ -269,6 +269,8 @@ std::vector<Message> ControllerEmulator::dumpOf(int number) const {
             r.push_back(0xF7);
         } else if (options_.dumpFault == DumpFault::BadValue && r.size() == 9) {
             r[5] = 17;
+        } else if (options_.dumpFault == DumpFault::Cut) {
+            records.resize(fault);
         }
     }
     return records;
@@ -286,8 +288,13 @@ const Message& ControllerEmulator::repeatRequest() {
     return m;
 }
 
+unsigned ControllerEmulator::extraDelayFor(const Message& message) const {
+    const bool probe = message == Message(std::begin(kIdentityProbe), std::end(kIdentityProbe));
+    return probe ? options_.identityDelayMs : 0;
+}
+
 std::vector<Message> ControllerEmulator::receive(const Message& message) {
-    if (message.empty()) return {};
+    if (message.empty() || options_.silent) return {};
     return options_.mode == Mode::Normal ? receiveNormal(message) : receiveUpgrade(message);
 }
 
@@ -348,6 +355,7 @@ std::vector<Message> ControllerEmulator::receiveNormal(const Message& m) {
                 return {};
             }
             if (command == 5) { // upload request
+                if (options_.ignoreUploads) return {};
                 edit_ = *preset(number);
                 return dumpOf(number);
             }

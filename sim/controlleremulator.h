@@ -86,6 +86,7 @@ public:
         None,
         Truncated, // record number `dumpFaultRecord` loses its last three fields (F7 kept)
         BadValue,  // record number `dumpFaultRecord` carries channel 17
+        Cut,       // the dump ends before record number `dumpFaultRecord` (no end record)
     };
 
     struct Options {
@@ -107,6 +108,10 @@ public:
         int dumpFaultRecord = 0;
         int silenceAfterBlocks = -1; // upgrade: no answer at all after this many good blocks
         int corruptBlock = -1;       // upgrade: block number K is taken as bad the first time
+        // Milliseconds by which the identity probe is answered later than other messages.
+        unsigned identityDelayMs = 0;
+        bool silent = false;        // takes every message, answers none
+        bool ignoreUploads = false; // normal mode: no dump for an upload request
     };
 
     ControllerEmulator();
@@ -121,6 +126,9 @@ public:
     std::vector<Message> receive(const std::uint8_t* data, std::size_t length) {
         return receive(Message(data, data + length));
     }
+
+    // The extra delay before `message` is answered (the identity probe's own delay).
+    unsigned extraDelayFor(const Message& message) const;
 
     // --- Normal mode
     static bool isPresetNumber(int number) { return number == 0 || (number >= 16 && number <= 29); }

@@ -46,8 +46,11 @@ constexpr const char* kUsage = R"(usage: korvalen25-sim [options]
   --image-out FILE          write the firmware image to FILE when a transfer completes
   --reply-delay MS          wait MS milliseconds before each answer
   --wrong-identity          answer probes with a wrong identity byte
-  --dump-fault KIND:N       dump record N is truncated (KIND truncated) or carries channel 17
-                            (KIND bad-value)
+  --dump-fault KIND:N       dump record N is truncated (KIND truncated), carries channel 17
+                            (KIND bad-value), or the dump ends before it (KIND cut)
+  --identity-delay MS       answer the identity probe MS milliseconds later than the rest
+  --silent                  open the ports but answer nothing
+  --ignore-uploads          send no dump for an upload request
   --silence-after N         answer no data block after the first N
   --corrupt-block K         take data block K as bad the first time it arrives
   --test-hooks              answer F0 7D 01 hh ll F7 with a System Exclusive message of
@@ -147,10 +150,18 @@ Settings parse(int argc, char** argv) {
                 o.dumpFault = ControllerEmulator::DumpFault::Truncated;
             else if (kind == "bad-value")
                 o.dumpFault = ControllerEmulator::DumpFault::BadValue;
+            else if (kind == "cut")
+                o.dumpFault = ControllerEmulator::DumpFault::Cut;
             else
-                usageError("--dump-fault: KIND is truncated or bad-value");
+                usageError("--dump-fault: KIND is truncated, bad-value or cut");
             o.dumpFaultRecord =
                 static_cast<int>(number(v.substr(colon + 1), 0, 1000, "--dump-fault"));
+        } else if (a == "--identity-delay") {
+            o.identityDelayMs = static_cast<unsigned>(number(value(i), 0, 60000, a.c_str()));
+        } else if (a == "--silent") {
+            o.silent = true;
+        } else if (a == "--ignore-uploads") {
+            o.ignoreUploads = true;
         } else if (a == "--silence-after") {
             o.silenceAfterBlocks =
                 static_cast<int>(number(value(i), 0, 1 << 21, "--silence-after"));
@@ -256,7 +267,8 @@ void onMessage(double, std::vector<unsigned char>* message, void* user) {
     if (!message || message->empty() || !s.sender) return;
     const Message& m = *message;
     if (s.settings.verbose) std::cerr << "<- " << hex(m.data(), m.size()) << '\n';
-    const auto due = Clock::now() + std::chrono::milliseconds(s.emulator.options().replyDelayMs);
+    const auto due = Clock::now() + std::chrono::milliseconds(s.emulator.options().replyDelayMs +
+                                                              s.emulator.extraDelayFor(m));
 
     if (s.settings.testHooks && m.size() == 6 && m[0] == 0xF0 && m[1] == 0x7D && m[2] == 0x01 &&
         m[5] == 0xF7) {

@@ -50,6 +50,7 @@ private slots:
     void refusedBeforeAnythingIsSent();
     void getWritesTheDevicePreset_data();
     void getWritesTheDevicePreset();
+    void findsTheControllerBehindASilentPort();
     void putStoresTheFileAndKeepsZoneChannels();
     void backupRestoreBackupIsByteIdentical();
     void deviceFailuresWriteNothing_data();
@@ -189,6 +190,25 @@ void CliCommandsTest::getWritesTheDevicePreset() {
     QCOMPARE(readAll(path), bytesOf(loaded));
 }
 
+void CliCommandsTest::findsTheControllerBehindASilentPort() {
+    // A client that never answers is listed (and probed) first; the controller answers its
+    // identity probe 100 ms late, after the first reply window.
+    auto bus = std::make_shared<korvalen::midi::VirtualBus>();
+    bus->setPortCounts(2, 2);
+    ControllerEmulator::Options silent;
+    silent.silent = true;
+    bus->attach(0, 0, emulator(silent));
+    ControllerEmulator::Options late;
+    late.identityDelayMs = 100;
+    auto device = emulator(late);
+    bus->attach(1, 1, device);
+    QTemporaryDir dir;
+
+    const Result r = runCli({"get", "P17", dir.filePath("x.sav")}, bus);
+    QVERIFY2(r.code == 0, qPrintable(r.err));
+    QCOMPARE(readAll(dir.filePath("x.sav")), bytesOf(device->emulator().savOf(16)));
+}
+
 void CliCommandsTest::putStoresTheFileAndKeepsZoneChannels() {
     auto device = emulator();
     auto bus = busWith(device);
@@ -260,17 +280,31 @@ void CliCommandsTest::deviceFailuresWriteNothing_data() {
         bus->attach(0, 0, testsupport::answerIdentityProbe);
         return bus;
     }) << "did not answer the request for P17 within 5 s";
-    QTest::newRow("an invalid encoder record") << std::function<Bus()>([] {
-        ControllerEmulator::Options o;
+    const auto faulty = [](auto change) {
+        return std::function<Bus()>([change] {
+            ControllerEmulator::Options o;
+            change(o);
+            return busWith(emulator(o));
+        });
+    };
+    using O = ControllerEmulator::Options;
+    QTest::newRow("a silent controller")
+        << faulty([](O& o) { o.silent = true; })
+        << "no Korvalen25 answered on the MIDI ports (1 inputs, 1 outputs)";
+    QTest::newRow("no dump for an upload request")
+        << faulty([](O& o) { o.ignoreUploads = true; })
+        << "did not answer the request for P17 within 5 s";
+    QTest::newRow("an invalid encoder record") << faulty([](O& o) {
         o.dumpFault = ControllerEmulator::DumpFault::BadValue;
         o.dumpFaultRecord = 3;
-        return busWith(emulator(o));
     }) << "1 invalid record(s) in the dump of P17";
-    QTest::newRow("a truncated button record") << std::function<Bus()>([] {
-        ControllerEmulator::Options o;
+    QTest::newRow("a truncated encoder record") << faulty([](O& o) {
+        o.dumpFault = ControllerEmulator::DumpFault::Truncated;
+        o.dumpFaultRecord = 3;
+    }) << "1 invalid record(s) in the dump of P17";
+    QTest::newRow("a truncated button record") << faulty([](O& o) {
         o.dumpFault = ControllerEmulator::DumpFault::Truncated;
         o.dumpFaultRecord = 40; // function button F4 of bank 2
-        return busWith(emulator(o));
     }) << "the dump of P17 was incomplete (nothing for F4, BANK 2)";
     QTest::newRow("no zone values in the dump") << std::function<Bus()>([] {
         auto bus = busWith(nullptr);
@@ -285,15 +319,9 @@ void CliCommandsTest::deviceFailuresWriteNothing_data() {
         });
         return bus;
     }) << "the dump of P17 was incomplete (nothing for the preset number)";
-    QTest::newRow("the dump stops before its end record") << std::function<Bus()>([] {
-        auto bus = busWith(nullptr);
-        auto device = std::make_shared<ControllerEmulator>();
-        bus->attach(0, 0, [device](const Message& m) {
-            auto answer = device->receive(m);
-            if (m.size() == 9 && m[5] == 0x05) answer.pop_back();
-            return answer;
-        });
-        return bus;
+    QTest::newRow("the dump stops before its end record") << faulty([](O& o) {
+        o.dumpFault = ControllerEmulator::DumpFault::Cut;
+        o.dumpFaultRecord = 20;
     }) << "the dump of P17 stopped before its end";
 }
 

@@ -62,6 +62,7 @@ private slots:
     void initTestCase();
     void backupRestoreBackup();
     void getAndPut();
+    void behindASilentClient();
     void failures_data();
     void failures();
 
@@ -110,9 +111,12 @@ void CliJackTest::getAndPut() {
     Result r = cli({"ports"});
     QVERIFY2(r.code == 0, qPrintable(r.err));
     const QStringList lines = r.out.split('\n');
-    QCOMPARE(lines.filter("<- answered the identity probe").size(), 1);
-    QVERIFY2(lines.filter("<- answered the identity probe").first().contains("KorvalenGetPut"),
-             qPrintable(r.out));
+    const QStringList input = lines.filter("-- the Korvalen25 answers here");
+    const QStringList output = lines.filter("-- the Korvalen25 answered the probe sent here");
+    QCOMPARE(input.size(), 1);
+    QCOMPARE(output.size(), 1);
+    QVERIFY2(input.first().contains("KorvalenGetPut"), qPrintable(r.out));
+    QVERIFY2(output.first().contains("KorvalenGetPut"), qPrintable(r.out));
 
     const QString file = dir_.filePath("put.sav"), back = dir_.filePath("back.sav");
     QVERIFY(writeAll(file, bytesOf(randomSav(42, 16))));
@@ -123,6 +127,19 @@ void CliJackTest::getAndPut() {
     auto expected = randomSav(42, 16);
     expected.presetNumber = 21;
     QCOMPARE(readAll(back), bytesOf(expected));
+}
+
+void CliJackTest::behindASilentClient() {
+    // A client that never answers is probed first (its name sorts it first); the controller
+    // answers the identity probe 100 ms late, after the first reply window.
+    Sim silent({"--client-name", "Korvalen25Aaa", "--silent"});
+    QVERIFY(silent.ready());
+    Sim late({"--client-name", "KorvalenLate", "--identity-delay", "100"});
+    QVERIFY(late.ready());
+    const QString file = dir_.filePath("late.sav");
+    const Result r = cli({"get", "P17", file});
+    QVERIFY2(r.code == 0, qPrintable(r.err));
+    QCOMPARE(readAll(file).size(), 348);
 }
 
 void CliJackTest::failures_data() {
@@ -140,6 +157,19 @@ void CliJackTest::failures_data() {
     QTest::newRow("get, a truncated button record")
         << QStringList{"--dump-fault", "truncated:40"} << QStringList{"get", "P17", "%F"}
         << "the dump of P17 was incomplete (nothing for F4, BANK 2)";
+    QTest::newRow("get, a silent controller")
+        << QStringList{"--silent"} << QStringList{"get", "P17", "%F"}
+        << "no Korvalen25 answered on the MIDI ports";
+    QTest::newRow("get, no dump for the request")
+        << QStringList{"--ignore-uploads"} << QStringList{"get", "P17", "%F"}
+        << "did not answer the request for P17 within 5 s";
+    QTest::newRow("backup, a dump cut before its end")
+        << QStringList{"--dump-fault", "cut:20"} << QStringList{"backup", "%F"}
+        << "the dump of P01 stopped before its end";
+    QTest::newRow("restore, no dump for the request")
+        << QStringList{"--ignore-uploads"} << QStringList{"restore", "%B"}
+        << "did not answer the request for P01 within 5 s; nothing was sent; no preset was "
+           "restored";
     QTest::newRow("put, no controller")
         << QStringList{} << QStringList{"put", "%S"} << "no Korvalen25 answered on the MIDI ports";
 }
@@ -156,8 +186,12 @@ void CliJackTest::failures() {
     const QString target = dir_.filePath(QString("target-%1").arg(QTest::currentDataTag()));
     const QString source = dir_.filePath("source.sav");
     QVERIFY(writeAll(source, bytesOf(randomSav(9, 16))));
+    const QString backup = dir_.filePath("complete-backup");
+    QVERIFY(QDir(dir_.path()).mkpath("complete-backup"));
+    for (int n : kPresets)
+        QVERIFY(writeAll(backupPath(backup, n), bytesOf(randomSav(n, n))));
     for (QString& a : args)
-        a.replace("%F", target).replace("%S", source);
+        a.replace("%F", target).replace("%S", source).replace("%B", backup);
 
     const Result r = cli(args);
     QCOMPARE(r.code, 1);

@@ -41,7 +41,7 @@ void CliProcessTest::commandLines_data() {
         << "unknown MIDI backend \"nosuch\"";
     QTest::newRow("--midi-api wins over the environment")
         << QStringList{"--midi-api", "virtual", "ports"} << QStringList{"KORVALEN_MIDI_API=nosuch"}
-        << 0 << "The Korvalen25 answers on these ports."
+        << 0 << "The Korvalen25 answers on input 0 and output 0."
         << "";
     QTest::newRow("--midi-api=NAME")
         << QStringList{"--midi-api=virtual", "ports"} << none << 0 << "MIDI backend: virtual"

@@ -20,19 +20,28 @@ private slots:
 void EditorSaveTest::getWritesWhatTheEditorSaves_data() {
     QTest::addColumn<int>("number");
     QTest::addColumn<unsigned>("seed");
-    QTest::newRow("P21") << 20 << 21u;
-    QTest::newRow("P30") << 29 << 30u;
-    QTest::newRow("P01, the preset the editor reads at start") << 0 << 1u;
+    QTest::addColumn<bool>("noteAbove127"); // F1 and pad P1 (shown at start): note 150
+    QTest::newRow("P21") << 20 << 21u << false;
+    QTest::newRow("P30") << 29 << 30u << false;
+    QTest::newRow("P01, the preset the editor reads at start") << 0 << 1u << false;
+    QTest::newRow("P21, notes numbered past 127 on shown buttons") << 20 << 22u << true;
 }
 
 void EditorSaveTest::getWritesWhatTheEditorSaves() {
     QFETCH(int, number);
     QFETCH(unsigned, seed);
+    QFETCH(bool, noteAbove127);
     // Preset 0, which the editor reads first, differs from preset N in every field it can, so
     // a value the upload of N left out would show.
     auto device = emulator();
     QVERIFY(device->emulator().loadSav(randomSav(seed + 1000, 0), 0));
-    QVERIFY(device->emulator().loadSav(randomSav(seed, number), number));
+    auto preset = randomSav(seed, number);
+    if (noteAbove127) {
+        using namespace korvalen::sim;
+        preset.controls[controls::kFunctions] = {1, 150, 2, 1, 1};
+        preset.controls[controls::kPads] = {1, 171, 3, 0, 0};
+    }
+    QVERIFY(device->emulator().loadSav(preset, number));
     auto bus = busWith(device);
     korvalen::midi::setPlatform(bus);
     QTemporaryDir dir;

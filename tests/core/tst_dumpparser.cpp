@@ -81,7 +81,8 @@ private slots:
     void incompleteRecordIgnoresStaleBytes();
     void endOfDumpDiscardsTheRest();
     void ringCountersWrap();
-    void overrunDropsLostBytes();
+    void fullRingDropsWholePieces();
+    void writerThatNeverWaitsNeverMixesPieces();
     void emulatorRecordsRoundTrip();
     void zoneFromGlobalsBlock();
     void buttonNumbers();
@@ -412,23 +413,67 @@ void TestDumpParser::ringCountersWrap() {
     }
 }
 
-// More than 1024 unread bytes: the oldest were overwritten. The parser drops them and picks
-// up at the next record that is still whole.
-void TestDumpParser::overrunDropsLostBytes() {
+// A full ring takes no more: a piece that does not fit is dropped whole and counted, and
+// the bytes already there stay as written. An upload that lost a piece is dropped whole.
+void TestDumpParser::fullRingDropsWholePieces() {
     ByteRing ring;
-    for (int i = 0; i < 120; ++i) { // 1080 bytes
+    for (int i = 0; i < 120; ++i) { // 1080 bytes: 113 records fit, 7 do not
         const auto rec = dumpAssignmentRecord(0, 10, i, 0, 0, 0);
-        ring.write(rec.data(), rec.size());
+        QCOMPARE(ring.write(rec.data(), rec.size()), i < 113);
     }
-    QVERIFY(ring.lost());
+    QCOMPARE(ring.drops(), 7u);
+    QCOMPARE(ring.unread(), std::size_t(113 * 9));
+
     LogSink sink;
     GuardedGlobals g;
     DumpParser parser(sink, g.block());
-    QCOMPARE(parser.parse(ring), DumpParser::Status::Idle);
-    // 56 bytes were lost: six whole records and the start of the seventh.
-    QCOMPARE(sink.log.size(), (120 - 7) * 3);
-    QCOMPARE(sink.log.first(), QString("S cc=7"));
-    QCOMPARE(sink.log.at(sink.log.size() - 3), QString("S cc=119"));
+    std::uint32_t dropsSeen = 0;
+    QCOMPARE(parser.parse(ring, dropsSeen), DumpParser::Status::Damaged);
+    QVERIFY(sink.log.isEmpty());
+    QVERIFY(ring.empty());
+    QCOMPARE(dropsSeen, 7u);
+    // After the damage has been seen, a new upload reads as usual.
+    const auto rec = dumpAssignmentRecord(0, 10, 5, 0, 0, 0);
+    ring.write(rec.data(), rec.size());
+    QCOMPARE(parser.parse(ring, dropsSeen), DumpParser::Status::Idle);
+    QCOMPARE(sink.log.first(), QString("S cc=5"));
+}
+
+// A writer that never waits against a slow reader: every piece arrives whole or not at all,
+// and the pieces that arrive are the ones counted, so no two pieces are ever mixed.
+void TestDumpParser::writerThatNeverWaitsNeverMixesPieces() {
+    ByteRing ring;
+    constexpr int pieces = 20000;
+    constexpr std::size_t size = 100; // does not divide the ring: pieces wrap around its end
+    std::atomic<bool> done{false};
+    std::thread writer([&] {
+        std::uint8_t piece[size];
+        for (int i = 0; i < pieces; ++i) {
+            std::fill(std::begin(piece), std::end(piece), std::uint8_t(i));
+            ring.write(piece, size);
+        }
+        done = true;
+    });
+    std::size_t received = 0;
+    std::size_t mixed = 0;
+    for (;;) {
+        const bool finished = done.load();
+        if (ring.unread() > ByteRing::kSize) { // overwritten: the reader cannot trust a byte
+            ++mixed;
+            break;
+        }
+        const std::size_t n = ring.unread() / size * size;
+        for (std::size_t p = 0; p < n; p += size)
+            for (std::size_t i = 1; i < size; ++i)
+                mixed += ring.peek(p + i) != ring.peek(p);
+        ring.consume(n);
+        received += n / size;
+        if (finished && ring.empty()) break;
+        std::this_thread::yield();
+    }
+    writer.join();
+    QCOMPARE(mixed, std::size_t(0));
+    QCOMPARE(received + ring.drops(), std::size_t(pieces));
 }
 
 // The records the controller emulator sends read back as the values they were built from.

@@ -51,6 +51,8 @@ private slots:
     void downloadSkipsOutOfRange();
     void downloadAddressesAndValues();
     void downloadEndComesAfterBeforeEnd();
+    void noStatusByteInsideAnyMessage_data();
+    void noStatusByteInsideAnyMessage();
 };
 
 void TestPresetProtocol::messageBytes_data() {
@@ -314,6 +316,51 @@ void TestPresetProtocol::downloadEndComesAfterBeforeEnd() {
         [&] { sentBeforeEnd = m.size(); });
     QCOMPARE(sentBeforeEnd, std::size_t(383));
     QCOMPARE(m.back(), hex("F000206B02071D00F7"));
+}
+
+// Whatever the model holds (every byte at its largest, or at the bounds), nothing that a
+// download sends has a byte of 0x80 or above between its F0 and its F7: the receiver would
+// take it for the start of another message. The largest preset number that can go out is 127.
+void TestPresetProtocol::noStatusByteInsideAnyMessage_data() {
+    QTest::addColumn<int>("fill");
+    QTest::addColumn<int>("presetNumber");
+    QTest::newRow("all 255, preset 127") << 255 << 127;
+    QTest::newRow("all at the bounds, preset 29") << -1 << 29;
+}
+void TestPresetProtocol::noStatusByteInsideAnyMessage() {
+    QFETCH(int, fill);
+    QFETCH(int, presetNumber);
+    PresetValues values;
+    auto byte = [fill](int bound) { return static_cast<std::uint8_t>(fill < 0 ? bound : fill); };
+    auto setAll = [&](AssignmentValues& a) {
+        a = {byte(1), byte(171), byte(16), byte(5), byte(1)};
+    };
+    setAll(values.slider);
+    for (auto& a : values.encoders)
+        setAll(a);
+    for (auto& a : values.functions)
+        setAll(a);
+    for (auto& a : values.transport)
+        setAll(a);
+    for (auto& a : values.pads)
+        setAll(a);
+    for (auto& z : values.zones)
+        z = {byte(1), byte(127), byte(127), byte(127), byte(16),
+             byte(5), byte(127), byte(127), byte(8),   byte(24)};
+    int messages = 0;
+    int inside = 0;
+    sendDownload(values, static_cast<std::uint8_t>(presetNumber),
+                 [&](const std::uint8_t* data, std::size_t length) {
+                     ++messages;
+                     QCOMPARE(data[0], std::uint8_t(0xF0));
+                     QCOMPARE(data[length - 1], std::uint8_t(0xF7));
+                     for (std::size_t i = 1; i + 1 < length; ++i)
+                         inside += data[i] >= 0x80;
+                 });
+    QVERIFY(messages > 100);
+    QCOMPARE(inside, 0);
+    QVERIFY(isSendablePresetNumber(presetNumber));
+    QVERIFY(!isSendablePresetNumber(128));
 }
 
 QTEST_APPLESS_MAIN(TestPresetProtocol)

@@ -86,6 +86,8 @@ private slots:
     void bindingKeepsValuesAndShowsFirstBanks();
     void missingBoxIsReported();
     void deviceAddresses();
+    void noteNumberAboveNoteRangeSurvivesBankSwitches();
+    void snapshotRestoresEveryValue();
 };
 
 // Fresh defaults in every program-wide object, and a new, unbound form.
@@ -264,3 +266,63 @@ void TestPresetModel::deviceAddresses() {
 
 QTEST_MAIN(TestPresetModel)
 #include "test_presetmodel.moc"
+
+// A note button numbered past the note range (from a file or a dump) keeps its number while
+// the banks are switched back and forth and the shared list is rebuilt each time; only the
+// user's own choice of "Note" resets it.
+void TestPresetModel::noteNumberAboveNoteRangeSurvivesBankSwitches() {
+    bindAll(form.get());
+    const unsigned char note150[item::kRecordSize] = {1, 150, 3, 2, 1};
+    item_Fn[1][0].UnpackFrom(note150); // bank 2, locked
+    item_Pn[0][1].UnpackFrom(note150); // bank A, shown
+    for (int round = 0; round < 2; ++round) {
+        selectEncoderBank(1);
+        selectEncoderBank(0);
+        selectPadBank(1);
+        selectPadBank(0);
+    }
+    selectEncoderBank(1);
+    QCOMPARE(box("F1_ccBox")->count(), 128);
+    QCOMPARE(item_Fn[1][0].GetCC(), quint8(150));
+    QCOMPARE(item_Pn[0][1].GetCC(), quint8(150));
+    // A dump sets the number before the type: the number stays too.
+    item_Zoudai[0].SetCC(160);
+    item_Zoudai[0].SetType(1);
+    QCOMPARE(item_Zoudai[0].GetCC(), quint8(160));
+    // The user's choice of "Note" on a special function resets the number.
+    item_Zoudai[1].SetCC(150);
+    box("Z2_typeBox")->setCurrentIndex(1);
+    QCOMPARE(item_Zoudai[1].GetCC(), quint8(0));
+}
+
+// A snapshot puts back every field of every bank copy, the zones with their channels and the
+// preset-wide block, and the boxes of the selected banks show them.
+void TestPresetModel::snapshotRestoresEveryValue() {
+    bindAll(form.get());
+    std::uint8_t n = 0;
+    auto next = [&n](int bound) { return static_cast<quint8>(n++ % (bound + 1)); };
+    for (item* it : allItems()) {
+        const unsigned char record[item::kRecordSize] = {next(1), next(171), next(16), next(5),
+                                                         next(1)};
+        it->UnpackFrom(record);
+    }
+    for (zone& z : zone_Zn) {
+        const unsigned char record[zone::kRecordSize] = {next(1),   next(127), next(127),
+                                                         next(127), next(5),   next(127),
+                                                         next(127), next(8),   next(24)};
+        z.UnpackFrom(record);
+        z.SetChan(next(16));
+    }
+    for (int i = 0; i < korvalen::kPresetGlobalsSize; ++i)
+        korvalen::presetGlobals[i] = static_cast<unsigned char>(200 + i);
+    const PresetSnapshot before = takePresetSnapshot();
+
+    init();
+    bindAll(form.get());
+    std::fill(std::begin(korvalen::presetGlobals), std::end(korvalen::presetGlobals), 0);
+    QVERIFY(takePresetSnapshot() != before);
+    restorePresetSnapshot(before);
+    QCOMPARE(takePresetSnapshot(), before);
+    QCOMPARE(box("E1_ccBox")->currentIndex(), int(item_En[0][0].GetCC()));
+    QCOMPARE(box("zone3Chan")->currentIndex(), int(zone_Zn[2].GetChan()));
+}

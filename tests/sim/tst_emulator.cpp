@@ -135,6 +135,8 @@ private slots:
     void globalsAbove127AreEscaped();
     void dumpFaults_data();
     void dumpFaults();
+    void dumpCutBeforeItsEnd();
+    void silentAndUploadFaults();
     void presetFile();
     void presetFileRejected_data();
     void presetFileRejected();
@@ -448,6 +450,40 @@ void TestEmulator::dumpFaults() {
         else
             QCOMPARE(faulty[i], clean[i]);
     }
+}
+
+// The dump stops before record N: the records before it are those of the clean dump, and
+// there is no end record.
+void TestEmulator::dumpCutBeforeItsEnd() {
+    Emulator::Options o;
+    o.dumpFault = Emulator::DumpFault::Cut;
+    o.dumpFaultRecord = 40;
+    const auto cut = Emulator(o).dumpOf(0);
+    const auto clean = Emulator().dumpOf(0);
+    QCOMPARE(cut.size(), std::size_t(40));
+    QVERIFY(std::equal(cut.begin(), cut.end(), clean.begin()));
+    QCOMPARE(clean.back(), hex("F005F7"));
+}
+
+// A silent emulator answers nothing, not even the identity probe; one that ignores uploads
+// still answers the probe; the identity delay applies to the probe alone.
+void TestEmulator::silentAndUploadFaults() {
+    const Message upload = hex("F000206B02050000F7");
+    Emulator::Options silent;
+    silent.silent = true;
+    Emulator quiet(silent);
+    QVERIFY(quiet.receive(kIdentityProbe).empty());
+    QVERIFY(quiet.receive(upload).empty());
+
+    Emulator::Options ignoring;
+    ignoring.ignoreUploads = true;
+    ignoring.identityDelayMs = 100;
+    Emulator deaf(ignoring);
+    QCOMPARE(deaf.receive(kIdentityProbe).size(), std::size_t(1));
+    QVERIFY(deaf.receive(upload).empty());
+    QCOMPARE(deaf.extraDelayFor(kIdentityProbe), 100u);
+    QCOMPARE(deaf.extraDelayFor(upload), 0u);
+    QVERIFY(!Emulator().receive(upload).empty());
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -213,11 +213,31 @@ private slots:
         const QList<int> before = modelValues();
         testboxes::BoxAnswerer boxes;
         QVERIFY(window->loadFromFile(path("range.sav")));
+        // Not "Load OK!": the box says how many values were left out.
+        QCOMPARE(boxes.seen, QStringList{"Load From File|Loaded, but 2 value(s) in the file were "
+                                         "out of range and were not taken; those settings kept "
+                                         "their previous values."});
         const int e3chan = 2 * 5 + 2;
         const int zone2oct = 62 * 5 + 10 + 8;
         expected[e3chan] = before[e3chan];
         expected[zone2oct] = before[zone2oct];
         QCOMPARE(modelValues(), withChannelsOf(expected, before));
+    }
+
+    // A file of 0xFF after the signature: no value is in range, only the preset number (which
+    // is stored unchecked) is taken and shown in the title.
+    void fileWithNoValueInRangeSaysSo() {
+        scrambleModel(10);
+        const QList<int> before = modelValues();
+        QByteArray bytes = QByteArray("KORVALEN25") + QByteArray(338, '\xFF');
+        QVERIFY(writeAll(path("ff.sav"), bytes));
+        testboxes::BoxAnswerer boxes;
+        QVERIFY(window->loadFromFile(path("ff.sav")));
+        QCOMPARE(boxes.seen.size(), 1);
+        QVERIFY2(boxes.seen[0].startsWith("Load From File|Loaded, but 337 value(s)"),
+                 qPrintable(boxes.seen[0]));
+        QCOMPARE(modelValues().mid(0, before.size() - 1), before.mid(0, before.size() - 1));
+        QCOMPARE(window->windowTitle(), QStringLiteral("Korvalen25 Editor--------P256"));
     }
 
     void fileThatCannotBeOpenedIsReported() {

@@ -2,6 +2,7 @@
 // connection and the upload of preset 0 at start-up, the download, the upload of another
 // preset, and what the user is told when the controller cannot be reached.
 #include "boxes.h"
+#include "emulatorbus.h"
 #include "emulatordevice.h"
 #include "korvalen49_test.h"
 #include "midi.h"
@@ -27,8 +28,9 @@ using korvalen::midi::VirtualBus;
 class TestTransfer : public QObject {
     Q_OBJECT
 
-    std::shared_ptr<VirtualBus> bus;
-    std::shared_ptr<EmulatorDevice> device;
+    testsupport::EmulatorBus on;
+    std::shared_ptr<VirtualBus>& bus = on.bus;
+    std::shared_ptr<EmulatorDevice>& device = on.device;
 
     // A window on a bus with the emulator on port pair 0; returns once preset 0 is in.
     std::unique_ptr<Korvalen49_Test> connectedWindow() {
@@ -41,23 +43,8 @@ class TestTransfer : public QObject {
     }
 
 private slots:
-    void init() {
-        korvalen::presetGlobals[0] = 0;
-        bus = std::make_shared<VirtualBus>();
-        device = std::make_shared<EmulatorDevice>();
-        bus->setPortCounts(1, 1);
-        bus->attach(0, 0, device);
-        korvalen::midi::setPlatform(bus);
-    }
-
-    void cleanup() {
-        midiLink.resetPortTable();
-        midiLink.closeOutput();
-        bus->quiesce();
-        korvalen::midi::setPlatform(nullptr);
-        device.reset();
-        bus.reset();
-    }
+    void init() { on.install(); }
+    void cleanup() { on.release(); }
 
     void startUpConnectsAndTakesPreset0() {
         // Put something else into the model first, so that the upload has to change it.
@@ -67,10 +54,10 @@ private slots:
         QVERIFY(window);
         QCOMPARE(window->statusBar()->currentMessage(), QStringLiteral("Upload OK!"));
         QVERIFY(!window->isUploadPending());
-        // The request for preset 0 went out right after the probe.
+        // The request for preset 0 went out right after the probe and its confirmation.
         const auto sent = bus->sent(0);
-        QVERIFY(sent.size() >= 2);
-        QCOMPARE(sent[1], (Message{0xF0, 0x00, 0x20, 0x6B, 0x02, 0x05, 0x00, 0x00, 0xF7}));
+        QVERIFY(sent.size() >= 3);
+        QCOMPARE(sent[2], (Message{0xF0, 0x00, 0x20, 0x6B, 0x02, 0x05, 0x00, 0x00, 0xF7}));
         QCOMPARE(modelcheck::differences(*device->emulator().preset(0)), QStringList{});
         // The selected bank shows the uploaded values.
         auto* e1 = window->findChild<QComboBox*>(QStringLiteral("E1_ccBox"));

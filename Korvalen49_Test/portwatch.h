@@ -1,0 +1,52 @@
+// Watches the backend's port list from the GUI thread: a cheap reading of the port names about
+// once a second. It tells when the list changes and when a watched pair of ports (the
+// controller's input and output) is no longer in it.
+#pragma once
+
+#include <QObject>
+#include <QStringList>
+#include <QTimer>
+
+class PortWatch : public QObject {
+    Q_OBJECT
+
+public:
+    static constexpr int kIntervalMs = 1000;
+
+    explicit PortWatch(QObject* parent = nullptr);
+
+    // The pair to look for; empty names watch no pair. A pair that is watched and not found
+    // is reported once by pairLost(), until a pair is set again.
+    void watchPair(const QString& input, const QString& output);
+    void clearPair() { watchPair({}, {}); }
+    bool watchingPair() const { return !pairIn_.isEmpty(); }
+
+    void start() { timer_.start(); }
+    void stop() { timer_.stop(); }
+    bool isActive() const { return timer_.isActive(); }
+    void setInterval(int milliseconds) { timer_.setInterval(milliseconds); }
+
+    const QStringList& inputs() const { return inputs_; }
+    const QStringList& outputs() const { return outputs_; }
+
+    // True when `input` is among `inputs` and `output` among `outputs`.
+    static bool pairListed(const QStringList& inputs, const QStringList& outputs,
+                           const QString& input, const QString& output);
+
+public slots:
+    // Reads the names now (the timer calls it).
+    void poll();
+
+signals:
+    void portsChanged(const QStringList& inputs, const QStringList& outputs);
+    void pairLost(const QString& input, const QString& output);
+    void polled(); // after every reading
+
+private:
+    QTimer timer_;
+    QStringList inputs_;
+    QStringList outputs_;
+    QString pairIn_;
+    QString pairOut_;
+    bool lostReported_ = false;
+};

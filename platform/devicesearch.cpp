@@ -1,0 +1,293 @@
+#include "devicesearch.h"
+
+#include <algorithm>
+#include <atomic>
+
+namespace korvalen::midi {
+
+namespace {
+
+// A reply as one word: the window it arrived in (16 bits, 0 = none), its kind, its input
+// port and its version, so that the input thread can store it with one atomic operation.
+struct PackedReply {
+    std::uint16_t window = 0;
+    ReplyMatch::Kind kind = ReplyMatch::Kind::None;
+    std::uint8_t port = 0;
+    std::uint32_t version = 0;
+
+    std::uint64_t pack() const {
+        return std::uint64_t{window} << 48 | std::uint64_t{static_cast<std::uint8_t>(kind)} << 40 |
+               std::uint64_t{port} << 32 | version;
+    }
+    static PackedReply unpack(std::uint64_t w) {
+        return {static_cast<std::uint16_t>(w >> 48),
+                static_cast<ReplyMatch::Kind>(static_cast<std::uint8_t>(w >> 40)),
+                static_cast<std::uint8_t>(w >> 32), static_cast<std::uint32_t>(w)};
+    }
+};
+
+SearchEvent makeEvent(SearchEvent::Kind kind, int attempt, int attempts, int port = -1,
+                      std::string name = {}) {
+    SearchEvent e;
+    e.kind = kind;
+    e.attempt = attempt;
+    e.attempts = attempts;
+    e.port = port;
+    e.name = std::move(name);
+    return e;
+}
+
+} // namespace
+
+struct DeviceSearch::Shared {
+    ReplyMatcher matcher;
+    InputHandler forward;
+    StopToken* token = nullptr;
+    std::atomic<bool> searching{true};
+    std::atomic<std::uint16_t> window{0};         // the open reply window, 0 when none is open
+    std::atomic<int> expectedInput{-1};           // confirmation: the only input that counts
+    std::atomic<std::uint64_t> reply{0};          // PackedReply of the open (or last) window
+    std::atomic<std::uint64_t> noted{0};          // the last Other or Version reply, PackedReply
+    std::atomic<std::uint32_t> answeredInputs{0}; // bit i: a reply came on input i
+    std::atomic<int> lateReplies{0};              // device replies outside every window
+    std::uint16_t lastWindow = 0;                 // searching thread only
+
+    std::uint16_t openWindow(int expected) {
+        if (++lastWindow == 0) lastWindow = 1;
+        reply.store(0);
+        expectedInput.store(expected);
+        window.store(lastWindow);
+        return lastWindow;
+    }
+    PackedReply closeWindow() {
+        window.store(0);
+        expectedInput.store(-1);
+        return PackedReply::unpack(reply.load());
+    }
+
+    void onInput(std::uintptr_t instance, const InputEvent& event) {
+        if (searching.load() && event.kind == InputEvent::Kind::LongData && event.buffer &&
+            event.recorded != 0 && matcher)
+            look(static_cast<int>(instance), matcher(event.buffer, event.recorded));
+        if (forward) forward(instance, event);
+    }
+
+    void look(int port, const ReplyMatch& match) {
+        if (match.kind == ReplyMatch::Kind::None || port < 0 || port >= PortTable::kMaxPorts)
+            return;
+        answeredInputs.fetch_or(1u << port);
+        const std::uint16_t w = window.load();
+        PackedReply r{w, match.kind, static_cast<std::uint8_t>(port), match.version};
+        if (match.kind != ReplyMatch::Kind::Device) {
+            noted.store(r.pack());
+            return;
+        }
+        if (w == 0) {
+            lateReplies.fetch_add(1);
+            return;
+        }
+        const int expected = expectedInput.load();
+        if (expected >= 0 && expected != port) return;
+        // The first reply of this window counts; one left over from an earlier window is
+        // replaced.
+        std::uint64_t current = reply.load();
+        while (PackedReply::unpack(current).window != w)
+            if (reply.compare_exchange_weak(current, r.pack())) break;
+        if (expected == port && token) token->wake();
+    }
+};
+
+bool isKorvalenPortName(const std::string& name) {
+    return name.find("Korvalen") != std::string::npos;
+}
+
+std::vector<unsigned> probingOrder(const std::vector<std::string>& outputNames) {
+    std::vector<unsigned> order(outputNames.size());
+    for (unsigned j = 0; j < order.size(); ++j)
+        order[j] = j;
+    std::stable_partition(order.begin(), order.end(),
+                          [&](unsigned j) { return isKorvalenPortName(outputNames[j]); });
+    return order;
+}
+
+DeviceSearch::DeviceSearch(PortTable& table, Options options, StopToken& stop)
+    : table_(table), options_(std::move(options)), stop_(stop), shared_(std::make_shared<Shared>()),
+      replyWaitMs_(options_.replyWaitMs) {
+    shared_->matcher = options_.matcher;
+    shared_->forward = options_.forward;
+    shared_->token = &stop_;
+}
+
+DeviceSearch::~DeviceSearch() {
+    // The inputs that stay open keep only forwarding.
+    shared_->searching.store(false);
+    shared_->window.store(0);
+}
+
+void DeviceSearch::report(SearchEvent event) const {
+    if (options_.progress) options_.progress(event);
+}
+
+bool DeviceSearch::pause(unsigned milliseconds) {
+    return platform().sleep(milliseconds, stop_);
+}
+
+void DeviceSearch::lengthenWindow() {
+    record_.lateReplySeen = true;
+    replyWaitMs_ = std::min(std::max(replyWaitMs_ * 2, 1u), options_.confirmWaitMs);
+}
+
+SearchResult DeviceSearch::findDevice(int attempt) {
+    table_.closeInputs();
+    table_.closeOutput();
+    shared_->searching.store(true);
+    record_.attempts = std::max(record_.attempts, attempt);
+    record_.inPort = record_.outPort = -1;
+    record_.inputs.clear(); // an attempt that gives up has opened and probed nothing
+    record_.outputs.clear();
+    report(makeEvent(SearchEvent::Kind::Attempt, attempt, options_.attempts));
+
+    auto& midi = platform();
+    for (int reading = 0; reading < options_.countPolls; ++reading) {
+        table_.inPortCount = midi.inputCount();
+        table_.outPortCount = midi.outputCount();
+        if (table_.inPortCount != 0 && table_.outPortCount != 0) break;
+        if (!pause(options_.pauseMs)) {
+            record_.stopped = true;
+            return SearchResult::Stopped;
+        }
+    }
+    if (table_.inPortCount == 0) {
+        report(makeEvent(SearchEvent::Kind::NoInputPort, attempt, options_.attempts));
+        return SearchResult::GiveUp;
+    }
+    if (table_.inPortCount > PortTable::kMaxPorts || table_.outPortCount > PortTable::kMaxPorts) {
+        report(makeEvent(SearchEvent::Kind::TooManyPorts, attempt, options_.attempts));
+        return SearchResult::GiveUp;
+    }
+
+    record_.inputs.assign(table_.inPortCount, {});
+    record_.outputs.assign(table_.outPortCount, {});
+    shared_->answeredInputs.store(0);
+    for (unsigned i = 0; i < table_.inPortCount; ++i) {
+        record_.inputs[i].name = midi.inputName(i);
+        // The handler holds the shared state, never the search, which may end first.
+        record_.inputs[i].opened = table_.openInputSlot(
+            i, [state = shared_](std::uintptr_t instance, const InputEvent& event) {
+                state->onInput(instance, event);
+            });
+    }
+    std::vector<std::string> names(table_.outPortCount);
+    for (unsigned j = 0; j < table_.outPortCount; ++j)
+        names[j] = record_.outputs[j].name = midi.outputName(j);
+    if (table_.outPortCount == 0)
+        report(makeEvent(SearchEvent::Kind::NoOutputPort, attempt, options_.attempts));
+
+    auto noteAnswers = [&] {
+        const std::uint32_t bits = shared_->answeredInputs.load();
+        for (unsigned i = 0; i < record_.inputs.size(); ++i)
+            if (bits & (1u << i)) record_.inputs[i].answered = true;
+        const PackedReply noted = PackedReply::unpack(shared_->noted.exchange(0));
+        if (noted.kind != ReplyMatch::Kind::None) {
+            if (noted.kind == ReplyMatch::Kind::Other) record_.otherDeviceSeen = true;
+            SearchEvent e =
+                makeEvent(SearchEvent::Kind::Answer, attempt, options_.attempts, noted.port);
+            e.match = {noted.kind, noted.version};
+            report(e);
+        }
+        if (shared_->lateReplies.exchange(0) > 0) lengthenWindow();
+    };
+
+    const std::vector<std::uint8_t>& probe = options_.probe;
+    SearchResult result = SearchResult::NotFound;
+    for (unsigned j : probingOrder(names)) {
+        table_.outPort = midi.openOutput(j);
+        if (!table_.outPort) continue;
+        record_.outputs[j].opened = true;
+        if (!pause(options_.openPauseMs)) {
+            result = SearchResult::Stopped;
+            break;
+        }
+        const std::uint16_t window = shared_->openWindow(-1);
+        report(makeEvent(SearchEvent::Kind::Probing, attempt, options_.attempts,
+                         static_cast<int>(j), names[j]));
+        if (table_.sendSysEx(probe.data(), static_cast<std::uint32_t>(probe.size())) != 0) {
+            shared_->closeWindow();
+            table_.closeOutput();
+            continue;
+        }
+        record_.outputs[j].probed = true;
+        const bool waited = pause(replyWaitMs_);
+        const PackedReply reply = shared_->closeWindow();
+        noteAnswers();
+        if (!waited) {
+            result = SearchResult::Stopped;
+            break;
+        }
+        if (reply.window == window && reply.kind == ReplyMatch::Kind::Device) {
+            record_.outputs[j].answered = true;
+            if (confirm(j, reply.port)) {
+                record_.inPort = reply.port;
+                record_.outPort = static_cast<int>(j);
+                report(makeEvent(SearchEvent::Kind::Found, attempt, options_.attempts,
+                                 static_cast<int>(j), names[j]));
+                return SearchResult::Found;
+            }
+            if (stop_.stopRequested()) {
+                result = SearchResult::Stopped;
+                break;
+            }
+            // The reply was not this output's: it came late, from an earlier probe.
+            lengthenWindow();
+        }
+        table_.closeOutput();
+    }
+    table_.closeOutput();
+    if (result == SearchResult::Stopped) record_.stopped = true;
+    record_.replyWaitMs = replyWaitMs_;
+    return result;
+}
+
+bool DeviceSearch::confirm(unsigned output, int input) {
+    report(makeEvent(SearchEvent::Kind::Confirming, record_.attempts, options_.attempts,
+                     static_cast<int>(output)));
+    stop_.takeWake();
+    const std::uint16_t window = shared_->openWindow(input);
+    const std::vector<std::uint8_t>& probe = options_.probe;
+    if (table_.sendSysEx(probe.data(), static_cast<std::uint32_t>(probe.size())) != 0) {
+        shared_->closeWindow();
+        return false;
+    }
+    pause(options_.confirmWaitMs); // ends early when the reply comes
+    const PackedReply reply = shared_->closeWindow();
+    stop_.takeWake();
+    return !stop_.stopRequested() && reply.window == window &&
+           reply.kind == ReplyMatch::Kind::Device && reply.port == input;
+}
+
+SearchResult DeviceSearch::run() {
+    record_ = {};
+    replyWaitMs_ = options_.replyWaitMs;
+    SearchResult result = SearchResult::NotFound;
+    for (int attempt = 1; attempt <= options_.attempts; ++attempt) {
+        result = findDevice(attempt);
+        if (result != SearchResult::NotFound) break;
+        if (attempt < options_.attempts && !pause(options_.pauseMs)) {
+            result = SearchResult::Stopped;
+            record_.stopped = true;
+            break;
+        }
+    }
+    record_.replyWaitMs = replyWaitMs_;
+    if (result == SearchResult::Found) {
+        for (int i = 0; i < PortTable::kMaxPorts; ++i)
+            if (i != record_.inPort) table_.closeInputSlot(i);
+    } else {
+        table_.closeInputs();
+        table_.closeOutput();
+    }
+    shared_->searching.store(false);
+    return result;
+}
+
+} // namespace korvalen::midi

@@ -1,0 +1,151 @@
+// The device search: finds the port pair of a device among all MIDI ports by sending a probe
+// on each output port and listening on every input port for the answer. The editor's
+// connection and the firmware upgrade both search with it, each with its own probe and its
+// own idea of what counts as an answer; so can a program without a window.
+//
+// What the search guarantees:
+// - Outputs whose names contain "Korvalen" are probed first, then the others in list order.
+// - A reply counts only for the output probed in the reply window in which it arrived; the
+//   reply state is cleared before every probe, and a reply that comes after its window never
+//   counts for a later output. A search that hears late replies lengthens its window (up to
+//   the confirmation wait) for the rest of its run.
+// - Before a device counts as found, the chosen output is probed once more and the answer
+//   has to come on the chosen input within the confirmation wait.
+// - Every wait goes through the platform's sleep with a stop token: a stop request ends the
+//   search at once, in its pauses too.
+// - The counts, the pauses and the 20-port limits are those of the device link.
+#pragma once
+
+#include "midiplatform.h"
+#include "porttable.h"
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace korvalen::midi {
+
+// What a received message is to the search.
+struct ReplyMatch {
+    enum class Kind : std::uint8_t {
+        None,    // not an answer to the probe
+        Device,  // the device that is sought: the search may end with it
+        Other,   // a device that answered but is not the one sought (noted, never chosen)
+        Version, // an answer that tells only a version (noted)
+    };
+    Kind kind = Kind::None;
+    std::uint32_t version = 0;
+    bool operator==(const ReplyMatch&) const = default;
+};
+
+// Tells what one received SysEx chunk is. Called on the MIDI input thread.
+using ReplyMatcher = std::function<ReplyMatch(const std::uint8_t* data, std::size_t length)>;
+
+// One port as the last search saw it.
+struct PortState {
+    std::string name;
+    bool opened = false;
+    bool probed = false;   // outputs: the probe went out on it
+    bool answered = false; // inputs: a reply came in on it; outputs: a reply counted for it
+    bool operator==(const PortState&) const = default;
+};
+
+// What the last search did, for windows and commands that show the ports.
+struct SearchRecord {
+    std::vector<PortState> inputs;
+    std::vector<PortState> outputs;
+    int attempts = 0; // attempts made
+    int inPort = -1;  // the pair found, or -1
+    int outPort = -1;
+    bool otherDeviceSeen = false; // a device answered that is not the one sought
+    bool lateReplySeen = false;   // a reply came after its window
+    bool stopped = false;         // a stop request ended the search
+    unsigned replyWaitMs = 0;     // the reply window at the end of the search
+};
+
+// Progress reports, made on the searching thread.
+struct SearchEvent {
+    enum class Kind {
+        Attempt,      // attempt `attempt` of `attempts` begins
+        NoInputPort,  // no input port at all: the search gives up
+        TooManyPorts, // more than 20 inputs or outputs: the search gives up
+        NoOutputPort, // inputs but no output port: this attempt finds nothing
+        Probing,      // the probe goes out on output `port`
+        Answer,       // a reply of kind `match` came on input `port`
+        Confirming,   // output `port` is probed once more
+        Found,        // the pair is confirmed; `port` is the output
+    };
+    Kind kind = Kind::Attempt;
+    int attempt = 0;
+    int attempts = 0;
+    int port = -1;
+    std::string name; // the port's name where there is one
+    ReplyMatch match;
+};
+
+enum class SearchResult : int {
+    Stopped = -2, // a stop request ended the search
+    GiveUp = -1,  // no input port, or too many ports
+    Found = 0,
+    NotFound = 1,
+};
+
+class DeviceSearch {
+public:
+    struct Options {
+        std::vector<std::uint8_t> probe;
+        ReplyMatcher matcher;
+        // Every event of the inputs the search opens, after the search has looked at it; it
+        // stays the inputs' handler after the search. It re-queues the receive buffers.
+        InputHandler forward;
+        std::function<void(const SearchEvent&)> progress; // may be empty
+        int attempts = 10;
+        int countPolls = 10;           // port-count readings per attempt
+        unsigned pauseMs = 1000;       // between readings and between attempts
+        unsigned openPauseMs = 10;     // after opening an output, before its probe
+        unsigned replyWaitMs = 50;     // the reply window of a probe
+        unsigned confirmWaitMs = 1000; // the confirmation probe's window
+    };
+
+    // The table's ports are closed and opened by the search; `stop` ends it.
+    DeviceSearch(PortTable& table, Options options, StopToken& stop);
+    ~DeviceSearch();
+    DeviceSearch(const DeviceSearch&) = delete;
+    DeviceSearch& operator=(const DeviceSearch&) = delete;
+
+    // One attempt: closes the table's ports, reads the counts, opens every input and probes
+    // the outputs. Found leaves the chosen output open in the table and every input open.
+    SearchResult findDevice(int attempt = 1);
+
+    // Up to `attempts` attempts with the pause between them. Found leaves open only the
+    // chosen input and output; otherwise no port stays open.
+    SearchResult run();
+
+    const SearchRecord& record() const { return record_; }
+
+    struct Shared; // shared with the input handlers, which outlive the search
+
+private:
+    void report(SearchEvent event) const;
+    bool pause(unsigned milliseconds);
+    bool confirm(unsigned output, int input);
+    void lengthenWindow();
+
+    PortTable& table_;
+    Options options_;
+    StopToken& stop_;
+    std::shared_ptr<Shared> shared_;
+    SearchRecord record_;
+    unsigned replyWaitMs_;
+};
+
+// True when a port name marks the controller's own port ("Korvalen" anywhere in it).
+bool isKorvalenPortName(const std::string& name);
+
+// Output indexes in probing order: names with "Korvalen" first, then the rest, each group in
+// list order.
+std::vector<unsigned> probingOrder(const std::vector<std::string>& outputNames);
+
+} // namespace korvalen::midi

@@ -1,0 +1,264 @@
+// The device search on the virtual bus, in virtual time: which pair it keeps when replies come
+// late or from the wrong device, the probing order, the confirmation, stopping, and what it
+// records port by port.
+#include "devicesearch.h"
+#include "identitycontroller.h"
+#include "platformfactory.h"
+#include "virtualbus.h"
+
+#include <QTest>
+
+#include <atomic>
+#include <memory>
+#include <thread>
+
+using korvalen::midi::DeviceSearch;
+using korvalen::midi::Message;
+using korvalen::midi::PortTable;
+using korvalen::midi::ReplyMatch;
+using korvalen::midi::SearchEvent;
+using korvalen::midi::SearchResult;
+using korvalen::midi::StopToken;
+using korvalen::midi::VirtualBus;
+
+Q_DECLARE_METATYPE(SearchResult)
+
+namespace {
+
+const Message kProbe(korvalen::kIdentityProbe.begin(), korvalen::kIdentityProbe.end());
+
+// The identity reply is the device; a reply with 5A 75 instead of 5A 74 is another device.
+ReplyMatch matchIdentity(const std::uint8_t* data, std::size_t length) {
+    if (korvalen::isIdentityReply(data, length)) return {ReplyMatch::Kind::Device};
+    Message other = testsupport::identityReply();
+    other[9] = 0x75;
+    if (Message(data, data + length) == other) return {ReplyMatch::Kind::Other, 7};
+    return {};
+}
+
+// The receiving side of a link: it gives every filled buffer back to its port.
+DeviceSearch::Options searchOptions(PortTable& table, std::vector<SearchEvent>* events = nullptr) {
+    DeviceSearch::Options o;
+    o.probe = kProbe;
+    o.matcher = matchIdentity;
+    o.forward = [&table](std::uintptr_t port, const korvalen::midi::InputEvent& event) {
+        if (event.recorded != 0) table.requeueBuffer(static_cast<int>(port));
+    };
+    if (events) o.progress = [events](const SearchEvent& e) { events->push_back(e); };
+    return o;
+}
+
+std::size_t probesOn(const VirtualBus& bus, unsigned output) {
+    std::size_t n = 0;
+    for (const Message& m : bus.sent(output))
+        if (m == kProbe) ++n;
+    return n;
+}
+
+// A client whose ports take everything and answer nothing.
+std::vector<Message> silent(const Message&) {
+    return {};
+}
+
+// Zero ports and real time; counts its port-count readings.
+class RealTimeNoPorts final : public korvalen::midi::Platform {
+public:
+    std::atomic<int> readings{0};
+    std::string apiName() const override { return "test"; }
+    unsigned inputCount() override {
+        ++readings;
+        return 0;
+    }
+    unsigned outputCount() override { return 0; }
+    std::unique_ptr<korvalen::midi::InputPort> openInput(unsigned, korvalen::midi::InputHandler,
+                                                         std::uintptr_t) override {
+        return nullptr;
+    }
+    std::unique_ptr<korvalen::midi::OutputPort> openOutput(unsigned) override { return nullptr; }
+    void sleep(unsigned ms) override { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+    using Platform::sleep;
+    std::vector<std::string> inputNames() override { return {}; }
+    std::vector<std::string> outputNames() override { return {}; }
+};
+
+} // namespace
+
+class TestDeviceSearch : public QObject {
+    Q_OBJECT
+
+    std::shared_ptr<VirtualBus> bus;
+    std::unique_ptr<PortTable> table;
+    StopToken stop;
+
+private slots:
+    void init() {
+        bus = std::make_shared<VirtualBus>();
+        korvalen::midi::setPlatform(bus);
+        table = std::make_unique<PortTable>();
+        stop.clear();
+    }
+
+    void cleanup() {
+        table.reset();
+        bus->quiesce();
+        korvalen::midi::setPlatform(nullptr);
+        bus.reset();
+    }
+
+    // The controller on one pair, a client that never answers on the other; the controller
+    // answers `delay` ms after each probe. Whatever the order and the delay, the controller's
+    // own pair is kept, and nothing else stays open.
+    void keepsTheControllersPairWhenItAnswersLate_data() {
+        QTest::addColumn<unsigned>("devicePair");
+        QTest::addColumn<unsigned>("delay");
+        for (unsigned pair : {0u, 1u})
+            for (unsigned delay : {0u, 40u, 60u, 100u, 400u})
+                QTest::addRow("controller on pair %u, %u ms", pair, delay) << pair << delay;
+    }
+    void keepsTheControllersPairWhenItAnswersLate() {
+        QFETCH(unsigned, devicePair);
+        QFETCH(unsigned, delay);
+        bus->setPortCounts(2, 2);
+        bus->attach(devicePair, devicePair, testsupport::answerIdentityProbe, delay);
+        bus->attach(1 - devicePair, 1 - devicePair, silent);
+        DeviceSearch search(*table, searchOptions(*table), stop);
+        QCOMPARE(search.run(), SearchResult::Found);
+        QCOMPARE(search.record().inPort, int(devicePair));
+        QCOMPARE(search.record().outPort, int(devicePair));
+        QCOMPARE(bus->openOutputs(), std::vector<unsigned>{devicePair});
+        QCOMPARE(bus->openInputs(), std::vector<unsigned>{devicePair});
+        QCOMPARE(search.record().lateReplySeen, delay > 50);
+    }
+
+    // A reply that comes after the window of its probe is noticed and lengthens the window,
+    // but is never credited to the next output even when it lands in that output's window.
+    void lateReplyIsNotCreditedToTheNextOutput() {
+        bus->setPortCounts(1, 2);
+        bus->attach(0, 0, testsupport::answerIdentityProbe, 65);
+        DeviceSearch search(*table, searchOptions(*table), stop);
+        QCOMPARE(search.findDevice(), SearchResult::NotFound);
+        // Out 0 probed at 10 ms, window to 60; out 1 probed at 70 ms, and the reply comes at
+        // 75: it counts for out 1 only until out 1 is probed again and stays silent.
+        QCOMPARE(probesOn(*bus, 1), std::size_t{2});
+        QVERIFY(search.record().outputs[1].answered);
+        QVERIFY(search.record().lateReplySeen);
+        QVERIFY(bus->openOutputs().empty());
+        // The next attempt waits longer and finds the controller where it is.
+        QCOMPARE(search.findDevice(2), SearchResult::Found);
+        QCOMPARE(search.record().outPort, 0);
+    }
+
+    // Outputs named "Korvalen" are probed first, so the usual search is one probe and its
+    // confirmation; the others are not probed at all.
+    void korvalenOutputsAreProbedFirst() {
+        bus->setPortCounts(3, 3);
+        bus->setOutputName(2, "Korvalen25:Korvalen25 Out");
+        bus->setInputName(2, "Korvalen25:Korvalen25 In");
+        bus->attach(2, 2, testsupport::answerIdentityProbe);
+        std::vector<SearchEvent> events;
+        DeviceSearch search(*table, searchOptions(*table, &events), stop);
+        QCOMPARE(search.run(), SearchResult::Found);
+        QCOMPARE(probesOn(*bus, 2), std::size_t{2});
+        QVERIFY(bus->sent(0).empty());
+        QVERIFY(bus->sent(1).empty());
+        const auto& rec = search.record();
+        QCOMPARE(rec.outputs.size(), std::size_t{3});
+        QCOMPARE(rec.outputs[2].name, std::string("Korvalen25:Korvalen25 Out"));
+        QVERIFY(rec.outputs[2].opened && rec.outputs[2].probed && rec.outputs[2].answered);
+        QVERIFY(!rec.outputs[0].probed && !rec.outputs[1].probed);
+        QVERIFY(rec.inputs[0].opened && rec.inputs[2].answered && !rec.inputs[1].answered);
+        QCOMPARE(events.front().kind, SearchEvent::Kind::Attempt);
+        QCOMPARE(events.back().kind, SearchEvent::Kind::Found);
+        QCOMPARE(events.back().name, std::string("Korvalen25:Korvalen25 Out"));
+        // One probe window, no pause: found at 10 + 50 ms.
+        QCOMPARE(bus->now(), std::uint64_t{60});
+    }
+
+    void probingOrderPutsKorvalenNamesFirst() {
+        const std::vector<std::string> names{"a", "Korvalen25 B", "c", "x Korvalen25", "e"};
+        QCOMPARE(korvalen::midi::probingOrder(names), (std::vector<unsigned>{1, 3, 0, 2, 4}));
+    }
+
+    // A device that answers the first probe but not the confirmation is not taken.
+    void unconfirmedDeviceIsNotTaken() {
+        bus->setPortCounts(1, 1);
+        auto answers = std::make_shared<int>(0);
+        bus->attach(0, 0, [answers](const Message& m) {
+            return (*answers)++ == 0 ? testsupport::answerIdentityProbe(m) : std::vector<Message>{};
+        });
+        DeviceSearch search(*table, searchOptions(*table), stop);
+        QCOMPARE(search.findDevice(), SearchResult::NotFound);
+        QCOMPARE(probesOn(*bus, 0), std::size_t{2});
+        QVERIFY(bus->openOutputs().empty());
+    }
+
+    // The answer of another kind of device is noted and reported, never chosen.
+    void otherDeviceIsNotedNotChosen() {
+        bus->setPortCounts(1, 1);
+        bus->attach(0, 0, [](const Message& m) {
+            Message reply = testsupport::identityReply();
+            reply[9] = 0x75;
+            return m == kProbe ? std::vector<Message>{reply} : std::vector<Message>{};
+        });
+        std::vector<SearchEvent> events;
+        DeviceSearch search(*table, searchOptions(*table, &events), stop);
+        QCOMPARE(search.findDevice(), SearchResult::NotFound);
+        QVERIFY(search.record().otherDeviceSeen);
+        QVERIFY(search.record().inputs[0].answered);
+        QVERIFY(!search.record().outputs[0].answered);
+        auto answer = std::find_if(events.begin(), events.end(), [](const SearchEvent& e) {
+            return e.kind == SearchEvent::Kind::Answer;
+        });
+        QVERIFY(answer != events.end());
+        QCOMPARE(answer->match, (ReplyMatch{ReplyMatch::Kind::Other, 7}));
+    }
+
+    // Inputs but no output: each attempt says so, and the search ends after ten attempts.
+    void noOutputPortIsReportedEachAttempt() {
+        bus->setPortCounts(1, 0);
+        std::vector<SearchEvent> events;
+        DeviceSearch search(*table, searchOptions(*table, &events), stop);
+        QCOMPARE(search.run(), SearchResult::NotFound);
+        const auto n = std::count_if(events.begin(), events.end(), [](const SearchEvent& e) {
+            return e.kind == SearchEvent::Kind::NoOutputPort;
+        });
+        QCOMPARE(n, 10);
+        QCOMPARE(bus->now(), std::uint64_t{10 * 10 * 1000 + 9 * 1000});
+    }
+
+    // A stop request ends the search in the middle of its pauses, in virtual time.
+    void stopEndsTheSearchAtOnce() {
+        bus->setPortCounts(1, 0);
+        auto options = searchOptions(*table);
+        options.progress = [this](const SearchEvent& e) {
+            if (e.kind == SearchEvent::Kind::Attempt && e.attempt == 3) stop.requestStop();
+        };
+        DeviceSearch search(*table, options, stop);
+        QCOMPARE(search.run(), SearchResult::Stopped);
+        QVERIFY(search.record().stopped);
+        // Two whole attempts and their pauses; the third ends at its first pause.
+        QCOMPARE(bus->now(), std::uint64_t{2 * (10 * 1000 + 1000)});
+        QVERIFY(bus->openInputs().empty());
+    }
+
+    // The same from another thread in real time: the search stops within its first pause
+    // instead of reading the counts ten times a second apart.
+    void stopFromAnotherThreadEndsARealTimeWait() {
+        auto platform = std::make_shared<RealTimeNoPorts>();
+        korvalen::midi::setPlatform(platform);
+        std::atomic<bool> started{false};
+        auto options = searchOptions(*table);
+        options.progress = [&](const SearchEvent&) { started = true; };
+        DeviceSearch search(*table, options, stop);
+        SearchResult result = SearchResult::Found;
+        std::thread worker([&] { result = search.run(); });
+        QTRY_VERIFY_WITH_TIMEOUT(started.load(), 5000);
+        stop.requestStop();
+        worker.join();
+        QCOMPARE(result, SearchResult::Stopped);
+        QVERIFY(platform->readings.load() <= 2);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestDeviceSearch)
+#include "tst_devicesearch.moc"

@@ -1,0 +1,208 @@
+// What the user is told, and what the preset model holds, when a transfer goes wrong: a dump
+// cut before its end, no answer to an upload request, records out of range, bytes lost in
+// the ring, a controller that vanishes, a preset number that no data byte can carry.
+#include "boxes.h"
+#include "emulatorbus.h"
+#include "emulatordevice.h"
+#include "korvalen49_test.h"
+#include "midi.h"
+#include "portwatch.h"
+#include "presetmodel.h"
+#include "presetprotocol.h"
+#include "virtualbus.h"
+
+#include <QLabel>
+#include <QStatusBar>
+#include <QTest>
+
+#include <memory>
+
+using korvalen::midi::EmulatorDevice;
+using korvalen::midi::Message;
+using korvalen::midi::VirtualBus;
+using korvalen::sim::ControllerEmulator;
+
+class TestFaults : public QObject {
+    Q_OBJECT
+
+    testsupport::EmulatorBus on;
+    std::shared_ptr<VirtualBus>& bus = on.bus;
+    std::shared_ptr<EmulatorDevice>& device = on.device;
+    std::unique_ptr<Korvalen49_Test> window;
+
+    ControllerEmulator::Options& options() {
+        bus->quiesce(); // the emulator runs on the bus's thread
+        return device->emulator().options();
+    }
+
+    QString status() const { return window->statusBar()->currentMessage(); }
+    QString linkNote() const {
+        return window->statusBar()->findChild<QLabel*>(QStringLiteral("linkNote"))->text();
+    }
+
+    // Values that differ from every stored preset of the emulator in every bank.
+    static void editEveryBank() {
+        for (int b = 0; b < 4; ++b)
+            item_En[b][0].SetCC(static_cast<quint8>(100 + b));
+        item_Pn[1][3].SetChan(15);
+        zone_Zn[2].SetChan(9);
+        zone_Zn[1].SetOct(0);
+        korvalen::presetGlobals[30] = 77;
+    }
+
+    void requestAndWaitForTheEnd(int preset) {
+        QVERIFY(window->requestUpload(preset));
+        QTRY_VERIFY_WITH_TIMEOUT(!window->isUploadPending(), 10000);
+    }
+
+private slots:
+    void init() {
+        on.install();
+        window = std::make_unique<Korvalen49_Test>();
+        window->show();
+        QTRY_VERIFY(!window->isUploadPending());
+        QCOMPARE(status(), QStringLiteral("Upload OK!"));
+        window->setUploadTimeout(300);
+    }
+
+    void cleanup() {
+        window.reset();
+        on.release();
+    }
+
+    void linkNoteNamesThePortInUse() {
+        QCOMPARE(linkNote(), QStringLiteral("Controller on Virtual MIDI Out 1"));
+    }
+
+    // A dump that stops before its end record, or never comes: the upload closes, says so,
+    // and every value is what it was before the request (no mix of old and new).
+    void uploadThatDoesNotEndPutsEveryValueBack_data() {
+        QTest::addColumn<bool>("cut");
+        QTest::newRow("dump cut after 40 records") << true;
+        QTest::newRow("no answer at all") << false;
+    }
+    void uploadThatDoesNotEndPutsEveryValueBack() {
+        QFETCH(bool, cut);
+        if (cut) {
+            options().dumpFault = ControllerEmulator::DumpFault::Cut;
+            options().dumpFaultRecord = 40;
+        } else {
+            options().ignoreUploads = true;
+        }
+        editEveryBank();
+        const PresetSnapshot before = takePresetSnapshot();
+        const QString title = window->windowTitle();
+        requestAndWaitForTheEnd(19);
+        QVERIFY2(
+            status().startsWith(QStringLiteral("Upload failed: the controller did not finish")),
+            qPrintable(status()));
+        QCOMPARE(takePresetSnapshot(), before);
+        QCOMPARE(window->windowTitle(), title);
+    }
+
+    // Rejected records are reported at the end; the rest of the dump is taken.
+    void rejectedRecordsAreReportedAtTheEnd() {
+        options().dumpFault = ControllerEmulator::DumpFault::BadValue;
+        options().dumpFaultRecord = 1; // the first encoder record carries channel 17
+        requestAndWaitForTheEnd(19);
+        QCOMPARE(window->uploadRejectedRecords(), 1);
+        QCOMPARE(status(), QStringLiteral("Upload finished, but 1 record(s) from the controller "
+                                          "were out of range and skipped; those controls kept "
+                                          "their values."));
+        QCOMPARE(window->windowTitle(), QStringLiteral("Korvalen25 Editor--------P20 User P20"));
+    }
+
+    // The ring is full when the dump comes: its pieces are dropped, and the upload with them.
+    void uploadThatLostBytesIsDropped() {
+        editEveryBank();
+        const PresetSnapshot before = takePresetSnapshot();
+        device->setReplyDelayMs(100); // the dump comes when the bus's clock is moved on
+        QVERIFY(window->requestUpload(19));
+        const std::uint8_t filler[256] = {};
+        for (int i = 0; i < 4; ++i)
+            QVERIFY(midiLink.sysExRing.write(filler, sizeof filler));
+        bus->sleep(100);
+        QTRY_VERIFY(!window->isUploadPending());
+        QVERIFY2(status().startsWith(QStringLiteral("Upload failed: part of the preset")),
+                 qPrintable(status()));
+        QCOMPARE(takePresetSnapshot(), before);
+    }
+
+    // The controller's ports vanish. On the virtual bus, as on JACK and ALSA, sends to the
+    // open output still succeed; the download must not say it went out.
+    void downloadToALostControllerFails() {
+        bus->detachAll();
+        bus->setPortCounts(0, 0);
+        bus->clearSent();
+        testboxes::BoxAnswerer boxes(QMessageBox::Ok);
+        window->DownLoadSlot();
+        QCOMPARE(boxes.seen.size(), 2);
+        QVERIFY2(boxes.seen[1].startsWith(QStringLiteral("Download|Download to Korvalen failed: "
+                                                         "the controller is gone")),
+                 qPrintable(boxes.seen[1]));
+        QVERIFY(status() != QStringLiteral("Download to Korvalen OK"));
+        QVERIFY(bus->sent(0).empty());
+        QCOMPARE(linkNote(), QStringLiteral("Controller lost (Virtual MIDI Out 1)"));
+        // An upload request says so too.
+        QVERIFY(!window->requestUpload(0));
+        QVERIFY(status().contains(QStringLiteral("the controller is gone")));
+    }
+
+    // The port watch notices the loss on its own and closes an open upload.
+    void portWatchEndsAnUploadWhenTheControllerGoes() {
+        options().ignoreUploads = true;
+        editEveryBank();
+        const PresetSnapshot before = takePresetSnapshot();
+        QVERIFY(window->requestUpload(19));
+        bus->setPortCounts(0, 0);
+        window->portWatch().poll();
+        QVERIFY(!window->isUploadPending());
+        QVERIFY2(status().startsWith(QStringLiteral("Upload failed: the controller was lost")),
+                 qPrintable(status()));
+        QCOMPARE(takePresetSnapshot(), before);
+        QCOMPARE(linkNote(), QStringLiteral("Controller lost (Virtual MIDI Out 1)"));
+        // Back again: ReConnect finds it and the note says so.
+        bus->setPortCounts(1, 1);
+        options().ignoreUploads = false;
+        window->reconnectSlot();
+        QCOMPARE(linkNote(), QStringLiteral("Controller on Virtual MIDI Out 1"));
+    }
+
+    // A preset number above 127 loads and shows, but cannot be downloaded; 127 can.
+    void presetNumberAbove127IsRefusedByTheDownload() {
+        korvalen::presetGlobals[0] = 200;
+        window->RefreshTitle();
+        QCOMPARE(window->windowTitle(), QStringLiteral("Korvalen25 Editor--------P201"));
+        bus->clearSent();
+        {
+            testboxes::BoxAnswerer boxes(QMessageBox::Ok);
+            QVERIFY(!window->download());
+            QCOMPARE(boxes.seen.size(), 1);
+            QVERIFY2(boxes.seen[0].startsWith(
+                         QStringLiteral("Download|Download to Korvalen refused: the preset "
+                                        "number P201 cannot be sent")),
+                     qPrintable(boxes.seen[0]));
+        }
+        bus->quiesce();
+        QVERIFY(bus->sent(0).empty());
+        korvalen::presetGlobals[0] = 127;
+        QVERIFY(window->download());
+        bus->quiesce();
+        QCOMPARE(bus->sent(0).back(),
+                 (Message{0xF0, 0x00, 0x20, 0x6B, 0x02, 0x07, 0x7F, 0x00, 0xF7}));
+    }
+
+    // "Upload" brings its dialog forward when it is already open behind the window.
+    void uploadRaisesItsDialog() {
+        window->uploadSlot();
+        QTRY_VERIFY(window->uploadDialog().isActiveWindow());
+        window->activateWindow();
+        QTRY_VERIFY(window->isActiveWindow());
+        QVERIFY(window->uploadDialog().isVisible());
+        window->uploadSlot();
+        QTRY_VERIFY(window->uploadDialog().isActiveWindow());
+    }
+};
+
+QTEST_MAIN(TestFaults)
+#include "test_faults.moc"
