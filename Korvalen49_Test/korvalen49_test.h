@@ -95,6 +95,10 @@ public:
     bool saveToFile(const QString& path);
     bool loadFromFile(const QString& path);
 
+protected:
+    // Closing during a firmware upgrade asks whether to stop it.
+    void closeEvent(QCloseEvent* event) override;
+
 private:
     void InitEditor();
     void connectCommands();

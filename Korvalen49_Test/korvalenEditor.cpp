@@ -10,6 +10,7 @@
 #include "upgrade.h"
 
 #include <QAction>
+#include <QCloseEvent>
 #include <QComboBox>
 #include <QDial>
 #include <QPushButton>
@@ -34,6 +35,15 @@ Korvalen49_Test::~Korvalen49_Test() {
     connectThread.requestStop();
     connectThread.wait();
     delete upgradeDlg;
+}
+
+void Korvalen49_Test::closeEvent(QCloseEvent* event) {
+    if (!upgradeDlg->askToStopRun()) {
+        event->ignore();
+        return;
+    }
+    upgradeDlg->hide();
+    QMainWindow::closeEvent(event);
 }
 
 void Korvalen49_Test::InitEditor() {

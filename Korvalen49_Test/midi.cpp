@@ -27,10 +27,6 @@ void midiMethodClass::resetPortTable() {
     replyInPort = 0;
     replyOutPort = 0;
     linkState = 0;
-    normalInPort = 0;
-    portsNoted = 0;
-    deviceAnswer = 0;
-    blockIndex = 0;
     controllerIn_.clear();
     controllerOut_.clear();
 }

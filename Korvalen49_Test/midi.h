@@ -38,11 +38,6 @@ public:
     std::atomic<std::int32_t> linkState{0};    // editor: 0 not connected, 1 connected
     std::atomic<std::int32_t> replyInPort{0};  // input port + 1 of the awaited reply, 0 none
     std::atomic<std::int32_t> replyOutPort{0}; // output port + 1 kept open, 0 none
-    // The upgrade's own fields; the link only clears them.
-    std::atomic<std::int32_t> normalInPort{0};
-    std::atomic<std::int32_t> portsNoted{0};
-    std::atomic<std::int32_t> deviceAnswer{0};
-    std::atomic<std::uint32_t> blockIndex{0};
 
     // True from a successful reConnect() until a firmware upgrade run takes the ports.
     std::atomic<bool> editorOwnsPorts{false};

@@ -1,85 +1,16 @@
-// Firmware upgrade: the dialog, the worker thread that finds a controller in upgrade mode and
-// writes the loaded image to it block by block, and the loaded image itself.
+// The firmware upgrade dialog: step 1 loads a ".bin" image, step 2 runs the worker
+// (ConnectThread) that finds the controller in upgrade mode and flashes the image; a log and a
+// progress bar show how the run goes.
 #pragma once
 
-#include "firmware.h"
-#include "midiplatform.h"
+#include "connectthread.h"
 
 #include <QDialog>
-#include <QThread>
 
-#include <atomic>
-#include <condition_variable>
 #include <cstdint>
-#include <mutex>
+#include <functional>
 
 #include "ui_upgrade.h"
-
-// The worker. One instance for the whole program (`connectThread`); each start is one
-// search-and-flash run. Everything the user sees of a run goes through `updataUISignal`.
-class ConnectThread : public QThread {
-    Q_OBJECT
-
-public:
-    // Report codes of updataUISignal.
-    enum Report : uint {
-        DeviceVersion = 0,
-        FileVersion = 2,
-        StartEnabled = 3,
-        Progress = 4,
-        Log = 5,
-    };
-
-    static constexpr int kAttempts = 10;
-    static constexpr int kCountReadings = 10;
-    static constexpr unsigned kPauseMs = 1000;
-    static constexpr unsigned kOpenPauseMs = 10;
-    static constexpr unsigned kReplyWaitMs = 50;
-    static constexpr unsigned kStartPauseMs = 10;
-    // A device that asks for nothing for this long in the middle of a transfer has stopped
-    // answering; the run ends instead of waiting forever.
-    static constexpr int kRequestTimeoutMs = 5000;
-
-    using QThread::QThread;
-
-    int probeDevices(); // 0 found in upgrade mode, 1 nothing, 2 only a mode-1 answer, -1 give up
-    void flashFirmware();
-    void sendBlock();
-    void upgradeMidiInProc(std::uintptr_t instance, const korvalen::midi::InputEvent& event);
-
-    // Version number from the last valid probe reply; never reset.
-    std::atomic<std::uint32_t> deviceVersion{0};
-
-    // Starts one run (nothing happens while a run goes on).
-    void startRun();
-    // Asks a run to end at its next wait (the window is closing); wait() then returns soon.
-    void requestStop();
-
-    // For tests: how long a transfer waits for the device's next request.
-    void setRequestTimeout(int milliseconds) { requestTimeoutMs_ = milliseconds; }
-
-signals:
-    void updataUISignal(uint comp, uint val, char* str);
-
-protected:
-    void run() override;
-
-private:
-    void report(uint comp, uint val, const char* str);
-    void log(const char* line) { report(Log, 0, line); }
-    // Waits for the device's next request; false when it did not come in time.
-    bool waitForRequest();
-    void setDeviceAnswer(std::int32_t answer);
-
-    std::mutex answerMutex_;
-    std::condition_variable answerChanged_;
-    std::atomic<int> requestTimeoutMs_{kRequestTimeoutMs};
-    std::atomic<bool> stopRequested_{false};
-};
-
-extern ConnectThread connectThread;
-// The image being (or to be) flashed. Written only by the dialog while no run goes on.
-extern korvalen::FirmwareImage firmwareImage;
 
 class UpgradeDlg : public QDialog {
     Q_OBJECT
@@ -90,6 +21,17 @@ public:
     // Loads a firmware image from `path` (what ComLoadFile does after its file dialog).
     void loadImage(const QString& path);
 
+    // While a run goes on, asks whether to stop it, and asks the run to stop if so. True when
+    // no run goes on or it is stopping: the dialog, or the editor, may close.
+    bool askToStopRun();
+
+    // The bar's words for `done` of `total` blocks: "about 1 min 05 s left", from the pace
+    // since `doneAtStart` blocks `elapsedMs` ago; empty until there is a pace to go by.
+    static QString timeLeftText(std::uint32_t done, std::uint32_t total, std::uint32_t doneAtStart,
+                                qint64 elapsedMs);
+    // For tests: the clock the time left is measured with (milliseconds).
+    void setClock(std::function<qint64()> clock) { clock_ = std::move(clock); }
+
     Ui::UpgradeUI ui;
 
 public slots:
@@ -97,4 +39,17 @@ public slots:
     void ComLoadFile();
     void OnFirmwareUpgrade();
     void updataUISlot(uint comp, uint val, char* str);
+
+protected:
+    void reject() override; // closing the window, Escape
+
+private:
+    void addLogLine(const QString& line);
+    void showProgress(std::uint32_t done);
+
+    std::function<qint64()> clock_;
+    // The pace of the current run: blocks done and the time at its first progress report.
+    bool paceStarted_ = false;
+    std::uint32_t paceBlocks_ = 0;
+    qint64 paceStartMs_ = 0;
 };

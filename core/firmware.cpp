@@ -24,6 +24,10 @@ void putCount(std::uint8_t* out, std::uint32_t n) {
     out[2] = low7(n);
 }
 
+std::uint32_t packed(const std::array<std::uint8_t, 3>& m) {
+    return std::uint32_t(m[0]) | std::uint32_t(m[1]) << 8 | std::uint32_t(m[2]) << 16;
+}
+
 bool allDataBytes(const std::uint8_t* begin, const std::uint8_t* end) {
     return std::all_of(begin, end, [](std::uint8_t b) { return b < 0x80; });
 }
@@ -43,7 +47,7 @@ FirmwareLoadResult loadFirmwareImage(const std::uint8_t* data, std::size_t lengt
                     [](char m, std::uint8_t b) { return static_cast<std::uint8_t>(m) == b; }))
         return result;
     const std::uint64_t blocks = firmwareBlockCount(bodyLength);
-    if (blocks > kMaxBlockCount) {
+    if (length > kMaxFirmwareFileSize) {
         result.status = FirmwareLoadStatus::TooManyBlocks;
         return result;
     }
@@ -151,6 +155,12 @@ std::string deviceVersionText(std::uint32_t version) {
     std::snprintf(text, sizeof text, "%d.%02d", static_cast<int>(version / 100),
                   static_cast<int>(version % 100));
     return text;
+}
+
+BlockRequest blockRequestOf(std::uint32_t packedShortMessage) {
+    if (packedShortMessage == packed(kNextBlockRequest)) return BlockRequest::Next;
+    if (packedShortMessage == packed(kRepeatBlockRequest)) return BlockRequest::Repeat;
+    return BlockRequest::None;
 }
 
 std::optional<std::uint32_t> parseStartMessage(const std::uint8_t* data, std::size_t length) {

@@ -19,6 +19,10 @@ constexpr std::size_t kBlockPayloadBytes = 32;                    // payload byt
 constexpr std::size_t kBlockMessageMax = 10 + kBlockPayloadBytes; // 42
 // The start message carries the block count in three 7-bit bytes.
 constexpr std::uint32_t kMaxBlockCount = (1u << 21) - 1;
+// The largest image file: a body of kMaxBlockCount full blocks and the trailer. A larger file
+// can be refused before it is read.
+constexpr std::uint64_t kMaxFirmwareFileSize =
+    std::uint64_t(kMaxBlockCount) * kBlockRawBytes + kFirmwareTrailerSize;
 
 struct FirmwareImage {
     std::vector<std::uint8_t> body;
@@ -92,6 +96,12 @@ std::string deviceVersionText(std::uint32_t version);
 // The controller's requests during flashing (Note On, channel 1).
 constexpr std::array<std::uint8_t, 3> kNextBlockRequest = {0x90, 0x51, 0x54};
 constexpr std::array<std::uint8_t, 3> kRepeatBlockRequest = {0x90, 0x61, 0x00};
+
+// A request as the flashing loop keeps it (0 none, 10 next, 20 repeat).
+enum class BlockRequest : std::int32_t { None = 0, Next = 10, Repeat = 20 };
+// The request a short message carries, packed as the platform delivers it (status byte in
+// bits 0-7, data bytes in bits 8-15 and 16-23); all three bytes must match.
+BlockRequest blockRequestOf(std::uint32_t packedShortMessage);
 
 // ---------------------------------------------------------------------------------------------
 // Device side

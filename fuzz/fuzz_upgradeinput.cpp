@@ -6,7 +6,8 @@
 // the probe, the start message and the data blocks. The input drives both:
 //
 //   byte 0      flags: bit 0 the emulator answers a probe of any identity, bit 1 it is in
-//               normal mode instead of upgrade mode
+//               normal mode instead of upgrade mode, bits 4-7 (when not 0) a block number it
+//               never takes (asks for again each time)
 //   bytes 1-5   the identity of the image
 //   byte 6, ... the length of a small firmware body, and the body
 //   then events, each a tag byte and its bytes:
@@ -16,8 +17,10 @@
 //                   possibly with one byte changed
 //
 // Everything the emulator answers goes back through the editor's side: a short answer must be
-// one of the two requests, a SysEx answer a probe reply that parseProbeReply takes. Each data
-// block the emulator stores must be one that decodeBlock takes, with the same bytes.
+// one of the two requests, as the editor's request matcher reads it, a SysEx answer a probe
+// reply that parseProbeReply takes. The first three bytes of every buffer the editor takes are
+// read as a short message too: only the two requests, all three bytes equal, are requests. Each
+// data block the emulator stores must be one that decodeBlock takes, with the same bytes.
 #include "fuzzinput.h"
 
 #include "controlleremulator.h"
@@ -47,8 +50,19 @@ DumpSink& quietSink() {
     return sink;
 }
 
+std::uint32_t packedShort(const std::uint8_t* m) {
+    return std::uint32_t(m[0]) | std::uint32_t(m[1]) << 8 | std::uint32_t(m[2]) << 16;
+}
+
 void editorTakesBuffer(const std::uint8_t* data, std::size_t n,
                        const std::array<std::uint8_t, 5>& id) {
+    if (data && n >= 3) {
+        const BlockRequest request = blockRequestOf(packedShort(data));
+        const bool next = std::equal(data, data + 3, kNextBlockRequest.begin());
+        const bool repeat = std::equal(data, data + 3, kRepeatBlockRequest.begin());
+        FUZZ_CHECK((request == BlockRequest::Next) == next);
+        FUZZ_CHECK((request == BlockRequest::Repeat) == repeat);
+    }
     // The editor link's handler looks at every chunk for the identity reply as well.
     (void)isIdentityReply(data, n);
     const auto reply = parseProbeReply(data, n, id);
@@ -87,9 +101,7 @@ void emulatorTakes(ControllerEmulator& device, const Message& m,
     for (const Message& a : answers) {
         if (!a.empty() && a.front() != 0xF0) { // a short message
             FUZZ_CHECK(upgrade && a.size() == 3);
-            const bool next = std::equal(a.begin(), a.end(), kNextBlockRequest.begin());
-            const bool repeat = std::equal(a.begin(), a.end(), kRepeatBlockRequest.begin());
-            FUZZ_CHECK(next || repeat);
+            FUZZ_CHECK(blockRequestOf(packedShort(a.data())) != BlockRequest::None);
             continue;
         }
         FUZZ_CHECK(a.size() >= 3 && a.front() == 0xF0 && a.back() == 0xF7);
@@ -115,6 +127,9 @@ void emulatorTakes(ControllerEmulator& device, const Message& m,
     }
 
     FUZZ_CHECK(device.blocksAccepted() <= device.blockCount() || !device.transferStarted());
+    // A block the device never takes is never passed.
+    const int never = device.options().repeatBlock;
+    FUZZ_CHECK(never < 0 || device.blocksAccepted() <= static_cast<unsigned>(never));
     if (!started || device.blockCount() != count || m.size() < 12) return;
     // A message that is not all data bytes cannot arrive as one SysEx message: a status byte
     // ends it. Only for data-byte messages do the two decoders have to agree.
@@ -128,8 +143,9 @@ void emulatorTakes(ControllerEmulator& device, const Message& m,
                               device.image().begin() + static_cast<long>(imageBefore)));
     } else if (d.status == BlockStatus::Ok && before < count && d.remaining == count - before &&
                (d.remaining == 1 || d.rawLength == kBlockRawBytes)) {
-        // The block the device waits for, whole and well formed: it has to take it.
-        FUZZ_CHECK(device.blocksAccepted() == before + 1);
+        // The block the device waits for, whole and well formed: it has to take it, unless it
+        // is the one it never takes.
+        FUZZ_CHECK(device.blocksAccepted() == before + 1 || static_cast<int>(before) == never);
     }
 }
 
@@ -146,6 +162,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     options.mode =
         (flags & 2) ? ControllerEmulator::Mode::Normal : ControllerEmulator::Mode::Upgrade;
     options.anyIdentity = (flags & 1) != 0;
+    if (flags >> 4) options.repeatBlock = (flags >> 4) - 1;
     for (std::size_t i = 0; i < id.size(); ++i)
         options.upgradeId[i] = id[i] & 0x7F;
     std::array<std::uint8_t, 5> deviceId = options.upgradeId;

@@ -66,10 +66,16 @@ struct DeviceSearch::Shared {
     }
 
     void onInput(std::uintptr_t instance, const InputEvent& event) {
+        // The reply is judged before the handler behind the search re-queues its buffer, and
+        // taken (which may wake the search) only after that handler has seen it: a search
+        // that ends on this reply must not leave it in flight to a link that is connected by
+        // then.
+        ReplyMatch match;
         if (searching.load() && event.kind == InputEvent::Kind::LongData && event.buffer &&
             event.recorded != 0 && matcher)
-            look(static_cast<int>(instance), matcher(event.buffer, event.recorded));
+            match = matcher(event.buffer, event.recorded);
         if (forward) forward(instance, event);
+        look(static_cast<int>(instance), match);
     }
 
     void look(int port, const ReplyMatch& match) {

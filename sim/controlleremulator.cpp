@@ -289,7 +289,8 @@ const Message& ControllerEmulator::repeatRequest() {
 }
 
 unsigned ControllerEmulator::extraDelayFor(const Message& message) const {
-    const bool probe = message == Message(std::begin(kIdentityProbe), std::end(kIdentityProbe));
+    const bool probe = message == Message(std::begin(kIdentityProbe), std::end(kIdentityProbe)) ||
+                       answerUpgradeProbe(message, 2).has_value();
     return probe ? options_.identityDelayMs : 0;
 }
 
@@ -468,6 +469,7 @@ std::vector<Message> ControllerEmulator::handleBlock(const Message& m) {
     const bool last = k + 1 == blockCount_;
     if (raw.empty() || raw.size() > 28 || (!last && raw.size() != 28)) return bad();
 
+    if (static_cast<int>(k) == options_.repeatBlock) return bad();
     if (static_cast<int>(k) == options_.corruptBlock && !corruptDone_) {
         corruptDone_ = true;
         return bad();

@@ -108,7 +108,9 @@ public:
         int dumpFaultRecord = 0;
         int silenceAfterBlocks = -1; // upgrade: no answer at all after this many good blocks
         int corruptBlock = -1;       // upgrade: block number K is taken as bad the first time
-        // Milliseconds by which the identity probe is answered later than other messages.
+        int repeatBlock = -1;        // upgrade: block number K is taken as bad every time
+        // Milliseconds by which a probe (the identity probe, or the upgrade probe of this
+        // device's identity) is answered later than other messages.
         unsigned identityDelayMs = 0;
         bool silent = false;        // takes every message, answers none
         bool ignoreUploads = false; // normal mode: no dump for an upload request
@@ -127,7 +129,7 @@ public:
         return receive(Message(data, data + length));
     }
 
-    // The extra delay before `message` is answered (the identity probe's own delay).
+    // The extra delay before `message` is answered (a probe's own delay).
     unsigned extraDelayFor(const Message& message) const;
 
     // --- Normal mode

@@ -48,11 +48,13 @@ constexpr const char* kUsage = R"(usage: korvalen25-sim [options]
   --wrong-identity          answer probes with a wrong identity byte
   --dump-fault KIND:N       dump record N is truncated (KIND truncated), carries channel 17
                             (KIND bad-value), or the dump ends before it (KIND cut)
-  --identity-delay MS       answer the identity probe MS milliseconds later than the rest
+  --identity-delay MS       answer the identity probe (and the upgrade probe) MS milliseconds
+                            later than the rest
   --silent                  open the ports but answer nothing
   --ignore-uploads          send no dump for an upload request
   --silence-after N         answer no data block after the first N
   --corrupt-block K         take data block K as bad the first time it arrives
+  --repeat-block K          take data block K as bad every time: ask for it again and again
   --test-hooks              answer F0 7D 01 hh ll F7 with a System Exclusive message of
                             hh * 128 + ll bytes: F0 7D, bytes counting 0-7F, F7
   --exit-with-parent        stop when the process that started this one ends (Linux)
@@ -167,6 +169,8 @@ Settings parse(int argc, char** argv) {
                 static_cast<int>(number(value(i), 0, 1 << 21, "--silence-after"));
         } else if (a == "--corrupt-block") {
             o.corruptBlock = static_cast<int>(number(value(i), 0, 1 << 21, "--corrupt-block"));
+        } else if (a == "--repeat-block") {
+            o.repeatBlock = static_cast<int>(number(value(i), 0, 1 << 21, "--repeat-block"));
         } else {
             usageError("unknown option " + a);
         }

@@ -51,6 +51,7 @@ Bytes randomBody(std::mt19937& random, std::size_t length) {
 Q_DECLARE_METATYPE(Bytes)
 Q_DECLARE_METATYPE(FirmwareLoadStatus)
 Q_DECLARE_METATYPE(BlockStatus)
+Q_DECLARE_METATYPE(BlockRequest)
 
 class TestFirmware : public QObject {
     Q_OBJECT
@@ -72,6 +73,8 @@ private slots:
     void probeReply();
     void deviceVersion_data();
     void deviceVersion();
+    void blockRequests_data();
+    void blockRequests();
     void packRoundTrip();
     void damagedBlocks_data();
     void damagedBlocks();
@@ -290,6 +293,27 @@ void TestFirmware::deviceVersion() {
     QFETCH(int, version);
     QFETCH(QString, text);
     QCOMPARE(QString::fromStdString(deviceVersionText(std::uint32_t(version))), text);
+}
+
+// Short messages as the platform packs them (status byte lowest): only the two requests,
+// matched on all three bytes, are requests.
+void TestFirmware::blockRequests_data() {
+    QTest::addColumn<uint>("packed");
+    QTest::addColumn<BlockRequest>("request");
+    QTest::newRow("90 51 54: next") << 0x545190u << BlockRequest::Next;
+    QTest::newRow("90 61 00: repeat") << 0x006190u << BlockRequest::Repeat;
+    QTest::newRow("another channel") << 0x545191u << BlockRequest::None;
+    QTest::newRow("another velocity") << 0x555190u << BlockRequest::None;
+    QTest::newRow("repeat key, velocity 1") << 0x016190u << BlockRequest::None;
+    QTest::newRow("note off") << 0x545180u << BlockRequest::None;
+    QTest::newRow("bytes in reading order") << 0x905154u << BlockRequest::None;
+    QTest::newRow("nothing") << 0u << BlockRequest::None;
+}
+
+void TestFirmware::blockRequests() {
+    QFETCH(uint, packed);
+    QFETCH(BlockRequest, request);
+    QCOMPARE(blockRequestOf(packed), request);
 }
 
 // Random bodies of many lengths: every block decodes back to its slice of the body, carries

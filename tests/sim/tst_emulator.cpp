@@ -147,6 +147,7 @@ private slots:
     void badBlockIsRepeated_data();
     void badBlockIsRepeated();
     void silenceAfterBlocks();
+    void repeatBlockEveryTime();
 };
 
 // ---------------------------------------------------------------------------------------------
@@ -167,7 +168,11 @@ void TestEmulator::identity() {
     QFETCH(Message, reply);
     Emulator::Options o;
     o.wrongIdentity = wrongIdentity;
+    o.identityDelayMs = 100;
     Emulator emu(o);
+    // The probe knob delays what the device answers as a probe, nothing else.
+    QCOMPARE(emu.extraDelayFor(probe), reply.empty() ? 0u : 100u);
+    QCOMPARE(emu.extraDelayFor(startMessage(5)), 0u);
     const auto replies = emu.receive(probe);
     if (reply.empty()) {
         QVERIFY(replies.empty());
@@ -595,7 +600,11 @@ void TestEmulator::upgradeProbe() {
     o.normalModeReply = normalModeReply;
     o.anyIdentity = anyIdentity;
     o.wrongIdentity = wrongIdentity;
+    o.identityDelayMs = 100;
     Emulator emu(o);
+    // The probe knob delays what the device answers as a probe, nothing else.
+    QCOMPARE(emu.extraDelayFor(probe), reply.empty() ? 0u : 100u);
+    QCOMPARE(emu.extraDelayFor(startMessage(5)), 0u);
     const auto replies = emu.receive(probe);
     if (reply.empty()) {
         QVERIFY(replies.empty());
@@ -699,6 +708,24 @@ void TestEmulator::silenceAfterBlocks() {
     QCOMPARE(empty.receive(startMessage(0)), std::vector<Message>{Emulator::nextRequest()});
     QVERIFY(empty.transferComplete());
     QVERIFY(empty.image().empty());
+}
+
+// The knob for a device that never takes one block: it asks for block K again each time,
+// the blocks before it are taken, and nothing after it is reached.
+void TestEmulator::repeatBlockEveryTime() {
+    Emulator::Options o;
+    o.mode = Emulator::Mode::Upgrade;
+    o.repeatBlock = 2;
+    Emulator emu(o);
+    const auto body = randomBody(5 * 28, 8);
+    QCOMPARE(emu.receive(startMessage(5)), std::vector<Message>{Emulator::nextRequest()});
+    for (unsigned k = 0; k < 2; ++k)
+        QCOMPARE(emu.receive(dataBlock(body, k)), std::vector<Message>{Emulator::nextRequest()});
+    for (int i = 0; i < 20; ++i)
+        QCOMPARE(emu.receive(dataBlock(body, 2)), std::vector<Message>{Emulator::repeatRequest()});
+    QCOMPARE(emu.blocksAccepted(), 2u);
+    QCOMPARE(emu.blocksRejected(), 20u);
+    QVERIFY(!emu.transferComplete());
 }
 
 QTEST_GUILESS_MAIN(TestEmulator)

@@ -1,0 +1,354 @@
+#include "connectthread.h"
+
+#include "midi.h"
+
+#include <QString>
+
+#include <algorithm>
+#include <chrono>
+#include <mutex>
+#include <set>
+
+using korvalen::BlockRequest;
+using korvalen::midi::DeviceSearch;
+using korvalen::midi::InputEvent;
+using korvalen::midi::platform;
+using korvalen::midi::ReplyMatch;
+using korvalen::midi::SearchEvent;
+using korvalen::midi::SearchResult;
+namespace text = upgradetext;
+
+ConnectThread connectThread;
+korvalen::FirmwareImage firmwareImage;
+
+// One run: its own copy of the image (and so of the identity it probes for), and what the
+// search and the transfer note on the way. The input handlers of the run's ports hold it too,
+// so a handler that is still called after the run has ended finds it.
+struct ConnectThread::Run {
+    korvalen::FirmwareImage image;
+    std::unique_ptr<DeviceSearch> search; // while the run searches
+    int attempt = 0;
+    SearchEvent::Kind giveUp = SearchEvent::Kind::Attempt; // why the search gave up
+    // The first answer in normal mode (mode 1): input port + 1 (0 none) and version.
+    std::atomic<std::int32_t> normalInPort{0};
+    std::uint32_t normalVersion = 0;
+    std::atomic<std::int32_t> portsNoted{0};     // 1: the pause after a mode-1 answer is over
+    std::atomic<std::uint32_t> upgradeInputs{0}; // bit i: a mode-2 answer came on input i
+    std::atomic<BlockRequest> deviceAnswer{BlockRequest::None};
+    std::atomic<std::uint32_t> blockIndex{0}; // the next block to send
+};
+
+const char* lastingText(const std::string& text) {
+    static std::mutex mutex;
+    static std::set<std::string> texts;
+    std::lock_guard<std::mutex> lock(mutex);
+    return texts.insert(text).first->c_str();
+}
+
+ConnectThread::~ConnectThread() {
+    requestStop();
+    wait();
+}
+
+void ConnectThread::report(uint comp, uint val, const char* str) {
+    emit updataUISignal(comp, val, const_cast<char*>(str));
+}
+
+void ConnectThread::log(const QString& line) {
+    log(lastingText(line.toStdString()));
+}
+
+bool ConnectThread::startRun(const korvalen::FirmwareImage& image) {
+    if (isRunning()) return false;
+    if (image.blockCount == 0) {
+        log(text::kEmptyImage);
+        return false;
+    }
+    auto run = std::make_shared<Run>();
+    run->image = image;
+    run_ = std::move(run);
+    stop_.clear();
+    outcome_ = Outcome::None;
+    // The run takes every port from the editor, which reconnects only when asked to. The
+    // editor sends nothing from here on, so the worker never closes a port under a send.
+    midiLink.editorOwnsPorts = false;
+    start(QThread::InheritPriority);
+    return true;
+}
+
+DeviceSearch::Options ConnectThread::searchOptions(const std::shared_ptr<Run>& run) {
+    DeviceSearch::Options o;
+    const auto probe = korvalen::firmwareProbeMessage(run->image.deviceId);
+    o.probe.assign(probe.begin(), probe.end());
+    // Mode 2 is the device in upgrade mode; mode 1 the controller in normal mode; any other
+    // mode tells only a version.
+    o.matcher = [id = run->image.deviceId](const std::uint8_t* data, std::size_t length) {
+        const auto reply = korvalen::parseProbeReply(data, length, id);
+        if (!reply) return ReplyMatch{};
+        const auto kind = reply->mode == 2   ? ReplyMatch::Kind::Device
+                          : reply->mode == 1 ? ReplyMatch::Kind::Other
+                                             : ReplyMatch::Kind::Version;
+        return ReplyMatch{kind, reply->version};
+    };
+    // The handler holds the run, never the worker's current one, which a new run replaces.
+    o.forward = [this, run](std::uintptr_t instance, const InputEvent& event) {
+        upgradeMidiInProc(*run, instance, event);
+    };
+    // Called on the worker thread.
+    o.progress = [run = run.get()](const SearchEvent& e) {
+        if (e.kind == SearchEvent::Kind::NoInputPort || e.kind == SearchEvent::Kind::TooManyPorts)
+            run->giveUp = e.kind;
+        if (e.kind == SearchEvent::Kind::Answer && e.match.kind == ReplyMatch::Kind::Other &&
+            run->normalInPort == 0) {
+            run->normalVersion = e.match.version;
+            run->normalInPort = e.port + 1;
+        }
+    };
+    o.attempts = kAttempts;
+    o.countPolls = kCountReadings;
+    o.pauseMs = kPauseMs;
+    o.openPauseMs = kOpenPauseMs;
+    o.replyWaitMs = kReplyWaitMs;
+    o.confirmWaitMs = midiMethodClass::kConfirmWaitMs;
+    return o;
+}
+
+ConnectThread::Wait ConnectThread::waitForRequest(int timeoutMs) {
+    const Run& run = *run_;
+    using Clock = std::chrono::steady_clock;
+    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    for (;;) {
+        if (stop_.stopRequested()) return Wait::Stopped;
+        if (run.deviceAnswer != BlockRequest::None) return Wait::Request;
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
+        if (left.count() <= 0) return Wait::TimedOut;
+        // Ends early with a request (the handler wakes the token) or a stop.
+        stop_.waitFor(static_cast<unsigned>(left.count()));
+    }
+}
+
+// A run that did not flash: `line` says why, its ports are closed, and Start is back on. The
+// line comes first: closing a port waits for the MIDI server, which may be slow to answer
+// when a device has just gone.
+void ConnectThread::endRun(Outcome outcome, std::uint32_t progress, const char* line) {
+    midiLink.linkState = 0;
+    if (progress != ~0u) report(Progress, progress, "0");
+    if (line) log(line);
+    midiLink.closeInputs();
+    midiLink.closeOutput();
+    outcome_ = outcome;
+    report(StartEnabled, 1, "0");
+}
+
+void ConnectThread::run() {
+    Run& run = *run_;
+    report(StartEnabled, 0, "0");
+    midiLink.resetPortTable();
+    log(text::kFinding);
+
+    run.search = std::make_unique<DeviceSearch>(midiLink, searchOptions(run_), stop_);
+    int result = 1;
+    for (int attempt = 1; attempt <= kAttempts; ++attempt) {
+        result = probeDevices();
+        if (result == 0 || result < 0) break;
+        if (attempt < kAttempts && !platform().sleep(kPauseMs, stop_)) {
+            result = -2;
+            break;
+        }
+    }
+    const korvalen::midi::SearchRecord record = run.search->record();
+    run.search.reset(); // the inputs keep only the upgrade's handler
+
+    std::string other;
+    if (result == 0) {
+        other = otherDeviceInput(std::max(record.replyWaitMs, kReplyWaitMs));
+        // Only the chosen input stays open: nothing else can ask for a block.
+        for (int i = 0; i < midiMethodClass::kMaxPorts; ++i)
+            if (i != record.inPort) midiLink.closeInputSlot(i);
+    }
+    if (result == -2 || stop_.stopRequested()) {
+        endRun(Outcome::Stopped, ~0u, text::kStoppedSearching);
+        return;
+    }
+    if (result == 0) {
+        log(text::kFound);
+        if (!other.empty())
+            log(QString::fromLatin1(text::kAnotherDevice)
+                    .arg(QString::fromStdString(record.outputs[record.outPort].name),
+                         QString::fromStdString(other)));
+        midiLink.linkState = 1;
+        flashFirmware();
+        return;
+    }
+    if (result > 0) {
+        log(text::kNotFound);
+        if (const int in = run.normalInPort - 1; in >= 0) {
+            const std::string name =
+                in < static_cast<int>(record.inputs.size()) ? record.inputs[in].name : "";
+            log(QString::fromLatin1(text::kNormalMode)
+                    .arg(QString::fromStdString(name),
+                         QString::fromStdString(korvalen::deviceVersionText(run.normalVersion))));
+        }
+    }
+    endRun(result > 0 ? Outcome::NotFound : outcome_.load(), ~0u, nullptr);
+}
+
+int ConnectThread::probeDevices() {
+    Run& run = *run_;
+    const SearchResult result = run.search->findDevice(++run.attempt);
+    const korvalen::midi::SearchRecord& record = run.search->record();
+    if (result == SearchResult::Stopped) return -2;
+    if (result == SearchResult::GiveUp) {
+        if (run.giveUp == SearchEvent::Kind::TooManyPorts) {
+            log(text::kTooManyPorts);
+            outcome_ = Outcome::TooManyPorts;
+        } else {
+            log(text::kNoPorts);
+            log(text::kReconnect);
+            outcome_ = Outcome::NoPorts;
+        }
+        return -1;
+    }
+
+    for (const auto& input : record.inputs)
+        if (!input.opened) log(text::kOpenInError);
+    // The outputs the attempt tried, in the order it probed them: up to the chosen one.
+    std::vector<std::string> names;
+    for (const auto& output : record.outputs)
+        names.push_back(output.name);
+    for (unsigned j : korvalen::midi::probingOrder(names)) {
+        if (!record.outputs[j].opened) log(text::kOpenOutError);
+        if (static_cast<int>(j) == record.outPort) break;
+    }
+
+    if (result == SearchResult::Found) {
+        midiLink.replyInPort = record.inPort + 1;
+        midiLink.replyOutPort = record.outPort + 1;
+        return 0;
+    }
+    if (run.normalInPort == 0) return 1;
+    // The first answer in normal mode of a run is followed by a pause of its own.
+    if ((run.portsNoted & 1) == 0) {
+        run.portsNoted |= 1;
+        if (!platform().sleep(kPauseMs, stop_)) return -2;
+    }
+    return 2;
+}
+
+std::string ConnectThread::otherDeviceInput(unsigned replyWaitMs) {
+    Run& run = *run_;
+    const int chosenIn = midiLink.replyInPort - 1;
+    const int chosenOut = midiLink.replyOutPort - 1;
+    auto& midi = platform();
+    const auto probe = korvalen::firmwareProbeMessage(run.image.deviceId);
+    for (unsigned j = 0; j < midiLink.outPortCount && !stop_.stopRequested(); ++j) {
+        if (static_cast<int>(j) == chosenOut) continue;
+        auto out = midi.openOutput(j);
+        if (!out || !midi.sleep(kOpenPauseMs, stop_)) continue;
+        if (out->send(probe.data(), static_cast<std::uint32_t>(probe.size())) != 0) continue;
+        midi.sleep(replyWaitMs, stop_);
+    }
+    const std::uint32_t others = run.upgradeInputs & ~(1u << chosenIn);
+    for (unsigned i = 0; i < midiLink.inPortCount; ++i)
+        if (others & (1u << i)) return midi.inputName(i);
+    return {};
+}
+
+void ConnectThread::flashFirmware() {
+    Run& run = *run_;
+    const std::uint32_t blockCount = run.image.blockCount;
+    const auto start = korvalen::firmwareStartMessage(blockCount);
+    if (midiLink.replyInPort == 0 || midiLink.replyOutPort == 0) {
+        endRun(Outcome::NoOutput, run.blockIndex, text::kTheEnd);
+        return;
+    }
+    midiLink.sendSysEx(start.data(), start.size());
+    // Not ended by the device's first request, which may come at once; a stop is seen right
+    // after it.
+    platform().sleep(kStartPauseMs);
+    log(text::kFlashWriting);
+
+    std::uint32_t accepted = 0; // blocks the device has taken: it asked for the one after
+    int repeats = 0;            // repeat requests in a row
+    int timeoutMs = firstRequestTimeoutMs_;
+    while (midiLink.linkState == 1) {
+        const Wait wait = waitForRequest(timeoutMs);
+        if (wait == Wait::Stopped) {
+            endRun(Outcome::Stopped, accepted, text::kStoppedFlashing);
+            return;
+        }
+        if (wait == Wait::TimedOut) {
+            endRun(Outcome::DeviceSilent, accepted,
+                   run.blockIndex == 0 ? text::kFirstRequestMissing : text::kDeviceSilent);
+            return;
+        }
+        timeoutMs = requestTimeoutMs_;
+        const BlockRequest answer = run.deviceAnswer.exchange(BlockRequest::None);
+        if (answer == BlockRequest::Next) {
+            repeats = 0;
+            accepted = run.blockIndex;
+            if (run.blockIndex == blockCount) midiLink.linkState = 2;
+            sendBlock();
+            report(Progress, accepted, "0");
+        } else if (answer == BlockRequest::Repeat) {
+            if (run.blockIndex > 0) --run.blockIndex;
+            if (++repeats == kMaxRepeats) {
+                const std::uint32_t k = run.blockIndex;
+                endRun(Outcome::RepeatsRefused, accepted,
+                       lastingText("ERROR: The device asked for block " + std::to_string(k + 1) +
+                                   " of " + std::to_string(blockCount) + " again " +
+                                   std::to_string(kMaxRepeats) +
+                                   " times in a row and does not take it. Restart it in upgrade "
+                                   "mode and try again."));
+                return;
+            }
+            sendBlock();
+        }
+    }
+    report(Progress, run.blockIndex, "0");
+    report(StartEnabled, 1, "0");
+    log(text::kTheEnd);
+    outcome_ = Outcome::Flashed;
+}
+
+void ConnectThread::sendBlock() {
+    Run& run = *run_;
+    const std::uint32_t k = run.blockIndex;
+    if (k >= run.image.blockCount) {
+        log(text::kUpdateOk);
+        log(text::kRestart);
+        return;
+    }
+    const auto block = korvalen::firmwareDataBlock(run.image, k);
+    midiLink.sendSysEx(block.data(), static_cast<std::uint32_t>(block.length));
+    ++run.blockIndex;
+}
+
+void ConnectThread::upgradeMidiInProc(Run& run, std::uintptr_t instance, const InputEvent& event) {
+    const int port = static_cast<int>(instance);
+    switch (event.kind) {
+    case InputEvent::Kind::Close:
+        break;
+    case InputEvent::Kind::Short:
+        // Requests count only from the device being flashed.
+        if (midiLink.linkState != 1 || port != midiLink.replyInPort - 1) break;
+        if (const BlockRequest request = korvalen::blockRequestOf(event.shortMessage);
+            request != BlockRequest::None) {
+            run.deviceAnswer = request;
+            stop_.wake();
+        }
+        break;
+    case InputEvent::Kind::LongData: {
+        const std::uint32_t n = event.buffer ? event.recorded : 0;
+        if (const auto reply = korvalen::parseProbeReply(event.buffer, n, run.image.deviceId)) {
+            deviceVersion = reply->version;
+            if (reply->version != 100)
+                report(DeviceVersion, 0, lastingText(korvalen::deviceVersionText(reply->version)));
+            if (reply->mode == 2 && port >= 0 && port < midiMethodClass::kMaxPorts)
+                run.upgradeInputs |= 1u << port;
+        }
+        if (n != 0) midiLink.requeueBuffer(port);
+        break;
+    }
+    }
+}

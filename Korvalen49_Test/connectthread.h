@@ -1,0 +1,172 @@
+// The firmware upgrade worker: a thread that takes the MIDI ports, finds a controller in
+// upgrade mode and writes a firmware image into it block by block, at the controller's
+// request. It needs Qt Core only, so that the editor's upgrade dialog and the command line
+// drive the same worker; everything a run has to say goes out through `updataUISignal`.
+#pragma once
+
+#include "devicesearch.h"
+#include "firmware.h"
+#include "midiplatform.h"
+
+#include <QThread>
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+// The upgrade log's lines. The dialog and the command line show the same words.
+namespace upgradetext {
+// Loading an image.
+inline constexpr char kFileLoaded[] = "File Loaded.";
+inline constexpr char kOpenError[] = "Open Error!";
+inline constexpr char kFileTooLarge[] =
+    "The file is larger than any firmware image can be. Choose the .bin file of the firmware.";
+inline constexpr char kEmptyImage[] =
+    "The image holds no firmware, so there is nothing to flash. Load another file.";
+// The search.
+inline constexpr char kFinding[] = "Finding MIDI device in upgrade mode...";
+inline constexpr char kNoPorts[] = "Can not found any MIDI devices.";
+inline constexpr char kReconnect[] = "Reconnect,and try again.";
+inline constexpr char kTooManyPorts[] = "Too many MIDI devices, please remove some others";
+inline constexpr char kOpenInError[] = "Open MIDI In error";
+inline constexpr char kOpenOutError[] = "Open MIDI Out error";
+inline constexpr char kNotFound[] = "ERROR: Can not find device in upgrade mode";
+inline constexpr char kFound[] = "Success to find midi in out device in upgrade mode!";
+// The transfer.
+inline constexpr char kFlashWriting[] = "Flash writing";
+inline constexpr char kUpdateOk[] = "Update OK!";
+inline constexpr char kRestart[] = "Please turn off the power and restart!";
+inline constexpr char kTheEnd[] = "The End!";
+// A device that answered but could not be flashed, or was left alone ("%1" a port's name,
+// "%2" a version).
+inline constexpr char kNormalMode[] =
+    "The controller answered on \"%1\" in normal mode, firmware %2. Start it in upgrade mode "
+    "and press Start again.";
+inline constexpr char kAnotherDevice[] =
+    "Flashing the controller on \"%1\". Another controller in upgrade mode answered on "
+    "\"%2\"; it is left as it is.";
+inline constexpr char kStoppedSearching[] =
+    "Upgrade stopped before anything was sent. Start the controller in upgrade mode and press "
+    "Start again.";
+inline constexpr char kStoppedFlashing[] =
+    "Upgrade stopped: the firmware in the controller is incomplete. Restart the controller in "
+    "upgrade mode and press Start again.";
+inline constexpr char kFirstRequestMissing[] =
+    "ERROR: The device did not ask for the firmware after the start message. Restart it in "
+    "upgrade mode and try again.";
+inline constexpr char kDeviceSilent[] =
+    "ERROR: The device stopped answering during the transfer. Restart it in upgrade mode and "
+    "try again.";
+} // namespace upgradetext
+
+// The loaded image, for a run started without one of its own. Written on the GUI thread,
+// never while a run goes on; each run flashes its own copy.
+extern korvalen::FirmwareImage firmwareImage;
+
+// The worker. One instance for the whole program (`connectThread`); each start is one
+// search-and-flash run.
+class ConnectThread : public QThread {
+    Q_OBJECT
+
+public:
+    // Report codes of updataUISignal.
+    enum Report : uint {
+        DeviceVersion = 0,
+        FileVersion = 2,
+        StartEnabled = 3,
+        Progress = 4, // blocks the device has taken
+        Log = 5,
+    };
+
+    // How the last run ended.
+    enum class Outcome {
+        None,           // no run yet, or one is going on
+        Flashed,        // the device asked for the block after the last one
+        NoPorts,        // no MIDI input port
+        TooManyPorts,   // more than 20 input or output ports
+        NotFound,       // no device answered in upgrade mode
+        NoOutput,       // a device answered, but no output port took the probe
+        Stopped,        // requestStop()
+        DeviceSilent,   // no request within the time-out
+        RepeatsRefused, // the same block asked for again too often
+    };
+
+    static constexpr int kAttempts = 10;
+    static constexpr int kCountReadings = 10;
+    static constexpr unsigned kPauseMs = 1000;
+    static constexpr unsigned kOpenPauseMs = 10;
+    static constexpr unsigned kReplyWaitMs = 50;
+    static constexpr unsigned kStartPauseMs = 10;
+    // The first request after the start message may take a while: the device erases its flash
+    // first. After that a device that asks for nothing for 5 s has stopped answering.
+    static constexpr int kFirstRequestTimeoutMs = 30000;
+    static constexpr int kRequestTimeoutMs = 5000;
+    // A device that asks for the same block again this often in a row will not take it.
+    static constexpr int kMaxRepeats = 8;
+
+    using QThread::QThread;
+    ~ConnectThread() override;
+
+    // Starts one run that flashes a copy of `image`, after taking the MIDI ports from the
+    // editor. Nothing is started while a run goes on, or for an image without blocks (that
+    // one is logged); false then. Call it on the thread that owns the editor's link.
+    bool startRun(const korvalen::FirmwareImage& image);
+    bool startRun() { return startRun(firmwareImage); }
+    // Ends a run at once: any wait of the search or of the transfer returns, and the run ends
+    // with the stop logged. Any thread.
+    void requestStop() { stop_.requestStop(); }
+    bool stopRequested() const { return stop_.stopRequested(); }
+    Outcome outcome() const { return outcome_; }
+
+    // For tests: the two request time-outs.
+    void setRequestTimeouts(int firstMs, int betweenMs) {
+        firstRequestTimeoutMs_ = firstMs;
+        requestTimeoutMs_ = betweenMs;
+    }
+
+    // One attempt of the search: 0 found in upgrade mode, 1 nothing, 2 only a mode-1 answer,
+    // -1 give up (the reason is logged), -2 stopped.
+    int probeDevices();
+    void flashFirmware();
+    void sendBlock();
+
+    // Version number from the last valid probe reply; never reset.
+    std::atomic<std::uint32_t> deviceVersion{0};
+
+signals:
+    void updataUISignal(uint comp, uint val, char* str);
+
+protected:
+    void run() override;
+
+private:
+    struct Run; // the state of one run, shared with the input handlers of its ports
+    enum class Wait { Request, TimedOut, Stopped };
+
+    void report(uint comp, uint val, const char* str);
+    void log(const char* line) { report(Log, 0, line); }
+    void log(const QString& line);
+    korvalen::midi::DeviceSearch::Options searchOptions(const std::shared_ptr<Run>& run);
+    // Once the device is found: probes every other output, each for `replyWaitMs`, and returns
+    // the name of an input on which another controller in upgrade mode has answered in this
+    // run, or an empty text.
+    std::string otherDeviceInput(unsigned replyWaitMs);
+    // The input handler of every port a run opens; runs on the MIDI input thread.
+    void upgradeMidiInProc(Run& run, std::uintptr_t instance,
+                           const korvalen::midi::InputEvent& event);
+    Wait waitForRequest(int timeoutMs);
+    void endRun(Outcome outcome, std::uint32_t progress, const char* line);
+
+    std::shared_ptr<Run> run_; // replaced by startRun() only, while no run goes on
+    // Every wait of a run watches it; the handler wakes the transfer's wait with a request.
+    korvalen::midi::StopToken stop_;
+    std::atomic<int> firstRequestTimeoutMs_{kFirstRequestTimeoutMs};
+    std::atomic<int> requestTimeoutMs_{kRequestTimeoutMs};
+    std::atomic<Outcome> outcome_{Outcome::None};
+};
+
+extern ConnectThread connectThread;
+
+// Text for a queued report that lives as long as the program: one copy of each distinct text.
+const char* lastingText(const std::string& text);
