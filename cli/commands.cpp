@@ -1,6 +1,7 @@
 #include "commands.h"
 
 #include "device.h"
+#include "flash.h"
 #include "midi.h"
 #include "nametables.h"
 #include "outcome.h"
@@ -33,6 +34,8 @@ Commands:
   backup DIR              read all 15 presets into DIR, one file each: P01.sav,
                           P17.sav ... P30.sav
   restore DIR             write the 15 files of a backup in DIR back to the device
+  flash FILE.bin          write a firmware image into a controller started in its
+                          upgrade mode
 
 PRESET is P01 (the factory preset "Korvalen") or P17 to P30 (the user presets), or
 the device's numbers for them, 0 and 16 to 29.
@@ -53,6 +56,7 @@ constexpr Command kCommandTable[] = {
     {"show", 1, 1, "show [--json] FILE.sav"},
     {"backup", 1, 1, "backup DIR"},
     {"restore", 1, 1, "restore DIR"},
+    {"flash", 1, 1, "flash FILE.bin"},
 };
 
 const Command* findCommand(const QString& name) {
@@ -330,7 +334,7 @@ int run(const QStringList& args, QTextStream& out, QTextStream& err, const RunOp
                                   QStringLiteral("show: print the preset as JSON."));
     parser.addOptions({help, version, api, json});
     parser.addPositionalArgument(QStringLiteral("command"),
-                                 QStringLiteral("ports, get, put, show, backup or restore."),
+                                 QStringLiteral("ports, get, put, show, backup, restore or flash."),
                                  QStringLiteral("command [arguments]"));
 
     auto finish = [&](const Outcome& r) {
@@ -379,8 +383,10 @@ int run(const QStringList& args, QTextStream& out, QTextStream& err, const RunOp
         result = putCommand(rest[0], number, out);
     else if (name == QLatin1String("backup"))
         result = backupCommand(rest[0], out);
-    else
+    else if (name == QLatin1String("restore"))
         result = restoreCommand(rest[0], out);
+    else
+        result = flashCommand(rest[0], out, options.terminal);
     return finish(result);
 }
 

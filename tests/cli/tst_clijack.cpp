@@ -63,6 +63,7 @@ private slots:
     void backupRestoreBackup();
     void getAndPut();
     void behindASilentClient();
+    void flashWritesTheImage();
     void failures_data();
     void failures();
 
@@ -142,6 +143,25 @@ void CliJackTest::behindASilentClient() {
     QCOMPARE(readAll(file).size(), 348);
 }
 
+void CliJackTest::flashWritesTheImage() {
+    // The fixture's controller in upgrade mode writes what it received to KORVALEN_IMAGE_OUT.
+    QFile::remove(KORVALEN_IMAGE_OUT);
+    QByteArray body;
+    for (int i = 0; i < 28 * 50 + 3; ++i)
+        body.append(char((i * 13 + 5) & 0xFF));
+    const QString file = dir_.filePath("fw.bin");
+    QVERIFY(writeAll(file, body + QByteArray::fromHex("00206B0219") + "102" + QByteArray(2, '\0') +
+                               "QVolm"));
+    const Result r = cli({"flash", file});
+    QVERIFY2(r.code == 0, qPrintable(r.err));
+    QStringList log = r.out.split('\n', Qt::SkipEmptyParts);
+    log.removeIf([](const QString& line) { return line.startsWith('['); });
+    QVERIFY2(log.join('\n').endsWith("Flash writing\nUpdate OK!\nPlease turn off the power and "
+                                     "restart!\nThe End!"),
+             qPrintable(r.out));
+    QTRY_COMPARE_WITH_TIMEOUT(readAll(KORVALEN_IMAGE_OUT), body, 10000);
+}
+
 void CliJackTest::failures_data() {
     QTest::addColumn<QStringList>("simArgs"); // empty: no controller in normal mode
     QTest::addColumn<QStringList>("args");    // %F: a file that must not appear
@@ -170,6 +190,9 @@ void CliJackTest::failures_data() {
         << QStringList{"--ignore-uploads"} << QStringList{"restore", "%B"}
         << "did not answer the request for P01 within 5 s; nothing was sent; no preset was "
            "restored";
+    QTest::newRow("flash, the controller falls silent after 5 blocks")
+        << QStringList{"--upgrade", "--id", "00206B021A", "--silence-after", "5"}
+        << QStringList{"flash", "%I"} << "ERROR: The device stopped answering during the transfer";
     QTest::newRow("put, no controller")
         << QStringList{} << QStringList{"put", "%S"} << "no Korvalen25 answered on the MIDI ports";
 }
@@ -186,12 +209,16 @@ void CliJackTest::failures() {
     const QString target = dir_.filePath(QString("target-%1").arg(QTest::currentDataTag()));
     const QString source = dir_.filePath("source.sav");
     QVERIFY(writeAll(source, bytesOf(randomSav(9, 16))));
+    const QString image = dir_.filePath("long.bin");
+    // An identity of its own, which the fixture's controller in upgrade mode does not answer.
+    QVERIFY(writeAll(image, QByteArray(28 * 200, 'x') + QByteArray::fromHex("00206B021A") + "102" +
+                                QByteArray(2, '\0') + "QVolm"));
     const QString backup = dir_.filePath("complete-backup");
     QVERIFY(QDir(dir_.path()).mkpath("complete-backup"));
     for (int n : kPresets)
         QVERIFY(writeAll(backupPath(backup, n), bytesOf(randomSav(n, n))));
     for (QString& a : args)
-        a.replace("%F", target).replace("%S", source).replace("%B", backup);
+        a.replace("%F", target).replace("%S", source).replace("%B", backup).replace("%I", image);
 
     const Result r = cli(args);
     QCOMPARE(r.code, 1);

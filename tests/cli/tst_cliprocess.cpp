@@ -60,6 +60,12 @@ void CliProcessTest::commandLines_data() {
     QTest::newRow("put") << QStringList{"--midi-api", "virtual", "put", "%D/p17.sav", "P20"} << none
                          << 0 << "%D/p17.sav stored as P20 (User P20)"
                          << "";
+    QTest::newRow("flash") << QStringList{"--midi-api", "virtual", "flash", "%D/fw.bin"}
+                           << QStringList{"KORVALEN_VIRTUAL_DEVICE=upgrade"} << 0 << "Update OK!"
+                           << "";
+    QTest::newRow("flash, controller in normal mode")
+        << QStringList{"--midi-api", "virtual", "flash", "%D/fw.bin"} << none << 1 << ""
+        << "ERROR: Can not find device in upgrade mode";
     QTest::newRow("show") << QStringList{"show", "%D/p17.sav"} << none << 0 << "Preset P17 User P17"
                           << "";
     QTest::newRow("show --json") << QStringList{"show", "--json", "%D/p17.sav"} << none << 0
@@ -77,6 +83,10 @@ void CliProcessTest::commandLines() {
     QFETCH(QString, err);
     QTemporaryDir dir;
     QVERIFY(writeAll(dir.filePath("p17.sav"), bytesOf(randomSav(2, 16))));
+    // A firmware image of 100 bytes for the emulator's identity: the body, then the trailer.
+    QVERIFY(writeAll(dir.filePath("fw.bin"), QByteArray(100, 'x') +
+                                                 QByteArray::fromHex("00206B0219") + "102" +
+                                                 QByteArray(2, '\0') + "QVolm"));
     for (QString& a : args)
         a.replace("%D", dir.path());
     out.replace("%D", dir.path());
