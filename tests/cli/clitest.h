@@ -91,6 +91,16 @@ inline bool writeAll(const QString& path, const QByteArray& bytes) {
     return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
 }
 
+// A firmware file: `bodyLength` bytes of body, then the trailer with the identity `idHex`
+// (the emulator's own by default), version 1.02 and `magic`.
+inline QByteArray firmwareFile(int bodyLength, const char* idHex = "00206B0219",
+                               const char* magic = "QVolm") {
+    QByteArray bytes;
+    for (int i = 0; i < bodyLength; ++i)
+        bytes.append(char((i * 7 + 3) & 0xFF));
+    return bytes + QByteArray::fromHex(idHex) + "102" + QByteArray(2, '\0') + QByteArray(magic, 5);
+}
+
 // One line, ending in a newline, starting with the program's name.
 inline bool isOneErrorLine(const QString& err) {
     return err.startsWith(QLatin1String("korvalen25-cli: ")) && err.count(QLatin1Char('\n')) == 1 &&

@@ -13,18 +13,8 @@ namespace text = upgradetext;
 
 namespace {
 
-// A firmware file: `bodyLength` bytes of body, then the trailer with the emulator's identity.
 QByteArray imageFile(int bodyLength, const char* magic = "QVolm") {
-    QByteArray bytes;
-    for (int i = 0; i < bodyLength; ++i)
-        bytes.append(char((i * 7 + 3) & 0xFF));
-    const ControllerEmulator::Options defaults;
-    for (std::uint8_t b : defaults.upgradeId)
-        bytes.append(char(b));
-    bytes.append("102");
-    bytes.append(2, '\0');
-    bytes.append(magic, 5);
-    return bytes;
+    return firmwareFile(bodyLength, "00206B0219", magic);
 }
 
 ControllerEmulator::Options upgradeMode() {

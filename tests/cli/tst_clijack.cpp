@@ -146,12 +146,10 @@ void CliJackTest::behindASilentClient() {
 void CliJackTest::flashWritesTheImage() {
     // The fixture's controller in upgrade mode writes what it received to KORVALEN_IMAGE_OUT.
     QFile::remove(KORVALEN_IMAGE_OUT);
-    QByteArray body;
-    for (int i = 0; i < 28 * 50 + 3; ++i)
-        body.append(char((i * 13 + 5) & 0xFF));
+    const QByteArray bytes = firmwareFile(28 * 50 + 3);
+    const QByteArray body = bytes.left(bytes.size() - 15);
     const QString file = dir_.filePath("fw.bin");
-    QVERIFY(writeAll(file, body + QByteArray::fromHex("00206B0219") + "102" + QByteArray(2, '\0') +
-                               "QVolm"));
+    QVERIFY(writeAll(file, bytes));
     const Result r = cli({"flash", file});
     QVERIFY2(r.code == 0, qPrintable(r.err));
     QStringList log = r.out.split('\n', Qt::SkipEmptyParts);
@@ -211,8 +209,7 @@ void CliJackTest::failures() {
     QVERIFY(writeAll(source, bytesOf(randomSav(9, 16))));
     const QString image = dir_.filePath("long.bin");
     // An identity of its own, which the fixture's controller in upgrade mode does not answer.
-    QVERIFY(writeAll(image, QByteArray(28 * 200, 'x') + QByteArray::fromHex("00206B021A") + "102" +
-                                QByteArray(2, '\0') + "QVolm"));
+    QVERIFY(writeAll(image, firmwareFile(28 * 200, "00206B021A")));
     const QString backup = dir_.filePath("complete-backup");
     QVERIFY(QDir(dir_.path()).mkpath("complete-backup"));
     for (int n : kPresets)

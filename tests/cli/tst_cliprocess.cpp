@@ -83,10 +83,7 @@ void CliProcessTest::commandLines() {
     QFETCH(QString, err);
     QTemporaryDir dir;
     QVERIFY(writeAll(dir.filePath("p17.sav"), bytesOf(randomSav(2, 16))));
-    // A firmware image of 100 bytes for the emulator's identity: the body, then the trailer.
-    QVERIFY(writeAll(dir.filePath("fw.bin"), QByteArray(100, 'x') +
-                                                 QByteArray::fromHex("00206B0219") + "102" +
-                                                 QByteArray(2, '\0') + "QVolm"));
+    QVERIFY(writeAll(dir.filePath("fw.bin"), firmwareFile(100)));
     for (QString& a : args)
         a.replace("%D", dir.path());
     out.replace("%D", dir.path());
