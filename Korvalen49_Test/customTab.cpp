@@ -1,8 +1,17 @@
 #include "customTab.h"
 
 #include <QPushButton>
+#include <QTabBar>
 
 customTab::customTab(QWidget* parent) : QTabWidget(parent) {}
+
+QString customTab::tabBarStyleSheet() const {
+    return tabBar()->styleSheet();
+}
+
+void customTab::setTabBarStyleSheet(const QString& sheet) {
+    tabBar()->setStyleSheet(sheet);
+}
 
 void customTab::SetLayerButtons(QPushButton* s1, QPushButton* en, QPushButton* fn, QPushButton* pn,
                                 QPushButton* zoudai, QPushButton* zn) {

@@ -9,9 +9,15 @@ class QPushButton;
 
 class customTab : public QTabWidget {
     Q_OBJECT
+    // The style sheet of the tab bar alone (the form sets it). A sheet on the page widget would
+    // style the pages too, and each page added to it would restyle every widget it holds.
+    Q_PROPERTY(QString tabBarStyleSheet READ tabBarStyleSheet WRITE setTabBarStyleSheet)
 
 public:
     explicit customTab(QWidget* parent = nullptr);
+
+    QString tabBarStyleSheet() const;
+    void setTabBarStyleSheet(const QString& sheet);
 
     // The layer buttons behind the groups of the picture, in the order S1, En, Fn, Pn,
     // Zoudai, Zn. They stay owned by the form.

@@ -1,6 +1,7 @@
 #include "presetmodel.h"
 
 #include <QComboBox>
+#include <QHash>
 #include <QPushButton>
 #include <QWidget>
 #include <QtDebug>
@@ -80,24 +81,37 @@ void selectPadBank(int bank) {
 
 namespace {
 
-QComboBox* box(QWidget* form, const QString& name) {
-    auto* found = form->findChild<QComboBox*>(name);
-    if (!found) qWarning("Preset model: no combo box named %s in the form", qPrintable(name));
-    return found;
-}
+// The combo boxes of the form by objectName, gathered in one walk of the tree: looking each of
+// the 280 boxes up from the top would walk the whole form every time.
+class FormBoxes {
+public:
+    explicit FormBoxes(QWidget* form) {
+        for (QComboBox* found : form->findChildren<QComboBox*>())
+            if (!boxes_.contains(found->objectName())) boxes_.insert(found->objectName(), found);
+    }
+
+    QComboBox* operator()(const QString& name) const {
+        QComboBox* found = boxes_.value(name);
+        if (!found) qWarning("Preset model: no combo box named %s in the form", qPrintable(name));
+        return found;
+    }
+
+private:
+    QHash<QString, QComboBox*> boxes_;
+};
 
 // Encoders and the slider: number, port, channel.
-void bindEncoder(item& control, QWidget* form, const QString& prefix) {
-    control.BindCCBox(box(form, prefix + QLatin1String("_ccBox")));
-    control.BindPortBox(box(form, prefix + QLatin1String("_PortBox")));
-    control.BindChanBox(box(form, prefix + QLatin1String("_ChBox")));
+void bindEncoder(item& control, const FormBoxes& box, const QString& prefix) {
+    control.BindCCBox(box(prefix + QLatin1String("_ccBox")));
+    control.BindPortBox(box(prefix + QLatin1String("_PortBox")));
+    control.BindChanBox(box(prefix + QLatin1String("_ChBox")));
 }
 
 // Buttons, pads and transport buttons: number, port, channel, type, mode.
-void bindButton(item& control, QWidget* form, const QString& prefix) {
-    bindEncoder(control, form, prefix);
-    control.BindTypeBox(box(form, prefix + QLatin1String("_typeBox")));
-    control.BindModeBox(box(form, prefix + QLatin1String("_modeBox")));
+void bindButton(item& control, const FormBoxes& box, const QString& prefix) {
+    bindEncoder(control, box, prefix);
+    control.BindTypeBox(box(prefix + QLatin1String("_typeBox")));
+    control.BindModeBox(box(prefix + QLatin1String("_modeBox")));
 }
 
 QString prefix(char letter, int number) {
@@ -107,18 +121,20 @@ QString prefix(char letter, int number) {
 } // namespace
 
 void bindEncoderAndFunctionBanks(QWidget* form) {
+    const FormBoxes box(form);
     for (int b = 0; b < 4; ++b) {
         for (int k = 0; k < 8; ++k)
-            bindEncoder(item_En[b][k], form, prefix('E', k + 1));
+            bindEncoder(item_En[b][k], box, prefix('E', k + 1));
         for (int k = 0; k < 4; ++k)
-            bindButton(item_Fn[b][k], form, prefix('F', k + 1));
+            bindButton(item_Fn[b][k], box, prefix('F', k + 1));
     }
 }
 
 void bindPadBanks(QWidget* form) {
+    const FormBoxes box(form);
     for (int b = 0; b < 2; ++b)
         for (int k = 0; k < 4; ++k)
-            bindButton(item_Pn[b][k], form, prefix('P', k + 1));
+            bindButton(item_Pn[b][k], box, prefix('P', k + 1));
 }
 
 void setUpZones(QWidget* form) {
@@ -132,29 +148,31 @@ void setUpZones(QWidget* form) {
 }
 
 void bindTransport(QWidget* form) {
+    const FormBoxes box(form);
     for (int k = 0; k < 5; ++k)
-        bindButton(item_Zoudai[k], form, prefix('Z', k + 1));
+        bindButton(item_Zoudai[k], box, prefix('Z', k + 1));
 }
 
 void bindZones(QWidget* form) {
+    const FormBoxes box(form);
     for (int z = 0; z < 3; ++z) {
         zone& zn = zone_Zn[z];
         const QString name = QStringLiteral("zone%1").arg(z + 1);
-        if (z > 0) zn.BindStuBox(box(form, name + QLatin1String("Sta"))); // zone 1 has none
-        zn.BindProgBox(box(form, name + QLatin1String("Prog")));
-        zn.BindMSBBox(box(form, name + QLatin1String("MSB")));
-        zn.BindLSBBox(box(form, name + QLatin1String("LSB")));
-        zn.BindChanBox(box(form, name + QLatin1String("Chan")));
-        zn.BindPortBox(box(form, name + QLatin1String("Port")));
-        zn.BindRangStaBox(box(form, name + QLatin1String("RangSta")));
-        zn.BindRangEndBox(box(form, name + QLatin1String("RangEnd")));
-        zn.BindOctBox(box(form, name + QLatin1String("Oct")));
-        zn.BindTransBox(box(form, name + QLatin1String("Trans")));
+        if (z > 0) zn.BindStuBox(box(name + QLatin1String("Sta"))); // zone 1 has none
+        zn.BindProgBox(box(name + QLatin1String("Prog")));
+        zn.BindMSBBox(box(name + QLatin1String("MSB")));
+        zn.BindLSBBox(box(name + QLatin1String("LSB")));
+        zn.BindChanBox(box(name + QLatin1String("Chan")));
+        zn.BindPortBox(box(name + QLatin1String("Port")));
+        zn.BindRangStaBox(box(name + QLatin1String("RangSta")));
+        zn.BindRangEndBox(box(name + QLatin1String("RangEnd")));
+        zn.BindOctBox(box(name + QLatin1String("Oct")));
+        zn.BindTransBox(box(name + QLatin1String("Trans")));
     }
 }
 
 void bindSlider(QWidget* form) {
-    bindEncoder(item_S1, form, QStringLiteral("S1"));
+    bindEncoder(item_S1, FormBoxes(form), QStringLiteral("S1"));
 }
 
 // --- Snapshots -------------------------------------------------------------------------------

@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-    build-essential cmake pkg-config
+    build-essential cmake pkg-config python3
     qt6-base-dev qt6-tools-dev qt6-tools-dev-tools libgl-dev
     librtmidi-dev
     jackd2 libjack-jackd2-dev

@@ -5,7 +5,8 @@
 #       jackd -n NAME (dummy driver, no realtime), then SIM --midi-api jack SIM-ARGS...
 #       --period FRAMES        frames per period (default 512)
 #       --silent-client NAME   first a SIM --silent under that client name: ports listed
-#                              before the emulator's that never answer
+#                              before the emulator's that never answer; may be given more
+#                              than once, for one such client each
 #   jack-fixture.sh stop NAME                      stops them all
 #
 # Clients reach the server with JACK_DEFAULT_SERVER=NAME. Logs and process ids are kept in
@@ -42,10 +43,13 @@ stop_pid() {
 }
 
 stop_all() {
+    local f
     [ -f "$dir/sim.pid" ] && stop_pid "$(cat "$dir/sim.pid")"
-    [ -f "$dir/silent.pid" ] && stop_pid "$(cat "$dir/silent.pid")"
+    for f in "$dir"/silent*.pid; do
+        [ -f "$f" ] && stop_pid "$(cat "$f")"
+    done
     [ -f "$dir/jackd.pid" ] && stop_pid "$(cat "$dir/jackd.pid")"
-    rm -f "$dir/sim.pid" "$dir/silent.pid" "$dir/jackd.pid"
+    rm -f "$dir/sim.pid" "$dir"/silent*.pid "$dir/jackd.pid"
 }
 
 registry=/dev/shm/jack-shm-registry
@@ -136,16 +140,18 @@ start_once() {
         return 1
     }
 
-    if [ -n "$silent" ]; then
-        : >"$dir/silent.out"
-        "$sim" --midi-api jack --silent --client-name "$silent" >"$dir/silent.out" \
-            2>"$dir/silent.log" 9>&- &
-        echo $! >"$dir/silent.pid"
-        wait_until "$dir/silent.pid" grep -q '^ready ' "$dir/silent.out" || {
-            fail "the silent client did not get ready" "$dir/silent.log"
+    local k=0 client
+    for client in "${silent[@]}"; do
+        k=$((k + 1))
+        : >"$dir/silent$k.out"
+        "$sim" --midi-api jack --silent --client-name "$client" >"$dir/silent$k.out" \
+            2>"$dir/silent$k.log" 9>&- &
+        echo $! >"$dir/silent$k.pid"
+        wait_until "$dir/silent$k.pid" grep -q '^ready ' "$dir/silent$k.out" || {
+            fail "the silent client $client did not get ready" "$dir/silent$k.log"
             return 1
         }
-    fi
+    done
 
     : >"$dir/sim.out"
     "$sim" --midi-api jack "$@" >"$dir/sim.out" 2>"$dir/sim.log" 9>&- &
@@ -159,11 +165,11 @@ start_once() {
 case "$action" in
 start)
     period=512
-    silent=
+    silent=()
     while [ $# -ge 2 ]; do
         case "$1" in
         --period) period=$2 ;;
-        --silent-client) silent=$2 ;;
+        --silent-client) silent+=("$2") ;;
         *) break ;;
         esac
         shift 2

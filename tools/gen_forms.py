@@ -2,12 +2,15 @@
 """Writes the three Qt Designer forms of the editor.
 
     tools/gen_forms.py            # rewrites Korvalen49_Test/{korvalen49_test,upload,upgrade}.ui
+    tools/gen_forms.py --check    # exit status 1, with a diff, when a committed form differs
 
 The forms use fixed geometry throughout, so writing them from tables is shorter and easier
-to check than editing a few thousand lines of XML. The generated files are committed; run
-this script again after changing a table here.
+to check than editing a few thousand lines of XML. The generated files are committed and are
+changed only through this script: change a table here and run it again (a test checks that
+the committed files are what it writes).
 """
 
+import difflib
 import os
 import sys
 import xml.etree.ElementTree as ET
@@ -16,78 +19,67 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 APP_DIR = os.path.join(HERE, os.pardir, "Korvalen49_Test")
 
 # ---------------------------------------------------------------------------------------------
-# Style sheets. "\n" is a line break, "\t" a tab; the indentation inside is five blanks.
+# Looks. A style sheet on a widget restyles every widget below it, and the toolkit then keeps
+# style data for each of them and redoes the work whenever a styled part of the tree moves
+# (as each finished page does when the form adds it to the page widget); with a sheet on
+# every layer that was most of the start-up. So sheets stay on widgets without children
+# (buttons, the logo, the tab bar), labels get their colour from a palette, and the layers
+# (the dark backgrounds and the white panels on them) are of class customLayer, which draws
+# its background and border from a sheet of its own without styling the widgets on it.
+# "\n" is a line break.
 
-TAB_BAR_STYLE = (
-    "QTabBar::tab {\n"
-    "     background: qlineargradient(x1: 0, y1: 0, x2: 0, y2: 0,\n"
-    "                                 stop: 0, stop: 0,\n"
-    "                                 stop: 0, stop: 0);\n"
-    "     border: 0px;\n"
-    "     border-bottom-color: #C2C7CB; /* same as the pane color */\n"
-    "     border-top-left-radius: 0px;\n"
-    "     border-top-right-radius: 0px;\n"
-    "     min-width: 0ex;\n"
-    "     padding: 0px;\n"
-    " }"
+DARK_LAYER_STYLE = "background-color: rgb(29,30,34);"
+
+PANEL_STYLE = (
+    "background-color: white;\n"
+    "border-style: outset;\n"
+    "border-width: 2px;\n"
+    "border-radius: 10px;\n"
+    "border-color: beige;"
 )
 
-
-def dark_style(name):
-    text = " QWidget#%s {\n     background-color: rgb(29,30,34);\n }" % name
-    if name == "backLayer2":
-        text += "\n"
-    return text
-
-
-def panel_style(name):
-    brace = "{" if name == "layerF2" else " {"
-    return (
-        " QWidget#%s%s\n"
-        "     background-color: white;\n"
-        "     border-style: outset;\n"
-        "     border-width: 2px;\n"
-        "     border-radius: 10px;\n"
-        "     border-color: beige;\n"
-        "     font: bold 14px;\n"
-        "     padding: 4px;\n"
-        " }" % (name, brace)
-    )
-
-
-WHITE_LABEL_STYLE = " QLabel {\n     color: rgb(255,255,255);\n }"
-
-
-def own_white_label_style(name):
-    return " QLabel#%s {\n     color: rgb(255,255,255);\n }" % name
-
-
+# Behind each group of the picture; a yellow frame while its page is shown.
 LAYER_BUTTON_STYLE = (
-    " QPushButton{\n"
-    "     background-color: rgb(29,30,34);\n"
-    "\t /*border-style: outset;*/\n"
-    " }\n"
-    " QPushButton:checked{\n"
-    "     border-style: outset;\n"
-    "     border-width: 2px;\n"
-    "     border-radius: 10px;\n"
-    "     border-color: yellow;\n"
-    "     font: bold 14px;\n"
-    "     padding: 6px;\n"
-    " }"
+    "QPushButton {\n"
+    "    background-color: rgb(29,30,34);\n"
+    "}\n"
+    "QPushButton:checked {\n"
+    "    border-style: outset;\n"
+    "    border-width: 2px;\n"
+    "    border-radius: 10px;\n"
+    "    border-color: yellow;\n"
+    "    padding: 6px;\n"
+    "}"
 )
 
 ZONE_BUTTON_STYLE = (
-    " QPushButton{\n"
-    "     background-color: rgb(29,30,34);\n"
-    "\t border-style: outset;\n"
-    "\t color: white;\n"
-    " }"
+    "QPushButton {\n"
+    "    background-color: rgb(29,30,34);\n"
+    "    border-style: outset;\n"
+    "    color: white;\n"
+    "}"
 )
 
+# The tabs shrink to nothing; with the page widget 12 pixels above the top of the window and
+# empty titles, no tab bar is seen.
+TAB_BAR_STYLE = (
+    "QTabBar::tab {\n"
+    "    background: qlineargradient(x1: 0, y1: 0, x2: 0, y2: 0, stop: 0, stop: 0, stop: 0, "
+    "stop: 0);\n"
+    "    border: 0px;\n"
+    "    border-bottom-color: #C2C7CB;\n"
+    "    border-top-left-radius: 0px;\n"
+    "    border-top-right-radius: 0px;\n"
+    "    min-width: 0ex;\n"
+    "    padding: 0px;\n"
+    "}"
+)
+
+# Kept apart so that the program can point the logo at another image.
 LOGO_STYLE = "background-image: url(logo.bmp);\nbackground-attachment: fixed;"
 
-CONTAINER_LABEL_STYLE = " QLabel{\n     color: rgb(255,255,255);\n }"
+WHITE = (255, 255, 255)
+BLACK = (0, 0, 0)
 
 # ---------------------------------------------------------------------------------------------
 # XML helpers
@@ -149,11 +141,12 @@ def p_font(widget, family, points, weight, bold):
     sub(f, "bold", text="true" if bold else "false")
 
 
-def p_button_palette(widget, rgb):
+def p_palette(widget, role_name, rgb):
+    """One colour role, alike in the active, inactive and disabled groups."""
     pal = sub(prop(widget, "palette"), "palette")
     for group in ("active", "inactive", "disabled"):
         g = sub(pal, group)
-        role = sub(g, "colorrole", {"role": "Button"})
+        role = sub(g, "colorrole", {"role": role_name})
         brush = sub(role, "brush", {"brushstyle": "SolidPattern"})
         color = sub(brush, "color", {"alpha": "255"})
         for tag, v in zip(("red", "green", "blue"), rgb):
@@ -172,15 +165,18 @@ def zorder(parent, *names):
         sub(parent, "zorder", text=n)
 
 
-def write_ui(root, filename):
+GENERATED_NOTE = ("<!-- Generated by tools/gen_forms.py: change the form there and run it "
+                  "again; edits made here are lost. -->")
+
+
+def ui_text(root):
     ET.indent(root, space=" ")
-    data = ET.tostring(root, encoding="unicode")
-    path = os.path.normpath(os.path.join(APP_DIR, filename))
-    with open(path, "w", encoding="utf-8", newline="\n") as out:
-        out.write('<?xml version="1.0" encoding="UTF-8"?>\n')
-        out.write(data)
-        out.write("\n")
-    return path
+    return "".join(('<?xml version="1.0" encoding="UTF-8"?>\n', GENERATED_NOTE, "\n",
+                    ET.tostring(root, encoding="unicode"), "\n"))
+
+
+def ui_path(filename):
+    return os.path.normpath(os.path.join(APP_DIR, filename))
 
 
 def ui_root(class_name):
@@ -208,18 +204,19 @@ class Names:
 row_labels = Names("lableCCE1")
 
 
-def dark_layer(parent, name, geom):
-    w = widget(parent, "QWidget", name, geom)
+def layer(parent, name, geom, style):
+    w = widget(parent, "customLayer", name, geom)
     p_bool(w, "autoFillBackground", False)
-    p_style(w, dark_style(name))
+    p_string(w, "layerStyleSheet", style, translatable=False)
     return w
+
+
+def dark_layer(parent, name, geom):
+    return layer(parent, name, geom, DARK_LAYER_STYLE)
 
 
 def panel(parent, name, geom):
-    w = widget(parent, "QWidget", name, geom)
-    p_bool(w, "autoFillBackground", False)
-    p_style(w, panel_style(name))
-    return w
+    return layer(parent, name, geom, PANEL_STYLE)
 
 
 def row_label(parent, text, geom):
@@ -232,10 +229,10 @@ def combo(parent, name, geom):
     return widget(parent, "QComboBox", name, geom)
 
 
-def group_label(parent, name, text, x, y, w, h, style=WHITE_LABEL_STYLE):
+def group_label(parent, name, text, x, y, w, h, white=True):
     lab = widget(parent, "QLabel", name, (x, y, w, h))
-    if style is not None:
-        p_style(lab, style)
+    if white:
+        p_palette(lab, "WindowText", WHITE)
     p_string(lab, "text", text)
     return lab
 
@@ -258,7 +255,6 @@ def encoder_panel(parent, k, geom):
         c = combo(w, box, (BOX_X, y, box_w, 20 if box == "E1_ccBox" else 22))
         p_font(c, *TIMES)
         if box == "E1_ccBox":
-            p_style(c, "")
             p_number(c, "maxVisibleItems", 10)
             p_enum(c, "sizeAdjustPolicy", "QComboBox::AdjustToContentsOnFirstShow")
             p_number(c, "minimumContentsLength", 30)
@@ -336,8 +332,7 @@ def build_pages(tabs):
     for k, (x, y) in enumerate(((130, 4), (310, 4), (552, 4), (778, 4), (124, 126), (312, 126),
                                 (552, 126), (776, 126)), start=1):
         name = "label_E%d" % k
-        style = own_white_label_style(name) if k <= 2 else WHITE_LABEL_STYLE
-        group_label(dark, name, "E%d" % k, x, y, 16, 16, style)
+        group_label(dark, name, "E%d" % k, x, y, 16, 16)
     zorder(p, "layerE1", "layerE4", "layerE8")
 
     # 1: function buttons
@@ -385,7 +380,7 @@ def build_pages(tabs):
     group_label(dark, "label_8", "Zone1", 154, 248, 41, 16)
     group_label(dark, "label_9", "Zone2", 456, 248, 41, 16)
     group_label(dark, "label_10", "Zone3", 750, 248, 41, 16)
-    group_label(dark, "label_11", "1", 22, 128, 16, 16, style=None)
+    group_label(dark, "label_11", "1", 22, 128, 16, 16, white=False)
 
 
 def layer_button(parent, name, geom):
@@ -422,7 +417,6 @@ def build_picture(central):
 
     # Each layer button is created first in its group, so it lies below the group's controls.
     g = widget(back, "QWidget", "layer_En", (208, 12, 227, 105))
-    p_style(g, "")
     layer_button(g, "BtnLayer_En", (8, 8, 205, 91))
     for k, (x, y) in enumerate(((16, 8), (68, 8), (116, 8), (166, 8), (18, 58), (68, 58),
                                 (118, 58), (168, 58)), start=1):
@@ -472,11 +466,10 @@ def build_picture(central):
     for name, white, x in KEYS:
         if white:
             k = push_button(g, name, (x, 14, 37 if name == "Key30" else 36, 193))
-            p_button_palette(k, (255, 255, 255))
+            p_palette(k, "Button", WHITE)
         else:
             k = push_button(g, name, (x, 14, 27, 123))
-            p_button_palette(k, (0, 0, 0))
-            p_style(k, "")
+            p_palette(k, "Button", BLACK)
     # Black keys lie above their white neighbours.
     zorder(g, *[name for name, white, _ in KEYS if not white])
 
@@ -485,7 +478,6 @@ def build_picture(central):
     widget(back, "QComboBox", "BankBox", (88, 158, 83, 23))
 
     g = widget(back, "QWidget", "widget_7", (0, 212, 181, 129))
-    p_style(g, CONTAINER_LABEL_STYLE)
     layer_button(g, "BtnLayer_Zn", (18, 4, 155, 111))
     for k, geom in enumerate(((26, 14, 141, 21), (24, 48, 141, 25), (24, 82, 141, 25)), start=1):
         b = push_button(g, "btnZ%d" % k, geom, "Zone%d:Piano" % k)
@@ -501,7 +493,7 @@ def main_form():
 
     central = widget(win, "QWidget", "centralWidget")
     tabs = widget(central, "customTab", "tabWidget", (-2, -12, 903, 285))
-    p_style(tabs, TAB_BAR_STYLE)
+    p_string(tabs, "tabBarStyleSheet", TAB_BAR_STYLE, translatable=False)
     p_number(tabs, "currentIndex", 0)
     build_pages(tabs)
     build_picture(central)
@@ -527,11 +519,13 @@ def main_form():
         p_string(a, "text", text)
 
     sub(root, "layoutdefault", {"spacing": "6", "margin": "11"})
-    cw = sub(sub(root, "customwidgets"), "customwidget")
-    sub(cw, "class", text="customTab")
-    sub(cw, "extends", text="QTabWidget")
-    sub(cw, "header", text="customTab.h")
-    sub(cw, "container", text="1")
+    cws = sub(root, "customwidgets")
+    for cls, base in (("customTab", "QTabWidget"), ("customLayer", "QWidget")):
+        cw = sub(cws, "customwidget")
+        sub(cw, "class", text=cls)
+        sub(cw, "extends", text=base)
+        sub(cw, "header", text=cls + ".h")
+        sub(cw, "container", text="1")
     sub(root, "resources")
     sub(root, "connections")
     return root
@@ -613,12 +607,51 @@ def upgrade_form():
     return root
 
 
-def main():
-    for root, name in ((main_form(), "korvalen49_test.ui"), (upload_form(), "upload.ui"),
-                       (upgrade_form(), "upgrade.ui")):
-        print(write_ui(root, name))
+def forms():
+    return ((main_form(), "korvalen49_test.ui"), (upload_form(), "upload.ui"),
+            (upgrade_form(), "upgrade.ui"))
+
+
+def check():
+    """Compares the committed forms with what this script writes; 0 when all are equal."""
+    differing = 0
+    for root, name in forms():
+        path = ui_path(name)
+        wanted = ui_text(root)
+        try:
+            with open(path, encoding="utf-8", newline="") as f:
+                committed = f.read()
+        except OSError as e:
+            print("%s: cannot be read (%s)" % (path, e.strerror))
+            differing += 1
+            continue
+        if committed == wanted:
+            continue
+        differing += 1
+        diff = list(difflib.unified_diff(committed.splitlines(True), wanted.splitlines(True),
+                                         path, "tools/gen_forms.py", n=2))
+        sys.stdout.writelines(diff[:60])
+        if len(diff) > 60:
+            print("... (%d more diff lines)" % (len(diff) - 60))
+    if differing:
+        print("%d form(s) differ from what tools/gen_forms.py writes: change the tables in "
+              "the script, not the .ui files, and run it again" % differing)
+    return 1 if differing else 0
+
+
+def main(argv):
+    if argv[1:] == ["--check"]:
+        return check()
+    if len(argv) > 1:
+        print(__doc__.strip().split("\n\n")[1], file=sys.stderr)
+        return 2
+    for root, name in forms():
+        path = ui_path(name)
+        with open(path, "w", encoding="utf-8", newline="\n") as out:
+            out.write(ui_text(root))
+        print(path)
     return 0
 
 
 if __name__ == "__main__":
-    sys.exit(main())
+    sys.exit(main(sys.argv))
