@@ -3,6 +3,7 @@
 
 #include "customTab.h"
 #include "edithistory.h"
+#include "logo.h"
 #include "midi.h"
 #include "nametables.h"
 #include "presetmodel.h"
@@ -21,6 +22,7 @@
 Korvalen49_Test::Korvalen49_Test(QWidget* parent, Qt::WindowFlags flags)
     : QMainWindow(parent, flags) {
     ui.setupUi(this);
+    findLogo(ui.widget);
     uploadUi.setupUi(&uploadDlg);
 
     upgradeDlg = new UpgradeDlg(nullptr);

@@ -4,6 +4,7 @@
 #include "platformfactory.h"
 
 #include <QApplication>
+#include <QIcon>
 #include <QMessageBox>
 #include <QString>
 #include <QTimer>
@@ -34,6 +35,10 @@ int main(int argc, char* argv[]) {
     }
     if (parser.isSet(QStringLiteral("help"))) parser.showHelp(0);
     if (parser.isSet(QStringLiteral("version"))) parser.showVersion();
+
+    // The desktop entry's id, so that the desktop matches the window to it, and its icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.korvalen.Korvalen25Editor"));
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/korvalen/icon.png")));
 
     if (QApplication::setStyle(QStringLiteral("plastique")) == nullptr)
         QApplication::setStyle(QStringLiteral("Fusion"));

@@ -10,6 +10,7 @@ packages=(
     jackd2 libjack-jackd2-dev
     xvfb xauth fonts-dejavu-core fonts-liberation
     clang libclang-rt-14-dev
+    dpkg-dev appstream desktop-file-utils
 )
 
 missing=()

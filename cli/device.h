@@ -1,0 +1,42 @@
+// The controller as korvalen25-cli talks to it: the editor's link (its device search, its
+// ports, its ring of received SysEx) and the preset protocol of core, driven without widgets
+// and without an event loop. Every wait goes through the platform's sleep, so on the virtual
+// backend a silent controller costs no real time.
+#pragma once
+
+#include "outcome.h"
+#include "presets.h"
+
+class midiMethodClass;
+
+namespace korvalen::cli {
+
+class DeviceSession {
+public:
+    // How long a transfer waits for the controller: after the request, and after each piece of
+    // the dump.
+    static constexpr unsigned kDefaultTimeoutMs = 5000;
+    // The wait between two looks at the received bytes.
+    static constexpr unsigned kSliceMs = 5;
+
+    explicit DeviceSession(midiMethodClass& link, unsigned timeoutMs = kDefaultTimeoutMs);
+    ~DeviceSession(); // closes the ports
+    DeviceSession(const DeviceSession&) = delete;
+    DeviceSession& operator=(const DeviceSession&) = delete;
+
+    // The editor's device search (up to ten attempts).
+    Outcome connect();
+    // Asks for device preset `number` and takes its dump into `preset` as the editor's model
+    // would. Fails when the controller does not answer in time, sends invalid records, or the
+    // dump is damaged on the way.
+    Outcome upload(int number, Preset& preset);
+    // The editor's download of `preset`, stored on the device as preset `number`. Nothing is
+    // stored when a message is not taken.
+    Outcome download(const Preset& preset, int number);
+
+private:
+    midiMethodClass& link_;
+    unsigned timeoutMs_;
+};
+
+} // namespace korvalen::cli

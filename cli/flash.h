@@ -1,0 +1,41 @@
+// korvalen25-cli flash: the editor's firmware upgrade worker, run without its dialog. The
+// worker's log lines are printed as the dialog shows them; its progress is a bar on a
+// terminal and plain lines otherwise.
+#pragma once
+
+#include "outcome.h"
+
+#include <QString>
+
+#include <cstdint>
+
+class QTextStream;
+
+namespace korvalen::cli {
+
+// "[##########..........]  50%  45/90 blocks" for a bar `width` characters wide inside.
+QString progressBar(std::uint32_t done, std::uint32_t total, int width = 40);
+
+// Prints the worker's reports (the report codes of ConnectThread).
+class FlashPrinter {
+public:
+    FlashPrinter(QTextStream& out, bool terminal, std::uint32_t blockCount);
+    void report(unsigned comp, unsigned value, const char* text);
+    // Ends the bar's line, if one is shown.
+    void finish();
+
+private:
+    void endBarLine();
+
+    QTextStream& out_;
+    bool terminal_;
+    std::uint32_t blockCount_;
+    bool barShown_ = false;
+    int lastTenth_ = 0; // plain lines: the last tenth of the blocks printed
+    QString version_;   // the device version printed last
+};
+
+// Loads the image in `path` and flashes it into a controller in upgrade mode.
+Outcome flashCommand(const QString& path, QTextStream& out, bool terminal);
+
+} // namespace korvalen::cli

@@ -1,0 +1,23 @@
+// korvalen25-cli: the Korvalen25's presets and firmware from a terminal.
+#include "commands.h"
+#include "midiplatform.h"
+
+#include <QCoreApplication>
+#include <QTextStream>
+
+#include <cstdio>
+#include <unistd.h>
+
+int main(int argc, char* argv[]) {
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("korvalen25-cli"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(KORVALEN_VERSION));
+
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+    korvalen::cli::RunOptions options;
+    options.terminal = isatty(fileno(stdout)) != 0;
+    const int code = korvalen::cli::run(QCoreApplication::arguments(), out, err, options);
+    korvalen::midi::setPlatform(nullptr);
+    return code;
+}

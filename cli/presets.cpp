@@ -1,0 +1,475 @@
+#include "presets.h"
+
+#include "nametables.h"
+
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QRegularExpression>
+#include <QSaveFile>
+
+#include <algorithm>
+#include <functional>
+
+namespace korvalen::cli {
+
+// --- Names -----------------------------------------------------------------------------------
+
+std::optional<int> parsePresetName(const QString& text) {
+    static const QRegularExpression shown(QStringLiteral("^[Pp](\\d\\d)$"));
+    static const QRegularExpression number(QStringLiteral("^\\d{1,2}$"));
+    int n = -1;
+    if (const auto m = shown.match(text); m.hasMatch())
+        n = m.captured(1).toInt() - 1;
+    else if (number.match(text).hasMatch())
+        n = text.toInt();
+    if (presetNameFor(n) == nullptr) return std::nullopt;
+    return n;
+}
+
+QString shownPresetName(int number) {
+    return QString::asprintf("P%02d", number + 1);
+}
+
+QString backupFileName(int number) {
+    return shownPresetName(number) + QStringLiteral(".sav");
+}
+
+// --- Bounds ----------------------------------------------------------------------------------
+
+namespace {
+
+// The largest value the editor's model takes for each field.
+constexpr std::uint8_t kMaxType = 1;
+constexpr std::uint8_t kMaxMode = 1;
+constexpr std::uint8_t kMaxNote = 127;
+
+// One zone field: its name, where it is, its bound and how the editor shows it.
+struct ZoneField {
+    const char* name;  // JSON key
+    const char* label; // text label
+    std::uint8_t ZoneValues::*value;
+    std::uint8_t max;
+    std::function<QString(int)> text;
+};
+
+QString offsetText(int value, int midpoint) {
+    if (value < midpoint) return QStringLiteral("- %1").arg(midpoint - value);
+    return QString::number(value - midpoint);
+}
+
+QString channelText(int chan) {
+    return chan == kMaxChannel ? QStringLiteral("--") : QStringLiteral("Ch%1").arg(chan + 1);
+}
+
+QString portText(int port) {
+    return port == kMaxPort ? QStringLiteral("--") : QStringLiteral("P%1").arg(port + 1);
+}
+
+const std::array<ZoneField, 9>& zoneFields() {
+    static const std::array<ZoneField, 9> fields = {{
+        {"status", "", &ZoneValues::status, 1,
+         [](int v) { return v == 1 ? QStringLiteral("ON") : QStringLiteral("OFF"); }},
+        {"program", "program", &ZoneValues::prog, 127,
+         [](int v) { return QString::fromStdString(programListEntry(v)); }},
+        {"msb", "bank MSB", &ZoneValues::msb, 127, [](int v) { return QString::number(v); }},
+        {"lsb", "LSB", &ZoneValues::lsb, 127, [](int v) { return QString::number(v); }},
+        {"port", "port", &ZoneValues::port, kMaxPort, portText},
+        {"rangeStart", "keys", &ZoneValues::rangSta, 127, [](int v) { return QString::number(v); }},
+        {"rangeEnd", "to", &ZoneValues::rangEnd, 127, [](int v) { return QString::number(v); }},
+        {"octave", "octave", &ZoneValues::oct, 8, [](int v) { return offsetText(v, 4); }},
+        {"transpose", "transpose", &ZoneValues::trans, 24, [](int v) { return offsetText(v, 12); }},
+    }};
+    return fields;
+}
+
+// Not in the file, but in a dump: the zone's channel.
+constexpr std::uint8_t kMaxZoneChannel = kMaxChannel;
+
+void setBounded(std::uint8_t& field, std::uint8_t value, std::uint8_t max) {
+    if (value <= max) field = value;
+}
+
+} // namespace
+
+bool assignmentFieldInRange(AssignmentField field, std::uint8_t value) {
+    switch (field) {
+    case AssignmentField::Type:
+        return value <= kMaxType;
+    case AssignmentField::CC:
+        return value <= kMaxAssignment;
+    case AssignmentField::Chan:
+        return value <= kMaxChannel;
+    case AssignmentField::Port:
+        return value <= kMaxPort;
+    case AssignmentField::Mode:
+        return value <= kMaxMode;
+    }
+    return false;
+}
+
+// --- The controls in the editor's order --------------------------------------------------------
+
+namespace {
+
+enum class Panel { Encoder, Button }; // the boxes a control's panel has
+
+struct ControlView {
+    QString group;   // JSON array
+    QString heading; // text heading of its bank or group
+    QString bank;    // "BANK 1", "A", or empty
+    QString name;    // "E1", "F4", "P2", "REW", "S1"
+    Panel panel;
+    const AssignmentValues* values;
+};
+
+const char* const kTransportNames[5] = {"REW", "FF", "STOP", "PLAY", "REC"};
+
+std::vector<ControlView> controlsOf(const PresetValues& v) {
+    std::vector<ControlView> list;
+    for (int b = 0; b < 4; ++b) {
+        const QString bank = QStringLiteral("BANK %1").arg(b + 1);
+        for (int k = 0; k < 8; ++k)
+            list.push_back({QStringLiteral("encoders"), QStringLiteral("Encoders, ") + bank, bank,
+                            QStringLiteral("E%1").arg(k + 1), Panel::Encoder,
+                            &v.encoders[8 * b + k]});
+        for (int k = 0; k < 4; ++k)
+            list.push_back(
+                {QStringLiteral("functionButtons"), QStringLiteral("Function buttons, ") + bank,
+                 bank, QStringLiteral("F%1").arg(k + 1), Panel::Button, &v.functions[4 * b + k]});
+    }
+    for (int b = 0; b < 2; ++b) {
+        const QString bank = b == 0 ? QStringLiteral("A") : QStringLiteral("B");
+        for (int k = 0; k < 4; ++k)
+            list.push_back({QStringLiteral("pads"), QStringLiteral("Pads, bank ") + bank, bank,
+                            QStringLiteral("P%1").arg(k + 1), Panel::Button, &v.pads[4 * b + k]});
+    }
+    for (int k = 0; k < 5; ++k)
+        list.push_back({QStringLiteral("transport"), QStringLiteral("Transport"), QString(),
+                        QString::fromLatin1(kTransportNames[k]), Panel::Button, &v.transport[k]});
+    list.push_back({QStringLiteral("slider"), QStringLiteral("Slider"), QString(),
+                    QStringLiteral("S1"), Panel::Encoder, &v.slider});
+    return list;
+}
+
+// The texts of the editor's boxes; empty for a value that has no entry.
+QString numberText(const ControlView& c) {
+    const AssignmentValues& a = *c.values;
+    if (c.panel == Panel::Button && a.type == 1)
+        return a.cc <= kMaxNote ? QString::fromStdString(noteListEntry(a.cc)) : QString();
+    return a.cc <= kMaxAssignment ? QString::fromStdString(controlListEntry(a.cc)) : QString();
+}
+
+QString typeText(int type) {
+    return type == 0 ? QStringLiteral("Control") : type == 1 ? QStringLiteral("Note") : QString();
+}
+
+QString modeText(int mode) {
+    return mode == 0   ? QStringLiteral("toggle")
+           : mode == 1 ? QStringLiteral("momentary")
+                       : QString();
+}
+
+QString bounded(int value, int max, const std::function<QString(int)>& text) {
+    return value <= max ? text(value) : QString();
+}
+
+// A text for the readable form: the entry, or the raw value marked as outside the list.
+QString shown(const QString& text, int value) {
+    return text.isEmpty() ? QStringLiteral("%1 (out of range)").arg(value) : text;
+}
+
+QString zoneCaptionText(int z, const ZoneValues& zone) {
+    if (zone.status == 1 && zone.prog > 127) return QStringLiteral("Zone%1:").arg(z + 1);
+    return QString::fromStdString(zoneCaption(z, zone.status, zone.prog));
+}
+
+} // namespace
+
+QStringList outOfRangeFields(const Preset& preset) {
+    QStringList faults;
+    for (const ControlView& c : controlsOf(preset.values)) {
+        const QString where = c.bank.isEmpty() ? c.name : c.name + QStringLiteral(", ") + c.bank;
+        const AssignmentValues& a = *c.values;
+        const struct {
+            AssignmentField field;
+            const char* name;
+            std::uint8_t value;
+        } fields[] = {{AssignmentField::Type, "type", a.type},
+                      {AssignmentField::CC, "number", a.cc},
+                      {AssignmentField::Chan, "channel", a.chan},
+                      {AssignmentField::Port, "port", a.port},
+                      {AssignmentField::Mode, "mode", a.mode}};
+        for (const auto& f : fields)
+            if (!assignmentFieldInRange(f.field, f.value))
+                faults
+                    << QStringLiteral("%1: %2 %3").arg(where, QLatin1String(f.name)).arg(f.value);
+    }
+    for (int z = 0; z < 3; ++z)
+        for (const ZoneField& f : zoneFields()) {
+            const int value = preset.values.zones[z].*f.value;
+            if (value > f.max)
+                faults << QStringLiteral("Zone%1: %2 %3")
+                              .arg(z + 1)
+                              .arg(QLatin1String(f.name))
+                              .arg(value);
+        }
+    return faults;
+}
+
+QString firstDifference(const Preset& a, const Preset& b) {
+    const auto left = controlsOf(a.values), right = controlsOf(b.values);
+    for (std::size_t i = 0; i < left.size(); ++i) {
+        const AssignmentValues &x = *left[i].values, &y = *right[i].values;
+        if (x == y) continue;
+        const ControlView& c = left[i];
+        const QString where = c.bank.isEmpty() ? c.name : c.name + QStringLiteral(", ") + c.bank;
+        const char* field = x.type != y.type   ? "type"
+                            : x.cc != y.cc     ? "number"
+                            : x.chan != y.chan ? "channel"
+                            : x.port != y.port ? "port"
+                                               : "mode";
+        return QStringLiteral("%1: %2").arg(where, QLatin1String(field));
+    }
+    for (int z = 0; z < 3; ++z) {
+        const ZoneValues &x = a.values.zones[z], &y = b.values.zones[z];
+        for (const ZoneField& f : zoneFields())
+            if (x.*f.value != y.*f.value)
+                return QStringLiteral("Zone%1: %2").arg(z + 1).arg(QLatin1String(f.name));
+        if (x.chan != y.chan) return QStringLiteral("Zone%1: channel").arg(z + 1);
+    }
+    if (a.presetNumber != b.presetNumber) return QStringLiteral("the preset number");
+    return QString();
+}
+
+// --- Dumps -------------------------------------------------------------------------------------
+
+void PresetDumpSink::assignment(ControlRef control, AssignmentField field, std::uint8_t value) {
+    auto& v = preset_.values;
+    AssignmentValues* target = &v.slider;
+    switch (control.group) {
+    case ControlGroup::Encoder:
+        target = &v.encoders[8 * control.bank + control.index];
+        break;
+    case ControlGroup::Function:
+        target = &v.functions[4 * control.bank + control.index];
+        break;
+    case ControlGroup::Pad:
+        target = &v.pads[4 * control.bank + control.index];
+        break;
+    case ControlGroup::Transport:
+        target = &v.transport[control.index];
+        break;
+    case ControlGroup::Slider:
+        break;
+    }
+    if (std::find(touched_.begin(), touched_.end(), target) == touched_.end())
+        touched_.push_back(target);
+    if (!assignmentFieldInRange(field, value)) return;
+    switch (field) {
+    case AssignmentField::Type:
+        target->type = value;
+        break;
+    case AssignmentField::CC:
+        target->cc = value;
+        break;
+    case AssignmentField::Chan:
+        target->chan = value;
+        break;
+    case AssignmentField::Port:
+        target->port = value;
+        break;
+    case AssignmentField::Mode:
+        target->mode = value;
+        break;
+    }
+}
+
+void PresetDumpSink::globalsStored(int first, int count) {
+    for (int i = first; i < first + count && i < kPresetGlobalsSize; ++i)
+        globalsSeen_[i] = true;
+}
+
+QString PresetDumpSink::missing() const {
+    for (const ControlView& c : controlsOf(preset_.values))
+        if (std::find(touched_.begin(), touched_.end(), c.values) == touched_.end())
+            return c.bank.isEmpty() ? c.name : c.name + QStringLiteral(", ") + c.bank;
+    std::vector<int> needed = {global::kPresetNumber, global::kZoneBits};
+    for (int base : {global::kZoneProg, global::kZoneMsb, global::kZoneLsb, global::kZonePort,
+                     global::kZoneChan, global::kZoneOct, global::kZoneTrans, global::kZoneRangSta,
+                     global::kZoneRangEnd})
+        for (int z = 0; z < 3; ++z)
+            needed.push_back(base + z);
+    for (int i : needed)
+        if (!globalsSeen_[i])
+            return i == global::kPresetNumber ? QStringLiteral("the preset number")
+                                              : QStringLiteral("the zone values");
+    return QString();
+}
+
+void PresetDumpSink::endOfDump() {
+    for (int z = 0; z < 3; ++z) {
+        const ZoneValues dumped = zoneFromGlobals(globals_.data(), z);
+        ZoneValues& zone = preset_.values.zones[z];
+        for (const ZoneField& f : zoneFields())
+            setBounded(zone.*f.value, dumped.*f.value, f.max);
+        setBounded(zone.chan, dumped.chan, kMaxZoneChannel);
+    }
+    preset_.presetNumber = globals_[global::kPresetNumber];
+    ended_ = true;
+}
+
+// --- Files -------------------------------------------------------------------------------------
+
+PresetFileBytes presetFileBytes(const Preset& preset) {
+    return buildPresetFile(packPresetRecords(preset.values, preset.presetNumber));
+}
+
+Outcome readPresetFile(const QString& path, Preset& preset) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return Outcome::fail(kBadFile,
+                             QStringLiteral("cannot read \"%1\": %2")
+                                 .arg(QDir::toNativeSeparators(path), file.errorString()));
+    const QByteArray bytes = file.read(kPresetFileSize);
+    const auto contents = parsePresetFile(reinterpret_cast<const std::uint8_t*>(bytes.constData()),
+                                          static_cast<std::size_t>(bytes.size()));
+    switch (contents.status) {
+    case PresetFileStatus::Accepted:
+        break;
+    case PresetFileStatus::WrongSignature:
+        return Outcome::fail(kBadFile, QStringLiteral("\"%1\" is not a Korvalen25 preset file "
+                                                      "(it does not begin with KORVALEN25)")
+                                           .arg(QDir::toNativeSeparators(path)));
+    case PresetFileStatus::TooShort:
+        return Outcome::fail(kBadFile,
+                             QStringLiteral("\"%1\" is not a Korvalen25 preset file: %2 bytes, a "
+                                            "preset file has %3")
+                                 .arg(QDir::toNativeSeparators(path))
+                                 .arg(bytes.size())
+                                 .arg(kPresetFileSize));
+    }
+    preset = Preset{};
+    unpackPresetRecords(contents.records, preset.values, preset.presetNumber);
+    return Outcome::done();
+}
+
+Outcome writeFileAtomically(const QString& path, const QByteArray& bytes) {
+    QSaveFile file(path);
+    if (file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit())
+        return Outcome::done();
+    return Outcome::fail(kBadFile, QStringLiteral("cannot write \"%1\": %2")
+                                       .arg(QDir::toNativeSeparators(path), file.errorString()));
+}
+
+Outcome writePresetFile(const QString& path, const Preset& preset) {
+    const auto bytes = presetFileBytes(preset);
+    return writeFileAtomically(
+        path, QByteArray(reinterpret_cast<const char*>(bytes.data()), qsizetype(bytes.size())));
+}
+
+// --- Readable forms ----------------------------------------------------------------------------
+
+QString presetText(const Preset& preset) {
+    QString out;
+    const char* name = presetNameFor(preset.presetNumber);
+    out += QStringLiteral("Preset %1%2\n")
+               .arg(shownPresetName(preset.presetNumber),
+                    name ? QStringLiteral(" ") + QLatin1String(name) : QString());
+    QString heading;
+    for (const ControlView& c : controlsOf(preset.values)) {
+        if (c.heading != heading) {
+            heading = c.heading;
+            out += QStringLiteral("\n%1\n").arg(heading);
+        }
+        const AssignmentValues& a = *c.values;
+        // A column at least `width` wide, with a blank after it however long the text is.
+        auto column = [](const QString& text, int width) {
+            return text.leftJustified(width - 1) + QLatin1Char(' ');
+        };
+        QString line = QStringLiteral("  %1").arg(c.name, -5);
+        if (c.panel == Panel::Button) line += column(shown(typeText(a.type), a.type), 9);
+        line += column(shown(numberText(c), a.cc), 22);
+        line += column(shown(bounded(a.chan, kMaxChannel, channelText), a.chan), 6);
+        line += shown(bounded(a.port, kMaxPort, portText), a.port);
+        if (c.panel == Panel::Button)
+            line += QStringLiteral("  ") + shown(modeText(a.mode), a.mode);
+        out += line + QLatin1Char('\n');
+    }
+    out += QStringLiteral("\nZones\n");
+    for (int z = 0; z < 3; ++z) {
+        const ZoneValues& zone = preset.values.zones[z];
+        QStringList parts;
+        for (const ZoneField& f : zoneFields()) {
+            const int value = zone.*f.value;
+            const QString label = QLatin1String(f.label);
+            const QString part = (label.isEmpty() ? QString() : label + QLatin1Char(' ')) +
+                                 shown(bounded(value, f.max, f.text), value);
+            // The key range is one part: "keys 0 to 39".
+            if (f.value == &ZoneValues::rangEnd)
+                parts.last() += QLatin1Char(' ') + part;
+            else
+                parts << part;
+        }
+        out += QStringLiteral("  %1\n    %2\n")
+                   .arg(zoneCaptionText(z, zone), parts.join(QStringLiteral(", ")));
+    }
+    return out;
+}
+
+QByteArray presetJson(const Preset& preset) {
+    auto text = [](const QString& t) { return t.isEmpty() ? QJsonValue() : QJsonValue(t); };
+    QJsonObject root;
+    root[QStringLiteral("presetNumber")] = preset.presetNumber;
+    root[QStringLiteral("preset")] = shownPresetName(preset.presetNumber);
+    const char* name = presetNameFor(preset.presetNumber);
+    root[QStringLiteral("presetName")] = name ? QJsonValue(QLatin1String(name)) : QJsonValue();
+
+    QJsonObject groups;
+    for (const ControlView& c : controlsOf(preset.values)) {
+        const AssignmentValues& a = *c.values;
+        QJsonObject o;
+        if (!c.bank.isEmpty()) o[QStringLiteral("bank")] = c.bank;
+        o[QStringLiteral("control")] = c.name;
+        o[QStringLiteral("type")] = a.type;
+        o[QStringLiteral("typeText")] = text(typeText(a.type));
+        o[QStringLiteral("number")] = a.cc;
+        o[QStringLiteral("numberText")] = text(numberText(c));
+        o[QStringLiteral("channel")] = a.chan;
+        o[QStringLiteral("channelText")] = text(bounded(a.chan, kMaxChannel, channelText));
+        o[QStringLiteral("port")] = a.port;
+        o[QStringLiteral("portText")] = text(bounded(a.port, kMaxPort, portText));
+        o[QStringLiteral("mode")] = a.mode;
+        o[QStringLiteral("modeText")] = text(modeText(a.mode));
+        if (c.group == QLatin1String("slider")) {
+            groups[c.group] = o;
+        } else {
+            QJsonArray list = groups[c.group].toArray();
+            list.append(o);
+            groups[c.group] = list;
+        }
+    }
+    for (auto it = groups.begin(); it != groups.end(); ++it)
+        root[it.key()] = it.value();
+
+    QJsonArray zones;
+    for (int z = 0; z < 3; ++z) {
+        const ZoneValues& zone = preset.values.zones[z];
+        QJsonObject o;
+        o[QStringLiteral("zone")] = z + 1;
+        o[QStringLiteral("caption")] = zoneCaptionText(z, zone);
+        for (const ZoneField& f : zoneFields()) {
+            const int value = zone.*f.value;
+            const QString key = QLatin1String(f.name);
+            o[key] = value;
+            o[key + QStringLiteral("Text")] = text(bounded(value, f.max, f.text));
+        }
+        zones.append(o);
+    }
+    root[QStringLiteral("zones")] = zones;
+    return QJsonDocument(root).toJson(QJsonDocument::Indented);
+}
+
+} // namespace korvalen::cli

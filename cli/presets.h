@@ -1,0 +1,90 @@
+// Presets as korvalen25-cli handles them: their names, the bounds the editor's model keeps its
+// values in, the ".sav" files (read, and written so that no partial file is ever left), and the
+// readable and JSON forms of a preset.
+#pragma once
+
+#include "outcome.h"
+#include "presetfile.h"
+#include "presetprotocol.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <array>
+#include <optional>
+#include <vector>
+
+namespace korvalen::cli {
+
+// The 15 device presets: 0 (the factory preset) and the user presets 16-29.
+constexpr std::array<int, 15> kDevicePresets = {0,  16, 17, 18, 19, 20, 21, 22,
+                                                23, 24, 25, 26, 27, 28, 29};
+
+// A device preset given by its shown name ("P01", "P17"-"P30", any letter case) or its number
+// (0, 16-29); none for anything else.
+std::optional<int> parsePresetName(const QString& text);
+// "P01" for 0, "P17" for 16: the number shown in the editor's title.
+QString shownPresetName(int number);
+// The file a backup keeps preset `number` in: "P01.sav", "P17.sav", ...
+QString backupFileName(int number);
+
+// A preset as the editor's model holds it, with the preset number of entry 0 of the globals.
+struct Preset {
+    PresetValues values;
+    std::uint8_t presetNumber = 0;
+};
+
+// The bounds of the editor's model: a value outside them is not taken by its setter.
+bool assignmentFieldInRange(AssignmentField field, std::uint8_t value);
+// The fields of a preset that a model would not take, as "encoder E3, BANK 2: channel 20".
+QStringList outOfRangeFields(const Preset& preset);
+
+// The first field in which two presets differ, as "F1, BANK 2: channel"; empty when equal.
+QString firstDifference(const Preset& a, const Preset& b);
+
+// Hands a dump to a Preset as the editor's model takes it: each value through its bound, the
+// zones from the dump's globals at the end record.
+class PresetDumpSink final : public DumpSink {
+public:
+    explicit PresetDumpSink(Preset& preset) : preset_(preset) {}
+    void assignment(ControlRef control, AssignmentField field, std::uint8_t value) override;
+    void uploadError() override { ++badRecords_; }
+    void endOfDump() override;
+
+    void globalsStored(int first, int count) override;
+
+    unsigned char* globals() { return globals_.data(); }
+    bool ended() const { return ended_; }
+    int badRecords() const { return badRecords_; }
+    // What a complete dump has and this one lacked, as "F2, BANK 1" or "the zone values";
+    // empty when every control got a value and every global the preset file needs came.
+    QString missing() const;
+
+private:
+    Preset& preset_;
+    std::array<unsigned char, kPresetGlobalsSize> globals_{};
+    std::array<bool, kPresetGlobalsSize> globalsSeen_{};
+    std::vector<const AssignmentValues*> touched_; // controls that took at least one value
+    bool ended_ = false;
+    int badRecords_ = 0;
+};
+
+// The 348 bytes the editor's "Save to file" writes for this preset.
+PresetFileBytes presetFileBytes(const Preset& preset);
+
+// Reads a ".sav" file as the editor's "Load from file" accepts it (the first six signature
+// bytes compared, at least 348 bytes, anything after them ignored). kBadFile when it cannot be
+// read or is not a preset file.
+Outcome readPresetFile(const QString& path, Preset& preset);
+
+// Writes `bytes` to `path` through a temporary file that replaces `path` only once it is
+// complete: on any failure `path` is as it was. kBadFile on failure.
+Outcome writeFileAtomically(const QString& path, const QByteArray& bytes);
+Outcome writePresetFile(const QString& path, const Preset& preset);
+
+// Every bank, control and zone with the editor's own list texts, one per line.
+QString presetText(const Preset& preset);
+// The same as a JSON document: raw values and the editor's texts.
+QByteArray presetJson(const Preset& preset);
+
+} // namespace korvalen::cli

@@ -1,0 +1,228 @@
+// korvalen25-cli over a real MIDI server: a private JACK server (started by the CTest
+// fixture, with a controller in upgrade mode on it that answers no preset message) and
+// controllers in normal mode that this test starts as korvalen25-sim processes.
+#include "clitest.h"
+#include "presets.h"
+
+#include <QDir>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <memory>
+
+using namespace clitest;
+
+namespace {
+
+const auto& kPresets = korvalen::cli::kDevicePresets;
+
+// A korvalen25-sim on the fixture's server, ended with the test.
+class Sim {
+public:
+    explicit Sim(const QStringList& args) {
+        process_.setProgram(KORVALEN_SIM);
+        process_.setArguments(QStringList{"--midi-api", "jack", "--exit-with-parent"} + args);
+        process_.start();
+        QDeadlineTimer deadline(20000);
+        while (!deadline.hasExpired() && process_.state() != QProcess::NotRunning &&
+               !process_.canReadLine())
+            process_.waitForReadyRead(int(deadline.remainingTime()));
+        ready_ = process_.canReadLine() && process_.readLine().startsWith("ready ");
+    }
+    ~Sim() { stop(); }
+    bool ready() const { return ready_; }
+    void stop() {
+        if (process_.state() == QProcess::NotRunning) return;
+        process_.terminate();
+        if (!process_.waitForFinished(5000)) {
+            process_.kill();
+            process_.waitForFinished();
+        }
+    }
+
+private:
+    QProcess process_;
+    bool ready_ = false;
+};
+
+Result cli(const QStringList& args) {
+    return runProgram(KORVALEN_CLI, QStringList{"--midi-api", "jack"} + args);
+}
+
+QString backupPath(const QString& dir, int number) {
+    return QDir(dir).filePath(korvalen::cli::backupFileName(number));
+}
+
+} // namespace
+
+class CliJackTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void backupRestoreBackup();
+    void getAndPut();
+    void behindASilentClient();
+    void flashWritesTheImage();
+    void failures_data();
+    void failures();
+
+private:
+    QTemporaryDir dir_;
+};
+
+void CliJackTest::initTestCase() {
+    if (!qEnvironmentVariableIsSet("JACK_DEFAULT_SERVER"))
+        QSKIP("run through CTest: its fixture starts the JACK server");
+    QVERIFY(dir_.isValid());
+}
+
+void CliJackTest::backupRestoreBackup() {
+    // A controller whose 15 presets all differ from the factory's.
+    QStringList loads;
+    for (int n : kPresets) {
+        const QString path = dir_.filePath(QString("loaded-%1.sav").arg(n));
+        QVERIFY(writeAll(path, bytesOf(randomSav(500 + n, n))));
+        loads << "--load-sav" << path;
+    }
+    const QString first = dir_.filePath("first"), again = dir_.filePath("again");
+    {
+        Sim source(QStringList{"--client-name", "KorvalenSource"} + loads);
+        QVERIFY(source.ready());
+        const Result r = cli({"backup", first});
+        QVERIFY2(r.code == 0, qPrintable(r.err));
+    }
+    for (int n : kPresets)
+        QCOMPARE(readAll(backupPath(first, n)), bytesOf(randomSav(500 + n, n)));
+
+    Sim fresh({"--client-name", "KorvalenFresh"});
+    QVERIFY(fresh.ready());
+    Result r = cli({"restore", first});
+    QVERIFY2(r.code == 0, qPrintable(r.err));
+    QVERIFY(r.out.endsWith("15 presets restored from " + first + "\n"));
+    r = cli({"backup", again});
+    QVERIFY2(r.code == 0, qPrintable(r.err));
+    for (int n : kPresets)
+        QCOMPARE(readAll(backupPath(again, n)), readAll(backupPath(first, n)));
+}
+
+void CliJackTest::getAndPut() {
+    Sim sim({"--client-name", "KorvalenGetPut"});
+    QVERIFY(sim.ready());
+    Result r = cli({"ports"});
+    QVERIFY2(r.code == 0, qPrintable(r.err));
+    const QStringList lines = r.out.split('\n');
+    const QStringList input = lines.filter("-- the Korvalen25 answers here");
+    const QStringList output = lines.filter("-- the Korvalen25 answered the probe sent here");
+    QCOMPARE(input.size(), 1);
+    QCOMPARE(output.size(), 1);
+    QVERIFY2(input.first().contains("KorvalenGetPut"), qPrintable(r.out));
+    QVERIFY2(output.first().contains("KorvalenGetPut"), qPrintable(r.out));
+
+    const QString file = dir_.filePath("put.sav"), back = dir_.filePath("back.sav");
+    QVERIFY(writeAll(file, bytesOf(randomSav(42, 16))));
+    r = cli({"put", file, "P22"});
+    QVERIFY2(r.code == 0, qPrintable(r.err));
+    r = cli({"get", "P22", back});
+    QVERIFY2(r.code == 0, qPrintable(r.err));
+    auto expected = randomSav(42, 16);
+    expected.presetNumber = 21;
+    QCOMPARE(readAll(back), bytesOf(expected));
+}
+
+void CliJackTest::behindASilentClient() {
+    // A client that never answers is probed first (its name sorts it first); the controller
+    // answers the identity probe 100 ms late, after the first reply window.
+    Sim silent({"--client-name", "Korvalen25Aaa", "--silent"});
+    QVERIFY(silent.ready());
+    Sim late({"--client-name", "KorvalenLate", "--identity-delay", "100"});
+    QVERIFY(late.ready());
+    const QString file = dir_.filePath("late.sav");
+    const Result r = cli({"get", "P17", file});
+    QVERIFY2(r.code == 0, qPrintable(r.err));
+    QCOMPARE(readAll(file).size(), 348);
+}
+
+void CliJackTest::flashWritesTheImage() {
+    // The fixture's controller in upgrade mode writes what it received to KORVALEN_IMAGE_OUT.
+    QFile::remove(KORVALEN_IMAGE_OUT);
+    const QByteArray bytes = firmwareFile(28 * 50 + 3);
+    const QByteArray body = bytes.left(bytes.size() - 15);
+    const QString file = dir_.filePath("fw.bin");
+    QVERIFY(writeAll(file, bytes));
+    const Result r = cli({"flash", file});
+    QVERIFY2(r.code == 0, qPrintable(r.err));
+    QStringList log = r.out.split('\n', Qt::SkipEmptyParts);
+    log.removeIf([](const QString& line) { return line.startsWith('['); });
+    QVERIFY2(log.join('\n').endsWith("Flash writing\nUpdate OK!\nPlease turn off the power and "
+                                     "restart!\nThe End!"),
+             qPrintable(r.out));
+    QTRY_COMPARE_WITH_TIMEOUT(readAll(KORVALEN_IMAGE_OUT), body, 10000);
+}
+
+void CliJackTest::failures_data() {
+    QTest::addColumn<QStringList>("simArgs"); // empty: no controller in normal mode
+    QTest::addColumn<QStringList>("args");    // %F: a file that must not appear
+    QTest::addColumn<QString>("says");
+    QTest::newRow("get, no controller") << QStringList{} << QStringList{"get", "P17", "%F"}
+                                        << "no Korvalen25 answered on the MIDI ports";
+    QTest::newRow("get, an invalid record in the dump")
+        << QStringList{"--dump-fault", "bad-value:5"} << QStringList{"get", "P17", "%F"}
+        << "1 invalid record(s) in the dump of P17";
+    QTest::newRow("backup, an invalid record in the dump")
+        << QStringList{"--dump-fault", "bad-value:5"} << QStringList{"backup", "%F"}
+        << "1 invalid record(s) in the dump of P01";
+    QTest::newRow("get, a truncated button record")
+        << QStringList{"--dump-fault", "truncated:40"} << QStringList{"get", "P17", "%F"}
+        << "the dump of P17 was incomplete (nothing for F4, BANK 2)";
+    QTest::newRow("get, a silent controller")
+        << QStringList{"--silent"} << QStringList{"get", "P17", "%F"}
+        << "no Korvalen25 answered on the MIDI ports";
+    QTest::newRow("get, no dump for the request")
+        << QStringList{"--ignore-uploads"} << QStringList{"get", "P17", "%F"}
+        << "did not answer the request for P17 within 5 s";
+    QTest::newRow("backup, a dump cut before its end")
+        << QStringList{"--dump-fault", "cut:20"} << QStringList{"backup", "%F"}
+        << "the dump of P01 stopped before its end";
+    QTest::newRow("restore, no dump for the request")
+        << QStringList{"--ignore-uploads"} << QStringList{"restore", "%B"}
+        << "did not answer the request for P01 within 5 s; nothing was sent; no preset was "
+           "restored";
+    QTest::newRow("flash, the controller falls silent after 5 blocks")
+        << QStringList{"--upgrade", "--id", "00206B021A", "--silence-after", "5"}
+        << QStringList{"flash", "%I"} << "ERROR: The device stopped answering during the transfer";
+    QTest::newRow("put, no controller")
+        << QStringList{} << QStringList{"put", "%S"} << "no Korvalen25 answered on the MIDI ports";
+}
+
+void CliJackTest::failures() {
+    QFETCH(QStringList, simArgs);
+    QFETCH(QStringList, args);
+    QFETCH(QString, says);
+    std::unique_ptr<Sim> sim;
+    if (!simArgs.isEmpty()) {
+        sim = std::make_unique<Sim>(QStringList{"--client-name", "KorvalenFaulty"} + simArgs);
+        QVERIFY(sim->ready());
+    }
+    const QString target = dir_.filePath(QString("target-%1").arg(QTest::currentDataTag()));
+    const QString source = dir_.filePath("source.sav");
+    QVERIFY(writeAll(source, bytesOf(randomSav(9, 16))));
+    const QString image = dir_.filePath("long.bin");
+    // An identity of its own, which the fixture's controller in upgrade mode does not answer.
+    QVERIFY(writeAll(image, firmwareFile(28 * 200, "00206B021A")));
+    const QString backup = dir_.filePath("complete-backup");
+    QVERIFY(QDir(dir_.path()).mkpath("complete-backup"));
+    for (int n : kPresets)
+        QVERIFY(writeAll(backupPath(backup, n), bytesOf(randomSav(n, n))));
+    for (QString& a : args)
+        a.replace("%F", target).replace("%S", source).replace("%B", backup).replace("%I", image);
+
+    const Result r = cli(args);
+    QCOMPARE(r.code, 1);
+    QVERIFY2(isOneErrorLine(r.err), qPrintable(r.err));
+    QVERIFY2(r.err.contains(says), qPrintable(r.err));
+    QVERIFY(!QFile::exists(target) || QDir(target).isEmpty());
+}
+
+QTEST_GUILESS_MAIN(CliJackTest)
+#include "tst_clijack.moc"
