@@ -6,6 +6,7 @@
 #include "ui_upload.h"
 
 #include "devicesearch.h"
+#include "presetfile.h"
 #include "presetmodel.h"
 
 #include <QDialog>
@@ -170,6 +171,10 @@ private:
     void stepThroughEdits(bool forward);
     // "Save to file" with its dialog; false when cancelled or failed.
     bool saveWithDialog();
+    // Loading in two steps: the file's records, or nothing after a box that says why; then
+    // the records into the model, with the box of the result and the title.
+    std::optional<korvalen::PresetRecords> readPresetFile(const QString& path);
+    void applyPresetFile(const korvalen::PresetRecords& records, const QString& path);
     void showEditNote();
     void refreshPortsWindow();
     // After a search: "Connect OK" and the upload of preset 0, or false.

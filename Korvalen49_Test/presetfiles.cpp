@@ -94,12 +94,16 @@ void Korvalen49_Test::ComLoadFile() {
 }
 
 bool Korvalen49_Test::openPresetFile(const QString& path) {
+    // A file that cannot be loaded replaces nothing: it is refused before anything is asked.
+    const auto records = readPresetFile(path);
+    if (!records) return false;
     if (!mayReplaceEdits(QStringLiteral("Load From File"),
                          tr("Loading \"%1\"").arg(QFileInfo(path).fileName())))
         return false;
     // The file wins over a dump still on its way (the upload of preset 0 at start-up, say).
     abandonUpload(tr("Upload stopped: a preset file is loaded instead."));
-    return loadFromFile(path);
+    applyPresetFile(*records, path);
+    return true;
 }
 
 namespace {
@@ -127,12 +131,19 @@ void Korvalen49_Test::dropEvent(QDropEvent* event) {
 }
 
 bool Korvalen49_Test::loadFromFile(const QString& path) {
+    const auto records = readPresetFile(path);
+    if (!records) return false;
+    applyPresetFile(*records, path);
+    return true;
+}
+
+std::optional<korvalen::PresetRecords> Korvalen49_Test::readPresetFile(const QString& path) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
         QMessageBox::warning(nullptr, QStringLiteral("Load From File"),
                              tr("\"%1\" could not be opened: %2")
                                  .arg(QDir::toNativeSeparators(path), file.errorString()));
-        return false;
+        return std::nullopt;
     }
     // Bytes after the preset number are not part of the preset.
     const QByteArray bytes = file.read(korvalen::kPresetFileSize);
@@ -141,13 +152,15 @@ bool Korvalen49_Test::loadFromFile(const QString& path) {
                                   static_cast<std::size_t>(bytes.size()));
     if (contents.status != korvalen::PresetFileStatus::Accepted) {
         showLoadBox(QStringLiteral("File Can not be accepted!"));
-        return false;
+        return std::nullopt;
     }
+    return contents.records;
+}
 
+void Korvalen49_Test::applyPresetFile(const korvalen::PresetRecords& records, const QString& path) {
     const PresetSnapshot before = takePresetSnapshot();
     // Each record byte goes through its setter; a byte the setter refused left its field as
     // it was, and the record written back from the model then differs in that byte.
-    const auto& records = contents.records;
     int refused = 0;
     auto countRefused = [&](const unsigned char* given, const unsigned char* taken, int size) {
         for (int i = 0; i < size; ++i)
@@ -175,5 +188,4 @@ bool Korvalen49_Test::loadFromFile(const QString& path) {
                        "taken; those settings kept their previous values.",
                        nullptr, refused));
     RefreshTitle();
-    return true;
 }

@@ -183,7 +183,10 @@ void Korvalen49_Test::uploadSlot() {
 void Korvalen49_Test::uploadAccept() {
     const int index = uploadUi.presetSelBox->currentIndex();
     if (index < 0) return;
-    if (!mayReplaceEdits(tr("Upload"),
+    // Asked only when the request can go out: one that cannot replaces nothing.
+    const bool canGoOut = !searching && !lost && midiLink.editorConnected();
+    if (canGoOut &&
+        !mayReplaceEdits(tr("Upload"),
                          tr("Uploading \"%1\"").arg(uploadUi.presetSelBox->currentText())))
         return;
     if (!requestUpload(index == 0 ? 0 : index + 15))

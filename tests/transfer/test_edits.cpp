@@ -7,12 +7,14 @@
 #include "edithistory.h"
 #include "emulatorbus.h"
 #include "korvalen49_test.h"
+#include "portwatch.h"
 #include "presetfile.h"
 #include "presetmodel.h"
 
 #include <QAction>
 #include <QComboBox>
 #include <QDropEvent>
+#include <QFile>
 #include <QLabel>
 #include <QMenuBar>
 #include <QMimeData>
@@ -143,6 +145,30 @@ private slots:
             QCOMPARE(window->windowTitle(), kFileTitle);
         }
         if (command == QLatin1String("Close")) QVERIFY(!window->isVisible());
+    }
+
+    // A file that cannot be loaded, or an upload that cannot go out, replaces nothing: the
+    // failure is told, and nothing is asked first.
+    void nothingIsAskedForWhatCannotHappen() {
+        editE1();
+        const QString bad = dir.filePath(QStringLiteral("notes.sav"));
+        QFile out(bad);
+        QVERIFY(out.open(QIODevice::WriteOnly));
+        out.write("These are notes, not a preset.");
+        out.close();
+        testboxes::BoxAnswerer boxes(QMessageBox::Cancel);
+        QVERIFY(!window->openPresetFile(bad));
+        QCOMPARE(boxes.seen,
+                 QStringList{QStringLiteral("Load From File|File Can not be accepted!")});
+
+        on.bus->setPortCounts(0, 0);
+        window->portWatch().poll();
+        boxes.seen.clear();
+        window->uploadAccept();
+        QCOMPARE(boxes.seen.size(), 1);
+        QVERIFY2(boxes.seen[0].startsWith(QStringLiteral("Upload|Upload failed: the controller is "
+                                                         "gone")),
+                 qPrintable(boxes.seen[0]));
     }
 
     // Every box change is a step, in whichever bank; undoing a change of another bank puts its
