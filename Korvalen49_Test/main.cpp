@@ -1,6 +1,7 @@
 // Start-up of the Korvalen25 editor.
 #include "commandline.h"
 #include "korvalen49_test.h"
+#include "midi.h"
 #include "platformfactory.h"
 
 #include <QApplication>
@@ -67,6 +68,9 @@ int main(int argc, char* argv[]) {
                                [&window, file = line.presetFile] { window.openPresetFile(file); });
         result = app->exec();
     }
+    // Ports still open (a flash leaves the upgrade's open) call their handlers until they are
+    // closed: close them while the objects behind those handlers still exist.
+    midiLink.closePorts();
     korvalen::midi::setPlatform(nullptr);
     return result;
 }

@@ -51,6 +51,11 @@ public:
     void requeueBuffer(int index);
     void closeInputs();
     void closeOutput();
+    // Closes every input and the output.
+    void closePorts() {
+        closeInputs();
+        closeOutput();
+    }
 };
 
 } // namespace korvalen::midi

@@ -17,6 +17,7 @@
 #include <QTimer>
 #include <QWidget>
 
+#include <functional>
 #include <memory>
 
 namespace formgrabs {
@@ -93,12 +94,12 @@ inline QList<Grab> grabForms(QString* error) {
     }
 
     auto* tabs = window->findChild<customTab*>(QStringLiteral("tabWidget"));
-    using Page = void (customTab::*)();
-    const Page pages[] = {&customTab::ChangePage_En, &customTab::ChangePage_Fn,
-                          &customTab::ChangePage_Pn, &customTab::ChangePage_Zoudai,
-                          &customTab::ChangePage_S1, &customTab::ChangePage_Zn};
+    const std::function<void()> pages[] = {
+        [tabs] { tabs->ChangePage_En(); }, [tabs] { tabs->ChangePage_Fn(); },
+        [tabs] { tabs->ChangePage_Pn(); }, [tabs] { tabs->ChangePage_Zoudai(); },
+        [tabs] { tabs->ChangePage_S1(); }, [tabs] { tabs->ChangePage_Zn(); }};
     for (int i = 0; i < 6; ++i) {
-        (tabs->*pages[i])();
+        pages[i]();
         grabs << Grab{grabNames()[i], detail::picture(window.get())};
     }
     tabs->ChangePage_En();
