@@ -1,6 +1,7 @@
 #include "item.h"
 
 #include "nametables.h"
+#include "presetprotocol.h"
 
 #include <QVariant>
 
@@ -139,7 +140,7 @@ void item::RebuildAssignList() {
 void item::RefreshAssignList(bool userChoice) {
     if (!ccBox) return;
     if (listKind(ccBox) == type) return;
-    const quint8 number = (userChoice && type == 1 && cc > kMaxNote) ? 0 : cc;
+    const quint8 number = (userChoice && type == 1 && cc > korvalen::kMaxNote) ? 0 : cc;
     RebuildAssignList();
     cc = number;
     ccBox->setCurrentIndex(number);
@@ -230,31 +231,31 @@ void item::ShowMode() {
 // --- Setters ---------------------------------------------------------------------------------
 
 void item::SetType(quint8 v) {
-    if (v > kMaxType) return;
+    if (v > korvalen::kMaxType) return;
     type = v;
     ShowType();
 }
 
 void item::SetCC(quint8 v) {
-    if (v > kMaxCC) return;
+    if (v > korvalen::kMaxAssignment) return;
     cc = v;
     ShowCC();
 }
 
 void item::SetChan(quint8 v) {
-    if (v > kMaxChan) return;
+    if (v > korvalen::kMaxChannel) return;
     chan = v;
     ShowChan();
 }
 
 void item::SetPort(quint8 v) {
-    if (v > kMaxPort) return;
+    if (v > korvalen::kMaxPort) return;
     port = v;
     ShowPort();
 }
 
 void item::SetMode(quint8 v) {
-    if (v > kMaxMode) return;
+    if (v > korvalen::kMaxMode) return;
     mode = v;
     ShowMode();
 }

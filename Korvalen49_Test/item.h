@@ -57,12 +57,6 @@ class item : public QObject {
 
 public:
     static constexpr int kRecordSize = 5;
-    static constexpr quint8 kMaxType = 1;
-    static constexpr quint8 kMaxCC = 171;
-    static constexpr quint8 kMaxNote = 127;
-    static constexpr quint8 kMaxChan = 16;
-    static constexpr quint8 kMaxPort = 5;
-    static constexpr quint8 kMaxMode = 1;
 
     item();
 
@@ -81,8 +75,8 @@ public:
     void ShowPort();
     void ShowMode();
 
-    // Bounded setters: a value past the bound is ignored. An accepted value is stored even
-    // when the item is locked, then shown.
+    // Bounded setters: a value past the bound (korvalen::kMaxType ... kMaxMode) is ignored. An
+    // accepted value is stored even when the item is locked, then shown.
     void SetType(quint8 v);
     void SetCC(quint8 v);
     void SetChan(quint8 v);

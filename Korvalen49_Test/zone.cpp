@@ -31,14 +31,15 @@ const QStringList& numberEntries() {
 }
 
 const QStringList& octaveEntries() {
-    static const QStringList list =
-        buildList(zone::kMaxOct + 1, [](int v) { return zone::OffsetText(v, zone::kOctMid); });
+    static const QStringList list = buildList(
+        korvalen::kMaxOctave + 1, [](int v) { return zone::OffsetText(v, korvalen::kOctaveZero); });
     return list;
 }
 
 const QStringList& transposeEntries() {
-    static const QStringList list =
-        buildList(zone::kMaxTrans + 1, [](int v) { return zone::OffsetText(v, zone::kTransMid); });
+    static const QStringList list = buildList(korvalen::kMaxTranspose + 1, [](int v) {
+        return zone::OffsetText(v, korvalen::kTransposeZero);
+    });
     return list;
 }
 
@@ -170,36 +171,36 @@ void zone::TransSelChg(int index) {
 // --- Setters ---------------------------------------------------------------------------------
 
 void zone::SetStatus(quint8 v) {
-    if (accept(status, v, kMaxStatus, stuBox)) RefreshCaption();
+    if (accept(status, v, korvalen::kMaxZoneStatus, stuBox)) RefreshCaption();
 }
 
 void zone::SetProg(quint8 v) {
-    if (accept(prog, v, kMaxProg, progBox)) RefreshCaption();
+    if (accept(prog, v, korvalen::kMaxZoneByte, progBox)) RefreshCaption();
 }
 
 void zone::SetMSB(quint8 v) {
-    accept(msb, v, kMaxByte, msbBox);
+    accept(msb, v, korvalen::kMaxZoneByte, msbBox);
 }
 void zone::SetLSB(quint8 v) {
-    accept(lsb, v, kMaxByte, lsbBox);
+    accept(lsb, v, korvalen::kMaxZoneByte, lsbBox);
 }
 void zone::SetChan(quint8 v) {
-    accept(chan, v, kMaxChan, chanBox);
+    accept(chan, v, korvalen::kMaxChannel, chanBox);
 }
 void zone::SetPort(quint8 v) {
-    accept(port, v, kMaxPort, portBox);
+    accept(port, v, korvalen::kMaxPort, portBox);
 }
 void zone::SetRangSta(quint8 v) {
-    accept(rangSta, v, kMaxByte, rangStaBox);
+    accept(rangSta, v, korvalen::kMaxZoneByte, rangStaBox);
 }
 void zone::SetRangEnd(quint8 v) {
-    accept(rangEnd, v, kMaxByte, rangEndBox);
+    accept(rangEnd, v, korvalen::kMaxZoneByte, rangEndBox);
 }
 void zone::SetOct(quint8 v) {
-    accept(oct, v, kMaxOct, octBox);
+    accept(oct, v, korvalen::kMaxOctave, octBox);
 }
 void zone::SetTrans(quint8 v) {
-    accept(trans, v, kMaxTrans, transBox);
+    accept(trans, v, korvalen::kMaxTranspose, transBox);
 }
 
 // --- Record ----------------------------------------------------------------------------------

@@ -3,6 +3,8 @@
 // ("Zone2:Violin", "Zone2: Closed") onto its selector button.
 #pragma once
 
+#include "presetprotocol.h"
+
 #include <QComboBox>
 #include <QObject>
 #include <QPointer>
@@ -15,15 +17,6 @@ class zone : public QObject {
 
 public:
     static constexpr int kRecordSize = 9;
-    static constexpr quint8 kMaxStatus = 1;
-    static constexpr quint8 kMaxProg = 127;
-    static constexpr quint8 kMaxByte = 127; // MSB, LSB, range start and end
-    static constexpr quint8 kMaxChan = 16;
-    static constexpr quint8 kMaxPort = 5;
-    static constexpr quint8 kMaxOct = 8;
-    static constexpr quint8 kMaxTrans = 24;
-    static constexpr quint8 kOctMid = 4;
-    static constexpr quint8 kTransMid = 12;
 
     zone();
 
@@ -49,7 +42,8 @@ public:
     void BindOctBox(QComboBox* box);
     void BindTransBox(QComboBox* box);
 
-    // Bounded setters: a value past the bound is ignored; an accepted one is stored and shown.
+    // Bounded setters: a value past the bound (korvalen::kMaxZoneStatus ... kMaxTranspose) is
+    // ignored; an accepted one is stored and shown.
     void SetStatus(quint8 v);
     void SetProg(quint8 v);
     void SetMSB(quint8 v);
@@ -102,8 +96,8 @@ private:
     quint8 port = 0;
     quint8 rangSta = 0;
     quint8 rangEnd = 0;
-    quint8 oct = kOctMid;
-    quint8 trans = kTransMid;
+    quint8 oct = korvalen::kOctaveZero;
+    quint8 trans = korvalen::kTransposeZero;
     QPointer<QComboBox> stuBox;
     QPointer<QComboBox> progBox;
     QPointer<QComboBox> msbBox;

@@ -154,6 +154,22 @@ std::uint8_t sendDownload(const PresetValues& values, std::uint8_t presetNumber,
 // ---------------------------------------------------------------------------------------------
 // Dump parser
 
+bool assignmentFieldInRange(AssignmentField field, std::uint8_t value) {
+    switch (field) {
+    case AssignmentField::Type:
+        return value <= kMaxType;
+    case AssignmentField::CC:
+        return value <= kMaxAssignment;
+    case AssignmentField::Chan:
+        return value <= kMaxChannel;
+    case AssignmentField::Port:
+        return value <= kMaxPort;
+    case AssignmentField::Mode:
+        return value <= kMaxMode;
+    }
+    return false;
+}
+
 std::optional<ControlRef> buttonForNumber(int number) {
     if (number >= control::kFirstFunction && number < control::kFirstFunction + 16) {
         const int n = number - control::kFirstFunction;
