@@ -1,7 +1,6 @@
 #include "item.h"
 
 #include "nametables.h"
-#include "presetprotocol.h"
 
 #include <QVariant>
 
@@ -260,22 +259,12 @@ void item::SetMode(quint8 v) {
     ShowMode();
 }
 
-// --- Record ----------------------------------------------------------------------------------
+// --- All values --------------------------------------------------------------------------
 
-int item::PackTo(unsigned char* buffer) const {
-    buffer[0] = type;
-    buffer[1] = cc;
-    buffer[2] = chan;
-    buffer[3] = port;
-    buffer[4] = mode;
-    return kRecordSize;
-}
-
-int item::UnpackFrom(const unsigned char* buffer) {
-    SetType(buffer[0]);
-    SetCC(buffer[1]);
-    SetChan(buffer[2]);
-    SetPort(buffer[3]);
-    SetMode(buffer[4]);
-    return kRecordSize;
+void item::Apply(const korvalen::AssignmentValues& v) {
+    SetType(v.type);
+    SetCC(v.cc);
+    SetChan(v.chan);
+    SetPort(v.port);
+    SetMode(v.mode);
 }

@@ -4,6 +4,8 @@
 // copy of the selected bank is unlocked and follows the boxes.
 #pragma once
 
+#include "presetprotocol.h"
+
 #include <QComboBox>
 #include <QObject>
 #include <QPointer>
@@ -56,8 +58,6 @@ class item : public QObject {
     Q_OBJECT
 
 public:
-    static constexpr int kRecordSize = 5;
-
     item();
 
     // Binding: store the box, fill it when it is empty, select the current value when the
@@ -93,9 +93,10 @@ public:
     void SetLocked(bool on) { locked = on ? 1 : 0; }
     bool IsLocked() const { return locked != 0; }
 
-    // The 5-byte record: type, cc, chan, port, mode. Both return the record size.
-    int PackTo(unsigned char* buffer) const;
-    int UnpackFrom(const unsigned char* buffer);
+    // All five values at once. Apply hands them to the bounded setters, the type first so that
+    // the assignment list fits it before the number is shown.
+    korvalen::AssignmentValues Values() const { return {type, cc, chan, port, mode}; }
+    void Apply(const korvalen::AssignmentValues& v);
 
 public slots:
     void TypeSelChg(int index);

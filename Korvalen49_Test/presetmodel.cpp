@@ -179,19 +179,6 @@ void bindSlider(QWidget* form) {
 
 namespace {
 
-korvalen::AssignmentValues valuesOf(const item& control) {
-    return {control.GetType(), control.GetCC(), control.GetChan(), control.GetPort(),
-            control.GetMode()};
-}
-
-void restoreItem(item& control, const korvalen::AssignmentValues& v) {
-    control.SetType(v.type); // first, so the assignment list fits before the number is shown
-    control.SetCC(v.cc);
-    control.SetChan(v.chan);
-    control.SetPort(v.port);
-    control.SetMode(v.mode);
-}
-
 // Visits every item with its place in PresetValues.
 template <typename Values, typename Step> void forEachItem(Values& values, Step step) {
     step(item_S1, values.slider);
@@ -213,22 +200,17 @@ template <typename Values, typename Step> void forEachItem(Values& values, Step 
 korvalen::PresetValues currentPresetValues() {
     korvalen::PresetValues values;
     forEachItem(values,
-                [](item& control, korvalen::AssignmentValues& v) { v = valuesOf(control); });
-    for (std::size_t z = 0; z < 3; ++z) {
-        const zone& source = zone_Zn[z];
-        auto& target = values.zones[z];
-        target.status = source.GetStatus();
-        target.prog = source.GetProg();
-        target.msb = source.GetMSB();
-        target.lsb = source.GetLSB();
-        target.chan = source.GetChan();
-        target.port = source.GetPort();
-        target.rangSta = source.GetRangSta();
-        target.rangEnd = source.GetRangEnd();
-        target.oct = source.GetOct();
-        target.trans = source.GetTrans();
-    }
+                [](const item& control, korvalen::AssignmentValues& v) { v = control.Values(); });
+    for (std::size_t z = 0; z < 3; ++z)
+        values.zones[z] = zone_Zn[z].Values();
     return values;
+}
+
+void applyPresetValues(const korvalen::PresetValues& values) {
+    forEachItem(values,
+                [](item& control, const korvalen::AssignmentValues& v) { control.Apply(v); });
+    for (std::size_t z = 0; z < 3; ++z)
+        zone_Zn[z].Apply(values.zones[z]);
 }
 
 PresetSnapshot takePresetSnapshot() {
@@ -240,23 +222,7 @@ PresetSnapshot takePresetSnapshot() {
 }
 
 void restorePresetSnapshot(const PresetSnapshot& snapshot) {
-    korvalen::PresetValues values = snapshot.values;
-    forEachItem(values,
-                [](item& control, korvalen::AssignmentValues& v) { restoreItem(control, v); });
-    for (std::size_t z = 0; z < 3; ++z) {
-        zone& target = zone_Zn[z];
-        const auto& v = values.zones[z];
-        target.SetStatus(v.status);
-        target.SetProg(v.prog);
-        target.SetMSB(v.msb);
-        target.SetLSB(v.lsb);
-        target.SetChan(v.chan);
-        target.SetPort(v.port);
-        target.SetRangSta(v.rangSta);
-        target.SetRangEnd(v.rangEnd);
-        target.SetOct(v.oct);
-        target.SetTrans(v.trans);
-    }
+    applyPresetValues(snapshot.values);
     std::copy(snapshot.globals.begin(), snapshot.globals.end(),
               std::begin(korvalen::presetGlobals));
 }

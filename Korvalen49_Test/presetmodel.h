@@ -53,8 +53,10 @@ struct PresetSnapshot {
     bool operator==(const PresetSnapshot&) const = default;
 };
 
-// The model's values now.
+// The model's values now, and all of them at once through the bounded setters (a value past
+// its bound leaves its field as it was), so that the bound boxes show them.
 korvalen::PresetValues currentPresetValues();
+void applyPresetValues(const korvalen::PresetValues& values);
 PresetSnapshot takePresetSnapshot();
 // Puts every value back through the bounded setters, so the bound boxes show them.
 void restorePresetSnapshot(const PresetSnapshot& snapshot);

@@ -203,24 +203,21 @@ void zone::SetTrans(quint8 v) {
     accept(trans, v, korvalen::kMaxTranspose, transBox);
 }
 
-// --- Record ----------------------------------------------------------------------------------
+// --- All values --------------------------------------------------------------------------
 
-int zone::PackTo(unsigned char* buffer) const {
-    const quint8 fields[kRecordSize] = {status, prog, msb, lsb, port, rangSta, rangEnd, oct, trans};
-    for (int i = 0; i < kRecordSize; ++i)
-        buffer[i] = fields[i];
-    return kRecordSize;
+korvalen::ZoneValues zone::Values() const {
+    return {status, prog, msb, lsb, chan, port, rangSta, rangEnd, oct, trans};
 }
 
-int zone::UnpackFrom(const unsigned char* buffer) {
-    SetStatus(buffer[0]);
-    SetProg(buffer[1]);
-    SetMSB(buffer[2]);
-    SetLSB(buffer[3]);
-    SetPort(buffer[4]);
-    SetRangSta(buffer[5]);
-    SetRangEnd(buffer[6]);
-    SetOct(buffer[7]);
-    SetTrans(buffer[8]);
-    return kRecordSize;
+void zone::Apply(const korvalen::ZoneValues& v) {
+    SetStatus(v.status);
+    SetProg(v.prog);
+    SetMSB(v.msb);
+    SetLSB(v.lsb);
+    SetChan(v.chan);
+    SetPort(v.port);
+    SetRangSta(v.rangSta);
+    SetRangEnd(v.rangEnd);
+    SetOct(v.oct);
+    SetTrans(v.trans);
 }

@@ -16,8 +16,6 @@ class zone : public QObject {
     Q_OBJECT
 
 public:
-    static constexpr int kRecordSize = 9;
-
     zone();
 
     // Text of an octave or transpose entry: "- 3" below the midpoint, "0", "3" from it on.
@@ -66,10 +64,9 @@ public:
     quint8 GetOct() const { return oct; }
     quint8 GetTrans() const { return trans; }
 
-    // The 9-byte record: status, prog, msb, lsb, port, rangSta, rangEnd, oct, trans. The
-    // channel is not part of it. Both return the record size.
-    int PackTo(unsigned char* buffer) const;
-    int UnpackFrom(const unsigned char* buffer);
+    // All ten values at once; Apply hands them to the bounded setters.
+    korvalen::ZoneValues Values() const;
+    void Apply(const korvalen::ZoneValues& v);
 
 public slots:
     void StuSelChg(int index);
