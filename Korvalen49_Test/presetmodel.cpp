@@ -13,27 +13,6 @@ item item_Zoudai[5];
 item item_S1;
 zone zone_Zn[3];
 
-// --- Device addresses ------------------------------------------------------------------------
-
-DeviceAddress encoderAddress(int bank, int k) {
-    return {1, 8 * bank + k};
-}
-DeviceAddress functionAddress(int bank, int k) {
-    return {2, 32 + 4 * bank + k};
-}
-DeviceAddress padAddress(int bank, int k) {
-    return {2, 48 + 4 * bank + k};
-}
-
-DeviceAddress transportAddress(int position) {
-    static constexpr int numbers[5] = {29, 30, 31, 23, 22}; // REW, FF, STOP, PLAY, REC
-    return {2, numbers[position]};
-}
-
-DeviceAddress sliderAddress() {
-    return {0, 10};
-}
-
 // --- Banks -----------------------------------------------------------------------------------
 
 namespace {

@@ -18,18 +18,6 @@ extern item item_Zoudai[5]; // transport: REW, FF, STOP, PLAY, REC
 extern item item_S1;        // slider
 extern zone zone_Zn[3];     // keyboard zones 1-3
 
-// How the device addresses a control: control kind (0 slider, 1 encoder, 2 button, pad or
-// transport button) and control number.
-struct DeviceAddress {
-    int kind;
-    int number;
-};
-DeviceAddress encoderAddress(int bank, int k);  // kind 1, 8*bank + k
-DeviceAddress functionAddress(int bank, int k); // kind 2, 32 + 4*bank + k
-DeviceAddress padAddress(int bank, int k);      // kind 2, 48 + 4*bank + k
-DeviceAddress transportAddress(int position);   // kind 2, 29, 30, 31, 23, 22
-DeviceAddress sliderAddress();                  // kind 0, 10
-
 // Bank selection without the selector box: lock every copy of the group, unlock the copies of
 // `bank` and show their values in the shared boxes.
 void selectEncoderBank(int bank); // item_En and item_Fn, bank 0-3

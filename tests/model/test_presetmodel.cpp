@@ -86,7 +86,6 @@ private slots:
     void functionButtonBanksSwitchAssignmentList();
     void bindingKeepsValuesAndShowsFirstBanks();
     void missingBoxIsReported();
-    void deviceAddresses();
     void noteNumberAboveNoteRangeSurvivesBankSwitches();
     void snapshotRestoresEveryValue();
 };
@@ -236,22 +235,6 @@ void TestPresetModel::missingBoxIsReported() {
     bindAll(form.get());
     box("E3_PortBox")->setCurrentIndex(2); // the rest of the panel is bound
     QCOMPARE(item_En[0][2].GetPort(), quint8(2));
-}
-
-void TestPresetModel::deviceAddresses() {
-    const auto same = [](DeviceAddress a, int kind, int number) {
-        return a.kind == kind && a.number == number;
-    };
-    QVERIFY(same(transportAddress(3), 2, 23)); // PLAY
-    QVERIFY(same(transportAddress(4), 2, 22)); // REC
-    QVERIFY(same(transportAddress(0), 2, 29)); // REW
-    QVERIFY(same(encoderAddress(3, 7), 1, 31));
-    QVERIFY(same(encoderAddress(0, 0), 1, 0));
-    QVERIFY(same(functionAddress(3, 3), 2, 47));
-    QVERIFY(same(functionAddress(0, 0), 2, 32));
-    QVERIFY(same(padAddress(1, 3), 2, 55));
-    QVERIFY(same(padAddress(0, 0), 2, 48));
-    QVERIFY(same(sliderAddress(), 0, 10));
 }
 
 QTEST_MAIN(TestPresetModel)
