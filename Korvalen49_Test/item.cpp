@@ -1,71 +1,8 @@
 #include "item.h"
 
-#include "nametables.h"
+#include "boxbinding.h"
 
 #include <QVariant>
-
-namespace korvalen {
-
-namespace {
-
-template <typename Make> QStringList buildList(int count, Make make) {
-    QStringList list;
-    list.reserve(count);
-    for (int i = 0; i < count; ++i)
-        list.append(make(i));
-    return list;
-}
-
-} // namespace
-
-namespace {
-
-std::function<void()>& userEditHook() {
-    static std::function<void()> hook;
-    return hook;
-}
-
-} // namespace
-
-void setUserEditHook(std::function<void()> hook) {
-    userEditHook() = std::move(hook);
-}
-
-void userEdited() {
-    if (const auto& hook = userEditHook()) hook();
-}
-
-const QStringList& controlEntries() {
-    static const QStringList list = buildList(
-        kAssignmentCount, [](int n) { return QString::fromLatin1(controlListEntry(n).c_str()); });
-    return list;
-}
-
-const QStringList& noteEntries() {
-    static const QStringList list =
-        buildList(128, [](int n) { return QString::fromLatin1(noteListEntry(n).c_str()); });
-    return list;
-}
-
-const QStringList& channelEntries() {
-    static const QStringList list = [] {
-        QStringList l = buildList(16, [](int c) { return QStringLiteral("Ch%1").arg(c + 1); });
-        l.append(QStringLiteral("--"));
-        return l;
-    }();
-    return list;
-}
-
-const QStringList& portEntries() {
-    static const QStringList list = [] {
-        QStringList l = buildList(5, [](int p) { return QStringLiteral("P%1").arg(p + 1); });
-        l.append(QStringLiteral("--"));
-        return l;
-    }();
-    return list;
-}
-
-} // namespace korvalen
 
 namespace {
 

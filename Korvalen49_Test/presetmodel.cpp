@@ -205,3 +205,63 @@ void restorePresetSnapshot(const PresetSnapshot& snapshot) {
     std::copy(snapshot.globals.begin(), snapshot.globals.end(),
               std::begin(korvalen::presetGlobals));
 }
+
+// --- Dumps -----------------------------------------------------------------------------------
+
+item& modelItem(korvalen::ControlRef ref) {
+    using korvalen::ControlGroup;
+    switch (ref.group) {
+    case ControlGroup::Encoder:
+        return item_En[ref.bank][ref.index];
+    case ControlGroup::Function:
+        return item_Fn[ref.bank][ref.index];
+    case ControlGroup::Transport:
+        return item_Zoudai[ref.index];
+    case ControlGroup::Pad:
+        return item_Pn[ref.bank][ref.index];
+    case ControlGroup::Slider:
+        break;
+    }
+    return item_S1;
+}
+
+void ModelDumpSink::assignment(korvalen::ControlRef control, korvalen::AssignmentField field,
+                               std::uint8_t value) {
+    touched_ = true;
+    item& target = modelItem(control);
+    switch (field) {
+    case korvalen::AssignmentField::Type:
+        target.SetType(value);
+        break;
+    case korvalen::AssignmentField::CC:
+        target.SetCC(value);
+        break;
+    case korvalen::AssignmentField::Chan:
+        target.SetChan(value);
+        break;
+    case korvalen::AssignmentField::Port:
+        target.SetPort(value);
+        break;
+    case korvalen::AssignmentField::Mode:
+        target.SetMode(value);
+        break;
+    }
+}
+
+void applyZonesFromGlobals(const unsigned char* globals) {
+    for (int z = 0; z < 3; ++z) {
+        const korvalen::ZoneValues values = korvalen::zoneFromGlobals(globals, z);
+        zone& target = zone_Zn[z];
+        target.SetProg(values.prog);
+        target.SetMSB(values.msb);
+        target.SetLSB(values.lsb);
+        target.SetChan(values.chan);
+        target.SetPort(values.port);
+        target.SetRangSta(values.rangSta);
+        target.SetRangEnd(values.rangEnd);
+        target.SetOct(values.oct);
+        target.SetTrans(values.trans);
+    }
+    for (int z = 0; z < 3; ++z)
+        zone_Zn[z].SetStatus(korvalen::zoneFromGlobals(globals, z).status);
+}

@@ -3,11 +3,13 @@
 // need no application object and have no Qt parent.
 #pragma once
 
+#include "boxbinding.h" // the lists of the boxes and the hook that hears of the user's edits
 #include "item.h"
 #include "presetprotocol.h"
 #include "zone.h"
 
 #include <array>
+#include <functional>
 
 class QWidget;
 
@@ -48,3 +50,32 @@ void applyPresetValues(const korvalen::PresetValues& values);
 PresetSnapshot takePresetSnapshot();
 // Puts every value back through the bounded setters, so the bound boxes show them.
 void restorePresetSnapshot(const PresetSnapshot& snapshot);
+
+// --- Dumps -----------------------------------------------------------------------------------
+
+// The item a dump record addresses.
+item& modelItem(korvalen::ControlRef control);
+
+// Hands the values of a dump to the model's bounded setters and notes in `touched` that the
+// model took some. A rejected record and the end of the dump go to the caller's functions.
+class ModelDumpSink final : public korvalen::DumpSink {
+public:
+    ModelDumpSink(bool& touched, std::function<void()> onRejected, std::function<void()> onEnd)
+        : touched_(touched), onRejected_(std::move(onRejected)), onEnd_(std::move(onEnd)) {}
+
+    void assignment(korvalen::ControlRef control, korvalen::AssignmentField field,
+                    std::uint8_t value) override;
+    void globalsStored(int, int) override { touched_ = true; }
+    void uploadError() override { onRejected_(); }
+    void endOfDump() override { onEnd_(); }
+
+private:
+    bool& touched_;
+    std::function<void()> onRejected_;
+    std::function<void()> onEnd_;
+};
+
+// The end of a dump: the zones take their values from the globals block through their setters,
+// in the order prog, msb, lsb, chan, port, rangSta, rangEnd, oct, trans, and then each zone its
+// status.
+void applyZonesFromGlobals(const unsigned char* globals);

@@ -15,23 +15,6 @@ namespace {
 
 constexpr int kBadRecordTimeoutMs = 5000;
 
-item& itemFor(korvalen::ControlRef ref) {
-    using korvalen::ControlGroup;
-    switch (ref.group) {
-    case ControlGroup::Encoder:
-        return item_En[ref.bank][ref.index];
-    case ControlGroup::Function:
-        return item_Fn[ref.bank][ref.index];
-    case ControlGroup::Transport:
-        return item_Zoudai[ref.index];
-    case ControlGroup::Pad:
-        return item_Pn[ref.bank][ref.index];
-    case ControlGroup::Slider:
-        break;
-    }
-    return item_S1;
-}
-
 QString notConnectedText(const QString& what) {
     return QObject::tr("%1 failed: the controller is not connected. Connect it and choose "
                        "Menu > ReConnect.")
@@ -43,51 +26,6 @@ QString lostText(const QString& what) {
                        "Plug it in and choose Menu > ReConnect.")
         .arg(what);
 }
-
-// Hands the values of a dump to the model's bounded setters and tells the window what the
-// dump did.
-class ModelDumpSink final : public korvalen::DumpSink {
-public:
-    explicit ModelDumpSink(Korvalen49_Test& window, bool& touched, int& rejected)
-        : window_(window), touched_(touched), rejected_(rejected) {}
-
-    void assignment(korvalen::ControlRef control, korvalen::AssignmentField field,
-                    std::uint8_t value) override {
-        touched_ = true;
-        item& target = itemFor(control);
-        switch (field) {
-        case korvalen::AssignmentField::Type:
-            target.SetType(value);
-            break;
-        case korvalen::AssignmentField::CC:
-            target.SetCC(value);
-            break;
-        case korvalen::AssignmentField::Chan:
-            target.SetChan(value);
-            break;
-        case korvalen::AssignmentField::Port:
-            target.SetPort(value);
-            break;
-        case korvalen::AssignmentField::Mode:
-            target.SetMode(value);
-            break;
-        }
-    }
-
-    void globalsStored(int, int) override { touched_ = true; }
-
-    void uploadError() override {
-        ++rejected_;
-        window_.statusBar()->showMessage(QStringLiteral("upload Error"), kBadRecordTimeoutMs);
-    }
-
-    void endOfDump() override { window_.finishUpload(); }
-
-private:
-    Korvalen49_Test& window_;
-    bool& touched_;
-    int& rejected_;
-};
 
 } // namespace
 
@@ -224,7 +162,13 @@ void Korvalen49_Test::SysDataInSlot(unsigned char*, uint len) {
         return;
     }
     uploadTimer.start(); // the time-out counts from the last bytes received
-    ModelDumpSink sink(*this, uploadTouched, uploadRejected);
+    ModelDumpSink sink(
+        uploadTouched,
+        [this] {
+            ++uploadRejected;
+            statusBar()->showMessage(QStringLiteral("upload Error"), kBadRecordTimeoutMs);
+        },
+        [this] { finishUpload(); });
     korvalen::DumpParser parser(sink);
     if (parser.parse(ring, uploadDrops) == korvalen::DumpParser::Status::Damaged)
         abandonUpload(tr("Upload failed: part of the preset from the controller was lost. The "
@@ -232,22 +176,7 @@ void Korvalen49_Test::SysDataInSlot(unsigned char*, uint len) {
 }
 
 void Korvalen49_Test::finishUpload() {
-    const unsigned char* globals = korvalen::presetGlobals;
-    for (int z = 0; z < 3; ++z) {
-        const korvalen::ZoneValues values = korvalen::zoneFromGlobals(globals, z);
-        zone& target = zone_Zn[z];
-        target.SetProg(values.prog);
-        target.SetMSB(values.msb);
-        target.SetLSB(values.lsb);
-        target.SetChan(values.chan);
-        target.SetPort(values.port);
-        target.SetRangSta(values.rangSta);
-        target.SetRangEnd(values.rangEnd);
-        target.SetOct(values.oct);
-        target.SetTrans(values.trans);
-    }
-    for (int z = 0; z < 3; ++z)
-        zone_Zn[z].SetStatus(korvalen::zoneFromGlobals(globals, z).status);
+    applyZonesFromGlobals(korvalen::presetGlobals);
     if (uploadRejected == 0)
         statusBar()->showMessage(QStringLiteral("Upload OK!"), kResultTimeoutMs);
     else

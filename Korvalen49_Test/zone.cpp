@@ -1,17 +1,9 @@
 #include "zone.h"
 
-#include "item.h"
+#include "boxbinding.h"
 #include "nametables.h"
 
 namespace {
-
-QStringList buildList(int count, QString (*make)(int)) {
-    QStringList list;
-    list.reserve(count);
-    for (int i = 0; i < count; ++i)
-        list.append(make(i));
-    return list;
-}
 
 const QStringList& statusEntries() {
     static const QStringList list{QStringLiteral("OFF"), QStringLiteral("ON")};
@@ -19,25 +11,27 @@ const QStringList& statusEntries() {
 }
 
 const QStringList& programEntries() {
-    static const QStringList list = buildList(
-        128, [](int p) { return QString::fromLatin1(korvalen::programListEntry(p).c_str()); });
+    static const QStringList list = korvalen::buildList(korvalen::kMaxZoneByte + 1, [](int p) {
+        return QString::fromLatin1(korvalen::programListEntry(p).c_str());
+    });
     return list;
 }
 
 // MSB, LSB and the key range: the plain numbers 0-127.
 const QStringList& numberEntries() {
-    static const QStringList list = buildList(128, [](int n) { return QString::number(n); });
+    static const QStringList list =
+        korvalen::buildList(korvalen::kMaxZoneByte + 1, [](int n) { return QString::number(n); });
     return list;
 }
 
 const QStringList& octaveEntries() {
-    static const QStringList list = buildList(
+    static const QStringList list = korvalen::buildList(
         korvalen::kMaxOctave + 1, [](int v) { return zone::OffsetText(v, korvalen::kOctaveZero); });
     return list;
 }
 
 const QStringList& transposeEntries() {
-    static const QStringList list = buildList(korvalen::kMaxTranspose + 1, [](int v) {
+    static const QStringList list = korvalen::buildList(korvalen::kMaxTranspose + 1, [](int v) {
         return zone::OffsetText(v, korvalen::kTransposeZero);
     });
     return list;
