@@ -53,10 +53,9 @@ bool Korvalen49_Test::saveToFile(const QString& path) {
         return true;
     }
 
-    QMessageBox::warning(nullptr, tr("Save to file"),
-                         tr("The preset could not be saved to \"%1\": %2\n"
-                            "A file that was there before is unchanged.")
-                             .arg(QDir::toNativeSeparators(path), file.errorString()));
+    showFailure(tr("Save to file"), tr("The preset could not be saved to \"%1\": %2\n"
+                                       "A file that was there before is unchanged.")
+                                        .arg(QDir::toNativeSeparators(path), file.errorString()));
     return false;
 }
 
@@ -114,9 +113,9 @@ bool Korvalen49_Test::loadFromFile(const QString& path) {
 std::optional<korvalen::PresetRecords> Korvalen49_Test::readPresetFile(const QString& path) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
-        QMessageBox::warning(nullptr, QStringLiteral("Load From File"),
-                             tr("\"%1\" could not be opened: %2")
-                                 .arg(QDir::toNativeSeparators(path), file.errorString()));
+        showFailure(QStringLiteral("Load From File"),
+                    tr("\"%1\" could not be opened: %2")
+                        .arg(QDir::toNativeSeparators(path), file.errorString()));
         return std::nullopt;
     }
     // Bytes after the preset number are not part of the preset.

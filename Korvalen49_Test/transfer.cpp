@@ -42,16 +42,13 @@ bool Korvalen49_Test::controllerReady(const QString& command, const QString& act
         failure = lostText(action);
     }
     if (failure.isEmpty()) return true;
-    if (command.isEmpty())
-        statusBar()->showMessage(failure, kResultTimeoutMs);
-    else
-        showFailure(command, failure);
+    showFailure(command, failure);
     return false;
 }
 
 void Korvalen49_Test::showFailure(const QString& command, const QString& text) {
     statusBar()->showMessage(text, kResultTimeoutMs);
-    QMessageBox::warning(nullptr, command, text);
+    if (!command.isEmpty()) QMessageBox::warning(nullptr, command, text);
 }
 
 void Korvalen49_Test::DataInSlot(uint) {}
@@ -127,12 +124,11 @@ void Korvalen49_Test::uploadAccept() {
         !mayReplaceEdits(tr("Upload"),
                          tr("Uploading \"%1\"").arg(uploadUi.presetSelBox->currentText())))
         return;
-    if (!requestUpload(index == 0 ? 0 : index + 15))
-        showFailure(tr("Upload"), statusBar()->currentMessage());
+    requestUpload(index == 0 ? 0 : index + 15, tr("Upload"));
 }
 
-bool Korvalen49_Test::requestUpload(int presetNumber) {
-    if (!controllerReady(QString(), tr("Upload"))) return false;
+bool Korvalen49_Test::requestUpload(int presetNumber, const QString& command) {
+    if (!controllerReady(command, tr("Upload"))) return false;
     const auto request = korvalen::uploadRequestMessage(presetNumber);
     if (!uploadPending) {
         // A request while an upload is open keeps the values from before the first one.
@@ -144,9 +140,8 @@ bool Korvalen49_Test::requestUpload(int presetNumber) {
         uploadDrops = midiLink.sysExRing.drops();
     }
     if (midiLink.sendSysEx(request.data(), request.size()) != 0) {
-        statusBar()->showMessage(tr("Upload failed: the controller did not take the request. "
-                                    "Check the connection and try again."),
-                                 kResultTimeoutMs);
+        showFailure(command, tr("Upload failed: the controller did not take the request. "
+                                "Check the connection and try again."));
         if (!uploadPending) uploadSnapshot.reset();
         return false;
     }
@@ -202,7 +197,7 @@ void Korvalen49_Test::abandonUpload(const QString& reason) {
     uploadSnapshot.reset();
     history->resync();
     RefreshTitle();
-    statusBar()->showMessage(reason, kResultTimeoutMs);
+    showFailure(QString(), reason);
 }
 
 void Korvalen49_Test::uploadTimedOut() {
