@@ -56,22 +56,30 @@ void restorePresetSnapshot(const PresetSnapshot& snapshot);
 // The item a dump record addresses.
 item& modelItem(korvalen::ControlRef control);
 
-// Hands the values of a dump to the model's bounded setters and notes in `touched` that the
-// model took some. A rejected record and the end of the dump go to the caller's functions.
+// Hands the values of a dump to the model's bounded setters, notes in `touched` that the model
+// took some and counts in `rejected` every record with a value out of range. An encoder record
+// out of range goes to `onUploadError` as well, the end of the dump to `onEnd`.
 class ModelDumpSink final : public korvalen::DumpSink {
 public:
-    ModelDumpSink(bool& touched, std::function<void()> onRejected, std::function<void()> onEnd)
-        : touched_(touched), onRejected_(std::move(onRejected)), onEnd_(std::move(onEnd)) {}
+    ModelDumpSink(bool& touched, int& rejected, std::function<void()> onUploadError,
+                  std::function<void()> onEnd)
+        : touched_(touched), rejected_(rejected), onUploadError_(std::move(onUploadError)),
+          onEnd_(std::move(onEnd)) {}
 
     void assignment(korvalen::ControlRef control, korvalen::AssignmentField field,
                     std::uint8_t value) override;
     void globalsStored(int, int) override { touched_ = true; }
-    void uploadError() override { onRejected_(); }
+    void uploadError() override {
+        ++rejected_;
+        onUploadError_();
+    }
+    void recordRejected() override { ++rejected_; }
     void endOfDump() override { onEnd_(); }
 
 private:
     bool& touched_;
-    std::function<void()> onRejected_;
+    int& rejected_;
+    std::function<void()> onUploadError_;
     std::function<void()> onEnd_;
 };
 

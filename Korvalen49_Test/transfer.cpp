@@ -158,11 +158,8 @@ void Korvalen49_Test::SysDataInSlot(unsigned char*, uint len) {
     }
     uploadTimer.start(); // the time-out counts from the last bytes received
     ModelDumpSink sink(
-        uploadTouched,
-        [this] {
-            ++uploadRejected;
-            statusBar()->showMessage(QStringLiteral("upload Error"), kBadRecordTimeoutMs);
-        },
+        uploadTouched, uploadRejected,
+        [this] { statusBar()->showMessage(QStringLiteral("upload Error"), kBadRecordTimeoutMs); },
         [this] { finishUpload(); });
     korvalen::DumpParser parser(sink);
     if (parser.parse(ring, uploadDrops) == korvalen::DumpParser::Status::Damaged)

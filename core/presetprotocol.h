@@ -200,6 +200,10 @@ public:
     virtual void assignment(ControlRef control, AssignmentField field, std::uint8_t value) = 0;
     // An encoder record with a value out of range: the editor shows "upload Error".
     virtual void uploadError() = 0;
+    // A slider record, or the record of a button, pad or transport button, with a value out of
+    // range: nothing of a slider record was handed over, the values of a button record that
+    // are in range were.
+    virtual void recordRejected() {}
     // Entries [first, first + count) of the globals block were stored.
     virtual void globalsStored(int first, int count) {}
     // The end-of-dump record: apply the zones from the globals block, report, close the
