@@ -63,13 +63,13 @@ inline constexpr char kDeviceSilent[] =
 
 // Which counts of blocks taken a run reports. A fast device takes blocks faster than anyone
 // can read a count, and a queued report for every block would cost the run more than the
-// transfer itself: a count is reported when it reaches the next thousandth of the image, or
-// when the last report is `kIntervalMs` old, so a large image makes about a thousand reports
+// transfer itself: a count is reported when it reaches the next hundredth of the image, or
+// when the last report is `kIntervalMs` old, so a fast run makes about a hundred reports
 // and a slow device still shows every block. The first count, the first count of each
-// thousandth (and so of each tenth) and the last block are always reported.
+// hundredth (and so of each tenth) and the last block are always reported.
 class ProgressPacer {
 public:
-    static constexpr std::uint32_t kSteps = 1000;
+    static constexpr std::uint32_t kSteps = 100;
     static constexpr std::int64_t kIntervalMs = 50;
 
     explicit ProgressPacer(std::uint32_t blockCount) : blockCount_(blockCount) {}

@@ -356,7 +356,7 @@ private slots:
         QCOMPARE(UpgradeDlg::timeLeftText(done, total, doneAtStart, elapsedMs), text);
     }
 
-    // Which counts a run reports: a large image about a thousand, each tenth at its first
+    // Which counts a run reports: a large image about a hundred, each tenth at its first
     // count (the command line prints those) and the last block always; a slow device and a
     // small image every block.
     void progressReportsArePaced() {
