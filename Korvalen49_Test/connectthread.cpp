@@ -271,6 +271,13 @@ void ConnectThread::flashFirmware() {
     std::uint32_t accepted = 0; // blocks the device has taken: it asked for the one after
     int repeats = 0;            // repeat requests in a row
     int timeoutMs = firstRequestTimeoutMs_;
+    ProgressPacer pacer(blockCount);
+    const auto pacerStart = std::chrono::steady_clock::now();
+    const auto pacerMs = [&] {
+        return std::chrono::duration_cast<std::chrono::milliseconds>(
+                   std::chrono::steady_clock::now() - pacerStart)
+            .count();
+    };
     while (midiLink.linkState == 1) {
         const Wait wait = waitForRequest(timeoutMs);
         if (wait == Wait::Stopped) {
@@ -289,7 +296,7 @@ void ConnectThread::flashFirmware() {
             accepted = run.blockIndex;
             if (run.blockIndex == blockCount) midiLink.linkState = 2;
             sendBlock();
-            report(Progress, accepted, "0");
+            if (pacer.due(accepted, pacerMs())) report(Progress, accepted, "0");
         } else if (answer == BlockRequest::Repeat) {
             if (run.blockIndex > 0) --run.blockIndex;
             if (++repeats == kMaxRepeats) {

@@ -10,6 +10,7 @@
 
 #include <QThread>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdint>
 #include <memory>
@@ -59,6 +60,40 @@ inline constexpr char kDeviceSilent[] =
     "ERROR: The device stopped answering during the transfer. Restart it in upgrade mode and "
     "try again.";
 } // namespace upgradetext
+
+// Which counts of blocks taken a run reports. A fast device takes blocks faster than anyone
+// can read a count, and a queued report for every block would cost the run more than the
+// transfer itself: a count is reported when it reaches the next hundredth of the image, or
+// when the last report is `kIntervalMs` old, so a fast run makes about a hundred reports
+// and a slow device still shows every block. The first count, the first count of each
+// hundredth (and so of each tenth) and the last block are always reported.
+class ProgressPacer {
+public:
+    static constexpr std::uint32_t kSteps = 100;
+    static constexpr std::int64_t kIntervalMs = 50;
+
+    explicit ProgressPacer(std::uint32_t blockCount) : blockCount_(blockCount) {}
+    // True when `done` blocks taken, at `nowMs` on a steady clock, are worth a report; the
+    // caller then reports it.
+    bool due(std::uint32_t done, std::int64_t nowMs) {
+        const std::int64_t step =
+            blockCount_ == 0
+                ? kSteps
+                : std::int64_t(std::uint64_t(std::min(done, blockCount_)) * kSteps / blockCount_);
+        if (reported_ && done != blockCount_ && step == lastStep_ && nowMs - lastMs_ < kIntervalMs)
+            return false;
+        reported_ = true;
+        lastStep_ = step;
+        lastMs_ = nowMs;
+        return true;
+    }
+
+private:
+    std::uint32_t blockCount_;
+    bool reported_ = false;
+    std::int64_t lastStep_ = 0;
+    std::int64_t lastMs_ = 0;
+};
 
 // The loaded image, for a run started without one of its own. Written on the GUI thread,
 // never while a run goes on; each run flashes its own copy.

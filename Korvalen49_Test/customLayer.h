@@ -5,6 +5,7 @@
 // them, and most of the form lies on layers.
 #pragma once
 
+#include <QPointer>
 #include <QString>
 #include <QWidget>
 
@@ -23,6 +24,10 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
-    // Carries the sheet and lends its style to the drawing; never shown.
-    QWidget* look_ = nullptr;
+    QString sheet_;
+    // Carries the sheet and lends its style to the drawing; never shown. The layers of one
+    // window with the same sheet share one, found when a layer is first drawn (by then the
+    // form has put it into its window): the toolkit styles each widget with a sheet on its
+    // own, and a form has many layers but two sheets.
+    QPointer<QWidget> look_;
 };

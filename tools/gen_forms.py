@@ -225,8 +225,8 @@ def row_label(parent, text, geom):
     return lab
 
 
-def combo(parent, name, geom):
-    return widget(parent, "QComboBox", name, geom)
+def combo(parent, name, geom, cls="QComboBox"):
+    return widget(parent, cls, name, geom)
 
 
 def group_label(parent, name, text, x, y, w, h, white=True):
@@ -252,7 +252,8 @@ def encoder_panel(parent, k, geom):
             ("Port:", "E%d_PortBox" % k, 66))
     for text, box, y in rows:
         row_label(w, text, (LABEL_X, y, 38, 22))
-        c = combo(w, box, (BOX_X, y, box_w, 20 if box == "E1_ccBox" else 22))
+        # A box with a font of its own builds its popup only when it is first opened.
+        c = combo(w, box, (BOX_X, y, box_w, 20 if box == "E1_ccBox" else 22), "customComboBox")
         p_font(c, *TIMES)
         if box == "E1_ccBox":
             p_number(c, "maxVisibleItems", 10)
@@ -391,8 +392,8 @@ def layer_button(parent, name, geom):
     return b
 
 
-def push_button(parent, name, geom, text=""):
-    b = widget(parent, "QPushButton", name, geom)
+def push_button(parent, name, geom, text="", cls="QPushButton"):
+    b = widget(parent, cls, name, geom)
     p_string(b, "text", text)
     return b
 
@@ -462,13 +463,14 @@ def build_picture(central):
                     ("Btn_F1_10", 166)):
         push_button(g, name, (x, 112, 29, 21))
 
+    # Keys of one colour and size share the face the style draws for them.
     g = widget(back, "QWidget", "layer_Key", (244, 154, 615, 215))
     for name, white, x in KEYS:
         if white:
-            k = push_button(g, name, (x, 14, 37 if name == "Key30" else 36, 193))
+            k = push_button(g, name, (x, 14, 37 if name == "Key30" else 36, 193), cls="customKey")
             p_palette(k, "Button", WHITE)
         else:
-            k = push_button(g, name, (x, 14, 27, 123))
+            k = push_button(g, name, (x, 14, 27, 123), cls="customKey")
             p_palette(k, "Button", BLACK)
     # Black keys lie above their white neighbours.
     zorder(g, *[name for name, white, _ in KEYS if not white])
@@ -520,12 +522,16 @@ def main_form():
 
     sub(root, "layoutdefault", {"spacing": "6", "margin": "11"})
     cws = sub(root, "customwidgets")
-    for cls, base in (("customTab", "QTabWidget"), ("customLayer", "QWidget")):
+    for cls, base, container in (("customTab", "QTabWidget", True),
+                                 ("customLayer", "QWidget", True),
+                                 ("customComboBox", "QComboBox", False),
+                                 ("customKey", "QPushButton", False)):
         cw = sub(cws, "customwidget")
         sub(cw, "class", text=cls)
         sub(cw, "extends", text=base)
         sub(cw, "header", text=cls + ".h")
-        sub(cw, "container", text="1")
+        if container:
+            sub(cw, "container", text="1")
     sub(root, "resources")
     sub(root, "connections")
     return root

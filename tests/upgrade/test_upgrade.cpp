@@ -21,6 +21,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <algorithm>
 #include <condition_variable>
 #include <memory>
 #include <mutex>
@@ -353,6 +354,32 @@ private slots:
         QFETCH(qint64, elapsedMs);
         QFETCH(QString, text);
         QCOMPARE(UpgradeDlg::timeLeftText(done, total, doneAtStart, elapsedMs), text);
+    }
+
+    // Which counts a run reports: a large image about a hundred, each tenth at its first
+    // count (the command line prints those) and the last block always; a slow device and a
+    // small image every block.
+    void progressReportsArePaced() {
+        const auto reported = [](std::uint32_t total, std::int64_t msPerBlock) {
+            ProgressPacer pacer(total);
+            std::vector<std::uint32_t> values;
+            for (std::uint32_t done = 0; done <= total; ++done)
+                if (pacer.due(done, std::int64_t(done) * msPerBlock)) values.push_back(done);
+            return values;
+        };
+        const std::uint32_t total = 37450;
+        const auto fast = reported(total, 0);
+        QVERIFY2(fast.size() >= ProgressPacer::kSteps && fast.size() <= ProgressPacer::kSteps + 1,
+                 qPrintable(QString::number(fast.size())));
+        QCOMPARE(fast.front(), 0u);
+        QCOMPARE(fast.back(), total);
+        for (std::uint32_t tenth = 1; tenth <= 10; ++tenth) {
+            const std::uint32_t first = (total * tenth + 9) / 10;
+            QVERIFY2(std::find(fast.begin(), fast.end(), first) != fast.end(),
+                     qPrintable(QString::number(first)));
+        }
+        QCOMPARE(reported(total, ProgressPacer::kIntervalMs).size(), std::size_t(total) + 1);
+        QCOMPARE(reported(41, 0).size(), std::size_t(42));
     }
 
     // --- loading an image
