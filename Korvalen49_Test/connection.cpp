@@ -165,9 +165,8 @@ QWidget* Korvalen49_Test::searchWindow() const {
 
 bool Korvalen49_Test::busySearching() {
     if (!searching) return false;
-    statusBar()->showMessage(tr("The editor is searching for the controller. Try again when the "
-                                "search has ended."),
-                             kResultTimeoutMs);
+    showFailure(QString(), tr("The editor is searching for the controller. Try again when the "
+                              "search has ended."));
     return true;
 }
 
@@ -186,9 +185,8 @@ void Korvalen49_Test::takeConnection(const QString& command) {
 
 void Korvalen49_Test::reconnectSlot() {
     if (connectThread.isRunning()) {
-        QMessageBox::information(nullptr, QStringLiteral("Connection"),
-                                 tr("A firmware upgrade is using the MIDI ports. Reconnect "
-                                    "when it has ended."));
+        showFailure(QStringLiteral("Connection"), tr("A firmware upgrade is using the MIDI ports. "
+                                                     "Reconnect when it has ended."));
         return;
     }
     if (busySearching()) return;

@@ -1,71 +1,8 @@
 #include "item.h"
 
-#include "nametables.h"
+#include "boxbinding.h"
 
 #include <QVariant>
-
-namespace korvalen {
-
-namespace {
-
-template <typename Make> QStringList buildList(int count, Make make) {
-    QStringList list;
-    list.reserve(count);
-    for (int i = 0; i < count; ++i)
-        list.append(make(i));
-    return list;
-}
-
-} // namespace
-
-namespace {
-
-std::function<void()>& userEditHook() {
-    static std::function<void()> hook;
-    return hook;
-}
-
-} // namespace
-
-void setUserEditHook(std::function<void()> hook) {
-    userEditHook() = std::move(hook);
-}
-
-void userEdited() {
-    if (const auto& hook = userEditHook()) hook();
-}
-
-const QStringList& controlEntries() {
-    static const QStringList list = buildList(
-        kAssignmentCount, [](int n) { return QString::fromLatin1(controlListEntry(n).c_str()); });
-    return list;
-}
-
-const QStringList& noteEntries() {
-    static const QStringList list =
-        buildList(128, [](int n) { return QString::fromLatin1(noteListEntry(n).c_str()); });
-    return list;
-}
-
-const QStringList& channelEntries() {
-    static const QStringList list = [] {
-        QStringList l = buildList(16, [](int c) { return QStringLiteral("Ch%1").arg(c + 1); });
-        l.append(QStringLiteral("--"));
-        return l;
-    }();
-    return list;
-}
-
-const QStringList& portEntries() {
-    static const QStringList list = [] {
-        QStringList l = buildList(5, [](int p) { return QStringLiteral("P%1").arg(p + 1); });
-        l.append(QStringLiteral("--"));
-        return l;
-    }();
-    return list;
-}
-
-} // namespace korvalen
 
 namespace {
 
@@ -139,7 +76,7 @@ void item::RebuildAssignList() {
 void item::RefreshAssignList(bool userChoice) {
     if (!ccBox) return;
     if (listKind(ccBox) == type) return;
-    const quint8 number = (userChoice && type == 1 && cc > kMaxNote) ? 0 : cc;
+    const quint8 number = (userChoice && type == 1 && cc > korvalen::kMaxNote) ? 0 : cc;
     RebuildAssignList();
     cc = number;
     ccBox->setCurrentIndex(number);
@@ -230,51 +167,41 @@ void item::ShowMode() {
 // --- Setters ---------------------------------------------------------------------------------
 
 void item::SetType(quint8 v) {
-    if (v > kMaxType) return;
+    if (v > korvalen::kMaxType) return;
     type = v;
     ShowType();
 }
 
 void item::SetCC(quint8 v) {
-    if (v > kMaxCC) return;
+    if (v > korvalen::kMaxAssignment) return;
     cc = v;
     ShowCC();
 }
 
 void item::SetChan(quint8 v) {
-    if (v > kMaxChan) return;
+    if (v > korvalen::kMaxChannel) return;
     chan = v;
     ShowChan();
 }
 
 void item::SetPort(quint8 v) {
-    if (v > kMaxPort) return;
+    if (v > korvalen::kMaxPort) return;
     port = v;
     ShowPort();
 }
 
 void item::SetMode(quint8 v) {
-    if (v > kMaxMode) return;
+    if (v > korvalen::kMaxMode) return;
     mode = v;
     ShowMode();
 }
 
-// --- Record ----------------------------------------------------------------------------------
+// --- All values --------------------------------------------------------------------------
 
-int item::PackTo(unsigned char* buffer) const {
-    buffer[0] = type;
-    buffer[1] = cc;
-    buffer[2] = chan;
-    buffer[3] = port;
-    buffer[4] = mode;
-    return kRecordSize;
-}
-
-int item::UnpackFrom(const unsigned char* buffer) {
-    SetType(buffer[0]);
-    SetCC(buffer[1]);
-    SetChan(buffer[2]);
-    SetPort(buffer[3]);
-    SetMode(buffer[4]);
-    return kRecordSize;
+void item::Apply(const korvalen::AssignmentValues& v) {
+    SetType(v.type);
+    SetCC(v.cc);
+    SetChan(v.chan);
+    SetPort(v.port);
+    SetMode(v.mode);
 }

@@ -4,51 +4,18 @@
 // copy of the selected bank is unlocked and follows the boxes.
 #pragma once
 
+#include "presetprotocol.h"
+
 #include <QComboBox>
 #include <QObject>
 #include <QPointer>
-#include <QSignalBlocker>
-#include <QStringList>
 #include <QtGlobal>
 
-#include <functional>
-
 namespace korvalen {
-
-// The lists the assignment boxes show, built once and shared by every box.
-const QStringList& controlEntries(); // 172 entries "%d  %s": assignment number and name
-const QStringList& noteEntries();    // 128 entries "%d    %s%d": note number, name, octave
-const QStringList& channelEntries(); // "Ch1" ... "Ch16", "--"
-const QStringList& portEntries();    // "P1" ... "P5", "--"
-
-// The user changed a value of an item or a zone through one of its boxes. Setters, bank
-// switches and binding never count as such a change. There is one hook for the program; the
-// window keeps its undo steps and its edit note with it. An empty hook does nothing.
-void setUserEditHook(std::function<void()> hook);
-void userEdited();
 
 // Name of the dynamic property on an assignment box that records which list it holds:
 // 0 the controller list, 1 the note list. Bank copies share the box, so the box keeps it.
 inline constexpr const char* kListKindProperty = "korvalenListKind";
-
-// Binds one box to the slot of one field: keeps the box in `field` (dropping the connection of
-// a box bound there before), fills the box with `entries` when it is empty, selects `value`
-// when `select` is set, and connects currentIndexChanged(int) to the slot. The box's automatic
-// selection of its first entry while it is filled, and the selection of `value`, are not
-// announced, so binding never reaches the slot. Returns true when the box was filled here.
-template <typename Owner>
-bool bindBox(QPointer<QComboBox>& field, QComboBox* box, const QStringList& entries, bool select,
-             int value, Owner* owner, void (Owner::*slot)(int)) {
-    if (field && field != box)
-        QObject::disconnect(field.data(), &QComboBox::currentIndexChanged, owner, slot);
-    field = box;
-    const QSignalBlocker blocker(box);
-    const bool filled = box->count() == 0;
-    if (filled) box->addItems(entries);
-    if (select) box->setCurrentIndex(value);
-    QObject::connect(box, &QComboBox::currentIndexChanged, owner, slot, Qt::UniqueConnection);
-    return filled;
-}
 
 } // namespace korvalen
 
@@ -56,14 +23,6 @@ class item : public QObject {
     Q_OBJECT
 
 public:
-    static constexpr int kRecordSize = 5;
-    static constexpr quint8 kMaxType = 1;
-    static constexpr quint8 kMaxCC = 171;
-    static constexpr quint8 kMaxNote = 127;
-    static constexpr quint8 kMaxChan = 16;
-    static constexpr quint8 kMaxPort = 5;
-    static constexpr quint8 kMaxMode = 1;
-
     item();
 
     // Binding: store the box, fill it when it is empty, select the current value when the
@@ -81,8 +40,8 @@ public:
     void ShowPort();
     void ShowMode();
 
-    // Bounded setters: a value past the bound is ignored. An accepted value is stored even
-    // when the item is locked, then shown.
+    // Bounded setters: a value past the bound (korvalen::kMaxType ... kMaxMode) is ignored. An
+    // accepted value is stored even when the item is locked, then shown.
     void SetType(quint8 v);
     void SetCC(quint8 v);
     void SetChan(quint8 v);
@@ -99,9 +58,10 @@ public:
     void SetLocked(bool on) { locked = on ? 1 : 0; }
     bool IsLocked() const { return locked != 0; }
 
-    // The 5-byte record: type, cc, chan, port, mode. Both return the record size.
-    int PackTo(unsigned char* buffer) const;
-    int UnpackFrom(const unsigned char* buffer);
+    // All five values at once. Apply hands them to the bounded setters, the type first so that
+    // the assignment list fits it before the number is shown.
+    korvalen::AssignmentValues Values() const { return {type, cc, chan, port, mode}; }
+    void Apply(const korvalen::AssignmentValues& v);
 
 public slots:
     void TypeSelChg(int index);

@@ -77,8 +77,9 @@ public:
     // cannot be sent.
     bool download();
     // Sends the upload request for a device preset number and opens the upload: the model's
-    // values are kept until the dump has ended, to be put back if it does not end.
-    bool requestUpload(int presetNumber);
+    // values are kept until the dump has ended, to be put back if it does not end. A request
+    // that cannot go out is shown as a failure of `command` (see showFailure).
+    bool requestUpload(int presetNumber, const QString& command = QString());
     // The end of a dump: the zones take the dumped values, "Upload OK!" (or how many records
     // were rejected), the title.
     void finishUpload();
@@ -91,8 +92,9 @@ public:
     // For tests: the upload time-out.
     void setUploadTimeout(int milliseconds) { uploadTimer.setInterval(milliseconds); }
 
-    // One failure of a command: on the status bar (20 s) and in a warning box titled after the
-    // command ("Download", "Upload", "Load From File", ...).
+    // How every failure is told: on the status bar (20 s) and in a warning box titled after the
+    // command the user chose ("Download", "Upload", "Load From File", ...). With no command
+    // (the upload after a connection, an upload that did not end) only on the status bar.
     void showFailure(const QString& command, const QString& text);
 
     // The status bar's permanent note of the link: the port in use, "controller lost" or not

@@ -3,6 +3,7 @@
 #include "korvalen49_test.h"
 #include "midi.h"
 #include "platformfactory.h"
+#include "virtualdevice.h"
 
 #include <QApplication>
 #include <QIcon>
@@ -45,7 +46,8 @@ int main(int argc, char* argv[]) {
         QApplication::setStyle(QStringLiteral("Fusion"));
 
     std::string why;
-    auto midi = korvalen::midi::createPlatform(line.midiApi, &why);
+    auto midi =
+        korvalen::midi::createPlatform(line.midiApi, &why, korvalen::sim::attachVirtualDevice);
     if (!midi) {
         std::fprintf(stderr, "korvalen25-editor: MIDI backend \"%s\" cannot be used: %s\n",
                      line.midiApi.c_str(), why.c_str());

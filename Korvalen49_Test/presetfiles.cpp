@@ -17,33 +17,10 @@
 #include <QTimer>
 #include <QUrl>
 
-namespace {
+#include <functional>
+#include <numeric>
 
-// Runs `step` over every model object in file order with the offset of its record.
-template <typename ItemStep, typename ZoneStep>
-void forEachRecord(ItemStep itemStep, ZoneStep zoneStep) {
-    std::size_t offset = 0;
-    auto onItem = [&](item& control) {
-        itemStep(control, offset);
-        offset += korvalen::kAssignmentRecordSize;
-    };
-    for (auto& bank : item_En)
-        for (auto& control : bank)
-            onItem(control);
-    for (auto& bank : item_Fn)
-        for (auto& control : bank)
-            onItem(control);
-    for (auto& bank : item_Pn)
-        for (auto& control : bank)
-            onItem(control);
-    for (auto& control : item_Zoudai)
-        onItem(control);
-    onItem(item_S1);
-    for (auto& z : zone_Zn) {
-        zoneStep(z, offset);
-        offset += korvalen::kZoneRecordSize;
-    }
-}
+namespace {
 
 void showLoadBox(const QString& text) {
     QMessageBox::information(nullptr, QStringLiteral("Load From File"), text);
@@ -62,11 +39,8 @@ bool Korvalen49_Test::saveWithDialog() {
 }
 
 bool Korvalen49_Test::saveToFile(const QString& path) {
-    korvalen::PresetRecords records{};
-    forEachRecord([&](item& control, std::size_t at) { control.PackTo(&records[at]); },
-                  [&](zone& z, std::size_t at) { z.PackTo(&records[at]); });
-    records[korvalen::presetrecord::kPresetNumber] = currentPresetNumber();
-    const auto bytes = korvalen::buildPresetFile(records);
+    const auto bytes = korvalen::buildPresetFile(
+        korvalen::packPresetRecords(currentPresetValues(), currentPresetNumber()));
 
     // The new file replaces the old one only once it is complete, so a failed save never
     // leaves a half-written preset behind.
@@ -79,10 +53,9 @@ bool Korvalen49_Test::saveToFile(const QString& path) {
         return true;
     }
 
-    QMessageBox::warning(nullptr, tr("Save to file"),
-                         tr("The preset could not be saved to \"%1\": %2\n"
-                            "A file that was there before is unchanged.")
-                             .arg(QDir::toNativeSeparators(path), file.errorString()));
+    showFailure(tr("Save to file"), tr("The preset could not be saved to \"%1\": %2\n"
+                                       "A file that was there before is unchanged.")
+                                        .arg(QDir::toNativeSeparators(path), file.errorString()));
     return false;
 }
 
@@ -140,9 +113,9 @@ bool Korvalen49_Test::loadFromFile(const QString& path) {
 std::optional<korvalen::PresetRecords> Korvalen49_Test::readPresetFile(const QString& path) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
-        QMessageBox::warning(nullptr, QStringLiteral("Load From File"),
-                             tr("\"%1\" could not be opened: %2")
-                                 .arg(QDir::toNativeSeparators(path), file.errorString()));
+        showFailure(QStringLiteral("Load From File"),
+                    tr("\"%1\" could not be opened: %2")
+                        .arg(QDir::toNativeSeparators(path), file.errorString()));
         return std::nullopt;
     }
     // Bytes after the preset number are not part of the preset.
@@ -159,26 +132,18 @@ std::optional<korvalen::PresetRecords> Korvalen49_Test::readPresetFile(const QSt
 
 void Korvalen49_Test::applyPresetFile(const korvalen::PresetRecords& records, const QString& path) {
     const PresetSnapshot before = takePresetSnapshot();
-    // Each record byte goes through its setter; a byte the setter refused left its field as
-    // it was, and the record written back from the model then differs in that byte.
-    int refused = 0;
-    auto countRefused = [&](const unsigned char* given, const unsigned char* taken, int size) {
-        for (int i = 0; i < size; ++i)
-            refused += given[i] != taken[i];
-    };
-    forEachRecord(
-        [&](item& control, std::size_t at) {
-            unsigned char taken[item::kRecordSize];
-            control.UnpackFrom(&records[at]);
-            countRefused(&records[at], taken, control.PackTo(taken));
-        },
-        [&](zone& z, std::size_t at) {
-            unsigned char taken[zone::kRecordSize];
-            z.UnpackFrom(&records[at]);
-            countRefused(&records[at], taken, z.PackTo(taken));
-        });
-    korvalen::presetGlobals[korvalen::global::kPresetNumber] =
-        records[korvalen::presetrecord::kPresetNumber];
+    // Each value goes through its setter; the zones' channels, which the file does not hold,
+    // stay as they are.
+    korvalen::PresetValues given = before.values;
+    std::uint8_t presetNumber = 0;
+    korvalen::unpackPresetRecords(records, given, presetNumber);
+    applyPresetValues(given);
+    // A value its setter refused left its field as it was: the records written back from the
+    // model then differ in that byte.
+    const auto taken = korvalen::packPresetRecords(currentPresetValues(), presetNumber);
+    const auto refused = std::inner_product(records.begin(), records.end(), taken.begin(), 0,
+                                            std::plus<>(), std::not_equal_to<>());
+    korvalen::presetGlobals[korvalen::global::kPresetNumber] = presetNumber;
     history->replaced(before, tr("Load from file"));
     history->markInStep(EditHistory::Source::File, QFileInfo(path).fileName());
     if (refused == 0)

@@ -13,27 +13,6 @@ item item_Zoudai[5];
 item item_S1;
 zone zone_Zn[3];
 
-// --- Device addresses ------------------------------------------------------------------------
-
-DeviceAddress encoderAddress(int bank, int k) {
-    return {1, 8 * bank + k};
-}
-DeviceAddress functionAddress(int bank, int k) {
-    return {2, 32 + 4 * bank + k};
-}
-DeviceAddress padAddress(int bank, int k) {
-    return {2, 48 + 4 * bank + k};
-}
-
-DeviceAddress transportAddress(int position) {
-    static constexpr int numbers[5] = {29, 30, 31, 23, 22}; // REW, FF, STOP, PLAY, REC
-    return {2, numbers[position]};
-}
-
-DeviceAddress sliderAddress() {
-    return {0, 10};
-}
-
 // --- Banks -----------------------------------------------------------------------------------
 
 namespace {
@@ -179,19 +158,6 @@ void bindSlider(QWidget* form) {
 
 namespace {
 
-korvalen::AssignmentValues valuesOf(const item& control) {
-    return {control.GetType(), control.GetCC(), control.GetChan(), control.GetPort(),
-            control.GetMode()};
-}
-
-void restoreItem(item& control, const korvalen::AssignmentValues& v) {
-    control.SetType(v.type); // first, so the assignment list fits before the number is shown
-    control.SetCC(v.cc);
-    control.SetChan(v.chan);
-    control.SetPort(v.port);
-    control.SetMode(v.mode);
-}
-
 // Visits every item with its place in PresetValues.
 template <typename Values, typename Step> void forEachItem(Values& values, Step step) {
     step(item_S1, values.slider);
@@ -213,22 +179,17 @@ template <typename Values, typename Step> void forEachItem(Values& values, Step 
 korvalen::PresetValues currentPresetValues() {
     korvalen::PresetValues values;
     forEachItem(values,
-                [](item& control, korvalen::AssignmentValues& v) { v = valuesOf(control); });
-    for (std::size_t z = 0; z < 3; ++z) {
-        const zone& source = zone_Zn[z];
-        auto& target = values.zones[z];
-        target.status = source.GetStatus();
-        target.prog = source.GetProg();
-        target.msb = source.GetMSB();
-        target.lsb = source.GetLSB();
-        target.chan = source.GetChan();
-        target.port = source.GetPort();
-        target.rangSta = source.GetRangSta();
-        target.rangEnd = source.GetRangEnd();
-        target.oct = source.GetOct();
-        target.trans = source.GetTrans();
-    }
+                [](const item& control, korvalen::AssignmentValues& v) { v = control.Values(); });
+    for (std::size_t z = 0; z < 3; ++z)
+        values.zones[z] = zone_Zn[z].Values();
     return values;
+}
+
+void applyPresetValues(const korvalen::PresetValues& values) {
+    forEachItem(values,
+                [](item& control, const korvalen::AssignmentValues& v) { control.Apply(v); });
+    for (std::size_t z = 0; z < 3; ++z)
+        zone_Zn[z].Apply(values.zones[z]);
 }
 
 PresetSnapshot takePresetSnapshot() {
@@ -240,23 +201,67 @@ PresetSnapshot takePresetSnapshot() {
 }
 
 void restorePresetSnapshot(const PresetSnapshot& snapshot) {
-    korvalen::PresetValues values = snapshot.values;
-    forEachItem(values,
-                [](item& control, korvalen::AssignmentValues& v) { restoreItem(control, v); });
-    for (std::size_t z = 0; z < 3; ++z) {
-        zone& target = zone_Zn[z];
-        const auto& v = values.zones[z];
-        target.SetStatus(v.status);
-        target.SetProg(v.prog);
-        target.SetMSB(v.msb);
-        target.SetLSB(v.lsb);
-        target.SetChan(v.chan);
-        target.SetPort(v.port);
-        target.SetRangSta(v.rangSta);
-        target.SetRangEnd(v.rangEnd);
-        target.SetOct(v.oct);
-        target.SetTrans(v.trans);
-    }
+    applyPresetValues(snapshot.values);
     std::copy(snapshot.globals.begin(), snapshot.globals.end(),
               std::begin(korvalen::presetGlobals));
+}
+
+// --- Dumps -----------------------------------------------------------------------------------
+
+item& modelItem(korvalen::ControlRef ref) {
+    using korvalen::ControlGroup;
+    switch (ref.group) {
+    case ControlGroup::Encoder:
+        return item_En[ref.bank][ref.index];
+    case ControlGroup::Function:
+        return item_Fn[ref.bank][ref.index];
+    case ControlGroup::Transport:
+        return item_Zoudai[ref.index];
+    case ControlGroup::Pad:
+        return item_Pn[ref.bank][ref.index];
+    case ControlGroup::Slider:
+        break;
+    }
+    return item_S1;
+}
+
+void ModelDumpSink::assignment(korvalen::ControlRef control, korvalen::AssignmentField field,
+                               std::uint8_t value) {
+    touched_ = true;
+    item& target = modelItem(control);
+    switch (field) {
+    case korvalen::AssignmentField::Type:
+        target.SetType(value);
+        break;
+    case korvalen::AssignmentField::CC:
+        target.SetCC(value);
+        break;
+    case korvalen::AssignmentField::Chan:
+        target.SetChan(value);
+        break;
+    case korvalen::AssignmentField::Port:
+        target.SetPort(value);
+        break;
+    case korvalen::AssignmentField::Mode:
+        target.SetMode(value);
+        break;
+    }
+}
+
+void applyZonesFromGlobals(const unsigned char* globals) {
+    for (int z = 0; z < 3; ++z) {
+        const korvalen::ZoneValues values = korvalen::zoneFromGlobals(globals, z);
+        zone& target = zone_Zn[z];
+        target.SetProg(values.prog);
+        target.SetMSB(values.msb);
+        target.SetLSB(values.lsb);
+        target.SetChan(values.chan);
+        target.SetPort(values.port);
+        target.SetRangSta(values.rangSta);
+        target.SetRangEnd(values.rangEnd);
+        target.SetOct(values.oct);
+        target.SetTrans(values.trans);
+    }
+    for (int z = 0; z < 3; ++z)
+        zone_Zn[z].SetStatus(korvalen::zoneFromGlobals(globals, z).status);
 }

@@ -3,11 +3,13 @@
 // need no application object and have no Qt parent.
 #pragma once
 
+#include "boxbinding.h" // the lists of the boxes and the hook that hears of the user's edits
 #include "item.h"
 #include "presetprotocol.h"
 #include "zone.h"
 
 #include <array>
+#include <functional>
 
 class QWidget;
 
@@ -17,18 +19,6 @@ extern item item_Pn[2][4];  // pads P1-P4, banks "A" and "B"
 extern item item_Zoudai[5]; // transport: REW, FF, STOP, PLAY, REC
 extern item item_S1;        // slider
 extern zone zone_Zn[3];     // keyboard zones 1-3
-
-// How the device addresses a control: control kind (0 slider, 1 encoder, 2 button, pad or
-// transport button) and control number.
-struct DeviceAddress {
-    int kind;
-    int number;
-};
-DeviceAddress encoderAddress(int bank, int k);  // kind 1, 8*bank + k
-DeviceAddress functionAddress(int bank, int k); // kind 2, 32 + 4*bank + k
-DeviceAddress padAddress(int bank, int k);      // kind 2, 48 + 4*bank + k
-DeviceAddress transportAddress(int position);   // kind 2, 29, 30, 31, 23, 22
-DeviceAddress sliderAddress();                  // kind 0, 10
 
 // Bank selection without the selector box: lock every copy of the group, unlock the copies of
 // `bank` and show their values in the shared boxes.
@@ -53,8 +43,47 @@ struct PresetSnapshot {
     bool operator==(const PresetSnapshot&) const = default;
 };
 
-// The model's values now.
+// The model's values now, and all of them at once through the bounded setters (a value past
+// its bound leaves its field as it was), so that the bound boxes show them.
 korvalen::PresetValues currentPresetValues();
+void applyPresetValues(const korvalen::PresetValues& values);
 PresetSnapshot takePresetSnapshot();
 // Puts every value back through the bounded setters, so the bound boxes show them.
 void restorePresetSnapshot(const PresetSnapshot& snapshot);
+
+// --- Dumps -----------------------------------------------------------------------------------
+
+// The item a dump record addresses.
+item& modelItem(korvalen::ControlRef control);
+
+// Hands the values of a dump to the model's bounded setters, notes in `touched` that the model
+// took some and counts in `rejected` every record with a value out of range. An encoder record
+// out of range goes to `onUploadError` as well, the end of the dump to `onEnd`.
+class ModelDumpSink final : public korvalen::DumpSink {
+public:
+    ModelDumpSink(bool& touched, int& rejected, std::function<void()> onUploadError,
+                  std::function<void()> onEnd)
+        : touched_(touched), rejected_(rejected), onUploadError_(std::move(onUploadError)),
+          onEnd_(std::move(onEnd)) {}
+
+    void assignment(korvalen::ControlRef control, korvalen::AssignmentField field,
+                    std::uint8_t value) override;
+    void globalsStored(int, int) override { touched_ = true; }
+    void uploadError() override {
+        ++rejected_;
+        onUploadError_();
+    }
+    void recordRejected() override { ++rejected_; }
+    void endOfDump() override { onEnd_(); }
+
+private:
+    bool& touched_;
+    int& rejected_;
+    std::function<void()> onUploadError_;
+    std::function<void()> onEnd_;
+};
+
+// The end of a dump: the zones take their values from the globals block through their setters,
+// in the order prog, msb, lsb, chan, port, rangSta, rangEnd, oct, trans, and then each zone its
+// status.
+void applyZonesFromGlobals(const unsigned char* globals);

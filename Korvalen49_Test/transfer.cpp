@@ -15,23 +15,6 @@ namespace {
 
 constexpr int kBadRecordTimeoutMs = 5000;
 
-item& itemFor(korvalen::ControlRef ref) {
-    using korvalen::ControlGroup;
-    switch (ref.group) {
-    case ControlGroup::Encoder:
-        return item_En[ref.bank][ref.index];
-    case ControlGroup::Function:
-        return item_Fn[ref.bank][ref.index];
-    case ControlGroup::Transport:
-        return item_Zoudai[ref.index];
-    case ControlGroup::Pad:
-        return item_Pn[ref.bank][ref.index];
-    case ControlGroup::Slider:
-        break;
-    }
-    return item_S1;
-}
-
 QString notConnectedText(const QString& what) {
     return QObject::tr("%1 failed: the controller is not connected. Connect it and choose "
                        "Menu > ReConnect.")
@@ -43,51 +26,6 @@ QString lostText(const QString& what) {
                        "Plug it in and choose Menu > ReConnect.")
         .arg(what);
 }
-
-// Hands the values of a dump to the model's bounded setters and tells the window what the
-// dump did.
-class ModelDumpSink final : public korvalen::DumpSink {
-public:
-    explicit ModelDumpSink(Korvalen49_Test& window, bool& touched, int& rejected)
-        : window_(window), touched_(touched), rejected_(rejected) {}
-
-    void assignment(korvalen::ControlRef control, korvalen::AssignmentField field,
-                    std::uint8_t value) override {
-        touched_ = true;
-        item& target = itemFor(control);
-        switch (field) {
-        case korvalen::AssignmentField::Type:
-            target.SetType(value);
-            break;
-        case korvalen::AssignmentField::CC:
-            target.SetCC(value);
-            break;
-        case korvalen::AssignmentField::Chan:
-            target.SetChan(value);
-            break;
-        case korvalen::AssignmentField::Port:
-            target.SetPort(value);
-            break;
-        case korvalen::AssignmentField::Mode:
-            target.SetMode(value);
-            break;
-        }
-    }
-
-    void globalsStored(int, int) override { touched_ = true; }
-
-    void uploadError() override {
-        ++rejected_;
-        window_.statusBar()->showMessage(QStringLiteral("upload Error"), kBadRecordTimeoutMs);
-    }
-
-    void endOfDump() override { window_.finishUpload(); }
-
-private:
-    Korvalen49_Test& window_;
-    bool& touched_;
-    int& rejected_;
-};
 
 } // namespace
 
@@ -104,16 +42,13 @@ bool Korvalen49_Test::controllerReady(const QString& command, const QString& act
         failure = lostText(action);
     }
     if (failure.isEmpty()) return true;
-    if (command.isEmpty())
-        statusBar()->showMessage(failure, kResultTimeoutMs);
-    else
-        showFailure(command, failure);
+    showFailure(command, failure);
     return false;
 }
 
 void Korvalen49_Test::showFailure(const QString& command, const QString& text) {
     statusBar()->showMessage(text, kResultTimeoutMs);
-    QMessageBox::warning(nullptr, command, text);
+    if (!command.isEmpty()) QMessageBox::warning(nullptr, command, text);
 }
 
 void Korvalen49_Test::DataInSlot(uint) {}
@@ -189,12 +124,11 @@ void Korvalen49_Test::uploadAccept() {
         !mayReplaceEdits(tr("Upload"),
                          tr("Uploading \"%1\"").arg(uploadUi.presetSelBox->currentText())))
         return;
-    if (!requestUpload(index == 0 ? 0 : index + 15))
-        showFailure(tr("Upload"), statusBar()->currentMessage());
+    requestUpload(index == 0 ? 0 : index + 15, tr("Upload"));
 }
 
-bool Korvalen49_Test::requestUpload(int presetNumber) {
-    if (!controllerReady(QString(), tr("Upload"))) return false;
+bool Korvalen49_Test::requestUpload(int presetNumber, const QString& command) {
+    if (!controllerReady(command, tr("Upload"))) return false;
     const auto request = korvalen::uploadRequestMessage(presetNumber);
     if (!uploadPending) {
         // A request while an upload is open keeps the values from before the first one.
@@ -206,9 +140,8 @@ bool Korvalen49_Test::requestUpload(int presetNumber) {
         uploadDrops = midiLink.sysExRing.drops();
     }
     if (midiLink.sendSysEx(request.data(), request.size()) != 0) {
-        statusBar()->showMessage(tr("Upload failed: the controller did not take the request. "
-                                    "Check the connection and try again."),
-                                 kResultTimeoutMs);
+        showFailure(command, tr("Upload failed: the controller did not take the request. "
+                                "Check the connection and try again."));
         if (!uploadPending) uploadSnapshot.reset();
         return false;
     }
@@ -224,7 +157,10 @@ void Korvalen49_Test::SysDataInSlot(unsigned char*, uint len) {
         return;
     }
     uploadTimer.start(); // the time-out counts from the last bytes received
-    ModelDumpSink sink(*this, uploadTouched, uploadRejected);
+    ModelDumpSink sink(
+        uploadTouched, uploadRejected,
+        [this] { statusBar()->showMessage(QStringLiteral("upload Error"), kBadRecordTimeoutMs); },
+        [this] { finishUpload(); });
     korvalen::DumpParser parser(sink);
     if (parser.parse(ring, uploadDrops) == korvalen::DumpParser::Status::Damaged)
         abandonUpload(tr("Upload failed: part of the preset from the controller was lost. The "
@@ -232,22 +168,7 @@ void Korvalen49_Test::SysDataInSlot(unsigned char*, uint len) {
 }
 
 void Korvalen49_Test::finishUpload() {
-    const unsigned char* globals = korvalen::presetGlobals;
-    for (int z = 0; z < 3; ++z) {
-        const korvalen::ZoneValues values = korvalen::zoneFromGlobals(globals, z);
-        zone& target = zone_Zn[z];
-        target.SetProg(values.prog);
-        target.SetMSB(values.msb);
-        target.SetLSB(values.lsb);
-        target.SetChan(values.chan);
-        target.SetPort(values.port);
-        target.SetRangSta(values.rangSta);
-        target.SetRangEnd(values.rangEnd);
-        target.SetOct(values.oct);
-        target.SetTrans(values.trans);
-    }
-    for (int z = 0; z < 3; ++z)
-        zone_Zn[z].SetStatus(korvalen::zoneFromGlobals(globals, z).status);
+    applyZonesFromGlobals(korvalen::presetGlobals);
     if (uploadRejected == 0)
         statusBar()->showMessage(QStringLiteral("Upload OK!"), kResultTimeoutMs);
     else
@@ -273,7 +194,7 @@ void Korvalen49_Test::abandonUpload(const QString& reason) {
     uploadSnapshot.reset();
     history->resync();
     RefreshTitle();
-    statusBar()->showMessage(reason, kResultTimeoutMs);
+    showFailure(QString(), reason);
 }
 
 void Korvalen49_Test::uploadTimedOut() {

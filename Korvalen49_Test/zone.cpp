@@ -1,17 +1,9 @@
 #include "zone.h"
 
-#include "item.h"
+#include "boxbinding.h"
 #include "nametables.h"
 
 namespace {
-
-QStringList buildList(int count, QString (*make)(int)) {
-    QStringList list;
-    list.reserve(count);
-    for (int i = 0; i < count; ++i)
-        list.append(make(i));
-    return list;
-}
 
 const QStringList& statusEntries() {
     static const QStringList list{QStringLiteral("OFF"), QStringLiteral("ON")};
@@ -19,26 +11,29 @@ const QStringList& statusEntries() {
 }
 
 const QStringList& programEntries() {
-    static const QStringList list = buildList(
-        128, [](int p) { return QString::fromLatin1(korvalen::programListEntry(p).c_str()); });
+    static const QStringList list = korvalen::buildList(korvalen::kMaxZoneByte + 1, [](int p) {
+        return QString::fromLatin1(korvalen::programListEntry(p).c_str());
+    });
     return list;
 }
 
 // MSB, LSB and the key range: the plain numbers 0-127.
 const QStringList& numberEntries() {
-    static const QStringList list = buildList(128, [](int n) { return QString::number(n); });
+    static const QStringList list =
+        korvalen::buildList(korvalen::kMaxZoneByte + 1, [](int n) { return QString::number(n); });
     return list;
 }
 
 const QStringList& octaveEntries() {
-    static const QStringList list =
-        buildList(zone::kMaxOct + 1, [](int v) { return zone::OffsetText(v, zone::kOctMid); });
+    static const QStringList list = korvalen::buildList(
+        korvalen::kMaxOctave + 1, [](int v) { return zone::OffsetText(v, korvalen::kOctaveZero); });
     return list;
 }
 
 const QStringList& transposeEntries() {
-    static const QStringList list =
-        buildList(zone::kMaxTrans + 1, [](int v) { return zone::OffsetText(v, zone::kTransMid); });
+    static const QStringList list = korvalen::buildList(korvalen::kMaxTranspose + 1, [](int v) {
+        return zone::OffsetText(v, korvalen::kTransposeZero);
+    });
     return list;
 }
 
@@ -170,56 +165,53 @@ void zone::TransSelChg(int index) {
 // --- Setters ---------------------------------------------------------------------------------
 
 void zone::SetStatus(quint8 v) {
-    if (accept(status, v, kMaxStatus, stuBox)) RefreshCaption();
+    if (accept(status, v, korvalen::kMaxZoneStatus, stuBox)) RefreshCaption();
 }
 
 void zone::SetProg(quint8 v) {
-    if (accept(prog, v, kMaxProg, progBox)) RefreshCaption();
+    if (accept(prog, v, korvalen::kMaxZoneByte, progBox)) RefreshCaption();
 }
 
 void zone::SetMSB(quint8 v) {
-    accept(msb, v, kMaxByte, msbBox);
+    accept(msb, v, korvalen::kMaxZoneByte, msbBox);
 }
 void zone::SetLSB(quint8 v) {
-    accept(lsb, v, kMaxByte, lsbBox);
+    accept(lsb, v, korvalen::kMaxZoneByte, lsbBox);
 }
 void zone::SetChan(quint8 v) {
-    accept(chan, v, kMaxChan, chanBox);
+    accept(chan, v, korvalen::kMaxChannel, chanBox);
 }
 void zone::SetPort(quint8 v) {
-    accept(port, v, kMaxPort, portBox);
+    accept(port, v, korvalen::kMaxPort, portBox);
 }
 void zone::SetRangSta(quint8 v) {
-    accept(rangSta, v, kMaxByte, rangStaBox);
+    accept(rangSta, v, korvalen::kMaxZoneByte, rangStaBox);
 }
 void zone::SetRangEnd(quint8 v) {
-    accept(rangEnd, v, kMaxByte, rangEndBox);
+    accept(rangEnd, v, korvalen::kMaxZoneByte, rangEndBox);
 }
 void zone::SetOct(quint8 v) {
-    accept(oct, v, kMaxOct, octBox);
+    accept(oct, v, korvalen::kMaxOctave, octBox);
 }
 void zone::SetTrans(quint8 v) {
-    accept(trans, v, kMaxTrans, transBox);
+    accept(trans, v, korvalen::kMaxTranspose, transBox);
 }
 
-// --- Record ----------------------------------------------------------------------------------
+// --- All values --------------------------------------------------------------------------
 
-int zone::PackTo(unsigned char* buffer) const {
-    const quint8 fields[kRecordSize] = {status, prog, msb, lsb, port, rangSta, rangEnd, oct, trans};
-    for (int i = 0; i < kRecordSize; ++i)
-        buffer[i] = fields[i];
-    return kRecordSize;
+korvalen::ZoneValues zone::Values() const {
+    return {status, prog, msb, lsb, chan, port, rangSta, rangEnd, oct, trans};
 }
 
-int zone::UnpackFrom(const unsigned char* buffer) {
-    SetStatus(buffer[0]);
-    SetProg(buffer[1]);
-    SetMSB(buffer[2]);
-    SetLSB(buffer[3]);
-    SetPort(buffer[4]);
-    SetRangSta(buffer[5]);
-    SetRangEnd(buffer[6]);
-    SetOct(buffer[7]);
-    SetTrans(buffer[8]);
-    return kRecordSize;
+void zone::Apply(const korvalen::ZoneValues& v) {
+    SetStatus(v.status);
+    SetProg(v.prog);
+    SetMSB(v.msb);
+    SetLSB(v.lsb);
+    SetChan(v.chan);
+    SetPort(v.port);
+    SetRangSta(v.rangSta);
+    SetRangEnd(v.rangEnd);
+    SetOct(v.oct);
+    SetTrans(v.trans);
 }

@@ -3,6 +3,8 @@
 // ("Zone2:Violin", "Zone2: Closed") onto its selector button.
 #pragma once
 
+#include "presetprotocol.h"
+
 #include <QComboBox>
 #include <QObject>
 #include <QPointer>
@@ -14,17 +16,6 @@ class zone : public QObject {
     Q_OBJECT
 
 public:
-    static constexpr int kRecordSize = 9;
-    static constexpr quint8 kMaxStatus = 1;
-    static constexpr quint8 kMaxProg = 127;
-    static constexpr quint8 kMaxByte = 127; // MSB, LSB, range start and end
-    static constexpr quint8 kMaxChan = 16;
-    static constexpr quint8 kMaxPort = 5;
-    static constexpr quint8 kMaxOct = 8;
-    static constexpr quint8 kMaxTrans = 24;
-    static constexpr quint8 kOctMid = 4;
-    static constexpr quint8 kTransMid = 12;
-
     zone();
 
     // Text of an octave or transpose entry: "- 3" below the midpoint, "0", "3" from it on.
@@ -49,7 +40,8 @@ public:
     void BindOctBox(QComboBox* box);
     void BindTransBox(QComboBox* box);
 
-    // Bounded setters: a value past the bound is ignored; an accepted one is stored and shown.
+    // Bounded setters: a value past the bound (korvalen::kMaxZoneStatus ... kMaxTranspose) is
+    // ignored; an accepted one is stored and shown.
     void SetStatus(quint8 v);
     void SetProg(quint8 v);
     void SetMSB(quint8 v);
@@ -72,10 +64,9 @@ public:
     quint8 GetOct() const { return oct; }
     quint8 GetTrans() const { return trans; }
 
-    // The 9-byte record: status, prog, msb, lsb, port, rangSta, rangEnd, oct, trans. The
-    // channel is not part of it. Both return the record size.
-    int PackTo(unsigned char* buffer) const;
-    int UnpackFrom(const unsigned char* buffer);
+    // All ten values at once; Apply hands them to the bounded setters.
+    korvalen::ZoneValues Values() const;
+    void Apply(const korvalen::ZoneValues& v);
 
 public slots:
     void StuSelChg(int index);
@@ -102,8 +93,8 @@ private:
     quint8 port = 0;
     quint8 rangSta = 0;
     quint8 rangEnd = 0;
-    quint8 oct = kOctMid;
-    quint8 trans = kTransMid;
+    quint8 oct = korvalen::kOctaveZero;
+    quint8 trans = korvalen::kTransposeZero;
     QPointer<QComboBox> stuBox;
     QPointer<QComboBox> progBox;
     QPointer<QComboBox> msbBox;

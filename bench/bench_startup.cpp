@@ -23,6 +23,7 @@
 
 #include "korvalen49_test.h"
 #include "platformfactory.h"
+#include "virtualdevice.h"
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -110,7 +111,7 @@ int runEditor(int argc, char** argv, const char* api) {
         QApplication::setStyle(QStringLiteral("Fusion"));
     phases.mark("style");
     std::string error;
-    auto midi = korvalen::midi::createPlatform(api, &error);
+    auto midi = korvalen::midi::createPlatform(api, &error, korvalen::sim::attachVirtualDevice);
     if (!midi) {
         std::fprintf(stderr, "bench_startup: no %s backend: %s\n", api, error.c_str());
         return 1;

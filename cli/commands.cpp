@@ -7,6 +7,7 @@
 #include "outcome.h"
 #include "platformfactory.h"
 #include "presets.h"
+#include "virtualdevice.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -100,7 +101,7 @@ Outcome openPlatform(const QStringList& args, const RunOptions& options) {
         return Outcome::done();
     }
     std::string error;
-    auto platform = midi::createPlatform(api, &error);
+    auto platform = midi::createPlatform(api, &error, sim::attachVirtualDevice);
     if (!platform)
         return Outcome::fail(kDeviceFailure,
                              QStringLiteral("the MIDI backend \"%1\" cannot be used: %2")

@@ -7,7 +7,14 @@
 #include <QDir>
 #include <QEventLoop>
 #include <QFile>
+#include <QSocketNotifier>
 #include <QTextStream>
+
+#include <csignal>
+#include <fcntl.h>
+#include <functional>
+#include <memory>
+#include <unistd.h>
 
 namespace korvalen::cli {
 
@@ -66,6 +73,71 @@ void FlashPrinter::finish() {
     out_.flush();
 }
 
+namespace {
+
+// The write end of the pipe through which Ctrl-C (SIGINT) and SIGTERM reach the event loop.
+int stopSignalPipe = -1;
+
+extern "C" void onStopSignal(int) {
+    const char byte = 1;
+    [[maybe_unused]] const ssize_t written = ::write(stopSignalPipe, &byte, 1);
+}
+
+// While alive, Ctrl-C and SIGTERM no longer end the program: they call `onStop` on the thread
+// of the event loop, once. The handler only writes a byte into a pipe, which is all a signal
+// handler may safely do. The signals' former handling comes back when this ends.
+class StopSignals {
+public:
+    explicit StopSignals(std::function<void()> onStop) {
+        int fds[2];
+        if (::pipe2(fds, O_CLOEXEC | O_NONBLOCK) != 0) return;
+        readEnd_ = fds[0];
+        stopSignalPipe = fds[1];
+        notifier_ = std::make_unique<QSocketNotifier>(readEnd_, QSocketNotifier::Read);
+        QObject::connect(notifier_.get(), &QSocketNotifier::activated, notifier_.get(),
+                         [this, onStop = std::move(onStop)] {
+                             char byte;
+                             while (::read(readEnd_, &byte, 1) > 0) {
+                             }
+                             if (caught_) return;
+                             caught_ = true;
+                             onStop();
+                         });
+        struct sigaction action {};
+        action.sa_handler = onStopSignal;
+        sigemptyset(&action.sa_mask);
+        action.sa_flags = SA_RESTART;
+        installed_ = ::sigaction(SIGINT, &action, &formerInt_) == 0 &&
+                     ::sigaction(SIGTERM, &action, &formerTerm_) == 0;
+    }
+    ~StopSignals() {
+        if (installed_) {
+            ::sigaction(SIGINT, &formerInt_, nullptr);
+            ::sigaction(SIGTERM, &formerTerm_, nullptr);
+        }
+        notifier_.reset();
+        if (readEnd_ >= 0) {
+            ::close(readEnd_);
+            ::close(stopSignalPipe);
+            stopSignalPipe = -1;
+        }
+    }
+    StopSignals(const StopSignals&) = delete;
+    StopSignals& operator=(const StopSignals&) = delete;
+
+    bool caught() const { return caught_; }
+
+private:
+    int readEnd_ = -1;
+    std::unique_ptr<QSocketNotifier> notifier_;
+    struct sigaction formerInt_ {};
+    struct sigaction formerTerm_ {};
+    bool installed_ = false;
+    bool caught_ = false;
+};
+
+} // namespace
+
 Outcome flashCommand(const QString& path, QTextStream& out, bool terminal) {
     namespace text = upgradetext;
     const QString shownPath = QDir::toNativeSeparators(path);
@@ -102,6 +174,9 @@ Outcome flashCommand(const QString& path, QTextStream& out, bool terminal) {
     QEventLoop loop;
     QObject::connect(&connectThread, &QThread::finished, &loop, &QEventLoop::quit,
                      Qt::QueuedConnection);
+    // Ctrl-C or SIGTERM asks the worker to stop, which ends its waits at once; the ports are
+    // closed and the program ends with a message instead of being killed in the middle.
+    StopSignals stopSignals([] { connectThread.requestStop(); });
     if (!connectThread.startRun(image))
         return Outcome::fail(kDeviceFailure, QStringLiteral("the upgrade could not start"));
     loop.exec();
@@ -121,6 +196,11 @@ Outcome flashCommand(const QString& path, QTextStream& out, bool terminal) {
     case Result::NoOutput:
         return Outcome::fail(kDeviceFailure, QLatin1String(text::kNotFound));
     case Result::Stopped:
+        if (stopSignals.caught())
+            return Outcome::fail(kDeviceFailure,
+                                 QStringLiteral("interrupted: the upgrade was stopped, and the "
+                                                "firmware in the controller may be incomplete; "
+                                                "restart it in upgrade mode and flash again"));
         return Outcome::fail(kDeviceFailure, QLatin1String(text::kStoppedFlashing));
     case Result::DeviceSilent:
         return Outcome::fail(kDeviceFailure, QLatin1String(text::kDeviceSilent));

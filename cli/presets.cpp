@@ -41,11 +41,6 @@ QString backupFileName(int number) {
 
 namespace {
 
-// The largest value the editor's model takes for each field.
-constexpr std::uint8_t kMaxType = 1;
-constexpr std::uint8_t kMaxMode = 1;
-constexpr std::uint8_t kMaxNote = 127;
-
 // One zone field: its name, where it is, its bound and how the editor shows it.
 struct ZoneField {
     const char* name;  // JSON key
@@ -69,46 +64,30 @@ QString portText(int port) {
 }
 
 const std::array<ZoneField, 9>& zoneFields() {
+    const auto number = [](int v) { return QString::number(v); };
     static const std::array<ZoneField, 9> fields = {{
-        {"status", "", &ZoneValues::status, 1,
+        {"status", "", &ZoneValues::status, kMaxZoneStatus,
          [](int v) { return v == 1 ? QStringLiteral("ON") : QStringLiteral("OFF"); }},
-        {"program", "program", &ZoneValues::prog, 127,
+        {"program", "program", &ZoneValues::prog, kMaxZoneByte,
          [](int v) { return QString::fromStdString(programListEntry(v)); }},
-        {"msb", "bank MSB", &ZoneValues::msb, 127, [](int v) { return QString::number(v); }},
-        {"lsb", "LSB", &ZoneValues::lsb, 127, [](int v) { return QString::number(v); }},
+        {"msb", "bank MSB", &ZoneValues::msb, kMaxZoneByte, number},
+        {"lsb", "LSB", &ZoneValues::lsb, kMaxZoneByte, number},
         {"port", "port", &ZoneValues::port, kMaxPort, portText},
-        {"rangeStart", "keys", &ZoneValues::rangSta, 127, [](int v) { return QString::number(v); }},
-        {"rangeEnd", "to", &ZoneValues::rangEnd, 127, [](int v) { return QString::number(v); }},
-        {"octave", "octave", &ZoneValues::oct, 8, [](int v) { return offsetText(v, 4); }},
-        {"transpose", "transpose", &ZoneValues::trans, 24, [](int v) { return offsetText(v, 12); }},
+        {"rangeStart", "keys", &ZoneValues::rangSta, kMaxZoneByte, number},
+        {"rangeEnd", "to", &ZoneValues::rangEnd, kMaxZoneByte, number},
+        {"octave", "octave", &ZoneValues::oct, kMaxOctave,
+         [](int v) { return offsetText(v, kOctaveZero); }},
+        {"transpose", "transpose", &ZoneValues::trans, kMaxTranspose,
+         [](int v) { return offsetText(v, kTransposeZero); }},
     }};
     return fields;
 }
-
-// Not in the file, but in a dump: the zone's channel.
-constexpr std::uint8_t kMaxZoneChannel = kMaxChannel;
 
 void setBounded(std::uint8_t& field, std::uint8_t value, std::uint8_t max) {
     if (value <= max) field = value;
 }
 
 } // namespace
-
-bool assignmentFieldInRange(AssignmentField field, std::uint8_t value) {
-    switch (field) {
-    case AssignmentField::Type:
-        return value <= kMaxType;
-    case AssignmentField::CC:
-        return value <= kMaxAssignment;
-    case AssignmentField::Chan:
-        return value <= kMaxChannel;
-    case AssignmentField::Port:
-        return value <= kMaxPort;
-    case AssignmentField::Mode:
-        return value <= kMaxMode;
-    }
-    return false;
-}
 
 // --- The controls in the editor's order --------------------------------------------------------
 
@@ -315,7 +294,7 @@ void PresetDumpSink::endOfDump() {
         ZoneValues& zone = preset_.values.zones[z];
         for (const ZoneField& f : zoneFields())
             setBounded(zone.*f.value, dumped.*f.value, f.max);
-        setBounded(zone.chan, dumped.chan, kMaxZoneChannel);
+        setBounded(zone.chan, dumped.chan, kMaxChannel);
     }
     preset_.presetNumber = globals_[global::kPresetNumber];
     ended_ = true;

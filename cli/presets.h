@@ -34,8 +34,6 @@ struct Preset {
     std::uint8_t presetNumber = 0;
 };
 
-// The bounds of the editor's model: a value outside them is not taken by its setter.
-bool assignmentFieldInRange(AssignmentField field, std::uint8_t value);
 // The fields of a preset that a model would not take, as "encoder E3, BANK 2: channel 20".
 QStringList outOfRangeFields(const Preset& preset);
 

@@ -1,8 +1,12 @@
 #include "nametables.h"
 
+#include "presetprotocol.h"
+
 #include <cstdio>
 
 namespace korvalen {
+
+static_assert(kAssignmentCount == kMaxAssignment + 1, "one name per assignment number");
 
 // clang-format off
 const char* const nameTable[kNameTableSize] = {

@@ -154,6 +154,22 @@ std::uint8_t sendDownload(const PresetValues& values, std::uint8_t presetNumber,
 // ---------------------------------------------------------------------------------------------
 // Dump parser
 
+bool assignmentFieldInRange(AssignmentField field, std::uint8_t value) {
+    switch (field) {
+    case AssignmentField::Type:
+        return value <= kMaxType;
+    case AssignmentField::CC:
+        return value <= kMaxAssignment;
+    case AssignmentField::Chan:
+        return value <= kMaxChannel;
+    case AssignmentField::Port:
+        return value <= kMaxPort;
+    case AssignmentField::Mode:
+        return value <= kMaxMode;
+    }
+    return false;
+}
+
 std::optional<ControlRef> buttonForNumber(int number) {
     if (number >= control::kFirstFunction && number < control::kFirstFunction + 16) {
         const int n = number - control::kFirstFunction;
@@ -337,9 +353,11 @@ bool applyRecord(const Record& rec, DumpSink& sink, unsigned char* globals) {
 
     switch (rec.kind) {
     case 0:
-        if (number == control::kSliderNumber && value <= kMaxAssignment && chan <= kMaxChannel &&
-            port <= kMaxPort)
+        if (number != control::kSliderNumber) break;
+        if (value <= kMaxAssignment && chan <= kMaxChannel && port <= kMaxPort)
             setAll(ControlRef{ControlGroup::Slider, 0, 0});
+        else
+            sink.recordRejected();
         break;
     case 1:
         if (value > kMaxAssignment || chan > kMaxChannel || port > kMaxPort || behaviour > 1) {
@@ -358,6 +376,10 @@ bool applyRecord(const Record& rec, DumpSink& sink, unsigned char* globals) {
             sink.assignment(*c, AssignmentField::Type, byteOf(behaviour & 1));
             sink.assignment(*c, AssignmentField::Mode, byteOf(behaviour >> 1));
         }
+        // Behaviour 4 is handed on as mode 2, which no setter takes.
+        if (value > kMaxAssignment || chan > kMaxChannel || port > kMaxPort ||
+            behaviour > kMaxBehaviour)
+            sink.recordRejected();
         break;
     }
     }

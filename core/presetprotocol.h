@@ -60,11 +60,21 @@ constexpr int kPort = 3;      // 0-5
 constexpr int kBehaviour = 4; // type + 2 * mode, 0-3
 } // namespace command
 
-// Largest values the download sends; anything above is skipped.
-constexpr int kMaxAssignment = 171;
-constexpr int kMaxChannel = 16;
-constexpr int kMaxPort = 5;
-constexpr int kMaxBehaviour = 3;
+// The largest value of each field of a preset. The model's setters take nothing above them,
+// the download skips what lies above them, and the dump parser checks records against them.
+constexpr int kMaxType = 1;         // 0 controller, 1 note
+constexpr int kMaxAssignment = 171; // assignment number: controllers 0-127, device functions
+constexpr int kMaxNote = 127;       // assignment number of a control of type note
+constexpr int kMaxChannel = 16;     // channels 1-16, then "--"
+constexpr int kMaxPort = 5;         // ports 1-5, then "--"
+constexpr int kMaxMode = 1;         // 0 toggle, 1 momentary
+constexpr int kMaxBehaviour = 3;    // type + 2 * mode, as the download sends it
+constexpr int kMaxZoneStatus = 1;   // 0 off, 1 on
+constexpr int kMaxZoneByte = 127;   // program, bank MSB and LSB, key range start and end
+constexpr int kMaxOctave = 8;       // octave shift value - kOctaveZero
+constexpr int kMaxTranspose = 24;   // semitones value - kTransposeZero
+constexpr int kOctaveZero = 4;
+constexpr int kTransposeZero = 12;
 
 // ---------------------------------------------------------------------------------------------
 // Editor messages
@@ -125,8 +135,8 @@ struct ZoneValues {
     std::uint8_t port = 0;
     std::uint8_t rangSta = 0;
     std::uint8_t rangEnd = 0;
-    std::uint8_t oct = 4;    // value - 4 octaves
-    std::uint8_t trans = 12; // value - 12 semitones
+    std::uint8_t oct = kOctaveZero;
+    std::uint8_t trans = kTransposeZero;
     bool operator==(const ZoneValues&) const = default;
 };
 
@@ -177,6 +187,9 @@ std::optional<ControlRef> buttonForNumber(int number);
 
 enum class AssignmentField : std::uint8_t { Type, CC, Chan, Port, Mode };
 
+// True when `value` is within the bound of `field` (kMaxType ... kMaxMode).
+bool assignmentFieldInRange(AssignmentField field, std::uint8_t value);
+
 // Where the parser hands the decoded values. The values have passed the parser's own checks;
 // the model's setters still apply their bounds.
 class DumpSink {
@@ -187,6 +200,10 @@ public:
     virtual void assignment(ControlRef control, AssignmentField field, std::uint8_t value) = 0;
     // An encoder record with a value out of range: the editor shows "upload Error".
     virtual void uploadError() = 0;
+    // A slider record, or the record of a button, pad or transport button, with a value out of
+    // range: nothing of a slider record was handed over, the values of a button record that
+    // are in range were.
+    virtual void recordRejected() {}
     // Entries [first, first + count) of the globals block were stored.
     virtual void globalsStored(int first, int count) {}
     // The end-of-dump record: apply the zones from the globals block, report, close the

@@ -1,6 +1,5 @@
 #include "platformfactory.h"
 
-#include "emulatordevice.h"
 #include "rtmidibackend.h"
 #include "virtualbus.h"
 
@@ -8,7 +7,6 @@
 #include <cctype>
 #include <chrono>
 #include <cstdlib>
-#include <cstring>
 #include <iostream>
 #include <mutex>
 #include <set>
@@ -31,36 +29,6 @@ void reportOnce(const std::string& api, const std::string& why) {
     std::lock_guard lock(m);
     if (reported.insert(api).second)
         std::cerr << "korvalen: MIDI API " << api << " is not available: " << why << '\n';
-}
-
-int hexDigit(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    return -1;
-}
-
-std::shared_ptr<Platform> createVirtual(std::string* error) {
-    VirtualDeviceChoice choice;
-    const char* env = std::getenv("KORVALEN_VIRTUAL_DEVICE");
-    std::string why;
-    if (env && *env && !parseVirtualDevice(env, &choice, &why)) {
-        if (error) *error = "KORVALEN_VIRTUAL_DEVICE: " + why;
-        return nullptr;
-    }
-    auto bus = std::make_shared<VirtualBus>();
-    bus->setPortCounts(1, 1);
-    if (choice.kind == VirtualDeviceChoice::Kind::None) return bus;
-    sim::ControllerEmulator::Options options;
-    if (choice.kind == VirtualDeviceChoice::Kind::Upgrade) {
-        options.mode = sim::ControllerEmulator::Mode::Upgrade;
-        options.anyIdentity = choice.anyIdentity;
-        std::copy(std::begin(choice.identity), std::end(choice.identity),
-                  options.upgradeId.begin());
-    }
-    if (choice.version) options.version = choice.version;
-    bus->attach(0, 0, std::make_shared<EmulatorDevice>(options));
-    return bus;
 }
 
 } // namespace
@@ -86,9 +54,15 @@ std::vector<std::string> autoApiOrder() {
     return order;
 }
 
-std::shared_ptr<Platform> createPlatform(const std::string& requested, std::string* error) {
+std::shared_ptr<Platform> createPlatform(const std::string& requested, std::string* error,
+                                         const VirtualSetup& setup) {
     const std::string api = lower(requested.empty() ? std::string("auto") : requested);
-    if (api == "virtual") return createVirtual(error);
+    if (api == "virtual") {
+        auto bus = std::make_shared<VirtualBus>();
+        bus->setPortCounts(1, 1);
+        if (setup && !setup(*bus, error)) return nullptr;
+        return bus;
+    }
     if (api == "none") return std::make_shared<NullPlatform>();
     if (api == "auto") {
         std::string reasons;
@@ -127,51 +101,6 @@ std::string requestedApiName(int argc, const char* const* argv) {
     const char* env = std::getenv("KORVALEN_MIDI_API");
     if (env && *env) return lower(env);
     return "auto";
-}
-
-bool parseVirtualDevice(const std::string& text, VirtualDeviceChoice* choice, std::string* error) {
-    auto fail = [&](std::string why) {
-        if (error) *error = std::move(why);
-        return false;
-    };
-    VirtualDeviceChoice s;
-    const std::string t = lower(text);
-    std::vector<std::string> parts;
-    std::size_t start = 0;
-    for (;;) {
-        const std::size_t colon = t.find(':', start);
-        parts.push_back(t.substr(start, colon - start));
-        if (colon == std::string::npos) break;
-        start = colon + 1;
-    }
-    if (parts[0] == "normal" && parts.size() == 1) {
-        s.kind = VirtualDeviceChoice::Kind::Normal;
-    } else if (parts[0] == "none" && parts.size() == 1) {
-        s.kind = VirtualDeviceChoice::Kind::None;
-    } else if (parts[0] == "upgrade" && parts.size() <= 3) {
-        s.kind = VirtualDeviceChoice::Kind::Upgrade;
-        if (parts.size() >= 2) {
-            const std::string& hex = parts[1];
-            if (hex.size() != 10) return fail("the identity is ten hex digits");
-            for (int i = 0; i < 5; ++i) {
-                const int hi = hexDigit(hex[2 * i]), lo = hexDigit(hex[2 * i + 1]);
-                if (hi < 0 || lo < 0 || hi > 7) return fail("identity bytes are 00-7F in hex");
-                s.identity[i] = static_cast<unsigned char>(hi * 16 + lo);
-            }
-            s.anyIdentity = false;
-        }
-        if (parts.size() == 3) {
-            char* endp = nullptr;
-            const unsigned long v = std::strtoul(parts[2].c_str(), &endp, 10);
-            if (parts[2].empty() || *endp || v == 0 || v > 16383)
-                return fail("the version is a number 1-16383");
-            s.version = static_cast<unsigned>(v);
-        }
-    } else {
-        return fail("expected normal, none, upgrade, upgrade:IDHEX or upgrade:IDHEX:VERSION");
-    }
-    if (choice) *choice = s;
-    return true;
 }
 
 } // namespace korvalen::midi

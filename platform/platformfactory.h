@@ -5,11 +5,14 @@
 
 #include "midiplatform.h"
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
 namespace korvalen::midi {
+
+class VirtualBus;
 
 // A platform without ports: every count is 0, nothing opens, sleep really sleeps. Used when
 // no MIDI API can start, and before setPlatform() was called.
@@ -28,6 +31,10 @@ public:
     std::vector<std::string> outputNames() override { return {}; }
 };
 
+// Puts devices on the ports of a new virtual bus; false, with the reason in `error`, when it
+// cannot. The programs hand over the controller emulator's (sim/virtualdevice.h).
+using VirtualSetup = std::function<bool(VirtualBus& bus, std::string* error)>;
+
 // Every name createPlatform() accepts, "auto" first.
 const std::vector<std::string>& platformApiNames();
 
@@ -38,28 +45,18 @@ std::vector<std::string> autoApiOrder();
 //   auto      the first API of autoApiOrder() that starts; when none does, a NullPlatform
 //   alsa, jack, coremidi, winmm   that RtMidi API; nullptr when it is not built in or cannot
 //             start (no /dev/snd/seq, no JACK server)
-//   virtual   the in-process bus with one input and one output port and the controller
-//             emulator on them (KORVALEN_VIRTUAL_DEVICE=upgrade puts it in upgrade mode)
+//   virtual   the in-process bus with one input and one output port, on which `setup` (if
+//             given) puts its devices; nullptr when `setup` returns false
 //   none      a NullPlatform
 // On failure `error` (if given) receives the reason; an API that cannot start is also reported
 // once per process on stderr. A platform's apiName() is the name that creates it again.
 std::shared_ptr<Platform> createPlatform(const std::string& api = "auto",
-                                         std::string* error = nullptr);
+                                         std::string* error = nullptr,
+                                         const VirtualSetup& setup = {});
 
 // The backend name the program was asked for: the value of --midi-api NAME or --midi-api=NAME
 // in argv if present, else KORVALEN_MIDI_API if set and not empty, else "auto". The name is
 // returned as given, lower-cased; createPlatform() decides whether it is known.
 std::string requestedApiName(int argc, const char* const* argv);
-
-// The environment variable KORVALEN_VIRTUAL_DEVICE describes the device that the "virtual"
-// backend puts on its ports: "normal" (default), "upgrade", "upgrade:IDHEX" (ten hex digits,
-// the five identity bytes), "upgrade:IDHEX:VERSION", or "none" for empty ports.
-struct VirtualDeviceChoice {
-    enum class Kind { None, Normal, Upgrade } kind = Kind::Normal;
-    bool anyIdentity = true; // upgrade without IDHEX answers whatever identity is probed
-    unsigned char identity[5] = {0, 0, 0, 0, 0};
-    unsigned version = 0; // 0: the emulator's default
-};
-bool parseVirtualDevice(const std::string& text, VirtualDeviceChoice* choice, std::string* error);
 
 } // namespace korvalen::midi

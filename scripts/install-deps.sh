@@ -9,7 +9,7 @@ packages=(
     librtmidi-dev
     jackd2 libjack-jackd2-dev
     xvfb xauth fonts-dejavu-core fonts-liberation
-    clang libclang-rt-14-dev
+    clang libclang-rt-14-dev clang-format
     dpkg-dev appstream desktop-file-utils
 )
 

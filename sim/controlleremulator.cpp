@@ -1,5 +1,7 @@
 #include "controlleremulator.h"
 
+#include "presetprotocol.h"
+
 #include <algorithm>
 #include <cstring>
 
@@ -7,14 +9,14 @@ namespace korvalen::sim {
 
 namespace {
 
-constexpr std::array<std::uint8_t, 5> kTransportNumbers = {29, 30, 31, 23, 22};
-constexpr std::uint8_t kSliderNumber = 10;
 constexpr char kSavSignature[] = "KORVALEN25";
 constexpr std::size_t kSignatureLength = 10;
 
 // Global parameter numbers of zone z's values.
-constexpr int kProg = 1, kMsb = 5, kLsb = 9, kZoneBits = 16, kPort = 17, kChan = 21, kOct = 25,
-              kTrans = 29, kRangSta = 41, kRangEnd = 45;
+constexpr int kProg = global::kZoneProg, kMsb = global::kZoneMsb, kLsb = global::kZoneLsb,
+              kZoneBits = global::kZoneBits, kPort = global::kZonePort, kChan = global::kZoneChan,
+              kOct = global::kZoneOct, kTrans = global::kZoneTrans, kRangSta = global::kZoneRangSta,
+              kRangEnd = global::kZoneRangEnd;
 
 constexpr std::uint8_t kHeader[] = {0xF0, 0x00, 0x20, 0x6B, 0x02};
 constexpr std::uint8_t kIdentityProbe[] = {0xF0, 0x00, 0x00, 0x66, 0x14, 0x1A, 0x00, 0xF7};
@@ -72,26 +74,43 @@ void putValue(Message& out, std::uint8_t v) {
 
 ControlAddress addressOf(int index) {
     using namespace controls;
-    if (index >= kEncoders && index < kFunctions) return {1, static_cast<std::uint8_t>(index)};
-    if (index >= kFunctions && index < kTransport) // function buttons 32-47, pads 48-55
-        return {2, static_cast<std::uint8_t>(index)};
-    if (index >= kTransport && index < kSlider) return {2, kTransportNumbers[index - kTransport]};
-    return {0, kSliderNumber};
+    auto address = [](int kind, int number) {
+        return ControlAddress{static_cast<std::uint8_t>(kind), static_cast<std::uint8_t>(number)};
+    };
+    if (index >= kEncoders && index < kFunctions)
+        return address(control::kEncoderKind, control::kFirstEncoder + index - kEncoders);
+    if (index >= kFunctions && index < kPads)
+        return address(control::kButtonKind, control::kFirstFunction + index - kFunctions);
+    if (index >= kPads && index < kTransport)
+        return address(control::kButtonKind, control::kFirstPad + index - kPads);
+    if (index >= kTransport && index < kSlider)
+        return address(control::kButtonKind,
+                       control::kTransportNumbers[static_cast<std::size_t>(index - kTransport)]);
+    return address(control::kSliderKind, control::kSliderNumber);
 }
 
 int controlIndexOf(int kind, int number) {
     using namespace controls;
     switch (kind) {
-    case 0:
-        return number == kSliderNumber ? kSlider : -1;
-    case 1:
-        return number >= 0 && number < 32 ? kEncoders + number : -1;
-    case 2: {
-        if (number >= 32 && number < 56) return number; // function buttons and pads
-        auto it = std::find(kTransportNumbers.begin(), kTransportNumbers.end(), number);
-        if (it != kTransportNumbers.end())
-            return kTransport + static_cast<int>(it - kTransportNumbers.begin());
-        return -1;
+    case control::kSliderKind:
+        return number == control::kSliderNumber ? kSlider : -1;
+    case control::kEncoderKind: {
+        const int n = number - control::kFirstEncoder;
+        return n >= 0 && n < kFunctions - kEncoders ? kEncoders + n : -1;
+    }
+    case control::kButtonKind: {
+        const std::optional<ControlRef> button = buttonForNumber(number);
+        if (!button) return -1;
+        switch (button->group) {
+        case ControlGroup::Function:
+            return kFunctions + 4 * button->bank + button->index;
+        case ControlGroup::Pad:
+            return kPads + 4 * button->bank + button->index;
+        case ControlGroup::Transport:
+            return kTransport + button->index;
+        default:
+            return -1;
+        }
     }
     default:
         return -1;

@@ -64,6 +64,7 @@ private slots:
     void getAndPut();
     void behindASilentClient();
     void flashWritesTheImage();
+    void flashEndsCleanlyOnSigterm();
     void failures_data();
     void failures();
 
@@ -158,6 +159,31 @@ void CliJackTest::flashWritesTheImage() {
                                      "restart!\nThe End!"),
              qPrintable(r.out));
     QTRY_COMPARE_WITH_TIMEOUT(readAll(KORVALEN_IMAGE_OUT), body, 10000);
+}
+
+// SIGTERM (as Ctrl-C) during a flash stops the worker: the program ends by itself, at once,
+// with exit code 1 and one plain line, instead of being killed.
+void CliJackTest::flashEndsCleanlyOnSigterm() {
+    const QString image = dir_.filePath("other-device.bin");
+    // An image for another device: the search asks for ten seconds and finds nothing.
+    QVERIFY(writeAll(image, firmwareFile(100, "0011223344")));
+    QProcess p;
+    p.start(KORVALEN_CLI, {"--midi-api", "jack", "flash", image});
+    QDeadlineTimer deadline(20000);
+    QByteArray out;
+    while (!deadline.hasExpired() && !out.contains("Finding MIDI device") &&
+           p.state() != QProcess::NotRunning) {
+        p.waitForReadyRead(int(deadline.remainingTime()));
+        out += p.readAllStandardOutput();
+    }
+    QVERIFY2(out.contains("Finding MIDI device"), out.constData());
+    p.terminate();
+    QVERIFY(p.waitForFinished(5000));
+    QCOMPARE(p.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(p.exitCode(), 1);
+    const QString err = QString::fromLocal8Bit(p.readAllStandardError());
+    QVERIFY2(isOneErrorLine(err), qPrintable(err));
+    QVERIFY2(err.contains("interrupted: the upgrade was stopped"), qPrintable(err));
 }
 
 void CliJackTest::failures_data() {

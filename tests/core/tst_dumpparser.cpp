@@ -33,6 +33,7 @@ public:
         log << QString("%1 %2=%3").arg(who, fields[int(field)]).arg(value);
     }
     void uploadError() override { log << "upload Error"; }
+    void recordRejected() override { log << "rejected"; }
     void globalsStored(int first, int count) override {
         log << QString("globals %1+%2").arg(first).arg(count);
     }
@@ -95,13 +96,14 @@ void TestDumpParser::records_data() {
     QTest::addColumn<QStringList>("expected");
     const QStringList none;
 
-    // Slider records: applied whole or not at all.
+    // Slider records: applied whole, or rejected whole.
     QTest::newRow("kind 0 slider")
         << hex("F0 00 0A 00 05 02 03 00 F7") << QStringList{"S cc=5", "S chan=2", "S port=3"};
     QTest::newRow("kind 0 number 11 ignored") << hex("F0 00 0B 00 05 02 03 00 F7") << none;
-    QTest::newRow("kind 0 channel 17 ignored") << hex("F0 00 0A 00 05 11 03 00 F7") << none;
-    QTest::newRow("kind 0 port 6 ignored") << hex("F0 00 0A 00 05 02 06 00 F7") << none;
-    QTest::newRow("kind 0 value 172 ignored") << hex("F0 00 0A 01 2D 02 03 00 F7") << none;
+    const QStringList rejected{"rejected"};
+    QTest::newRow("kind 0 channel 17 rejected") << hex("F0 00 0A 00 05 11 03 00 F7") << rejected;
+    QTest::newRow("kind 0 port 6 rejected") << hex("F0 00 0A 00 05 02 06 00 F7") << rejected;
+    QTest::newRow("kind 0 value 172 rejected") << hex("F0 00 0A 01 2D 02 03 00 F7") << rejected;
     QTest::newRow("kind 0 behaviour not looked at")
         << hex("F0 00 0A 00 05 02 03 7F F7") << QStringList{"S cc=5", "S chan=2", "S port=3"};
 
@@ -161,16 +163,21 @@ void TestDumpParser::records_data() {
     QTest::newRow("kind 2 number 21 ignored") << hex("F0 02 15 00 05 00 00 00 F7") << none;
     QTest::newRow("kind 2 number 56 ignored") << hex("F0 02 38 00 05 00 00 00 F7") << none;
     QTest::newRow("kind 2 bad fields skipped one by one")
-        << hex("F0 02 20 01 2D 11 06 00 F7") << QStringList{"F0.0 type=0", "F0.0 mode=0"};
+        << hex("F0 02 20 01 2D 11 06 00 F7")
+        << QStringList{"F0.0 type=0", "F0.0 mode=0", "rejected"};
+    QTest::newRow("kind 2 channel 17 alone")
+        << hex("F0 02 30 00 05 11 00 00 F7")
+        << QStringList{"P0.0 cc=5", "P0.0 port=0", "P0.0 type=0", "P0.0 mode=0", "rejected"};
     QTest::newRow("kind 2 behaviour 3")
         << hex("F0 02 20 00 05 00 00 03 F7")
         << QStringList{"F0.0 cc=5", "F0.0 chan=0", "F0.0 port=0", "F0.0 type=1", "F0.0 mode=1"};
     // Mode 2 is handed on; the model's setter does not take it, so the mode stays.
-    QTest::newRow("kind 2 behaviour 4")
-        << hex("F0 02 20 00 05 00 00 04 F7")
-        << QStringList{"F0.0 cc=5", "F0.0 chan=0", "F0.0 port=0", "F0.0 type=0", "F0.0 mode=2"};
-    QTest::newRow("kind 2 behaviour 5") << hex("F0 02 20 00 05 00 00 05 F7")
-                                        << QStringList{"F0.0 cc=5", "F0.0 chan=0", "F0.0 port=0"};
+    QTest::newRow("kind 2 behaviour 4") << hex("F0 02 20 00 05 00 00 04 F7")
+                                        << QStringList{"F0.0 cc=5",   "F0.0 chan=0", "F0.0 port=0",
+                                                       "F0.0 type=0", "F0.0 mode=2", "rejected"};
+    QTest::newRow("kind 2 behaviour 5")
+        << hex("F0 02 20 00 05 00 00 05 F7")
+        << QStringList{"F0.0 cc=5", "F0.0 chan=0", "F0.0 port=0", "rejected"};
 
     // Kinds without content, and what lies between records.
     QTest::newRow("kind 3 then slider") << hex("F0 03 F7 F0 00 0A 00 01 00 00 00 F7")

@@ -1,5 +1,6 @@
-// item: binding, bank lock, type switches, bounded setters and the 5-byte record.
+// item: binding, bank lock, type switches, bounded setters and all values at once.
 #include "item.h"
+#include "presetvalues.h"
 
 #include <QComboBox>
 #include <QWidget>
@@ -10,13 +11,11 @@
 
 namespace {
 
-using Record = std::array<unsigned char, item::kRecordSize>;
+using Values = korvalen::AssignmentValues;
 
-Record pack(const item& it) {
-    Record r{};
-    it.PackTo(r.data());
-    return r;
-}
+// The fields of Values by their position: type, cc, chan, port, mode.
+constexpr std::uint8_t Values::*kFields[] = {&Values::type, &Values::cc, &Values::chan,
+                                             &Values::port, &Values::mode};
 
 // The five boxes of a button panel.
 struct Panel {
@@ -50,7 +49,7 @@ private slots:
     void newItemShowsDefaults();
     void setterBounds_data();
     void setterBounds();
-    void unpackAppliesRecordThroughSetters();
+    void applyTakesValuesThroughSetters();
     void lockedCopyIgnoresBoxButTakesSetters();
     void switchToNote_data();
     void switchToNote();
@@ -62,7 +61,7 @@ void TestItem::newItemShowsDefaults() {
     item it;
     Panel p;
     p.bind(it);
-    QCOMPARE(pack(it), (Record{0, 0, 0, 0, 0}));
+    QCOMPARE(it.Values(), (Values{0, 0, 0, 0, 0}));
     QCOMPARE(p.shown(), (QStringList{"Control", "0  Bank Select", "Ch1", "P1", "toggle"}));
     QCOMPARE(p.cc->count(), 172);
     QCOMPARE(p.cc->itemText(171), QString("171  Pitch Bend"));
@@ -75,7 +74,7 @@ void TestItem::newItemShowsDefaults() {
 using Setter = void (item::*)(quint8);
 
 void TestItem::setterBounds_data() {
-    QTest::addColumn<int>("field"); // position in the record
+    QTest::addColumn<int>("field"); // position in kFields
     QTest::addColumn<int>("value");
     QTest::addColumn<bool>("accepted");
     const struct {
@@ -104,28 +103,28 @@ void TestItem::setterBounds() {
     Panel p;
     p.bind(it);
     const QList<QComboBox*> boxes{p.type, p.cc, p.chan, p.port, p.mode};
-    Record expected = pack(it);
-    if (accepted) expected[field] = static_cast<unsigned char>(value);
+    Values expected = it.Values();
+    if (accepted) expected.*kFields[field] = static_cast<std::uint8_t>(value);
 
     (it.*setters[field])(static_cast<quint8>(value));
 
-    QCOMPARE(pack(it), expected);
-    QCOMPARE(boxes[field]->currentIndex(), int(expected[field]));
+    QCOMPARE(it.Values(), expected);
+    QCOMPARE(boxes[field]->currentIndex(), int(expected.*kFields[field]));
 }
 
-void TestItem::unpackAppliesRecordThroughSetters() {
+void TestItem::applyTakesValuesThroughSetters() {
     item it;
     Panel p;
     p.bind(it);
-    const Record record{0x01, 0x3C, 0x09, 0x02, 0x01};
-    QCOMPARE(it.UnpackFrom(record.data()), 5);
-    QCOMPARE(pack(it), record);
+    const Values record{0x01, 0x3C, 0x09, 0x02, 0x01};
+    it.Apply(record);
+    QCOMPARE(it.Values(), record);
     QCOMPARE(p.shown(), (QStringList{"Note", "60    C 4", "Ch10", "P3", "momentary"}));
     QCOMPARE(p.cc->count(), 128);
 
-    const Record outOfRange{0x02, 0xAC, 0x11, 0x06, 0x02};
-    it.UnpackFrom(outOfRange.data());
-    QCOMPARE(pack(it), record);
+    const Values outOfRange{0x02, 0xAC, 0x11, 0x06, 0x02};
+    it.Apply(outOfRange);
+    QCOMPARE(it.Values(), record);
 }
 
 void TestItem::lockedCopyIgnoresBoxButTakesSetters() {
@@ -139,13 +138,13 @@ void TestItem::lockedCopyIgnoresBoxButTakesSetters() {
     p.chan->setCurrentIndex(3);
     p.port->setCurrentIndex(4);
     p.mode->setCurrentIndex(1);
-    QCOMPARE(pack(active), (Record{0, 7, 3, 4, 1}));
-    QCOMPARE(pack(other), (Record{0, 0, 0, 0, 0}));
+    QCOMPARE(active.Values(), (Values{0, 7, 3, 4, 1}));
+    QCOMPARE(other.Values(), (Values{0, 0, 0, 0, 0}));
 
-    const Record record{1, 99, 12, 2, 0};
-    other.UnpackFrom(record.data());
-    QCOMPARE(pack(other), record);
-    QCOMPARE(pack(active), (Record{0, 7, 3, 4, 1}));
+    const Values record{1, 99, 12, 2, 0};
+    other.Apply(record);
+    QCOMPARE(other.Values(), record);
+    QCOMPARE(active.Values(), (Values{0, 7, 3, 4, 1}));
     QCOMPARE(p.shown(), (QStringList{"Control", "7  ChanVolume", "Ch4", "P5", "momentary"}));
     QCOMPARE(p.cc->count(), 172);
 
@@ -189,9 +188,9 @@ void TestItem::noteAboveRangeKeepsNumberWithoutSelection() {
     item it;
     Panel p;
     p.bind(it);
-    const Record record{1, 150, 0, 0, 0}; // only a file or a dump can give this
-    it.UnpackFrom(record.data());
-    QCOMPARE(pack(it), record);
+    const Values record{1, 150, 0, 0, 0}; // only a file or a dump can give this
+    it.Apply(record);
+    QCOMPARE(it.Values(), record);
     QCOMPARE(p.cc->count(), 128);
     QCOMPARE(p.cc->currentIndex(), -1);
     it.ShowType(); // the box already holds the note list: no rebuild, no reset
@@ -202,27 +201,27 @@ void TestItem::noteAboveRangeKeepsNumberWithoutSelection() {
 }
 
 void TestItem::bindingKeepsValues() {
-    const Record values{1, 60, 9, 2, 1};
-    const Record farNote{1, 150, 16, 5, 0};
+    const Values values{1, 60, 9, 2, 1};
+    const Values farNote{1, 150, 16, 5, 0};
     item it, far, locked;
-    it.UnpackFrom(values.data());
-    far.UnpackFrom(farNote.data());
+    it.Apply(values);
+    far.Apply(farNote);
     locked.SetCC(99);
     locked.SetLocked(true);
 
     Panel p;
     p.bind(it);
-    QCOMPARE(pack(it), values);
+    QCOMPARE(it.Values(), values);
     QCOMPARE(p.shown(), (QStringList{"Note", "60    C 4", "Ch10", "P3", "momentary"}));
 
     p.bind(locked); // a locked copy binding later changes neither side
     QCOMPARE(locked.GetCC(), quint8(99));
     QCOMPARE(p.cc->currentText(), QString("60    C 4"));
-    QCOMPARE(pack(it), values);
+    QCOMPARE(it.Values(), values);
 
     Panel q;
     q.bind(far);
-    QCOMPARE(pack(far), farNote);
+    QCOMPARE(far.Values(), farNote);
     QCOMPARE(q.cc->count(), 128);
     QCOMPARE(q.cc->currentIndex(), -1);
     QCOMPARE(q.chan->currentText(), QString("--"));

@@ -1,6 +1,7 @@
 // The program-wide preset objects bound to a form of combo boxes named as in the editor:
 // bank switching, binding order and values, device addresses.
 #include "presetmodel.h"
+#include "presetvalues.h"
 
 #include <QComboBox>
 #include <QPushButton>
@@ -85,23 +86,18 @@ private slots:
     void functionButtonBanksSwitchAssignmentList();
     void bindingKeepsValuesAndShowsFirstBanks();
     void missingBoxIsReported();
-    void deviceAddresses();
     void noteNumberAboveNoteRangeSurvivesBankSwitches();
     void snapshotRestoresEveryValue();
 };
 
 // Fresh defaults in every program-wide object, and a new, unbound form.
 void TestPresetModel::init() {
-    const unsigned char itemDefaults[item::kRecordSize] = {0, 0, 0, 0, 0};
-    const unsigned char zoneDefaults[zone::kRecordSize] = {0, 0, 0, 0, 0, 0, 0, 4, 12};
     for (item* it : allItems()) {
         it->SetLocked(false);
-        it->UnpackFrom(itemDefaults);
+        it->Apply({});
     }
-    for (zone& z : zone_Zn) {
-        z.UnpackFrom(zoneDefaults);
-        z.SetChan(0);
-    }
+    for (zone& z : zone_Zn)
+        z.Apply({});
     form = makeForm();
 }
 
@@ -194,29 +190,25 @@ void TestPresetModel::functionButtonBanksSwitchAssignmentList() {
 }
 
 void TestPresetModel::bindingKeepsValuesAndShowsFirstBanks() {
-    const unsigned char button[item::kRecordSize] = {1, 60, 9, 2, 1};
-    const unsigned char zoneValues[zone::kRecordSize] = {1, 40, 1, 2, 3, 36, 84, 5, 13};
+    const korvalen::AssignmentValues button{1, 60, 9, 2, 1};
+    const korvalen::ZoneValues zoneValues{1, 40, 1, 2, 4, 3, 36, 84, 5, 13};
     item_En[0][2].SetCC(74);
     item_En[3][2].SetCC(91); // a later bank: bound locked
-    item_Fn[0][1].UnpackFrom(button);
-    item_Pn[0][2].UnpackFrom(button);
+    item_Fn[0][1].Apply(button);
+    item_Pn[0][2].Apply(button);
     item_Pn[1][2].SetMode(1);
-    item_Zoudai[3].UnpackFrom(button);
+    item_Zoudai[3].Apply(button);
     item_S1.SetChan(16);
     zone_Zn[0].SetStatus(1); // zone 1 has no status box
-    zone_Zn[2].UnpackFrom(zoneValues);
-    zone_Zn[2].SetChan(4);
+    zone_Zn[2].Apply(zoneValues);
 
     bindAll(form.get());
 
     QCOMPARE(item_En[0][2].GetCC(), quint8(74));
     QCOMPARE(item_En[3][2].GetCC(), quint8(91));
     QCOMPARE(box("E3_ccBox")->currentText(), QString("74  Brightness"));
-    for (item* it : {&item_Fn[0][1], &item_Pn[0][2], &item_Zoudai[3]}) {
-        unsigned char packed[item::kRecordSize];
-        it->PackTo(packed);
-        QVERIFY(std::equal(packed, packed + item::kRecordSize, button));
-    }
+    for (item* it : {&item_Fn[0][1], &item_Pn[0][2], &item_Zoudai[3]})
+        QCOMPARE(it->Values(), button);
     for (const char* prefix : {"F2", "P3", "Z4"}) {
         const QString p = QLatin1String(prefix);
         QCOMPARE(box(qPrintable(p + "_typeBox"))->currentText(), QString("Note"));
@@ -228,10 +220,7 @@ void TestPresetModel::bindingKeepsValuesAndShowsFirstBanks() {
     QCOMPARE(item_Pn[1][2].GetMode(), quint8(1));
     QCOMPARE(box("S1_ChBox")->currentText(), QString("--"));
 
-    unsigned char packedZone[zone::kRecordSize];
-    zone_Zn[2].PackTo(packedZone);
-    QVERIFY(std::equal(packedZone, packedZone + zone::kRecordSize, zoneValues));
-    QCOMPARE(zone_Zn[2].GetChan(), quint8(4));
+    QCOMPARE(zone_Zn[2].Values(), zoneValues);
     QCOMPARE(box("zone3Chan")->currentText(), QString("Ch5"));
     QCOMPARE(box("zone3Oct")->currentText(), QString("1"));
     QCOMPARE(form->findChild<QPushButton*>("btnZ3")->text(), QString("Zone3:Violin"));
@@ -248,22 +237,6 @@ void TestPresetModel::missingBoxIsReported() {
     QCOMPARE(item_En[0][2].GetPort(), quint8(2));
 }
 
-void TestPresetModel::deviceAddresses() {
-    const auto same = [](DeviceAddress a, int kind, int number) {
-        return a.kind == kind && a.number == number;
-    };
-    QVERIFY(same(transportAddress(3), 2, 23)); // PLAY
-    QVERIFY(same(transportAddress(4), 2, 22)); // REC
-    QVERIFY(same(transportAddress(0), 2, 29)); // REW
-    QVERIFY(same(encoderAddress(3, 7), 1, 31));
-    QVERIFY(same(encoderAddress(0, 0), 1, 0));
-    QVERIFY(same(functionAddress(3, 3), 2, 47));
-    QVERIFY(same(functionAddress(0, 0), 2, 32));
-    QVERIFY(same(padAddress(1, 3), 2, 55));
-    QVERIFY(same(padAddress(0, 0), 2, 48));
-    QVERIFY(same(sliderAddress(), 0, 10));
-}
-
 QTEST_MAIN(TestPresetModel)
 #include "test_presetmodel.moc"
 
@@ -272,9 +245,9 @@ QTEST_MAIN(TestPresetModel)
 // user's own choice of "Note" resets it.
 void TestPresetModel::noteNumberAboveNoteRangeSurvivesBankSwitches() {
     bindAll(form.get());
-    const unsigned char note150[item::kRecordSize] = {1, 150, 3, 2, 1};
-    item_Fn[1][0].UnpackFrom(note150); // bank 2, locked
-    item_Pn[0][1].UnpackFrom(note150); // bank A, shown
+    const korvalen::AssignmentValues note150{1, 150, 3, 2, 1};
+    item_Fn[1][0].Apply(note150); // bank 2, locked
+    item_Pn[0][1].Apply(note150); // bank A, shown
     for (int round = 0; round < 2; ++round) {
         selectEncoderBank(1);
         selectEncoderBank(0);
@@ -301,18 +274,11 @@ void TestPresetModel::snapshotRestoresEveryValue() {
     bindAll(form.get());
     std::uint8_t n = 0;
     auto next = [&n](int bound) { return static_cast<quint8>(n++ % (bound + 1)); };
-    for (item* it : allItems()) {
-        const unsigned char record[item::kRecordSize] = {next(1), next(171), next(16), next(5),
-                                                         next(1)};
-        it->UnpackFrom(record);
-    }
-    for (zone& z : zone_Zn) {
-        const unsigned char record[zone::kRecordSize] = {next(1),   next(127), next(127),
-                                                         next(127), next(5),   next(127),
-                                                         next(127), next(8),   next(24)};
-        z.UnpackFrom(record);
-        z.SetChan(next(16));
-    }
+    for (item* it : allItems())
+        it->Apply({next(1), next(171), next(16), next(5), next(1)});
+    for (zone& z : zone_Zn)
+        z.Apply({next(1), next(127), next(127), next(127), next(16), next(5), next(127), next(127),
+                 next(8), next(24)});
     for (int i = 0; i < korvalen::kPresetGlobalsSize; ++i)
         korvalen::presetGlobals[i] = static_cast<unsigned char>(200 + i);
     const PresetSnapshot before = takePresetSnapshot();

@@ -1,4 +1,5 @@
-// zone: binding, caption, octave and transpose texts, bounded setters and the 9-byte record.
+// zone: binding, caption, octave and transpose texts, bounded setters and all values at once.
+#include "presetvalues.h"
 #include "zone.h"
 
 #include <QComboBox>
@@ -10,17 +11,11 @@
 
 namespace {
 
-using Record = std::array<unsigned char, zone::kRecordSize>;
+using Values = korvalen::ZoneValues;
 
-Record pack(const zone& z) {
-    Record r{};
-    z.PackTo(r.data());
-    return r;
-}
+const Values kDefaults{0, 0, 0, 0, 0, 0, 0, 0, 4, 12};
 
-const Record kDefaults{0, 0, 0, 0, 0, 0, 0, 4, 12};
-
-// Every value, in the order of the boxes (the record without the channel misses one).
+// Every value, in the order of the boxes.
 QList<int> values(const zone& z) {
     return {z.GetStatus(), z.GetProg(),    z.GetMSB(),     z.GetLSB(), z.GetChan(),
             z.GetPort(),   z.GetRangSta(), z.GetRangEnd(), z.GetOct(), z.GetTrans()};
@@ -71,7 +66,7 @@ private slots:
     void offsetTexts();
     void setterBounds_data();
     void setterBounds();
-    void recordLeavesChannelAlone();
+    void applyTakesValuesThroughSetters();
     void bindingKeepsValues();
 };
 
@@ -79,8 +74,7 @@ void TestZone::newZoneShowsDefaults() {
     zone z;
     Panel p;
     p.bind(z, 1);
-    QCOMPARE(pack(z), kDefaults);
-    QCOMPARE(z.GetChan(), quint8(0));
+    QCOMPARE(z.Values(), kDefaults);
     QCOMPARE(p.shown(),
              (QStringList{"OFF", "0 Grand Piano", "0", "0", "Ch1", "P1", "0", "0", "0", "0"}));
     QCOMPARE(p.caption->text(), QString("Zone2: Closed"));
@@ -177,31 +171,29 @@ void TestZone::setterBounds() {
         QCOMPARE(p.boxes[i]->currentIndex(), expected[i]);
 }
 
-void TestZone::recordLeavesChannelAlone() {
+void TestZone::applyTakesValuesThroughSetters() {
     zone z;
     Panel p;
     p.bind(z, 0);
-    z.SetChan(7);
-    QCOMPARE(pack(z), kDefaults);
-
-    const Record record{1, 40, 5, 6, 2, 100, 20, 0, 24}; // range start above its end
-    QCOMPARE(z.UnpackFrom(record.data()), 9);
-    QCOMPARE(pack(z), record);
-    QCOMPARE(z.GetChan(), quint8(7));
+    const Values given{1, 40, 5, 6, 7, 2, 100, 20, 0, 24}; // range start above its end
+    z.Apply(given);
+    QCOMPARE(z.Values(), given);
     QCOMPARE(p.shown(),
              (QStringList{"ON", "40 Violin", "5", "6", "Ch8", "P3", "100", "20", "- 4", "12"}));
     QCOMPARE(p.caption->text(), QString("Zone1:Violin"));
+
+    // Each field past its bound is refused alone; the others are taken.
+    z.Apply({2, 128, 9, 128, 17, 6, 128, 1, 9, 25});
+    QCOMPARE(z.Values(), (Values{1, 40, 9, 6, 7, 2, 100, 1, 0, 24}));
 }
 
 void TestZone::bindingKeepsValues() {
     zone z;
-    const Record record{1, 127, 3, 4, 5, 60, 72, 8, 0};
-    z.UnpackFrom(record.data());
-    z.SetChan(16);
+    const Values given{1, 127, 3, 4, 16, 5, 60, 72, 8, 0};
+    z.Apply(given);
     Panel p;
     p.bind(z, 1);
-    QCOMPARE(pack(z), record);
-    QCOMPARE(z.GetChan(), quint8(16));
+    QCOMPARE(z.Values(), given);
     QCOMPARE(p.shown(),
              (QStringList{"ON", "127 Gunshot", "3", "4", "--", "--", "60", "72", "4", "- 12"}));
     QCOMPARE(p.caption->text(), QString("Zone2:Gunshot"));

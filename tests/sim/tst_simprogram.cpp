@@ -1,9 +1,9 @@
 // The program korvalen25-sim on the private JACK server of the platform tests: its options
 // for upgrade mode (identity, version, a block taken as bad once, the image written to a
 // file) and for loading a preset file into a slot, seen from the editor's JACK backend.
-#include "../platform/inputrecorder.h"
 #include "controlleremulator.h"
 #include "firmwareblocks.h"
+#include "inputrecorder.h"
 #include "platformfactory.h"
 #include "rtmidibackend.h"
 

@@ -100,10 +100,19 @@ private slots:
         QCOMPARE(window->windowTitle(), title);
     }
 
-    // Rejected records are reported at the end; the rest of the dump is taken.
+    // Rejected records of every kind are reported at the end; the rest of the dump is taken.
+    void rejectedRecordsAreReportedAtTheEnd_data() {
+        QTest::addColumn<int>("record"); // in the dump: the slider, 32 encoders, 16 buttons, ...
+        QTest::newRow("encoder E1") << 1;
+        QTest::newRow("slider") << 0;
+        QTest::newRow("function button F1") << 33;
+        QTest::newRow("pad P4 of bank B") << 61;
+    }
+
     void rejectedRecordsAreReportedAtTheEnd() {
+        QFETCH(int, record);
         options().dumpFault = ControllerEmulator::DumpFault::BadValue;
-        options().dumpFaultRecord = 1; // the first encoder record carries channel 17
+        options().dumpFaultRecord = record; // carries channel 17
         requestAndWaitForTheEnd(19);
         QCOMPARE(window->uploadRejectedRecords(), 1);
         QCOMPARE(status(), QStringLiteral("Upload finished, but 1 record(s) from the controller "

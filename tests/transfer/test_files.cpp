@@ -10,6 +10,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -265,6 +266,8 @@ private slots:
         QVERIFY(!window->saveToFile(target));
         QCOMPARE(boxes.seen.size(), 1);
         QVERIFY(boxes.seen[0].startsWith(QStringLiteral("Save to file|")));
+        // The status bar tells the same, as for every failure.
+        QCOMPARE(window->statusBar()->currentMessage(), boxes.seen[0].section(QLatin1Char('|'), 1));
         QCOMPARE(readAll(target), old);
         QFile::setPermissions(path("locked"),
                               QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
