@@ -187,7 +187,8 @@ bool flashByLoop(const std::vector<korvalen::DataBlockMessage>& blocks, double& 
     auto bus = upgradeBus(device);
     std::mutex mutex;
     std::condition_variable changed;
-    int answer = 0;
+    using korvalen::BlockRequest;
+    BlockRequest answer = BlockRequest::None;
     std::uint8_t buffer[256];
     bool ok = true;
 
@@ -200,9 +201,7 @@ bool flashByLoop(const std::vector<korvalen::DataBlockMessage>& blocks, double& 
                 if (e.kind == InputEvent::Kind::Short) {
                     {
                         std::lock_guard<std::mutex> lock(mutex);
-                        answer = e.shortMessage == 0x545190   ? 10
-                                 : e.shortMessage == 0x006190 ? 20
-                                                              : 0;
+                        answer = korvalen::blockRequestOf(e.shortMessage);
                     }
                     changed.notify_all();
                 } else if (e.kind == InputEvent::Kind::LongData && e.recorded > 0) {
@@ -224,13 +223,14 @@ bool flashByLoop(const std::vector<korvalen::DataBlockMessage>& blocks, double& 
         std::size_t k = 0;
         for (;;) {
             std::unique_lock<std::mutex> lock(mutex);
-            if (!changed.wait_for(lock, std::chrono::seconds(5), [&] { return answer != 0; })) {
+            if (!changed.wait_for(lock, std::chrono::seconds(5),
+                                  [&] { return answer != BlockRequest::None; })) {
                 ok = false;
                 break;
             }
-            const int request = std::exchange(answer, 0);
+            const BlockRequest request = std::exchange(answer, BlockRequest::None);
             lock.unlock();
-            if (request == 20 && k > 0) --k;
+            if (request == BlockRequest::Repeat && k > 0) --k;
             if (k == blocks.size()) break;
             out->send(blocks[k].data(), static_cast<std::uint32_t>(blocks[k].length));
             ++k;
