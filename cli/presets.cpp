@@ -226,44 +226,10 @@ QString firstDifference(const Preset& a, const Preset& b) {
 // --- Dumps -------------------------------------------------------------------------------------
 
 void PresetDumpSink::assignment(ControlRef control, AssignmentField field, std::uint8_t value) {
-    auto& v = preset_.values;
-    AssignmentValues* target = &v.slider;
-    switch (control.group) {
-    case ControlGroup::Encoder:
-        target = &v.encoders[8 * control.bank + control.index];
-        break;
-    case ControlGroup::Function:
-        target = &v.functions[4 * control.bank + control.index];
-        break;
-    case ControlGroup::Pad:
-        target = &v.pads[4 * control.bank + control.index];
-        break;
-    case ControlGroup::Transport:
-        target = &v.transport[control.index];
-        break;
-    case ControlGroup::Slider:
-        break;
-    }
+    AssignmentValues* target = &assignmentOf(preset_.values, control);
     if (std::find(touched_.begin(), touched_.end(), target) == touched_.end())
         touched_.push_back(target);
-    if (!assignmentFieldInRange(field, value)) return;
-    switch (field) {
-    case AssignmentField::Type:
-        target->type = value;
-        break;
-    case AssignmentField::CC:
-        target->cc = value;
-        break;
-    case AssignmentField::Chan:
-        target->chan = value;
-        break;
-    case AssignmentField::Port:
-        target->port = value;
-        break;
-    case AssignmentField::Mode:
-        target->mode = value;
-        break;
-    }
+    if (assignmentFieldInRange(field, value)) fieldOf(*target, field) = value;
 }
 
 void PresetDumpSink::globalsStored(int first, int count) {

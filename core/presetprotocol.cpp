@@ -170,6 +170,38 @@ bool assignmentFieldInRange(AssignmentField field, std::uint8_t value) {
     return false;
 }
 
+AssignmentValues& assignmentOf(PresetValues& values, ControlRef control) {
+    switch (control.group) {
+    case ControlGroup::Encoder:
+        return values.encoders[8 * control.bank + control.index];
+    case ControlGroup::Function:
+        return values.functions[4 * control.bank + control.index];
+    case ControlGroup::Pad:
+        return values.pads[4 * control.bank + control.index];
+    case ControlGroup::Transport:
+        return values.transport[control.index];
+    case ControlGroup::Slider:
+        break;
+    }
+    return values.slider;
+}
+
+std::uint8_t& fieldOf(AssignmentValues& values, AssignmentField field) {
+    switch (field) {
+    case AssignmentField::Type:
+        return values.type;
+    case AssignmentField::CC:
+        return values.cc;
+    case AssignmentField::Chan:
+        return values.chan;
+    case AssignmentField::Port:
+        return values.port;
+    case AssignmentField::Mode:
+        break;
+    }
+    return values.mode;
+}
+
 std::optional<ControlRef> buttonForNumber(int number) {
     if (number >= control::kFirstFunction && number < control::kFirstFunction + 16) {
         const int n = number - control::kFirstFunction;

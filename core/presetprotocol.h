@@ -190,6 +190,11 @@ enum class AssignmentField : std::uint8_t { Type, CC, Chan, Port, Mode };
 // True when `value` is within the bound of `field` (kMaxType ... kMaxMode).
 bool assignmentFieldInRange(AssignmentField field, std::uint8_t value);
 
+// The values of `control` within `values`, and the field of them that `field` names: where a
+// dump's record goes in a preset.
+AssignmentValues& assignmentOf(PresetValues& values, ControlRef control);
+std::uint8_t& fieldOf(AssignmentValues& values, AssignmentField field);
+
 // Where the parser hands the decoded values. The values have passed the parser's own checks;
 // the model's setters still apply their bounds.
 class DumpSink {

@@ -263,43 +263,7 @@ struct Collect : korvalen::DumpSink {
     bool ended = false;
     int errors = 0;
     void assignment(korvalen::ControlRef c, korvalen::AssignmentField f, std::uint8_t v) override {
-        using G = korvalen::ControlGroup;
-        korvalen::AssignmentValues* a = nullptr;
-        switch (c.group) {
-        case G::Slider:
-            a = &values.slider;
-            break;
-        case G::Encoder:
-            a = &values.encoders[8 * c.bank + c.index];
-            break;
-        case G::Function:
-            a = &values.functions[4 * c.bank + c.index];
-            break;
-        case G::Transport:
-            a = &values.transport[c.index];
-            break;
-        case G::Pad:
-            a = &values.pads[4 * c.bank + c.index];
-            break;
-        }
-        using F = korvalen::AssignmentField;
-        switch (f) {
-        case F::Type:
-            a->type = v;
-            break;
-        case F::CC:
-            a->cc = v;
-            break;
-        case F::Chan:
-            a->chan = v;
-            break;
-        case F::Port:
-            a->port = v;
-            break;
-        case F::Mode:
-            a->mode = v;
-            break;
-        }
+        korvalen::fieldOf(korvalen::assignmentOf(values, c), f) = v;
     }
     void uploadError() override { ++errors; }
     void endOfDump() override { ended = true; }
