@@ -56,6 +56,8 @@ inline QStringList differences(const korvalen::sim::StoredPreset& preset) {
                              zn.GetRangEnd(),
                              zn.GetOct(),
                              zn.GetTrans()};
+        // The device's own global parameter numbers, written out here on purpose: the program
+        // and the emulator both take them from one table, which this check must not share.
         const int device[] = {status,    g[1 + z],  g[5 + z],  g[9 + z],  g[21 + z],
                               g[17 + z], g[41 + z], g[45 + z], g[25 + z], g[29 + z]};
         for (int f = 0; f < 10; ++f)
