@@ -15,11 +15,13 @@
 #include <QTimer>
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 class EditHistory;
+class LaterPages;
 class PortWatch;
 class PortsDialog;
 class QAction;
@@ -43,6 +45,11 @@ public:
 
     // Sets the window title from the current preset number.
     void RefreshTitle();
+
+    // The window starts with the first page of panels; each other page is built when it is
+    // first shown. This builds every page not built yet (for tests and tools that look at
+    // panels of pages not shown).
+    void buildAllPages();
 
 public slots:
     void SelActiveBank_En(int bank);
@@ -191,6 +198,7 @@ private:
     QDialog uploadDlg;
     // The firmware upgrade dialog, parentless, alive as long as the window.
     UpgradeDlg* upgradeDlg = nullptr;
+    std::unique_ptr<LaterPages> laterPages;
     bool uploadPending = false;
     // The open upload: the values before its request, whether a record has changed the model,
     // the ring's drop count when it began, and the records rejected.

@@ -3,6 +3,7 @@
 
 #include "customTab.h"
 #include "edithistory.h"
+#include "laterpages.h"
 #include "logo.h"
 #include "midi.h"
 #include "nametables.h"
@@ -29,6 +30,10 @@ Korvalen49_Test::Korvalen49_Test(QWidget* parent, Qt::WindowFlags flags)
 
     InitEditor();
     StatusInit();
+}
+
+void Korvalen49_Test::buildAllPages() {
+    laterPages->buildAll();
 }
 
 Korvalen49_Test::~Korvalen49_Test() {
@@ -124,15 +129,14 @@ void Korvalen49_Test::InitEditor() {
             &Korvalen49_Test::SelActiveBank_Pn);
 
     // Every bank copy of every control is bound to the panels of its group; the active bank
-    // is selected before each group is bound.
+    // is selected before each group is bound. The other pages are bound when they are built.
     SelActiveBank_En(0);
-    bindEncoderAndFunctionBanks(this);
+    bindEncoderBanks(this);
     SelActiveBank_Pn(0);
-    bindPadBanks(this);
     setUpZones(this);
-    bindTransport(this);
-    bindZones(this);
-    bindSlider(this);
+    laterPages = std::make_unique<LaterPages>(ui.tabWidget);
+    connect(ui.tabWidget, &QTabWidget::currentChanged, this,
+            [this](int index) { laterPages->build(index); });
 
     // Page navigation: each group of the picture, and the layer button behind it, shows the
     // group's page.

@@ -99,14 +99,18 @@ QString prefix(char letter, int number) {
 
 } // namespace
 
-void bindEncoderAndFunctionBanks(QWidget* form) {
+void bindEncoderBanks(QWidget* form) {
     const FormBoxes box(form);
-    for (int b = 0; b < 4; ++b) {
+    for (int b = 0; b < 4; ++b)
         for (int k = 0; k < 8; ++k)
             bindEncoder(item_En[b][k], box, prefix('E', k + 1));
+}
+
+void bindFunctionBanks(QWidget* form) {
+    const FormBoxes box(form);
+    for (int b = 0; b < 4; ++b)
         for (int k = 0; k < 4; ++k)
             bindButton(item_Fn[b][k], box, prefix('F', k + 1));
-    }
 }
 
 void bindPadBanks(QWidget* form) {

@@ -25,14 +25,18 @@ extern zone zone_Zn[3];     // keyboard zones 1-3
 void selectEncoderBank(int bank); // item_En and item_Fn, bank 0-3
 void selectPadBank(int bank);     // item_Pn, bank 0-1
 
-// The binding steps of the window's initialisation, in the order the window calls them. The
-// combo boxes and caption buttons are found below `form` by objectName.
-void bindEncoderAndFunctionBanks(QWidget* form); // E1-E8 then F1-F4, bank by bank
-void bindPadBanks(QWidget* form);                // P1-P4, bank by bank
-void setUpZones(QWidget* form);                  // zone index and caption button btnZ1-btnZ3
-void bindTransport(QWidget* form);               // REW, FF, STOP, PLAY, REC
-void bindZones(QWidget* form);                   // zones 1-3
-void bindSlider(QWidget* form);                  // S1
+// The binding steps: every bank copy of a control is bound to the boxes of its panel, and the
+// copies of the active bank show their values there. The combo boxes and caption buttons are
+// found below `form` by objectName. The window binds each page's boxes when it builds the page
+// (the encoders and the zone captions at once, the other pages when first shown), so any order
+// of the steps, before or after values arrive, ends in the same boxes.
+void bindEncoderBanks(QWidget* form);  // E1-E8, bank by bank
+void bindFunctionBanks(QWidget* form); // F1-F4, bank by bank
+void bindPadBanks(QWidget* form);      // P1-P4, bank by bank
+void setUpZones(QWidget* form);        // zone index and caption button btnZ1-btnZ3
+void bindTransport(QWidget* form);     // REW, FF, STOP, PLAY, REC
+void bindZones(QWidget* form);         // zones 1-3
+void bindSlider(QWidget* form);        // S1
 
 // Every value the preset model holds, as a plain value: the items of every bank, the zones
 // (channels included) and the preset-wide block. An upload that does not end restores the one

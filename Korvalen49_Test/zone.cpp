@@ -72,6 +72,11 @@ void zone::RefreshCaption() {
             QString::fromLatin1(korvalen::zoneCaption(zoneIndex, status, prog).c_str()));
 }
 
+void zone::SetCaptionButton(QPushButton* button) {
+    captionButton = button;
+    RefreshCaption();
+}
+
 // --- Binding ---------------------------------------------------------------------------------
 
 void zone::BindStuBox(QComboBox* box) {

@@ -23,7 +23,8 @@ public:
 
     // Set-up before binding: zone number - 1 and the button that shows the caption.
     void SetZoneIndex(int index) { zoneIndex = static_cast<quint8>(index); }
-    void SetCaptionButton(QPushButton* button) { captionButton = button; }
+    // The button of the picture that names the zone; it shows the caption at once.
+    void SetCaptionButton(QPushButton* button);
     int ZoneIndex() const { return zoneIndex; }
     QPushButton* CaptionButton() const { return captionButton.data(); }
 

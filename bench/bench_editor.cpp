@@ -290,6 +290,9 @@ bool benchBankSwitch(int switches) {
             bus->quiesce();
             return window.windowTitle() == title;
         });
+        // Every page built, as after the user has seen them all: a switch then updates the
+        // function buttons' boxes too.
+        window.buildAllPages();
         // Function buttons of alternating types: each one changes type between banks 1 and 4.
         for (int b = 0; b < 4; ++b)
             for (int k = 0; k < 4; ++k)

@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
-"""Writes the three Qt Designer forms of the editor.
+"""Writes the Qt Designer forms of the editor: the main window, the pages it builds later, and
+the two dialogs.
 
-    tools/gen_forms.py            # rewrites Korvalen49_Test/{korvalen49_test,upload,upgrade}.ui
+    tools/gen_forms.py            # rewrites Korvalen49_Test/{korvalen49_test,page*,upload,upgrade}.ui
     tools/gen_forms.py --check    # exit status 1, with a diff, when a committed form differs
 
 The forms use fixed geometry throughout, so writing them from tables is shorter and easier
@@ -317,7 +318,26 @@ def page(tabs, name):
     return p
 
 
+# The pages after the first are shown only when the user asks for them, so the window builds
+# them then: each is a form of its own (class, file), set up on its empty page of the main
+# form. Their widgets keep the names, places and looks they had in the main form.
+LATER_PAGES = (("FunctionsPage", "pagefunctions.ui"), ("PadsPage", "pagepads.ui"),
+               ("TransportPage", "pagetransport.ui"), ("SliderPage", "pageslider.ui"),
+               ("ZonesPage", "pagezones.ui"))
+
+
+def later_page(tabs, name, later, index):
+    """The empty page in the main form, and the root of its own form, added to `later`."""
+    page(tabs, name)
+    class_name, filename = LATER_PAGES[index - 1]
+    root = ui_root(class_name)
+    later.append((root, filename))
+    return widget(root, "QWidget", name)
+
+
 def build_pages(tabs):
+    """The six pages; returns the forms of the pages built later, as (root, filename)."""
+    later = []
     # 0: encoders. Three panels are children of the page itself and are raised above the
     # dark layer once it exists.
     p = page(tabs, "tab")
@@ -337,7 +357,7 @@ def build_pages(tabs):
     zorder(p, "layerE1", "layerE4", "layerE8")
 
     # 1: function buttons
-    p = page(tabs, "Fn")
+    p = later_page(tabs, "Fn", later, 1)
     dark = dark_layer(p, "blackLayer2", (0, -2, 897, 285))
     for k, geom in enumerate(((8, 44, 189, 151), (210, 44, 185, 151), (406, 44, 205, 151),
                               (638, 44, 225, 151)), start=1):
@@ -346,14 +366,14 @@ def build_pages(tabs):
         group_label(dark, "label_F%d" % k, "F%d" % k, x, y, 16, 16)
 
     # 2: pads
-    p = page(tabs, "Pn")
+    p = later_page(tabs, "Pn", later, 2)
     dark = dark_layer(p, "blackLayer3", (0, -2, 899, 283))
     for k, geom in enumerate(((12, 40, 195, 151), (228, 40, 199, 155), (442, 40, 221, 151),
                               (678, 40, 205, 151)), start=1):
         button_panel(dark, "layerP%d" % k, "P%d" % k, geom)
 
     # 3: transport
-    p = page(tabs, "Zn")
+    p = later_page(tabs, "Zn", later, 3)
     dark = dark_layer(p, "blackLayer4", (0, -2, 897, 283))
     for k, (name, geom) in enumerate(
             (("layerRew", (12, 58, 167, 151)), ("layerFF", (190, 56, 175, 151)),
@@ -367,13 +387,13 @@ def build_pages(tabs):
         group_label(dark, name, text, x, y, w, 16)
 
     # 4: slider
-    p = page(tabs, "S1")
+    p = later_page(tabs, "S1", later, 4)
     dark = dark_layer(p, "blackLayer5", (0, -2, 899, 283))
     slider_panel(dark, (240, 110, 447, 51))
     group_label(dark, "label_12", "S1", 446, 90, 16, 16)
 
     # 5: keyboard zones
-    p = page(tabs, "Zone")
+    p = later_page(tabs, "Zone", later, 5)
     dark = dark_layer(p, "backLayer2", (-10, -2, 911, 277))
     zone_panel(dark, 1, (50, 14, 253, 231))
     zone_panel(dark, 2, (346, 14, 253, 231))
@@ -382,6 +402,12 @@ def build_pages(tabs):
     group_label(dark, "label_9", "Zone2", 456, 248, 41, 16)
     group_label(dark, "label_10", "Zone3", 750, 248, 41, 16)
     group_label(dark, "label_11", "1", 22, 128, 16, 16, white=False)
+
+    for root, _ in later:
+        custom_widgets(root)
+        sub(root, "resources")
+        sub(root, "connections")
+    return later
 
 
 def layer_button(parent, name, geom):
@@ -486,7 +512,29 @@ def build_picture(central):
         p_style(b, ZONE_BUTTON_STYLE)
 
 
+def custom_widgets(root):
+    """Declares the form's own widget classes that `root` uses."""
+    used = {w.get("class") for w in root.iter("widget")}
+    cws = None
+    for cls, base, container in (("customTab", "QTabWidget", True),
+                                 ("customLayer", "QWidget", True),
+                                 ("customComboBox", "QComboBox", False),
+                                 ("customKey", "QPushButton", False)):
+        if cls not in used:
+            continue
+        if cws is None:
+            cws = sub(root, "customwidgets")
+        cw = sub(cws, "customwidget")
+        sub(cw, "class", text=cls)
+        sub(cw, "extends", text=base)
+        sub(cw, "header", text=cls + ".h")
+        if container:
+            sub(cw, "container", text="1")
+
+
 def main_form():
+    """The main form, and the forms of the pages built later."""
+    row_labels.count = 0
     root = ui_root("Korvalen49_TestClass")
     win = widget(root, "QMainWindow", "Korvalen49_TestClass", (0, 0, 897, 688))
     p_size(win, "maximumSize", 897, 698)
@@ -497,7 +545,7 @@ def main_form():
     tabs = widget(central, "customTab", "tabWidget", (-2, -12, 903, 285))
     p_string(tabs, "tabBarStyleSheet", TAB_BAR_STYLE, translatable=False)
     p_number(tabs, "currentIndex", 0)
-    build_pages(tabs)
+    later = build_pages(tabs)
     build_picture(central)
     zorder(central, "backLayer3", "tabWidget")
 
@@ -521,20 +569,10 @@ def main_form():
         p_string(a, "text", text)
 
     sub(root, "layoutdefault", {"spacing": "6", "margin": "11"})
-    cws = sub(root, "customwidgets")
-    for cls, base, container in (("customTab", "QTabWidget", True),
-                                 ("customLayer", "QWidget", True),
-                                 ("customComboBox", "QComboBox", False),
-                                 ("customKey", "QPushButton", False)):
-        cw = sub(cws, "customwidget")
-        sub(cw, "class", text=cls)
-        sub(cw, "extends", text=base)
-        sub(cw, "header", text=cls + ".h")
-        if container:
-            sub(cw, "container", text="1")
+    custom_widgets(root)
     sub(root, "resources")
     sub(root, "connections")
-    return root
+    return root, later
 
 
 # ---------------------------------------------------------------------------------------------
@@ -614,8 +652,9 @@ def upgrade_form():
 
 
 def forms():
-    return ((main_form(), "korvalen49_test.ui"), (upload_form(), "upload.ui"),
-            (upgrade_form(), "upgrade.ui"))
+    main, later = main_form()
+    return [(main, "korvalen49_test.ui")] + later + [(upload_form(), "upload.ui"),
+                                                      (upgrade_form(), "upgrade.ui")]
 
 
 def check():

@@ -96,6 +96,7 @@ private slots:
     void initTestCase() {
         testsupport::useIdentityController();
         window = std::make_unique<Korvalen49_Test>();
+        window->buildAllPages();
     }
 
     void cleanupTestCase() {

@@ -75,6 +75,11 @@ void MainWindowTest::stateAfterConstruction() {
     QCOMPARE(tabs->currentIndex(), 0);
     QCOMPARE(tabs->currentWidget()->objectName(), QStringLiteral("tab"));
     QCOMPARE(checkedLayerButtons(&window), QStringLiteral("BtnLayer_En"));
+    // Only the page shown has its panels; the others get theirs when first shown.
+    QVERIFY(!tabs->widget(0)->children().isEmpty());
+    for (int page = 1; page < tabs->count(); ++page)
+        QVERIFY2(tabs->widget(page)->children().isEmpty(), qPrintable(QString::number(page)));
+    window.buildAllPages();
 
     auto* zone1 = part<QLabel>(&window, "label");
     QVERIFY(zone1);

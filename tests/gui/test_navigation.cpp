@@ -2,6 +2,7 @@
 // exactly the layer button of that page checked; keys and dial turns change no page.
 #include "customTab.h"
 #include "guitestutil.h"
+#include "presetmodel.h"
 
 #include <QComboBox>
 #include <QDial>
@@ -78,6 +79,7 @@ private slots:
     void trigger();
     void keysChangeNoPage();
     void dialTurnChangesNoPage();
+    void pageBuiltWhenFirstShown();
 };
 
 void NavigationTest::trigger_data() {
@@ -222,6 +224,56 @@ void NavigationTest::dialTurnChangesNoPage() {
     QCOMPARE(tabs->currentIndex(), 2);
     QCOMPARE(checkedLayerButtons(window.get()), QStringLiteral("BtnLayer_Pn"));
     QCOMPARE(comboSelections(window.get()), selections);
+}
+
+// A page other than the first gets its panels when it is first shown: they are shown, bound to
+// every bank (the active one's values in the boxes), and next in Tab order after the page
+// before them.
+void NavigationTest::pageBuiltWhenFirstShown() {
+    auto window = shownWindow();
+    QVERIFY(window);
+    auto* tabs = part<customTab>(window.get(), "tabWidget");
+    QVERIFY(part<QComboBox>(window.get(), "F2_ccBox") == nullptr);
+    item_Fn[0][1].SetCC(7);
+    item_Fn[2][1].SetType(1);
+    item_Fn[2][1].SetCC(61);
+    item_Fn[2][1].SetChan(5);
+    zone_Zn[1].SetProg(42);
+    part<QComboBox>(window.get(), "BankBox")->setCurrentIndex(2);
+
+    QTest::mouseClick(window->windowHandle(), Qt::LeftButton, {},
+                      reachablePoint(window.get(), part<QPushButton>(window.get(), "btnLayer_Fn")));
+    QCOMPARE(tabs->currentIndex(), 1);
+    auto* cc = part<QComboBox>(window.get(), "F2_ccBox");
+    QVERIFY(cc);
+    QVERIFY(cc->isVisible());
+    QCOMPARE(cc->count(), 128); // the note list
+    QCOMPARE(cc->currentIndex(), 61);
+    QCOMPARE(part<QComboBox>(window.get(), "F2_typeBox")->currentIndex(), 1);
+    QCOMPARE(part<QComboBox>(window.get(), "F2_ChBox")->currentIndex(), 5);
+
+    // Bound to the other banks as well, both ways.
+    part<QComboBox>(window.get(), "BankBox")->setCurrentIndex(0);
+    QCOMPARE(cc->currentIndex(), 7);
+    part<QComboBox>(window.get(), "F2_ChBox")->setCurrentIndex(3);
+    QCOMPARE(int{item_Fn[0][1].GetChan()}, 3);
+    QCOMPARE(int{item_Fn[2][1].GetChan()}, 5);
+
+    // Tab runs from the first page's last box into this page, and on from there.
+    QStringList tabOrder;
+    for (QWidget* w = window->nextInFocusChain(); w != window.get(); w = w->nextInFocusChain())
+        if (w->focusPolicy() & Qt::TabFocus) tabOrder << w->objectName();
+    const qsizetype f1 = tabOrder.indexOf(QStringLiteral("F1_typeBox"));
+    QVERIFY(f1 > 0);
+    QCOMPARE(tabOrder.mid(f1 - 1, 3), QStringList({"E7_PortBox", "F1_typeBox", "F1_ccBox"}));
+    QVERIFY(tabs->widget(0)->isAncestorOf(part<QWidget>(window.get(), "E7_PortBox")));
+    QCOMPARE(tabOrder.at(tabOrder.indexOf(QStringLiteral("F4_modeBox")) + 1),
+             QStringLiteral("BtnLayer_En")); // the picture, as before
+
+    tabs->ChangePage_Zn();
+    auto* prog = part<QComboBox>(window.get(), "zone2Prog");
+    QVERIFY(prog && prog->isVisible());
+    QCOMPARE(prog->currentIndex(), 42);
 }
 
 QTEST_MAIN(NavigationTest)

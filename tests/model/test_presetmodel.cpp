@@ -42,7 +42,8 @@ std::unique_ptr<QWidget> makeForm(const QString& leaveOut = {}) {
 // The window's binding steps, in its order.
 void bindAll(QWidget* form) {
     selectEncoderBank(0);
-    bindEncoderAndFunctionBanks(form);
+    bindEncoderBanks(form);
+    bindFunctionBanks(form);
     selectPadBank(0);
     bindPadBanks(form);
     setUpZones(form);

@@ -39,6 +39,9 @@ class TestTransfer : public QObject {
         bus->quiesce();
         const auto* ok = "Korvalen25 Editor--------P01 Korvalen";
         if (!QTest::qWaitFor([&] { return window->windowTitle() == ok; }, 5000)) return nullptr;
+        // The pages other than the first are built now, after the upload: their boxes must
+        // show what came in.
+        window->buildAllPages();
         return window;
     }
 
