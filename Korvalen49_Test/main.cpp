@@ -1,5 +1,6 @@
 // Start-up of the Korvalen25 editor.
 #include "commandline.h"
+#include "fontsetup.h"
 #include "korvalen49_test.h"
 #include "midi.h"
 #include "platformfactory.h"
@@ -18,8 +19,11 @@
 int main(int argc, char* argv[]) {
     namespace editor = korvalen::editor;
     // --help and --version print and end before any window exists.
+    const bool textOnly = editor::asksForTextOnly(argc, argv);
+    std::unique_ptr<FontSetUp> fonts;
+    if (!textOnly) fonts = std::make_unique<FontSetUp>();
     std::unique_ptr<QCoreApplication> app;
-    if (editor::asksForTextOnly(argc, argv))
+    if (textOnly)
         app = std::make_unique<QCoreApplication>(argc, argv);
     else
         app = std::make_unique<QApplication>(argc, argv);
@@ -48,6 +52,7 @@ int main(int argc, char* argv[]) {
     std::string why;
     auto midi =
         korvalen::midi::createPlatform(line.midiApi, &why, korvalen::sim::attachVirtualDevice);
+    if (fonts) fonts->wait(); // before the first text
     if (!midi) {
         std::fprintf(stderr, "korvalen25-editor: MIDI backend \"%s\" cannot be used: %s\n",
                      line.midiApi.c_str(), why.c_str());

@@ -13,14 +13,15 @@
 //   bench_startup --child empty
 //   bench_startup --child form      the editor's main form alone: no model, no MIDI link
 //
-// A child does what the editor's main() does up to the shown window (application object, style,
-// MIDI backend, window, show), waits until the window is exposed and, for the editor, until the
-// title names preset 0, then prints "READY <steady clock ns> <peak resident kB>" and quits. The
-// parent takes the time just before it starts the child, so every figure includes loading the
-// program and its libraries. An editor that shows a box instead (no controller found) says so
-// and fails.
+// A child does what the editor's main() does up to the shown window (font set-up begun,
+// application object, style, MIDI backend, window, show), waits until the window is exposed and,
+// for the editor, until the title names preset 0, then prints "READY <steady clock ns> <peak
+// resident kB>" and quits. The parent takes the time just before it starts the child, so every
+// figure includes loading the program and its libraries. An editor that shows a box instead (no
+// controller found) says so and fails.
 #include "benchutil.h"
 
+#include "fontsetup.h"
 #include "korvalen49_test.h"
 #include "platformfactory.h"
 #include "virtualdevice.h"
@@ -104,6 +105,7 @@ void failOnBox(QTimer& watch) {
 }
 
 int runEditor(int argc, char** argv, const char* api) {
+    FontSetUp fonts;
     Phases phases;
     QApplication app(argc, argv);
     phases.mark("application object");
@@ -112,6 +114,8 @@ int runEditor(int argc, char** argv, const char* api) {
     phases.mark("style");
     std::string error;
     auto midi = korvalen::midi::createPlatform(api, &error, korvalen::sim::attachVirtualDevice);
+    fonts.wait();
+    phases.mark("MIDI backend, fonts");
     if (!midi) {
         std::fprintf(stderr, "bench_startup: no %s backend: %s\n", api, error.c_str());
         return 1;

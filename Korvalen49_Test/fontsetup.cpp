@@ -1,0 +1,21 @@
+#include "fontsetup.h"
+
+#if KORVALEN_FONTCONFIG
+#include <fontconfig/fontconfig.h>
+#endif
+
+// fontconfig keeps one configuration for the process, made by whichever caller comes first;
+// the toolkit's font database then finds it made.
+FontSetUp::FontSetUp() {
+#if KORVALEN_FONTCONFIG
+    thread_ = std::thread([] { FcInit(); });
+#endif
+}
+
+FontSetUp::~FontSetUp() {
+    wait();
+}
+
+void FontSetUp::wait() {
+    if (thread_.joinable()) thread_.join();
+}
