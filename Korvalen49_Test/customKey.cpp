@@ -1,9 +1,14 @@
 #include "customKey.h"
 
+#include <QHash>
+#include <QImage>
 #include <QList>
+#include <QPainter>
 #include <QPalette>
 #include <QStyleOptionButton>
 #include <QStylePainter>
+
+#include <tuple>
 
 namespace {
 
@@ -17,15 +22,58 @@ const QPalette& sharedPalette(const QPalette& palette) {
     return palettes.constLast();
 }
 
+// What a face depends on.
+struct FaceKey {
+    const QStyle* style;
+    QSize size;
+    qreal scale;
+    int state;
+    int features;
+    qint64 palette;
+    bool operator==(const FaceKey& o) const {
+        return std::tie(style, size, scale, state, features, palette) ==
+               std::tie(o.style, o.size, o.scale, o.state, o.features, o.palette);
+    }
+};
+
+size_t qHash(const FaceKey& k, size_t seed = 0) {
+    return qHashMulti(seed, k.style, k.size.width(), k.size.height(), k.scale, k.state, k.features,
+                      k.palette);
+}
+
+// Keys come in two colours, two sizes and a few states; a style or a scale change starts
+// afresh rather than letting the faces pile up.
+constexpr qsizetype kMaxFaces = 32;
+
 } // namespace
 
 customKey::customKey(QWidget* parent) : QPushButton(parent) {}
 
-// QPushButton's own drawing, with the shared palette.
+// QPushButton's own drawing, with the shared palette, through a face kept per look.
 void customKey::paintEvent(QPaintEvent*) {
-    QStylePainter painter(this);
     QStyleOptionButton option;
     initStyleOption(&option);
     option.palette = sharedPalette(option.palette);
-    painter.drawControl(QStyle::CE_PushButton, option);
+    if (option.state & QStyle::State_HasFocus) {
+        QStylePainter painter(this);
+        painter.drawControl(QStyle::CE_PushButton, option);
+        return;
+    }
+    static QHash<FaceKey, QImage> faces;
+    const qreal scale = devicePixelRatio();
+    const FaceKey key{
+        style(), size(), scale, int(option.state), int(option.features), option.palette.cacheKey()};
+    auto face = faces.constFind(key);
+    if (face == faces.constEnd()) {
+        if (faces.size() >= kMaxFaces) faces.clear();
+        QImage image(size() * scale, QImage::Format_ARGB32_Premultiplied);
+        image.setDevicePixelRatio(scale);
+        image.fill(Qt::transparent);
+        QPainter painter(&image);
+        style()->drawControl(QStyle::CE_PushButton, &option, &painter, this);
+        painter.end();
+        face = faces.insert(key, image);
+    }
+    QPainter painter(this);
+    painter.drawImage(QPoint(0, 0), *face);
 }
