@@ -30,9 +30,9 @@ void Korvalen49_Test::StatusInit() {
     uploadPending = false;
     setUpExtras();
 
-    connect(&midiLink, &midiMethodClass::getMidiSysData, this, &Korvalen49_Test::SysDataInSlot);
-    connect(&midiLink, &midiMethodClass::getSysData, this, &Korvalen49_Test::SysInSlot);
-    if (searchForController({tr("Connecting to the Korvalen25"), {}, 0, 0})) {
+    // The constructor began the search; its result is taken here.
+    if (!startUpSearch) startUpSearch = beginStartUpSearch();
+    if (finishSearch(std::move(startUpSearch))) {
         connect(&midiLink, &midiMethodClass::getMidiData, this, &Korvalen49_Test::DataInSlot);
         // A second connection: every chunk starts two parser runs, and a run that finds the
         // ring empty does nothing.
@@ -48,6 +48,14 @@ void Korvalen49_Test::StatusInit() {
     watch->start();
 
     connectCommands();
+}
+
+std::unique_ptr<Korvalen49_Test::RunningSearch> Korvalen49_Test::beginStartUpSearch() {
+    connect(&midiLink, &midiMethodClass::getMidiSysData, this, &Korvalen49_Test::SysDataInSlot,
+            Qt::UniqueConnection);
+    connect(&midiLink, &midiMethodClass::getSysData, this, &Korvalen49_Test::SysInSlot,
+            Qt::UniqueConnection);
+    return startSearch({tr("Connecting to the Korvalen25"), {}, 0, 0});
 }
 
 void Korvalen49_Test::setUpExtras() {
@@ -108,10 +116,12 @@ void Korvalen49_Test::setUpExtras() {
 // --- The search ------------------------------------------------------------------------------
 
 bool Korvalen49_Test::searchForController(const SearchPlan& plan) {
-    searching = true;
-    watch->clearPair();
-    showLinkState();
+    return finishSearch(startSearch(plan));
+}
 
+std::unique_ptr<Korvalen49_Test::RunningSearch>
+Korvalen49_Test::startSearch(const SearchPlan& plan) {
+    searching = true;
     midiLink.prepareSearch();
     auto options = midiLink.editorSearchOptions();
     options.onlyOutputs = plan.onlyOutputs;
@@ -120,24 +130,34 @@ bool Korvalen49_Test::searchForController(const SearchPlan& plan) {
 
     // The window shows only a search that lasts; its steps come from the searching thread and
     // are handed over to this one.
+    auto search = std::make_unique<RunningSearch>();
     auto* window = new SearchWindow(plan.title, this);
+    search->window = window;
     activeSearchWindow = window;
     options.progress = [window](const SearchEvent& event) { window->post(event); };
     connect(window, &SearchWindow::cancelRequested, this, [] { midiLink.stopSearch(); });
     QTimer::singleShot(kSearchWindowDelayMs, window, [window] { window->show(); });
 
-    QEventLoop loop;
-    std::atomic<bool> done{false};
-    SearchResult result = SearchResult::NotFound;
-    std::thread worker([&] {
-        result = midiLink.runSearch(options);
-        done = true;
-        QMetaObject::invokeMethod(&loop, "quit", Qt::QueuedConnection);
+    RunningSearch* running = search.get();
+    running->worker = std::thread([running, options] {
+        running->result = midiLink.runSearch(options);
+        running->done = true;
+        QMetaObject::invokeMethod(&running->loop, "quit", Qt::QueuedConnection);
     });
-    loop.exec();
+    return search;
+}
+
+bool Korvalen49_Test::finishSearch(std::unique_ptr<RunningSearch> search) {
+    watch->clearPair();
+    showLinkState();
+    // The thread's quit comes after `done` is set, so a loop begun here always sees it.
+    if (!search->done) search->loop.exec();
     // The loop ends early only when the program is ending: the search must not outlive it.
-    if (!done) midiLink.stopSearch();
-    worker.join();
+    if (!search->done) midiLink.stopSearch();
+    search->worker.join();
+    SearchWindow* const window = search->window;
+    const SearchResult result = search->result;
+    search.reset();
 
     activeSearchWindow = nullptr;
     delete window;

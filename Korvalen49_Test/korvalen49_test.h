@@ -10,14 +10,17 @@
 #include "presetmodel.h"
 
 #include <QDialog>
+#include <QEventLoop>
 #include <QMainWindow>
 #include <QString>
 #include <QTimer>
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 class EditHistory;
@@ -26,6 +29,7 @@ class PortWatch;
 class PortsDialog;
 class QAction;
 class QLabel;
+class SearchWindow;
 class UpgradeDlg;
 
 class Korvalen49_Test : public QMainWindow {
@@ -137,6 +141,18 @@ public:
     // shows how it goes and its Cancel ends it as not found. True when the controller was
     // found (the link is then connected).
     bool searchForController(const SearchPlan& plan);
+    // The same in two steps, so that the window can be made while the search of its start-up
+    // runs: startSearch() begins the search on its thread; finishSearch() shows the link as
+    // searching, waits with the window turning, and takes the result.
+    struct RunningSearch {
+        SearchWindow* window = nullptr;
+        QEventLoop loop; // turns while finishSearch() waits for the thread
+        std::thread worker;
+        std::atomic<bool> done{false};
+        korvalen::midi::SearchResult result = korvalen::midi::SearchResult::NotFound;
+    };
+    std::unique_ptr<RunningSearch> startSearch(const SearchPlan& plan);
+    bool finishSearch(std::unique_ptr<RunningSearch> search);
     bool isSearching() const { return searching; }
     // The search window while one is shown.
     QWidget* searchWindow() const;
@@ -199,6 +215,10 @@ private:
     // The firmware upgrade dialog, parentless, alive as long as the window.
     UpgradeDlg* upgradeDlg = nullptr;
     std::unique_ptr<LaterPages> laterPages;
+    // The search begun as the window is made, until StatusInit() takes its result. The
+    // window's link input is connected first, so nothing the controller sends is missed.
+    std::unique_ptr<RunningSearch> beginStartUpSearch();
+    std::unique_ptr<RunningSearch> startUpSearch;
     bool uploadPending = false;
     // The open upload: the values before its request, whether a record has changed the model,
     // the ring's drop count when it began, and the records rejected.

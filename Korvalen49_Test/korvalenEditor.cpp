@@ -22,6 +22,8 @@
 
 Korvalen49_Test::Korvalen49_Test(QWidget* parent, Qt::WindowFlags flags)
     : QMainWindow(parent, flags) {
+    // The search for the controller runs on its thread while the window is made.
+    startUpSearch = beginStartUpSearch();
     ui.setupUi(this);
     findLogo(ui.widget);
     uploadUi.setupUi(&uploadDlg);
