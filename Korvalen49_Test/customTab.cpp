@@ -1,6 +1,10 @@
 #include "customTab.h"
 
+#include <QPaintEvent>
 #include <QPushButton>
+#include <QRegion>
+#include <QStyleOptionTabWidgetFrame>
+#include <QStylePainter>
 #include <QTabBar>
 
 customTab::customTab(QWidget* parent) : QTabWidget(parent) {}
@@ -50,5 +54,23 @@ void customTab::showPage(int index, QPushButton* ownButton) {
                                 layerBtn_Pn, layerBtn_Zoudai, layerBtn_Zn};
     for (QPushButton* button : all) {
         if (button != nullptr) button->setChecked(button == ownButton);
+    }
+}
+
+// The pane frame as the toolkit draws it, but only where it can be seen: the shown page covers
+// the inside, and the window cuts off the sides. Each visible piece is drawn with a clip
+// rectangle of its own; the toolkit hands a tall piece of a clipped frame to worker threads in
+// slices and waits for them, which costs far more than the few rows that are seen.
+void customTab::paintEvent(QPaintEvent* event) {
+    QStyleOptionTabWidgetFrame option;
+    initStyleOption(&option);
+    option.rect = style()->subElementRect(QStyle::SE_TabWidgetTabPane, &option, this);
+    QRegion seen = event->region() & visibleRegion();
+    if (QWidget* page = currentWidget())
+        seen -= QRect(page->mapTo(this, QPoint(0, 0)), page->size());
+    QStylePainter painter(this);
+    for (const QRect& piece : seen) {
+        painter.setClipRect(piece);
+        painter.drawPrimitive(QStyle::PE_FrameTabWidget, option);
     }
 }

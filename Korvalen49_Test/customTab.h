@@ -32,6 +32,9 @@ public slots:
     void ChangePage_Zoudai(); // page 3, transport buttons
     void ChangePage_Zn();     // page 5, keyboard zones
 
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
 private:
     void showPage(int index, QPushButton* ownButton);
 
