@@ -235,7 +235,7 @@ void Korvalen49_Test::hotPlugCheck() {
     }
     // Not now: a firmware upgrade may want the ports, or the user is answering a box. The
     // new ports stay new until the next reading.
-    if (connectThread.isRunning() || upgradeDlg->isVisible() ||
+    if (connectThread.isRunning() || (upgradeDlg && upgradeDlg->isVisible()) ||
         QApplication::activeModalWidget() != nullptr)
         return;
     watch->noteOutputs(fresh);

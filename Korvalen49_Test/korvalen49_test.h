@@ -114,8 +114,9 @@ public:
     PortWatch& portWatch() { return *watch; }
     // The controller's ports have vanished (the port watch, or a check before a transfer).
     void controllerLost();
-    QDialog& uploadDialog() { return uploadDlg; }
-    Ui::UploadDlg& uploadForm() { return uploadUi; }
+    // The upload dialog and its form, made when first asked for.
+    QDialog& uploadDialog();
+    Ui::UploadDlg& uploadForm();
 
     // Save and load without their file dialogs. saveToFile replaces the file only once the
     // new one is complete; both show what went wrong.
@@ -212,8 +213,11 @@ private:
     void uploadTimedOut();
 
     QDialog uploadDlg;
-    // The firmware upgrade dialog, parentless, alive as long as the window.
+    // The firmware upgrade dialog, parentless, made when first needed and alive as long as the
+    // window.
+    UpgradeDlg& upgradeDialog();
     UpgradeDlg* upgradeDlg = nullptr;
+    bool uploadFormMade = false;
     std::unique_ptr<LaterPages> laterPages;
     // The search begun as the window is made, until StatusInit() takes its result. The
     // window's link input is connected first, so nothing the controller sends is missed.

@@ -26,12 +26,32 @@ Korvalen49_Test::Korvalen49_Test(QWidget* parent, Qt::WindowFlags flags)
     startUpSearch = beginStartUpSearch();
     ui.setupUi(this);
     findLogo(ui.widget);
-    uploadUi.setupUi(&uploadDlg);
-
-    upgradeDlg = new UpgradeDlg(nullptr);
+    // The upload and upgrade dialogs are made when first needed.
 
     InitEditor();
     StatusInit();
+}
+
+UpgradeDlg& Korvalen49_Test::upgradeDialog() {
+    if (upgradeDlg == nullptr) upgradeDlg = new UpgradeDlg(nullptr);
+    return *upgradeDlg;
+}
+
+QDialog& Korvalen49_Test::uploadDialog() {
+    uploadForm();
+    return uploadDlg;
+}
+
+Ui::UploadDlg& Korvalen49_Test::uploadForm() {
+    if (!uploadFormMade) {
+        uploadFormMade = true;
+        uploadUi.setupUi(&uploadDlg);
+        for (const char* name : korvalen::presetNames)
+            uploadUi.presetSelBox->addItem(QString::fromLatin1(name));
+        connect(uploadUi.buttonBox, &QDialogButtonBox::accepted, this,
+                &Korvalen49_Test::uploadAccept);
+    }
+    return uploadUi;
 }
 
 void Korvalen49_Test::buildAllPages() {
@@ -56,7 +76,7 @@ void Korvalen49_Test::closeEvent(QCloseEvent* event) {
         return;
     }
     // A running firmware upgrade first, then the edits.
-    if (!upgradeDlg->askToStopRun()) {
+    if (connectThread.isRunning() && !upgradeDialog().askToStopRun()) {
         event->ignore();
         return;
     }
@@ -72,7 +92,7 @@ void Korvalen49_Test::closeEvent(QCloseEvent* event) {
             return;
         }
     }
-    upgradeDlg->hide();
+    if (upgradeDlg) upgradeDlg->hide();
     QMainWindow::closeEvent(event);
 }
 
@@ -123,8 +143,6 @@ void Korvalen49_Test::InitEditor() {
         ui.BankBox->addItem(QString::fromLatin1(bank));
     ui.PadBankBox->addItem(QStringLiteral("A"));
     ui.PadBankBox->addItem(QStringLiteral("B"));
-    for (const char* name : korvalen::presetNames)
-        uploadUi.presetSelBox->addItem(QString::fromLatin1(name));
 
     connect(ui.BankBox, &QComboBox::currentIndexChanged, this, &Korvalen49_Test::SelActiveBank_En);
     connect(ui.PadBankBox, &QComboBox::currentIndexChanged, this,
@@ -195,8 +213,8 @@ void Korvalen49_Test::SelActiveBank_Pn(int bank) {
 void Korvalen49_Test::connectCommands() {
     connect(ui.actionDownLoad, &QAction::triggered, this, &Korvalen49_Test::DownLoadSlot);
     connect(ui.actionUpload, &QAction::triggered, this, &Korvalen49_Test::uploadSlot);
-    connect(uploadUi.buttonBox, &QDialogButtonBox::accepted, this, &Korvalen49_Test::uploadAccept);
-    connect(ui.actionUpgrade, &QAction::triggered, upgradeDlg, &UpgradeDlg::UpgradeWinShow);
+    connect(ui.actionUpgrade, &QAction::triggered, this,
+            [this] { upgradeDialog().UpgradeWinShow(); });
     connect(ui.actionLoad_from_file, &QAction::triggered, this, &Korvalen49_Test::ComLoadFile);
     connect(ui.actionSave_to_file, &QAction::triggered, this, &Korvalen49_Test::ComSaveFile);
     // Reconnecting and the list of MIDI ports are offered as menu commands, last in "Menu".

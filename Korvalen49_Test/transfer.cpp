@@ -110,19 +110,20 @@ bool Korvalen49_Test::download() {
 }
 
 void Korvalen49_Test::uploadSlot() {
-    uploadDlg.show();
-    uploadDlg.raise();
-    uploadDlg.activateWindow();
+    QDialog& dialog = uploadDialog();
+    dialog.show();
+    dialog.raise();
+    dialog.activateWindow();
 }
 
 void Korvalen49_Test::uploadAccept() {
-    const int index = uploadUi.presetSelBox->currentIndex();
+    const int index = uploadForm().presetSelBox->currentIndex();
     if (index < 0) return;
     // Asked only when the request can go out: one that cannot replaces nothing.
     const bool canGoOut = !searching && !lost && midiLink.editorConnected();
     if (canGoOut &&
         !mayReplaceEdits(tr("Upload"),
-                         tr("Uploading \"%1\"").arg(uploadUi.presetSelBox->currentText())))
+                         tr("Uploading \"%1\"").arg(uploadForm().presetSelBox->currentText())))
         return;
     requestUpload(index == 0 ? 0 : index + 15, tr("Upload"));
 }

@@ -88,11 +88,16 @@ void MainWindowTest::stateAfterConstruction() {
     QVERIFY(part<QComboBox>(&window, "zone1Sta") == nullptr);
     QVERIFY(part<QComboBox>(&window, "zone2Sta") != nullptr);
 
-    // The upload dialog exists from the start, hidden, with the 15 presets to choose from.
-    QList<QDialog*> uploads;
-    for (QWidget* w : QApplication::topLevelWidgets()) {
-        if (w->objectName() == QLatin1String("UploadDlg")) uploads << qobject_cast<QDialog*>(w);
-    }
+    // The upload dialog is made when first needed: hidden, with the 15 presets to choose from.
+    auto uploadDialogs = [] {
+        QList<QDialog*> found;
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (w->objectName() == QLatin1String("UploadDlg")) found << qobject_cast<QDialog*>(w);
+        return found;
+    };
+    QVERIFY(uploadDialogs().isEmpty());
+    QCOMPARE(&window.uploadDialog(), &window.uploadDialog());
+    const QList<QDialog*> uploads = uploadDialogs();
     QCOMPARE(uploads.size(), 1);
     QVERIFY(uploads.first() != nullptr);
     QVERIFY(!uploads.first()->isVisible());
