@@ -1,5 +1,7 @@
 #include "customTab.h"
 
+#include "fontsetup.h"
+
 #include <QPaintEvent>
 #include <QPushButton>
 #include <QRegion>
@@ -7,7 +9,28 @@
 #include <QStylePainter>
 #include <QTabBar>
 
-customTab::customTab(QWidget* parent) : QTabWidget(parent) {}
+namespace {
+
+// The tab bar measures the first text of the window, as the form adds its first page: the font
+// configuration, read on a thread of its own while the form was made up to here, must be there.
+class customTabBar : public QTabBar {
+public:
+    explicit customTabBar(QWidget* parent) : QTabBar(parent) {
+        setObjectName(QStringLiteral("qt_tabwidget_tabbar"));
+    }
+
+protected:
+    QSize tabSizeHint(int index) const override {
+        FontSetUp::waitForCurrent();
+        return QTabBar::tabSizeHint(index);
+    }
+};
+
+} // namespace
+
+customTab::customTab(QWidget* parent) : QTabWidget(parent) {
+    setTabBar(new customTabBar(this));
+}
 
 QString customTab::tabBarStyleSheet() const {
     return tabBar()->styleSheet();

@@ -52,8 +52,8 @@ int main(int argc, char* argv[]) {
     std::string why;
     auto midi =
         korvalen::midi::createPlatform(line.midiApi, &why, korvalen::sim::attachVirtualDevice);
-    if (fonts) fonts->wait(); // before the first text
     if (!midi) {
+        FontSetUp::waitForCurrent(); // before the box's text
         std::fprintf(stderr, "korvalen25-editor: MIDI backend \"%s\" cannot be used: %s\n",
                      line.midiApi.c_str(), why.c_str());
         QMessageBox::warning(

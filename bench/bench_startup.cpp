@@ -114,8 +114,6 @@ int runEditor(int argc, char** argv, const char* api) {
     phases.mark("style");
     std::string error;
     auto midi = korvalen::midi::createPlatform(api, &error, korvalen::sim::attachVirtualDevice);
-    fonts.wait();
-    phases.mark("MIDI backend, fonts");
     if (!midi) {
         std::fprintf(stderr, "bench_startup: no %s backend: %s\n", api, error.c_str());
         return 1;

@@ -71,7 +71,7 @@ TAB_BAR_STYLE = (
     "    border-bottom-color: #C2C7CB;\n"
     "    border-top-left-radius: 0px;\n"
     "    border-top-right-radius: 0px;\n"
-    "    min-width: 0ex;\n"
+    "    min-width: 0px;\n"
     "    padding: 0px;\n"
     "}"
 )
