@@ -182,6 +182,7 @@ protected:
 
 private:
     void InitEditor();
+    void putPanelsFirstInTabOrder();
     void connectCommands();
     // The Edit menu, the permanent notes of the status bar and the port watch.
     void setUpExtras();

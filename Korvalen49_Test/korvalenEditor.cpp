@@ -25,11 +25,28 @@ Korvalen49_Test::Korvalen49_Test(QWidget* parent, Qt::WindowFlags flags)
     // The search for the controller runs on its thread while the window is made.
     startUpSearch = beginStartUpSearch();
     ui.setupUi(this);
+    putPanelsFirstInTabOrder();
     findLogo(ui.widget);
     // The upload and upgrade dialogs are made when first needed.
 
     InitEditor();
     StatusInit();
+}
+
+// The form makes the picture before the page widget, so the focus chain runs from the window
+// through the picture to the panels. Tab, and the first focus when the window is shown, take
+// the chain from the window on: moving the window to just after the picture's last widget
+// puts the panels first again, with the picture after them, as the form lists them.
+void Korvalen49_Test::putPanelsFirstInTabOrder() {
+    QWidget* lastOfPicture = nullptr;
+    for (QWidget* w = nextInFocusChain(); w != this; w = w->nextInFocusChain())
+        if (w->focusPolicy() != Qt::NoFocus && ui.backLayer3->isAncestorOf(w)) lastOfPicture = w;
+    if (lastOfPicture == nullptr) return;
+    // The toolkit orders only widgets that take the focus.
+    const Qt::FocusPolicy own = focusPolicy();
+    setFocusPolicy(Qt::TabFocus);
+    setTabOrder(lastOfPicture, this);
+    setFocusPolicy(own);
 }
 
 UpgradeDlg& Korvalen49_Test::upgradeDialog() {

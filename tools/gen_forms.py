@@ -547,6 +547,12 @@ def main_form():
     p_number(tabs, "currentIndex", 0)
     later = build_pages(tabs)
     build_picture(central)
+    # The picture is made before the page widget: the page widget measures the window's first
+    # text, which waits for the font configuration, read meanwhile. The page widget still lies
+    # above the picture, and the window keeps the panels first in Tab order.
+    picture = central[-1]
+    central.remove(picture)
+    central.insert(list(central).index(tabs), picture)
     zorder(central, "backLayer3", "tabWidget")
 
     bar = widget(win, "QMenuBar", "menuBar", (0, 0, 897, 23))
