@@ -1,5 +1,6 @@
 #include "customKey.h"
 
+#include <QEvent>
 #include <QHash>
 #include <QImage>
 #include <QList>
@@ -41,13 +42,24 @@ size_t qHash(const FaceKey& k, size_t seed = 0) {
                       k.palette);
 }
 
-// Keys come in two colours, two sizes and a few states; a style or a scale change starts
-// afresh rather than letting the faces pile up.
+// Keys come in two colours, two sizes and a few states; a scale change starts afresh rather
+// than letting the faces pile up.
 constexpr qsizetype kMaxFaces = 32;
+
+QHash<FaceKey, QImage>& faces() {
+    static QHash<FaceKey, QImage> kept;
+    return kept;
+}
 
 } // namespace
 
 customKey::customKey(QWidget* parent) : QPushButton(parent) {}
+
+// A new style may come where an old one was: its faces are drawn afresh.
+void customKey::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::StyleChange) faces().clear();
+    QPushButton::changeEvent(event);
+}
 
 // QPushButton's own drawing, with the shared palette, through a face kept per look.
 void customKey::paintEvent(QPaintEvent*) {
@@ -59,20 +71,19 @@ void customKey::paintEvent(QPaintEvent*) {
         painter.drawControl(QStyle::CE_PushButton, option);
         return;
     }
-    static QHash<FaceKey, QImage> faces;
     const qreal scale = devicePixelRatio();
     const FaceKey key{
         style(), size(), scale, int(option.state), int(option.features), option.palette.cacheKey()};
-    auto face = faces.constFind(key);
-    if (face == faces.constEnd()) {
-        if (faces.size() >= kMaxFaces) faces.clear();
+    auto face = faces().constFind(key);
+    if (face == faces().constEnd()) {
+        if (faces().size() >= kMaxFaces) faces().clear();
         QImage image(size() * scale, QImage::Format_ARGB32_Premultiplied);
         image.setDevicePixelRatio(scale);
         image.fill(Qt::transparent);
         QPainter painter(&image);
         style()->drawControl(QStyle::CE_PushButton, &option, &painter, this);
         painter.end();
-        face = faces.insert(key, image);
+        face = faces().insert(key, image);
     }
     QPainter painter(this);
     painter.drawImage(QPoint(0, 0), *face);

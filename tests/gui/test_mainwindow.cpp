@@ -1,5 +1,6 @@
 // The editor window after construction, its title rule, the bank selectors and the menu
 // commands that only show dialogs.
+#include "customKey.h"
 #include "customTab.h"
 #include "guitestutil.h"
 #include "presetprotocol.h"
@@ -47,6 +48,7 @@ private slots:
     void cleanup() { QVERIFY(visibleDialogs().isEmpty() || QTest::currentTestFailed()); }
 
     void stateAfterConstruction();
+    void keysDrawAsPlainButtons();
     void tabBarCannotBeUsed();
     void title_data();
     void title();
@@ -210,6 +212,38 @@ void MainWindowTest::upgradeShowsTheUpgradeForm() {
     QVERIFY(start);
     QVERIFY(!start->isEnabled());
     dialog->hide();
+}
+
+// A key draws the face the style draws for a push button of its palette, size and state, kept
+// or not, and afresh after the style has changed.
+void MainWindowTest::keysDrawAsPlainButtons() {
+    QWidget board;
+    board.resize(120, 220);
+    QPalette palette = board.palette();
+    palette.setColor(QPalette::Button, QColor(20, 20, 24));
+    auto* key = new customKey(&board);
+    auto* plain = new QPushButton(&board);
+    for (QPushButton* b : {static_cast<QPushButton*>(key), plain}) {
+        b->setPalette(palette);
+        b->setFocusPolicy(Qt::NoFocus);
+        b->resize(37, 193);
+    }
+    // Away from the corner, where the pointer of the offscreen screen rests.
+    key->move(10, 10);
+    plain->move(60, 10);
+    board.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&board));
+    for (const char* style : {"Fusion", "Windows"}) {
+        // setStyle() replaces the style object, also when it is of the same name.
+        QApplication::setStyle(QString::fromLatin1(style));
+        QCOMPARE(QApplication::style()->name().toLower(), QString::fromLatin1(style).toLower());
+        for (bool down : {false, true, false}) {
+            key->setDown(down);
+            plain->setDown(down);
+            QCOMPARE(key->grab().toImage(), plain->grab().toImage());
+        }
+    }
+    QApplication::setStyle(QStringLiteral("Fusion"));
 }
 
 QTEST_MAIN(MainWindowTest)
