@@ -119,6 +119,12 @@ bool Korvalen49_Test::searchForController(const SearchPlan& plan) {
     return finishSearch(startSearch(plan));
 }
 
+Korvalen49_Test::RunningSearch::~RunningSearch() {
+    if (!worker.joinable()) return;
+    midiLink.stopSearch();
+    worker.join();
+}
+
 std::unique_ptr<Korvalen49_Test::RunningSearch>
 Korvalen49_Test::startSearch(const SearchPlan& plan) {
     searching = true;

@@ -142,18 +142,6 @@ public:
     // shows how it goes and its Cancel ends it as not found. True when the controller was
     // found (the link is then connected).
     bool searchForController(const SearchPlan& plan);
-    // The same in two steps, so that the window can be made while the search of its start-up
-    // runs: startSearch() begins the search on its thread; finishSearch() shows the link as
-    // searching, waits with the window turning, and takes the result.
-    struct RunningSearch {
-        SearchWindow* window = nullptr;
-        QEventLoop loop; // turns while finishSearch() waits for the thread
-        std::thread worker;
-        std::atomic<bool> done{false};
-        korvalen::midi::SearchResult result = korvalen::midi::SearchResult::NotFound;
-    };
-    std::unique_ptr<RunningSearch> startSearch(const SearchPlan& plan);
-    bool finishSearch(std::unique_ptr<RunningSearch> search);
     bool isSearching() const { return searching; }
     // The search window while one is shown.
     QWidget* searchWindow() const;
@@ -220,6 +208,22 @@ private:
     UpgradeDlg* upgradeDlg = nullptr;
     bool uploadFormMade = false;
     std::unique_ptr<LaterPages> laterPages;
+    // A search in two steps, so that the window can be made while the search of its start-up
+    // runs: startSearch() begins the search on its thread; finishSearch() shows the link as
+    // searching, waits with the window turning, and takes the result.
+    struct RunningSearch {
+        RunningSearch() = default;
+        RunningSearch(const RunningSearch&) = delete;
+        RunningSearch& operator=(const RunningSearch&) = delete;
+        ~RunningSearch(); // a search not finished is stopped and waited for
+        SearchWindow* window = nullptr;
+        QEventLoop loop; // turns while finishSearch() waits for the thread
+        std::thread worker;
+        std::atomic<bool> done{false};
+        korvalen::midi::SearchResult result = korvalen::midi::SearchResult::NotFound;
+    };
+    std::unique_ptr<RunningSearch> startSearch(const SearchPlan& plan);
+    bool finishSearch(std::unique_ptr<RunningSearch> search);
     // The search begun as the window is made, until StatusInit() takes its result. The
     // window's link input is connected first, so nothing the controller sends is missed.
     std::unique_ptr<RunningSearch> beginStartUpSearch();
