@@ -54,26 +54,26 @@ void LaterPages::build(int index) {
     QWidget* page = tabs_->widget(index);
     if (page == nullptr) return;
     built_[static_cast<std::size_t>(index)] = true;
+    // A page's form is set up on its empty page, then its boxes are bound to the model.
+    auto make = [page](auto& form, void (*bind)(QWidget*)) {
+        form.setupUi(page);
+        bind(page);
+    };
     switch (index) {
     case 1:
-        forms_->functions.setupUi(page);
-        bindFunctionBanks(page);
+        make(forms_->functions, bindFunctionBanks);
         break;
     case 2:
-        forms_->pads.setupUi(page);
-        bindPadBanks(page);
+        make(forms_->pads, bindPadBanks);
         break;
     case 3:
-        forms_->transport.setupUi(page);
-        bindTransport(page);
+        make(forms_->transport, bindTransport);
         break;
     case 4:
-        forms_->slider.setupUi(page);
-        bindSlider(page);
+        make(forms_->slider, bindSlider);
         break;
     case 5:
-        forms_->zones.setupUi(page);
-        bindZones(page);
+        make(forms_->zones, bindZones);
         break;
     default:
         break;
