@@ -425,6 +425,9 @@ bool VirtualBus::sleep(unsigned milliseconds, StopToken& token) {
     std::unique_lock lock(core_->m);
     const std::uint64_t end = core_->clock + milliseconds;
     for (;;) {
+        // A delivery already handed out (its event no longer queued) finishes at the time it
+        // was due: the wake-up it may bring ends the wait before the clock moves on.
+        core_->waitIdle(lock);
         if (token.stopRequested()) return false;
         if (token.takeWake() || core_->clock >= end) return true;
         // The next moment something happens, or the end of the wait.
@@ -432,7 +435,6 @@ bool VirtualBus::sleep(unsigned milliseconds, StopToken& token) {
         if (!core_->events.empty()) next = std::min(next, core_->events.begin()->first.first);
         core_->clock = std::max(core_->clock, next);
         core_->wake.notify_all();
-        core_->waitIdle(lock);
     }
 }
 

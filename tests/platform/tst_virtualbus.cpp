@@ -6,7 +6,10 @@
 
 #include <QtTest>
 
+#include <atomic>
+#include <chrono>
 #include <memory>
+#include <thread>
 
 using namespace korvalen::midi;
 using Kind = InputEvent::Kind;
@@ -47,6 +50,7 @@ private slots:
     void delayedReply_data();
     void delayedReply();
     void dueDeliveryWithoutSleep();
+    void wakeFromADeliveryUnderWay();
     void longMessageInPieces_data();
     void longMessageInPieces();
     void lostWithoutBufferOrStart();
@@ -242,6 +246,34 @@ void TestVirtualBus::delayedReply() {
     }
     QCOMPARE(rec.joined(), sysex(12));
     QCOMPARE(arrival, std::uint64_t(delay));
+}
+
+void TestVirtualBus::wakeFromADeliveryUnderWay() {
+    // A reply due now is being handed over when the wait begins (its handler is still
+    // running): the wake-up it brings ends the wait with the clock where it was.
+    VirtualBus bus;
+    bus.setPortCounts(1, 1);
+    bus.attach(0, 0, [](const Message&) { return std::vector<Message>{sysex(12)}; });
+    StopToken token;
+    std::atomic<bool> handling{false};
+    auto in = bus.openInput(
+        0,
+        [&](std::uintptr_t, const InputEvent& event) {
+            if (event.kind != Kind::LongData) return;
+            handling = true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            token.wake();
+        },
+        0);
+    std::vector<std::uint8_t> buffer(256);
+    in->addBuffer(buffer.data(), static_cast<std::uint32_t>(buffer.size()));
+    in->start();
+    auto out = bus.openOutput(0);
+    const Message probe = sysex(8);
+    out->send(probe.data(), static_cast<std::uint32_t>(probe.size()));
+    QTRY_VERIFY(handling.load());
+    QVERIFY(bus.sleep(1000, token));
+    QCOMPARE(bus.now(), std::uint64_t{0});
 }
 
 void TestVirtualBus::dueDeliveryWithoutSleep() {
