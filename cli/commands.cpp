@@ -12,9 +12,11 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QTextStream>
 
 #include <algorithm>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -190,44 +192,65 @@ Outcome checkInRange(const QString& path, const Preset& preset) {
                                        .arg(faults.first()));
 }
 
-// Stores `preset` as device preset `number` and reads it back: the controller confirms no
-// download, so only the read-back shows that the preset arrived. A file holds no zone
-// channels: the preset keeps the ones it has on the device, as the editor's model keeps its
-// own when it loads a file.
-Outcome store(DeviceSession& session, Preset preset, int number) {
+// What a write did to the device preset it was aimed at.
+enum class Written {
+    Untouched,       // nothing that stores a preset went out
+    Whole,           // read back as it was sent
+    MaybeIncomplete, // stored, but not all of it may have arrived
+};
+
+// Stores `preset` as device preset `number`; the link reads it back and sends again what did
+// not arrive. A file holds no zone channels: the preset keeps the ones it has on the device, as
+// the editor's model keeps its own when it loads a file.
+Outcome store(DeviceSession& session, Preset preset, int number, Written& written) {
+    written = Written::Untouched;
     Preset current;
     if (Outcome r = session.upload(number, current); !r.ok())
         return with(r, QStringLiteral("nothing was sent"));
     for (int z = 0; z < 3; ++z)
         preset.values.zones[z].chan = current.values.zones[z].chan;
     preset.presetNumber = static_cast<std::uint8_t>(number);
-    if (Outcome r = session.download(preset, number); !r.ok()) return r;
-
-    Preset stored;
-    if (Outcome r = session.upload(number, stored); !r.ok())
-        return with(r,
-                    QStringLiteral("the preset was sent but could not be read back to check it"));
-    // Encoders and the slider have no type or mode on the device: the download sends none and
-    // a dump carries none.
-    for (std::size_t i = 0; i < stored.values.encoders.size(); ++i) {
-        stored.values.encoders[i].type = preset.values.encoders[i].type;
-        stored.values.encoders[i].mode = preset.values.encoders[i].mode;
-    }
-    stored.values.slider.type = preset.values.slider.type;
-    stored.values.slider.mode = preset.values.slider.mode;
-    // The download always switches zone 1 on.
-    const std::uint8_t zoneBits = downloadZoneBits(preset.values);
-    for (int z = 0; z < 3; ++z)
-        preset.values.zones[z].status = (zoneBits >> z) & 1;
-    const QString difference = firstDifference(preset, stored);
-    if (difference.isEmpty()) return Outcome::done();
-    return Outcome::fail(kDeviceFailure,
-                         QStringLiteral("%1 reads back different from what was sent (%2); check "
-                                        "the controller and try again")
-                             .arg(shownPresetName(number), difference));
+    DownloadResult result;
+    const Outcome r = session.download(preset, number, result);
+    written = r.ok()           ? Written::Whole
+              : result.endSent ? Written::MaybeIncomplete
+                               : Written::Untouched;
+    return r;
 }
 
-Outcome putCommand(const QString& path, int number, QTextStream& out) {
+// What became of the preset a failed write was aimed at.
+QString aftermath(Written written, int number) {
+    return written == Written::MaybeIncomplete
+               ? QStringLiteral("%1 may now be incomplete on the controller")
+                     .arg(shownPresetName(number))
+               : QStringLiteral("%1 on the controller was not changed")
+                     .arg(shownPresetName(number));
+}
+
+// Shows how a download goes once it has taken more than a second: on a terminal a line that
+// changes in place, otherwise nothing.
+PresetTransfer::ProgressHandler downloadProgress(QTextStream& out, bool terminal, int number) {
+    if (!terminal) return {};
+    auto started = std::make_shared<QElapsedTimer>();
+    started->start();
+    auto shown = std::make_shared<bool>(false);
+    const QString name = shownPresetName(number);
+    return [&out, started, shown, name](const PresetTransfer::Progress& p) {
+        if (!*shown && started->elapsed() < 1000) return;
+        *shown = true;
+        const QString what = p.readingBack ? QStringLiteral("reading it back")
+                             : p.round == 1
+                                 ? QStringLiteral("%1 of %2 messages").arg(p.sent).arg(p.total)
+                                 : QStringLiteral("sending again, slower: %1 of %2 messages")
+                                       .arg(p.sent)
+                                       .arg(p.total);
+        out << "\r\x1b[K" << name << ": " << what;
+        if (p.readingBack) out << '\n';
+        out.flush();
+    };
+}
+
+Outcome putCommand(const QString& path, int number, QTextStream& out, bool terminal) {
     Preset preset;
     if (Outcome r = readPresetFile(path, preset); !r.ok()) return r;
     if (Outcome r = checkInRange(path, preset); !r.ok()) return r;
@@ -242,7 +265,10 @@ Outcome putCommand(const QString& path, int number, QTextStream& out) {
     }
     DeviceSession session(midiLink);
     if (Outcome r = session.connect(); !r.ok()) return r;
-    if (Outcome r = store(session, preset, number); !r.ok()) return r;
+    session.setProgressHandler(downloadProgress(out, terminal, number));
+    Written written = Written::Untouched;
+    if (Outcome r = store(session, preset, number, written); !r.ok())
+        return with(r, aftermath(written, number));
     out << QDir::toNativeSeparators(path) << " stored as " << describe(number) << '\n';
     return Outcome::done();
 }
@@ -272,7 +298,7 @@ Outcome backupCommand(const QString& dirPath, QTextStream& out) {
     return Outcome::done();
 }
 
-Outcome restoreCommand(const QString& dirPath, QTextStream& out) {
+Outcome restoreCommand(const QString& dirPath, QTextStream& out, bool terminal) {
     const QDir dir(dirPath);
     if (!dir.exists())
         return Outcome::fail(
@@ -300,10 +326,25 @@ Outcome restoreCommand(const QString& dirPath, QTextStream& out) {
     DeviceSession session(midiLink);
     if (Outcome r = session.connect(); !r.ok()) return r;
     for (std::size_t i = 0; i < kDevicePresets.size(); ++i) {
-        if (Outcome r = store(session, presets[i], kDevicePresets[i]); !r.ok()) {
-            r.message += i == 0 ? QStringLiteral("; no preset was restored")
-                                : QStringLiteral("; the presets before it were restored");
-            return r;
+        session.setProgressHandler(downloadProgress(out, terminal, kDevicePresets[i]));
+        Written written = Written::Untouched;
+        if (Outcome r = store(session, presets[i], kDevicePresets[i], written); !r.ok()) {
+            // Which presets are on the controller whole, which one may not be, which were not
+            // touched.
+            QStringList whole, untouched;
+            for (std::size_t k = 0; k < kDevicePresets.size(); ++k)
+                (k < i ? whole : untouched) << shownPresetName(kDevicePresets[k]);
+            if (written == Written::Untouched)
+                untouched.prepend(shownPresetName(kDevicePresets[i]));
+            QStringList parts;
+            parts << (whole.isEmpty() ? QStringLiteral("no preset was restored")
+                                      : QStringLiteral("restored whole: %1")
+                                            .arg(whole.join(QStringLiteral(", "))));
+            if (written == Written::MaybeIncomplete) parts << aftermath(written, kDevicePresets[i]);
+            if (!untouched.isEmpty())
+                parts
+                    << QStringLiteral("not changed: %1").arg(untouched.join(QStringLiteral(", ")));
+            return with(r, parts.join(QStringLiteral("; ")));
         }
         out << describe(kDevicePresets[i]) << " restored\n";
         out.flush();
@@ -333,7 +374,14 @@ int run(const QStringList& args, QTextStream& out, QTextStream& err, const RunOp
         QStringLiteral("NAME"));
     const QCommandLineOption json(QStringLiteral("json"),
                                   QStringLiteral("show: print the preset as JSON."));
-    parser.addOptions({help, version, api, json});
+    const QCommandLineOption sendPause(
+        QStringLiteral("send-pause"),
+        QStringLiteral("put, restore: a pause of MS milliseconds (0-1000) after each message of a "
+                       "download, for a controller that cannot keep up (default: "
+                       "KORVALEN_SEND_PAUSE_MS, else none; a download that does not arrive whole "
+                       "is sent again more slowly in any case)."),
+        QStringLiteral("MS"));
+    parser.addOptions({help, version, api, json, sendPause});
     parser.addPositionalArgument(QStringLiteral("command"),
                                  QStringLiteral("ports, get, put, show, backup, restore or flash."),
                                  QStringLiteral("command [arguments]"));
@@ -367,6 +415,12 @@ int run(const QStringList& args, QTextStream& out, QTextStream& err, const RunOp
     if (parser.isSet(json) && name != QLatin1String("show"))
         return finish(usage(QStringLiteral("--json goes with show only")));
 
+    if (parser.isSet(sendPause)) {
+        unsigned ms = 0;
+        if (!SendPace::parsePause(parser.value(sendPause).toStdString(), ms))
+            return finish(usage(QStringLiteral("--send-pause takes milliseconds from 0 to 1000")));
+        SendPace::session().setPauseMs(ms);
+    }
     if (name == QLatin1String("show")) return finish(showCommand(rest[0], parser.isSet(json), out));
 
     int number = -1; // get: the preset to read; put: the one to store as, -1 the file's own
@@ -381,11 +435,11 @@ int run(const QStringList& args, QTextStream& out, QTextStream& err, const RunOp
     else if (name == QLatin1String("get"))
         result = getCommand(number, rest[1], out);
     else if (name == QLatin1String("put"))
-        result = putCommand(rest[0], number, out);
+        result = putCommand(rest[0], number, out, options.terminal);
     else if (name == QLatin1String("backup"))
         result = backupCommand(rest[0], out);
     else if (name == QLatin1String("restore"))
-        result = restoreCommand(rest[0], out);
+        result = restoreCommand(rest[0], out, options.terminal);
     else
         result = flashCommand(rest[0], out, options.terminal);
     return finish(result);

@@ -6,7 +6,12 @@
 namespace korvalen::cli {
 
 DeviceSession::DeviceSession(midiMethodClass& link, unsigned timeoutMs)
-    : link_(link), timeoutMs_(timeoutMs) {}
+    : link_(link), timeoutMs_(timeoutMs),
+      transfer_([&link](const std::uint8_t* data,
+                        std::uint32_t length) { return link.sendSysEx(data, length); },
+                link.sysExRing, stop_) {
+    transfer_.setTimeoutMs(timeoutMs);
+}
 
 DeviceSession::~DeviceSession() {
     link_.linkState = 0;
@@ -24,81 +29,90 @@ Outcome DeviceSession::connect() {
                              .arg(link_.outPortCount));
 }
 
-Outcome DeviceSession::upload(int number, Preset& preset) {
-    const QString name = shownPresetName(number);
-    auto& ring = link_.sysExRing;
-    ring.discardAll();
-    std::uint16_t seen = ring.writeIndex(); // an answer may come before send returns
-    std::uint32_t drops = ring.drops();
-    const auto request = uploadRequestMessage(number);
-    if (link_.sendSysEx(request.data(), request.size()) != 0)
+namespace {
+
+Outcome readFailure(const ReadResult& r, const QString& name, unsigned timeoutMs) {
+    const double seconds = timeoutMs / 1000.0;
+    switch (r.status) {
+    case ReadResult::Status::Done:
+        break;
+    case ReadResult::Status::SendFailed:
         return Outcome::fail(kDeviceFailure,
                              QStringLiteral("the controller's MIDI port did not take the request "
                                             "for %1; check the connection")
                                  .arg(name));
-
-    preset = Preset{};
-    PresetDumpSink sink(preset);
-    DumpParser parser(sink, sink.globals());
-    unsigned quietMs = 0;
-    bool answered = false;
-    for (;;) {
-        if (parser.parse(ring, drops) == DumpParser::Status::Damaged)
-            return Outcome::fail(
-                kDeviceFailure,
-                QStringLiteral("part of the dump of %1 was lost on the way").arg(name));
-        if (sink.ended()) break;
-        if (quietMs >= timeoutMs_)
-            return Outcome::fail(
-                kDeviceFailure,
-                answered ? QStringLiteral("the dump of %1 stopped before its end (nothing came for "
-                                          "%2 s)")
-                               .arg(name)
-                               .arg(timeoutMs_ / 1000.0)
-                         : QStringLiteral("the controller did not answer the request for %1 "
-                                          "within %2 s")
-                               .arg(name)
-                               .arg(timeoutMs_ / 1000.0));
-        midi::platform().sleep(kSliceMs);
-        quietMs += kSliceMs;
-        if (const std::uint16_t now = ring.writeIndex(); now != seen) {
-            seen = now;
-            quietMs = 0;
-            answered = true;
-        }
-    }
-    if (sink.badRecords() > 0)
+    case ReadResult::Status::NoAnswer:
+        return Outcome::fail(kDeviceFailure,
+                             QStringLiteral("the controller did not answer the request for %1 "
+                                            "within %2 s")
+                                 .arg(name)
+                                 .arg(seconds));
+    case ReadResult::Status::Cut:
+        return Outcome::fail(kDeviceFailure,
+                             QStringLiteral("the dump of %1 stopped before its end (nothing came "
+                                            "for %2 s)")
+                                 .arg(name)
+                                 .arg(seconds));
+    case ReadResult::Status::Damaged:
+        return Outcome::fail(
+            kDeviceFailure, QStringLiteral("part of the dump of %1 was lost on the way").arg(name));
+    case ReadResult::Status::BadRecords:
         return Outcome::fail(kDeviceFailure,
                              QStringLiteral("the controller sent %1 invalid record(s) in the dump "
                                             "of %2")
-                                 .arg(sink.badRecords())
+                                 .arg(r.badRecords)
                                  .arg(name));
-    if (const QString missing = sink.missing(); !missing.isEmpty())
-        return Outcome::fail(
-            kDeviceFailure,
-            QStringLiteral("the dump of %1 was incomplete (nothing for %2)").arg(name, missing));
+    case ReadResult::Status::Incomplete:
+        return Outcome::fail(kDeviceFailure,
+                             QStringLiteral("the dump of %1 was incomplete (nothing for %2)")
+                                 .arg(name, QString::fromStdString(r.missing)));
+    case ReadResult::Status::Stopped:
+        return Outcome::fail(kDeviceFailure, QStringLiteral("stopped"));
+    }
     return Outcome::done();
 }
 
-Outcome DeviceSession::download(const Preset& preset, int number) {
-    int sent = 0;
-    bool failed = false;
-    auto send = [&](const std::uint8_t* data, std::size_t length) {
-        // After one message that was not taken the rest would not be either; above all the
-        // download end message must not store a preset that arrived only in part.
-        if (failed) return;
-        if (link_.sendSysEx(data, static_cast<std::uint32_t>(length)) != 0)
-            failed = true;
-        else
-            ++sent;
-    };
-    sendDownload(preset.values, static_cast<std::uint8_t>(number), send);
-    if (!failed) return Outcome::done();
+} // namespace
+
+Outcome DeviceSession::upload(int number, Preset& preset) {
+    return readFailure(transfer_.readPreset(number, preset), shownPresetName(number), timeoutMs_);
+}
+
+Outcome DeviceSession::download(const Preset& preset, int number, DownloadResult& result) {
+    const QString name = shownPresetName(number);
+    result = transfer_.download(preset.values, number);
+    switch (result.status) {
+    case DownloadResult::Status::Confirmed:
+        return Outcome::done();
+    case DownloadResult::Status::Differs: {
+        QStringList fields;
+        for (const FieldDifference& d : result.shortfall)
+            fields << QString::fromStdString(fieldName(d.field));
+        const int shown = 5;
+        QString list = fields.mid(0, shown).join(QStringLiteral(", "));
+        if (fields.size() > shown)
+            list += QStringLiteral(" and %1 more").arg(fields.size() - shown);
+        return Outcome::fail(kDeviceFailure,
+                             QStringLiteral("%1 reads back different from what was sent after %2 "
+                                            "rounds, each slower than the one before: %3 did not "
+                                            "arrive; check the controller and try again")
+                                 .arg(name)
+                                 .arg(result.rounds)
+                                 .arg(list));
+    }
+    case DownloadResult::Status::NotConfirmed:
+        return Outcome::fail(
+            kDeviceFailure, QStringLiteral("%1 sent, not confirmed: %2")
+                                .arg(name, readFailure(result.readBack, name, timeoutMs_).message));
+    case DownloadResult::Status::SendFailed:
+    case DownloadResult::Status::Stopped:
+        break;
+    }
     return Outcome::fail(kDeviceFailure,
                          QStringLiteral("the controller's MIDI port stopped taking messages after "
-                                        "%1 of the download; %2 was not stored")
-                             .arg(sent)
-                             .arg(shownPresetName(number)));
+                                        "%1 of the download of %2")
+                             .arg(result.messagesSent)
+                             .arg(name));
 }
 
 } // namespace korvalen::cli

@@ -1,11 +1,12 @@
 // The controller as korvalen25-cli talks to it: the editor's link (its device search, its
-// ports, its ring of received SysEx) and the preset protocol of core, driven without widgets
+// ports, its ring of received SysEx) and the link's preset transfers, driven without widgets
 // and without an event loop. Every wait goes through the platform's sleep, so on the virtual
 // backend a silent controller costs no real time.
 #pragma once
 
 #include "outcome.h"
 #include "presets.h"
+#include "presettransfer.h"
 
 class midiMethodClass;
 
@@ -15,9 +16,7 @@ class DeviceSession {
 public:
     // How long a transfer waits for the controller: after the request, and after each piece of
     // the dump.
-    static constexpr unsigned kDefaultTimeoutMs = 5000;
-    // The wait between two looks at the received bytes.
-    static constexpr unsigned kSliceMs = 5;
+    static constexpr unsigned kDefaultTimeoutMs = PresetTransfer::kDefaultTimeoutMs;
 
     explicit DeviceSession(midiMethodClass& link, unsigned timeoutMs = kDefaultTimeoutMs);
     ~DeviceSession(); // closes the ports
@@ -30,13 +29,20 @@ public:
     // would. Fails when the controller does not answer in time, sends invalid records, or the
     // dump is damaged on the way.
     Outcome upload(int number, Preset& preset);
-    // The editor's download of `preset`, stored on the device as preset `number`. Nothing is
-    // stored when a message is not taken.
-    Outcome download(const Preset& preset, int number);
+    // Stores `preset` on the device as preset `number`, reads it back and sends again what did
+    // not arrive. `result` tells what happened in detail (what may have changed on the device).
+    Outcome download(const Preset& preset, int number, DownloadResult& result);
+
+    // Called while a download goes out.
+    void setProgressHandler(PresetTransfer::ProgressHandler handler) {
+        transfer_.setProgressHandler(std::move(handler));
+    }
 
 private:
     midiMethodClass& link_;
     unsigned timeoutMs_;
+    midi::StopToken stop_;
+    PresetTransfer transfer_;
 };
 
 } // namespace korvalen::cli

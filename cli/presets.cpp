@@ -83,10 +83,6 @@ const std::array<ZoneField, 9>& zoneFields() {
     return fields;
 }
 
-void setBounded(std::uint8_t& field, std::uint8_t value, std::uint8_t max) {
-    if (value <= max) field = value;
-}
-
 } // namespace
 
 // --- The controls in the editor's order --------------------------------------------------------
@@ -196,74 +192,6 @@ QStringList outOfRangeFields(const Preset& preset) {
                               .arg(value);
         }
     return faults;
-}
-
-QString firstDifference(const Preset& a, const Preset& b) {
-    const auto left = controlsOf(a.values), right = controlsOf(b.values);
-    for (std::size_t i = 0; i < left.size(); ++i) {
-        const AssignmentValues &x = *left[i].values, &y = *right[i].values;
-        if (x == y) continue;
-        const ControlView& c = left[i];
-        const QString where = c.bank.isEmpty() ? c.name : c.name + QStringLiteral(", ") + c.bank;
-        const char* field = x.type != y.type   ? "type"
-                            : x.cc != y.cc     ? "number"
-                            : x.chan != y.chan ? "channel"
-                            : x.port != y.port ? "port"
-                                               : "mode";
-        return QStringLiteral("%1: %2").arg(where, QLatin1String(field));
-    }
-    for (int z = 0; z < 3; ++z) {
-        const ZoneValues &x = a.values.zones[z], &y = b.values.zones[z];
-        for (const ZoneField& f : zoneFields())
-            if (x.*f.value != y.*f.value)
-                return QStringLiteral("Zone%1: %2").arg(z + 1).arg(QLatin1String(f.name));
-        if (x.chan != y.chan) return QStringLiteral("Zone%1: channel").arg(z + 1);
-    }
-    if (a.presetNumber != b.presetNumber) return QStringLiteral("the preset number");
-    return QString();
-}
-
-// --- Dumps -------------------------------------------------------------------------------------
-
-void PresetDumpSink::assignment(ControlRef control, AssignmentField field, std::uint8_t value) {
-    AssignmentValues* target = &assignmentOf(preset_.values, control);
-    if (std::find(touched_.begin(), touched_.end(), target) == touched_.end())
-        touched_.push_back(target);
-    if (assignmentFieldInRange(field, value)) fieldOf(*target, field) = value;
-}
-
-void PresetDumpSink::globalsStored(int first, int count) {
-    for (int i = first; i < first + count && i < kPresetGlobalsSize; ++i)
-        globalsSeen_[i] = true;
-}
-
-QString PresetDumpSink::missing() const {
-    for (const ControlView& c : controlsOf(preset_.values))
-        if (std::find(touched_.begin(), touched_.end(), c.values) == touched_.end())
-            return c.bank.isEmpty() ? c.name : c.name + QStringLiteral(", ") + c.bank;
-    std::vector<int> needed = {global::kPresetNumber, global::kZoneBits};
-    for (int base : {global::kZoneProg, global::kZoneMsb, global::kZoneLsb, global::kZonePort,
-                     global::kZoneChan, global::kZoneOct, global::kZoneTrans, global::kZoneRangSta,
-                     global::kZoneRangEnd})
-        for (int z = 0; z < 3; ++z)
-            needed.push_back(base + z);
-    for (int i : needed)
-        if (!globalsSeen_[i])
-            return i == global::kPresetNumber ? QStringLiteral("the preset number")
-                                              : QStringLiteral("the zone values");
-    return QString();
-}
-
-void PresetDumpSink::endOfDump() {
-    for (int z = 0; z < 3; ++z) {
-        const ZoneValues dumped = zoneFromGlobals(globals_.data(), z);
-        ZoneValues& zone = preset_.values.zones[z];
-        for (const ZoneField& f : zoneFields())
-            setBounded(zone.*f.value, dumped.*f.value, f.max);
-        setBounded(zone.chan, dumped.chan, kMaxChannel);
-    }
-    preset_.presetNumber = globals_[global::kPresetNumber];
-    ended_ = true;
 }
 
 // --- Files -------------------------------------------------------------------------------------

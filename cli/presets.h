@@ -4,6 +4,7 @@
 #pragma once
 
 #include "outcome.h"
+#include "presetdump.h"
 #include "presetfile.h"
 #include "presetprotocol.h"
 
@@ -28,44 +29,11 @@ QString shownPresetName(int number);
 // The file a backup keeps preset `number` in: "P01.sav", "P17.sav", ...
 QString backupFileName(int number);
 
-// A preset as the editor's model holds it, with the preset number of entry 0 of the globals.
-struct Preset {
-    PresetValues values;
-    std::uint8_t presetNumber = 0;
-};
+using korvalen::Preset;
+using korvalen::PresetDumpSink;
 
 // The fields of a preset that a model would not take, as "encoder E3, BANK 2: channel 20".
 QStringList outOfRangeFields(const Preset& preset);
-
-// The first field in which two presets differ, as "F1, BANK 2: channel"; empty when equal.
-QString firstDifference(const Preset& a, const Preset& b);
-
-// Hands a dump to a Preset as the editor's model takes it: each value through its bound, the
-// zones from the dump's globals at the end record.
-class PresetDumpSink final : public DumpSink {
-public:
-    explicit PresetDumpSink(Preset& preset) : preset_(preset) {}
-    void assignment(ControlRef control, AssignmentField field, std::uint8_t value) override;
-    void uploadError() override { ++badRecords_; }
-    void endOfDump() override;
-
-    void globalsStored(int first, int count) override;
-
-    unsigned char* globals() { return globals_.data(); }
-    bool ended() const { return ended_; }
-    int badRecords() const { return badRecords_; }
-    // What a complete dump has and this one lacked, as "F2, BANK 1" or "the zone values";
-    // empty when every control got a value and every global the preset file needs came.
-    QString missing() const;
-
-private:
-    Preset& preset_;
-    std::array<unsigned char, kPresetGlobalsSize> globals_{};
-    std::array<bool, kPresetGlobalsSize> globalsSeen_{};
-    std::vector<const AssignmentValues*> touched_; // controls that took at least one value
-    bool ended_ = false;
-    int badRecords_ = 0;
-};
 
 // The 348 bytes the editor's "Save to file" writes for this preset.
 PresetFileBytes presetFileBytes(const Preset& preset);

@@ -76,13 +76,14 @@ std::uint8_t downloadZoneBits(const PresetValues& values) {
     return byteOf(values.zones[2].status * 4 + values.zones[1].status * 2 + 1);
 }
 
-std::uint8_t sendDownload(const PresetValues& values, std::uint8_t presetNumber,
-                          const MessageSender& send, const std::function<void()>& beforeEnd) {
+void forEachDownloadMessage(
+    const PresetValues& values,
+    const std::function<void(const DownloadAddress&, const std::uint8_t*, std::size_t)>& visit) {
     const std::uint8_t zoneBits = downloadZoneBits(values);
 
     auto sendParameter = [&](int cmd, int kind, int number, int value) {
         const ParameterMessage m = parameterMessage(cmd, kind, number, value);
-        send(m.data(), m.size());
+        visit(DownloadAddress{false, kind, number, cmd}, m.data(), m.size());
     };
     auto sendControl = [&](const AssignmentValues& a, int kind, int number, bool withBehaviour) {
         if (a.cc <= kMaxAssignment) sendParameter(command::kNumber, kind, number, a.cc);
@@ -96,7 +97,7 @@ std::uint8_t sendDownload(const PresetValues& values, std::uint8_t presetNumber,
     };
     auto sendGlobal = [&](int index, int value) {
         const GlobalParameterMessage m = globalParameterMessage(index, value);
-        send(m.data(), m.size());
+        visit(DownloadAddress{true, 0, index, 0}, m.data(), m.size());
     };
     auto sendZoneBlock = [&] {
         sendGlobal(global::kZoneBits, zoneBits);
@@ -144,11 +145,16 @@ std::uint8_t sendDownload(const PresetValues& values, std::uint8_t presetNumber,
         }
         sendZoneBlock();
     }
+}
 
+std::uint8_t sendDownload(const PresetValues& values, std::uint8_t presetNumber,
+                          const MessageSender& send, const std::function<void()>& beforeEnd) {
+    forEachDownloadMessage(values, [&send](const DownloadAddress&, const std::uint8_t* data,
+                                           std::size_t length) { send(data, length); });
     if (beforeEnd) beforeEnd();
     const ShortPresetMessage end = downloadEndMessage(presetNumber);
     send(end.data(), end.size());
-    return zoneBits;
+    return downloadZoneBits(values);
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -158,6 +158,23 @@ using MessageSender = std::function<void(const std::uint8_t* data, std::size_t l
 // as on.
 std::uint8_t downloadZoneBits(const PresetValues& values);
 
+// What one download message sets: a parameter (control kind, control number, command) or a
+// global parameter (index).
+struct DownloadAddress {
+    bool global = false;
+    int kind = 0;    // parameter: control kind
+    int number = 0;  // parameter: control number; global: index
+    int command = 0; // parameter: command
+    bool operator==(const DownloadAddress&) const = default;
+};
+
+// Hands every message of a download of `values` to `visit`, in the order sendDownload() sends
+// them, without the download end message. The zone block goes out after each of the six passes,
+// so its addresses come six times.
+void forEachDownloadMessage(
+    const PresetValues& values,
+    const std::function<void(const DownloadAddress&, const std::uint8_t*, std::size_t)>& visit);
+
 // Sends the whole download through `send`, message by message: six passes over the controls
 // (slider, encoders, function buttons, an empty pass, transport buttons, pads), each control's
 // parameter messages in command order with out-of-range values skipped, each pass followed by

@@ -136,7 +136,7 @@ struct VirtualBus::Core {
             busy = true;
             lock.unlock();
             if (event.device) {
-                std::vector<Message> replies = event.device->receive(event.message);
+                std::vector<Message> replies = event.device->receiveAt(event.message, due);
                 lock.lock();
                 for (Message& r : replies)
                     schedule(due, Event{nullptr, event.input, std::move(r)});

@@ -34,6 +34,11 @@ public:
     virtual ~VirtualDevice() = default;
     // Handles one complete message and returns the messages to send back, in order.
     virtual std::vector<Message> receive(const Message& message) = 0;
+    // The same, told the virtual time at which the message arrives; a device that reads at a
+    // limited pace uses it.
+    virtual std::vector<Message> receiveAt(const Message& message, std::uint64_t nowMs) {
+        return receive(message);
+    }
     // Virtual milliseconds between a message being sent and the device handling it.
     virtual unsigned replyDelayMs() const { return 0; }
     // The delay for one message; a device may answer some messages later than others.

@@ -318,6 +318,22 @@ std::vector<Message> ControllerEmulator::receive(const Message& message) {
     return options_.mode == Mode::Normal ? receiveNormal(message) : receiveUpgrade(message);
 }
 
+bool ControllerEmulator::admit(std::size_t length, std::uint64_t nowUs) {
+    const unsigned rate = options_.readRateBytesPerS;
+    if (rate == 0) return true;
+    if (nowUs > lastArrivalUs_) {
+        const double drained = static_cast<double>(nowUs - lastArrivalUs_) * rate / 1e6;
+        bufferLevel_ = std::max(0.0, bufferLevel_ - drained);
+        lastArrivalUs_ = nowUs;
+    }
+    if (bufferLevel_ + static_cast<double>(length) > options_.readBufferBytes) {
+        ++lost_;
+        return false;
+    }
+    bufferLevel_ += static_cast<double>(length);
+    return true;
+}
+
 Message ControllerEmulator::identityReply() const {
     const auto v = options_.version;
     return {0xF0,

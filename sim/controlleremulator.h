@@ -117,6 +117,11 @@ public:
         // Normal mode: the first N identity probes get no answer, as from a controller that is
         // still starting when its ports appear.
         int ignoreProbes = 0;
+        // A controller that reads its input no faster than this many bytes per second (0: as
+        // fast as it comes) into a receive buffer of readBufferBytes: a message that finds no
+        // room in the buffer is lost whole, as on a controller whose input overruns.
+        unsigned readRateBytesPerS = 0;
+        unsigned readBufferBytes = 256;
     };
 
     ControllerEmulator();
@@ -131,6 +136,13 @@ public:
     std::vector<Message> receive(const std::uint8_t* data, std::size_t length) {
         return receive(Message(data, data + length));
     }
+
+    // With a read rate: whether a message of `length` bytes that arrives at `nowUs` (a steady
+    // clock in microseconds) finds room in the receive buffer. A message that does not is lost
+    // and counted; the caller must not hand it to receive(). Always true without a read rate.
+    bool admit(std::size_t length, std::uint64_t nowUs);
+    // Messages lost to a full receive buffer.
+    unsigned lostMessages() const { return lost_; }
 
     // The extra delay before `message` is answered (a probe's own delay).
     unsigned extraDelayFor(const Message& message) const;
@@ -179,6 +191,9 @@ private:
     std::array<StoredPreset, 15> presets_{};
     StoredPreset edit_{};
     unsigned ignored_ = 0;
+    unsigned lost_ = 0;
+    double bufferLevel_ = 0; // bytes waiting in the receive buffer at lastArrivalUs_
+    std::uint64_t lastArrivalUs_ = 0;
     int probesSeen_ = 0;
 
     bool started_ = false;

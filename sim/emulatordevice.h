@@ -17,6 +17,10 @@ public:
     std::vector<Message> receive(const Message& message) override {
         return emulator_.receive(message);
     }
+    std::vector<Message> receiveAt(const Message& message, std::uint64_t nowMs) override {
+        if (!emulator_.admit(message.size(), nowMs * 1000)) return {};
+        return emulator_.receive(message);
+    }
     unsigned replyDelayMs() const override { return delay_.load(); }
     // The identity probe may be answered later still (ControllerEmulator::Options).
     unsigned replyDelayFor(const Message& message) const override {

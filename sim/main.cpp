@@ -57,6 +57,9 @@ constexpr const char* kUsage = R"(usage: korvalen25-sim [options]
   --silence-after N         answer no data block after the first N
   --corrupt-block K         take data block K as bad the first time it arrives
   --repeat-block K          take data block K as bad every time: ask for it again and again
+  --read-rate BYTES_PER_S    read incoming messages no faster than this (3125 is MIDI cable
+                            speed) into a receive buffer: what finds the buffer full is lost
+  --read-buffer BYTES       the size of that receive buffer (default 256)
   --test-hooks              answer F0 7D 01 hh ll F7 with a System Exclusive message of
                             hh * 128 + ll bytes: F0 7D, bytes counting 0-7F, F7
   --exit-with-parent        stop when the process that started this one ends (Linux)
@@ -141,6 +144,12 @@ Settings parse(int argc, char** argv) {
             o.normalModeReply = true;
         } else if (a == "--image-out") {
             s.imageOut = value(i);
+        } else if (a == "--read-rate") {
+            o.readRateBytesPerS =
+                static_cast<unsigned>(number(value(i), 1, 10000000, "--read-rate"));
+        } else if (a == "--read-buffer") {
+            o.readBufferBytes =
+                static_cast<unsigned>(number(value(i), 16, 1 << 20, "--read-buffer"));
         } else if (a == "--reply-delay") {
             o.replyDelayMs = static_cast<unsigned>(number(value(i), 0, 60000, "--reply-delay"));
         } else if (a == "--wrong-identity") {
@@ -255,6 +264,7 @@ struct Session {
     std::mutex mutex; // held while a message is handled; sender is cleared under it at exit
     Sender* sender = nullptr;
     bool imageWritten = false;
+    Clock::time_point started = Clock::now(); // the receive pace counts from here
 };
 
 void writeImage(Session& s) {
@@ -291,6 +301,14 @@ void onMessage(double, std::vector<unsigned char>* message, void* user) {
         return;
     }
 
+    const auto sinceStart =
+        std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - s.started);
+    if (!s.emulator.admit(m.size(), static_cast<std::uint64_t>(sinceStart.count()))) {
+        if (s.settings.verbose)
+            std::cerr << "korvalen25-sim: receive buffer full, message lost ("
+                      << s.emulator.lostMessages() << " so far)\n";
+        return;
+    }
     const bool wasComplete = s.emulator.transferComplete();
     for (Message& reply : s.emulator.receive(m))
         s.sender->post(due, std::move(reply));

@@ -1,0 +1,309 @@
+#include "presetdiff.h"
+
+#include <algorithm>
+
+namespace korvalen {
+
+namespace {
+
+constexpr AssignmentField kAssignmentFields[] = {AssignmentField::Type, AssignmentField::CC,
+                                                 AssignmentField::Chan, AssignmentField::Port,
+                                                 AssignmentField::Mode};
+constexpr ZoneField kZoneFields[] = {
+    ZoneField::Status, ZoneField::Prog,    ZoneField::Msb,     ZoneField::Lsb, ZoneField::Chan,
+    ZoneField::Port,   ZoneField::RangSta, ZoneField::RangEnd, ZoneField::Oct, ZoneField::Trans};
+
+std::vector<ControlRef> controlsInDownloadOrder() {
+    std::vector<ControlRef> list{{ControlGroup::Slider, 0, 0}};
+    for (int p = 0; p < 32; ++p)
+        list.push_back({ControlGroup::Encoder, p / 8, p % 8});
+    for (int p = 0; p < 16; ++p)
+        list.push_back({ControlGroup::Function, p / 4, p % 4});
+    for (int p = 0; p < 5; ++p)
+        list.push_back({ControlGroup::Transport, 0, p});
+    for (int p = 0; p < 8; ++p)
+        list.push_back({ControlGroup::Pad, p / 4, p % 4});
+    return list;
+}
+
+const char* assignmentFieldName(AssignmentField field) {
+    switch (field) {
+    case AssignmentField::Type:
+        return "type";
+    case AssignmentField::CC:
+        return "number";
+    case AssignmentField::Chan:
+        return "channel";
+    case AssignmentField::Port:
+        return "port";
+    case AssignmentField::Mode:
+        break;
+    }
+    return "mode";
+}
+
+const char* zoneFieldName(ZoneField field) {
+    switch (field) {
+    case ZoneField::Status:
+        return "on/off";
+    case ZoneField::Prog:
+        return "program";
+    case ZoneField::Msb:
+        return "bank MSB";
+    case ZoneField::Lsb:
+        return "bank LSB";
+    case ZoneField::Chan:
+        return "channel";
+    case ZoneField::Port:
+        return "port";
+    case ZoneField::RangSta:
+        return "lowest key";
+    case ZoneField::RangEnd:
+        return "highest key";
+    case ZoneField::Oct:
+        return "octave";
+    case ZoneField::Trans:
+        break;
+    }
+    return "transpose";
+}
+
+// The global parameter index that sets a zone field.
+int globalIndexOf(int zone, ZoneField field) {
+    switch (field) {
+    case ZoneField::Status:
+        return global::kZoneBits;
+    case ZoneField::Prog:
+        return global::kZoneProg + zone;
+    case ZoneField::Msb:
+        return global::kZoneMsb + zone;
+    case ZoneField::Lsb:
+        return global::kZoneLsb + zone;
+    case ZoneField::Chan:
+        return global::kZoneChan + zone;
+    case ZoneField::Port:
+        return global::kZonePort + zone;
+    case ZoneField::RangSta:
+        return global::kZoneRangSta + zone;
+    case ZoneField::RangEnd:
+        return global::kZoneRangEnd + zone;
+    case ZoneField::Oct:
+        return global::kZoneOct + zone;
+    case ZoneField::Trans:
+        break;
+    }
+    return global::kZoneTrans + zone;
+}
+
+// The address of the download message that sets `field`.
+DownloadAddress addressOf(const PresetField& field) {
+    if (field.kind == PresetField::Kind::Zone)
+        return DownloadAddress{true, 0, globalIndexOf(field.zone, field.zoneField), 0};
+    const ControlRef c = field.control;
+    DownloadAddress a;
+    switch (c.group) {
+    case ControlGroup::Slider:
+        a.kind = control::kSliderKind;
+        a.number = control::kSliderNumber;
+        break;
+    case ControlGroup::Encoder:
+        a.kind = control::kEncoderKind;
+        a.number = control::kFirstEncoder + 8 * c.bank + c.index;
+        break;
+    case ControlGroup::Function:
+        a.kind = control::kButtonKind;
+        a.number = control::kFirstFunction + 4 * c.bank + c.index;
+        break;
+    case ControlGroup::Transport:
+        a.kind = control::kButtonKind;
+        a.number = control::kTransportNumbers[static_cast<std::size_t>(c.index)];
+        break;
+    case ControlGroup::Pad:
+        a.kind = control::kButtonKind;
+        a.number = control::kFirstPad + 4 * c.bank + c.index;
+        break;
+    }
+    switch (field.field) {
+    case AssignmentField::CC:
+        a.command = command::kNumber;
+        break;
+    case AssignmentField::Chan:
+        a.command = command::kChannel;
+        break;
+    case AssignmentField::Port:
+        a.command = command::kPort;
+        break;
+    case AssignmentField::Type:
+    case AssignmentField::Mode:
+        a.command = command::kBehaviour;
+        break;
+    }
+    return a;
+}
+
+} // namespace
+
+const std::vector<PresetField>& allPresetFields() {
+    static const std::vector<PresetField> fields = [] {
+        std::vector<PresetField> list;
+        for (const ControlRef c : controlsInDownloadOrder())
+            for (const AssignmentField f : kAssignmentFields)
+                list.push_back({PresetField::Kind::Assignment, c, f, 0, ZoneField::Status});
+        for (int z = 0; z < 3; ++z)
+            for (const ZoneField f : kZoneFields)
+                list.push_back({PresetField::Kind::Zone, {}, AssignmentField::CC, z, f});
+        return list;
+    }();
+    return fields;
+}
+
+std::uint8_t& zoneFieldOf(ZoneValues& zone, ZoneField field) {
+    switch (field) {
+    case ZoneField::Status:
+        return zone.status;
+    case ZoneField::Prog:
+        return zone.prog;
+    case ZoneField::Msb:
+        return zone.msb;
+    case ZoneField::Lsb:
+        return zone.lsb;
+    case ZoneField::Chan:
+        return zone.chan;
+    case ZoneField::Port:
+        return zone.port;
+    case ZoneField::RangSta:
+        return zone.rangSta;
+    case ZoneField::RangEnd:
+        return zone.rangEnd;
+    case ZoneField::Oct:
+        return zone.oct;
+    case ZoneField::Trans:
+        break;
+    }
+    return zone.trans;
+}
+
+int zoneFieldMax(ZoneField field) {
+    switch (field) {
+    case ZoneField::Status:
+        return kMaxZoneStatus;
+    case ZoneField::Chan:
+        return kMaxChannel;
+    case ZoneField::Port:
+        return kMaxPort;
+    case ZoneField::Oct:
+        return kMaxOctave;
+    case ZoneField::Trans:
+        return kMaxTranspose;
+    default:
+        break;
+    }
+    return kMaxZoneByte;
+}
+
+const std::vector<ZoneField>& allZoneFields() {
+    static const std::vector<ZoneField> fields(std::begin(kZoneFields), std::end(kZoneFields));
+    return fields;
+}
+
+std::uint8_t valueOf(const PresetValues& values, const PresetField& field) {
+    if (field.kind == PresetField::Kind::Zone)
+        return zoneFieldOf(
+            const_cast<ZoneValues&>(values.zones[static_cast<std::size_t>(field.zone)]),
+            field.zoneField);
+    // assignmentOf() and fieldOf() hand out references into a preset they may change.
+    PresetValues& v = const_cast<PresetValues&>(values);
+    return fieldOf(assignmentOf(v, field.control), field.field);
+}
+
+std::vector<FieldDifference> presetDifferences(const PresetValues& a, const PresetValues& b) {
+    std::vector<FieldDifference> list;
+    for (const PresetField& f : allPresetFields()) {
+        const std::uint8_t x = valueOf(a, f), y = valueOf(b, f);
+        if (x != y) list.push_back({f, x, y});
+    }
+    return list;
+}
+
+std::string controlName(ControlRef control) {
+    const std::string k = std::to_string(control.index + 1);
+    switch (control.group) {
+    case ControlGroup::Slider:
+        return "S1";
+    case ControlGroup::Encoder:
+        return "E" + k + ", BANK " + std::to_string(control.bank + 1);
+    case ControlGroup::Function:
+        return "F" + k + ", BANK " + std::to_string(control.bank + 1);
+    case ControlGroup::Pad:
+        return "P" + k + ", bank " + (control.bank == 0 ? "A" : "B");
+    case ControlGroup::Transport:
+        break;
+    }
+    static const char* const names[] = {"REW", "FF", "STOP", "PLAY", "REC"};
+    return names[std::clamp(control.index, 0, 4)];
+}
+
+std::string fieldName(const PresetField& field) {
+    if (field.kind == PresetField::Kind::Zone)
+        return "Zone" + std::to_string(field.zone + 1) + ": " + zoneFieldName(field.zoneField);
+    return controlName(field.control) + ": " + assignmentFieldName(field.field);
+}
+
+bool downloadSends(const PresetValues& values, const PresetField& field) {
+    if (field.kind == PresetField::Kind::Zone) return true;
+    const bool withBehaviour =
+        field.control.group != ControlGroup::Slider && field.control.group != ControlGroup::Encoder;
+    PresetValues& v = const_cast<PresetValues&>(values);
+    const AssignmentValues& a = assignmentOf(v, field.control);
+    switch (field.field) {
+    case AssignmentField::CC:
+        return a.cc <= kMaxAssignment;
+    case AssignmentField::Chan:
+        return a.chan <= kMaxChannel;
+    case AssignmentField::Port:
+        return a.port <= kMaxPort;
+    case AssignmentField::Type:
+    case AssignmentField::Mode:
+        break;
+    }
+    return withBehaviour && a.type + 2 * a.mode <= kMaxBehaviour;
+}
+
+std::vector<FieldDifference> downloadShortfall(const PresetValues& sent,
+                                               const PresetValues& readBack) {
+    PresetValues expected = sent;
+    const std::uint8_t zoneBits = downloadZoneBits(sent);
+    for (int z = 0; z < 3; ++z)
+        expected.zones[static_cast<std::size_t>(z)].status =
+            static_cast<std::uint8_t>((zoneBits >> z) & 1);
+    std::vector<FieldDifference> list;
+    for (const PresetField& f : allPresetFields()) {
+        if (!downloadSends(sent, f)) continue;
+        const std::uint8_t x = valueOf(expected, f), y = valueOf(readBack, f);
+        if (x != y) list.push_back({f, x, y});
+    }
+    return list;
+}
+
+std::size_t sendDownloadFields(const PresetValues& values, std::uint8_t presetNumber,
+                               const std::vector<PresetField>& fields, const MessageSender& send) {
+    std::vector<DownloadAddress> wanted;
+    for (const PresetField& f : fields) {
+        const DownloadAddress a = addressOf(f);
+        if (std::find(wanted.begin(), wanted.end(), a) == wanted.end()) wanted.push_back(a);
+    }
+    std::size_t count = 0;
+    forEachDownloadMessage(
+        values, [&](const DownloadAddress& a, const std::uint8_t* data, std::size_t length) {
+            const auto it = std::find(wanted.begin(), wanted.end(), a);
+            if (it == wanted.end()) return;
+            wanted.erase(it); // the zone block comes six times: once is enough
+            send(data, length);
+            ++count;
+        });
+    const ShortPresetMessage end = downloadEndMessage(presetNumber);
+    send(end.data(), end.size());
+    return count + 1;
+}
+
+} // namespace korvalen
