@@ -216,6 +216,11 @@ void Korvalen49_Test::reconnectSlot() {
         return;
     }
     if (busySearching()) return;
+    if (downloadJob) {
+        showFailure(QStringLiteral("Connection"), tr("A download to the controller is still under "
+                                                     "way. Reconnect when it has ended."));
+        return;
+    }
     abandonUpload(tr("Upload stopped: searching for the controller again. The values from "
                      "before the upload are back."));
     const bool found = searchForController({tr("Connecting to the Korvalen25"), {}, 0, 0});
@@ -232,7 +237,7 @@ void Korvalen49_Test::reconnectSlot() {
 // --- Hot-plug --------------------------------------------------------------------------------
 
 void Korvalen49_Test::hotPlugCheck() {
-    if (searching) return;
+    if (searching || downloadJob) return;
     const QStringList fresh = watch->freshOutputs();
     if (fresh.isEmpty()) return;
     if (midiLink.editorConnected() && !lost) {

@@ -8,6 +8,7 @@
 #include "devicesearch.h"
 #include "presetfile.h"
 #include "presetmodel.h"
+#include "presettransfer.h"
 
 #include <QDialog>
 #include <QEventLoop>
@@ -29,6 +30,7 @@ class PortWatch;
 class PortsDialog;
 class QAction;
 class QLabel;
+class QProgressDialog;
 class SearchWindow;
 class UpgradeDlg;
 
@@ -76,6 +78,11 @@ public slots:
     void undoSlot();
     void redoSlot();
 
+signals:
+    // A download has ended: true when the controller was read back holding the preset as it
+    // was sent.
+    void downloadFinished(bool confirmed);
+
 public:
     // How long the status bar shows the result of a connection or a transfer.
     static constexpr int kResultTimeoutMs = 20000;
@@ -83,10 +90,16 @@ public:
     // bytes received is closed and its values are taken back.
     static constexpr int kUploadTimeoutMs = 5000;
 
-    // The download without its confirmation box. False (and the failure shown) when the
-    // controller is not connected, is gone, did not take a message, or the preset number
-    // cannot be sent.
+    // The download without its confirmation box. It runs on a thread of its own: the preset
+    // goes out at the pace kept for this run, is read back from the controller and what did
+    // not arrive is sent again, more slowly, for a few rounds; downloadFinished() tells the
+    // end, and "Download to Korvalen OK" is shown only when the read-back matched. False (and
+    // the failure shown) when nothing was sent: the controller is not connected, is gone, is
+    // busy, or the preset number cannot be sent.
     bool download();
+    bool isDownloading() const { return downloadJob != nullptr; }
+    // The download's window of progress while one has lasted a second (nullptr otherwise).
+    QProgressDialog* downloadProgressWindow() const { return downloadProgress; }
     // Sends the upload request for a device preset number and opens the upload: the model's
     // values are kept until the dump has ended, to be put back if it does not end. A request
     // that cannot go out is shown as a failure of `command` (see showFailure).
@@ -228,6 +241,21 @@ private:
     // window's link input is connected first, so nothing the controller sends is missed.
     std::unique_ptr<RunningSearch> beginStartUpSearch();
     std::unique_ptr<RunningSearch> startUpSearch;
+    // A download on its thread; the thread owns the link's ring until it has ended.
+    struct RunningDownload {
+        RunningDownload() = default;
+        RunningDownload(const RunningDownload&) = delete;
+        RunningDownload& operator=(const RunningDownload&) = delete;
+        ~RunningDownload(); // a download not finished is stopped and waited for
+        korvalen::midi::StopToken stop;
+        std::thread worker;
+        korvalen::DownloadResult result;
+        int presetNumber = 0;
+    };
+    std::unique_ptr<RunningDownload> downloadJob;
+    QProgressDialog* downloadProgress = nullptr;
+    void showDownloadProgress(const korvalen::PresetTransfer::Progress& progress);
+    void finishDownload();
     bool uploadPending = false;
     // The open upload: the values before its request, whether a record has changed the model,
     // the ring's drop count when it began, and the records rejected.

@@ -78,6 +78,9 @@ void Korvalen49_Test::buildAllPages() {
 Korvalen49_Test::~Korvalen49_Test() {
     // The model outlives the window: its edits go nowhere from now on.
     korvalen::setUserEditHook({});
+    // A download still going is stopped and waited for: it uses the link.
+    downloadJob.reset();
+    midiLink.setTransferring(false);
     // The link's input handler stops emitting to this window.
     midiLink.linkState = 0;
     // A firmware run still going ends at its next wait; the program must not end under it.

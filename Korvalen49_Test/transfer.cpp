@@ -9,6 +9,7 @@
 #include "upgrade.h"
 
 #include <QMessageBox>
+#include <QProgressDialog>
 #include <QStatusBar>
 
 namespace {
@@ -34,6 +35,10 @@ bool Korvalen49_Test::controllerReady(const QString& command, const QString& act
     if (searching) {
         failure = tr("%1 failed: the editor is searching for the controller. Try again when the "
                      "search has ended.")
+                      .arg(action);
+    } else if (downloadJob) {
+        failure = tr("%1 failed: a download to the controller is still under way. Try again "
+                     "when it has ended.")
                       .arg(action);
     } else if (!midiLink.editorConnected()) {
         failure = notConnectedText(action);
@@ -63,6 +68,12 @@ void Korvalen49_Test::DownLoadSlot() {
     download();
 }
 
+Korvalen49_Test::RunningDownload::~RunningDownload() {
+    if (!worker.joinable()) return;
+    stop.requestStop();
+    worker.join();
+}
+
 bool Korvalen49_Test::download() {
     const QString command = tr("Download");
     if (!controllerReady(command, tr("Download to Korvalen"))) return false;
@@ -78,35 +89,119 @@ bool Korvalen49_Test::download() {
         return false;
     }
 
-    bool sendFailed = false;
-    bool vanished = false;
-    auto send = [&sendFailed](const std::uint8_t* data, std::size_t length) {
-        // After one failed message the rest would fail too; above all the download end
-        // message must not store a preset that arrived only in part.
-        if (sendFailed) return;
-        if (midiLink.sendSysEx(data, static_cast<std::uint32_t>(length)) != 0) sendFailed = true;
-    };
-    auto beforeEnd = [this, &sendFailed, &vanished] {
-        // Some backends take messages for a port that has vanished without a word: look
-        // again before saying that the preset went out.
-        if (!sendFailed && !midiLink.controllerPortsPresent()) {
-            vanished = sendFailed = true;
-            controllerLost();
-        }
-        if (!sendFailed)
-            statusBar()->showMessage(QStringLiteral("Download to Korvalen OK"), kResultTimeoutMs);
-    };
-    globals[korvalen::global::kZoneBits] =
-        korvalen::sendDownload(currentPresetValues(), presetNumber, send, beforeEnd);
-    if (!sendFailed) {
-        history->markInStep(EditHistory::Source::Controller);
-        return true;
+    const korvalen::PresetValues values = currentPresetValues();
+    globals[korvalen::global::kZoneBits] = korvalen::downloadZoneBits(values);
+    auto job = std::make_unique<RunningDownload>();
+    job->presetNumber = presetNumber;
+    RunningDownload* running = job.get();
+    downloadJob = std::move(job);
+    midiLink.setTransferring(true);
+
+    if (!downloadProgress) {
+        downloadProgress = new QProgressDialog(this);
+        downloadProgress->setObjectName(QStringLiteral("downloadProgress"));
+        downloadProgress->setWindowTitle(tr("Download"));
+        downloadProgress->setWindowModality(Qt::NonModal);
+        downloadProgress->setAutoClose(false);
+        downloadProgress->setAutoReset(false);
     }
-    showFailure(command, vanished
-                             ? lostText(tr("Download to Korvalen"))
-                             : tr("Download to Korvalen failed: the controller did not take the "
-                                  "preset. Check the connection and try again."));
-    return false;
+    // Shown only for a download that lasts: a controller that keeps up takes it in well under
+    // a second.
+    downloadProgress->reset();
+    downloadProgress->setLabelText(tr("Downloading P%1 to the Korvalen25...").arg(presetNumber + 1));
+    downloadProgress->setMinimumDuration(1000);
+    downloadProgress->setValue(0);
+    connect(downloadProgress, &QProgressDialog::canceled, this,
+            [running] { running->stop.requestStop(); }, Qt::UniqueConnection);
+
+    running->worker = std::thread([this, running, values, presetNumber] {
+        korvalen::PresetTransfer transfer(
+            [](const std::uint8_t* data, std::uint32_t length) {
+                return midiLink.sendSysEx(data, length);
+            },
+            midiLink.sysExRing, running->stop);
+        transfer.setProgressHandler([this](const korvalen::PresetTransfer::Progress& p) {
+            QMetaObject::invokeMethod(this, [this, p] { showDownloadProgress(p); },
+                                      Qt::QueuedConnection);
+        });
+        running->result = transfer.download(values, presetNumber);
+        QMetaObject::invokeMethod(this, [this] { finishDownload(); }, Qt::QueuedConnection);
+    });
+    return true;
+}
+
+void Korvalen49_Test::showDownloadProgress(const korvalen::PresetTransfer::Progress& p) {
+    if (!downloadJob || !downloadProgress) return;
+    const int number = downloadJob->presetNumber + 1;
+    if (p.readingBack)
+        downloadProgress->setLabelText(
+            tr("Reading P%1 back from the Korvalen25 to check it...").arg(number));
+    else if (p.round == 1)
+        downloadProgress->setLabelText(tr("Downloading P%1 to the Korvalen25...").arg(number));
+    else
+        downloadProgress->setLabelText(
+            tr("Some of P%1 did not arrive. Sending it again, more slowly (round %2)...")
+                .arg(number)
+                .arg(p.round));
+    downloadProgress->setMaximum(static_cast<int>(p.total));
+    downloadProgress->setValue(static_cast<int>(p.sent));
+}
+
+void Korvalen49_Test::finishDownload() {
+    if (!downloadJob) return;
+    downloadJob->worker.join();
+    const korvalen::DownloadResult result = downloadJob->result;
+    const int number = downloadJob->presetNumber + 1;
+    downloadJob.reset();
+    midiLink.setTransferring(false);
+    if (downloadProgress) {
+        downloadProgress->disconnect(this);
+        downloadProgress->reset();
+        downloadProgress->hide();
+    }
+
+    using Status = korvalen::DownloadResult::Status;
+    const QString command = tr("Download");
+    if (result.status == Status::Confirmed) {
+        statusBar()->showMessage(QStringLiteral("Download to Korvalen OK"), kResultTimeoutMs);
+        history->markInStep(EditHistory::Source::Controller);
+        emit downloadFinished(true);
+        return;
+    }
+    // What may have changed on the controller.
+    const QString aftermath =
+        result.endSent ? tr("P%1 on the controller may now be incomplete.").arg(number)
+                       : tr("P%1 on the controller was not changed.").arg(number);
+    QString text;
+    if (result.status != Status::Differs && !midiLink.controllerPortsPresent()) {
+        controllerLost();
+        text = lostText(tr("Download to Korvalen")) + QLatin1Char(' ') + aftermath;
+    } else if (result.status == Status::Stopped) {
+        text = tr("Download to Korvalen stopped. %1").arg(aftermath);
+    } else if (result.status == Status::SendFailed) {
+        text = tr("Download to Korvalen failed: the controller did not take the preset. %1 "
+                  "Check the connection and try again.")
+                   .arg(aftermath);
+    } else if (result.status == Status::NotConfirmed) {
+        text = tr("Download to Korvalen sent, not confirmed: the controller did not send P%1 "
+                  "back to check it, so it may not have stored it. Check the controller and "
+                  "download again.")
+                   .arg(number);
+    } else {
+        QStringList fields;
+        for (const korvalen::FieldDifference& d : result.shortfall)
+            fields << QString::fromStdString(korvalen::fieldName(d.field));
+        const int shown = 8;
+        QString list = fields.mid(0, shown).join(QStringLiteral("; "));
+        if (fields.size() > shown) list += tr(" and %1 more").arg(fields.size() - shown);
+        text = tr("Download to Korvalen failed: after %1 tries, each slower than the one "
+                  "before, these did not arrive on the controller: %2. %3 Check the "
+                  "connection and download again.")
+                   .arg(result.rounds)
+                   .arg(list, aftermath);
+    }
+    showFailure(command, text);
+    emit downloadFinished(false);
 }
 
 void Korvalen49_Test::uploadSlot() {
@@ -152,6 +247,7 @@ bool Korvalen49_Test::requestUpload(int presetNumber, const QString& command) {
 }
 
 void Korvalen49_Test::SysDataInSlot(unsigned char*, uint len) {
+    if (downloadJob) return; // the download reads its read-back itself
     auto& ring = midiLink.sysExRing;
     if (!uploadPending || len == 0) {
         korvalen::DumpParser::discardAll(ring);

@@ -34,6 +34,11 @@ bool mayStart(QWidget* dialog, QString* refusal) {
                                "Press Start again when the search has ended.");
         return false;
     }
+    if (midiLink.transferring()) {
+        *refusal = QObject::tr("The editor is downloading a preset to the controller. Press "
+                               "Start again when the download has ended.");
+        return false;
+    }
     const QString port = bridgedControllerPort();
     if (port.isEmpty()) return true;
     const auto answer = QMessageBox::warning(

@@ -66,6 +66,10 @@ public:
     korvalen::midi::SearchResult runSearch(const korvalen::midi::DeviceSearch::Options& options);
     // True from prepareSearch() until runSearch() has returned.
     bool searching() const { return searching_; }
+    // True while a preset transfer of the editor's runs on a thread of its own and owns the
+    // ring; the ports are not to be taken from it then.
+    bool transferring() const { return transferring_; }
+    void setTransferring(bool on) { transferring_ = on; }
     // What the last search of the editor saw, port by port.
     const korvalen::midi::SearchRecord& lastSearch() const { return lastSearch_; }
     // Ends a search in progress (its pauses included) at once; the next search runs again.
@@ -89,6 +93,7 @@ public slots:
 
 private:
     std::atomic<bool> searching_{false};
+    std::atomic<bool> transferring_{false};
     korvalen::midi::StopToken searchStop_;
     korvalen::midi::SearchRecord lastSearch_;
     std::string controllerIn_;

@@ -4,6 +4,7 @@
 // its download must reach the emulator. Then the emulator is killed: a download must fail
 // with its box, never with the success text.
 #include "boxes.h"
+#include "downloads.h"
 #include "e2ecommon.h"
 #include "korvalen49_test.h"
 #include "midi.h"
@@ -55,6 +56,7 @@ private slots:
         const quint8 edited = item_En[2][5].GetCC() == 33 ? 34 : 33;
         item_En[2][5].SetCC(edited);
         QVERIFY(window.download());
+        QVERIFY(testdownload::awaited(window));
         QCOMPARE(window.statusBar()->currentMessage(), QStringLiteral("Download to Korvalen OK"));
         item_En[2][5].SetCC(0);
         QVERIFY(window.requestUpload(0));
@@ -70,6 +72,7 @@ private slots:
 
         testboxes::BoxAnswerer boxes(QMessageBox::Ok);
         window.DownLoadSlot();
+        QVERIFY(!testdownload::awaited(window));
         QCOMPARE(boxes.seen.size(), 2);
         QVERIFY2(boxes.seen[1].startsWith(QStringLiteral("Download|")), qPrintable(boxes.seen[1]));
         QVERIFY(window.statusBar()->currentMessage() != QStringLiteral("Download to Korvalen OK"));

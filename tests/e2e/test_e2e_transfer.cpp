@@ -1,6 +1,7 @@
 // The editor over JACK against korvalen25-sim: it connects and takes preset 0 at start-up; an
 // edited preset is downloaded, and uploading it again gives back the same values.
 #include "e2ecommon.h"
+#include "downloads.h"
 #include "korvalen49_test.h"
 #include "midi.h"
 #include "presetmodel.h"
@@ -86,6 +87,7 @@ private slots:
         edit(7);
         const QList<int> downloaded = travellingValues();
         QVERIFY(window.download());
+        QVERIFY(testdownload::awaited(window));
         QCOMPARE(window.statusBar()->currentMessage(), QStringLiteral("Download to Korvalen OK"));
 
         // Something else in the editor, then the device's copy again.

@@ -2,6 +2,7 @@
 // connection and the upload of preset 0 at start-up, the download, the upload of another
 // preset, and what the user is told when the controller cannot be reached.
 #include "boxes.h"
+#include "downloads.h"
 #include "emulatorbus.h"
 #include "emulatordevice.h"
 #include "korvalen49_test.h"
@@ -91,14 +92,17 @@ private slots:
         {
             testboxes::BoxAnswerer boxes(QMessageBox::Ok);
             window->DownLoadSlot();
+            QVERIFY(testdownload::awaited(*window));
             QCOMPARE(boxes.seen,
                      QStringList{QStringLiteral("Warning|Download to Korvalen,are you sure?")});
         }
         QCOMPARE(window->statusBar()->currentMessage(), QStringLiteral("Download to Korvalen OK"));
         bus->quiesce();
+        // The 384 messages of the download, then the request that reads the preset back.
         const auto sent = bus->sent(0);
-        QCOMPARE(sent.size(), std::size_t{384});
-        QCOMPARE(sent.back(), (Message{0xF0, 0x00, 0x20, 0x6B, 0x02, 0x07, 0x00, 0x00, 0xF7}));
+        QCOMPARE(sent.size(), std::size_t{385});
+        QCOMPARE(sent[383], (Message{0xF0, 0x00, 0x20, 0x6B, 0x02, 0x07, 0x00, 0x00, 0xF7}));
+        QCOMPARE(sent.back(), (Message{0xF0, 0x00, 0x20, 0x6B, 0x02, 0x05, 0x00, 0x00, 0xF7}));
         QCOMPARE(modelcheck::differences(*device->emulator().preset(0)), QStringList{});
     }
 
@@ -266,13 +270,17 @@ private slots:
         item_En[1][1].SetCC(storedBefore.controls[9].cc == 5 ? 6 : 5);
         testboxes::BoxAnswerer boxes(QMessageBox::Ok);
         window->DownLoadSlot();
+        QVERIFY(!testdownload::awaited(*window));
         bus->quiesce();
         QCOMPARE(boxes.seen.size(), 2);
         QVERIFY(window->statusBar()->currentMessage().startsWith(
             QStringLiteral("Download to Korvalen failed")));
+        QVERIFY2(boxes.seen[1].contains(QStringLiteral("P1 on the controller was not changed")),
+                 qPrintable(boxes.seen[1]));
         QVERIFY(bus->sent(0).empty());
         QCOMPARE(*device->emulator().preset(0), storedBefore);
-        QVERIFY(!window->download());
+        QVERIFY(window->download());
+        QVERIFY(!testdownload::awaited(*window));
     }
 };
 
