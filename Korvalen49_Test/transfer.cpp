@@ -108,11 +108,13 @@ bool Korvalen49_Test::download() {
     // Shown only for a download that lasts: a controller that keeps up takes it in well under
     // a second.
     downloadProgress->reset();
-    downloadProgress->setLabelText(tr("Downloading P%1 to the Korvalen25...").arg(presetNumber + 1));
+    downloadProgress->setLabelText(
+        tr("Downloading P%1 to the Korvalen25...").arg(presetNumber + 1));
     downloadProgress->setMinimumDuration(1000);
     downloadProgress->setValue(0);
-    connect(downloadProgress, &QProgressDialog::canceled, this,
-            [running] { running->stop.requestStop(); }, Qt::UniqueConnection);
+    connect(
+        downloadProgress, &QProgressDialog::canceled, this,
+        [running] { running->stop.requestStop(); }, Qt::UniqueConnection);
 
     running->worker = std::thread([this, running, values, presetNumber] {
         korvalen::PresetTransfer transfer(
@@ -121,11 +123,12 @@ bool Korvalen49_Test::download() {
             },
             midiLink.sysExRing, running->stop);
         transfer.setProgressHandler([this](const korvalen::PresetTransfer::Progress& p) {
-            QMetaObject::invokeMethod(this, [this, p] { showDownloadProgress(p); },
-                                      Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                this, [this, p] { showDownloadProgress(p); }, Qt::QueuedConnection);
         });
         running->result = transfer.download(values, presetNumber);
-        QMetaObject::invokeMethod(this, [this] { finishDownload(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this] { finishDownload(); }, Qt::QueuedConnection);
     });
     return true;
 }
@@ -169,9 +172,9 @@ void Korvalen49_Test::finishDownload() {
         return;
     }
     // What may have changed on the controller.
-    const QString aftermath =
-        result.endSent ? tr("P%1 on the controller may now be incomplete.").arg(number)
-                       : tr("P%1 on the controller was not changed.").arg(number);
+    const QString aftermath = result.endSent
+                                  ? tr("P%1 on the controller may now be incomplete.").arg(number)
+                                  : tr("P%1 on the controller was not changed.").arg(number);
     QString text;
     if (result.status != Status::Differs && !midiLink.controllerPortsPresent()) {
         controllerLost();

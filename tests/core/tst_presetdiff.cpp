@@ -1,0 +1,154 @@
+// Presets compared field by field, and the resend of a download's fields: which field a change
+// is found in, what it is called, and which messages send it again.
+#include "presetdiff.h"
+
+#include <QTest>
+
+using namespace korvalen;
+
+Q_DECLARE_METATYPE(std::function<void(PresetValues&)>)
+
+namespace {
+
+// A preset with a value in every field, none of them at its default.
+PresetValues busyPreset() {
+    PresetValues v;
+    int n = 1;
+    auto fill = [&n](AssignmentValues& a) {
+        a = {static_cast<std::uint8_t>(n % 2), static_cast<std::uint8_t>(n % 120),
+             static_cast<std::uint8_t>(n % 16), static_cast<std::uint8_t>(n % 5),
+             static_cast<std::uint8_t>((n / 2) % 2)};
+        ++n;
+    };
+    fill(v.slider);
+    for (auto& a : v.encoders)
+        fill(a);
+    for (auto& a : v.functions)
+        fill(a);
+    for (auto& a : v.transport)
+        fill(a);
+    for (auto& a : v.pads)
+        fill(a);
+    for (int z = 0; z < 3; ++z)
+        v.zones[z] = {
+            1, static_cast<std::uint8_t>(10 + z), 2, 3, static_cast<std::uint8_t>(z), 1, 20, 90, 5,
+            13};
+    return v;
+}
+
+using Sent = std::vector<std::vector<std::uint8_t>>;
+
+Sent resend(const PresetValues& values, const std::vector<PresetField>& fields) {
+    Sent sent;
+    sendDownloadFields(values, 17, fields, [&sent](const std::uint8_t* d, std::size_t n) {
+        sent.emplace_back(d, d + n);
+    });
+    return sent;
+}
+
+} // namespace
+
+class TestPresetDiff : public QObject {
+    Q_OBJECT
+
+private slots:
+    void oneChangeIsOneNamedField_data() {
+        QTest::addColumn<std::function<void(PresetValues&)>>("change");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QByteArray>("resent"); // the message that sends it again, in hex
+        using F = std::function<void(PresetValues&)>;
+        QTest::newRow("encoder channel")
+            << F([](PresetValues& v) { v.encoders[8 * 1 + 2].chan = 15; }) << "E3, BANK 2: channel"
+            << QByteArray("f000206b0202010a000f0000f7");
+        QTest::newRow("function button mode")
+            << F([](PresetValues& v) { v.functions[4 * 3 + 0].mode ^= 1; }) << "F1, BANK 4: mode"
+            << QByteArray();
+        QTest::newRow("pad type") << F([](PresetValues& v) { v.pads[4 + 1].type ^= 1; })
+                                  << "P2, bank B: type" << QByteArray();
+        QTest::newRow("transport number") << F([](PresetValues& v) { v.transport[3].cc = 131; })
+                                          << "PLAY: number" << QByteArray();
+        QTest::newRow("slider port")
+            << F([](PresetValues& v) { v.slider.port = 5; }) << "S1: port" << QByteArray();
+        QTest::newRow("zone octave") << F([](PresetValues& v) { v.zones[2].oct = 8; })
+                                     << "Zone3: octave" << QByteArray("f000206b02061b0008f7");
+        QTest::newRow("zone status") << F([](PresetValues& v) { v.zones[1].status = 0; })
+                                     << "Zone2: on/off" << QByteArray("f000206b0206100005f7");
+    }
+    void oneChangeIsOneNamedField() {
+        QFETCH(std::function<void(PresetValues&)>, change);
+        QFETCH(QString, name);
+        QFETCH(QByteArray, resent);
+        const PresetValues before = busyPreset();
+        PresetValues after = before;
+        change(after);
+        const auto diffs = presetDifferences(before, after);
+        QCOMPARE(diffs.size(), std::size_t{1});
+        QCOMPARE(QString::fromStdString(fieldName(diffs[0].field)), name);
+        QCOMPARE(diffs[0].first, valueOf(before, diffs[0].field));
+        QCOMPARE(diffs[0].second, valueOf(after, diffs[0].field));
+        // Sent again: one message (the zone block's six copies once), then the end message.
+        const Sent sent = resend(after, {diffs[0].field});
+        QCOMPARE(sent.size(), std::size_t{2});
+        QCOMPARE(sent.back(),
+                 (std::vector<std::uint8_t>{0xF0, 0x00, 0x20, 0x6B, 0x02, 0x07, 17, 0x00, 0xF7}));
+        if (!resent.isEmpty())
+            QCOMPARE(QByteArray(reinterpret_cast<const char*>(sent[0].data()),
+                                static_cast<int>(sent[0].size()))
+                         .toHex(),
+                     resent);
+        // The message is one the whole download sends.
+        bool found = false;
+        forEachDownloadMessage(after,
+                               [&](const DownloadAddress&, const std::uint8_t* d, std::size_t n) {
+                                   found = found || std::vector<std::uint8_t>(d, d + n) == sent[0];
+                               });
+        QVERIFY(found);
+    }
+
+    void shortfallComparesOnlyWhatADownloadSends() {
+        const PresetValues sent = busyPreset();
+        PresetValues back = sent;
+        QVERIFY(downloadShortfall(sent, back).empty());
+        // Encoders and the slider carry no type and no mode.
+        back.encoders[5].type ^= 1;
+        back.encoders[6].mode ^= 1;
+        back.slider.mode ^= 1;
+        QVERIFY(downloadShortfall(sent, back).empty());
+        // Zone 1 is always on after a download; zones 2 and 3 as sent.
+        PresetValues off = sent;
+        off.zones[0].status = 0;
+        PresetValues stored = off;
+        stored.zones[0].status = 1;
+        QVERIFY(downloadShortfall(off, stored).empty());
+        QCOMPARE(downloadShortfall(off, off).size(), std::size_t{1});
+        // A value above its bound is not sent, so not looked for.
+        PresetValues wild = sent;
+        wild.functions[2].chan = 40;
+        QVERIFY(downloadShortfall(wild, sent).empty());
+        // A button's type travels: it is compared.
+        back = sent;
+        back.functions[2].type ^= 1;
+        const auto diffs = downloadShortfall(sent, back);
+        QCOMPARE(diffs.size(), std::size_t{1});
+        QCOMPARE(QString::fromStdString(fieldName(diffs[0].field)),
+                 QStringLiteral("F3, BANK 1: type"));
+    }
+
+    void resendOfEverythingIsTheWholeDownloadOnce() {
+        const PresetValues v = busyPreset();
+        Sent whole;
+        sendDownload(v, 17, [&whole](const std::uint8_t* d, std::size_t n) {
+            whole.emplace_back(d, d + n);
+        });
+        const Sent again = resend(v, allPresetFields());
+        // The zone block goes out after each of six passes in the whole download, once here.
+        const std::size_t zoneBlock = 1 + 3 * 9;
+        QCOMPARE(again.size(), whole.size() - 5 * zoneBlock);
+        for (const auto& m : again)
+            QVERIFY(std::find(whole.begin(), whole.end(), m) != whole.end());
+        QCOMPARE(again.back(), whole.back());
+    }
+};
+
+QTEST_APPLESS_MAIN(TestPresetDiff)
+#include "tst_presetdiff.moc"
