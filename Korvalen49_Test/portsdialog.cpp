@@ -34,6 +34,9 @@ QString openFailureText(OpenFailure failure) {
 }
 
 QString inputText(const PortState& port) {
+    // A port the search never came to is no port that failed.
+    if (!port.opened && port.failure == OpenFailure::None)
+        return PortsDialog::tr("not tried (the search ended before it)");
     if (!port.opened) return openFailureText(port.failure);
     return port.answered ? PortsDialog::tr("opened; an answer came in on it")
                          : PortsDialog::tr("opened; no answer came in on it");
@@ -41,7 +44,7 @@ QString inputText(const PortState& port) {
 
 QString outputText(const PortState& port) {
     if (port.failure != OpenFailure::None) return openFailureText(port.failure);
-    if (!port.opened) return PortsDialog::tr("not asked (the search ended before it)");
+    if (!port.opened) return PortsDialog::tr("not tried (the search ended before it)");
     if (!port.probed) return PortsDialog::tr("opened; the probe could not be sent");
     return port.answered ? PortsDialog::tr("opened; took the probe; answered")
                          : PortsDialog::tr("opened; took the probe; no answer");

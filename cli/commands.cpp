@@ -146,7 +146,9 @@ Outcome portsCommand(QTextStream& out) {
         for (std::size_t i = 0; i < ports.size(); ++i) {
             const midi::PortState& p = ports[i];
             QString state;
-            if (!p.opened)
+            if (!p.opened && p.failure == midi::OpenFailure::None)
+                state = QStringLiteral("not tried");
+            else if (!p.opened)
                 state = QStringLiteral("could not be opened");
             else if (int(i) == chosen)
                 state = outputs ? QStringLiteral("the Korvalen25 answered the probe sent here")

@@ -56,6 +56,9 @@ private slots:
     void deviceFailuresWriteNothing_data();
     void deviceFailuresWriteNothing();
     void putThatDoesNotReadBackFails();
+    void slowControllerGetsEveryPresetWhole();
+    void restoreThatFailsSaysWhatIsWhere();
+    void portsSaysWhichPortsWereNotTried();
     void dumpTakesOnlyWhatTheModelTakes();
     void showUsesTheEditorsTexts_data();
     void showUsesTheEditorsTexts();
@@ -356,6 +359,93 @@ void CliCommandsTest::putThatDoesNotReadBackFails() {
     QVERIFY2(isOneErrorLine(r.err), qPrintable(r.err));
     QVERIFY2(r.err.contains("P17 reads back different"), qPrintable(r.err));
     QVERIFY(r.out.isEmpty());
+}
+
+// A controller that reads at MIDI cable speed, with a small buffer: put and restore still store
+// every preset whole (the download slows down until the read-back matches).
+void CliCommandsTest::slowControllerGetsEveryPresetWhole() {
+    ControllerEmulator::Options slow;
+    slow.readRateBytesPerS = 3125;
+    slow.readBufferBytes = 256;
+    auto device = emulator(slow);
+    auto bus = busWith(device);
+    QTemporaryDir dir;
+    const SavFile file = randomSav(21, 18);
+    QVERIFY(writeAll(dir.filePath("f.sav"), bytesOf(file)));
+    Result r = runCli({"put", dir.filePath("f.sav")}, bus);
+    QVERIFY2(r.code == 0, qPrintable(r.err));
+    QVERIFY(device->emulator().lostMessages() > 0);
+    QCOMPARE(bytesOf(device->emulator().savOf(18)), bytesOf(file));
+
+    const QString backup = dir.filePath("b");
+    QDir().mkpath(backup);
+    for (int n : kPresets)
+        QVERIFY(writeAll(backupPath(backup, n), bytesOf(randomSav(300 + n, n))));
+    r = runCli({"restore", backup}, bus);
+    QVERIFY2(r.code == 0, qPrintable(r.err));
+    for (int n : kPresets)
+        QCOMPARE(bytesOf(device->emulator().savOf(n)), readAll(backupPath(backup, n)));
+}
+
+// A controller that never stores P19 (it drops every download end message for it): restore
+// says which presets are whole, which one may be incomplete and which were not touched.
+void CliCommandsTest::restoreThatFailsSaysWhatIsWhere() {
+    auto inner = emulator();
+    struct Dropper final : korvalen::midi::VirtualDevice {
+        std::shared_ptr<korvalen::midi::EmulatorDevice> inner;
+        std::vector<korvalen::midi::Message> receive(const korvalen::midi::Message& m) override {
+            if (m.size() == 9 && m[5] == 0x07 && m[6] == 18) return {};
+            return inner->receive(m);
+        }
+    };
+    auto dropper = std::make_shared<Dropper>();
+    dropper->inner = inner;
+    auto bus = busWith(dropper);
+    QTemporaryDir dir;
+    for (int n : kPresets)
+        QVERIFY(writeAll(backupPath(dir.path(), n), bytesOf(randomSav(500 + n, n))));
+    const Result r = runCli({"restore", dir.path()}, bus);
+    QCOMPARE(r.code, 1);
+    QVERIFY2(isOneErrorLine(r.err), qPrintable(r.err));
+    QVERIFY2(r.err.contains("P19 reads back different"), qPrintable(r.err));
+    QVERIFY2(r.err.contains("restored whole: P01, P17, P18; P19 may now be incomplete on the "
+                            "controller; not changed: P20, P21, P22, P23, P24, P25, P26, P27, "
+                            "P28, P29, P30"),
+             qPrintable(r.err));
+    for (int n : {0, 16, 17})
+        QCOMPARE(bytesOf(inner->emulator().savOf(n)), readAll(backupPath(dir.path(), n)));
+    QVERIFY(bytesOf(inner->emulator().savOf(19)) != readAll(backupPath(dir.path(), 19)));
+
+    // A port that takes nothing: the preset was not changed, and put says so.
+    auto failing = busWith(emulator());
+    Result put = runCli({"get", "P17", dir.filePath("x.sav")}, failing);
+    QCOMPARE(put.code, 0);
+    failing->setSendFails(0, true);
+    put = runCli({"put", backupPath(dir.path(), 16)}, failing);
+    QCOMPARE(put.code, 1);
+    QVERIFY2(put.err.contains("P17 on the controller was not changed") ||
+                 put.err.contains("nothing was sent"),
+             qPrintable(put.err));
+}
+
+// The search probes the Korvalen ports first; the port it never came to is "not tried", not
+// "could not be opened".
+void CliCommandsTest::portsSaysWhichPortsWereNotTried() {
+    auto bus = std::make_shared<korvalen::midi::VirtualBus>();
+    bus->setPortCounts(2, 2);
+    bus->setOutputName(0, "Midi Through Port-0");
+    bus->setOutputName(1, "Korvalen25 MIDI 1");
+    bus->setOutputOpenFails(0, false);
+    bus->attach(1, 1, emulator());
+    const Result r = runCli({"ports"}, bus);
+    QVERIFY2(r.code == 0, qPrintable(r.err));
+    QVERIFY2(r.out.contains("Midi Through Port-0  -- not tried"), qPrintable(r.out));
+    QVERIFY(!r.out.contains("could not be opened"));
+    bus->setOutputOpenFails(0, true);
+    bus->setOutputName(1, "Synth");
+    const Result refused = runCli({"ports"}, bus);
+    QVERIFY2(refused.out.contains("Midi Through Port-0  -- could not be opened"),
+             qPrintable(refused.out));
 }
 
 void CliCommandsTest::dumpTakesOnlyWhatTheModelTakes() {
