@@ -112,9 +112,9 @@ bool Korvalen49_Test::download() {
         tr("Downloading P%1 to the Korvalen25...").arg(presetNumber + 1));
     downloadProgress->setMinimumDuration(1000);
     downloadProgress->setValue(0);
-    connect(
-        downloadProgress, &QProgressDialog::canceled, this,
-        [running] { running->stop.requestStop(); }, Qt::UniqueConnection);
+    // Disconnected when the download ends (finishDownload).
+    connect(downloadProgress, &QProgressDialog::canceled, this,
+            [running] { running->stop.requestStop(); });
 
     running->worker = std::thread([this, running, values, presetNumber] {
         korvalen::PresetTransfer transfer(

@@ -13,6 +13,7 @@
 #include "virtualbus.h"
 
 #include <QLabel>
+#include <QProgressDialog>
 #include <QStatusBar>
 #include <QTest>
 
@@ -157,6 +158,68 @@ private slots:
         // An upload request says so too.
         QVERIFY(!window->requestUpload(0));
         QVERIFY(status().contains(QStringLiteral("the controller is gone")));
+    }
+
+    // The download is read back: a controller at cable speed gets the preset whole and the
+    // window says OK only then; one that answers no read-back gets a text of its own; one that
+    // never takes a message gets a box that names the control. The edits stay unsent then.
+    void downloadIsOkOnlyWhenReadBack() {
+        options().readRateBytesPerS = 3125;
+        editEveryBank();
+        QVERIFY(window->download());
+        QVERIFY(testdownload::awaited(*window));
+        QCOMPARE(status(), QStringLiteral("Download to Korvalen OK"));
+        QVERIFY(device->emulator().lostMessages() > 0);
+        QCOMPARE(device->emulator().preset(0)->controls[0].cc, std::uint8_t{100});
+        QCOMPARE(device->emulator().preset(0)->globals[23], std::uint8_t{9}); // zone 3 channel
+        QCOMPARE(window->downloadProgressWindow()->isVisible(), false);
+
+        options().readRateBytesPerS = 0;
+        options().ignoreUploads = true;
+        item_En[0][1].SetCC(55);
+        {
+            testboxes::BoxAnswerer boxes(QMessageBox::Ok);
+            QVERIFY(window->download());
+            QVERIFY(!testdownload::awaited(*window));
+            QCOMPARE(boxes.seen.size(), 1);
+            QVERIFY2(boxes.seen[0].startsWith(
+                         QStringLiteral("Download|Download to Korvalen sent, not confirmed")),
+                     qPrintable(boxes.seen[0]));
+        }
+        QVERIFY(status() != QStringLiteral("Download to Korvalen OK"));
+        QVERIFY(window->editNote().contains(QStringLiteral("not")));
+
+        options().ignoreUploads = false;
+        options().readRateBytesPerS = 0;
+        // E8 of bank 2 never takes its number.
+        const auto m = korvalen::parameterMessage(korvalen::command::kNumber,
+                                                  korvalen::control::kEncoderKind, 15, 77);
+        const Message lost(m.begin(), m.end());
+        bus->detachAll();
+        struct Dropper final : korvalen::midi::VirtualDevice {
+            std::shared_ptr<EmulatorDevice> inner;
+            Message lost;
+            std::vector<Message> receive(const Message& x) override {
+                return x == lost ? std::vector<Message>{} : inner->receive(x);
+            }
+        };
+        auto dropper = std::make_shared<Dropper>();
+        dropper->inner = device;
+        dropper->lost = lost;
+        bus->attach(0, 0, dropper);
+        item_En[1][7].SetCC(77);
+        {
+            testboxes::BoxAnswerer boxes(QMessageBox::Ok);
+            QVERIFY(window->download());
+            QVERIFY(!testdownload::awaited(*window));
+            QCOMPARE(boxes.seen.size(), 1);
+            QVERIFY2(boxes.seen[0].contains(QStringLiteral("did not arrive on the controller: "
+                                                           "E8, BANK 2: number.")),
+                     qPrintable(boxes.seen[0]));
+            QVERIFY2(boxes.seen[0].contains(QStringLiteral("P1 on the controller may now be "
+                                                           "incomplete")),
+                     qPrintable(boxes.seen[0]));
+        }
     }
 
     // The port watch notices the loss on its own and closes an open upload.
