@@ -251,6 +251,7 @@ private:
         std::thread worker;
         korvalen::DownloadResult result;
         int presetNumber = 0;
+        int shownStep = 1; // the step the progress window's text tells
     };
     std::unique_ptr<RunningDownload> downloadJob;
     QProgressDialog* downloadProgress = nullptr;

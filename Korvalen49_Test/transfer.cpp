@@ -135,6 +135,12 @@ bool Korvalen49_Test::download() {
 
 void Korvalen49_Test::showDownloadProgress(const korvalen::PresetTransfer::Progress& p) {
     if (!downloadJob || !downloadProgress) return;
+    downloadProgress->setMaximum(static_cast<int>(p.total));
+    downloadProgress->setValue(static_cast<int>(p.sent));
+    // The text changes with the step only.
+    const int step = p.readingBack ? -p.round : p.round;
+    if (step == downloadJob->shownStep) return;
+    downloadJob->shownStep = step;
     const int number = downloadJob->presetNumber + 1;
     if (p.readingBack)
         downloadProgress->setLabelText(
@@ -146,8 +152,6 @@ void Korvalen49_Test::showDownloadProgress(const korvalen::PresetTransfer::Progr
             tr("Some of P%1 did not arrive. Sending it again, more slowly (round %2)...")
                 .arg(number)
                 .arg(p.round));
-    downloadProgress->setMaximum(static_cast<int>(p.total));
-    downloadProgress->setValue(static_cast<int>(p.sent));
 }
 
 void Korvalen49_Test::finishDownload() {

@@ -335,7 +335,7 @@ Outcome restoreCommand(const QString& dirPath, QTextStream& out, bool terminal) 
             // touched.
             QStringList whole, untouched;
             for (std::size_t k = 0; k < kDevicePresets.size(); ++k)
-                (k < i ? whole : untouched) << shownPresetName(kDevicePresets[k]);
+                if (k != i) (k < i ? whole : untouched) << shownPresetName(kDevicePresets[k]);
             if (written == Written::Untouched)
                 untouched.prepend(shownPresetName(kDevicePresets[i]));
             QStringList parts;
@@ -417,6 +417,8 @@ int run(const QStringList& args, QTextStream& out, QTextStream& err, const RunOp
     if (parser.isSet(json) && name != QLatin1String("show"))
         return finish(usage(QStringLiteral("--json goes with show only")));
 
+    // Each command starts at full speed; a download slows down as the controller needs.
+    SendPace::session().setBytesPerSecond(0);
     if (parser.isSet(sendPause)) {
         unsigned ms = 0;
         if (!SendPace::parsePause(parser.value(sendPause).toStdString(), ms))

@@ -1,6 +1,7 @@
 #include "presettransfer.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
 
 namespace korvalen {
@@ -138,6 +139,7 @@ DownloadResult PresetTransfer::download(const PresetValues& values, int number) 
         Progress progress{result.rounds, 0, total, false};
         if (progress_) progress_(progress);
         bool failed = false;
+        auto lastReport = std::chrono::steady_clock::now();
         auto send = [&](const std::uint8_t* data, std::size_t length) {
             // After a message that was not taken, none goes out: above all not the end
             // message, which would store a preset that arrived in part.
@@ -149,8 +151,15 @@ DownloadResult PresetTransfer::download(const PresetValues& values, int number) 
             ++result.messagesSent;
             ++progress.sent;
             if (progress.sent == total) result.endSent = true;
-            if (progress_ && (progress.sent % 16 == 0 || progress.sent == total))
-                progress_(progress);
+            // Reported a few times a second at most: nobody watches a download that keeps
+            // up, and every report costs the window a repaint.
+            if (progress_) {
+                const auto now = std::chrono::steady_clock::now();
+                if (now - lastReport >= std::chrono::milliseconds(50) || progress.sent == total) {
+                    lastReport = now;
+                    progress_(progress);
+                }
+            }
         };
         if (result.rounds == 1)
             sendDownload(values, presetNumber, send);
