@@ -217,7 +217,7 @@ void CliJackTest::failures_data() {
            "restored";
     QTest::newRow("flash, the controller falls silent after 5 blocks")
         << QStringList{"--upgrade", "--id", "00206B021A", "--silence-after", "5"}
-        << QStringList{"flash", "%I"} << "ERROR: The device stopped answering during the transfer";
+        << QStringList{"flash", "%I"} << "the controller stopped answering during the transfer";
     QTest::newRow("put, no controller")
         << QStringList{} << QStringList{"put", "%S"} << "no Korvalen25 answered on the MIDI ports";
 }
