@@ -2,6 +2,7 @@
 
 #include "device.h"
 #include "flash.h"
+#include "help.h"
 #include "midi.h"
 #include "nametables.h"
 #include "outcome.h"
@@ -24,59 +25,33 @@ namespace korvalen::cli {
 
 namespace {
 
-const char* const kCommands =
+// The general help around the list of commands.
+const char* const kIntroduction =
     R"(Reads, writes, backs up and shows the presets of a Korvalen25 MIDI controller, and
 flashes its firmware.
 
-Commands:
-  ports                   list the MIDI ports and the one the Korvalen25 answers on
-  get PRESET FILE.sav     read device preset PRESET into a preset file
-  put FILE.sav [PRESET]   write a preset file to the device as PRESET (default: the
-                          preset number stored in the file)
-  show FILE.sav           print a preset file as text (--json for scripts)
-  backup DIR              read all 15 presets into DIR, one file each: P01.sav,
-                          P17.sav ... P30.sav
-  restore DIR             write the 15 files of a backup in DIR back to the device
-  flash FILE.bin          write a firmware image into a controller started in its
-                          upgrade mode
-
+)";
+const char* const kPresetsAndExitCodes =
+    R"(
 PRESET is P01 (the factory preset "Korvalen") or P17 to P30 (the user presets), or
 the device's numbers for them, 0 and 16 to 29.
 
 Exit codes: 0 done, 1 device or transfer failure, 2 wrong command line, 3 bad file.)";
 
-struct Command {
-    const char* name;
-    int minArgs;
-    int maxArgs;
-    const char* usage;
-};
-
-constexpr Command kCommandTable[] = {
-    {"ports", 0, 0, "ports"},
-    {"get", 2, 2, "get PRESET FILE.sav"},
-    {"put", 1, 2, "put FILE.sav [PRESET]"},
-    {"show", 1, 1, "show [--json] FILE.sav"},
-    {"backup", 1, 1, "backup DIR"},
-    {"restore", 1, 1, "restore DIR"},
-    {"flash", 1, 1, "flash FILE.bin"},
-};
-
-const Command* findCommand(const QString& name) {
-    for (const Command& c : kCommandTable)
-        if (name == QLatin1String(c.name)) return &c;
-    return nullptr;
+// A wrong command line; `command` names the help to read, the general help when empty.
+Outcome usage(const QString& what, const QString& command = QString()) {
+    return Outcome::fail(kUsage,
+                         what + QStringLiteral(" (see korvalen25-cli %1)")
+                                    .arg(command.isEmpty() ? QStringLiteral("--help")
+                                                           : QStringLiteral("help ") + command));
 }
 
-Outcome usage(const QString& what) {
-    return Outcome::fail(kUsage, what + QStringLiteral(" (see korvalen25-cli --help)"));
-}
-
-Outcome presetArgument(const QString& text, int& number) {
+Outcome presetArgument(const QString& text, const QString& command, int& number) {
     const auto n = parsePresetName(text);
     if (!n)
-        return usage(QStringLiteral("\"%1\" is not a preset: use P01, P17 to P30, or 0, 16 to 29")
-                         .arg(text));
+        return usage(
+            QStringLiteral("\"%1\" is not a preset: use P01, P17 to P30, or 0, 16 to 29").arg(text),
+            command);
     number = *n;
     return Outcome::done();
 }
@@ -360,20 +335,21 @@ Outcome restoreCommand(const QString& dirPath, QTextStream& out, bool terminal) 
 
 int run(const QStringList& args, QTextStream& out, QTextStream& err, const RunOptions& options) {
     QCommandLineParser parser;
-    parser.setApplicationDescription(QString::fromLatin1(kCommands));
+    parser.setApplicationDescription(QString::fromLatin1(kIntroduction) + commandList() +
+                                     QString::fromLatin1(kPresetsAndExitCodes));
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
-                                  QStringLiteral("Show this help and exit."));
+                                  QStringLiteral("Show this help and exit; after a command, that "
+                                                 "command's help."));
     const QCommandLineOption version({QStringLiteral("v"), QStringLiteral("version")},
                                      QStringLiteral("Show the version and exit."));
     QStringList apiNames;
     for (const std::string& n : midi::platformApiNames())
         apiNames << QString::fromStdString(n);
-    const QCommandLineOption api(
-        QStringLiteral("midi-api"),
-        QStringLiteral("MIDI backend: %1 (default: KORVALEN_MIDI_API, else auto).")
-            .arg(apiNames.join(QStringLiteral(", "))),
-        QStringLiteral("NAME"));
+    const QString apiHelp = QStringLiteral("MIDI backend: %1 (default: KORVALEN_MIDI_API, else "
+                                           "auto).")
+                                .arg(apiNames.join(QStringLiteral(", ")));
+    const QCommandLineOption api(QStringLiteral("midi-api"), apiHelp, QStringLiteral("NAME"));
     const QCommandLineOption json(QStringLiteral("json"),
                                   QStringLiteral("show: print the preset as JSON."));
     const QCommandLineOption sendPause(
@@ -384,9 +360,10 @@ int run(const QStringList& args, QTextStream& out, QTextStream& err, const RunOp
                        "is sent again more slowly in any case)."),
         QStringLiteral("MS"));
     parser.addOptions({help, version, api, json, sendPause});
-    parser.addPositionalArgument(QStringLiteral("command"),
-                                 QStringLiteral("ports, get, put, show, backup, restore or flash."),
-                                 QStringLiteral("command [arguments]"));
+    parser.addPositionalArgument(
+        QStringLiteral("command"),
+        QStringLiteral("ports, get, put, show, backup, restore, flash or help."),
+        QStringLiteral("command [arguments]"));
 
     auto finish = [&](const Outcome& r) {
         if (!r.ok()) err << "korvalen25-cli: " << r.message << '\n';
@@ -396,26 +373,48 @@ int run(const QStringList& args, QTextStream& out, QTextStream& err, const RunOp
     };
 
     if (!parser.parse(args)) return finish(usage(parser.errorText()));
-    if (parser.isSet(help)) {
-        out << parser.helpText();
+    const QStringList positional = parser.positionalArguments();
+    const Command* command = positional.isEmpty() ? nullptr : findCommand(positional.first());
+    if (!positional.isEmpty() && command == nullptr)
+        return finish(usage(QStringLiteral("unknown command \"%1\"").arg(positional.first())));
+    const QStringList rest = positional.mid(1);
+    const QString name = command ? QLatin1String(command->name) : QString();
+
+    // "help COMMAND", "COMMAND --help" and "help --help" print the command's help; "--help"
+    // and "help" alone the general help.
+    if (parser.isSet(help) || name == QLatin1String("help")) {
+        const Command* about = command;
+        if (name == QLatin1String("help") && !parser.isSet(help)) {
+            if (rest.size() > 1)
+                return finish(usage(
+                    QStringLiteral("usage: korvalen25-cli %1").arg(QLatin1String(command->usage)),
+                    name));
+            about = rest.isEmpty() ? nullptr : findCommand(rest[0]);
+            if (!rest.isEmpty() && about == nullptr)
+                return finish(usage(QStringLiteral("unknown command \"%1\"").arg(rest[0])));
+        }
+        if (about) {
+            out << commandHelp(*about, apiHelp);
+        } else {
+            // The program's name, not the path it was started by (the manual page is made
+            // from this text).
+            QString text = parser.helpText();
+            text.replace(0, text.indexOf(QLatin1Char('\n')),
+                         QStringLiteral("Usage: korvalen25-cli [options] command [arguments]\n"));
+            out << text;
+        }
         return finish(Outcome::done());
     }
     if (parser.isSet(version)) {
         out << "korvalen25-cli " << QCoreApplication::applicationVersion() << '\n';
         return finish(Outcome::done());
     }
-    const QStringList positional = parser.positionalArguments();
-    if (positional.isEmpty()) return finish(usage(QStringLiteral("no command given")));
-    const Command* command = findCommand(positional.first());
-    if (command == nullptr)
-        return finish(usage(QStringLiteral("unknown command \"%1\"").arg(positional.first())));
-    const QStringList rest = positional.mid(1);
+    if (command == nullptr) return finish(usage(QStringLiteral("no command given")));
     if (rest.size() < command->minArgs || rest.size() > command->maxArgs)
-        return finish(
-            usage(QStringLiteral("usage: korvalen25-cli %1").arg(QLatin1String(command->usage))));
-    const QString name = QLatin1String(command->name);
+        return finish(usage(
+            QStringLiteral("usage: korvalen25-cli %1").arg(QLatin1String(command->usage)), name));
     if (parser.isSet(json) && name != QLatin1String("show"))
-        return finish(usage(QStringLiteral("--json goes with show only")));
+        return finish(usage(QStringLiteral("--json goes with show only"), QStringLiteral("show")));
 
     // Each command starts at full speed; a download slows down as the controller needs.
     SendPace::session().setBytesPerSecond(0);
@@ -429,7 +428,8 @@ int run(const QStringList& args, QTextStream& out, QTextStream& err, const RunOp
 
     int number = -1; // get: the preset to read; put: the one to store as, -1 the file's own
     if (name == QLatin1String("get") || (name == QLatin1String("put") && rest.size() == 2))
-        if (Outcome r = presetArgument(rest[name == QLatin1String("get") ? 0 : 1], number); !r.ok())
+        if (Outcome r = presetArgument(rest[name == QLatin1String("get") ? 0 : 1], name, number);
+            !r.ok())
             return finish(r);
     if (Outcome r = openPlatform(args, options); !r.ok()) return finish(r);
 

@@ -20,7 +20,12 @@ DeviceSession::~DeviceSession() {
 }
 
 Outcome DeviceSession::connect() {
-    link_.reConnect();
+    // The editor's search, except that the port counts are read once per attempt: the editor
+    // waits up to ten seconds for a controller to be plugged in, a command answers at once.
+    link_.prepareSearch();
+    auto options = link_.editorSearchOptions();
+    options.countPolls = kCountPolls;
+    link_.runSearch(options);
     if (link_.editorConnected()) return Outcome::done();
     return Outcome::fail(kDeviceFailure,
                          QStringLiteral("no Korvalen25 answered on the MIDI ports (%1 inputs, %2 "

@@ -17,13 +17,17 @@ public:
     // How long a transfer waits for the controller: after the request, and after each piece of
     // the dump.
     static constexpr unsigned kDefaultTimeoutMs = PresetTransfer::kDefaultTimeoutMs;
+    // Readings of the port counts in each attempt of the search: with no MIDI port at all the
+    // search gives up after one reading and its pause, about a second.
+    static constexpr int kCountPolls = 1;
 
     explicit DeviceSession(midiMethodClass& link, unsigned timeoutMs = kDefaultTimeoutMs);
     ~DeviceSession(); // closes the ports
     DeviceSession(const DeviceSession&) = delete;
     DeviceSession& operator=(const DeviceSession&) = delete;
 
-    // The editor's device search (up to ten attempts).
+    // The editor's device search (up to ten attempts), with kCountPolls readings of the port
+    // counts in each.
     Outcome connect();
     // Asks for device preset `number` and takes its dump into `preset` as the editor's model
     // would. Fails when the controller does not answer in time, sends invalid records, or the

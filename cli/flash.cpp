@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QEventLoop>
 #include <QFile>
+#include <QRegularExpression>
 #include <QSocketNotifier>
 #include <QTextStream>
 
@@ -28,6 +29,82 @@ QString progressBar(std::uint32_t done, std::uint32_t total, int width) {
         .arg(total);
 }
 
+namespace {
+
+namespace text = upgradetext;
+
+// A log line of the upgrade worker and the same in a terminal's words: the worker writes for
+// its dialog, which has a Start button and a file chooser. %1, %2 and %3 stand for what the
+// line names (a port, a version, a block). No terminal line: the line is not printed.
+struct Wording {
+    const char* worker;
+    const char* terminal;
+};
+
+const Wording kWordings[] = {
+    {text::kFinding, "Looking for a Korvalen25 in upgrade mode..."},
+    {text::kNoPorts, "There are no MIDI ports."},
+    {text::kReconnect, "Check that the controller is plugged in, and try again."},
+    {text::kTooManyPorts, "There are too many MIDI ports: unplug other MIDI devices."},
+    {text::kOpenInError, "A MIDI input port could not be opened."},
+    {text::kOpenOutError, "A MIDI output port could not be opened."},
+    {text::kNotFound, "No Korvalen25 in upgrade mode answered."},
+    {text::kFound, "The Korvalen25 in upgrade mode answered."},
+    {text::kFlashWriting, "Writing the firmware..."},
+    {text::kUpdateOk, "The firmware is written."},
+    {text::kRestart, "Switch the controller off and on again to start the new firmware."},
+    {text::kTheEnd, nullptr}, // the dialog's log ends; the command's exit says how it ended
+    {text::kNormalMode, "The controller on \"%1\" is in normal mode (firmware %2): start it in "
+                        "upgrade mode and run the flash command again."},
+    {text::kAnotherDevice, "Flashing the controller on \"%1\"; another controller in upgrade "
+                           "mode, on \"%2\", is left as it is."},
+    {text::kStoppedSearching, "Stopped before anything was sent."},
+    {text::kStoppedFlashing, "Stopped: the firmware in the controller is incomplete."},
+    {text::kFirstRequestMissing,
+     "The controller did not ask for the firmware after the start message."},
+    {text::kDeviceSilent, "The controller stopped answering during the transfer."},
+    {"ERROR: The device asked for block %1 of %2 again %3 times in a row and does not take it. "
+     "Restart it in upgrade mode and try again.",
+     "The controller asked for block %1 of %2 again %3 times in a row and does not take it."},
+};
+
+// The worker's line as a pattern: its text, with a capture for each %N.
+QRegularExpression patternOf(const char* worker) {
+    static const QRegularExpression placeholder(QStringLiteral("%\\d"));
+    const QString line = QString::fromLatin1(worker);
+    QString pattern = QStringLiteral("^");
+    qsizetype from = 0;
+    for (auto it = placeholder.globalMatch(line); it.hasNext();) {
+        const auto m = it.next();
+        pattern += QRegularExpression::escape(line.mid(from, m.capturedStart() - from)) +
+                   QStringLiteral("(.*)");
+        from = m.capturedEnd();
+    }
+    return QRegularExpression(pattern + QRegularExpression::escape(line.mid(from)) +
+                              QStringLiteral("$"));
+}
+
+} // namespace
+
+std::optional<QString> terminalLine(const QString& workerLine) {
+    static const std::vector<std::pair<QRegularExpression, const char*>> patterns = [] {
+        std::vector<std::pair<QRegularExpression, const char*>> list;
+        for (const Wording& w : kWordings)
+            list.emplace_back(patternOf(w.worker), w.terminal);
+        return list;
+    }();
+    for (const auto& [pattern, terminal] : patterns) {
+        const auto m = pattern.match(workerLine);
+        if (!m.hasMatch()) continue;
+        if (terminal == nullptr) return std::nullopt;
+        QString line = QString::fromLatin1(terminal);
+        for (int i = 1; i <= m.lastCapturedIndex(); ++i)
+            line.replace(QStringLiteral("%%1").arg(i), m.captured(i));
+        return line;
+    }
+    return workerLine; // a line the worker has newly, as it is
+}
+
 FlashPrinter::FlashPrinter(QTextStream& out, bool terminal, std::uint32_t blockCount)
     : out_(out), terminal_(terminal), blockCount_(blockCount) {}
 
@@ -46,6 +123,8 @@ void FlashPrinter::report(unsigned comp, unsigned value, const char* text) {
         out_ << "Device firmware version: " << version_ << '\n';
         break;
     case ConnectThread::Progress:
+        // Once all the blocks are shown the worker's later counts add nothing.
+        if (allShown_) break;
         if (terminal_) {
             out_ << '\r' << progressBar(value, blockCount_);
             barShown_ = true;
@@ -57,15 +136,34 @@ void FlashPrinter::report(unsigned comp, unsigned value, const char* text) {
                 out_ << progressBar(value, blockCount_) << '\n';
             }
         }
+        if (value >= blockCount_) allShown_ = true;
         break;
-    case ConnectThread::Log:
+    case ConnectThread::Log: {
+        // The worker says the update is done before its last count: the bar is drawn full
+        // first, so that it stands above the closing lines.
+        if (QLatin1String(text) == QLatin1String(upgradetext::kUpdateOk)) showAllBlocks();
+        const auto line = terminalLine(QString::fromLatin1(text));
+        if (!line) break;
         endBarLine();
-        out_ << text << '\n';
+        out_ << *line << '\n';
         break;
+    }
     default: // the file version and the Start button are the dialog's
         break;
     }
     out_.flush();
+}
+
+void FlashPrinter::showAllBlocks() {
+    if (allShown_) return;
+    allShown_ = true;
+    if (terminal_) {
+        out_ << '\r' << progressBar(blockCount_, blockCount_);
+        barShown_ = true;
+    } else if (lastTenth_ < 10) {
+        lastTenth_ = 10;
+        out_ << progressBar(blockCount_, blockCount_) << '\n';
+    }
 }
 
 void FlashPrinter::finish() {
@@ -139,29 +237,36 @@ private:
 } // namespace
 
 Outcome flashCommand(const QString& path, QTextStream& out, bool terminal) {
-    namespace text = upgradetext;
     const QString shownPath = QDir::toNativeSeparators(path);
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return Outcome::fail(
             kBadFile, QStringLiteral("cannot read \"%1\": %2").arg(shownPath, file.errorString()));
     if (static_cast<std::uint64_t>(file.size()) > kMaxFirmwareFileSize)
-        return Outcome::fail(
-            kBadFile,
-            QStringLiteral("\"%1\": %2").arg(shownPath, QLatin1String(text::kFileTooLarge)));
+        return Outcome::fail(kBadFile,
+                             QStringLiteral("\"%1\" is larger than a Korvalen25 firmware image "
+                                            "can be; give the .bin file of the firmware")
+                                 .arg(shownPath));
     const QByteArray bytes = file.readAll();
     auto loaded = loadFirmwareImage(reinterpret_cast<const std::uint8_t*>(bytes.constData()),
                                     static_cast<std::size_t>(bytes.size()));
     if (loaded.status != FirmwareLoadStatus::Loaded)
-        return Outcome::fail(kBadFile, QStringLiteral("\"%1\" is not a Korvalen25 firmware image "
-                                                      "(%2)")
-                                           .arg(shownPath, QLatin1String(text::kOpenError)));
-    const FirmwareImage& image = loaded.image;
-    if (image.blockCount == 0)
         return Outcome::fail(
             kBadFile,
-            QStringLiteral("\"%1\": %2").arg(shownPath, QLatin1String(text::kEmptyImage)));
-    out << text::kFileLoaded << " Version "
+            loaded.status == FirmwareLoadStatus::TooManyBlocks
+                ? QStringLiteral("\"%1\" has more blocks than a Korvalen25 firmware image can "
+                                 "have")
+                      .arg(shownPath)
+                : QStringLiteral("\"%1\" is not a Korvalen25 firmware image (it does not end "
+                                 "in one's trailer)")
+                      .arg(shownPath));
+    const FirmwareImage& image = loaded.image;
+    if (image.blockCount == 0)
+        return Outcome::fail(kBadFile,
+                             QStringLiteral("\"%1\" holds no firmware: the image is empty, so "
+                                            "there is nothing to flash")
+                                 .arg(shownPath));
+    out << "Firmware image " << shownPath << ": version "
         << QString::fromStdString(firmwareVersionText(image.versionChars)) << ", "
         << image.blockCount << " blocks\n";
     out.flush();
@@ -185,33 +290,39 @@ Outcome flashCommand(const QString& path, QTextStream& out, bool terminal) {
     printer.finish();
 
     using Result = ConnectThread::Outcome;
+    const QString restart = QStringLiteral("; the firmware in the controller is incomplete: start "
+                                           "it in upgrade mode and flash again");
     switch (connectThread.outcome()) {
     case Result::Flashed:
         return Outcome::done();
     case Result::NoPorts:
-        return Outcome::fail(kDeviceFailure, QLatin1String(text::kNoPorts));
+        return Outcome::fail(kDeviceFailure,
+                             QStringLiteral("there are no MIDI ports; plug in the controller, "
+                                            "started in upgrade mode, and try again"));
     case Result::TooManyPorts:
-        return Outcome::fail(kDeviceFailure, QLatin1String(text::kTooManyPorts));
+        return Outcome::fail(kDeviceFailure,
+                             QStringLiteral("there are too many MIDI ports to search; unplug "
+                                            "other MIDI devices and try again"));
     case Result::NotFound:
     case Result::NoOutput:
-        return Outcome::fail(kDeviceFailure, QLatin1String(text::kNotFound));
+        return Outcome::fail(kDeviceFailure,
+                             QStringLiteral("no Korvalen25 in upgrade mode answered on the MIDI "
+                                            "ports; start it in upgrade mode and try again"));
     case Result::Stopped:
         if (stopSignals.caught())
             return Outcome::fail(kDeviceFailure,
-                                 QStringLiteral("interrupted: the upgrade was stopped, and the "
-                                                "firmware in the controller may be incomplete; "
-                                                "restart it in upgrade mode and flash again"));
-        return Outcome::fail(kDeviceFailure, QLatin1String(text::kStoppedFlashing));
+                                 QStringLiteral("interrupted: the upgrade was stopped") + restart);
+        return Outcome::fail(kDeviceFailure, QStringLiteral("the upgrade was stopped") + restart);
     case Result::DeviceSilent:
-        return Outcome::fail(kDeviceFailure, QLatin1String(text::kDeviceSilent));
+        return Outcome::fail(kDeviceFailure,
+                             QStringLiteral("the controller stopped answering during the "
+                                            "transfer") +
+                                 restart);
     case Result::RepeatsRefused:
     case Result::None:
         break;
     }
-    return Outcome::fail(kDeviceFailure,
-                         QStringLiteral("the upgrade did not complete; the firmware in the "
-                                        "controller may be incomplete: restart it in upgrade "
-                                        "mode and try again"));
+    return Outcome::fail(kDeviceFailure, QStringLiteral("the upgrade did not complete") + restart);
 }
 
 } // namespace korvalen::cli

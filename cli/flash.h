@@ -1,6 +1,6 @@
 // korvalen25-cli flash: the editor's firmware upgrade worker, run without its dialog. The
-// worker's log lines are printed as the dialog shows them; its progress is a bar on a
-// terminal and plain lines otherwise.
+// worker's log lines are printed in a terminal's words; its progress is a bar on a terminal
+// and plain lines otherwise.
 #pragma once
 
 #include "outcome.h"
@@ -8,6 +8,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <optional>
 
 class QTextStream;
 
@@ -15,6 +16,10 @@ namespace korvalen::cli {
 
 // "[##########..........]  50%  45/90 blocks" for a bar `width` characters wide inside.
 QString progressBar(std::uint32_t done, std::uint32_t total, int width = 40);
+
+// A log line of the upgrade worker as the command prints it (the worker's lines speak of its
+// dialog); none for a line that is not printed. A line it does not know is kept as it is.
+std::optional<QString> terminalLine(const QString& workerLine);
 
 // Prints the worker's reports (the report codes of ConnectThread).
 class FlashPrinter {
@@ -26,13 +31,16 @@ public:
 
 private:
     void endBarLine();
+    // Draws the bar full: the worker's "update OK" comes before its last count.
+    void showAllBlocks();
 
     QTextStream& out_;
     bool terminal_;
     std::uint32_t blockCount_;
     bool barShown_ = false;
-    int lastTenth_ = 0; // plain lines: the last tenth of the blocks printed
-    QString version_;   // the device version printed last
+    int lastTenth_ = 0;     // plain lines: the last tenth of the blocks printed
+    bool allShown_ = false; // the bar has been drawn full
+    QString version_;       // the device version printed last
 };
 
 // Loads the image in `path` and flashes it into a controller in upgrade mode.

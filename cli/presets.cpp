@@ -7,6 +7,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QJsonValue>
 #include <QRegularExpression>
 #include <QSaveFile>
 
@@ -41,13 +42,16 @@ QString backupFileName(int number) {
 
 namespace {
 
-// One zone field: its name, where it is, its bound and how the editor shows it.
+// One zone field: its names, where it is, its bound and how the editor shows it.
 struct ZoneField {
-    const char* name;  // JSON key
+    const char* name;  // the raw value's JSON key, and its name in messages
+    const char* key;   // the shown value's JSON key
     const char* label; // text label
     std::uint8_t ZoneValues::*value;
     std::uint8_t max;
     std::function<QString(int)> text;
+    std::function<QJsonValue(int)> shown; // the value as the editor shows it, for JSON
+    bool plain = false; // the editor shows the number itself: JSON gives no text beside it
 };
 
 QString offsetText(int value, int midpoint) {
@@ -63,22 +67,33 @@ QString portText(int port) {
     return port == kMaxPort ? QStringLiteral("--") : QStringLiteral("P%1").arg(port + 1);
 }
 
+// Channels 1-16 and ports 1-5 as numbers; null for the last entry, "--" (none).
+QJsonValue countedFromOne(int value, int none) {
+    return value == none ? QJsonValue() : QJsonValue(value + 1);
+}
+
 const std::array<ZoneField, 9>& zoneFields() {
     const auto number = [](int v) { return QString::number(v); };
+    const auto same = [](int v) { return QJsonValue(v); };
     static const std::array<ZoneField, 9> fields = {{
-        {"status", "", &ZoneValues::status, kMaxZoneStatus,
-         [](int v) { return v == 1 ? QStringLiteral("ON") : QStringLiteral("OFF"); }},
-        {"program", "program", &ZoneValues::prog, kMaxZoneByte,
-         [](int v) { return QString::fromStdString(programListEntry(v)); }},
-        {"msb", "bank MSB", &ZoneValues::msb, kMaxZoneByte, number},
-        {"lsb", "LSB", &ZoneValues::lsb, kMaxZoneByte, number},
-        {"port", "port", &ZoneValues::port, kMaxPort, portText},
-        {"rangeStart", "keys", &ZoneValues::rangSta, kMaxZoneByte, number},
-        {"rangeEnd", "to", &ZoneValues::rangEnd, kMaxZoneByte, number},
-        {"octave", "octave", &ZoneValues::oct, kMaxOctave,
-         [](int v) { return offsetText(v, kOctaveZero); }},
-        {"transpose", "transpose", &ZoneValues::trans, kMaxTranspose,
-         [](int v) { return offsetText(v, kTransposeZero); }},
+        {"status", "on", "", &ZoneValues::status, kMaxZoneStatus,
+         [](int v) { return v == 1 ? QStringLiteral("ON") : QStringLiteral("OFF"); },
+         [](int v) { return QJsonValue(v == 1); }},
+        {"program", "program", "program", &ZoneValues::prog, kMaxZoneByte,
+         [](int v) { return QString::fromStdString(programListEntry(v)); }, same},
+        {"msb", "msb", "bank MSB", &ZoneValues::msb, kMaxZoneByte, number, same, true},
+        {"lsb", "lsb", "LSB", &ZoneValues::lsb, kMaxZoneByte, number, same, true},
+        {"port", "port", "port", &ZoneValues::port, kMaxPort, portText,
+         [](int v) { return countedFromOne(v, kMaxPort); }},
+        {"rangeStart", "rangeStart", "keys", &ZoneValues::rangSta, kMaxZoneByte, number, same,
+         true},
+        {"rangeEnd", "rangeEnd", "to", &ZoneValues::rangEnd, kMaxZoneByte, number, same, true},
+        {"octave", "octave", "octave", &ZoneValues::oct, kMaxOctave,
+         [](int v) { return offsetText(v, kOctaveZero); },
+         [](int v) { return QJsonValue(v - kOctaveZero); }},
+        {"transpose", "transpose", "transpose", &ZoneValues::trans, kMaxTranspose,
+         [](int v) { return offsetText(v, kTransposeZero); },
+         [](int v) { return QJsonValue(v - kTransposeZero); }},
     }};
     return fields;
 }
@@ -293,29 +308,50 @@ QString presetText(const Preset& preset) {
 }
 
 QByteArray presetJson(const Preset& preset) {
+    // A value outside its list has no shown value and no text: both are null, and only the raw
+    // number tells what the file holds.
     auto text = [](const QString& t) { return t.isEmpty() ? QJsonValue() : QJsonValue(t); };
+    auto value = [](int v, int max, const std::function<QJsonValue(int)>& shown) {
+        return v <= max ? shown(v) : QJsonValue();
+    };
+    const auto channel = [](int v) { return countedFromOne(v, kMaxChannel); };
+    const auto port = [](int v) { return countedFromOne(v, kMaxPort); };
+
     QJsonObject root;
-    root[QStringLiteral("presetNumber")] = preset.presetNumber;
     root[QStringLiteral("preset")] = shownPresetName(preset.presetNumber);
     const char* name = presetNameFor(preset.presetNumber);
     root[QStringLiteral("presetName")] = name ? QJsonValue(QLatin1String(name)) : QJsonValue();
+    root[QStringLiteral("raw")] =
+        QJsonObject{{QStringLiteral("presetNumber"), preset.presetNumber}};
 
     QJsonObject groups;
     for (const ControlView& c : controlsOf(preset.values)) {
         const AssignmentValues& a = *c.values;
+        const bool button = c.panel == Panel::Button;
         QJsonObject o;
+        QJsonObject raw;
         if (!c.bank.isEmpty()) o[QStringLiteral("bank")] = c.bank;
         o[QStringLiteral("control")] = c.name;
-        o[QStringLiteral("type")] = a.type;
-        o[QStringLiteral("typeText")] = text(typeText(a.type));
-        o[QStringLiteral("number")] = a.cc;
-        o[QStringLiteral("numberText")] = text(numberText(c));
-        o[QStringLiteral("channel")] = a.chan;
+        // Encoders and the slider have no type and no mode on the device.
+        if (button) {
+            o[QStringLiteral("type")] = text(typeText(a.type));
+            raw[QStringLiteral("type")] = a.type;
+        }
+        const QString number = numberText(c);
+        o[QStringLiteral("number")] = number.isEmpty() ? QJsonValue() : QJsonValue(a.cc);
+        o[QStringLiteral("numberText")] = text(number);
+        raw[QStringLiteral("number")] = a.cc;
+        o[QStringLiteral("channel")] = value(a.chan, kMaxChannel, channel);
         o[QStringLiteral("channelText")] = text(bounded(a.chan, kMaxChannel, channelText));
-        o[QStringLiteral("port")] = a.port;
+        raw[QStringLiteral("channel")] = a.chan;
+        o[QStringLiteral("port")] = value(a.port, kMaxPort, port);
         o[QStringLiteral("portText")] = text(bounded(a.port, kMaxPort, portText));
-        o[QStringLiteral("mode")] = a.mode;
-        o[QStringLiteral("modeText")] = text(modeText(a.mode));
+        raw[QStringLiteral("port")] = a.port;
+        if (button) {
+            o[QStringLiteral("mode")] = text(modeText(a.mode));
+            raw[QStringLiteral("mode")] = a.mode;
+        }
+        o[QStringLiteral("raw")] = raw;
         if (c.group == QLatin1String("slider")) {
             groups[c.group] = o;
         } else {
@@ -331,14 +367,18 @@ QByteArray presetJson(const Preset& preset) {
     for (int z = 0; z < 3; ++z) {
         const ZoneValues& zone = preset.values.zones[z];
         QJsonObject o;
+        QJsonObject raw;
         o[QStringLiteral("zone")] = z + 1;
         o[QStringLiteral("caption")] = zoneCaptionText(z, zone);
         for (const ZoneField& f : zoneFields()) {
-            const int value = zone.*f.value;
-            const QString key = QLatin1String(f.name);
-            o[key] = value;
-            o[key + QStringLiteral("Text")] = text(bounded(value, f.max, f.text));
+            const int v = zone.*f.value;
+            const QString key = QLatin1String(f.key);
+            o[key] = value(v, f.max, f.shown);
+            if (f.value != &ZoneValues::status && !f.plain)
+                o[key + QStringLiteral("Text")] = text(bounded(v, f.max, f.text));
+            raw[QLatin1String(f.name)] = v;
         }
+        o[QStringLiteral("raw")] = raw;
         zones.append(o);
     }
     root[QStringLiteral("zones")] = zones;

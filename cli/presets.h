@@ -50,7 +50,8 @@ Outcome writePresetFile(const QString& path, const Preset& preset);
 
 // Every bank, control and zone with the editor's own list texts, one per line.
 QString presetText(const Preset& preset);
-// The same as a JSON document: raw values and the editor's texts.
+// The same as a JSON document: each value as the editor shows it (channel 1-16, octave -4 to
+// 4, ...), the editor's text for it, and the numbers the file holds beside them ("raw").
 QByteArray presetJson(const Preset& preset);
 
 } // namespace korvalen::cli

@@ -110,18 +110,14 @@ ReadResult PresetTransfer::readBack(int number, Preset& preset) {
     return result;
 }
 
-bool PresetTransfer::pacedSend(const std::uint8_t* data, std::size_t length) {
-    if (stop_.stopRequested()) return false;
-    if (send_(data, static_cast<std::uint32_t>(length)) != 0) return false;
+bool PresetTransfer::pauseAfter(std::size_t length) {
     const unsigned rate = pace_.bytesPerSecond();
     if (rate > 0) owedUs_ += static_cast<double>(length) * 1e6 / rate;
     owedUs_ += pace_.pauseMs() * 1000.0;
-    if (owedUs_ >= 1000) {
-        const auto ms = static_cast<unsigned>(owedUs_ / 1000);
-        owedUs_ -= ms * 1000.0;
-        if (!midi::platform().sleep(ms, stop_)) return false;
-    }
-    return true;
+    if (owedUs_ < 1000) return !stop_.stopRequested();
+    const auto ms = static_cast<unsigned>(owedUs_ / 1000);
+    owedUs_ -= ms * 1000.0;
+    return midi::platform().sleep(ms, stop_);
 }
 
 DownloadResult PresetTransfer::download(const PresetValues& values, int number) {
@@ -144,13 +140,14 @@ DownloadResult PresetTransfer::download(const PresetValues& values, int number) 
             // After a message that was not taken, none goes out: above all not the end
             // message, which would store a preset that arrived in part.
             if (failed) return;
-            if (!pacedSend(data, length)) {
+            if (stop_.stopRequested() || send_(data, static_cast<std::uint32_t>(length)) != 0) {
                 failed = true;
                 return;
             }
             ++result.messagesSent;
             ++progress.sent;
             if (progress.sent == total) result.endSent = true;
+            if (!pauseAfter(length)) failed = true;
             // Reported a few times a second at most: nobody watches a download that keeps
             // up, and every report costs the window a repaint.
             if (progress_) {

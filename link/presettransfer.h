@@ -122,9 +122,9 @@ public:
 private:
     ReadResult readOnce(int number, Preset& preset, unsigned firstAnswerMs);
     ReadResult readBack(int number, Preset& preset);
-    // Sends one message of round `round` at the pace; false when it was not taken or a stop was
+    // The pause the pace asks for after a message of `length` bytes; false when a stop was
     // asked for.
-    bool pacedSend(const std::uint8_t* data, std::size_t length);
+    bool pauseAfter(std::size_t length);
 
     Sender send_;
     ByteRing& ring_;

@@ -10,7 +10,7 @@ packages=(
     jackd2 libjack-jackd2-dev
     xvfb xauth fonts-dejavu-core fonts-liberation
     clang libclang-rt-14-dev clang-format
-    dpkg-dev appstream desktop-file-utils
+    dpkg-dev appstream desktop-file-utils lintian help2man shared-mime-info
 )
 
 missing=()

@@ -8,6 +8,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -62,7 +63,16 @@ private slots:
     void dumpTakesOnlyWhatTheModelTakes();
     void showUsesTheEditorsTexts_data();
     void showUsesTheEditorsTexts();
-    void showJson();
+    void showJsonValues_data();
+    void showJsonValues();
+    void showJsonGolden_data();
+    void showJsonGolden();
+    void commandHelp_data();
+    void commandHelp();
+    void helpRefusals_data();
+    void helpRefusals();
+    void noPortsAnswersAtOnce_data();
+    void noPortsAnswersAtOnce();
 };
 
 void CliCommandsTest::presetNames_data() {
@@ -514,33 +524,426 @@ void CliCommandsTest::showUsesTheEditorsTexts() {
     QVERIFY2(r.out.split('\n').contains(line), qPrintable(r.out));
 }
 
-void CliCommandsTest::showJson() {
+namespace {
+
+// A preset with a value at each end of every list and past it: channel and port "--" and out
+// of range, the lowest and highest octave and transpose, a zone off, a note button.
+SavFile edgePreset() {
     using namespace korvalen::sim;
     SavFile f = randomSav(5, 16);
-    f.controls[controls::kEncoders + 7] = {0, 7, 0, 0, 0};
-    f.controls[controls::kPads + 4] = {1, 61, 0, 0, 1};
-    f.controls[controls::kSlider].port = 9;
-    f.zones[2] = {1, 4, 0, 0, 0, 0, 127, 4, 12};
+    f.controls[controls::kEncoders] = {0, 0, 0, 0, 0};        // E1: channel 1, port 1
+    f.controls[controls::kEncoders + 7] = {0, 7, 15, 4, 0};   // E8: channel 16, port 5
+    f.controls[controls::kEncoders + 8] = {0, 171, 16, 5, 0}; // E1, BANK 2: channel, port "--"
+    f.controls[controls::kEncoders + 9] = {1, 172, 17, 6, 1}; // E2, BANK 2: all out of range
+    f.controls[controls::kFunctions] = {0, 64, 9, 2, 0};      // F1: Control, toggle
+    f.controls[controls::kPads + 4] = {1, 61, 0, 0, 1};       // P1, bank B: Note, momentary
+    f.controls[controls::kPads + 5] = {1, 128, 0, 0, 2};      // P2, bank B: no such note, mode
+    f.controls[controls::kTransport + 4] = {2, 10, 3, 1, 1};  // REC: no such type
+    f.controls[controls::kSlider] = {0, 1, 20, 9, 0};         // channel, port out of range
+    f.zones[0] = {1, 0, 1, 2, 5, 0, 127, 0, 0};               // octave -4, transpose -12
+    f.zones[1] = {0, 127, 127, 0, 0, 36, 60, 8, 24};          // off; octave 4, transpose 12
+    f.zones[2] = {1, 4, 0, 0, 4, 0, 127, 4, 12};              // octave, transpose 0; port 5
+    return f;
+}
+
+// The value at a path of keys and indexes: "encoders/7/channel", "zones/0/raw/octave".
+QJsonValue at(const QJsonObject& root, const QString& path) {
+    QJsonValue v = root;
+    for (const QString& step : path.split('/')) {
+        bool index = false;
+        const int i = step.toInt(&index);
+        if (index) {
+            if (!v.isArray() || i >= v.toArray().size()) return QJsonValue(QJsonValue::Undefined);
+            v = v.toArray()[i];
+        } else {
+            if (!v.isObject()) return QJsonValue(QJsonValue::Undefined);
+            v = v.toObject().value(step);
+        }
+    }
+    return v;
+}
+
+QString goldenPath(const char* name) {
+    return QStringLiteral(KORVALEN_GOLDEN_DIR "/") + QLatin1String(name);
+}
+
+} // namespace
+
+void CliCommandsTest::showJsonValues_data() {
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QString>("value"); // the JSON of the value; "absent": no such key
+
+    QTest::newRow("preset") << "preset"
+                            << "\"P17\"";
+    QTest::newRow("preset name") << "presetName"
+                                 << "\"User P17\"";
+    QTest::newRow("preset number") << "raw/presetNumber"
+                                   << "16";
+    QTest::newRow("32 encoders") << "encoders/31/control"
+                                 << "\"E8\"";
+    QTest::newRow("no 33rd encoder") << "encoders/32"
+                                     << "absent";
+
+    QTest::newRow("channel 1") << "encoders/0/channel"
+                               << "1";
+    QTest::newRow("channel 1 text") << "encoders/0/channelText"
+                                    << "\"Ch1\"";
+    QTest::newRow("channel 1 raw") << "encoders/0/raw/channel"
+                                   << "0";
+    QTest::newRow("port 1") << "encoders/0/port"
+                            << "1";
+    QTest::newRow("port 1 raw") << "encoders/0/raw/port"
+                                << "0";
+    QTest::newRow("channel 16") << "encoders/7/channel"
+                                << "16";
+    QTest::newRow("port 5") << "encoders/7/port"
+                            << "5";
+    QTest::newRow("port 5 text") << "encoders/7/portText"
+                                 << "\"P5\"";
+    QTest::newRow("number") << "encoders/7/number"
+                            << "7";
+    QTest::newRow("number text") << "encoders/7/numberText"
+                                 << "\"7  ChanVolume\"";
+    QTest::newRow("bank") << "encoders/8/bank"
+                          << "\"BANK 2\"";
+    QTest::newRow("no channel") << "encoders/8/channel"
+                                << "null";
+    QTest::newRow("no channel text") << "encoders/8/channelText"
+                                     << "\"--\"";
+    QTest::newRow("no channel raw") << "encoders/8/raw/channel"
+                                    << "16";
+    QTest::newRow("no port") << "encoders/8/port"
+                             << "null";
+    QTest::newRow("no port text") << "encoders/8/portText"
+                                  << "\"--\"";
+    QTest::newRow("last number") << "encoders/8/numberText"
+                                 << "\"171  Pitch Bend\"";
+    QTest::newRow("number out of range") << "encoders/9/number"
+                                         << "null";
+    QTest::newRow("number out of range text") << "encoders/9/numberText"
+                                              << "null";
+    QTest::newRow("number out of range raw") << "encoders/9/raw/number"
+                                             << "172";
+    QTest::newRow("channel out of range") << "encoders/9/channel"
+                                          << "null";
+    QTest::newRow("channel out of range text") << "encoders/9/channelText"
+                                               << "null";
+    QTest::newRow("channel out of range raw") << "encoders/9/raw/channel"
+                                              << "17";
+    QTest::newRow("port out of range raw") << "encoders/9/raw/port"
+                                           << "6";
+    QTest::newRow("encoder: no type") << "encoders/9/type"
+                                      << "absent";
+    QTest::newRow("encoder: no raw type") << "encoders/9/raw/type"
+                                          << "absent";
+    QTest::newRow("encoder: no mode") << "encoders/9/mode"
+                                      << "absent";
+    QTest::newRow("encoder: no raw mode") << "encoders/9/raw/mode"
+                                          << "absent";
+    QTest::newRow("encoder: no mode text") << "encoders/9/modeText"
+                                           << "absent";
+    QTest::newRow("slider: no type") << "slider/type"
+                                     << "absent";
+    QTest::newRow("slider: no mode") << "slider/mode"
+                                     << "absent";
+    QTest::newRow("slider: channel out of range") << "slider/channel"
+                                                  << "null";
+    QTest::newRow("slider: port out of range raw") << "slider/raw/port"
+                                                   << "9";
+
+    QTest::newRow("control type") << "functionButtons/0/type"
+                                  << "\"Control\"";
+    QTest::newRow("control type raw") << "functionButtons/0/raw/type"
+                                      << "0";
+    QTest::newRow("toggle") << "functionButtons/0/mode"
+                            << "\"toggle\"";
+    QTest::newRow("toggle raw") << "functionButtons/0/raw/mode"
+                                << "0";
+    QTest::newRow("channel 10") << "functionButtons/0/channel"
+                                << "10";
+    QTest::newRow("pad bank") << "pads/4/bank"
+                              << "\"B\"";
+    QTest::newRow("note type") << "pads/4/type"
+                               << "\"Note\"";
+    QTest::newRow("note") << "pads/4/number"
+                          << "61";
+    QTest::newRow("note text") << "pads/4/numberText"
+                               << "\"61    C#4\"";
+    QTest::newRow("momentary") << "pads/4/mode"
+                               << "\"momentary\"";
+    QTest::newRow("momentary raw") << "pads/4/raw/mode"
+                                   << "1";
+    QTest::newRow("no such note") << "pads/5/number"
+                                  << "null";
+    QTest::newRow("no such note raw") << "pads/5/raw/number"
+                                      << "128";
+    QTest::newRow("no such mode") << "pads/5/mode"
+                                  << "null";
+    QTest::newRow("no such mode raw") << "pads/5/raw/mode"
+                                      << "2";
+    QTest::newRow("transport name") << "transport/4/control"
+                                    << "\"REC\"";
+    QTest::newRow("no such type") << "transport/4/type"
+                                  << "null";
+    QTest::newRow("no such type raw") << "transport/4/raw/type"
+                                      << "2";
+
+    QTest::newRow("zone number") << "zones/0/zone"
+                                 << "1";
+    QTest::newRow("zone on") << "zones/0/on"
+                             << "true";
+    QTest::newRow("zone on raw") << "zones/0/raw/status"
+                                 << "1";
+    QTest::newRow("zone: no status text") << "zones/0/statusText"
+                                          << "absent";
+    QTest::newRow("zone caption") << "zones/0/caption"
+                                  << "\"Zone1:Grand Piano\"";
+    QTest::newRow("zone program") << "zones/0/program"
+                                  << "0";
+    QTest::newRow("zone program text") << "zones/0/programText"
+                                       << "\"0 Grand Piano\"";
+    QTest::newRow("zone MSB") << "zones/0/msb"
+                              << "1";
+    QTest::newRow("zone LSB") << "zones/0/lsb"
+                              << "2";
+    QTest::newRow("zone: no LSB text") << "zones/0/lsbText"
+                                       << "absent";
+    QTest::newRow("zone: no port") << "zones/0/port"
+                                   << "null";
+    QTest::newRow("zone: no port text") << "zones/0/portText"
+                                        << "\"--\"";
+    QTest::newRow("zone: no port raw") << "zones/0/raw/port"
+                                       << "5";
+    QTest::newRow("octave -4") << "zones/0/octave"
+                               << "-4";
+    QTest::newRow("octave -4 text") << "zones/0/octaveText"
+                                    << "\"- 4\"";
+    QTest::newRow("octave -4 raw") << "zones/0/raw/octave"
+                                   << "0";
+    QTest::newRow("transpose -12") << "zones/0/transpose"
+                                   << "-12";
+    QTest::newRow("transpose -12 raw") << "zones/0/raw/transpose"
+                                       << "0";
+    QTest::newRow("zone off") << "zones/1/on"
+                              << "false";
+    QTest::newRow("zone off caption") << "zones/1/caption"
+                                      << "\"Zone2: Closed\"";
+    QTest::newRow("key range") << "zones/1/rangeStart"
+                               << "36";
+    QTest::newRow("key range end") << "zones/1/rangeEnd"
+                                   << "60";
+    QTest::newRow("octave 4") << "zones/1/octave"
+                              << "4";
+    QTest::newRow("octave 4 raw") << "zones/1/raw/octave"
+                                  << "8";
+    QTest::newRow("transpose 12") << "zones/1/transpose"
+                                  << "12";
+    QTest::newRow("transpose 12 raw") << "zones/1/raw/transpose"
+                                      << "24";
+    QTest::newRow("octave 0") << "zones/2/octave"
+                              << "0";
+    QTest::newRow("octave 0 raw") << "zones/2/raw/octave"
+                                  << "4";
+    QTest::newRow("transpose 0") << "zones/2/transpose"
+                                 << "0";
+    QTest::newRow("transpose 0 raw") << "zones/2/raw/transpose"
+                                     << "12";
+    QTest::newRow("zone port 5") << "zones/2/port"
+                                 << "5";
+    QTest::newRow("zone port 5 raw") << "zones/2/raw/port"
+                                     << "4";
+    QTest::newRow("zone: no channel") << "zones/2/channel"
+                                      << "absent";
+    QTest::newRow("three zones") << "zones/3"
+                                 << "absent";
+}
+
+void CliCommandsTest::showJsonValues() {
+    QFETCH(QString, path);
+    QFETCH(QString, value);
     QTemporaryDir dir;
-    QVERIFY(writeAll(dir.filePath("f.sav"), bytesOf(f)));
+    QVERIFY(writeAll(dir.filePath("f.sav"), bytesOf(edgePreset())));
     const Result r = runCli({"show", "--json", dir.filePath("f.sav")});
     QVERIFY2(r.code == 0, qPrintable(r.err));
     QJsonParseError error;
     const QJsonObject root = QJsonDocument::fromJson(r.out.toUtf8(), &error).object();
     QCOMPARE(error.error, QJsonParseError::NoError);
-    QCOMPARE(root["preset"].toString(), "P17");
-    QCOMPARE(root["presetName"].toString(), "User P17");
-    QCOMPARE(root["encoders"].toArray().size(), 32);
-    QCOMPARE(root["encoders"][7]["numberText"].toString(), "7  ChanVolume");
-    QCOMPARE(root["encoders"][7]["bank"].toString(), "BANK 1");
-    QCOMPARE(root["pads"][4]["bank"].toString(), "B");
-    QCOMPARE(root["pads"][4]["numberText"].toString(), "61    C#4");
-    QCOMPARE(root["pads"][4]["modeText"].toString(), "momentary");
-    QCOMPARE(root["transport"][0]["control"].toString(), "REW");
-    QCOMPARE(root["slider"]["port"].toInt(), 9);
-    QVERIFY(root["slider"]["portText"].isNull());
-    QCOMPARE(root["zones"][2]["caption"].toString(), "Zone3:Elec.Piano1");
-    QCOMPARE(root["zones"][2]["octaveText"].toString(), "0");
+    const QJsonValue v = at(root, path);
+    if (value == "absent") {
+        QVERIFY2(v.isUndefined(), qPrintable(path));
+    } else {
+        QVERIFY2(!v.isUndefined(), qPrintable(path + " is absent"));
+        // The value inside an array, written as JSON.
+        const QByteArray json = QJsonDocument(QJsonArray{v}).toJson(QJsonDocument::Compact);
+        QCOMPARE(QString::fromUtf8(json.mid(1, json.size() - 2)), value);
+    }
+}
+
+// The whole JSON of a known preset, byte for byte. With KORVALEN_UPDATE_GOLDEN=1 the test writes
+// the golden files instead (then read them over before committing).
+void CliCommandsTest::showJsonGolden_data() {
+    QTest::addColumn<QByteArray>("sav");
+    QTest::addColumn<QString>("golden");
+    QTest::newRow("known model") << readAll(goldenPath("known-model.sav"))
+                                 << goldenPath("known-model.json");
+    QTest::newRow("edge values") << bytesOf(edgePreset()) << goldenPath("edge-preset.json");
+}
+
+void CliCommandsTest::showJsonGolden() {
+    QFETCH(QByteArray, sav);
+    QFETCH(QString, golden);
+    QCOMPARE(sav.size(), 348);
+    QTemporaryDir dir;
+    QVERIFY(writeAll(dir.filePath("f.sav"), sav));
+    const Result r = runCli({"show", "--json", dir.filePath("f.sav")});
+    QVERIFY2(r.code == 0, qPrintable(r.err));
+    if (qEnvironmentVariableIntValue("KORVALEN_UPDATE_GOLDEN") == 1) {
+        QVERIFY(writeAll(golden, r.out.toUtf8()));
+        QSKIP("golden file written");
+    }
+    const QByteArray expected = readAll(golden);
+    QVERIFY2(!expected.isEmpty(), qPrintable(golden + " is missing"));
+    const QStringList got = r.out.split('\n'), want = QString::fromUtf8(expected).split('\n');
+    for (qsizetype i = 0; i < std::min(got.size(), want.size()); ++i)
+        QVERIFY2(
+            got[i] == want[i],
+            qPrintable(QString("line %1: \"%2\", golden \"%3\"").arg(i + 1).arg(got[i], want[i])));
+    QCOMPARE(r.out.toUtf8(), expected);
+}
+
+void CliCommandsTest::commandHelp_data() {
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<QString>("usage");   // the first line
+    QTest::addColumn<QString>("example"); // a line of its example
+    QTest::addColumn<bool>("midiApi");    // --midi-api is among its options
+
+    QTest::newRow("ports") << "ports"
+                           << "Usage: korvalen25-cli ports [--midi-api NAME]"
+                           << "  korvalen25-cli ports" << true;
+    QTest::newRow("get") << "get"
+                         << "Usage: korvalen25-cli get [--midi-api NAME] PRESET FILE.sav"
+                         << "  korvalen25-cli get P17 lead.sav         save user preset P17 in "
+                            "lead.sav"
+                         << true;
+    QTest::newRow("put") << "put"
+                         << "Usage: korvalen25-cli put [--midi-api NAME] FILE.sav [PRESET]"
+                         << "  korvalen25-cli put lead.sav P20         store it as user preset P20"
+                         << true;
+    QTest::newRow("show") << "show"
+                          << "Usage: korvalen25-cli show [--json] FILE.sav"
+                          << "  korvalen25-cli show --json lead.sav     the same as JSON" << false;
+    QTest::newRow("backup") << "backup"
+                            << "Usage: korvalen25-cli backup [--midi-api NAME] DIR"
+                            << "  korvalen25-cli backup ~/korvalen-backup" << true;
+    QTest::newRow("restore") << "restore"
+                             << "Usage: korvalen25-cli restore [--midi-api NAME] DIR"
+                             << "  korvalen25-cli restore ~/korvalen-backup" << true;
+    QTest::newRow("flash") << "flash"
+                           << "Usage: korvalen25-cli flash [--midi-api NAME] FILE.bin"
+                           << "  korvalen25-cli flash korvalen25-v102.bin" << true;
+    QTest::newRow("help") << "help"
+                          << "Usage: korvalen25-cli help [COMMAND]"
+                          << "  korvalen25-cli help get" << false;
+}
+
+void CliCommandsTest::commandHelp() {
+    QFETCH(QString, command);
+    QFETCH(QString, usage);
+    QFETCH(QString, example);
+    QFETCH(bool, midiApi);
+    auto bus = busWith(emulator());
+    const Result help = runCli({"help", command}, bus);
+    QCOMPARE(help.code, 0);
+    QCOMPARE(help.err, QString());
+    const QStringList lines = help.out.split('\n');
+    QCOMPARE(lines.first(), usage);
+    for (const char* heading : {"Options:", "Exit codes:"})
+        QVERIFY2(lines.contains(heading), heading);
+    QVERIFY(lines.contains("Example:") || lines.contains("Examples:"));
+    QVERIFY2(lines.contains(example), qPrintable(help.out));
+    QCOMPARE(lines.contains("Arguments:"), command != "ports");
+    QCOMPARE(help.out.contains("  --midi-api NAME  MIDI backend: "), midiApi);
+    QCOMPARE(help.out.contains("  --json "), command == "show");
+    QVERIFY(lines.contains("  -h, --help       show this help"));
+    // Not the general help.
+    QVERIFY(!lines.contains("Commands:"));
+    QCOMPARE(help.out.count("Usage:"), 1);
+    // Each exit code the command can end with, on a line of its own.
+    QVERIFY(lines.filter(QRegularExpression("^  0  ")).size() == 1);
+    QVERIFY(lines.filter(QRegularExpression("^  2  ")).size() == 1);
+    // Every line fits a terminal of 80 columns.
+    for (const QString& line : lines)
+        QVERIFY2(line.size() <= 80, qPrintable(line));
+
+    // The same help by every way of asking; nothing is sent to a device.
+    for (const QStringList& args : {QStringList{command, "--help"}, QStringList{command, "-h"},
+                                    QStringList{"--help", command},
+                                    QStringList{"--midi-api", "virtual", command, "--help"}}) {
+        const Result same = runCli(args, bus);
+        QCOMPARE(same.code, 0);
+        QCOMPARE(same.out, help.out);
+        QCOMPARE(same.err, QString());
+    }
+    QVERIFY(bus->sent(0).empty());
+}
+
+void CliCommandsTest::helpRefusals_data() {
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<int>("code");
+    QTest::addColumn<QString>("says"); // the error line, or a line of the output
+    QTest::newRow("help of no such command")
+        << QStringList{"help", "frob"} << 2 << "unknown command \"frob\"";
+    QTest::newRow("help of two commands")
+        << QStringList{"help", "get", "put"} << 2
+        << "usage: korvalen25-cli help [COMMAND] (see korvalen25-cli help help)";
+    QTest::newRow("a command's usage points to its help")
+        << QStringList{"get", "P17"} << 2
+        << "usage: korvalen25-cli get PRESET FILE.sav (see korvalen25-cli help get)";
+    QTest::newRow("a wrong preset points to the command's help")
+        << QStringList{"put", "x.sav", "P02"} << 2 << "(see korvalen25-cli help put)";
+    QTest::newRow("help alone is the general help")
+        << QStringList{"help"} << 0
+        << "  help [COMMAND]          print the help of COMMAND (also: "
+           "COMMAND --help)";
+    QTest::newRow("--help alone is the general help")
+        << QStringList{"--help"} << 0 << "Usage: korvalen25-cli [options] command [arguments]";
+}
+
+void CliCommandsTest::helpRefusals() {
+    QFETCH(QStringList, args);
+    QFETCH(int, code);
+    QFETCH(QString, says);
+    const Result r = runCli(args);
+    QCOMPARE(r.code, code);
+    if (code == 0) {
+        QVERIFY2(r.out.split('\n').contains(says), qPrintable(r.out));
+        QCOMPARE(r.out, runCli({"--help"}).out);
+    } else {
+        QVERIFY2(isOneErrorLine(r.err), qPrintable(r.err));
+        QVERIFY2(r.err.contains(says), qPrintable(r.err));
+        QVERIFY(r.out.isEmpty());
+    }
+}
+
+void CliCommandsTest::noPortsAnswersAtOnce_data() {
+    QTest::addColumn<QStringList>("args");
+    QTest::newRow("ports") << QStringList{"ports"};
+    QTest::newRow("get") << QStringList{"get", "P17", "x.sav"};
+    QTest::newRow("backup") << QStringList{"backup", "backup"};
+}
+
+// With no MIDI port at all the command gives up after one reading of the port counts and its
+// pause of a second (in the bus's virtual time), not after the editor's ten.
+void CliCommandsTest::noPortsAnswersAtOnce() {
+    QFETCH(QStringList, args);
+    QTemporaryDir dir;
+    if (args.size() > 1) args.last() = dir.filePath(args.last());
+    auto bus = std::make_shared<korvalen::midi::VirtualBus>();
+    const Result r = runCli(args, bus);
+    QCOMPARE(r.code, 1);
+    QVERIFY2(r.err.contains("no Korvalen25 answered on the MIDI ports (0 inputs, 0 outputs)"),
+             qPrintable(r.err));
+    QVERIFY2(bus->now() <= 1000, qPrintable(QString("%1 ms").arg(bus->now())));
 }
 
 QTEST_GUILESS_MAIN(CliCommandsTest)

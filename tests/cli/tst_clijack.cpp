@@ -155,9 +155,10 @@ void CliJackTest::flashWritesTheImage() {
     QVERIFY2(r.code == 0, qPrintable(r.err));
     QStringList log = r.out.split('\n', Qt::SkipEmptyParts);
     log.removeIf([](const QString& line) { return line.startsWith('['); });
-    QVERIFY2(log.join('\n').endsWith("Flash writing\nUpdate OK!\nPlease turn off the power and "
-                                     "restart!\nThe End!"),
-             qPrintable(r.out));
+    QVERIFY2(
+        log.join('\n').endsWith("Writing the firmware...\nThe firmware is written.\nSwitch the "
+                                "controller off and on again to start the new firmware."),
+        qPrintable(r.out));
     QTRY_COMPARE_WITH_TIMEOUT(readAll(KORVALEN_IMAGE_OUT), body, 10000);
 }
 
@@ -171,12 +172,12 @@ void CliJackTest::flashEndsCleanlyOnSigterm() {
     p.start(KORVALEN_CLI, {"--midi-api", "jack", "flash", image});
     QDeadlineTimer deadline(20000);
     QByteArray out;
-    while (!deadline.hasExpired() && !out.contains("Finding MIDI device") &&
+    while (!deadline.hasExpired() && !out.contains("Looking for a Korvalen25") &&
            p.state() != QProcess::NotRunning) {
         p.waitForReadyRead(int(deadline.remainingTime()));
         out += p.readAllStandardOutput();
     }
-    QVERIFY2(out.contains("Finding MIDI device"), out.constData());
+    QVERIFY2(out.contains("Looking for a Korvalen25"), out.constData());
     p.terminate();
     QVERIFY(p.waitForFinished(5000));
     QCOMPARE(p.exitStatus(), QProcess::NormalExit);
@@ -216,7 +217,7 @@ void CliJackTest::failures_data() {
            "restored";
     QTest::newRow("flash, the controller falls silent after 5 blocks")
         << QStringList{"--upgrade", "--id", "00206B021A", "--silence-after", "5"}
-        << QStringList{"flash", "%I"} << "ERROR: The device stopped answering during the transfer";
+        << QStringList{"flash", "%I"} << "the controller stopped answering during the transfer";
     QTest::newRow("put, no controller")
         << QStringList{} << QStringList{"put", "%S"} << "no Korvalen25 answered on the MIDI ports";
 }

@@ -3,6 +3,7 @@
 #include "clitest.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QJsonDocument>
 #include <QTemporaryDir>
 #include <QTest>
@@ -15,6 +16,8 @@ class CliProcessTest : public QObject {
 private slots:
     void commandLines_data();
     void commandLines();
+    void noPortsAnswersAtOnce_data();
+    void noPortsAnswersAtOnce();
 };
 
 void CliProcessTest::commandLines_data() {
@@ -31,6 +34,18 @@ void CliProcessTest::commandLines_data() {
                             << "  backup DIR              read all 15 presets into DIR, one "
                                "file each: P01.sav,"
                             << "";
+    QTest::newRow("help get") << QStringList{"help", "get"} << none << 0
+                              << "Usage: korvalen25-cli get [--midi-api NAME] PRESET FILE.sav"
+                              << "";
+    QTest::newRow("flash --help") << QStringList{"flash", "--help"} << none << 0
+                                  << "Usage: korvalen25-cli flash [--midi-api NAME] FILE.bin"
+                                  << "";
+    QTest::newRow("help, no such command") << QStringList{"help", "frob"} << none << 2 << ""
+                                           << "unknown command \"frob\"";
+    QTest::newRow("no MIDI ports")
+        << QStringList{"--midi-api", "none", "ports"} << none << 1 << "Inputs (0):"
+        << "no Korvalen25 answered on the MIDI ports (0 inputs, 0 "
+           "outputs)";
     QTest::newRow("no command") << none << none << 2 << ""
                                 << "no command given";
     QTest::newRow("unknown backend")
@@ -61,11 +76,12 @@ void CliProcessTest::commandLines_data() {
                          << 0 << "%D/p17.sav stored as P20 (User P20)"
                          << "";
     QTest::newRow("flash") << QStringList{"--midi-api", "virtual", "flash", "%D/fw.bin"}
-                           << QStringList{"KORVALEN_VIRTUAL_DEVICE=upgrade"} << 0 << "Update OK!"
+                           << QStringList{"KORVALEN_VIRTUAL_DEVICE=upgrade"} << 0
+                           << "The firmware is written."
                            << "";
     QTest::newRow("flash, controller in normal mode")
         << QStringList{"--midi-api", "virtual", "flash", "%D/fw.bin"} << none << 1 << ""
-        << "ERROR: Can not find device in upgrade mode";
+        << "no Korvalen25 in upgrade mode answered on the MIDI ports";
     QTest::newRow("show") << QStringList{"show", "%D/p17.sav"} << none << 0 << "Preset P17 User P17"
                           << "";
     QTest::newRow("show --json") << QStringList{"show", "--json", "%D/p17.sav"} << none << 0
@@ -111,6 +127,32 @@ void CliProcessTest::commandLines() {
         QVERIFY2(r.out.split('\n').contains(out), qPrintable(r.out));
     }
     if (args.contains("--json")) QVERIFY(!QJsonDocument::fromJson(r.out.toUtf8()).isNull());
+}
+
+void CliProcessTest::noPortsAnswersAtOnce_data() {
+    QTest::addColumn<QStringList>("args");
+    QTest::newRow("ports") << QStringList{"--midi-api", "none", "ports"};
+    QTest::newRow("get") << QStringList{"--midi-api", "none", "get", "P17", "x.sav"};
+}
+
+// With no MIDI port at all the search reads the port counts once and gives up after its pause
+// of a second, where the editor's search waits ten seconds for a controller to appear. The
+// backend "none" sleeps in real time.
+void CliProcessTest::noPortsAnswersAtOnce() {
+    QFETCH(QStringList, args);
+    QTemporaryDir dir;
+    for (QString& a : args)
+        if (a.endsWith(".sav")) a = dir.filePath(a);
+    QElapsedTimer timer;
+    timer.start();
+    const Result r = runProgram(KORVALEN_CLI, args);
+    const qint64 elapsed = timer.elapsed();
+    QCOMPARE(r.code, 1);
+    QVERIFY2(r.err.contains("no Korvalen25 answered on the MIDI ports (0 inputs, 0 outputs)"),
+             qPrintable(r.err));
+    // Ten polls a second apart cannot take less than ten seconds; one takes about one.
+    QVERIFY2(elapsed < 9000, qPrintable(QString("%1 ms").arg(elapsed)));
+    QVERIFY(!QFile::exists(dir.filePath("x.sav")));
 }
 
 QTEST_GUILESS_MAIN(CliProcessTest)

@@ -1,0 +1,213 @@
+#include "help.h"
+
+#include <QStringList>
+
+namespace korvalen::cli {
+
+namespace {
+
+// The PRESET argument of get and put.
+#define KORVALEN_PRESET_ARGUMENT                                                                   \
+    "  PRESET      P01 (the factory preset \"Korvalen\") or P17 to P30 (the user\n"                \
+    "              presets), or the device's numbers for them, 0 and 16 to 29\n"
+
+constexpr Command kCommands[] = {
+    {"ports", 0, 0, "ports", "list the MIDI ports and the one the Korvalen25 answers on",
+     R"(Lists the MIDI input and output ports, probes each output for a Korvalen25
+and tells which pair of ports it answers on. With no MIDI port at all it
+gives up after about a second.
+)",
+     "",
+     R"(  korvalen25-cli ports
+  korvalen25-cli --midi-api jack ports     the ports of a JACK server
+)",
+     R"(  0  the Korvalen25 answered
+  1  it did not answer, or a port failed
+  2  wrong command line
+)",
+     true},
+    {"get", 2, 2, "get PRESET FILE.sav", "read device preset PRESET into a preset file",
+     R"(Reads preset PRESET from the Korvalen25 and saves it in FILE.sav, in the
+editor's preset file format. FILE.sav is written only once the whole preset
+has been read: after a failure a file that was there is as it was.
+)",
+     KORVALEN_PRESET_ARGUMENT "  FILE.sav    the preset file to write\n",
+     R"(  korvalen25-cli get P17 lead.sav         save user preset P17 in lead.sav
+)",
+     R"(  0  saved
+  1  no controller, or the transfer failed
+  2  wrong command line
+  3  FILE.sav cannot be written
+)",
+     true},
+    {"put", 1, 2, "put FILE.sav [PRESET]",
+     "write a preset file to the device as PRESET (default: the\n"
+     "preset number stored in the file)",
+     R"(Writes the preset file FILE.sav to the Korvalen25 as preset PRESET, then
+reads the preset back to check that it arrived whole. Without PRESET the
+preset number stored in the file is used. The keyboard zones keep the MIDI
+channels they have on the device: a preset file holds none. A file with a
+value out of range is refused before anything is sent. What does not read
+back as sent is sent again, more slowly, for up to three more rounds; a
+controller that needs a pause between messages from the start gets one
+with --send-pause MS or KORVALEN_SEND_PAUSE_MS. A failure says whether the
+preset on the device may now be incomplete or was not changed.
+)",
+     "  FILE.sav    the preset file to write to the device\n" KORVALEN_PRESET_ARGUMENT,
+     R"(  korvalen25-cli put lead.sav             store it under its own number
+  korvalen25-cli put lead.sav P20         store it as user preset P20
+)",
+     R"(  0  stored, and it reads back the same
+  1  no controller, the transfer failed or the preset reads back different
+  2  wrong command line
+  3  FILE.sav cannot be read, is not a preset file or holds a value out of
+     range
+)",
+     true},
+    {"show", 1, 1, "show [--json] FILE.sav", "print a preset file as text (--json for scripts)",
+     R"(Prints a preset file: every control of every bank and the three keyboard
+zones, each value as the editor shows it. No controller is needed.
+)",
+     R"(  FILE.sav    the preset file to show
+)",
+     R"(  korvalen25-cli show lead.sav
+  korvalen25-cli show --json lead.sav     the same as JSON
+)",
+     R"(  0  shown
+  2  wrong command line
+  3  FILE.sav cannot be read or is not a preset file
+)",
+     false},
+    {"backup", 1, 1, "backup DIR",
+     "read all 15 presets into DIR, one file each: P01.sav,\n"
+     "P17.sav ... P30.sav",
+     R"(Reads all 15 presets of the Korvalen25 and saves them in the folder DIR,
+which is made if it does not exist, one preset file each: P01.sav, P17.sav
+... P30.sav. Every preset is read before any file is written, so a transfer
+that fails writes nothing.
+)",
+     R"(  DIR         the folder to save the presets in
+)",
+     R"(  korvalen25-cli backup ~/korvalen-backup
+)",
+     R"(  0  saved
+  1  no controller, or a transfer failed
+  2  wrong command line
+  3  DIR or a file in it cannot be written
+)",
+     true},
+    {"restore", 1, 1, "restore DIR", "write the 15 files of a backup in DIR back to the device",
+     R"(Writes the 15 preset files of a backup in the folder DIR (P01.sav, P17.sav
+... P30.sav) back to the Korvalen25, and reads each preset back to check
+it (sending again, more slowly, what did not arrive, as put does; see
+--send-pause there). All files are read and checked before anything is
+sent. A failure names the presets restored whole, the one that may now be
+incomplete and those not changed.
+)",
+     R"(  DIR         a folder written by the backup command
+)",
+     R"(  korvalen25-cli restore ~/korvalen-backup
+)",
+     R"(  0  restored
+  1  no controller, a transfer failed or a preset reads back different
+  2  wrong command line
+  3  DIR is missing, lacks a file, or holds one that is not a preset file or
+     has a value out of range
+)",
+     true},
+    {"flash", 1, 1, "flash FILE.bin",
+     "write a firmware image into a controller started in its\n"
+     "upgrade mode",
+     R"(Writes the firmware image FILE.bin into a Korvalen25 that was started in
+its upgrade mode, and shows the progress: a bar on a terminal, a line at
+every tenth of the image otherwise. Ctrl-C stops it; the controller is then
+left with incomplete firmware and must be started in upgrade mode and
+flashed again.
+)",
+     R"(  FILE.bin    the firmware image
+)",
+     R"(  korvalen25-cli flash korvalen25-v102.bin
+)",
+     R"(  0  flashed
+  1  no controller in upgrade mode, or the transfer failed or was stopped
+  2  wrong command line
+  3  FILE.bin cannot be read or is not a Korvalen25 firmware image
+)",
+     true},
+    {"help", 0, 1, "help [COMMAND]", "print the help of COMMAND (also: COMMAND --help)",
+     R"(Prints the help of COMMAND: what it does, its arguments and options, an
+example and its exit codes. Without COMMAND it prints the general help.
+)",
+     R"(  COMMAND     ports, get, put, show, backup, restore, flash or help
+)",
+     R"(  korvalen25-cli help get
+  korvalen25-cli get --help               the same
+)",
+     R"(  0  shown
+  2  no such command
+)",
+     false},
+};
+
+#undef KORVALEN_PRESET_ARGUMENT
+
+} // namespace
+
+const Command* findCommand(const QString& name) {
+    for (const Command& c : kCommands)
+        if (name == QLatin1String(c.name)) return &c;
+    return nullptr;
+}
+
+QString commandList() {
+    QString text = QStringLiteral("Commands:\n");
+    for (const Command& c : kCommands) {
+        const QStringList lines = QString::fromLatin1(c.summary).split(QLatin1Char('\n'));
+        text += QStringLiteral("  %1 %2\n").arg(QLatin1String(c.usage), -23).arg(lines.first());
+        for (qsizetype i = 1; i < lines.size(); ++i)
+            text += QString(26, QLatin1Char(' ')) + lines[i] + QLatin1Char('\n');
+    }
+    return text;
+}
+
+QString commandHelp(const Command& command, const QString& midiApiHelp) {
+    const QString name = QLatin1String(command.name);
+    QString usage = QLatin1String(command.usage);
+    usage.insert(name.size(),
+                 command.usesDevice ? QStringLiteral(" [--midi-api NAME]") : QStringLiteral(""));
+    QString text = QStringLiteral("Usage: korvalen25-cli %1\n\n").arg(usage);
+    text += QString::fromUtf8(command.description);
+
+    if (*command.arguments != '\0')
+        text += QStringLiteral("\nArguments:\n") + QString::fromUtf8(command.arguments);
+
+    text += QStringLiteral("\nOptions:\n");
+    if (command.usesDevice) {
+        // Wrapped to the column of the other descriptions.
+        const QStringList words = midiApiHelp.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+        QString line = QStringLiteral("  --midi-api NAME ");
+        for (const QString& word : words) {
+            if (line.size() + 1 + word.size() > 78) {
+                text += line + QLatin1Char('\n');
+                line = QString(19, QLatin1Char(' ')) + word;
+            } else {
+                line += QLatin1Char(' ') + word;
+            }
+        }
+        text += line + QLatin1Char('\n');
+    }
+    if (name == QLatin1String("show"))
+        text += QStringLiteral("  --json           print the preset as JSON, its values and their "
+                               "raw numbers\n"
+                               "                   (the fields are listed in the README)\n");
+    text += QStringLiteral("  -h, --help       show this help\n");
+
+    const QString example = QString::fromUtf8(command.example);
+    text += example.count(QLatin1Char('\n')) > 1 ? QStringLiteral("\nExamples:\n")
+                                                 : QStringLiteral("\nExample:\n");
+    text += example;
+    text += QStringLiteral("\nExit codes:\n") + QString::fromUtf8(command.exitCodes);
+    return text;
+}
+
+} // namespace korvalen::cli
