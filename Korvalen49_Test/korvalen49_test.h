@@ -125,6 +125,8 @@ public:
     // "Load from file" after its file dialog: asks before unsent edits are replaced, then
     // loads. A file given on the command line and a file dropped on the window come here.
     bool openPresetFile(const QString& path);
+    // The name "Save to file" saves under: NAME.sav for a NAME without a suffix.
+    static QString withPresetSuffix(const QString& path);
 
     // --- the device search
     // A search: the start-up and ReConnect search every output up to ten times; a hot-plug
@@ -164,7 +166,8 @@ protected:
     // Closing the window asks whether to stop a running firmware upgrade, then before unsent
     // edits are lost.
     void closeEvent(QCloseEvent* event) override;
-    // A ".sav" file dropped on the window is loaded as by "Load from file".
+    // A preset file dropped on the window is loaded as by "Load from file". It is known by its
+    // first bytes, whatever its name; a ".sav" file is taken too, to be told why it is no preset.
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
 

@@ -158,8 +158,9 @@ private slots:
         out.close();
         testboxes::BoxAnswerer boxes(QMessageBox::Cancel);
         QVERIFY(!window->openPresetFile(bad));
-        QCOMPARE(boxes.seen,
-                 QStringList{QStringLiteral("Load From File|File Can not be accepted!")});
+        QCOMPARE(boxes.seen, QStringList{QStringLiteral(
+                                 "Load From File|File Can not be accepted!\nIt does not begin "
+                                 "with \"KORVALEN25\" as a preset file does.")});
 
         on.bus->setPortCounts(0, 0);
         window->portWatch().poll();
@@ -252,16 +253,60 @@ private slots:
         QCOMPARE(window->windowTitle(), kFileTitle);
     }
 
-    // A .sav file dropped on the window loads; other files are not taken.
-    void droppedFileLoads() {
-        bool entered = true;
-        sendDrag(dir.filePath(QStringLiteral("notes.txt")), &entered);
-        QVERIFY(!entered);
+    // A dropped file is judged by its content: a preset loads whatever its name; another file
+    // is not taken, unless it is named as a preset, when the box says why it is none.
+    void droppedFilesAreJudgedByTheirContent_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<bool>("preset");
+        QTest::addColumn<bool>("taken");
+        QTest::addColumn<QString>("box");
+        const QString loaded = QStringLiteral("Load From File|Load OK!");
+        QTest::newRow("preset.sav") << "dropped.sav" << true << true << loaded;
+        QTest::newRow("preset without suffix") << "dropped" << true << true << loaded;
+        QTest::newRow("preset named .txt") << "dropped.txt" << true << true << loaded;
+        QTest::newRow("text named .txt") << "notes.txt" << false << false << QString();
+        QTest::newRow("text without suffix") << "notes" << false << false << QString();
+        QTest::newRow("text named .sav")
+            << "notes.sav" << false << true
+            << "Load From File|File Can not be accepted!\nIt does not begin with \"KORVALEN25\" "
+               "as a preset file does.";
+    }
+    void droppedFilesAreJudgedByTheirContent() {
+        QFETCH(QString, name);
+        QFETCH(bool, preset);
+        QFETCH(bool, taken);
+        QFETCH(QString, box);
+        const QString path = dir.filePath(name);
+        QFile::remove(path);
+        if (preset) {
+            QVERIFY(QFile::copy(file, path));
+        } else {
+            QFile out(path);
+            QVERIFY(out.open(QIODevice::WriteOnly));
+            out.write("Notes for the gig: lead on P21, pads on P23.\n");
+        }
         testboxes::BoxAnswerer boxes;
-        sendDrag(file, &entered);
-        QVERIFY(entered);
-        QTRY_COMPARE(window->windowTitle(), kFileTitle);
+        bool entered = !taken;
+        sendDrag(path, &entered);
+        QCOMPARE(entered, taken);
+        if (preset) QTRY_COMPARE(window->windowTitle(), kFileTitle);
+        if (!box.isEmpty()) QTRY_COMPARE(boxes.seen, QStringList{box});
+        if (!preset) QCOMPARE(window->windowTitle(), kPreset0Title);
+        if (box.isEmpty()) {
+            QCoreApplication::processEvents();
+            QVERIFY(boxes.seen.isEmpty());
+        }
+    }
+
+    // A file named on the command line is judged by its content too.
+    void presetWithoutSuffixFromTheCommandLineLoads() {
+        const QString path = dir.filePath(QStringLiteral("lead"));
+        QFile::remove(path);
+        QVERIFY(QFile::copy(file, path));
+        testboxes::BoxAnswerer boxes;
+        QVERIFY(window->openPresetFile(path));
         QCOMPARE(boxes.seen, QStringList{QStringLiteral("Load From File|Load OK!")});
+        QCOMPARE(window->windowTitle(), kFileTitle);
     }
 };
 
