@@ -11,7 +11,9 @@
 
 #include <QDialog>
 #include <QEventLoop>
+#include <QList>
 #include <QMainWindow>
+#include <QPointer>
 #include <QString>
 #include <QTimer>
 
@@ -161,6 +163,8 @@ public:
     // may replace them, under the title `command`. True when it may (or nothing would be lost).
     bool mayReplaceEdits(const QString& command, const QString& replacement);
     PortsDialog* portsDialog() const { return portsWindow; }
+    // How long undo and redo mark the boxes they changed.
+    static constexpr int kChangeMarkMs = 1500;
 
 protected:
     // Closing the window asks whether to stop a running firmware upgrade, then before unsent
@@ -187,6 +191,10 @@ private:
     bool editsLocked();
     // One step back (undo) or forward (redo), with a note on the status bar.
     void stepThroughEdits(bool forward);
+    // After an undo or a redo that changed one control: its page and bank are shown and the
+    // changed boxes are marked for kChangeMarkMs.
+    void showRestoredPlace(const QString& step, const PresetSnapshot& from,
+                           const PresetSnapshot& to);
     // "Save to file" with its dialog; false when cancelled or failed.
     bool saveWithDialog();
     // Loading in two steps: the file's records, or nothing after a box that says why; then
@@ -255,6 +263,7 @@ private:
     QAction* actionMidiPorts = nullptr;
     QAction* actionUndo = nullptr;
     QAction* actionRedo = nullptr;
+    QList<QPointer<QWidget>> changeMarks;
     Ui::Korvalen49_TestClass ui;
     Ui::UploadDlg uploadUi;
 };
