@@ -9,6 +9,7 @@
 #include "nametables.h"
 #include "presetmodel.h"
 #include "presetprotocol.h"
+#include "textfit.h"
 #include "upgrade.h"
 
 #include <QAction>
@@ -53,7 +54,10 @@ Korvalen49_Test::Korvalen49_Test(QWidget* parent, Qt::WindowFlags flags)
     : QMainWindow(parent, flags) {
     // The search for the controller runs on its thread while the window is made.
     startUpSearch = beginStartUpSearch();
+    textfit::chooseFallbackFonts();
     ui.setupUi(this);
+    // Texts the fonts at hand would clip are drawn narrower (textfit.h).
+    textfit::fitTexts(this);
     putPanelsFirstInTabOrder();
     findLogo(ui.widget);
     // The upload and upgrade dialogs are made when first needed.
@@ -92,6 +96,7 @@ Ui::UploadDlg& Korvalen49_Test::uploadForm() {
     if (!uploadFormMade) {
         uploadFormMade = true;
         uploadUi.setupUi(&uploadDlg);
+        textfit::fitTexts(&uploadDlg);
         for (const char* name : korvalen::presetNames)
             uploadUi.presetSelBox->addItem(QString::fromLatin1(name));
         connect(uploadUi.buttonBox, &QDialogButtonBox::accepted, this,
