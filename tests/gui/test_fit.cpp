@@ -14,6 +14,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QFontMetrics>
+#include <QImage>
 #include <QLabel>
 #include <QPushButton>
 #include <QStyle>
@@ -150,6 +151,7 @@ private slots:
     void textsFit();
     void measuringSeesAClippedText_data();
     void measuringSeesAClippedText();
+    void boxDrawsAWideEntryInTheFontItFitsWith();
 
 private:
     std::unique_ptr<Korvalen49_Test> window;
@@ -238,6 +240,36 @@ void FitTest::measuringSeesAClippedText() {
     // With room enough it passes: the measure is not simply against any text.
     w->setGeometry(10, 10, 380, 24);
     QVERIFY2(misfitsIn(&host).isEmpty(), qPrintable(describe(misfitsIn(&host))));
+}
+
+// A box of the panels draws an entry too wide for it in the font fontFor() names, the font
+// the measures above go by: the picture is the one of a box given that font outright.
+void FitTest::boxDrawsAWideEntryInTheFontItFitsWith() {
+    const QString text = QStringLiteral("128  Pitch Bend Sensitive");
+    // Three boxes alike, each alone in a window of its own at the same place.
+    QWidget hosts[3];
+    auto* fitting = new customComboBox(&hosts[0]);
+    auto* given = new customComboBox(&hosts[1]);
+    auto* plain = new QComboBox(&hosts[2]);
+    const QList<QComboBox*> boxes{fitting, given, plain};
+    for (QComboBox* box : boxes) {
+        box->addItem(text);
+        box->setGeometry(4, 4, 96, 22);
+        box->setFocusPolicy(Qt::NoFocus); // no focus frame on one of them
+    }
+    const QFont narrower = fitting->fontFor(text);
+    QVERIFY(narrower != fitting->font());
+    QVERIFY(widthOf(narrower, text) <= fitting->textRoom());
+    given->setFont(narrower);
+    for (QWidget& host : hosts) {
+        host.resize(104, 30);
+        host.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&host));
+    }
+    const QImage drawn = fitting->grab().toImage();
+    QCOMPARE(drawn, given->grab().toImage());
+    // Drawn as a plain box would, the entry would be clipped: not the same picture.
+    QVERIFY(drawn != plain->grab().toImage());
 }
 
 QTEST_MAIN(FitTest)
