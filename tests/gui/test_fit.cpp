@@ -7,6 +7,7 @@
 #include "customTab.h"
 #include "guitestutil.h"
 #include "korvalen49_test.h"
+#include "presetmodel.h"
 #include "upgrade.h"
 
 #include <QAbstractButton>
@@ -17,6 +18,7 @@
 #include <QImage>
 #include <QLabel>
 #include <QPushButton>
+#include <QSet>
 #include <QStyle>
 #include <QStyleOptionButton>
 #include <QStyleOptionComboBox>
@@ -152,6 +154,7 @@ private slots:
     void measuringSeesAClippedText_data();
     void measuringSeesAClippedText();
     void boxDrawsAWideEntryInTheFontItFitsWith();
+    void zoneCaptionsFit();
 
 private:
     std::unique_ptr<Korvalen49_Test> window;
@@ -270,6 +273,34 @@ void FitTest::boxDrawsAWideEntryInTheFontItFitsWith() {
     QCOMPARE(drawn, given->grab().toImage());
     // Drawn as a plain box would, the entry would be clipped: not the same picture.
     QVERIFY(drawn != plain->grab().toImage());
+}
+
+// The zone buttons of the picture name the zone's program, whichever it is.
+void FitTest::zoneCaptionsFit() {
+    QStringList misfits;
+    for (int z = 0; z < 3; ++z) {
+        zone& zn = zone_Zn[z];
+        const quint8 status = zn.GetStatus(), prog = zn.GetProg();
+        auto* button = zn.CaptionButton();
+        QVERIFY(button);
+        const int room = buttonRoom(button);
+        zn.SetStatus(1);
+        QSet<QString> captions; // each program its own, so the texts measured are the shown ones
+        for (int p = 0; p < 128; ++p) {
+            zn.SetProg(static_cast<quint8>(p));
+            captions.insert(button->text());
+            const int width = widthOf(button->font(), button->text());
+            if (width > room)
+                misfits << QStringLiteral("\"%1\" %2 px, room %3")
+                               .arg(button->text())
+                               .arg(width)
+                               .arg(room);
+        }
+        zn.SetProg(prog);
+        zn.SetStatus(status);
+        QCOMPARE(captions.size(), 128);
+    }
+    QVERIFY2(misfits.isEmpty(), qPrintable(misfits.join(QLatin1Char('\n'))));
 }
 
 QTEST_MAIN(FitTest)
