@@ -72,20 +72,17 @@ void fitTexts(QWidget* form) {
     QList<QWidget*> widgets = form->findChildren<QWidget*>();
     widgets.prepend(form);
     for (QWidget* w : widgets) {
-        QString text;
-        int room = 0;
-        if (auto* label = qobject_cast<QLabel*>(w)) {
-            // Words that wrap, and rich text, are laid out by the label itself.
-            if (label->wordWrap() || label->textFormat() == Qt::RichText) continue;
-            text = label->text();
-            room = labelRoom(label);
-        } else if (auto* button = qobject_cast<QPushButton*>(w)) {
-            text = button->text();
-            room = buttonRoom(button);
-        } else {
-            continue;
-        }
-        if (text.isEmpty() || widthOf(w->font(), text) <= room) continue;
+        // The text first: most buttons of the picture (keys, layers) have none, and asking the
+        // style for their room would polish them before their time.
+        auto* label = qobject_cast<QLabel*>(w);
+        auto* button = label ? nullptr : qobject_cast<QPushButton*>(w);
+        if (label == nullptr && button == nullptr) continue;
+        // Words that wrap, and rich text, are laid out by the label itself.
+        if (label && (label->wordWrap() || label->textFormat() == Qt::RichText)) continue;
+        const QString text = label ? label->text() : button->text();
+        if (text.isEmpty()) continue;
+        const int room = label ? labelRoom(label) : buttonRoom(button);
+        if (widthOf(w->font(), text) <= room) continue;
         w->setFont(fitted(w->font(), text, room));
     }
 }
