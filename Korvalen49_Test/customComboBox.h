@@ -1,6 +1,6 @@
-// A combo box of the editor form with a font of its own. QComboBox builds its popup (a window
-// with a list view, scroll bars and a delegate) as soon as its font changes, to give the popup
-// the same font; the form sets the font of each of its encoder boxes while it builds them, so
+// A combo box of the editing panels. QComboBox builds its popup (a window with a list view,
+// scroll bars and a delegate) as soon as its font changes, to give the popup the same font;
+// the form sets the font of each of its encoder boxes while it builds them, so
 // every box built its popup at start-up although most popups are never opened. This box takes
 // the font change at once but hands it to the popup only when the popup, or the box's size
 // hint, is first needed; what it shows, and the popup it opens, stay the same.
