@@ -37,7 +37,9 @@ void Korvalen49_Test::StatusInit() {
         // A second connection: every chunk starts two parser runs, and a run that finds the
         // ring empty does nothing.
         connect(&midiLink, &midiMethodClass::getMidiSysData, this, &Korvalen49_Test::SysDataInSlot);
-        requestUpload(0);
+        // Preset 0 is where the edit history begins; without it, the empty preset is.
+        history->expectFirstPreset();
+        if (!requestUpload(0)) history->resync();
     } else {
         QMessageBox::information(nullptr, QStringLiteral("Connection"),
                                  QStringLiteral("Connect Error!"));
@@ -84,6 +86,7 @@ void Korvalen49_Test::setUpExtras() {
     });
     connect(history, &EditHistory::changed, this, &Korvalen49_Test::showEditNote);
     connect(history, &EditHistory::restored, this, &Korvalen49_Test::RefreshTitle);
+    connect(history, &EditHistory::restored, this, &Korvalen49_Test::showRestoredPlace);
     showEditNote();
 
     // The Edit menu comes after "Firmware", so that the menus of the form keep their places.

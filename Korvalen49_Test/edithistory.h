@@ -1,18 +1,23 @@
 // The edits of the preset being edited: undo and redo, and whether there are edits that have
 // been neither downloaded nor saved.
 //
-// Every change the user makes in a box (in any bank) is one undo step, and so is every load of
-// a file and every upload from the controller. A step holds the whole preset before and after
-// it, so undoing a change made in another bank puts that bank's value back even though its
-// boxes are not shown; the boxes show it when the bank is selected again. Undo and redo change
-// only the editor's preset: nothing is sent to the controller.
+// The history begins with the first preset the editor holds: the preset 0 uploaded at start-up
+// or, without a controller, the empty preset. From there every change the user makes in a box
+// (in any bank) is one undo step, and so is every later load of a file and upload from the
+// controller. A step holds the whole preset before and after it, so undoing a change made in
+// another bank puts that bank's value back; the window then shows that control's page and bank
+// (changedPlace()). Undo and redo change only the editor's preset: nothing is sent to the
+// controller.
 #pragma once
 
 #include "presetmodel.h"
 
 #include <QObject>
 #include <QString>
+#include <QStringList>
 #include <QUndoStack>
+
+#include <optional>
 
 class EditHistory : public QObject {
     Q_OBJECT
@@ -39,16 +44,35 @@ public:
     void replaced(const PresetSnapshot& before, const QString& what);
     // The preset was put back without a step (an upload that did not end).
     void resync();
+    // The preset the history begins with is on its way (the upload of preset 0 once the
+    // controller was found at start-up): the next replacement is the first state, not a step.
+    // A resync or anything that puts the preset in step ends the wait.
+    void expectFirstPreset() { awaitingFirst_ = true; }
 
     // "E3, bank 2", "P1, bank B", "PLAY", "S1", "Zone 2" or "several controls": what differs
     // between two presets; empty when nothing does.
     static QString changedControls(const PresetSnapshot& before, const PresetSnapshot& after);
 
+    // Where the window shows a control: its group (which is its page), its bank and the boxes
+    // of the values that changed.
+    struct Place {
+        enum class Group { Encoder, Function, Pad, Transport, Slider, Zone }; // in page order
+        Group group = Group::Encoder;
+        int bank = -1;     // encoders and function buttons 0-3, pads 0 (A) and 1 (B), else -1
+        QStringList boxes; // objectNames of the boxes whose values differ
+        bool operator==(const Place&) const = default;
+    };
+    // The place of the one control that differs between two presets; none when nothing or more
+    // than one control differs (a load, an upload).
+    static std::optional<Place> changedPlace(const PresetSnapshot& before,
+                                             const PresetSnapshot& after);
+
 signals:
     // modified() or note() may have changed.
     void changed();
-    // An undo or a redo has put values back; `text` names the step.
-    void restored(const QString& text);
+    // An undo or a redo has put values back: `text` names the step, `from` is the preset before
+    // and `to` the preset now.
+    void restored(const QString& text, const PresetSnapshot& from, const PresetSnapshot& to);
 
 private:
     class Step;
@@ -60,4 +84,5 @@ private:
     Source source_ = Source::Nothing;
     QString fileName_;
     bool applying_ = false;
+    bool awaitingFirst_ = false;
 };

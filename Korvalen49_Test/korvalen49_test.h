@@ -12,7 +12,9 @@
 
 #include <QDialog>
 #include <QEventLoop>
+#include <QList>
 #include <QMainWindow>
+#include <QPointer>
 #include <QString>
 #include <QTimer>
 
@@ -138,6 +140,8 @@ public:
     // "Load from file" after its file dialog: asks before unsent edits are replaced, then
     // loads. A file given on the command line and a file dropped on the window come here.
     bool openPresetFile(const QString& path);
+    // The name "Save to file" saves under: NAME.sav for a NAME without a suffix.
+    static QString withPresetSuffix(const QString& path);
 
     // --- the device search
     // A search: the start-up and ReConnect search every output up to ten times; a hot-plug
@@ -172,12 +176,15 @@ public:
     // may replace them, under the title `command`. True when it may (or nothing would be lost).
     bool mayReplaceEdits(const QString& command, const QString& replacement);
     PortsDialog* portsDialog() const { return portsWindow; }
+    // How long undo and redo mark the boxes they changed.
+    static constexpr int kChangeMarkMs = 1500;
 
 protected:
     // Closing the window asks whether to stop a running firmware upgrade, then before unsent
     // edits are lost.
     void closeEvent(QCloseEvent* event) override;
-    // A ".sav" file dropped on the window is loaded as by "Load from file".
+    // A preset file dropped on the window is loaded as by "Load from file". It is known by its
+    // first bytes, whatever its name; a ".sav" file is taken too, to be told why it is no preset.
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
 
@@ -197,6 +204,10 @@ private:
     bool editsLocked();
     // One step back (undo) or forward (redo), with a note on the status bar.
     void stepThroughEdits(bool forward);
+    // After an undo or a redo that changed one control: its page and bank are shown and the
+    // changed boxes are marked for kChangeMarkMs.
+    void showRestoredPlace(const QString& step, const PresetSnapshot& from,
+                           const PresetSnapshot& to);
     // "Save to file" with its dialog; false when cancelled or failed.
     bool saveWithDialog();
     // Loading in two steps: the file's records, or nothing after a box that says why; then
@@ -281,6 +292,7 @@ private:
     QAction* actionMidiPorts = nullptr;
     QAction* actionUndo = nullptr;
     QAction* actionRedo = nullptr;
+    QList<QPointer<QWidget>> changeMarks;
     Ui::Korvalen49_TestClass ui;
     Ui::UploadDlg uploadUi;
 };

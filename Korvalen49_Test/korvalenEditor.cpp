@@ -9,6 +9,7 @@
 #include "nametables.h"
 #include "presetmodel.h"
 #include "presetprotocol.h"
+#include "textfit.h"
 #include "upgrade.h"
 
 #include <QAction>
@@ -16,15 +17,47 @@
 #include <QComboBox>
 #include <QDial>
 #include <QMessageBox>
+#include <QPainter>
 #include <QPushButton>
 #include <QSlider>
 #include <QStatusBar>
+
+namespace {
+
+// A frame drawn around a box that undo or redo has just changed, above it on its panel; the
+// mouse goes through it to the box.
+class ChangeMark : public QWidget {
+public:
+    explicit ChangeMark(QWidget* box) : QWidget(box->parentWidget()) {
+        setObjectName(QStringLiteral("changeMark"));
+        setAttribute(Qt::WA_TransparentForMouseEvents);
+        setFocusPolicy(Qt::NoFocus);
+        setGeometry(box->geometry().adjusted(-kWidth, -kWidth, kWidth, kWidth));
+        raise();
+        show();
+    }
+
+    static constexpr int kWidth = 2;
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter painter(this);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setPen(QPen(QColor(255, 140, 0), kWidth));
+        painter.drawRoundedRect(QRectF(rect()).adjusted(1, 1, -1, -1), 3, 3);
+    }
+};
+
+} // namespace
 
 Korvalen49_Test::Korvalen49_Test(QWidget* parent, Qt::WindowFlags flags)
     : QMainWindow(parent, flags) {
     // The search for the controller runs on its thread while the window is made.
     startUpSearch = beginStartUpSearch();
+    textfit::chooseFallbackFonts();
     ui.setupUi(this);
+    // Texts the fonts at hand would clip are drawn narrower (textfit.h).
+    textfit::fitTexts(this);
     putPanelsFirstInTabOrder();
     findLogo(ui.widget);
     // The upload and upgrade dialogs are made when first needed.
@@ -63,6 +96,7 @@ Ui::UploadDlg& Korvalen49_Test::uploadForm() {
     if (!uploadFormMade) {
         uploadFormMade = true;
         uploadUi.setupUi(&uploadDlg);
+        textfit::fitTexts(&uploadDlg);
         for (const char* name : korvalen::presetNames)
             uploadUi.presetSelBox->addItem(QString::fromLatin1(name));
         connect(uploadUi.buttonBox, &QDialogButtonBox::accepted, this,
@@ -147,6 +181,47 @@ void Korvalen49_Test::stepThroughEdits(bool forward) {
         stack.undo();
     statusBar()->showMessage((forward ? tr("Redone: %1") : tr("Undone: %1")).arg(step),
                              kResultTimeoutMs);
+}
+
+void Korvalen49_Test::showRestoredPlace(const QString&, const PresetSnapshot& from,
+                                        const PresetSnapshot& to) {
+    for (const QPointer<QWidget>& mark : std::as_const(changeMarks))
+        delete mark.data();
+    changeMarks.clear();
+    const auto place = EditHistory::changedPlace(from, to);
+    if (!place) return;
+    customTab* const tabs = ui.tabWidget;
+    using Group = EditHistory::Place::Group;
+    switch (place->group) {
+    case Group::Encoder:
+        tabs->ChangePage_En();
+        SelActiveBank_En(place->bank);
+        break;
+    case Group::Function:
+        tabs->ChangePage_Fn();
+        SelActiveBank_En(place->bank);
+        break;
+    case Group::Pad:
+        tabs->ChangePage_Pn();
+        SelActiveBank_Pn(place->bank);
+        break;
+    case Group::Transport:
+        tabs->ChangePage_Zoudai();
+        break;
+    case Group::Slider:
+        tabs->ChangePage_S1();
+        break;
+    case Group::Zone:
+        tabs->ChangePage_Zn();
+        break;
+    }
+    for (const QString& name : place->boxes) {
+        auto* box = tabs->currentWidget()->findChild<QComboBox*>(name);
+        if (box == nullptr) continue;
+        auto* mark = new ChangeMark(box);
+        changeMarks.append(mark);
+        QTimer::singleShot(kChangeMarkMs, mark, &QObject::deleteLater);
+    }
 }
 
 bool Korvalen49_Test::editsLocked() {

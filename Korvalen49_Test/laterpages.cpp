@@ -1,6 +1,7 @@
 #include "laterpages.h"
 
 #include "presetmodel.h"
+#include "textfit.h"
 #include "ui_pagefunctions.h"
 #include "ui_pagepads.h"
 #include "ui_pageslider.h"
@@ -57,6 +58,7 @@ void LaterPages::build(int index) {
     // A page's form is set up on its empty page, then its boxes are bound to the model.
     auto make = [page](auto& form, void (*bind)(QWidget*)) {
         form.setupUi(page);
+        textfit::fitTexts(page);
         bind(page);
     };
     switch (index) {

@@ -26,15 +26,39 @@ void showLoadBox(const QString& text) {
     QMessageBox::information(nullptr, QStringLiteral("Load From File"), text);
 }
 
+QString presetFilter() {
+    return Korvalen49_Test::tr("Save Files(*.sav)");
+}
+
+// Why a file's bytes are no preset, in a line under "File Can not be accepted!".
+QString refusalReason(korvalen::PresetFileStatus status, qint64 size) {
+    if (size == 0) return Korvalen49_Test::tr("The file is empty.");
+    if (status == korvalen::PresetFileStatus::WrongSignature)
+        return Korvalen49_Test::tr("It does not begin with \"KORVALEN25\" as a preset file does.");
+    return Korvalen49_Test::tr("It is too short: %1 of the %2 bytes of a preset file.")
+        .arg(size)
+        .arg(korvalen::kPresetFileSize);
+}
+
 } // namespace
+
+QString Korvalen49_Test::withPresetSuffix(const QString& path) {
+    if (path.isEmpty() || !QFileInfo(path).suffix().isEmpty()) return path;
+    return path + QStringLiteral(".sav");
+}
 
 void Korvalen49_Test::ComSaveFile() {
     saveWithDialog();
 }
 
 bool Korvalen49_Test::saveWithDialog() {
-    const QString path = QFileDialog::getSaveFileName(this, tr("Save to file"), QStringLiteral("."),
-                                                      tr("Save Files(*.sav)"));
+    QFileDialog dialog(this, tr("Save to file"), QStringLiteral("."), presetFilter());
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    // A name typed without a suffix is saved as NAME.sav, so that Load from file lists it.
+    dialog.setDefaultSuffix(QStringLiteral("sav"));
+    if (dialog.exec() != QDialog::Accepted) return false;
+    // A dialog of the desktop may hand the name back as typed.
+    const QString path = withPresetSuffix(dialog.selectedFiles().value(0));
     return !path.isEmpty() && saveToFile(path);
 }
 
@@ -60,8 +84,10 @@ bool Korvalen49_Test::saveToFile(const QString& path) {
 }
 
 void Korvalen49_Test::ComLoadFile() {
-    const QString path = QFileDialog::getOpenFileName(this, tr("Open to Load"), QStringLiteral("."),
-                                                      tr("Save Files(*.sav)"));
+    // Preset files first; any other file can be chosen too and is judged by its content.
+    const QString path =
+        QFileDialog::getOpenFileName(this, tr("Open to Load"), QStringLiteral("."),
+                                     presetFilter() + QStringLiteral(";;") + tr("All files (*)"));
     if (path.isEmpty()) return;
     openPresetFile(path);
 }
@@ -81,12 +107,25 @@ bool Korvalen49_Test::openPresetFile(const QString& path) {
 
 namespace {
 
-// The one local ".sav" file of a drag, or an empty text.
+// The one local file of a drag that is a preset by its first bytes, or is named as one (so
+// that a damaged ".sav" file is told why it cannot be loaded); otherwise an empty text.
 QString droppedPresetFile(const QMimeData* data) {
     const QList<QUrl> urls = data ? data->urls() : QList<QUrl>();
     if (urls.size() != 1 || !urls.front().isLocalFile()) return {};
     const QString path = urls.front().toLocalFile();
-    return path.endsWith(QLatin1String(".sav"), Qt::CaseInsensitive) ? path : QString();
+    if (!QFileInfo(path).isFile()) return {};
+    if (path.endsWith(QLatin1String(".sav"), Qt::CaseInsensitive)) return path;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) return {};
+    const QByteArray head = file.read(korvalen::kPresetSignatureCompared);
+    const auto contents =
+        korvalen::parsePresetFile(reinterpret_cast<const std::uint8_t*>(head.constData()),
+                                  static_cast<std::size_t>(head.size()));
+    // Six bytes are too few for a preset, but enough to tell a wrong signature.
+    return head.size() == static_cast<qsizetype>(korvalen::kPresetSignatureCompared) &&
+                   contents.status != korvalen::PresetFileStatus::WrongSignature
+               ? path
+               : QString();
 }
 
 } // namespace
@@ -124,7 +163,8 @@ std::optional<korvalen::PresetRecords> Korvalen49_Test::readPresetFile(const QSt
         korvalen::parsePresetFile(reinterpret_cast<const std::uint8_t*>(bytes.constData()),
                                   static_cast<std::size_t>(bytes.size()));
     if (contents.status != korvalen::PresetFileStatus::Accepted) {
-        showLoadBox(QStringLiteral("File Can not be accepted!"));
+        showLoadBox(QStringLiteral("File Can not be accepted!") + QLatin1Char('\n') +
+                    refusalReason(contents.status, bytes.size()));
         return std::nullopt;
     }
     return contents.records;

@@ -1,5 +1,6 @@
 #include "upgrade.h"
 
+#include "textfit.h"
 #include "upgradecheck.h"
 
 #include <QElapsedTimer>
@@ -23,10 +24,25 @@ qint64 monotonicMs() {
     return timer.elapsed();
 }
 
+// Why the image loader refused a file of `bytes` with `status`, in a line after "Open Error!".
+QString refusalReason(korvalen::FirmwareLoadStatus status, const QByteArray& bytes) {
+    if (bytes.isEmpty()) return UpgradeDlg::tr("The file is empty.");
+    if (status == korvalen::FirmwareLoadStatus::TooManyBlocks)
+        return QString::fromLatin1(text::kFileTooLarge);
+    if (static_cast<std::size_t>(bytes.size()) < korvalen::kFirmwareTrailerSize)
+        return UpgradeDlg::tr(
+                   "It is too short for a firmware image: %1 bytes, an image has at least %2.")
+            .arg(bytes.size())
+            .arg(korvalen::kFirmwareTrailerSize);
+    return UpgradeDlg::tr("It does not end as a firmware image of this controller does, so it is "
+                          "no Korvalen25 firmware. Choose the .bin file of the firmware.");
+}
+
 } // namespace
 
 UpgradeDlg::UpgradeDlg(QWidget* parent) : QDialog(parent), clock_(monotonicMs) {
     ui.setupUi(this);
+    textfit::fitTexts(this);
     // Long lines wrap; each line's tool tip holds it whole as well.
     ui.upgradeLog->setWordWrap(true);
     ui.upgradeLog->setTextElideMode(Qt::ElideNone);
@@ -56,6 +72,8 @@ void UpgradeDlg::ComLoadFile() {
 void UpgradeDlg::loadImage(const QString& path) {
     if (connectThread.isRunning()) return;
     QByteArray bytes;
+    // Why the file is refused, in a line after "Open Error!"; none when no file was chosen.
+    QString reason;
     if (!path.isEmpty()) {
         QFile file(path);
         if (file.open(QIODevice::ReadOnly)) {
@@ -66,6 +84,8 @@ void UpgradeDlg::loadImage(const QString& path) {
                 return;
             }
             bytes = file.readAll();
+        } else {
+            reason = tr("The file could not be opened: %1.").arg(file.errorString());
         }
     }
     auto loaded =
@@ -73,6 +93,8 @@ void UpgradeDlg::loadImage(const QString& path) {
                                     static_cast<std::size_t>(bytes.size()));
     if (loaded.status != korvalen::FirmwareLoadStatus::Loaded) {
         addLogLine(QString::fromLatin1(text::kOpenError));
+        if (reason.isEmpty() && !path.isEmpty()) reason = refusalReason(loaded.status, bytes);
+        if (!reason.isEmpty()) addLogLine(reason);
         return;
     }
     korvalen::FirmwareImage& image = loaded.image;

@@ -18,7 +18,8 @@ class UpgradeDlg : public QDialog {
 public:
     explicit UpgradeDlg(QWidget* parent = nullptr);
 
-    // Loads a firmware image from `path` (what ComLoadFile does after its file dialog).
+    // Loads a firmware image from `path` (what ComLoadFile does after its file dialog). A file
+    // that is refused is logged as "Open Error!" and a line that says why.
     void loadImage(const QString& path);
 
     // While a run goes on, asks whether to stop it, and asks the run to stop if so. True when

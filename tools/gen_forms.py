@@ -226,7 +226,8 @@ def row_label(parent, text, geom):
     return lab
 
 
-def combo(parent, name, geom, cls="QComboBox"):
+def combo(parent, name, geom, cls="customComboBox"):
+    """A box of a panel: an entry wider than the box is drawn narrower (customComboBox)."""
     return widget(parent, cls, name, geom)
 
 

@@ -19,6 +19,7 @@
 #include <QMenuBar>
 #include <QMimeData>
 #include <QStatusBar>
+#include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QUrl>
@@ -32,6 +33,7 @@ namespace {
 
 const QString kPreset0Title = QStringLiteral("Korvalen25 Editor--------P01 Korvalen");
 const QString kFileTitle = QStringLiteral("Korvalen25 Editor--------P21 User P21");
+const QString kUserP17Title = QStringLiteral("Korvalen25 Editor--------P17 User P17");
 
 bool sentUploadRequest(const std::vector<Message>& sent) {
     const Message request{0xF0, 0x00, 0x20, 0x6B, 0x02, 0x05, 0x00, 0x00, 0xF7};
@@ -58,6 +60,22 @@ class TestEdits : public QObject {
     QString editNote() { return window->findChild<QLabel*>(QStringLiteral("editNote"))->text(); }
     QAction* action(const char* name) {
         return window->findChild<QAction*>(QString::fromLatin1(name));
+    }
+    // Ctrl+Z (undo) or Ctrl+Shift+Z (redo), as the user presses them in the window.
+    void pressUndo(bool redo) {
+        window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(window.get()));
+        QTest::keyClick(window.get(), Qt::Key_Z,
+                        redo ? Qt::ControlModifier | Qt::ShiftModifier : Qt::ControlModifier);
+    }
+    // The marks of undo and redo around `box`.
+    QList<QWidget*> marksOn(QComboBox* box) {
+        QList<QWidget*> marks;
+        for (QWidget* mark : window->findChildren<QWidget*>(QStringLiteral("changeMark")))
+            if (mark->parentWidget() == box->parentWidget() &&
+                mark->geometry().intersects(box->geometry()))
+                marks << mark;
+        return marks;
     }
     // An edit in a box, as the user makes it.
     void editE1() {
@@ -158,8 +176,9 @@ private slots:
         out.close();
         testboxes::BoxAnswerer boxes(QMessageBox::Cancel);
         QVERIFY(!window->openPresetFile(bad));
-        QCOMPARE(boxes.seen,
-                 QStringList{QStringLiteral("Load From File|File Can not be accepted!")});
+        QCOMPARE(boxes.seen, QStringList{QStringLiteral(
+                                 "Load From File|File Can not be accepted!\nIt does not begin "
+                                 "with \"KORVALEN25\" as a preset file does.")});
 
         on.bus->setPortCounts(0, 0);
         window->portWatch().poll();
@@ -201,16 +220,20 @@ private slots:
         QCOMPARE(menus, (QStringList{"Menu", "File", "Firmware", "Edit"}));
         QCOMPARE(action("actionUndo")->parent()->objectName(), QStringLiteral("menuEdit"));
 
+        // Undo shows the bank of the value it puts back.
         undo();
         QCOMPARE(item_En[2][0].GetCC(), bank3);
         QCOMPARE(item_En[1][0].GetCC(), bank2Edit);
-        QCOMPARE(e1->currentIndex(), bank1);
-        bank->setCurrentIndex(2);
+        QCOMPARE(bank->currentIndex(), 2);
         QCOMPARE(e1->currentIndex(), int{bank3});
+        bank->setCurrentIndex(0);
+        QCOMPARE(e1->currentIndex(), bank1);
         undo();
         QCOMPARE(item_En[1][0].GetCC(), bank2);
         QCOMPARE(editNote(), QStringLiteral("Same as on the controller"));
-        QCOMPARE(action("actionUndo")->text(), QStringLiteral("Undo Upload")); // of preset 0
+        // The upload of preset 0 at start-up is where the history begins.
+        QVERIFY(!action("actionUndo")->isEnabled());
+        QCOMPARE(action("actionUndo")->text(), QStringLiteral("Undo"));
         redo();
         QCOMPARE(item_En[1][0].GetCC(), bank2Edit);
         bank->setCurrentIndex(1);
@@ -238,6 +261,197 @@ private slots:
         QVERIFY(on.bus->sent(0).empty());
     }
 
+    // The history begins with preset 0 as uploaded at start-up: there is nothing to undo, and
+    // Ctrl+Z leaves its values. A later upload is a step, and undo and redo bring back the
+    // preset number in the title with the values.
+    void historyBeginsWithTheUploadedPreset() {
+        // A window made while the model holds other values than the controller's preset 0.
+        window.reset();
+        item_En[0][0].SetCC(item_En[0][0].GetCC() == 5 ? 6 : 5);
+        zone_Zn[1].SetOct(zone_Zn[1].GetOct() == 2 ? 3 : 2);
+        korvalen::presetGlobals[0] = 20;
+        const PresetSnapshot blank = takePresetSnapshot();
+        window = std::make_unique<Korvalen49_Test>();
+        window->show();
+        QTRY_COMPARE(window->windowTitle(), kPreset0Title);
+        QTRY_VERIFY(!window->isUploadPending());
+        const PresetSnapshot first = takePresetSnapshot();
+        QVERIFY(first != blank);
+        QVERIFY(!window->editHistory().stack().canUndo());
+        QVERIFY(!action("actionUndo")->isEnabled());
+        pressUndo(false);
+        QCOMPARE(takePresetSnapshot(), first);
+        QCOMPARE(window->windowTitle(), kPreset0Title);
+
+        window->uploadForm().presetSelBox->setCurrentIndex(1); // User P17, device preset 16
+        window->uploadAccept();
+        QTRY_VERIFY(!window->isUploadPending());
+        const PresetSnapshot uploaded = takePresetSnapshot();
+        QCOMPARE(window->windowTitle(), kUserP17Title);
+        QCOMPARE(action("actionUndo")->text(), QStringLiteral("Undo Upload"));
+        pressUndo(false);
+        QCOMPARE(takePresetSnapshot(), first);
+        QCOMPARE(window->windowTitle(), kPreset0Title);
+        QVERIFY(!action("actionUndo")->isEnabled());
+        pressUndo(true);
+        QCOMPARE(takePresetSnapshot(), uploaded);
+        QCOMPARE(window->windowTitle(), kUserP17Title);
+    }
+
+    // Without a controller the empty preset is the first state; a load is a step from it.
+    void historyBeginsWithTheEmptyPresetWithoutAController() {
+        window.reset();
+        on.release();
+        on.install();
+        on.bus->setPortCounts(0, 0);
+        {
+            testboxes::BoxAnswerer boxes; // "Connect Error!"
+            window = std::make_unique<Korvalen49_Test>();
+            window->show();
+            QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+            QCOMPARE(boxes.seen, QStringList{QStringLiteral("Connection|Connect Error!")});
+        }
+        const PresetSnapshot first = takePresetSnapshot();
+        QVERIFY(!window->editHistory().stack().canUndo());
+        {
+            testboxes::BoxAnswerer boxes;
+            QVERIFY(window->openPresetFile(file));
+        }
+        QCOMPARE(window->windowTitle(), kFileTitle);
+        QCOMPARE(action("actionUndo")->text(), QStringLiteral("Undo Load from file"));
+        pressUndo(false);
+        QCOMPARE(takePresetSnapshot(), first);
+        QCOMPARE(window->windowTitle(), kPreset0Title);
+        QVERIFY(!action("actionUndo")->isEnabled());
+    }
+
+    // Where a step is shown: the group, bank and boxes of the one control that differs.
+    void changedPlaceNamesTheControl_data() {
+        using Group = EditHistory::Place::Group;
+        QTest::addColumn<int>("change"); // the row's edit, below
+        QTest::addColumn<bool>("found");
+        QTest::addColumn<int>("group");
+        QTest::addColumn<int>("bank");
+        QTest::addColumn<QStringList>("boxes");
+        QTest::newRow("nothing") << 0 << false << 0 << 0 << QStringList();
+        QTest::newRow("slider number")
+            << 1 << true << int(Group::Slider) << -1 << QStringList{"S1_ccBox"};
+        QTest::newRow("E5 of bank 3, channel and port")
+            << 2 << true << int(Group::Encoder) << 2 << QStringList{"E5_ChBox", "E5_PortBox"};
+        QTest::newRow("F2 of bank 4, type and mode")
+            << 3 << true << int(Group::Function) << 3 << QStringList{"F2_typeBox", "F2_modeBox"};
+        QTest::newRow("P3 of bank B")
+            << 4 << true << int(Group::Pad) << 1 << QStringList{"P3_ccBox"};
+        QTest::newRow("PLAY") << 5 << true << int(Group::Transport) << -1
+                              << QStringList{"Z4_PortBox"};
+        QTest::newRow("zone 3 octave and status")
+            << 6 << true << int(Group::Zone) << -1 << QStringList{"zone3Sta", "zone3Oct"};
+        QTest::newRow("zone 1 status: no box")
+            << 7 << true << int(Group::Zone) << -1 << QStringList();
+        QTest::newRow("two controls") << 8 << false << 0 << 0 << QStringList();
+    }
+    void changedPlaceNamesTheControl() {
+        QFETCH(int, change);
+        QFETCH(bool, found);
+        PresetSnapshot before;
+        PresetSnapshot after;
+        korvalen::PresetValues& v = after.values;
+        switch (change) {
+        case 1:
+            v.slider.cc = 9;
+            break;
+        case 2:
+            v.encoders[8 * 2 + 4].chan = 3;
+            v.encoders[8 * 2 + 4].port = 2;
+            break;
+        case 3:
+            v.functions[4 * 3 + 1].type = 1;
+            v.functions[4 * 3 + 1].mode = 1;
+            break;
+        case 4:
+            v.pads[4 + 2].cc = 40;
+            break;
+        case 5:
+            v.transport[3].port = 4;
+            break;
+        case 6:
+            v.zones[2].oct = 2;
+            v.zones[2].status = 1;
+            break;
+        case 7:
+            v.zones[0].status = 1;
+            break;
+        case 8:
+            v.encoders[0].cc = 1;
+            v.pads[0].cc = 1;
+            break;
+        }
+        const auto place = EditHistory::changedPlace(before, after);
+        QCOMPARE(place.has_value(), found);
+        if (!found) return;
+        QFETCH(int, group);
+        QFETCH(int, bank);
+        QFETCH(QStringList, boxes);
+        QCOMPARE(int(place->group), group);
+        QCOMPARE(place->bank, bank);
+        QCOMPARE(place->boxes, boxes);
+    }
+
+    // Undo and redo show the page and the bank of the control they change, wherever the window
+    // is, and mark the boxes they changed for a moment.
+    void undoAndRedoShowWhatTheyChange_data() {
+        QTest::addColumn<QString>("boxName");
+        QTest::addColumn<int>("page");
+        QTest::addColumn<QString>("bankBox"); // empty: a control without banks
+        QTest::addColumn<int>("bank");
+        QTest::newRow("encoder, bank 3") << "E5_ChBox" << 0 << "BankBox" << 2;
+        QTest::newRow("function button, bank 4") << "F2_PortBox" << 1 << "BankBox" << 3;
+        QTest::newRow("pad, bank B") << "P3_modeBox" << 2 << "PadBankBox" << 1;
+        QTest::newRow("transport") << "Z4_ChBox" << 3 << "" << -1;
+        QTest::newRow("slider") << "S1_PortBox" << 4 << "" << -1;
+        QTest::newRow("zone 2") << "zone2Oct" << 5 << "" << -1;
+    }
+    void undoAndRedoShowWhatTheyChange() {
+        QFETCH(QString, boxName);
+        QFETCH(int, page);
+        QFETCH(QString, bankBox);
+        QFETCH(int, bank);
+        window->buildAllPages();
+        auto* tabs = window->findChild<QTabWidget*>(QStringLiteral("tabWidget"));
+        QComboBox* banks = bankBox.isEmpty() ? nullptr : box(qPrintable(bankBox));
+        QComboBox* target = box(qPrintable(boxName));
+        QVERIFY(target);
+        // Elsewhere: another page, and the first bank of both selectors.
+        auto goElsewhere = [&] {
+            tabs->setCurrentIndex(page == 0 ? 1 : 0);
+            box("BankBox")->setCurrentIndex(0);
+            box("PadBankBox")->setCurrentIndex(0);
+        };
+        tabs->setCurrentIndex(page);
+        if (banks) banks->setCurrentIndex(bank);
+        const int before = target->currentIndex();
+        const int edited = (before + 1) % target->count();
+        target->setCurrentIndex(edited);
+
+        for (const bool forward : {false, true}) {
+            goElsewhere();
+            QVERIFY(marksOn(target).isEmpty());
+            pressUndo(forward);
+            QVERIFY2(tabs->currentIndex() == page,
+                     qPrintable(window->statusBar()->currentMessage()));
+            if (banks) QCOMPARE(banks->currentIndex(), bank);
+            QVERIFY(target->isVisible());
+            QCOMPARE(target->currentIndex(), forward ? edited : before);
+            // The changed box, and only it, is marked; the mark goes after a while.
+            const QList<QWidget*> marks = marksOn(target);
+            QCOMPARE(marks.size(), 1);
+            QVERIFY(marks.front()->isVisible());
+            QVERIFY(marks.front()->geometry().contains(target->geometry()));
+            QCOMPARE(window->findChildren<QWidget*>(QStringLiteral("changeMark")).size(), 1);
+            QTRY_VERIFY(window->findChildren<QWidget*>(QStringLiteral("changeMark")).isEmpty());
+        }
+    }
+
     // A file named on the command line opens as "Load from file" does, with its box.
     void fileFromTheCommandLineLoads() {
         QCommandLineParser parser;
@@ -252,16 +466,60 @@ private slots:
         QCOMPARE(window->windowTitle(), kFileTitle);
     }
 
-    // A .sav file dropped on the window loads; other files are not taken.
-    void droppedFileLoads() {
-        bool entered = true;
-        sendDrag(dir.filePath(QStringLiteral("notes.txt")), &entered);
-        QVERIFY(!entered);
+    // A dropped file is judged by its content: a preset loads whatever its name; another file
+    // is not taken, unless it is named as a preset, when the box says why it is none.
+    void droppedFilesAreJudgedByTheirContent_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<bool>("preset");
+        QTest::addColumn<bool>("taken");
+        QTest::addColumn<QString>("box");
+        const QString loaded = QStringLiteral("Load From File|Load OK!");
+        QTest::newRow("preset.sav") << "dropped.sav" << true << true << loaded;
+        QTest::newRow("preset without suffix") << "dropped" << true << true << loaded;
+        QTest::newRow("preset named .txt") << "dropped.txt" << true << true << loaded;
+        QTest::newRow("text named .txt") << "notes.txt" << false << false << QString();
+        QTest::newRow("text without suffix") << "notes" << false << false << QString();
+        QTest::newRow("text named .sav")
+            << "notes.sav" << false << true
+            << "Load From File|File Can not be accepted!\nIt does not begin with \"KORVALEN25\" "
+               "as a preset file does.";
+    }
+    void droppedFilesAreJudgedByTheirContent() {
+        QFETCH(QString, name);
+        QFETCH(bool, preset);
+        QFETCH(bool, taken);
+        QFETCH(QString, box);
+        const QString path = dir.filePath(name);
+        QFile::remove(path);
+        if (preset) {
+            QVERIFY(QFile::copy(file, path));
+        } else {
+            QFile out(path);
+            QVERIFY(out.open(QIODevice::WriteOnly));
+            out.write("Notes for the gig: lead on P21, pads on P23.\n");
+        }
         testboxes::BoxAnswerer boxes;
-        sendDrag(file, &entered);
-        QVERIFY(entered);
-        QTRY_COMPARE(window->windowTitle(), kFileTitle);
+        bool entered = !taken;
+        sendDrag(path, &entered);
+        QCOMPARE(entered, taken);
+        if (preset) QTRY_COMPARE(window->windowTitle(), kFileTitle);
+        if (!box.isEmpty()) QTRY_COMPARE(boxes.seen, QStringList{box});
+        if (!preset) QCOMPARE(window->windowTitle(), kPreset0Title);
+        if (box.isEmpty()) {
+            QCoreApplication::processEvents();
+            QVERIFY(boxes.seen.isEmpty());
+        }
+    }
+
+    // A file named on the command line is judged by its content too.
+    void presetWithoutSuffixFromTheCommandLineLoads() {
+        const QString path = dir.filePath(QStringLiteral("lead"));
+        QFile::remove(path);
+        QVERIFY(QFile::copy(file, path));
+        testboxes::BoxAnswerer boxes;
+        QVERIFY(window->openPresetFile(path));
         QCOMPARE(boxes.seen, QStringList{QStringLiteral("Load From File|Load OK!")});
+        QCOMPARE(window->windowTitle(), kFileTitle);
     }
 };
 

@@ -160,17 +160,26 @@ private slots:
         QCOMPARE(modelValues(), withChannelsOf(saved, before));
     }
 
+    // The box says that the file cannot be accepted and, in a second line, why.
     void filesThatAreNotAccepted_data() {
         QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("reason");
         QByteArray good(348, '\0');
         good.replace(0, 10, "KORVALEN25");
-        QTest::newRow("5 bytes") << QByteArray("KORVA");
-        QTest::newRow("347 bytes") << good.left(347);
-        QTest::newRow("wrong signature") << QByteArray(good).replace(0, 6, "korval");
-        QTest::newRow("empty") << QByteArray();
+        const QString wrongSignature =
+            QStringLiteral("It does not begin with \"KORVALEN25\" as a preset file does.");
+        QTest::newRow("5 bytes") << QByteArray("KORVA")
+                                 << "It is too short: 5 of the 348 bytes of a preset file.";
+        QTest::newRow("347 bytes")
+            << good.left(347) << "It is too short: 347 of the 348 bytes of a preset file.";
+        QTest::newRow("wrong signature")
+            << QByteArray(good).replace(0, 6, "korval") << wrongSignature;
+        QTest::newRow("short, wrong signature") << QByteArray("These are notes.") << wrongSignature;
+        QTest::newRow("empty") << QByteArray() << QStringLiteral("The file is empty.");
     }
     void filesThatAreNotAccepted() {
         QFETCH(QByteArray, bytes);
+        QFETCH(QString, reason);
         scrambleModel(5);
         korvalen::presetGlobals[0] = 17;
         window->RefreshTitle();
@@ -179,8 +188,9 @@ private slots:
         QVERIFY(writeAll(path("bad.sav"), bytes));
         testboxes::BoxAnswerer boxes;
         QVERIFY(!window->loadFromFile(path("bad.sav")));
-        QCOMPARE(boxes.seen,
-                 QStringList{QStringLiteral("Load From File|File Can not be accepted!")});
+        QCOMPARE(
+            boxes.seen,
+            QStringList{QStringLiteral("Load From File|File Can not be accepted!\n") + reason});
         QCOMPARE(modelValues(), before);
         QCOMPARE(window->windowTitle(), title);
     }
@@ -271,6 +281,60 @@ private slots:
         QCOMPARE(readAll(target), old);
         QFile::setPermissions(path("locked"),
                               QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    }
+
+    // "Save to file" saves a name typed without a suffix as NAME.sav; a suffix of the user's
+    // own stays.
+    void savedNamesGetTheSuffix_data() {
+        QTest::addColumn<QString>("given");
+        QTest::addColumn<QString>("saved");
+        QTest::newRow("no suffix") << "/tmp/lead"
+                                   << "/tmp/lead.sav";
+        QTest::newRow("dot in a folder only") << "/tmp/a.b/lead"
+                                              << "/tmp/a.b/lead.sav";
+        QTest::newRow(".sav") << "/tmp/lead.sav"
+                              << "/tmp/lead.sav";
+        QTest::newRow(".SAV") << "/tmp/lead.SAV"
+                              << "/tmp/lead.SAV";
+        QTest::newRow("another suffix") << "/tmp/lead.bak"
+                                        << "/tmp/lead.bak";
+        QTest::newRow("nothing chosen") << ""
+                                        << "";
+    }
+    void savedNamesGetTheSuffix() {
+        QFETCH(QString, given);
+        QFETCH(QString, saved);
+        QCOMPARE(Korvalen49_Test::withPresetSuffix(given), saved);
+    }
+
+    // The dialogs themselves: the save dialog adds ".sav" to a typed name; the load dialog
+    // lists preset files and offers every file as well.
+    void fileDialogsOfferPresetFiles() {
+        QStringList filters;
+        QString suffix;
+        QTimer answerer;
+        answerer.setInterval(5);
+        connect(&answerer, &QTimer::timeout, [&] {
+            auto* d = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+            if (d == nullptr || !d->isVisible()) return;
+            if (d->acceptMode() == QFileDialog::AcceptSave) {
+                suffix = d->defaultSuffix();
+                d->selectFile(path("typed"));
+                QMetaObject::invokeMethod(d, "accept"); // as the Save button does
+            } else {
+                filters = d->nameFilters();
+                d->reject();
+            }
+        });
+        answerer.start();
+        testboxes::BoxAnswerer boxes;
+        window->ComSaveFile();
+        QCOMPARE(suffix, QStringLiteral("sav"));
+        QCOMPARE(readAll(path("typed.sav")).size(), 348);
+        QVERIFY(!QFile::exists(path("typed")));
+        window->ComLoadFile();
+        QCOMPARE(filters, (QStringList{"Save Files(*.sav)", "All files (*)"}));
+        QVERIFY(boxes.seen.isEmpty());
     }
 
     void cancelledDialogsStaySilent() {

@@ -154,6 +154,9 @@ private:
 
 const Message kNext = toMessage(korvalen::kNextBlockRequest);
 const Message kRepeat = toMessage(korvalen::kRepeatBlockRequest);
+// The line after "Open Error!" for a file that is no firmware image.
+const char kNotFirmware[] = "It does not end as a firmware image of this controller does, so it is "
+                            "no Korvalen25 firmware. Choose the .bin file of the firmware.";
 
 } // namespace
 
@@ -403,14 +406,25 @@ private slots:
         QTest::addColumn<qint64>("sparseSize"); // > 0: a file of that size, all zeros
         QTest::addColumn<QStringList>("lines");
         const QByteArray body = randomBody(40, 3);
-        const QStringList openError{"Open Error!"};
+        // "Open Error!" and why.
+        const QStringList notFirmware{"Open Error!", kNotFirmware};
         QTest::newRow("magic wrong in one byte")
-            << imageFile(body, kId, "102", "QVolN") << qint64(0) << openError;
+            << imageFile(body, kId, "102", "QVolN") << qint64(0) << notFirmware;
         QTest::newRow("magic in other case")
-            << imageFile(body, kId, "102", "qvolm") << qint64(0) << openError;
-        QTest::newRow("14 bytes") << imageFile({}).mid(1) << qint64(0) << openError;
-        QTest::newRow("empty file") << QByteArray() << qint64(0) << openError;
-        QTest::newRow("no file") << QByteArray() << qint64(-1) << openError;
+            << imageFile(body, kId, "102", "qvolm") << qint64(0) << notFirmware;
+        QTest::newRow("a preset file")
+            << QByteArray("KORVALEN25").append(338, '\0') << qint64(0) << notFirmware;
+        QTest::newRow("14 bytes") << imageFile({}).mid(1) << qint64(0)
+                                  << QStringList{
+                                         "Open Error!",
+                                         "It is too short for a firmware image: 14 bytes, an "
+                                         "image has at least 15."};
+        QTest::newRow("empty file")
+            << QByteArray() << qint64(0) << QStringList{"Open Error!", "The file is empty."};
+        QTest::newRow("no file") << QByteArray() << qint64(-1)
+                                 << QStringList{"Open Error!",
+                                                "The file could not be opened: No such file or "
+                                                "directory."};
         // Refused by its size, before it is read.
         QTest::newRow("larger than any image")
             << QByteArray() << qint64(korvalen::kMaxFirmwareFileSize + 1)
@@ -433,7 +447,7 @@ private slots:
 
     void refusedFirstImageLeavesStartDisabled() {
         dlg->loadImage(writeFile("bad.bin", imageFile(randomBody(30, 5), kId, "102", "QVOLM")));
-        QCOMPARE(logOf(*dlg), QStringList{"Open Error!"});
+        QCOMPARE(logOf(*dlg), (QStringList{"Open Error!", kNotFirmware}));
         QVERIFY(!dlg->ui.upgradeStart->isEnabled());
         QCOMPARE(dlg->ui.fileVer->text(), QStringLiteral("not selected"));
     }
