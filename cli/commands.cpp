@@ -144,7 +144,11 @@ Outcome portsCommand(QTextStream& out) {
         for (std::size_t i = 0; i < ports.size(); ++i) {
             const midi::PortState& p = ports[i];
             QString state;
-            if (!p.opened)
+            // An output the search never came to (it found the controller first) was neither
+            // opened nor refused.
+            if (outputs && !p.opened && p.failure == midi::OpenFailure::None)
+                state = QStringLiteral("not probed");
+            else if (!p.opened)
                 state = QStringLiteral("could not be opened");
             else if (int(i) == chosen)
                 state = outputs ? QStringLiteral("the Korvalen25 answered the probe sent here")

@@ -51,6 +51,7 @@ private slots:
     void getWritesTheDevicePreset_data();
     void getWritesTheDevicePreset();
     void findsTheControllerBehindASilentPort();
+    void portsTellsOutputsNotTriedFromRefusedOnes();
     void putStoresTheFileAndKeepsZoneChannels();
     void backupRestoreBackupIsByteIdentical();
     void deviceFailuresWriteNothing_data();
@@ -207,6 +208,31 @@ void CliCommandsTest::findsTheControllerBehindASilentPort() {
     const Result r = runCli({"get", "P17", dir.filePath("x.sav")}, bus);
     QVERIFY2(r.code == 0, qPrintable(r.err));
     QCOMPARE(readAll(dir.filePath("x.sav")), bytesOf(device->emulator().savOf(16)));
+}
+
+void CliCommandsTest::portsTellsOutputsNotTriedFromRefusedOnes() {
+    // The controller is on the first output, so the search ends before it tries the second:
+    // that one is "not probed", not "could not be opened".
+    auto bus = std::make_shared<korvalen::midi::VirtualBus>();
+    bus->setPortCounts(2, 2);
+    bus->attach(0, 0, emulator());
+    Result r = runCli({"ports"}, bus);
+    QVERIFY2(r.code == 0, qPrintable(r.err));
+    QVERIFY2(r.out.contains("  0  Virtual MIDI Out 1  -- the Korvalen25 answered the probe sent "
+                            "here\n"),
+             qPrintable(r.out));
+    QVERIFY2(r.out.contains("  1  Virtual MIDI Out 2  -- not probed\n"), qPrintable(r.out));
+    QVERIFY2(!r.out.contains("could not be opened"), qPrintable(r.out));
+
+    // An output that the backend refuses is still told as such.
+    bus = std::make_shared<korvalen::midi::VirtualBus>();
+    bus->setPortCounts(1, 2);
+    bus->attach(0, 1, emulator());
+    bus->setOutputOpenFails(0, true);
+    r = runCli({"ports"}, bus);
+    QVERIFY2(r.code == 0, qPrintable(r.err));
+    QVERIFY2(r.out.contains("  0  Virtual MIDI Out 1  -- could not be opened\n"),
+             qPrintable(r.out));
 }
 
 void CliCommandsTest::putStoresTheFileAndKeepsZoneChannels() {
