@@ -26,7 +26,8 @@ class Emulator {
 public:
     bool start() {
         process_.setProgram(QStringLiteral(KORVALEN_SIM));
-        process_.setArguments({"--midi-api", "jack", "--exit-with-parent", "--ignore-probes", "1"});
+        process_.setArguments(
+            {"--midi-api", e2e::apiArgument(), "--exit-with-parent", "--ignore-probes", "1"});
         process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         process_.start();
         if (!process_.waitForStarted(10000)) return false;
@@ -59,7 +60,7 @@ class TestE2eHotplug : public QObject {
 
 private slots:
     void initTestCase() {
-        const std::string error = e2e::useJack();
+        const std::string error = e2e::useBackend();
         QVERIFY2(error.empty(), error.c_str());
         // The faults test stops the fixture's emulator at its end; run alone, this test does.
         if (const qint64 pid = e2e::fixtureEmulatorPid()) {
@@ -68,7 +69,7 @@ private slots:
         }
     }
 
-    void cleanupTestCase() { e2e::releaseJack(); }
+    void cleanupTestCase() { e2e::releaseBackend(); }
 
     void controllerStartedLaterIsFoundWithoutReConnect() {
         std::unique_ptr<Korvalen49_Test> window;

@@ -11,11 +11,11 @@ class TestE2eLink : public QObject {
 
 private slots:
     void initTestCase() {
-        const std::string error = e2e::useJack();
+        const std::string error = e2e::useBackend();
         QVERIFY2(error.empty(), error.c_str());
     }
 
-    void cleanupTestCase() { e2e::releaseJack(); }
+    void cleanupTestCase() { e2e::releaseBackend(); }
 
     void findsTheControllerAndKeepsOnePortEachWay() {
         midiLink.reConnect();
