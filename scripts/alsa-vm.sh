@@ -7,8 +7,8 @@
 #                       or build/)
 #       --add FILE      one more program (or a file) for the machine; may be given more than
 #                       once. The build's korvalen25-cli and korvalen25-sim are always in it.
-#       --timeout S     the whole run, boot included, ends after S seconds (default 1200, or
-#                       $KORVALEN_ALSA_VM_TIMEOUT) and fails
+#       --timeout S     the machine is stopped after S seconds, boot included (default 1200,
+#                       or $KORVALEN_ALSA_VM_TIMEOUT), and the run fails
 #       --smp N         processors of the machine (default 2)
 #
 # The machine is Debian's kernel under QEMU's plain emulation (TCG: no KVM, which hung at boot
@@ -102,7 +102,9 @@ kdir=$cache/$package
         echo "alsa-vm: fetching $package"
         rm -rf "$kdir" "$kdir.part"
         mkdir -p "$kdir.part"
-        (cd "$kdir.part" && apt-get download -q "$package" 2>&1 | grep -v '^W: Download is performed unsandboxed' >&2 || true)
+        # apt's sandbox user cannot write here; that warning is no news.
+        (cd "$kdir.part" && apt-get download -q "$package" 2>&1 |
+            grep -v '^W: Download is performed unsandboxed' >&2 || true)
         deb=$(find "$kdir.part" -maxdepth 1 -name '*.deb' | head -n 1)
         [ -n "$deb" ] || { echo "alsa-vm: apt-get download $package fetched nothing" >&2; exit 1; }
         # Only the kernel and its sound modules are used.

@@ -1,7 +1,8 @@
-// Hot-plug over JACK, on the faults server (2048-frame periods): once the fixture's emulator is
-// stopped, only a client that never answers is left, so the editor starts without a controller
-// (its search is cancelled from the search window). Then korvalen25-sim is started: a
-// controller that ignores its first identity probe, as one still starting does. The editor
+// Hot-plug over JACK, on the faults server (2048-frame periods), or on the backend that
+// KORVALEN_E2E_API names (whose test script starts the silent client): once the fixture's
+// emulator is stopped, only a client that never answers is left, so the editor starts without a
+// controller (its search is cancelled from the search window). Then korvalen25-sim is started:
+// a controller that ignores its first identity probe, as one still starting does. The editor
 // must find it by itself, without ReConnect, read its preset 0, notice when it is gone and find
 // it again when it comes back.
 #include "boxes.h"

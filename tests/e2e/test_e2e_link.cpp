@@ -1,5 +1,6 @@
-// The device link over JACK: it finds korvalen25-sim, keeps exactly one input and one output
-// open, and a SysEx longer than a receive buffer arrives in pieces, intact.
+// The device link over JACK (or the backend KORVALEN_E2E_API names, see e2ecommon.h): it finds
+// korvalen25-sim, keeps exactly one input and one output open, and a SysEx longer than a
+// receive buffer arrives in pieces, intact.
 #include "e2ecommon.h"
 #include "midi.h"
 

@@ -1,5 +1,6 @@
-// The editor over JACK against korvalen25-sim: it connects and takes preset 0 at start-up; an
-// edited preset is downloaded, and uploading it again gives back the same values.
+// The editor over JACK (or the backend KORVALEN_E2E_API names) against korvalen25-sim: it
+// connects and takes preset 0 at start-up; an edited preset is downloaded, and uploading it
+// again gives back the same values.
 #include "e2ecommon.h"
 #include "korvalen49_test.h"
 #include "midi.h"
