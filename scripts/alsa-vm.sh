@@ -94,28 +94,37 @@ if [ -z "$package" ]; then
         exit 1
     }
 fi
-kdir=$cache/$package
-(
+# Fetches and unpacks PACKAGE into $cache/PACKAGE unless that is there already.
+fetch_kernel() ( # PACKAGE
+    local kdir=$cache/$1 deb
     # Two runs at once unpack the kernel once.
     flock -w 600 9 || { echo "alsa-vm: the kernel cache stays locked" >&2; exit 1; }
-    if [ ! -f "$kdir/.complete" ]; then
-        echo "alsa-vm: fetching $package"
-        rm -rf "$kdir" "$kdir.part"
-        mkdir -p "$kdir.part"
-        # apt's sandbox user cannot write here; that warning is no news.
-        (cd "$kdir.part" && apt-get download -q "$package" 2>&1 |
-            grep -v '^W: Download is performed unsandboxed' >&2 || true)
-        deb=$(find "$kdir.part" -maxdepth 1 -name '*.deb' | head -n 1)
-        [ -n "$deb" ] || { echo "alsa-vm: apt-get download $package fetched nothing" >&2; exit 1; }
-        # Only the kernel and its sound modules are used.
-        mkdir -p "$kdir.part/root"
-        dpkg-deb --fsys-tarfile "$deb" | tar -x -C "$kdir.part/root" --wildcards \
-            '*boot/vmlinuz-*' '*/modules/*/kernel/sound/*'
-        rm -f "$deb"
-        touch "$kdir.part/.complete"
-        mv "$kdir.part" "$kdir"
-    fi
+    [ ! -f "$kdir/.complete" ] || exit 0
+    echo "alsa-vm: fetching $1"
+    rm -rf "$kdir" "$kdir.part"
+    mkdir -p "$kdir.part"
+    # apt's sandbox user cannot write here; that warning is no news.
+    (cd "$kdir.part" && apt-get download -q "$1" 2>&1 |
+        grep -v '^W: Download is performed unsandboxed' >&2 || true)
+    deb=$(find "$kdir.part" -maxdepth 1 -name '*.deb' | head -n 1)
+    [ -n "$deb" ] || { echo "alsa-vm: apt-get download $1 fetched nothing" >&2; exit 1; }
+    # Only the kernel and its sound modules are used.
+    mkdir -p "$kdir.part/root"
+    dpkg-deb --fsys-tarfile "$deb" | tar -x -C "$kdir.part/root" --wildcards \
+        '*boot/vmlinuz-*' '*/modules/*/kernel/sound/*' || exit 1
+    rm -f "$deb"
+    touch "$kdir.part/.complete"
+    mv "$kdir.part" "$kdir"
 ) 9>"$cache/.lock"
+if ! fetch_kernel "$package"; then
+    # Package lists older than the archive name a kernel that is gone: once more after an
+    # update.
+    [ "$(id -u)" -eq 0 ] || exit 1
+    apt-get update -qq || true
+    package=$(kernel_package)
+    [ -n "$package" ] && fetch_kernel "$package" || exit 1
+fi
+kdir=$cache/$package
 vmlinuz=$(find "$kdir/root" -name 'vmlinuz-*' | head -n 1)
 moddir=$(find "$kdir/root" -path "*/modules/*" -name kernel -type d -printf "%h\n" | head -n 1)
 [ -f "$vmlinuz" ] && [ -d "$moddir" ] || { echo "alsa-vm: no kernel in $kdir" >&2; exit 1; }
