@@ -11,6 +11,8 @@ packages=(
     xvfb xauth fonts-dejavu-core fonts-liberation
     clang libclang-rt-14-dev clang-format
     dpkg-dev appstream desktop-file-utils lintian help2man shared-mime-info
+    # the ALSA test bed (scripts/alsa-vm.sh): a virtual machine with the kernel sequencer
+    qemu-system-x86 busybox-static cpio xz-utils
 )
 
 missing=()

@@ -52,6 +52,7 @@ private slots:
     void getWritesTheDevicePreset_data();
     void getWritesTheDevicePreset();
     void findsTheControllerBehindASilentPort();
+    void portsTellsOutputsNotTriedFromRefusedOnes();
     void putStoresTheFileAndKeepsZoneChannels();
     void backupRestoreBackupIsByteIdentical();
     void deviceFailuresWriteNothing_data();
@@ -59,7 +60,6 @@ private slots:
     void putThatDoesNotReadBackFails();
     void slowControllerGetsEveryPresetWhole();
     void restoreThatFailsSaysWhatIsWhere();
-    void portsSaysWhichPortsWereNotTried();
     void dumpTakesOnlyWhatTheModelTakes();
     void showUsesTheEditorsTexts_data();
     void showUsesTheEditorsTexts();
@@ -220,6 +220,31 @@ void CliCommandsTest::findsTheControllerBehindASilentPort() {
     const Result r = runCli({"get", "P17", dir.filePath("x.sav")}, bus);
     QVERIFY2(r.code == 0, qPrintable(r.err));
     QCOMPARE(readAll(dir.filePath("x.sav")), bytesOf(device->emulator().savOf(16)));
+}
+
+void CliCommandsTest::portsTellsOutputsNotTriedFromRefusedOnes() {
+    // The controller is on the first output, so the search ends before it tries the second:
+    // that one is "not tried", not "could not be opened".
+    auto bus = std::make_shared<korvalen::midi::VirtualBus>();
+    bus->setPortCounts(2, 2);
+    bus->attach(0, 0, emulator());
+    Result r = runCli({"ports"}, bus);
+    QVERIFY2(r.code == 0, qPrintable(r.err));
+    QVERIFY2(r.out.contains("  0  Virtual MIDI Out 1  -- the Korvalen25 answered the probe sent "
+                            "here\n"),
+             qPrintable(r.out));
+    QVERIFY2(r.out.contains("  1  Virtual MIDI Out 2  -- not tried\n"), qPrintable(r.out));
+    QVERIFY2(!r.out.contains("could not be opened"), qPrintable(r.out));
+
+    // An output that the backend refuses is still told as such.
+    bus = std::make_shared<korvalen::midi::VirtualBus>();
+    bus->setPortCounts(1, 2);
+    bus->attach(0, 1, emulator());
+    bus->setOutputOpenFails(0, true);
+    r = runCli({"ports"}, bus);
+    QVERIFY2(r.code == 0, qPrintable(r.err));
+    QVERIFY2(r.out.contains("  0  Virtual MIDI Out 1  -- could not be opened\n"),
+             qPrintable(r.out));
 }
 
 void CliCommandsTest::putStoresTheFileAndKeepsZoneChannels() {
@@ -425,26 +450,6 @@ void CliCommandsTest::restoreThatFailsSaysWhatIsWhere() {
     for (int n : {0, 16, 17})
         QCOMPARE(bytesOf(inner->emulator().savOf(n)), readAll(backupPath(dir.path(), n)));
     QVERIFY(bytesOf(inner->emulator().savOf(19)) != readAll(backupPath(dir.path(), 19)));
-}
-
-// The search probes the Korvalen ports first; the port it never came to is "not tried", not
-// "could not be opened".
-void CliCommandsTest::portsSaysWhichPortsWereNotTried() {
-    auto bus = std::make_shared<korvalen::midi::VirtualBus>();
-    bus->setPortCounts(2, 2);
-    bus->setOutputName(0, "Midi Through Port-0");
-    bus->setOutputName(1, "Korvalen25 MIDI 1");
-    bus->setOutputOpenFails(0, false);
-    bus->attach(1, 1, emulator());
-    const Result r = runCli({"ports"}, bus);
-    QVERIFY2(r.code == 0, qPrintable(r.err));
-    QVERIFY2(r.out.contains("Midi Through Port-0  -- not tried"), qPrintable(r.out));
-    QVERIFY(!r.out.contains("could not be opened"));
-    bus->setOutputOpenFails(0, true);
-    bus->setOutputName(1, "Synth");
-    const Result refused = runCli({"ports"}, bus);
-    QVERIFY2(refused.out.contains("Midi Through Port-0  -- could not be opened"),
-             qPrintable(refused.out));
 }
 
 void CliCommandsTest::dumpTakesOnlyWhatTheModelTakes() {

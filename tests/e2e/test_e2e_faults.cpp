@@ -28,11 +28,11 @@ class TestE2eFaults : public QObject {
 
 private slots:
     void initTestCase() {
-        const std::string error = e2e::useJack();
+        const std::string error = e2e::useBackend();
         QVERIFY2(error.empty(), error.c_str());
     }
 
-    void cleanupTestCase() { e2e::releaseJack(); }
+    void cleanupTestCase() { e2e::releaseBackend(); }
 
     void lateControllerBehindASilentClientThenKilled() {
         Korvalen49_Test window;

@@ -1,7 +1,8 @@
-// Hot-plug over JACK, on the faults server (2048-frame periods): once the fixture's emulator is
-// stopped, only a client that never answers is left, so the editor starts without a controller
-// (its search is cancelled from the search window). Then korvalen25-sim is started: a
-// controller that ignores its first identity probe, as one still starting does. The editor
+// Hot-plug over JACK, on the faults server (2048-frame periods), or on the backend that
+// KORVALEN_E2E_API names (whose test script starts the silent client): once the fixture's
+// emulator is stopped, only a client that never answers is left, so the editor starts without a
+// controller (its search is cancelled from the search window). Then korvalen25-sim is started:
+// a controller that ignores its first identity probe, as one still starting does. The editor
 // must find it by itself, without ReConnect, read its preset 0, notice when it is gone and find
 // it again when it comes back.
 #include "boxes.h"
@@ -26,7 +27,8 @@ class Emulator {
 public:
     bool start() {
         process_.setProgram(QStringLiteral(KORVALEN_SIM));
-        process_.setArguments({"--midi-api", "jack", "--exit-with-parent", "--ignore-probes", "1"});
+        process_.setArguments(
+            {"--midi-api", e2e::apiArgument(), "--exit-with-parent", "--ignore-probes", "1"});
         process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         process_.start();
         if (!process_.waitForStarted(10000)) return false;
@@ -59,7 +61,7 @@ class TestE2eHotplug : public QObject {
 
 private slots:
     void initTestCase() {
-        const std::string error = e2e::useJack();
+        const std::string error = e2e::useBackend();
         QVERIFY2(error.empty(), error.c_str());
         // The faults test stops the fixture's emulator at its end; run alone, this test does.
         if (const qint64 pid = e2e::fixtureEmulatorPid()) {
@@ -68,7 +70,7 @@ private slots:
         }
     }
 
-    void cleanupTestCase() { e2e::releaseJack(); }
+    void cleanupTestCase() { e2e::releaseBackend(); }
 
     void controllerStartedLaterIsFoundWithoutReConnect() {
         std::unique_ptr<Korvalen49_Test> window;

@@ -1,7 +1,9 @@
-// The device link over JACK: it finds korvalen25-sim, keeps exactly one input and one output
-// open, and a SysEx longer than a receive buffer arrives in pieces, intact.
+// The device link over JACK (or the backend KORVALEN_E2E_API names, see e2ecommon.h): it finds
+// korvalen25-sim, keeps exactly one input and one output open, and a SysEx longer than a
+// receive buffer arrives in pieces, intact.
 #include "e2ecommon.h"
 #include "midi.h"
+#include "rtmidibackend.h"
 
 #include <mutex>
 #include <vector>
@@ -11,11 +13,11 @@ class TestE2eLink : public QObject {
 
 private slots:
     void initTestCase() {
-        const std::string error = e2e::useJack();
+        const std::string error = e2e::useBackend();
         QVERIFY2(error.empty(), error.c_str());
     }
 
-    void cleanupTestCase() { e2e::releaseJack(); }
+    void cleanupTestCase() { e2e::releaseBackend(); }
 
     void findsTheControllerAndKeepsOnePortEachWay() {
         midiLink.reConnect();
@@ -61,6 +63,33 @@ private slots:
         for (std::size_t i = 2; i < 299; ++i)
             QCOMPARE(ring.peek(i), static_cast<std::uint8_t>((i - 2) & 0x7F));
         QCOMPARE(ring.peek(299), std::uint8_t{0xF7});
+    }
+
+    void ownPortsAreNeverSearched() {
+        // Ports of the editor's own client name (on ALSA each open port is a client of its own,
+        // "Korvalen25 Editor"), here one each way beside the link's: not listed, not searched.
+        auto& platform = korvalen::midi::platform();
+        QVERIFY(platform.inputCount() > 0 && platform.outputCount() > 0);
+        auto ownIn = platform.openInput(
+            0, [](std::uintptr_t, const korvalen::midi::InputEvent&) {}, 0);
+        auto ownOut = platform.openOutput(0);
+        QVERIFY(ownIn);
+        QVERIFY(ownOut);
+        const std::string own = korvalen::midi::kEditorClientName;
+        auto isOwn = [&](const std::string& name) { return name.rfind(own, 0) == 0; };
+        for (const auto& name : platform.inputNames())
+            QVERIFY2(!isOwn(name), name.c_str());
+        for (const auto& name : platform.outputNames())
+            QVERIFY2(!isOwn(name), name.c_str());
+
+        midiLink.reConnect();
+        QCOMPARE(midiLink.linkState.load(), 1);
+        const auto& search = midiLink.lastSearch();
+        QVERIFY(!search.inputs.empty());
+        QVERIFY(!search.outputs.empty());
+        for (const auto* ports : {&search.inputs, &search.outputs})
+            for (const auto& port : *ports)
+                QVERIFY2(!isOwn(port.name), port.name.c_str());
     }
 };
 

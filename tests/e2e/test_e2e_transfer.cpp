@@ -1,5 +1,6 @@
-// The editor over JACK against korvalen25-sim: it connects and takes preset 0 at start-up; an
-// edited preset is downloaded, and uploading it again gives back the same values.
+// The editor over JACK (or the backend KORVALEN_E2E_API names) against korvalen25-sim: it
+// connects and takes preset 0 at start-up; an edited preset is downloaded, and uploading it
+// again gives back the same values.
 #include "downloads.h"
 #include "e2ecommon.h"
 #include "korvalen49_test.h"
@@ -70,11 +71,11 @@ class TestE2eTransfer : public QObject {
 
 private slots:
     void initTestCase() {
-        const std::string error = e2e::useJack();
+        const std::string error = e2e::useBackend();
         QVERIFY2(error.empty(), error.c_str());
     }
 
-    void cleanupTestCase() { e2e::releaseJack(); }
+    void cleanupTestCase() { e2e::releaseBackend(); }
 
     void uploadEditDownloadUploadAgain() {
         Korvalen49_Test window;

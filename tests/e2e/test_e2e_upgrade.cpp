@@ -27,9 +27,9 @@ class Emulator {
 public:
     bool start(const QString& clientName, const QStringList& args, QString* why) {
         process_.setProgram(QStringLiteral(KORVALEN_SIM_PROGRAM));
-        process_.setArguments(
-            QStringList{"--midi-api", "jack", "--client-name", clientName, "--exit-with-parent"} +
-            args);
+        process_.setArguments(QStringList{"--midi-api", e2e::apiArgument(), "--client-name",
+                                          clientName, "--exit-with-parent"} +
+                              args);
         process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         process_.start();
         if (!process_.waitForStarted(10000)) {
@@ -99,7 +99,7 @@ class TestE2eUpgrade : public QObject {
 
 private slots:
     void initTestCase() {
-        const std::string error = e2e::useJack();
+        const std::string error = e2e::useBackend();
         QVERIFY2(error.empty(), error.c_str());
         QVERIFY(dir.isValid());
     }
@@ -109,7 +109,7 @@ private slots:
         QVERIFY(connectThread.wait(30000));
     }
 
-    void cleanupTestCase() { e2e::releaseJack(); }
+    void cleanupTestCase() { e2e::releaseBackend(); }
 
     void fullFlash() {
         // 200 blocks: each waits for the device's request, a round trip through the server.
