@@ -9,9 +9,9 @@
 # or FAIL with what it saw, a case that cannot run here prints SKIP and why; the last line
 # counts them, and the exit status is 1 when anything failed.
 #
-# A download sent as one burst (put, restore, the editor's DownLoad) overruns the receiving
-# client on ALSA: the sequencer queues at most 200 events for a client that has not read them
-# yet, and on an overrun the kernel empties that client's whole queue. The paced download
+# A download sent as one burst (put, restore, the editor's DownLoad) can overrun the receiving
+# client on ALSA: the sequencer keeps a pool of 200 cells (an event each, more for a long SysEx)
+# for what a client has not read yet, and on an overrun it empties that client's whole queue. The paced download
 # comes with korvalen25-sim's --read-rate; with a korvalen25-sim without it, the checks that
 # need a whole download to arrive print XFAIL instead of FAIL and do not fail the run (a
 # check that passes all the same prints PASS). With it, they are checks like any other.
