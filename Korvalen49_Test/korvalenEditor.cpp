@@ -146,11 +146,8 @@ Korvalen49_Test::~Korvalen49_Test() {
 }
 
 void Korvalen49_Test::closeEvent(QCloseEvent* event) {
-    // A search owns the MIDI ports until it has ended; its window has Cancel.
-    if (runningSearch) {
-        event->ignore();
-        return;
-    }
+    // A search still running is stopped: nothing it would bring in is lost by closing.
+    if (runningSearch) midiLink.stopSearch();
     // A running firmware upgrade first, then the edits.
     if (connectThread.isRunning() && !upgradeDialog().askToStopRun()) {
         event->ignore();
