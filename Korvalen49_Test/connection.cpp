@@ -11,7 +11,6 @@
 #include "upgrade.h"
 
 #include <QApplication>
-#include <QEventLoop>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
@@ -27,37 +26,52 @@ using korvalen::midi::SearchEvent;
 using korvalen::midi::SearchResult;
 
 void Korvalen49_Test::StatusInit() {
+    // Once: a second call would connect every command twice.
+    if (statusInitDone) return;
+    statusInitDone = true;
     uploadPending = false;
     setUpExtras();
-
-    // The constructor began the search; its result is taken here.
-    if (!startUpSearch) startUpSearch = beginStartUpSearch();
-    if (finishSearch(std::move(startUpSearch))) {
-        connect(&midiLink, &midiMethodClass::getMidiData, this, &Korvalen49_Test::DataInSlot);
-        // A second connection: every chunk starts two parser runs, and a run that finds the
-        // ring empty does nothing.
-        connect(&midiLink, &midiMethodClass::getMidiSysData, this, &Korvalen49_Test::SysDataInSlot);
-        // Preset 0 is where the edit history begins; without it, the empty preset is.
-        history->expectFirstPreset();
-        if (!requestUpload(0)) history->resync();
-    } else {
-        QMessageBox::information(nullptr, QStringLiteral("Connection"),
-                                 QStringLiteral("Connect Error!"));
-        statusBar()->showMessage(QStringLiteral("Connect Error"), kResultTimeoutMs);
-    }
-    // The ports there are now have been searched; hot-plug looks at those that come later.
-    watch->noteCurrentOutputs();
-    watch->start();
-
-    connectCommands();
-}
-
-std::unique_ptr<Korvalen49_Test::RunningSearch> Korvalen49_Test::beginStartUpSearch() {
     connect(&midiLink, &midiMethodClass::getMidiSysData, this, &Korvalen49_Test::SysDataInSlot,
             Qt::UniqueConnection);
     connect(&midiLink, &midiMethodClass::getSysData, this, &Korvalen49_Test::SysInSlot,
             Qt::UniqueConnection);
-    return startSearch({tr("Connecting to the Korvalen25"), {}, 0, 0});
+    connectCommands();
+    watch->start();
+    // The constructor began the search (startUpSearchEnded() takes its result); a window made
+    // another way searches from here.
+    if (!runningSearch && !searched)
+        startSearch({SearchPlan::Purpose::StartUp, tr("Connecting to the Korvalen25"), {}, 0, 0});
+    updateCommands();
+}
+
+void Korvalen49_Test::startUpSearchEnded(bool found) {
+    if (found) {
+        connect(&midiLink, &midiMethodClass::getMidiData, this, &Korvalen49_Test::DataInSlot,
+                Qt::UniqueConnection);
+        // A second connection: every chunk starts two parser runs, and a run that finds the
+        // ring empty does nothing.
+        connect(&midiLink, &midiMethodClass::getMidiSysData, this, &Korvalen49_Test::SysDataInSlot);
+        if (history->modified()) {
+            // Edits made while the search ran are not replaced without asking.
+            takeConnection(QStringLiteral("Connection"));
+            return;
+        }
+        // Preset 0 is where the edit history begins; without it, the empty preset is.
+        history->expectFirstPreset();
+        if (!requestUpload(0)) history->resync();
+        return;
+    }
+    tellConnectError();
+}
+
+void Korvalen49_Test::tellConnectError() {
+    statusBar()->showMessage(QStringLiteral("Connect Error"), kResultTimeoutMs);
+    // Told without waiting for the answer: the window goes on.
+    auto* box = new QMessageBox(QMessageBox::Information, QStringLiteral("Connection"),
+                                QStringLiteral("Connect Error!"), QMessageBox::Ok);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setWindowModality(Qt::ApplicationModal);
+    box->show();
 }
 
 void Korvalen49_Test::setUpExtras() {
@@ -118,19 +132,14 @@ void Korvalen49_Test::setUpExtras() {
 
 // --- The search ------------------------------------------------------------------------------
 
-bool Korvalen49_Test::searchForController(const SearchPlan& plan) {
-    return finishSearch(startSearch(plan));
-}
-
 Korvalen49_Test::RunningSearch::~RunningSearch() {
     if (!worker.joinable()) return;
     midiLink.stopSearch();
     worker.join();
 }
 
-std::unique_ptr<Korvalen49_Test::RunningSearch>
-Korvalen49_Test::startSearch(const SearchPlan& plan) {
-    searching = true;
+bool Korvalen49_Test::startSearch(const SearchPlan& plan) {
+    if (runningSearch || downloadJob) return false;
     midiLink.prepareSearch();
     auto options = midiLink.editorSearchOptions();
     options.onlyOutputs = plan.onlyOutputs;
@@ -140,40 +149,39 @@ Korvalen49_Test::startSearch(const SearchPlan& plan) {
     // The window shows only a search that lasts; its steps come from the searching thread and
     // are handed over to this one.
     auto search = std::make_unique<RunningSearch>();
+    search->plan = plan;
     auto* window = new SearchWindow(plan.title, this);
     search->window = window;
-    activeSearchWindow = window;
     options.progress = [window](const SearchEvent& event) { window->post(event); };
     connect(window, &SearchWindow::cancelRequested, this, [] { midiLink.stopSearch(); });
     QTimer::singleShot(kSearchWindowDelayMs, window, [window] { window->show(); });
 
     RunningSearch* running = search.get();
-    running->worker = std::thread([running, options] {
+    runningSearch = std::move(search);
+    if (watch) watch->clearPair();
+    showLinkState();
+    updateCommands();
+    running->worker = std::thread([this, running, options] {
         running->result = midiLink.runSearch(options);
-        running->done = true;
-        QMetaObject::invokeMethod(&running->loop, "quit", Qt::QueuedConnection);
+        // The window takes the result on its own thread; the search counts as running (and
+        // owns the ports) until then.
+        QMetaObject::invokeMethod(
+            this, [this] { takeSearchResult(); }, Qt::QueuedConnection);
     });
-    return search;
+    return true;
 }
 
-bool Korvalen49_Test::finishSearch(std::unique_ptr<RunningSearch> search) {
-    watch->clearPair();
-    showLinkState();
-    // The thread's quit comes after `done` is set, so a loop begun here always sees it.
-    if (!search->done) search->loop.exec();
-    // The loop ends early only when the program is ending: the search must not outlive it.
-    if (!search->done) midiLink.stopSearch();
-    search->worker.join();
-    SearchWindow* const window = search->window;
-    const SearchResult result = search->result;
-    search.reset();
-
-    activeSearchWindow = nullptr;
+void Korvalen49_Test::takeSearchResult() {
+    if (!runningSearch) return;
+    runningSearch->worker.join();
+    const SearchPlan plan = runningSearch->plan;
+    const SearchResult result = runningSearch->result;
+    SearchWindow* const window = runningSearch->window;
+    runningSearch.reset();
     delete window;
+
     searchRecord = midiLink.lastSearch();
     searched = true;
-    searching = false;
-
     const bool found = result == SearchResult::Found;
     lost = false;
     controllerIn = found ? QString::fromStdString(midiLink.controllerInputName()) : QString();
@@ -184,16 +192,65 @@ bool Korvalen49_Test::finishSearch(std::unique_ptr<RunningSearch> search) {
         watch->clearPair();
     showLinkState();
     refreshPortsWindow();
+    updateCommands();
     if (found) statusBar()->showMessage(QStringLiteral("Connect OK"), kResultTimeoutMs);
-    return found;
+
+    switch (plan.purpose) {
+    case SearchPlan::Purpose::StartUp:
+        // The ports there are now have been searched; hot-plug looks at those that come later.
+        watch->noteCurrentOutputs();
+        startUpSearchEnded(found);
+        break;
+    case SearchPlan::Purpose::ReConnect:
+        watch->noteCurrentOutputs();
+        if (found) {
+            takeConnection(QStringLiteral("Connection"));
+            break;
+        }
+        tellConnectError();
+        break;
+    case SearchPlan::Purpose::HotPlug:
+        if (found) {
+            takeConnection(QStringLiteral("Connection"));
+            break;
+        }
+        if (!searchRecord.stopped) {
+            QStringList names;
+            for (const std::string& n : plan.onlyOutputs)
+                names << QString::fromStdString(n);
+            statusBar()->showMessage(tr("No Korvalen25 answered on the new MIDI port(s) %1. Menu "
+                                        "> MIDI Ports shows what each port did.")
+                                         .arg(names.join(QStringLiteral(", "))),
+                                     kResultTimeoutMs);
+        }
+        break;
+    }
+    emit searchFinished(found);
 }
 
 QWidget* Korvalen49_Test::searchWindow() const {
-    return activeSearchWindow;
+    return runningSearch ? runningSearch->window : nullptr;
+}
+
+Korvalen49_Test::LinkState Korvalen49_Test::linkState() const {
+    if (runningSearch) return LinkState::Searching;
+    if (connectThread.isRunning()) return LinkState::Flashing;
+    if (downloadJob) return LinkState::Downloading;
+    if (lost) return LinkState::Lost;
+    if (midiLink.editorConnected()) return LinkState::Connected;
+    return LinkState::NotConnected;
+}
+
+void Korvalen49_Test::updateCommands() {
+    if (!statusInitDone) return; // the form is not made yet
+    const LinkState state = linkState();
+    const bool portsFree = state != LinkState::Searching && state != LinkState::Downloading &&
+                           state != LinkState::Flashing;
+    ui.actionReConnect->setEnabled(portsFree);
 }
 
 bool Korvalen49_Test::busySearching() {
-    if (!searching) return false;
+    if (!runningSearch) return false;
     showFailure(QString(), tr("The editor is searching for the controller. Try again when the "
                               "search has ended."));
     return true;
@@ -226,21 +283,13 @@ void Korvalen49_Test::reconnectSlot() {
     }
     abandonUpload(tr("Upload stopped: searching for the controller again. The values from "
                      "before the upload are back."));
-    const bool found = searchForController({tr("Connecting to the Korvalen25"), {}, 0, 0});
-    watch->noteCurrentOutputs();
-    if (found) {
-        takeConnection(QStringLiteral("Connection"));
-        return;
-    }
-    statusBar()->showMessage(QStringLiteral("Connect Error"), kResultTimeoutMs);
-    QMessageBox::information(nullptr, QStringLiteral("Connection"),
-                             QStringLiteral("Connect Error!"));
+    startSearch({SearchPlan::Purpose::ReConnect, tr("Connecting to the Korvalen25"), {}, 0, 0});
 }
 
 // --- Hot-plug --------------------------------------------------------------------------------
 
 void Korvalen49_Test::hotPlugCheck() {
-    if (searching || downloadJob) return;
+    if (runningSearch || downloadJob) return;
     const QStringList fresh = watch->freshOutputs();
     if (fresh.isEmpty()) return;
     if (midiLink.editorConnected() && !lost) {
@@ -253,24 +302,17 @@ void Korvalen49_Test::hotPlugCheck() {
         QApplication::activeModalWidget() != nullptr)
         return;
     watch->noteOutputs(fresh);
-    SearchPlan plan{tr("Looking at new MIDI ports"), {}, kHotPlugAttempts, 1};
+    SearchPlan plan{
+        SearchPlan::Purpose::HotPlug, tr("Looking at new MIDI ports"), {}, kHotPlugAttempts, 1};
     for (const QString& name : fresh)
         plan.onlyOutputs.push_back(name.toStdString());
-    if (searchForController(plan)) {
-        takeConnection(QStringLiteral("Connection"));
-        return;
-    }
-    if (!searchRecord.stopped)
-        statusBar()->showMessage(tr("No Korvalen25 answered on the new MIDI port(s) %1. Menu > "
-                                    "MIDI Ports shows what each port did.")
-                                     .arg(fresh.join(QStringLiteral(", "))),
-                                 kResultTimeoutMs);
+    startSearch(plan);
 }
 
 // --- The notes of the status bar -------------------------------------------------------------
 
 QString Korvalen49_Test::linkNote() const {
-    if (searching) return tr("Searching for the controller...");
+    if (runningSearch) return tr("Searching for the controller...");
     if (lost) return tr("Controller lost (%1)").arg(controllerOut);
     if (midiLink.editorConnected()) return tr("Controller on %1").arg(controllerOut);
     return tr("Not connected");

@@ -81,6 +81,9 @@ public slots:
     void redoSlot();
 
 signals:
+    // A search of the window has ended and the window has taken its result: true when the
+    // controller was found.
+    void searchFinished(bool found);
     // A download has ended: true when the controller was read back holding the preset as it
     // was sent.
     void downloadFinished(bool confirmed);
@@ -147,19 +150,32 @@ public:
     // A search: the start-up and ReConnect search every output up to ten times; a hot-plug
     // search asks only the outputs that have just appeared, a few times.
     struct SearchPlan {
+        // What the search is for: what the window does with its result.
+        enum class Purpose { StartUp, ReConnect, HotPlug };
+        Purpose purpose = Purpose::ReConnect;
         QString title;
         std::vector<std::string> onlyOutputs; // empty: every output
         int attempts = 0;                     // 0: the link's own counts
         int countPolls = 0;
     };
+    // Where the link stands, as the window enables its commands from it.
+    enum class LinkState {
+        NotConnected, // no search found the controller yet, or none was made
+        Searching,    // a search owns the ports
+        Connected,
+        Lost,        // its ports have vanished
+        Downloading, // a download owns the ring
+        Flashing,    // a firmware upgrade owns the ports
+    };
+    LinkState linkState() const;
     static constexpr int kHotPlugAttempts = 5;
     // A search that is still running this long after it began shows the search window.
     static constexpr int kSearchWindowDelayMs = 200;
-    // Runs a search on a thread of its own while the window keeps turning; the search window
-    // shows how it goes and its Cancel ends it as not found. True when the controller was
-    // found (the link is then connected).
-    bool searchForController(const SearchPlan& plan);
-    bool isSearching() const { return searching; }
+    // Begins a search on a thread of its own; the window keeps turning, the search window shows
+    // how it goes and its Cancel ends it as not found. searchFinished() tells the end, once
+    // the window has taken the result. False when a search runs already.
+    bool startSearch(const SearchPlan& plan);
+    bool isSearching() const { return runningSearch != nullptr; }
     // The search window while one is shown.
     QWidget* searchWindow() const;
     // Hot-plug: while no controller is connected (or it was lost), outputs that have appeared
@@ -232,26 +248,27 @@ private:
     UpgradeDlg* upgradeDlg = nullptr;
     bool uploadFormMade = false;
     std::unique_ptr<LaterPages> laterPages;
-    // A search in two steps, so that the window can be made while the search of its start-up
-    // runs: startSearch() begins the search on its thread; finishSearch() shows the link as
-    // searching, waits with the window turning, and takes the result.
+    // The search under way, on a thread of its own; its thread hands the result to
+    // takeSearchResult() on the window's thread.
     struct RunningSearch {
         RunningSearch() = default;
         RunningSearch(const RunningSearch&) = delete;
         RunningSearch& operator=(const RunningSearch&) = delete;
         ~RunningSearch(); // a search not finished is stopped and waited for
+        SearchPlan plan;
         SearchWindow* window = nullptr;
-        QEventLoop loop; // turns while finishSearch() waits for the thread
         std::thread worker;
-        std::atomic<bool> done{false};
         korvalen::midi::SearchResult result = korvalen::midi::SearchResult::NotFound;
     };
-    std::unique_ptr<RunningSearch> startSearch(const SearchPlan& plan);
-    bool finishSearch(std::unique_ptr<RunningSearch> search);
-    // The search begun as the window is made, until StatusInit() takes its result. The
-    // window's link input is connected first, so nothing the controller sends is missed.
-    std::unique_ptr<RunningSearch> beginStartUpSearch();
-    std::unique_ptr<RunningSearch> startUpSearch;
+    std::unique_ptr<RunningSearch> runningSearch;
+    void takeSearchResult();
+    // What the window does after a search, by its purpose.
+    void startUpSearchEnded(bool found);
+    // "Connect Error!" in a box that does not wait for its answer, and on the status bar.
+    void tellConnectError();
+    // Enables the commands that use the MIDI ports as the link's state allows.
+    void updateCommands();
+    bool statusInitDone = false;
     // A download on its thread; the thread owns the link's ring until it has ended.
     struct RunningDownload {
         RunningDownload() = default;
@@ -280,7 +297,6 @@ private:
     QLabel* linkLabel = nullptr;
     QLabel* editLabel = nullptr;
     bool lost = false;
-    bool searching = false;
     QWidget* activeSearchWindow = nullptr;
     korvalen::midi::SearchRecord searchRecord;
     bool searched = false;

@@ -52,8 +52,9 @@ protected:
 
 Korvalen49_Test::Korvalen49_Test(QWidget* parent, Qt::WindowFlags flags)
     : QMainWindow(parent, flags) {
-    // The search for the controller runs on its thread while the window is made.
-    startUpSearch = beginStartUpSearch();
+    // The search for the controller runs on its thread while the window is made, and goes on
+    // beside it once it is shown; the window takes its result when the thread is done.
+    startSearch({SearchPlan::Purpose::StartUp, tr("Connecting to the Korvalen25"), {}, 0, 0});
     textfit::chooseFallbackFonts();
     ui.setupUi(this);
     // Texts the fonts at hand would clip are drawn narrower (textfit.h).
@@ -83,7 +84,25 @@ void Korvalen49_Test::putPanelsFirstInTabOrder() {
 }
 
 UpgradeDlg& Korvalen49_Test::upgradeDialog() {
-    if (upgradeDlg == nullptr) upgradeDlg = new UpgradeDlg(nullptr);
+    if (upgradeDlg == nullptr) {
+        upgradeDlg = new UpgradeDlg(nullptr);
+        // The window's own state says whether the ports are free: a search counts as running
+        // until the window has taken its ports, so no run can start in between.
+        upgradeDlg->setPortsBusyCheck([this]() -> QString {
+            switch (linkState()) {
+            case LinkState::Searching:
+                return tr("The editor is searching for the controller on the MIDI ports. Press "
+                          "Start again when the search has ended.");
+            case LinkState::Downloading:
+                return tr("The editor is downloading a preset to the controller. Press Start "
+                          "again when the download has ended.");
+            default:
+                return QString();
+            }
+        });
+        connect(&connectThread, &QThread::started, this, &Korvalen49_Test::updateCommands);
+        connect(&connectThread, &QThread::finished, this, &Korvalen49_Test::updateCommands);
+    }
     return *upgradeDlg;
 }
 
@@ -112,23 +131,23 @@ void Korvalen49_Test::buildAllPages() {
 Korvalen49_Test::~Korvalen49_Test() {
     // The model outlives the window: its edits go nowhere from now on.
     korvalen::setUserEditHook({});
-    // A download still going is stopped and waited for: it uses the link.
+    // A search or a download still going is stopped and waited for: they use the link, and
+    // their threads hand their results to this window.
+    runningSearch.reset();
     downloadJob.reset();
     midiLink.setTransferring(false);
-    // The link's input handler stops emitting to this window.
-    midiLink.linkState = 0;
-    // A firmware run still going ends at its next wait; the program must not end under it.
+    // A firmware run still going is stopped first, and ends as stopped; the program must not
+    // end under it.
     connectThread.requestStop();
     connectThread.wait();
+    // The link's input handler stops emitting to this window.
+    midiLink.linkState = 0;
     delete upgradeDlg;
 }
 
 void Korvalen49_Test::closeEvent(QCloseEvent* event) {
-    // A search owns the MIDI ports until it has ended; its window has Cancel.
-    if (searching) {
-        event->ignore();
-        return;
-    }
+    // A search still running is stopped: nothing it would bring in is lost by closing.
+    if (runningSearch) midiLink.stopSearch();
     // A running firmware upgrade first, then the edits.
     if (connectThread.isRunning() && !upgradeDialog().askToStopRun()) {
         event->ignore();

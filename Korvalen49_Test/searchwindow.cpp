@@ -51,13 +51,17 @@ SearchWindow::Lines SearchWindow::linesFor(const SearchEvent& event) {
     case SearchEvent::Kind::Attempt:
         return {tr("Attempt %1 of %2").arg(event.attempt).arg(event.attempts),
                 tr("Reading the list of MIDI ports...")};
-    case SearchEvent::Kind::WaitingForPorts:
+    case SearchEvent::Kind::WaitingForPorts: {
+        // What the search waits for, and how long it has waited of the most it waits.
+        const QString waited = tr("Waiting for MIDI ports, %1 s of %2")
+                                   .arg(event.waitedMs / 1000)
+                                   .arg(event.waitForMs / 1000);
         if (event.inputs == 0 && event.outputs == 0)
-            return {{}, tr("There are no MIDI ports. Is the controller plugged in?")};
-        if (event.outputs == 0) return {{}, noOutputPort()};
-        return {{},
-                tr("There is no MIDI input port to hear the controller on. Is it "
-                   "plugged in?")};
+            return {waited, tr("There are no MIDI ports. Is the controller plugged in?")};
+        if (event.outputs == 0) return {waited, noOutputPort()};
+        return {waited, tr("There is no MIDI input port to hear the controller on. Is it "
+                           "plugged in?")};
+    }
     case SearchEvent::Kind::NoInputPort:
         return {{}, tr("There is no MIDI input port. Is the controller plugged in?")};
     case SearchEvent::Kind::TooManyPorts:

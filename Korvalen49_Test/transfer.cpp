@@ -32,7 +32,7 @@ QString lostText(const QString& what) {
 
 bool Korvalen49_Test::controllerReady(const QString& command, const QString& action) {
     QString failure;
-    if (searching) {
+    if (runningSearch) {
         failure = tr("%1 failed: the editor is searching for the controller. Try again when the "
                      "search has ended.")
                       .arg(action);
@@ -222,7 +222,7 @@ void Korvalen49_Test::uploadAccept() {
     const int index = uploadForm().presetSelBox->currentIndex();
     if (index < 0) return;
     // Asked only when the request can go out: one that cannot replaces nothing.
-    const bool canGoOut = !searching && !lost && midiLink.editorConnected();
+    const bool canGoOut = !runningSearch && !lost && midiLink.editorConnected();
     if (canGoOut &&
         !mayReplaceEdits(tr("Upload"),
                          tr("Uploading \"%1\"").arg(uploadForm().presetSelBox->currentText())))

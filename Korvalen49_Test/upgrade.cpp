@@ -118,6 +118,10 @@ void UpgradeDlg::loadImage(const QString& path) {
 
 void UpgradeDlg::OnFirmwareUpgrade() {
     if (connectThread.isRunning()) return;
+    if (const QString busy = portsBusy_ ? portsBusy_() : QString(); !busy.isEmpty()) {
+        addLogLine(busy);
+        return;
+    }
     if (QString refusal; !upgradecheck::mayStart(this, &refusal)) {
         addLogLine(refusal);
         return;

@@ -30,6 +30,9 @@ public:
     // since `doneAtStart` blocks `elapsedMs` ago; empty until there is a pace to go by.
     static QString timeLeftText(std::uint32_t done, std::uint32_t total, std::uint32_t doneAtStart,
                                 qint64 elapsedMs);
+    // Why the MIDI ports cannot be taken now (the editor searches or downloads with them), or
+    // an empty text when they can: asked by Start. The editor's window sets it.
+    void setPortsBusyCheck(std::function<QString()> check) { portsBusy_ = std::move(check); }
     // For tests: the clock the time left is measured with (milliseconds).
     void setClock(std::function<qint64()> clock) { clock_ = std::move(clock); }
 
@@ -49,6 +52,7 @@ private:
     void showProgress(std::uint32_t done);
 
     std::function<qint64()> clock_;
+    std::function<QString()> portsBusy_;
     // The pace of the current run: blocks done and the time at its first progress report.
     bool paceStarted_ = false;
     std::uint32_t paceBlocks_ = 0;

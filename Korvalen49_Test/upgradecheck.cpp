@@ -29,16 +29,6 @@ QString bridgedControllerPort() {
 }
 
 bool mayStart(QWidget* dialog, QString* refusal) {
-    if (midiLink.searching()) {
-        *refusal = QObject::tr("The editor is searching for the controller on the MIDI ports. "
-                               "Press Start again when the search has ended.");
-        return false;
-    }
-    if (midiLink.transferring()) {
-        *refusal = QObject::tr("The editor is downloading a preset to the controller. Press "
-                               "Start again when the download has ended.");
-        return false;
-    }
     const QString port = bridgedControllerPort();
     if (port.isEmpty()) return true;
     const auto answer = QMessageBox::warning(

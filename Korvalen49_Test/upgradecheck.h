@@ -12,9 +12,9 @@ namespace upgradecheck {
 // "Korvalen" in its name, else any bridged port. Empty when there is none.
 QString bridgedControllerPort();
 
-// True when a run may start now. While the editor searches for the controller it may not (the
-// search owns the ports; `refusal` says why). A controller behind an ALSA-to-JACK bridge gets a
-// warning box first, and the run starts only when the user goes on.
+// True when a run may start now: a controller behind an ALSA-to-JACK bridge gets a warning box
+// first, and the run starts only when the user goes on (`refusal` says why when not). Whether
+// the editor's search or download holds the ports the dialog asks the window.
 bool mayStart(QWidget* dialog, QString* refusal);
 
 } // namespace upgradecheck

@@ -36,6 +36,10 @@ struct ConnectThread::Run {
     std::atomic<std::uint32_t> upgradeInputs{0}; // bit i: a mode-2 answer came on input i
     std::atomic<BlockRequest> deviceAnswer{BlockRequest::None};
     std::atomic<std::uint32_t> blockIndex{0}; // the next block to send
+    // The requests of the device being flashed are taken: from the start message until the
+    // last block is taken or the run ends. The run's own flag, which no other thread writes.
+    std::atomic<bool> flashing{false};
+    std::atomic<std::int32_t> flashInPort{-1}; // the input the device's requests come on
 };
 
 const char* lastingText(const std::string& text) {
@@ -131,6 +135,7 @@ ConnectThread::Wait ConnectThread::waitForRequest(int timeoutMs) {
 // line comes first: closing a port waits for the MIDI server, which may be slow to answer
 // when a device has just gone.
 void ConnectThread::endRun(Outcome outcome, std::uint32_t progress, const char* line) {
+    run_->flashing = false;
     midiLink.linkState = 0;
     if (progress != ~0u) report(Progress, progress, "0");
     if (line) log(line);
@@ -262,6 +267,8 @@ void ConnectThread::flashFirmware() {
         endRun(Outcome::NoOutput, run.blockIndex, text::kTheEnd);
         return;
     }
+    run.flashInPort = midiLink.replyInPort - 1;
+    run.flashing = true;
     midiLink.sendSysEx(start.data(), start.size());
     // Not ended by the device's first request, which may come at once; a stop is seen right
     // after it.
@@ -278,7 +285,10 @@ void ConnectThread::flashFirmware() {
                    std::chrono::steady_clock::now() - pacerStart)
             .count();
     };
-    while (midiLink.linkState == 1) {
+    // Ends when the device has taken the last block, or earlier with a stop, a silence or a
+    // block it does not take; never because another thread wrote a flag of the link.
+    bool lastTaken = false;
+    while (!lastTaken) {
         const Wait wait = waitForRequest(timeoutMs);
         if (wait == Wait::Stopped) {
             endRun(Outcome::Stopped, accepted, text::kStoppedFlashing);
@@ -294,7 +304,11 @@ void ConnectThread::flashFirmware() {
         if (answer == BlockRequest::Next) {
             repeats = 0;
             accepted = run.blockIndex;
-            if (run.blockIndex == blockCount) midiLink.linkState = 2;
+            if (run.blockIndex == blockCount) {
+                lastTaken = true;
+                run.flashing = false;
+                midiLink.linkState = 2;
+            }
             sendBlock();
             if (pacer.due(accepted, pacerMs())) report(Progress, accepted, "0");
         } else if (answer == BlockRequest::Repeat) {
@@ -337,8 +351,8 @@ void ConnectThread::upgradeMidiInProc(Run& run, std::uintptr_t instance, const I
     case InputEvent::Kind::Close:
         break;
     case InputEvent::Kind::Short:
-        // Requests count only from the device being flashed.
-        if (midiLink.linkState != 1 || port != midiLink.replyInPort - 1) break;
+        // Requests count only from the device being flashed, while it is flashed.
+        if (!run.flashing || port != run.flashInPort) break;
         if (const BlockRequest request = korvalen::blockRequestOf(event.shortMessage);
             request != BlockRequest::None) {
             run.deviceAnswer = request;

@@ -108,9 +108,13 @@ void midiMethodClass::editorMidiInProc(std::uintptr_t instance, const InputEvent
         break;
     case InputEvent::Kind::LongData: {
         const std::uint32_t n = event.buffer ? event.recorded : 0;
+        // The ring has one writer: the controller's input, once the search has chosen it.
+        // During a search every input is open, each on a thread of its own, and what they
+        // receive is the search's business only.
+        const bool fromController = linkState == 1 && port == replyInPort - 1;
         // A message that does not fit is dropped whole; the ring records the loss.
-        sysExRing.write(event.buffer, n);
-        if (linkState == 1) {
+        if (fromController) sysExRing.write(event.buffer, n);
+        if (fromController) {
             // Receivers read the ring themselves; the pointer only marks where unread bytes
             // begin.
             auto* oldest =

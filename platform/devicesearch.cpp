@@ -167,6 +167,8 @@ SearchResult DeviceSearch::findDevice(int attempt) {
             makeEvent(SearchEvent::Kind::WaitingForPorts, attempt, options_.attempts);
         waiting.inputs = table_.inPortCount;
         waiting.outputs = table_.outPortCount;
+        waiting.waitedMs = static_cast<unsigned>(reading) * options_.pauseMs;
+        waiting.waitForMs = static_cast<unsigned>(options_.countPolls) * options_.pauseMs;
         report(std::move(waiting));
         if (!pause(options_.pauseMs)) {
             record_.stopped = true;

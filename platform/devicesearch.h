@@ -87,6 +87,8 @@ struct SearchEvent {
     ReplyMatch match;
     unsigned inputs = 0; // WaitingForPorts: the counts just read
     unsigned outputs = 0;
+    unsigned waitedMs = 0;  // WaitingForPorts: time waited for ports so far in this attempt
+    unsigned waitForMs = 0; // and the most it waits
 };
 
 enum class SearchResult : int {

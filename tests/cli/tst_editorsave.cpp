@@ -3,6 +3,7 @@
 #include "clitest.h"
 #include "korvalen49_test.h"
 #include "midi.h"
+#include "searches.h"
 
 #include <QTemporaryDir>
 #include <QTest>
@@ -49,6 +50,7 @@ void EditorSaveTest::getWritesWhatTheEditorSaves() {
 
     {
         Korvalen49_Test window; // connects and reads preset 0
+        QVERIFY(testsearch::ended(window));
         QTRY_VERIFY(!window.isUploadPending());
         QVERIFY(window.requestUpload(number));
         QTRY_VERIFY(!window.isUploadPending());

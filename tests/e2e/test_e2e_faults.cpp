@@ -4,6 +4,7 @@
 // its download must reach the emulator. Then the emulator is killed: a download must fail
 // with its box, never with the success text.
 #include "boxes.h"
+#include "searches.h"
 #include "downloads.h"
 #include "e2ecommon.h"
 #include "korvalen49_test.h"
@@ -37,6 +38,7 @@ private slots:
     void lateControllerBehindASilentClientThenKilled() {
         Korvalen49_Test window;
         window.show();
+        QVERIFY(testsearch::ended(window));
         QVERIFY(midiLink.editorConnected());
         const std::string out = midiLink.controllerOutputName();
         QVERIFY2(out.rfind("Korvalen25", 0) == 0, out.c_str());

@@ -6,6 +6,7 @@
 // must find it by itself, without ReConnect, read its preset 0, notice when it is gone and find
 // it again when it comes back.
 #include "boxes.h"
+#include "searches.h"
 #include "e2ecommon.h"
 #include "korvalen49_test.h"
 #include "midi.h"
@@ -78,10 +79,11 @@ private slots:
             testboxes::SearchCanceller canceller;
             testboxes::BoxAnswerer boxes;
             window = std::make_unique<Korvalen49_Test>();
+            window->show();
+            QVERIFY(testsearch::ended(*window));
             QCOMPARE(canceller.cancelled, 1);
-            QCOMPARE(boxes.seen, QStringList{QStringLiteral("Connection|Connect Error!")});
+            QTRY_COMPARE(boxes.seen, QStringList{QStringLiteral("Connection|Connect Error!")});
         }
-        window->show();
         QVERIFY(!midiLink.editorConnected());
         auto linkNote = [&] { return window->findChild<QLabel*>("linkNote")->text(); };
 

@@ -2,6 +2,7 @@
 // connects and takes preset 0 at start-up; an edited preset is downloaded, and uploading it
 // again gives back the same values.
 #include "downloads.h"
+#include "searches.h"
 #include "e2ecommon.h"
 #include "korvalen49_test.h"
 #include "midi.h"
@@ -80,6 +81,7 @@ private slots:
     void uploadEditDownloadUploadAgain() {
         Korvalen49_Test window;
         window.show();
+        QVERIFY(testsearch::ended(window));
         QCOMPARE(midiLink.linkState.load(), 1);
         QTRY_COMPARE_WITH_TIMEOUT(window.windowTitle(),
                                   QStringLiteral("Korvalen25 Editor--------P01 Korvalen"), 10000);

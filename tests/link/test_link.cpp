@@ -206,20 +206,43 @@ private slots:
         QCOMPARE(ringContents(midiLink.sysExRing), m);
     }
 
-    void chunkWhileNotConnectedIsKeptSilently() {
+    // The ring has one writer, the controller's input once connected: what comes while the
+    // link is not connected, or on another input during a search (each input on a thread of
+    // its own on a real backend), does not enter it.
+    void chunkWhileNotConnectedStaysOutOfTheRing() {
         connectTo(1, 1);
         midiLink.linkState = 0;
         const Message first = sysEx(20, 1);
         bus->inject(0, first);
         bus->quiesce();
         QVERIFY(chunks.take().empty());
-        QCOMPARE(ringContents(midiLink.sysExRing), first);
+        QVERIFY(midiLink.sysExRing.empty());
         // The buffer was queued again: the next message is received too.
         midiLink.linkState = 1;
         bus->inject(0, sysEx(10, 2));
         bus->quiesce();
         QCOMPARE(chunks.take(), std::vector<uint>{10});
         QCOMPARE(bus->droppedMessages(), std::size_t{0});
+    }
+
+    void inputsOtherThanTheControllersDoNotWriteTheRing() {
+        bus->setPortCounts(2, 2);
+        bus->attach(1, 1, testsupport::answerIdentityProbe);
+        // Something on input 0 sends SysEx while the search listens to every input; the
+        // controller answers on pair 1.
+        const Message noise = sysEx(40, 5);
+        for (unsigned ms = 0; ms < 200; ms += 5)
+            bus->inject(0, noise, ms);
+        midiLink.reConnect();
+        QCOMPARE(midiLink.linkState.load(), 1);
+        QCOMPARE(midiLink.replyInPort.load(), 2);
+        bus->quiesce();
+        QVERIFY2(midiLink.sysExRing.empty(),
+                 qPrintable(QString::number(midiLink.sysExRing.unread())));
+        const Message m = sysEx(30, 6);
+        bus->inject(1, m);
+        bus->quiesce();
+        QCOMPARE(ringContents(midiLink.sysExRing), m);
     }
 
     void emptyBufferIsReportedAndNotQueuedAgain() {

@@ -10,6 +10,7 @@
 #include "portwatch.h"
 #include "presetfile.h"
 #include "presetmodel.h"
+#include "searches.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -111,6 +112,7 @@ private slots:
         on.install();
         window = std::make_unique<Korvalen49_Test>();
         window->show();
+        QVERIFY(testsearch::ended(*window));
         QTRY_COMPARE(window->windowTitle(), kPreset0Title);
         QTRY_VERIFY(!window->isUploadPending());
         on.bus->clearSent();
@@ -141,6 +143,7 @@ private slots:
         const PresetSnapshot before = takePresetSnapshot();
         testboxes::BoxAnswerer boxes(QMessageBox::Cancel);
         if (command == QLatin1String("Connection")) window->reconnectSlot();
+        QVERIFY(testsearch::ended(*window));
         if (command == QLatin1String("Upload")) window->uploadAccept();
         if (command == QLatin1String("Load From File")) window->openPresetFile(file);
         if (command == QLatin1String("Close")) window->close();
@@ -182,6 +185,7 @@ private slots:
 
         on.bus->setPortCounts(0, 0);
         window->portWatch().poll();
+        QVERIFY(testsearch::ended(*window));
         boxes.seen.clear();
         window->uploadAccept();
         QCOMPARE(boxes.seen.size(), 1);
@@ -273,6 +277,7 @@ private slots:
         const PresetSnapshot blank = takePresetSnapshot();
         window = std::make_unique<Korvalen49_Test>();
         window->show();
+        QVERIFY(testsearch::ended(*window));
         QTRY_COMPARE(window->windowTitle(), kPreset0Title);
         QTRY_VERIFY(!window->isUploadPending());
         const PresetSnapshot first = takePresetSnapshot();
@@ -308,8 +313,9 @@ private slots:
             testboxes::BoxAnswerer boxes; // "Connect Error!"
             window = std::make_unique<Korvalen49_Test>();
             window->show();
+            QVERIFY(testsearch::ended(*window));
             QVERIFY(QTest::qWaitForWindowExposed(window.get()));
-            QCOMPARE(boxes.seen, QStringList{QStringLiteral("Connection|Connect Error!")});
+            QTRY_COMPARE(boxes.seen, QStringList{QStringLiteral("Connection|Connect Error!")});
         }
         const PresetSnapshot first = takePresetSnapshot();
         QVERIFY(!window->editHistory().stack().canUndo());

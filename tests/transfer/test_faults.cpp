@@ -10,6 +10,7 @@
 #include "portwatch.h"
 #include "presetmodel.h"
 #include "presetprotocol.h"
+#include "searches.h"
 #include "virtualbus.h"
 
 #include <QLabel>
@@ -62,6 +63,7 @@ private slots:
         on.install();
         window = std::make_unique<Korvalen49_Test>();
         window->show();
+        QVERIFY(testsearch::ended(*window));
         QTRY_VERIFY(!window->isUploadPending());
         QCOMPARE(status(), QStringLiteral("Upload OK!"));
         window->setUploadTimeout(300);
@@ -241,6 +243,7 @@ private slots:
         options().ignoreUploads = false;
         testboxes::BoxAnswerer boxes(QMessageBox::Discard);
         window->reconnectSlot();
+        QVERIFY(testsearch::ended(*window));
         QCOMPARE(linkNote(), QStringLiteral("Controller on Virtual MIDI Out 1"));
         QCOMPARE(boxes.seen.size(), 1);
         QVERIFY2(boxes.seen[0].startsWith(QStringLiteral("Connection|The preset has edits")),

@@ -5,6 +5,7 @@
 #include "presetfile.h"
 #include "presetmodel.h"
 #include "presetprotocol.h"
+#include "searches.h"
 #include "virtualbus.h"
 
 #include <QDir>

@@ -9,6 +9,7 @@
 #include "portsdialog.h"
 #include "portwatch.h"
 #include "presetprotocol.h"
+#include "searches.h"
 #include "upgrade.h"
 #include "virtualbus.h"
 
@@ -20,8 +21,12 @@
 #include <QStatusBar>
 #include <QTest>
 
+#include <QListWidget>
+
 #include <algorithm>
+#include <chrono>
 #include <memory>
+#include <thread>
 
 using korvalen::midi::EmulatorDevice;
 using korvalen::midi::Message;
@@ -80,6 +85,8 @@ class TestSearch : public QObject {
         testboxes::BoxAnswerer boxes;
         auto window = std::make_unique<Korvalen49_Test>();
         window->show();
+        if (!testsearch::ended(*window)) return nullptr;
+        if (!QTest::qWaitFor([&] { return !boxes.seen.isEmpty(); })) return nullptr;
         if (boxes.seen != QStringList{QStringLiteral("Connection|Connect Error!")}) return nullptr;
         return window;
     }
@@ -109,20 +116,24 @@ private slots:
         QTest::addColumn<unsigned>("inputs");
         QTest::addColumn<unsigned>("outputs");
         QTest::addColumn<unsigned>("passing"); // waits before the one that is held
+        QTest::addColumn<QString>("attempt");  // what the search waits for
         QTest::addColumn<QString>("detail");
+        const QString waiting = QStringLiteral("Waiting for MIDI ports, 0 s of 10");
         QTest::newRow("a port that does not answer")
-            << 1u << 1u << 1u << QStringLiteral("Asking Virtual MIDI Out 1...");
-        QTest::newRow("no output port") << 1u << 0u << 0u
+            << 1u << 1u << 1u << QStringLiteral("Attempt 1 of 10")
+            << QStringLiteral("Asking Virtual MIDI Out 1...");
+        QTest::newRow("no output port") << 1u << 0u << 0u << waiting
                                         << QStringLiteral("There is no MIDI output port to ask "
                                                           "the controller on. Is it plugged in?");
         QTest::newRow("no port at all")
-            << 0u << 0u << 0u
+            << 0u << 0u << 0u << waiting
             << QStringLiteral("There are no MIDI ports. Is the controller plugged in?");
     }
     void startUpSearchShowsItsWindowAndCancelEndsIt() {
         QFETCH(unsigned, inputs);
         QFETCH(unsigned, outputs);
         QFETCH(unsigned, passing);
+        QFETCH(QString, attempt);
         QFETCH(QString, detail);
         bus->setPortCounts(inputs, outputs);
         held->holdAfter(passing);
@@ -138,9 +149,12 @@ private slots:
         });
         testboxes::BoxAnswerer boxes;
         Korvalen49_Test window;
+        window.show();
+        QVERIFY(testsearch::ended(window));
+        QTRY_COMPARE(boxes.seen.size(), 1);
         QVERIFY(!held->limitReached());
-        QCOMPARE(shown, (QStringList{QStringLiteral("Connecting to the Korvalen25"),
-                                     QStringLiteral("Attempt 1 of 10"), detail}));
+        QCOMPARE(shown,
+                 (QStringList{QStringLiteral("Connecting to the Korvalen25"), attempt, detail}));
         QCOMPARE(canceller.cancelled, 1);
         QVERIFY(midiLink.lastSearch().stopped);
         QCOMPARE(midiLink.lastSearch().attempts, 1);
@@ -157,6 +171,7 @@ private slots:
         attachEmulator(0, 0, 0);
         auto window = std::make_unique<Korvalen49_Test>();
         window->show();
+        QVERIFY(testsearch::ended(*window));
         QTRY_COMPARE(window->windowTitle(), kPreset0Title);
 
         bus->detachAll(); // unplugged: its port stays, silent
@@ -177,12 +192,60 @@ private slots:
         });
         testboxes::BoxAnswerer boxes;
         window->reconnectSlot();
+        QVERIFY(testsearch::ended(*window));
         QVERIFY(!held->limitReached());
         QVERIFY2(paintsWhileSearching > 0, "the window did not paint while the search ran");
         QVERIFY(midiLink.lastSearch().stopped);
-        QCOMPARE(boxes.seen, QStringList{QStringLiteral("Connection|Connect Error!")});
+        QTRY_COMPARE(boxes.seen, QStringList{QStringLiteral("Connection|Connect Error!")});
         QCOMPARE(window->statusBar()->currentMessage(), QStringLiteral("Connect Error"));
         QVERIFY(!midiLink.editorConnected());
+    }
+
+    // The window is shown at once: the search runs beside it, and the window takes its result
+    // afterwards. Until then the search owns the ports: a firmware upgrade started after the
+    // search's thread has ended, but before the window has taken the ports it found, is
+    // refused (it would take them from under the window).
+    void upgradeWaitsUntilTheWindowHasTakenTheSearch() {
+        bus->setPortCounts(1, 1);
+        attachEmulator(0, 0, 0);
+        auto window = std::make_unique<Korvalen49_Test>();
+        QVERIFY(window->isSearching());
+        // The thread ends; the event loop does not turn, so the window has not taken it yet.
+        while (midiLink.searching())
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        QVERIFY(window->isSearching());
+        QCOMPARE(window->linkState(), Korvalen49_Test::LinkState::Searching);
+        window->findChild<QAction*>(QStringLiteral("actionUpgrade"))->trigger();
+        UpgradeDlg* dialog = nullptr;
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (auto* d = qobject_cast<UpgradeDlg*>(w)) dialog = d;
+        QVERIFY(dialog);
+        dialog->OnFirmwareUpgrade();
+        QVERIFY(!connectThread.isRunning());
+        QVERIFY(dialog->ui.upgradeLog->count() > 0);
+        QVERIFY2(dialog->ui.upgradeLog->item(dialog->ui.upgradeLog->count() - 1)
+                     ->text()
+                     .startsWith(QStringLiteral("The editor is searching for the controller")),
+                 "Start was not refused");
+        QVERIFY(testsearch::ended(*window));
+        QCOMPARE(window->linkState(), Korvalen49_Test::LinkState::Connected);
+        dialog->hide();
+    }
+
+    // StatusInit is a slot that anyone may call; a second call connects no command twice.
+    void statusInitTwiceConnectsEachCommandOnce() {
+        bus->setPortCounts(1, 1);
+        attachEmulator(0, 0, 0);
+        auto window = std::make_unique<Korvalen49_Test>();
+        window->show();
+        QVERIFY(testsearch::ended(*window));
+        QTRY_COMPARE(window->windowTitle(), kPreset0Title);
+        window->StatusInit();
+        QVERIFY(!window->isSearching());
+        testboxes::BoxAnswerer boxes(QMessageBox::Cancel);
+        window->findChild<QAction*>(QStringLiteral("actionDownLoad"))->trigger();
+        QCOMPARE(boxes.seen,
+                 QStringList{QStringLiteral("Warning|Download to Korvalen,are you sure?")});
     }
 
     // --- hot-plug
@@ -199,8 +262,9 @@ private slots:
         attachEmulator(1, 1, 2);
         testboxes::BoxAnswerer boxes;
         window->portWatch().poll();
+        QVERIFY(testsearch::ended(*window));
         QTRY_COMPARE(window->windowTitle(), kPreset0Title);
-        QVERIFY(boxes.seen.isEmpty());
+        QVERIFY2(boxes.seen.isEmpty(), qPrintable(boxes.seen.join(QLatin1Char('/'))));
         QCOMPARE(textOf(window.get(), "linkNote"),
                  QStringLiteral("Controller on Virtual MIDI Out 2"));
         const auto& record = window->lastSearchRecord();
@@ -210,6 +274,7 @@ private slots:
         // The next reading finds nothing new: no search.
         const auto sentBefore = bus->sent(1).size();
         window->portWatch().poll();
+        QVERIFY(testsearch::ended(*window));
         QVERIFY(!window->isSearching());
         QCOMPARE(bus->sent(1).size(), sentBefore);
     }
@@ -222,12 +287,14 @@ private slots:
         QVERIFY(window);
         bus->setPortCounts(1, 2);
         window->portWatch().poll();
+        QVERIFY(testsearch::ended(*window));
         QVERIFY(window->statusBar()->currentMessage().startsWith(
             QStringLiteral("No Korvalen25 answered on the new MIDI port(s) Virtual MIDI Out 2.")));
         // One probe per attempt, and no more at the next reading.
         const auto probes = std::size_t(Korvalen49_Test::kHotPlugAttempts);
         QCOMPARE(bus->sent(1).size(), probes);
         window->portWatch().poll();
+        QVERIFY(testsearch::ended(*window));
         QCOMPARE(bus->sent(1).size(), probes);
     }
 
@@ -244,10 +311,12 @@ private slots:
         auto device = attachEmulator(0, 0, 0);
         auto window = std::make_unique<Korvalen49_Test>();
         window->show();
+        QVERIFY(testsearch::ended(*window));
         QTRY_COMPARE(window->windowTitle(), kPreset0Title);
 
         bus->setPortCounts(0, 0);
         window->portWatch().poll();
+        QVERIFY(testsearch::ended(*window));
         QCOMPARE(textOf(window.get(), "linkNote"),
                  QStringLiteral("Controller lost (Virtual MIDI Out 1)"));
         auto* e1 = window->findChild<QComboBox*>(QStringLiteral("E1_ccBox"));
@@ -258,6 +327,7 @@ private slots:
         bus->clearSent();
         testboxes::BoxAnswerer boxes(QMessageBox::Cancel);
         window->portWatch().poll();
+        QVERIFY(testsearch::ended(*window));
         QTRY_VERIFY(!window->isUploadPending());
         QCOMPARE(textOf(window.get(), "linkNote"),
                  QStringLiteral("Controller on Virtual MIDI Out 1"));
@@ -287,6 +357,7 @@ private slots:
         attachEmulator(0, 2, 0);
         auto window = std::make_unique<Korvalen49_Test>();
         window->show();
+        QVERIFY(testsearch::ended(*window));
         QTRY_COMPARE(window->windowTitle(), kPreset0Title);
 
         auto* menu = window->findChild<QMenu*>(QStringLiteral("menuMenu"));
@@ -317,6 +388,7 @@ private slots:
         // A port that comes later is listed at the next reading of the port list.
         bus->setPortCounts(3, 4);
         window->portWatch().poll();
+        QVERIFY(testsearch::ended(*window));
         QCOMPARE(ports->shownRows().size(), 7);
         QCOMPARE(ports->shownRows().last(),
                  (Row{"Out", "Virtual MIDI Out 4", "not there at the last search", ""}));

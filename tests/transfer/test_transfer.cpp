@@ -9,6 +9,7 @@
 #include "midi.h"
 #include "modelcheck.h"
 #include "presetprotocol.h"
+#include "searches.h"
 #include "upgrade.h"
 #include "virtualbus.h"
 
@@ -37,6 +38,7 @@ class TestTransfer : public QObject {
     std::unique_ptr<Korvalen49_Test> connectedWindow() {
         auto window = std::make_unique<Korvalen49_Test>();
         window->show();
+        if (!testsearch::ended(*window)) return nullptr;
         bus->quiesce();
         const auto* ok = "Korvalen25 Editor--------P01 Korvalen";
         if (!QTest::qWaitFor([&] { return window->windowTitle() == ok; }, 5000)) return nullptr;
@@ -177,9 +179,12 @@ private slots:
         {
             testboxes::BoxAnswerer boxes;
             window = std::make_unique<Korvalen49_Test>();
-            // The box comes while the window is built, before it is shown.
-            QCOMPARE(boxes.seen, QStringList{QStringLiteral("Connection|Connect Error!")});
-            QVERIFY(!window->isVisible());
+            // The window is shown at once; the box comes when the search beside it has ended.
+            window->show();
+            QVERIFY(boxes.seen.isEmpty());
+            QVERIFY(window->isSearching());
+            QVERIFY(testsearch::ended(*window));
+            QTRY_COMPARE(boxes.seen, QStringList{QStringLiteral("Connection|Connect Error!")});
         }
         QCOMPARE(window->statusBar()->currentMessage(), QStringLiteral("Connect Error"));
         // Ten polls of the port counts, 1000 ms apart, in virtual time.
@@ -193,6 +198,8 @@ private slots:
         {
             testboxes::BoxAnswerer boxes;
             window = std::make_unique<Korvalen49_Test>();
+            QVERIFY(testsearch::ended(*window));
+            QTRY_COMPARE(boxes.seen.size(), 1);
         }
         // The controller is plugged in; "ReConnect" in the menu finds it and reads preset 0.
         bus->setPortCounts(1, 1);
@@ -203,6 +210,7 @@ private slots:
         QVERIFY(menu->actions().contains(action));
         testboxes::BoxAnswerer boxes;
         action->trigger();
+        QVERIFY(testsearch::ended(*window));
         QVERIFY(boxes.seen.isEmpty());
         QCOMPARE(midiLink.linkState.load(), 1);
         QTRY_COMPARE(window->windowTitle(),
@@ -212,7 +220,8 @@ private slots:
         bus->detachAll();
         bus->setPortCounts(0, 0);
         action->trigger();
-        QCOMPARE(boxes.seen, QStringList{QStringLiteral("Connection|Connect Error!")});
+        QVERIFY(testsearch::ended(*window));
+        QTRY_COMPARE(boxes.seen, QStringList{QStringLiteral("Connection|Connect Error!")});
         QCOMPARE(window->statusBar()->currentMessage(), QStringLiteral("Connect Error"));
         QCOMPARE(midiLink.linkState.load(), 0);
     }
@@ -239,6 +248,7 @@ private slots:
         QVERIFY(boxes.seen[0].contains(QStringLiteral("not connected")));
         // ReConnect gives the ports back to the editor.
         window->reconnectSlot();
+        QVERIFY(testsearch::ended(*window));
         QVERIFY(midiLink.editorConnected());
         QTRY_VERIFY(!window->isUploadPending());
     }
@@ -250,6 +260,8 @@ private slots:
         {
             testboxes::BoxAnswerer boxes;
             window = std::make_unique<Korvalen49_Test>();
+            QVERIFY(testsearch::ended(*window));
+            QTRY_COMPARE(boxes.seen.size(), 1);
         }
         testboxes::BoxAnswerer boxes(QMessageBox::Ok);
         window->DownLoadSlot();

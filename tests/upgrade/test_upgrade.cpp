@@ -710,6 +710,34 @@ private slots:
         QCOMPARE(logOf(*dlg).size(), 2 * kSuccessLog.size());
     }
 
+    // Another thread writes the link's state in the middle of a flash, as the window's
+    // destructor once did before it stopped the worker: the flash goes on to its last block
+    // and only then reports the end.
+    void flashEndsOnlyWithItsLastBlock() {
+        const QByteArray body = randomBody(40 * 28, 23);
+        load(body);
+        struct Meddler final : korvalen::midi::VirtualDevice {
+            EmulatorDevice inner{upgradeOptions()};
+            std::vector<Message> receive(const Message& m) override {
+                const auto block = korvalen::decodeBlock(m.data(), m.size());
+                if (block.status == korvalen::BlockStatus::Ok && ++blocks == 5)
+                    midiLink.linkState = 0;
+                return inner.receive(m);
+            }
+            int blocks = 0;
+        };
+        auto device = std::make_shared<Meddler>();
+        bus->setPortCounts(1, 1);
+        bus->attach(0, 0, device);
+        QVERIFY(runToEnd());
+        bus->quiesce();
+        QVERIFY(device->blocks >= 5);
+        QVERIFY(device->inner.emulator().transferComplete());
+        QCOMPARE(bytesOf(device->inner.emulator().image()), body);
+        QCOMPARE(logOf(*dlg), kSuccessLog);
+        QCOMPARE(connectThread.outcome(), ConnectThread::Outcome::Flashed);
+    }
+
     // Every request is answered with exactly one block; the bar counts the blocks the device
     // has taken (it asked for the one after), not the blocks sent.
     void requestsAreFollowedExactly() {
