@@ -261,6 +261,51 @@ private slots:
         QVERIFY(on.bus->sent(0).empty());
     }
 
+    // The history goes on from where undo or redo left the preset: an edit made then is one
+    // step from there, and undoing it comes back there, with the note there had.
+    void editAfterUndoOrRedoStepsFromThere_data() {
+        QTest::addColumn<QStringList>("edits"); // boxes changed first, in order
+        QTest::addColumn<QString>("moves");     // then u (undo) and r (redo)
+        QTest::addColumn<QString>("last");      // the box changed then
+        QTest::addColumn<QString>("note");      // the note where the moves end
+        const QString same = QStringLiteral("Same as on the controller");
+        const QString edited = QStringLiteral("Edited: not downloaded or saved");
+        QTest::newRow("the same edit again after undo") << QStringList{"E1_ccBox"} << "u"
+                                                        << "E1_ccBox" << same;
+        QTest::newRow("another box after undo") << QStringList{"E1_ccBox"} << "u"
+                                                << "E3_ccBox" << same;
+        QTest::newRow("another box after redo") << QStringList{"E1_ccBox", "E2_ccBox"} << "uur"
+                                                << "E3_ccBox" << edited;
+    }
+    void editAfterUndoOrRedoStepsFromThere() {
+        QFETCH(QStringList, edits);
+        QFETCH(QString, moves);
+        QFETCH(QString, last);
+        QFETCH(QString, note);
+        auto change = [&](const QString& name) {
+            QComboBox* b = window->findChild<QComboBox*>(name);
+            QVERIFY(b);
+            b->setCurrentIndex(b->currentIndex() == 7 ? 8 : 7);
+        };
+        for (const QString& name : edits)
+            change(name);
+        QUndoStack& stack = window->editHistory().stack();
+        for (QChar move : moves)
+            if (move == u'u')
+                stack.undo();
+            else
+                stack.redo();
+        const PresetSnapshot there = takePresetSnapshot();
+        QCOMPARE(editNote(), note);
+        change(last);
+        QVERIFY(takePresetSnapshot() != there);
+        QCOMPARE(editNote(), QStringLiteral("Edited: not downloaded or saved"));
+        QVERIFY(stack.canUndo());
+        stack.undo();
+        QCOMPARE(takePresetSnapshot(), there);
+        QCOMPARE(editNote(), note);
+    }
+
     // The history begins with preset 0 as uploaded at start-up: there is nothing to undo, and
     // Ctrl+Z leaves its values. A later upload is a step, and undo and redo bring back the
     // preset number in the title with the values.

@@ -19,6 +19,7 @@
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTest>
+#include <QTimer>
 
 #include <memory>
 
@@ -49,6 +50,51 @@ class TestTransfer : public QObject {
 private slots:
     void init() { on.install(); }
     void cleanup() { on.release(); }
+
+    // A dump that stops before its end record closes the upload 5 s after its last bytes,
+    // not after the request: open still at 4.5 s of quiet, closed by 5.5 s. The dump comes
+    // 2 s after the request, so a time-out counted from the request would end it at 3 s of
+    // quiet. The two marks are timers of the window's thread: they keep their order with the
+    // upload's time-out however slowly the machine runs.
+    void uploadTimesOutFiveSecondsAfterTheLastBytes() {
+        auto window = connectedWindow();
+        QVERIFY(window);
+        bus->quiesce(); // the emulator runs on the bus's thread
+        device->emulator().options().dumpFault = korvalen::sim::ControllerEmulator::DumpFault::Cut;
+        device->emulator().options().dumpFaultRecord = 40;
+        device->setReplyDelayMs(100); // the dump comes when the clock is moved on
+        const PresetSnapshot before = takePresetSnapshot();
+        QVERIFY(window->requestUpload(19));
+        QTest::qWait(2000);
+
+        QTimer early;
+        QTimer late;
+        bool openAtEarly = false;
+        bool openAtLate = true;
+        bool lateCame = false;
+        for (QTimer* mark : {&early, &late}) {
+            mark->setSingleShot(true);
+            mark->setTimerType(Qt::PreciseTimer);
+        }
+        connect(&early, &QTimer::timeout, this, [&] { openAtEarly = window->isUploadPending(); });
+        connect(&late, &QTimer::timeout, this, [&] {
+            openAtLate = window->isUploadPending();
+            lateCame = true;
+        });
+        early.start(4500);                    // before the bytes: at most 4.5 s after them
+        bus->sleep(100);                      // the dump, cut before record 40
+        QCoreApplication::sendPostedEvents(); // the window reads every piece of it
+        QVERIFY(takePresetSnapshot() != before);
+        late.start(5500); // after the last read: at least 5.5 s after the bytes
+        while (!lateCame)
+            QTest::qWait(50);
+        QVERIFY(openAtEarly);
+        QVERIFY(!openAtLate);
+        QVERIFY2(window->statusBar()->currentMessage().startsWith(
+                     QStringLiteral("Upload failed: the controller did not finish")),
+                 qPrintable(window->statusBar()->currentMessage()));
+        QCOMPARE(takePresetSnapshot(), before);
+    }
 
     void startUpConnectsAndTakesPreset0() {
         // Put something else into the model first, so that the upload has to change it.

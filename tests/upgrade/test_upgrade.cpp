@@ -12,6 +12,7 @@
 #include "upgradefiles.h"
 #include "virtualbus.h"
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QListWidget>
 #include <QProgressBar>
@@ -772,6 +773,23 @@ private slots:
         QCOMPARE(connectThread.outcome(), ConnectThread::Outcome::RepeatsRefused);
     }
 
+    // Only repeats in a row count: a device that asks for every block once more (eight
+    // repeats, never two in a row) gets the whole image.
+    void repeatsThatAreNotInARowDoNotAddUp() {
+        load(randomBody(8 * 28, 16));
+        std::vector<std::vector<Message>> script{{kNext}}; // the start message: block 0
+        for (int b = 0; b < 8; ++b) {
+            script.push_back({kRepeat}); // block b again
+            script.push_back({kNext});   // the next block, after the last one done
+        }
+        auto device = attachScript(script, 8);
+        QVERIFY(runToEnd());
+        QCOMPARE(logOf(*dlg), kSuccessLog);
+        for (std::uint32_t b = 0; b < 8; ++b)
+            QCOMPARE(timesSent(*bus, 8, b), 2);
+        QCOMPARE(connectThread.outcome(), ConnectThread::Outcome::Flashed);
+    }
+
     void deviceThatFallsSilentEndsTheRun() {
         load(randomBody(28 * 40, 8));
         auto options = upgradeOptions();
@@ -815,6 +833,24 @@ private slots:
             checkEndedWithoutFlash(text::kFirstRequestMissing);
             QVERIFY(device->blocks().empty());
         }
+    }
+
+    // With the run's own time-outs, a device that never asks for the first block is given
+    // 30 s (it may be erasing its flash), and no more than twice that, before the run gives
+    // up. The wait is the worker's, in real time; the test waits as long as its own time-out.
+    void firstRequestIsAwaitedThirtySeconds() {
+        load(randomBody(2 * 28, 18));
+        auto device = attachScript({{}}, 2);
+        QElapsedTimer clock;
+        clock.start();
+        dlg->OnFirmwareUpgrade();
+        QVERIFY(connectThread.wait(QDeadlineTimer(QDeadlineTimer::Forever)));
+        const qint64 elapsed = clock.elapsed();
+        applyReports();
+        checkEndedWithoutFlash(text::kFirstRequestMissing);
+        QVERIFY(device->started());
+        QVERIFY2(elapsed >= 30000, qPrintable(QString::number(elapsed)));
+        QVERIFY2(elapsed < 60000, qPrintable(QString::number(elapsed)));
     }
 
     // --- ways out
