@@ -3,6 +3,7 @@
 #include "clitest.h"
 #include "korvalen49_test.h"
 #include "midi.h"
+#include "waits.h"
 
 #include <QTemporaryDir>
 #include <QTest>
@@ -49,9 +50,9 @@ void EditorSaveTest::getWritesWhatTheEditorSaves() {
 
     {
         Korvalen49_Test window; // connects and reads preset 0
-        QTRY_VERIFY(!window.isUploadPending());
+        KORVALEN_TRY_VERIFY(!window.isUploadPending());
         QVERIFY(window.requestUpload(number));
-        QTRY_VERIFY(!window.isUploadPending());
+        KORVALEN_TRY_VERIFY(!window.isUploadPending());
         QVERIFY(window.saveToFile(editorFile));
     }
     const Result r = runCli({"get", QString::number(number), cliFile}, bus);

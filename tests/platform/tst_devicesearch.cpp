@@ -5,6 +5,7 @@
 #include "identitycontroller.h"
 #include "platformfactory.h"
 #include "virtualbus.h"
+#include "waits.h"
 
 #include <QTest>
 
@@ -314,7 +315,7 @@ private slots:
         DeviceSearch search(*table, options, stop);
         SearchResult result = SearchResult::Found;
         std::thread worker([&] { result = search.run(); });
-        QTRY_VERIFY_WITH_TIMEOUT(started.load(), 5000);
+        KORVALEN_TRY_VERIFY(started.load());
         stop.requestStop();
         worker.join();
         QCOMPARE(result, SearchResult::Stopped);

@@ -3,6 +3,7 @@
 #include "emulatordevice.h"
 #include "inputrecorder.h"
 #include "virtualbus.h"
+#include "waits.h"
 
 #include <QtTest>
 
@@ -271,7 +272,7 @@ void TestVirtualBus::wakeFromADeliveryUnderWay() {
     auto out = bus.openOutput(0);
     const Message probe = sysex(8);
     out->send(probe.data(), static_cast<std::uint32_t>(probe.size()));
-    QTRY_VERIFY(handling.load());
+    KORVALEN_TRY_VERIFY(handling.load());
     QVERIFY(bus.sleep(1000, token));
     QCOMPARE(bus.now(), std::uint64_t{0});
 }

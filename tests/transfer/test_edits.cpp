@@ -10,6 +10,7 @@
 #include "portwatch.h"
 #include "presetfile.h"
 #include "presetmodel.h"
+#include "waits.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -111,8 +112,8 @@ private slots:
         on.install();
         window = std::make_unique<Korvalen49_Test>();
         window->show();
-        QTRY_COMPARE(window->windowTitle(), kPreset0Title);
-        QTRY_VERIFY(!window->isUploadPending());
+        KORVALEN_TRY_COMPARE(window->windowTitle(), kPreset0Title);
+        KORVALEN_TRY_VERIFY(!window->isUploadPending());
         on.bus->clearSent();
     }
 
@@ -318,8 +319,8 @@ private slots:
         const PresetSnapshot blank = takePresetSnapshot();
         window = std::make_unique<Korvalen49_Test>();
         window->show();
-        QTRY_COMPARE(window->windowTitle(), kPreset0Title);
-        QTRY_VERIFY(!window->isUploadPending());
+        KORVALEN_TRY_COMPARE(window->windowTitle(), kPreset0Title);
+        KORVALEN_TRY_VERIFY(!window->isUploadPending());
         const PresetSnapshot first = takePresetSnapshot();
         QVERIFY(first != blank);
         QVERIFY(!window->editHistory().stack().canUndo());
@@ -330,7 +331,7 @@ private slots:
 
         window->uploadForm().presetSelBox->setCurrentIndex(1); // User P17, device preset 16
         window->uploadAccept();
-        QTRY_VERIFY(!window->isUploadPending());
+        KORVALEN_TRY_VERIFY(!window->isUploadPending());
         const PresetSnapshot uploaded = takePresetSnapshot();
         QCOMPARE(window->windowTitle(), kUserP17Title);
         QCOMPARE(action("actionUndo")->text(), QStringLiteral("Undo Upload"));
@@ -493,7 +494,8 @@ private slots:
             QVERIFY(marks.front()->isVisible());
             QVERIFY(marks.front()->geometry().contains(target->geometry()));
             QCOMPARE(window->findChildren<QWidget*>(QStringLiteral("changeMark")).size(), 1);
-            QTRY_VERIFY(window->findChildren<QWidget*>(QStringLiteral("changeMark")).isEmpty());
+            KORVALEN_TRY_VERIFY(
+                window->findChildren<QWidget*>(QStringLiteral("changeMark")).isEmpty());
         }
     }
 
@@ -547,8 +549,8 @@ private slots:
         bool entered = !taken;
         sendDrag(path, &entered);
         QCOMPARE(entered, taken);
-        if (preset) QTRY_COMPARE(window->windowTitle(), kFileTitle);
-        if (!box.isEmpty()) QTRY_COMPARE(boxes.seen, QStringList{box});
+        if (preset) KORVALEN_TRY_COMPARE(window->windowTitle(), kFileTitle);
+        if (!box.isEmpty()) KORVALEN_TRY_COMPARE(boxes.seen, QStringList{box});
         if (!preset) QCOMPARE(window->windowTitle(), kPreset0Title);
         if (box.isEmpty()) {
             QCoreApplication::processEvents();

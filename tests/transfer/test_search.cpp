@@ -11,6 +11,7 @@
 #include "presetprotocol.h"
 #include "upgrade.h"
 #include "virtualbus.h"
+#include "waits.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -157,7 +158,7 @@ private slots:
         attachEmulator(0, 0, 0);
         auto window = std::make_unique<Korvalen49_Test>();
         window->show();
-        QTRY_COMPARE(window->windowTitle(), kPreset0Title);
+        KORVALEN_TRY_COMPARE(window->windowTitle(), kPreset0Title);
 
         bus->detachAll(); // unplugged: its port stays, silent
         held->holdAfter(1);
@@ -199,7 +200,7 @@ private slots:
         attachEmulator(1, 1, 2);
         testboxes::BoxAnswerer boxes;
         window->portWatch().poll();
-        QTRY_COMPARE(window->windowTitle(), kPreset0Title);
+        KORVALEN_TRY_COMPARE(window->windowTitle(), kPreset0Title);
         QVERIFY(boxes.seen.isEmpty());
         QCOMPARE(textOf(window.get(), "linkNote"),
                  QStringLiteral("Controller on Virtual MIDI Out 2"));
@@ -244,7 +245,7 @@ private slots:
         auto device = attachEmulator(0, 0, 0);
         auto window = std::make_unique<Korvalen49_Test>();
         window->show();
-        QTRY_COMPARE(window->windowTitle(), kPreset0Title);
+        KORVALEN_TRY_COMPARE(window->windowTitle(), kPreset0Title);
 
         bus->setPortCounts(0, 0);
         window->portWatch().poll();
@@ -258,7 +259,7 @@ private slots:
         bus->clearSent();
         testboxes::BoxAnswerer boxes(QMessageBox::Cancel);
         window->portWatch().poll();
-        QTRY_VERIFY(!window->isUploadPending());
+        KORVALEN_TRY_VERIFY(!window->isUploadPending());
         QCOMPARE(textOf(window.get(), "linkNote"),
                  QStringLiteral("Controller on Virtual MIDI Out 1"));
         const auto sent = bus->sent(0);
@@ -287,7 +288,7 @@ private slots:
         attachEmulator(0, 2, 0);
         auto window = std::make_unique<Korvalen49_Test>();
         window->show();
-        QTRY_COMPARE(window->windowTitle(), kPreset0Title);
+        KORVALEN_TRY_COMPARE(window->windowTitle(), kPreset0Title);
 
         auto* menu = window->findChild<QMenu*>(QStringLiteral("menuMenu"));
         const QList<QAction*> entries = menu->actions();
@@ -344,7 +345,7 @@ private slots:
         bus->setOutputName(1, "Virtual MIDI Out 2");
         testboxes::BoxAnswerer boxes(QMessageBox::No);
         dialog.OnFirmwareUpgrade();
-        QVERIFY(connectThread.wait(60000));
+        connectThread.wait();
         QVERIFY(boxes.seen.isEmpty());
     }
 };
