@@ -7,6 +7,7 @@
 #include "midi.h"
 #include "presetmodel.h"
 #include "presetprotocol.h"
+#include "waits.h"
 
 #include <QStatusBar>
 
@@ -81,8 +82,8 @@ private slots:
         Korvalen49_Test window;
         window.show();
         QCOMPARE(midiLink.linkState.load(), 1);
-        QTRY_COMPARE_WITH_TIMEOUT(window.windowTitle(),
-                                  QStringLiteral("Korvalen25 Editor--------P01 Korvalen"), 10000);
+        KORVALEN_TRY_COMPARE(window.windowTitle(),
+                             QStringLiteral("Korvalen25 Editor--------P01 Korvalen"));
         QVERIFY(!window.isUploadPending());
 
         edit(7);
@@ -95,7 +96,7 @@ private slots:
         edit(12);
         QVERIFY(travellingValues() != downloaded);
         QVERIFY(window.requestUpload(0));
-        QTRY_VERIFY_WITH_TIMEOUT(!window.isUploadPending(), 10000);
+        KORVALEN_TRY_VERIFY(!window.isUploadPending());
         QCOMPARE(travellingValues(), downloaded);
         QCOMPARE(window.statusBar()->currentMessage(), QStringLiteral("Upload OK!"));
     }

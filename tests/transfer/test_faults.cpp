@@ -11,6 +11,7 @@
 #include "presetmodel.h"
 #include "presetprotocol.h"
 #include "virtualbus.h"
+#include "waits.h"
 
 #include <QLabel>
 #include <QProgressDialog>
@@ -55,7 +56,7 @@ class TestFaults : public QObject {
 
     void requestAndWaitForTheEnd(int preset) {
         QVERIFY(window->requestUpload(preset));
-        QTRY_VERIFY_WITH_TIMEOUT(!window->isUploadPending(), 10000);
+        KORVALEN_TRY_VERIFY(!window->isUploadPending());
     }
 
 private slots:
@@ -63,7 +64,7 @@ private slots:
         on.install();
         window = std::make_unique<Korvalen49_Test>();
         window->show();
-        QTRY_VERIFY(!window->isUploadPending());
+        KORVALEN_TRY_VERIFY(!window->isUploadPending());
         QCOMPARE(status(), QStringLiteral("Upload OK!"));
         window->setUploadTimeout(300);
     }
@@ -134,7 +135,7 @@ private slots:
         for (int i = 0; i < 4; ++i)
             QVERIFY(midiLink.sysExRing.write(filler, sizeof filler));
         bus->sleep(100);
-        QTRY_VERIFY(!window->isUploadPending());
+        KORVALEN_TRY_VERIFY(!window->isUploadPending());
         QVERIFY2(status().startsWith(QStringLiteral("Upload failed: part of the preset")),
                  qPrintable(status()));
         QCOMPARE(takePresetSnapshot(), before);
@@ -340,12 +341,12 @@ private slots:
     // "Upload" brings its dialog forward when it is already open behind the window.
     void uploadRaisesItsDialog() {
         window->uploadSlot();
-        QTRY_VERIFY(window->uploadDialog().isActiveWindow());
+        KORVALEN_TRY_VERIFY(window->uploadDialog().isActiveWindow());
         window->activateWindow();
-        QTRY_VERIFY(window->isActiveWindow());
+        KORVALEN_TRY_VERIFY(window->isActiveWindow());
         QVERIFY(window->uploadDialog().isVisible());
         window->uploadSlot();
-        QTRY_VERIFY(window->uploadDialog().isActiveWindow());
+        KORVALEN_TRY_VERIFY(window->uploadDialog().isActiveWindow());
     }
 };
 

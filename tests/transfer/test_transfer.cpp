@@ -11,6 +11,7 @@
 #include "presetprotocol.h"
 #include "upgrade.h"
 #include "virtualbus.h"
+#include "waits.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -34,13 +35,14 @@ class TestTransfer : public QObject {
     std::shared_ptr<VirtualBus>& bus = on.bus;
     std::shared_ptr<EmulatorDevice>& device = on.device;
 
-    // A window on a bus with the emulator on port pair 0; returns once preset 0 is in.
+    // A window on a bus with the emulator on port pair 0; returns once preset 0 is in (a window
+    // that never gets it is ended by the test's time-out).
     std::unique_ptr<Korvalen49_Test> connectedWindow() {
         auto window = std::make_unique<Korvalen49_Test>();
         window->show();
         bus->quiesce();
         const auto* ok = "Korvalen25 Editor--------P01 Korvalen";
-        if (!QTest::qWaitFor([&] { return window->windowTitle() == ok; }, 5000)) return nullptr;
+        testwait::until([&] { return window->windowTitle() == ok; });
         // The pages other than the first are built now, after the upload: their boxes must
         // show what came in.
         window->buildAllPages();
@@ -58,7 +60,6 @@ private slots:
     // upload's time-out however slowly the machine runs.
     void uploadTimesOutFiveSecondsAfterTheLastBytes() {
         auto window = connectedWindow();
-        QVERIFY(window);
         bus->quiesce(); // the emulator runs on the bus's thread
         device->emulator().options().dumpFault = korvalen::sim::ControllerEmulator::DumpFault::Cut;
         device->emulator().options().dumpFaultRecord = 40;
@@ -101,7 +102,6 @@ private slots:
         item_En[3][7].SetCC(3);
         zone_Zn[2].SetProg(99);
         auto window = connectedWindow();
-        QVERIFY(window);
         QCOMPARE(window->statusBar()->currentMessage(), QStringLiteral("Upload OK!"));
         QVERIFY(!window->isUploadPending());
         // The request for preset 0 went out right after the probe and its confirmation.
@@ -116,7 +116,6 @@ private slots:
 
     void downloadStoresTheEditedPreset() {
         auto window = connectedWindow();
-        QVERIFY(window);
         // Edits in several banks, through the boxes and through the setters.
         auto* bankBox = window->findChild<QComboBox*>(QStringLiteral("BankBox"));
         bankBox->setCurrentIndex(2);
@@ -154,7 +153,6 @@ private slots:
 
     void cancelledDownloadSendsNothing() {
         auto window = connectedWindow();
-        QVERIFY(window);
         bus->clearSent();
         const QString before = window->statusBar()->currentMessage();
         {
@@ -169,7 +167,6 @@ private slots:
 
     void uploadOfUserP20FillsTheModel() {
         auto window = connectedWindow();
-        QVERIFY(window);
         bus->clearSent();
         auto* list = window->uploadForm().presetSelBox;
         QVERIFY(list);
@@ -182,15 +179,14 @@ private slots:
         bus->quiesce();
         QCOMPARE(bus->sent(0).front(),
                  (Message{0xF0, 0x00, 0x20, 0x6B, 0x02, 0x05, 0x13, 0x00, 0xF7}));
-        QTRY_COMPARE(window->windowTitle(),
-                     QStringLiteral("Korvalen25 Editor--------P20 User P20"));
+        KORVALEN_TRY_COMPARE(window->windowTitle(),
+                             QStringLiteral("Korvalen25 Editor--------P20 User P20"));
         QCOMPARE(modelcheck::differences(*device->emulator().preset(19)), QStringList{});
         QVERIFY(!window->isUploadPending());
     }
 
     void cancelledUploadSendsNothing() {
         auto window = connectedWindow();
-        QVERIFY(window);
         bus->clearSent();
         window->uploadSlot();
         auto* buttons = window->uploadForm().buttonBox;
@@ -202,7 +198,6 @@ private slots:
 
     void recordsWithoutAnOpenUploadAreDropped() {
         auto window = connectedWindow();
-        QVERIFY(window);
         const quint8 before = item_En[0][0].GetCC();
         // An encoder record for E1 arrives while no upload is open ...
         bus->inject(0, {0xF0, 0x01, 0x00, 0x00, 0x05, 0x00, 0x00, 0x00, 0xF7});
@@ -212,7 +207,7 @@ private slots:
         // ... and does not show up in the next upload.
         QVERIFY(window->requestUpload(0));
         bus->quiesce();
-        QTRY_VERIFY(!window->isUploadPending());
+        KORVALEN_TRY_VERIFY(!window->isUploadPending());
         QCOMPARE(modelcheck::differences(*device->emulator().preset(0)), QStringList{});
     }
 
@@ -251,8 +246,8 @@ private slots:
         action->trigger();
         QVERIFY(boxes.seen.isEmpty());
         QCOMPARE(midiLink.linkState.load(), 1);
-        QTRY_COMPARE(window->windowTitle(),
-                     QStringLiteral("Korvalen25 Editor--------P01 Korvalen"));
+        KORVALEN_TRY_COMPARE(window->windowTitle(),
+                             QStringLiteral("Korvalen25 Editor--------P01 Korvalen"));
         QCOMPARE(modelcheck::differences(*device->emulator().preset(0)), QStringList{});
         // Unplugged again: the search fails and says so.
         bus->detachAll();
@@ -265,7 +260,6 @@ private slots:
 
     void firmwareRunTakesThePortsFromTheEditor() {
         auto window = connectedWindow();
-        QVERIFY(window);
         // A run that finds no controller in upgrade mode still takes every port.
         const QByteArray image = QByteArray(56, '\x11') + QByteArray::fromHex("00206B0219") +
                                  QByteArray("102\0\0QVolm", 10);
@@ -274,7 +268,7 @@ private slots:
         QCOMPARE(loaded.status, korvalen::FirmwareLoadStatus::Loaded);
         firmwareImage = loaded.image;
         connectThread.startRun();
-        QVERIFY(connectThread.wait(60000));
+        connectThread.wait();
         bus->clearSent();
         testboxes::BoxAnswerer boxes(QMessageBox::Ok);
         QVERIFY(!window->download());
@@ -286,7 +280,7 @@ private slots:
         // ReConnect gives the ports back to the editor.
         window->reconnectSlot();
         QVERIFY(midiLink.editorConnected());
-        QTRY_VERIFY(!window->isUploadPending());
+        KORVALEN_TRY_VERIFY(!window->isUploadPending());
     }
 
     void downloadWithoutControllerSaysItFailed() {
@@ -308,7 +302,6 @@ private slots:
 
     void downloadThatTheControllerDoesNotTakeSaysItFailed() {
         auto window = connectedWindow();
-        QVERIFY(window);
         bus->clearSent();
         // The port goes away: every send fails.
         bus->setSendFails(0, true);
