@@ -4,6 +4,7 @@
 #include "korvalen49_test.h"
 #include "midi.h"
 #include "searches.h"
+#include "waits.h"
 
 #include <QTemporaryDir>
 #include <QTest>
@@ -51,9 +52,9 @@ void EditorSaveTest::getWritesWhatTheEditorSaves() {
     {
         Korvalen49_Test window; // connects and reads preset 0
         QVERIFY(testsearch::ended(window));
-        QTRY_VERIFY(!window.isUploadPending());
+        KORVALEN_TRY_VERIFY(!window.isUploadPending());
         QVERIFY(window.requestUpload(number));
-        QTRY_VERIFY(!window.isUploadPending());
+        KORVALEN_TRY_VERIFY(!window.isUploadPending());
         QVERIFY(window.saveToFile(editorFile));
     }
     const Result r = runCli({"get", QString::number(number), cliFile}, bus);

@@ -4,12 +4,13 @@
 // its download must reach the emulator. Then the emulator is killed: a download must fail
 // with its box, never with the success text.
 #include "boxes.h"
-#include "searches.h"
 #include "downloads.h"
 #include "e2ecommon.h"
 #include "korvalen49_test.h"
 #include "midi.h"
 #include "presetmodel.h"
+#include "searches.h"
+#include "waits.h"
 
 #include <QStatusBar>
 
@@ -51,8 +52,8 @@ private slots:
         const auto& outputs = search.outputs;
         QVERIFY(outputs.size() >= 2);
         QVERIFY2(outputs.front().name.rfind("Quiet", 0) == 0, outputs.front().name.c_str());
-        QTRY_COMPARE_WITH_TIMEOUT(window.windowTitle(),
-                                  QStringLiteral("Korvalen25 Editor--------P01 Korvalen"), 15000);
+        KORVALEN_TRY_COMPARE(window.windowTitle(),
+                             QStringLiteral("Korvalen25 Editor--------P01 Korvalen"));
 
         // The download reaches the emulator: uploading its preset 0 gives the edit back.
         const quint8 edited = item_En[2][5].GetCC() == 33 ? 34 : 33;
@@ -62,7 +63,7 @@ private slots:
         QCOMPARE(window.statusBar()->currentMessage(), QStringLiteral("Download to Korvalen OK"));
         item_En[2][5].SetCC(0);
         QVERIFY(window.requestUpload(0));
-        QTRY_VERIFY_WITH_TIMEOUT(!window.isUploadPending(), 15000);
+        KORVALEN_TRY_VERIFY(!window.isUploadPending());
         QCOMPARE(window.statusBar()->currentMessage(), QStringLiteral("Upload OK!"));
         QCOMPARE(item_En[2][5].GetCC(), edited);
 
@@ -70,7 +71,7 @@ private slots:
         const qint64 pid = e2e::fixtureEmulatorPid();
         QVERIFY(pid > 0);
         QCOMPARE(::kill(static_cast<pid_t>(pid), SIGTERM), 0);
-        QTRY_VERIFY_WITH_TIMEOUT(!listed(korvalen::midi::platform().outputNames(), out), 10000);
+        KORVALEN_TRY_VERIFY(!listed(korvalen::midi::platform().outputNames(), out));
 
         testboxes::BoxAnswerer boxes(QMessageBox::Ok);
         window.DownLoadSlot();

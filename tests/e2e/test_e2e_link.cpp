@@ -4,6 +4,7 @@
 #include "e2ecommon.h"
 #include "midi.h"
 #include "rtmidibackend.h"
+#include "waits.h"
 
 #include <mutex>
 #include <vector>
@@ -48,12 +49,10 @@ private slots:
             // The emulator's test hook answers with a SysEx of 2 * 128 + 44 = 300 bytes.
             const std::uint8_t ask[] = {0xF0, 0x7D, 0x01, 0x02, 0x2C, 0xF7};
             QCOMPARE(midiLink.sendSysEx(ask, sizeof ask), 0);
-            QVERIFY(QTest::qWaitFor(
-                [&] {
-                    std::lock_guard<std::mutex> lock(mutex);
-                    return lengths.size() >= 2;
-                },
-                10000));
+            testwait::until([&] {
+                std::lock_guard<std::mutex> lock(mutex);
+                return lengths.size() >= 2;
+            });
         }
         QCOMPARE(lengths, (std::vector<uint>{256, 44}));
         auto& ring = midiLink.sysExRing;

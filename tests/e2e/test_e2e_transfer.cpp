@@ -2,12 +2,13 @@
 // connects and takes preset 0 at start-up; an edited preset is downloaded, and uploading it
 // again gives back the same values.
 #include "downloads.h"
-#include "searches.h"
 #include "e2ecommon.h"
 #include "korvalen49_test.h"
 #include "midi.h"
 #include "presetmodel.h"
 #include "presetprotocol.h"
+#include "searches.h"
+#include "waits.h"
 
 #include <QStatusBar>
 
@@ -83,8 +84,8 @@ private slots:
         window.show();
         QVERIFY(testsearch::ended(window));
         QCOMPARE(midiLink.linkState.load(), 1);
-        QTRY_COMPARE_WITH_TIMEOUT(window.windowTitle(),
-                                  QStringLiteral("Korvalen25 Editor--------P01 Korvalen"), 10000);
+        KORVALEN_TRY_COMPARE(window.windowTitle(),
+                             QStringLiteral("Korvalen25 Editor--------P01 Korvalen"));
         QVERIFY(!window.isUploadPending());
 
         edit(7);
@@ -97,7 +98,7 @@ private slots:
         edit(12);
         QVERIFY(travellingValues() != downloaded);
         QVERIFY(window.requestUpload(0));
-        QTRY_VERIFY_WITH_TIMEOUT(!window.isUploadPending(), 10000);
+        KORVALEN_TRY_VERIFY(!window.isUploadPending());
         QCOMPARE(travellingValues(), downloaded);
         QCOMPARE(window.statusBar()->currentMessage(), QStringLiteral("Upload OK!"));
     }

@@ -5,6 +5,7 @@
 #include "identitycontroller.h"
 #include "platformfactory.h"
 #include "virtualbus.h"
+#include "waits.h"
 
 #include <QTest>
 
@@ -79,6 +80,25 @@ public:
     using Platform::sleep;
     std::vector<std::string> inputNames() override { return {}; }
     std::vector<std::string> outputNames() override { return {}; }
+};
+
+// The controller: it answers every probe, the first after `firstDelay` ms and each later one
+// (the confirmation) after `laterDelay` ms.
+class SlowToConfirm final : public korvalen::midi::VirtualDevice {
+public:
+    SlowToConfirm(unsigned firstDelay, unsigned laterDelay)
+        : firstDelay_(firstDelay), laterDelay_(laterDelay) {}
+    std::vector<Message> receive(const Message& m) override {
+        return testsupport::answerIdentityProbe(m);
+    }
+    unsigned replyDelayFor(const Message&) const override {
+        return probes_++ == 0 ? firstDelay_ : laterDelay_;
+    }
+
+private:
+    unsigned firstDelay_;
+    unsigned laterDelay_;
+    mutable std::atomic<int> probes_{0};
 };
 
 } // namespace
@@ -192,6 +212,49 @@ private slots:
         QVERIFY(bus->openOutputs().empty());
     }
 
+    // The confirmation waits up to a second for the chosen input, however quickly the first
+    // probe was answered: a controller that is slow to answer it once is still taken.
+    void confirmationWaitsASecond_data() {
+        QTest::addColumn<unsigned>("delay");
+        QTest::addColumn<SearchResult>("result");
+        QTest::addColumn<std::uint64_t>("end");
+        // Opened at 0, probed at 10, the probe window ends at 60; the confirmation goes then.
+        QTest::newRow("at once") << 0u << SearchResult::Found << std::uint64_t{60};
+        QTest::newRow("after 300 ms") << 300u << SearchResult::Found << std::uint64_t{360};
+        QTest::newRow("after 990 ms") << 990u << SearchResult::Found << std::uint64_t{1050};
+        QTest::newRow("after 1010 ms") << 1010u << SearchResult::NotFound << std::uint64_t{1060};
+    }
+    void confirmationWaitsASecond() {
+        QFETCH(unsigned, delay);
+        QFETCH(SearchResult, result);
+        QFETCH(std::uint64_t, end);
+        bus->setPortCounts(1, 1);
+        bus->attach(0, 0, std::make_shared<SlowToConfirm>(0, delay));
+        DeviceSearch search(*table, searchOptions(*table), stop);
+        QCOMPARE(search.findDevice(), result);
+        QCOMPARE(bus->now(), end);
+        QCOMPARE(probesOn(*bus, 0), std::size_t{2});
+    }
+
+    // During the confirmation only the chosen input counts: an identity reply that comes
+    // first on another input (a second device behind the same output) neither takes the place
+    // of the controller's nor ends the wait.
+    void confirmationHearsOnlyTheChosenInput() {
+        bus->setPortCounts(2, 1);
+        bus->attach(0, 0, testsupport::answerIdentityProbe, 5);
+        auto probes = std::make_shared<int>(0);
+        bus->attach(1, 0, [probes](const Message& m) {
+            // Silent at the first probe, so input 0 is the one chosen; answers at once after.
+            return (*probes)++ == 0 ? std::vector<Message>{} : testsupport::answerIdentityProbe(m);
+        });
+        DeviceSearch search(*table, searchOptions(*table), stop);
+        QCOMPARE(search.findDevice(), SearchResult::Found);
+        QCOMPARE(search.record().inPort, 0);
+        QCOMPARE(search.record().outPort, 0);
+        // Probe window to 60; the confirmation ends with the controller's reply at 65.
+        QCOMPARE(bus->now(), std::uint64_t{65});
+    }
+
     // The answer of another kind of device is noted and reported, never chosen.
     void otherDeviceIsNotedNotChosen() {
         bus->setPortCounts(1, 1);
@@ -252,7 +315,7 @@ private slots:
         DeviceSearch search(*table, options, stop);
         SearchResult result = SearchResult::Found;
         std::thread worker([&] { result = search.run(); });
-        QTRY_VERIFY_WITH_TIMEOUT(started.load(), 5000);
+        KORVALEN_TRY_VERIFY(started.load());
         stop.requestStop();
         worker.join();
         QCOMPARE(result, SearchResult::Stopped);

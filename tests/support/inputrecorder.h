@@ -1,6 +1,6 @@
 // Test helper: an input handler that records every event, re-adds a returned buffer the way
 // the editor's link does (synchronously, when bytes were recorded), and lets a test wait for
-// events with a bound.
+// events.
 #pragma once
 
 #include "midiplatform.h"
@@ -65,24 +65,21 @@ public:
         return all;
     }
 
-    // Waits (at most `limit`) until `done` holds for the recorded events.
-    bool waitFor(const std::function<bool(const std::vector<RecordedEvent>&)>& done,
-                 std::chrono::milliseconds limit = std::chrono::seconds(10)) {
+    // Waits until `done` holds for the recorded events. No bound of its own: a wait that never
+    // ends is ended by the test's time-out.
+    void waitFor(const std::function<bool(const std::vector<RecordedEvent>&)>& done) {
         std::unique_lock lock(mutex_);
-        return cv_.wait_for(lock, limit, [&] { return done(events_); });
+        cv_.wait(lock, [&] { return done(events_); });
     }
 
-    // Waits (at most `limit`) until the joined LongData bytes number at least `count`.
-    bool waitForBytes(std::size_t count,
-                      std::chrono::milliseconds limit = std::chrono::seconds(10)) {
-        return waitFor(
-            [count](const std::vector<RecordedEvent>& events) {
-                std::size_t n = 0;
-                for (const auto& e : events)
-                    n += e.bytes.size();
-                return n >= count;
-            },
-            limit);
+    // Waits until the joined LongData bytes number at least `count`.
+    void waitForBytes(std::size_t count) {
+        waitFor([count](const std::vector<RecordedEvent>& events) {
+            std::size_t n = 0;
+            for (const auto& e : events)
+                n += e.bytes.size();
+            return n >= count;
+        });
     }
 
     std::uint8_t buffer[kBufferSize] = {};

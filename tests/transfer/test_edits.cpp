@@ -11,6 +11,7 @@
 #include "presetfile.h"
 #include "presetmodel.h"
 #include "searches.h"
+#include "waits.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -113,8 +114,8 @@ private slots:
         window = std::make_unique<Korvalen49_Test>();
         window->show();
         QVERIFY(testsearch::ended(*window));
-        QTRY_COMPARE(window->windowTitle(), kPreset0Title);
-        QTRY_VERIFY(!window->isUploadPending());
+        KORVALEN_TRY_COMPARE(window->windowTitle(), kPreset0Title);
+        KORVALEN_TRY_VERIFY(!window->isUploadPending());
         on.bus->clearSent();
     }
 
@@ -265,6 +266,51 @@ private slots:
         QVERIFY(on.bus->sent(0).empty());
     }
 
+    // The history goes on from where undo or redo left the preset: an edit made then is one
+    // step from there, and undoing it comes back there, with the note there had.
+    void editAfterUndoOrRedoStepsFromThere_data() {
+        QTest::addColumn<QStringList>("edits"); // boxes changed first, in order
+        QTest::addColumn<QString>("moves");     // then u (undo) and r (redo)
+        QTest::addColumn<QString>("last");      // the box changed then
+        QTest::addColumn<QString>("note");      // the note where the moves end
+        const QString same = QStringLiteral("Same as on the controller");
+        const QString edited = QStringLiteral("Edited: not downloaded or saved");
+        QTest::newRow("the same edit again after undo") << QStringList{"E1_ccBox"} << "u"
+                                                        << "E1_ccBox" << same;
+        QTest::newRow("another box after undo") << QStringList{"E1_ccBox"} << "u"
+                                                << "E3_ccBox" << same;
+        QTest::newRow("another box after redo") << QStringList{"E1_ccBox", "E2_ccBox"} << "uur"
+                                                << "E3_ccBox" << edited;
+    }
+    void editAfterUndoOrRedoStepsFromThere() {
+        QFETCH(QStringList, edits);
+        QFETCH(QString, moves);
+        QFETCH(QString, last);
+        QFETCH(QString, note);
+        auto change = [&](const QString& name) {
+            QComboBox* b = window->findChild<QComboBox*>(name);
+            QVERIFY(b);
+            b->setCurrentIndex(b->currentIndex() == 7 ? 8 : 7);
+        };
+        for (const QString& name : edits)
+            change(name);
+        QUndoStack& stack = window->editHistory().stack();
+        for (QChar move : moves)
+            if (move == u'u')
+                stack.undo();
+            else
+                stack.redo();
+        const PresetSnapshot there = takePresetSnapshot();
+        QCOMPARE(editNote(), note);
+        change(last);
+        QVERIFY(takePresetSnapshot() != there);
+        QCOMPARE(editNote(), QStringLiteral("Edited: not downloaded or saved"));
+        QVERIFY(stack.canUndo());
+        stack.undo();
+        QCOMPARE(takePresetSnapshot(), there);
+        QCOMPARE(editNote(), note);
+    }
+
     // The history begins with preset 0 as uploaded at start-up: there is nothing to undo, and
     // Ctrl+Z leaves its values. A later upload is a step, and undo and redo bring back the
     // preset number in the title with the values.
@@ -278,8 +324,8 @@ private slots:
         window = std::make_unique<Korvalen49_Test>();
         window->show();
         QVERIFY(testsearch::ended(*window));
-        QTRY_COMPARE(window->windowTitle(), kPreset0Title);
-        QTRY_VERIFY(!window->isUploadPending());
+        KORVALEN_TRY_COMPARE(window->windowTitle(), kPreset0Title);
+        KORVALEN_TRY_VERIFY(!window->isUploadPending());
         const PresetSnapshot first = takePresetSnapshot();
         QVERIFY(first != blank);
         QVERIFY(!window->editHistory().stack().canUndo());
@@ -290,7 +336,7 @@ private slots:
 
         window->uploadForm().presetSelBox->setCurrentIndex(1); // User P17, device preset 16
         window->uploadAccept();
-        QTRY_VERIFY(!window->isUploadPending());
+        KORVALEN_TRY_VERIFY(!window->isUploadPending());
         const PresetSnapshot uploaded = takePresetSnapshot();
         QCOMPARE(window->windowTitle(), kUserP17Title);
         QCOMPARE(action("actionUndo")->text(), QStringLiteral("Undo Upload"));
@@ -315,7 +361,8 @@ private slots:
             window->show();
             QVERIFY(testsearch::ended(*window));
             QVERIFY(QTest::qWaitForWindowExposed(window.get()));
-            QTRY_COMPARE(boxes.seen, QStringList{QStringLiteral("Connection|Connect Error!")});
+            KORVALEN_TRY_COMPARE(boxes.seen,
+                                 QStringList{QStringLiteral("Connection|Connect Error!")});
         }
         const PresetSnapshot first = takePresetSnapshot();
         QVERIFY(!window->editHistory().stack().canUndo());
@@ -454,7 +501,8 @@ private slots:
             QVERIFY(marks.front()->isVisible());
             QVERIFY(marks.front()->geometry().contains(target->geometry()));
             QCOMPARE(window->findChildren<QWidget*>(QStringLiteral("changeMark")).size(), 1);
-            QTRY_VERIFY(window->findChildren<QWidget*>(QStringLiteral("changeMark")).isEmpty());
+            KORVALEN_TRY_VERIFY(
+                window->findChildren<QWidget*>(QStringLiteral("changeMark")).isEmpty());
         }
     }
 
@@ -508,8 +556,8 @@ private slots:
         bool entered = !taken;
         sendDrag(path, &entered);
         QCOMPARE(entered, taken);
-        if (preset) QTRY_COMPARE(window->windowTitle(), kFileTitle);
-        if (!box.isEmpty()) QTRY_COMPARE(boxes.seen, QStringList{box});
+        if (preset) KORVALEN_TRY_COMPARE(window->windowTitle(), kFileTitle);
+        if (!box.isEmpty()) KORVALEN_TRY_COMPARE(boxes.seen, QStringList{box});
         if (!preset) QCOMPARE(window->windowTitle(), kPreset0Title);
         if (box.isEmpty()) {
             QCoreApplication::processEvents();

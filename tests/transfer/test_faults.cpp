@@ -12,12 +12,14 @@
 #include "presetprotocol.h"
 #include "searches.h"
 #include "virtualbus.h"
+#include "waits.h"
 
 #include <QLabel>
 #include <QProgressDialog>
 #include <QStatusBar>
 #include <QTest>
 
+#include <atomic>
 #include <memory>
 
 using korvalen::midi::EmulatorDevice;
@@ -55,7 +57,7 @@ class TestFaults : public QObject {
 
     void requestAndWaitForTheEnd(int preset) {
         QVERIFY(window->requestUpload(preset));
-        QTRY_VERIFY_WITH_TIMEOUT(!window->isUploadPending(), 10000);
+        KORVALEN_TRY_VERIFY(!window->isUploadPending());
     }
 
 private slots:
@@ -64,7 +66,7 @@ private slots:
         window = std::make_unique<Korvalen49_Test>();
         window->show();
         QVERIFY(testsearch::ended(*window));
-        QTRY_VERIFY(!window->isUploadPending());
+        KORVALEN_TRY_VERIFY(!window->isUploadPending());
         QCOMPARE(status(), QStringLiteral("Upload OK!"));
         window->setUploadTimeout(300);
     }
@@ -135,7 +137,7 @@ private slots:
         for (int i = 0; i < 4; ++i)
             QVERIFY(midiLink.sysExRing.write(filler, sizeof filler));
         bus->sleep(100);
-        QTRY_VERIFY(!window->isUploadPending());
+        KORVALEN_TRY_VERIFY(!window->isUploadPending());
         QVERIFY2(status().startsWith(QStringLiteral("Upload failed: part of the preset")),
                  qPrintable(status()));
         QCOMPARE(takePresetSnapshot(), before);
@@ -160,6 +162,69 @@ private slots:
         // An upload request says so too.
         QVERIFY(!window->requestUpload(0));
         QVERIFY(status().contains(QStringLiteral("the controller is gone")));
+    }
+
+    // The controller takes the whole preset and then vanishes before the read-back: its ports
+    // leave the list and it answers nothing more, while sends to its output still succeed.
+    // Nothing came back, so the download is never OK, and the window says the controller has
+    // gone.
+    void controllerThatVanishesDuringTheDownloadGetsNoOk() {
+        struct Vanishing final : korvalen::midi::VirtualDevice {
+            std::shared_ptr<EmulatorDevice> inner;
+            VirtualBus* bus = nullptr;
+            Message readBackRequest;
+            std::atomic<bool> gone{false};
+            std::vector<Message> receive(const Message& x) override {
+                if (!gone && x == readBackRequest) {
+                    gone = true;
+                    bus->setPortCounts(0, 0);
+                }
+                return gone ? std::vector<Message>{} : inner->receive(x);
+            }
+        };
+        auto vanishing = std::make_shared<Vanishing>();
+        vanishing->inner = device;
+        vanishing->bus = bus.get();
+        const auto request = korvalen::uploadRequestMessage(0);
+        vanishing->readBackRequest.assign(request.begin(), request.end());
+        bus->quiesce();
+        bus->detachAll();
+        bus->attach(0, 0, vanishing);
+        editEveryBank();
+        testboxes::BoxAnswerer boxes(QMessageBox::Ok);
+        QVERIFY(window->download());
+        QVERIFY(!testdownload::awaited(*window));
+        QVERIFY(vanishing->gone);
+        QCOMPARE(device->emulator().preset(0)->controls[0].cc, std::uint8_t{100});
+        QVERIFY(status() != QStringLiteral("Download to Korvalen OK"));
+        QCOMPARE(boxes.seen.size(), 1);
+        QVERIFY2(boxes.seen[0].startsWith(QStringLiteral("Download|Download to Korvalen failed: "
+                                                         "the controller is gone")),
+                 qPrintable(boxes.seen[0]));
+        QCOMPARE(linkNote(), QStringLiteral("Controller lost (Virtual MIDI Out 1)"));
+    }
+
+    // A second request while an upload is open keeps the values from before the first: when
+    // the upload is then given up, every value goes back to those, not to the part of the
+    // first dump that had come in.
+    void secondRequestKeepsTheValuesFromBeforeTheFirst() {
+        window->setUploadTimeout(600000); // the upload ends only when the test says so
+        options().dumpFault = ControllerEmulator::DumpFault::Cut;
+        options().dumpFaultRecord = 40;
+        device->setReplyDelayMs(100); // the dump comes when the clock is moved on
+        editEveryBank();
+        const PresetSnapshot before = takePresetSnapshot();
+        QVERIFY(window->requestUpload(19));
+        bus->sleep(100);                      // the dump, cut before record 40
+        QCoreApplication::sendPostedEvents(); // the window reads it
+        QVERIFY(window->isUploadPending());
+        QVERIFY(takePresetSnapshot() != before);
+        options().ignoreUploads = true;
+        QVERIFY(window->requestUpload(19));
+        bus->setPortCounts(0, 0);
+        window->portWatch().poll();
+        QVERIFY(!window->isUploadPending());
+        QCOMPARE(takePresetSnapshot(), before);
     }
 
     // The download is read back: a controller at cable speed gets the preset whole and the
@@ -279,12 +344,12 @@ private slots:
     // "Upload" brings its dialog forward when it is already open behind the window.
     void uploadRaisesItsDialog() {
         window->uploadSlot();
-        QTRY_VERIFY(window->uploadDialog().isActiveWindow());
+        KORVALEN_TRY_VERIFY(window->uploadDialog().isActiveWindow());
         window->activateWindow();
-        QTRY_VERIFY(window->isActiveWindow());
+        KORVALEN_TRY_VERIFY(window->isActiveWindow());
         QVERIFY(window->uploadDialog().isVisible());
         window->uploadSlot();
-        QTRY_VERIFY(window->uploadDialog().isActiveWindow());
+        KORVALEN_TRY_VERIFY(window->uploadDialog().isActiveWindow());
     }
 };
 

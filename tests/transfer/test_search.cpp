@@ -12,6 +12,7 @@
 #include "searches.h"
 #include "upgrade.h"
 #include "virtualbus.h"
+#include "waits.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -151,7 +152,7 @@ private slots:
         Korvalen49_Test window;
         window.show();
         QVERIFY(testsearch::ended(window));
-        QTRY_COMPARE(boxes.seen.size(), 1);
+        KORVALEN_TRY_COMPARE(boxes.seen.size(), 1);
         QVERIFY(!held->limitReached());
         QCOMPARE(shown,
                  (QStringList{QStringLiteral("Connecting to the Korvalen25"), attempt, detail}));
@@ -172,7 +173,7 @@ private slots:
         auto window = std::make_unique<Korvalen49_Test>();
         window->show();
         QVERIFY(testsearch::ended(*window));
-        QTRY_COMPARE(window->windowTitle(), kPreset0Title);
+        KORVALEN_TRY_COMPARE(window->windowTitle(), kPreset0Title);
 
         bus->detachAll(); // unplugged: its port stays, silent
         held->holdAfter(1);
@@ -196,7 +197,7 @@ private slots:
         QVERIFY(!held->limitReached());
         QVERIFY2(paintsWhileSearching > 0, "the window did not paint while the search ran");
         QVERIFY(midiLink.lastSearch().stopped);
-        QTRY_COMPARE(boxes.seen, QStringList{QStringLiteral("Connection|Connect Error!")});
+        KORVALEN_TRY_COMPARE(boxes.seen, QStringList{QStringLiteral("Connection|Connect Error!")});
         QCOMPARE(window->statusBar()->currentMessage(), QStringLiteral("Connect Error"));
         QVERIFY(!midiLink.editorConnected());
     }
@@ -239,7 +240,7 @@ private slots:
         auto window = std::make_unique<Korvalen49_Test>();
         window->show();
         QVERIFY(testsearch::ended(*window));
-        QTRY_COMPARE(window->windowTitle(), kPreset0Title);
+        KORVALEN_TRY_COMPARE(window->windowTitle(), kPreset0Title);
         window->StatusInit();
         QVERIFY(!window->isSearching());
         testboxes::BoxAnswerer boxes(QMessageBox::Cancel);
@@ -263,7 +264,7 @@ private slots:
         testboxes::BoxAnswerer boxes;
         window->portWatch().poll();
         QVERIFY(testsearch::ended(*window));
-        QTRY_COMPARE(window->windowTitle(), kPreset0Title);
+        KORVALEN_TRY_COMPARE(window->windowTitle(), kPreset0Title);
         QVERIFY2(boxes.seen.isEmpty(), qPrintable(boxes.seen.join(QLatin1Char('/'))));
         QCOMPARE(textOf(window.get(), "linkNote"),
                  QStringLiteral("Controller on Virtual MIDI Out 2"));
@@ -312,7 +313,7 @@ private slots:
         auto window = std::make_unique<Korvalen49_Test>();
         window->show();
         QVERIFY(testsearch::ended(*window));
-        QTRY_COMPARE(window->windowTitle(), kPreset0Title);
+        KORVALEN_TRY_COMPARE(window->windowTitle(), kPreset0Title);
 
         bus->setPortCounts(0, 0);
         window->portWatch().poll();
@@ -328,7 +329,7 @@ private slots:
         testboxes::BoxAnswerer boxes(QMessageBox::Cancel);
         window->portWatch().poll();
         QVERIFY(testsearch::ended(*window));
-        QTRY_VERIFY(!window->isUploadPending());
+        KORVALEN_TRY_VERIFY(!window->isUploadPending());
         QCOMPARE(textOf(window.get(), "linkNote"),
                  QStringLiteral("Controller on Virtual MIDI Out 1"));
         const auto sent = bus->sent(0);
@@ -358,7 +359,7 @@ private slots:
         auto window = std::make_unique<Korvalen49_Test>();
         window->show();
         QVERIFY(testsearch::ended(*window));
-        QTRY_COMPARE(window->windowTitle(), kPreset0Title);
+        KORVALEN_TRY_COMPARE(window->windowTitle(), kPreset0Title);
 
         auto* menu = window->findChild<QMenu*>(QStringLiteral("menuMenu"));
         const QList<QAction*> entries = menu->actions();
@@ -416,7 +417,7 @@ private slots:
         bus->setOutputName(1, "Virtual MIDI Out 2");
         testboxes::BoxAnswerer boxes(QMessageBox::No);
         dialog.OnFirmwareUpgrade();
-        QVERIFY(connectThread.wait(60000));
+        connectThread.wait();
         QVERIFY(boxes.seen.isEmpty());
     }
 };

@@ -12,6 +12,7 @@
 #include "searches.h"
 #include "upgrade.h"
 #include "virtualbus.h"
+#include "waits.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -20,6 +21,7 @@
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTest>
+#include <QTimer>
 
 #include <memory>
 
@@ -34,14 +36,15 @@ class TestTransfer : public QObject {
     std::shared_ptr<VirtualBus>& bus = on.bus;
     std::shared_ptr<EmulatorDevice>& device = on.device;
 
-    // A window on a bus with the emulator on port pair 0; returns once preset 0 is in.
+    // A window on a bus with the emulator on port pair 0; returns once preset 0 is in (a window
+    // that never gets it is ended by the test's time-out).
     std::unique_ptr<Korvalen49_Test> connectedWindow() {
         auto window = std::make_unique<Korvalen49_Test>();
         window->show();
         if (!testsearch::ended(*window)) return nullptr;
         bus->quiesce();
         const auto* ok = "Korvalen25 Editor--------P01 Korvalen";
-        if (!QTest::qWaitFor([&] { return window->windowTitle() == ok; }, 5000)) return nullptr;
+        testwait::until([&] { return window->windowTitle() == ok; });
         // The pages other than the first are built now, after the upload: their boxes must
         // show what came in.
         window->buildAllPages();
@@ -52,12 +55,57 @@ private slots:
     void init() { on.install(); }
     void cleanup() { on.release(); }
 
+    // A dump that stops before its end record closes the upload 5 s after its last bytes,
+    // not after the request: open still at 4.5 s of quiet, closed by 5.5 s. The dump comes
+    // 2 s after the request, so a time-out counted from the request would end it at 3 s of
+    // quiet. The two marks are timers of the window's thread: they keep their order with the
+    // upload's time-out however slowly the machine runs.
+    void uploadTimesOutFiveSecondsAfterTheLastBytes() {
+        auto window = connectedWindow();
+        bus->quiesce(); // the emulator runs on the bus's thread
+        device->emulator().options().dumpFault = korvalen::sim::ControllerEmulator::DumpFault::Cut;
+        device->emulator().options().dumpFaultRecord = 40;
+        device->setReplyDelayMs(100); // the dump comes when the clock is moved on
+        const PresetSnapshot before = takePresetSnapshot();
+        QVERIFY(window->requestUpload(19));
+        QTest::qWait(2000);
+        if (!window->isUploadPending())
+            QSKIP("The machine stalled for 5 s before the dump could be sent: nothing to learn");
+
+        QTimer early;
+        QTimer late;
+        bool openAtEarly = false;
+        bool openAtLate = true;
+        bool lateCame = false;
+        for (QTimer* mark : {&early, &late}) {
+            mark->setSingleShot(true);
+            mark->setTimerType(Qt::PreciseTimer);
+        }
+        connect(&early, &QTimer::timeout, this, [&] { openAtEarly = window->isUploadPending(); });
+        connect(&late, &QTimer::timeout, this, [&] {
+            openAtLate = window->isUploadPending();
+            lateCame = true;
+        });
+        early.start(4500);                    // before the bytes: at most 4.5 s after them
+        bus->sleep(100);                      // the dump, cut before record 40
+        QCoreApplication::sendPostedEvents(); // the window reads every piece of it
+        QVERIFY(takePresetSnapshot() != before);
+        late.start(5500); // after the last read: at least 5.5 s after the bytes
+        while (!lateCame)
+            QTest::qWait(50);
+        QVERIFY(openAtEarly);
+        QVERIFY(!openAtLate);
+        QVERIFY2(window->statusBar()->currentMessage().startsWith(
+                     QStringLiteral("Upload failed: the controller did not finish")),
+                 qPrintable(window->statusBar()->currentMessage()));
+        QCOMPARE(takePresetSnapshot(), before);
+    }
+
     void startUpConnectsAndTakesPreset0() {
         // Put something else into the model first, so that the upload has to change it.
         item_En[3][7].SetCC(3);
         zone_Zn[2].SetProg(99);
         auto window = connectedWindow();
-        QVERIFY(window);
         QCOMPARE(window->statusBar()->currentMessage(), QStringLiteral("Upload OK!"));
         QVERIFY(!window->isUploadPending());
         // The request for preset 0 went out right after the probe and its confirmation.
@@ -72,7 +120,6 @@ private slots:
 
     void downloadStoresTheEditedPreset() {
         auto window = connectedWindow();
-        QVERIFY(window);
         // Edits in several banks, through the boxes and through the setters.
         auto* bankBox = window->findChild<QComboBox*>(QStringLiteral("BankBox"));
         bankBox->setCurrentIndex(2);
@@ -110,7 +157,6 @@ private slots:
 
     void cancelledDownloadSendsNothing() {
         auto window = connectedWindow();
-        QVERIFY(window);
         bus->clearSent();
         const QString before = window->statusBar()->currentMessage();
         {
@@ -125,7 +171,6 @@ private slots:
 
     void uploadOfUserP20FillsTheModel() {
         auto window = connectedWindow();
-        QVERIFY(window);
         bus->clearSent();
         auto* list = window->uploadForm().presetSelBox;
         QVERIFY(list);
@@ -138,15 +183,14 @@ private slots:
         bus->quiesce();
         QCOMPARE(bus->sent(0).front(),
                  (Message{0xF0, 0x00, 0x20, 0x6B, 0x02, 0x05, 0x13, 0x00, 0xF7}));
-        QTRY_COMPARE(window->windowTitle(),
-                     QStringLiteral("Korvalen25 Editor--------P20 User P20"));
+        KORVALEN_TRY_COMPARE(window->windowTitle(),
+                             QStringLiteral("Korvalen25 Editor--------P20 User P20"));
         QCOMPARE(modelcheck::differences(*device->emulator().preset(19)), QStringList{});
         QVERIFY(!window->isUploadPending());
     }
 
     void cancelledUploadSendsNothing() {
         auto window = connectedWindow();
-        QVERIFY(window);
         bus->clearSent();
         window->uploadSlot();
         auto* buttons = window->uploadForm().buttonBox;
@@ -158,7 +202,6 @@ private slots:
 
     void recordsWithoutAnOpenUploadAreDropped() {
         auto window = connectedWindow();
-        QVERIFY(window);
         const quint8 before = item_En[0][0].GetCC();
         // An encoder record for E1 arrives while no upload is open ...
         bus->inject(0, {0xF0, 0x01, 0x00, 0x00, 0x05, 0x00, 0x00, 0x00, 0xF7});
@@ -168,7 +211,7 @@ private slots:
         // ... and does not show up in the next upload.
         QVERIFY(window->requestUpload(0));
         bus->quiesce();
-        QTRY_VERIFY(!window->isUploadPending());
+        KORVALEN_TRY_VERIFY(!window->isUploadPending());
         QCOMPARE(modelcheck::differences(*device->emulator().preset(0)), QStringList{});
     }
 
@@ -184,7 +227,8 @@ private slots:
             QVERIFY(boxes.seen.isEmpty());
             QVERIFY(window->isSearching());
             QVERIFY(testsearch::ended(*window));
-            QTRY_COMPARE(boxes.seen, QStringList{QStringLiteral("Connection|Connect Error!")});
+            KORVALEN_TRY_COMPARE(boxes.seen,
+                                 QStringList{QStringLiteral("Connection|Connect Error!")});
         }
         QCOMPARE(window->statusBar()->currentMessage(), QStringLiteral("Connect Error"));
         // Ten polls of the port counts, 1000 ms apart, in virtual time.
@@ -199,7 +243,7 @@ private slots:
             testboxes::BoxAnswerer boxes;
             window = std::make_unique<Korvalen49_Test>();
             QVERIFY(testsearch::ended(*window));
-            QTRY_COMPARE(boxes.seen.size(), 1);
+            KORVALEN_TRY_COMPARE(boxes.seen.size(), 1);
         }
         // The controller is plugged in; "ReConnect" in the menu finds it and reads preset 0.
         bus->setPortCounts(1, 1);
@@ -213,22 +257,21 @@ private slots:
         QVERIFY(testsearch::ended(*window));
         QVERIFY(boxes.seen.isEmpty());
         QCOMPARE(midiLink.linkState.load(), 1);
-        QTRY_COMPARE(window->windowTitle(),
-                     QStringLiteral("Korvalen25 Editor--------P01 Korvalen"));
+        KORVALEN_TRY_COMPARE(window->windowTitle(),
+                             QStringLiteral("Korvalen25 Editor--------P01 Korvalen"));
         QCOMPARE(modelcheck::differences(*device->emulator().preset(0)), QStringList{});
         // Unplugged again: the search fails and says so.
         bus->detachAll();
         bus->setPortCounts(0, 0);
         action->trigger();
         QVERIFY(testsearch::ended(*window));
-        QTRY_COMPARE(boxes.seen, QStringList{QStringLiteral("Connection|Connect Error!")});
+        KORVALEN_TRY_COMPARE(boxes.seen, QStringList{QStringLiteral("Connection|Connect Error!")});
         QCOMPARE(window->statusBar()->currentMessage(), QStringLiteral("Connect Error"));
         QCOMPARE(midiLink.linkState.load(), 0);
     }
 
     void firmwareRunTakesThePortsFromTheEditor() {
         auto window = connectedWindow();
-        QVERIFY(window);
         // A run that finds no controller in upgrade mode still takes every port.
         const QByteArray image = QByteArray(56, '\x11') + QByteArray::fromHex("00206B0219") +
                                  QByteArray("102\0\0QVolm", 10);
@@ -237,7 +280,7 @@ private slots:
         QCOMPARE(loaded.status, korvalen::FirmwareLoadStatus::Loaded);
         firmwareImage = loaded.image;
         connectThread.startRun();
-        QVERIFY(connectThread.wait(60000));
+        connectThread.wait();
         bus->clearSent();
         testboxes::BoxAnswerer boxes(QMessageBox::Ok);
         QVERIFY(!window->download());
@@ -250,7 +293,7 @@ private slots:
         window->reconnectSlot();
         QVERIFY(testsearch::ended(*window));
         QVERIFY(midiLink.editorConnected());
-        QTRY_VERIFY(!window->isUploadPending());
+        KORVALEN_TRY_VERIFY(!window->isUploadPending());
     }
 
     void downloadWithoutControllerSaysItFailed() {
@@ -261,7 +304,7 @@ private slots:
             testboxes::BoxAnswerer boxes;
             window = std::make_unique<Korvalen49_Test>();
             QVERIFY(testsearch::ended(*window));
-            QTRY_COMPARE(boxes.seen.size(), 1);
+            KORVALEN_TRY_COMPARE(boxes.seen.size(), 1);
         }
         testboxes::BoxAnswerer boxes(QMessageBox::Ok);
         window->DownLoadSlot();
@@ -274,7 +317,6 @@ private slots:
 
     void downloadThatTheControllerDoesNotTakeSaysItFailed() {
         auto window = connectedWindow();
-        QVERIFY(window);
         bus->clearSent();
         // The port goes away: every send fails.
         bus->setSendFails(0, true);
