@@ -171,6 +171,8 @@ public:
     static constexpr int kHotPlugAttempts = 5;
     // A search that is still running this long after it began shows the search window.
     static constexpr int kSearchWindowDelayMs = 200;
+    // A download that is still going this long after it began shows its progress window.
+    static constexpr int kDownloadProgressDelayMs = 1000;
     // Begins a search on a thread of its own; the window keeps turning, the search window shows
     // how it goes and its Cancel ends it as not found. searchFinished() tells the end, once
     // the window has taken the result. False when a search runs already.
@@ -279,11 +281,14 @@ private:
         std::thread worker;
         korvalen::DownloadResult result;
         int presetNumber = 0;
-        int shownStep = 1; // the step the progress window's text tells
+        int shownStep = 0;                           // the step the progress window's text tells
+        korvalen::PresetTransfer::Progress progress; // the latest report
     };
     std::unique_ptr<RunningDownload> downloadJob;
     QProgressDialog* downloadProgress = nullptr;
     void showDownloadProgress(const korvalen::PresetTransfer::Progress& progress);
+    // The progress window, made and shown when a download has lasted a second.
+    void openDownloadProgress();
     void finishDownload();
     bool uploadPending = false;
     // The open upload: the values before its request, whether a record has changed the model,

@@ -11,6 +11,9 @@
 #include <QMessageBox>
 #include <QProgressDialog>
 #include <QStatusBar>
+#include <QTimer>
+
+#include <algorithm>
 
 namespace {
 
@@ -97,24 +100,11 @@ bool Korvalen49_Test::download() {
     downloadJob = std::move(job);
     midiLink.setTransferring(true);
 
-    if (!downloadProgress) {
-        downloadProgress = new QProgressDialog(this);
-        downloadProgress->setObjectName(QStringLiteral("downloadProgress"));
-        downloadProgress->setWindowTitle(tr("Download"));
-        downloadProgress->setWindowModality(Qt::NonModal);
-        downloadProgress->setAutoClose(false);
-        downloadProgress->setAutoReset(false);
-    }
-    // Shown only for a download that lasts: a controller that keeps up takes it in well under
-    // a second.
-    downloadProgress->reset();
-    downloadProgress->setLabelText(
-        tr("Downloading P%1 to the Korvalen25...").arg(presetNumber + 1));
-    downloadProgress->setMinimumDuration(1000);
-    downloadProgress->setValue(0);
-    // Disconnected when the download ends (finishDownload).
-    connect(downloadProgress, &QProgressDialog::canceled, this,
-            [running] { running->stop.requestStop(); });
+    // A controller that keeps up takes the download in well under a second: the progress
+    // window is made and shown only for one that lasts.
+    QTimer::singleShot(kDownloadProgressDelayMs, this, [this, running] {
+        if (downloadJob.get() == running) openDownloadProgress();
+    });
 
     running->worker = std::thread([this, running, values, presetNumber] {
         korvalen::PresetTransfer transfer(
@@ -133,9 +123,31 @@ bool Korvalen49_Test::download() {
     return true;
 }
 
+void Korvalen49_Test::openDownloadProgress() {
+    if (!downloadJob) return;
+    if (!downloadProgress) {
+        downloadProgress = new QProgressDialog(this);
+        downloadProgress->setObjectName(QStringLiteral("downloadProgress"));
+        downloadProgress->setWindowTitle(tr("Download"));
+        downloadProgress->setWindowModality(Qt::NonModal);
+        downloadProgress->setAutoClose(false);
+        downloadProgress->setAutoReset(false);
+        downloadProgress->setMinimumDuration(0);
+    }
+    RunningDownload* running = downloadJob.get();
+    // Disconnected when the download ends (finishDownload).
+    connect(downloadProgress, &QProgressDialog::canceled, this,
+            [running] { running->stop.requestStop(); });
+    running->shownStep = 0;
+    downloadProgress->show();
+    showDownloadProgress(running->progress);
+}
+
 void Korvalen49_Test::showDownloadProgress(const korvalen::PresetTransfer::Progress& p) {
-    if (!downloadJob || !downloadProgress) return;
-    downloadProgress->setMaximum(static_cast<int>(p.total));
+    if (!downloadJob) return;
+    downloadJob->progress = p;
+    if (!downloadProgress || !downloadProgress->isVisible()) return;
+    downloadProgress->setMaximum(static_cast<int>(std::max<std::size_t>(p.total, 1)));
     downloadProgress->setValue(static_cast<int>(p.sent));
     // The text changes with the step only.
     const int step = p.readingBack ? -p.round : p.round;
@@ -145,7 +157,7 @@ void Korvalen49_Test::showDownloadProgress(const korvalen::PresetTransfer::Progr
     if (p.readingBack)
         downloadProgress->setLabelText(
             tr("Reading P%1 back from the Korvalen25 to check it...").arg(number));
-    else if (p.round == 1)
+    else if (p.round <= 1)
         downloadProgress->setLabelText(tr("Downloading P%1 to the Korvalen25...").arg(number));
     else
         downloadProgress->setLabelText(

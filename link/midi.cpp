@@ -114,7 +114,8 @@ void midiMethodClass::editorMidiInProc(std::uintptr_t instance, const InputEvent
         const bool fromController = linkState == 1 && port == replyInPort - 1;
         // A message that does not fit is dropped whole; the ring records the loss.
         if (fromController) sysExRing.write(event.buffer, n);
-        if (fromController) {
+        // While a transfer reads the ring on its own thread, the window is not told.
+        if (fromController && !transferring_) {
             // Receivers read the ring themselves; the pointer only marks where unread bytes
             // begin.
             auto* oldest =

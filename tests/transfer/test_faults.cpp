@@ -16,11 +16,14 @@
 
 #include <QLabel>
 #include <QProgressDialog>
+#include <QPushButton>
 #include <QStatusBar>
 #include <QTest>
 
 #include <atomic>
+#include <condition_variable>
 #include <memory>
+#include <mutex>
 
 using korvalen::midi::EmulatorDevice;
 using korvalen::midi::Message;
@@ -239,7 +242,8 @@ private slots:
         QVERIFY(device->emulator().lostMessages() > 0);
         QCOMPARE(device->emulator().preset(0)->controls[0].cc, std::uint8_t{100});
         QCOMPARE(device->emulator().preset(0)->globals[23], std::uint8_t{9}); // zone 3 channel
-        QCOMPARE(window->downloadProgressWindow()->isVisible(), false);
+        // It did not last a second: no progress window.
+        QVERIFY(window->downloadProgressWindow() == nullptr);
 
         options().readRateBytesPerS = 0;
         options().ignoreUploads = true;
@@ -287,6 +291,55 @@ private slots:
                                                            "incomplete")),
                      qPrintable(boxes.seen[0]));
         }
+    }
+
+    // A download that lasts more than a second shows its progress; Cancel stops it, and the
+    // window says what may have become of the preset on the controller.
+    void longDownloadShowsItsProgressAndCancelStopsIt() {
+        struct Gate final : korvalen::midi::VirtualDevice {
+            std::shared_ptr<EmulatorDevice> inner;
+            std::mutex mutex;
+            std::condition_variable opened;
+            bool open = false;
+            std::vector<Message> receive(const Message& m) override {
+                if (m.size() == 9 && m[5] == 0x05) { // the read-back's request waits
+                    std::unique_lock lock(mutex);
+                    opened.wait(lock, [this] { return open; });
+                }
+                return inner->receive(m);
+            }
+            void release() {
+                {
+                    std::lock_guard lock(mutex);
+                    open = true;
+                }
+                opened.notify_all();
+            }
+        };
+        auto gate = std::make_shared<Gate>();
+        gate->inner = device;
+        bus->detachAll();
+        bus->attach(0, 0, gate);
+        item_En[0][2].SetCC(42);
+        testboxes::BoxAnswerer boxes(QMessageBox::Ok);
+        QVERIFY(window->download());
+        KORVALEN_TRY_VERIFY(window->downloadProgressWindow() != nullptr &&
+                            window->downloadProgressWindow()->isVisible());
+        QProgressDialog* progress = window->downloadProgressWindow();
+        KORVALEN_TRY_COMPARE(progress->labelText(),
+                             QStringLiteral("Reading P1 back from the Korvalen25 to check it..."));
+        auto* cancel = progress->findChild<QPushButton*>();
+        QVERIFY(cancel);
+        cancel->click();
+        gate->release();
+        QVERIFY(!testdownload::awaited(*window));
+        QVERIFY(!progress->isVisible());
+        QCOMPARE(boxes.seen.size(), 1);
+        QVERIFY2(boxes.seen[0].startsWith(QStringLiteral("Download|Download to Korvalen stopped. "
+                                                         "P1 on the controller may now be "
+                                                         "incomplete.")),
+                 qPrintable(boxes.seen[0]));
+        QVERIFY(status() != QStringLiteral("Download to Korvalen OK"));
     }
 
     // The port watch notices the loss on its own and closes an open upload.
