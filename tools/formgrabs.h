@@ -89,8 +89,8 @@ inline QList<Grab> grabForms(QString* error) {
         return grabs;
     }
     // The search runs beside the shown window; the pictures show the window once it has
-    // connected and read preset 0 (the status bar says so).
-    while (window->isSearching() || window->isUploadPending())
+    // connected (the status bar says so).
+    while (window->isSearching())
         QTest::qWait(10);
     if (!boxes.isEmpty()) {
         *error = QStringLiteral("a box came up at start-up: ") + boxes.join(QLatin1Char(','));
