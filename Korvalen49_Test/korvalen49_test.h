@@ -283,6 +283,7 @@ private:
         int presetNumber = 0;
         int shownStep = 0;                           // the step the progress window's text tells
         korvalen::PresetTransfer::Progress progress; // the latest report
+        PresetSnapshot sent;                         // the editor's values that went out
     };
     std::unique_ptr<RunningDownload> downloadJob;
     QProgressDialog* downloadProgress = nullptr;

@@ -96,6 +96,7 @@ bool Korvalen49_Test::download() {
     globals[korvalen::global::kZoneBits] = korvalen::downloadZoneBits(values);
     auto job = std::make_unique<RunningDownload>();
     job->presetNumber = presetNumber;
+    job->sent = takePresetSnapshot();
     RunningDownload* running = job.get();
     downloadJob = std::move(job);
     midiLink.setTransferring(true);
@@ -171,6 +172,8 @@ void Korvalen49_Test::finishDownload() {
     downloadJob->worker.join();
     const korvalen::DownloadResult result = downloadJob->result;
     const int number = downloadJob->presetNumber + 1;
+    // Edits made while the download ran did not go out.
+    const bool editedMeanwhile = takePresetSnapshot() != downloadJob->sent;
     downloadJob.reset();
     midiLink.setTransferring(false);
     if (downloadProgress) {
@@ -183,7 +186,7 @@ void Korvalen49_Test::finishDownload() {
     const QString command = tr("Download");
     if (result.status == Status::Confirmed) {
         statusBar()->showMessage(QStringLiteral("Download to Korvalen OK"), kResultTimeoutMs);
-        history->markInStep(EditHistory::Source::Controller);
+        if (!editedMeanwhile) history->markInStep(EditHistory::Source::Controller);
         emit downloadFinished(true);
         return;
     }

@@ -14,6 +14,7 @@
 #include "virtualbus.h"
 #include "waits.h"
 
+#include <QComboBox>
 #include <QLabel>
 #include <QProgressDialog>
 #include <QPushButton>
@@ -340,6 +341,20 @@ private slots:
                                                          "incomplete.")),
                  qPrintable(boxes.seen[0]));
         QVERIFY(status() != QStringLiteral("Download to Korvalen OK"));
+
+        // Again, not cancelled: an edit made while it ran did not go out, and the note of the
+        // edits says so after the OK.
+        auto again = std::make_shared<Gate>();
+        again->inner = device;
+        bus->detachAll();
+        bus->attach(0, 0, again);
+        QVERIFY(window->download());
+        KORVALEN_TRY_VERIFY(window->downloadProgressWindow()->isVisible());
+        window->findChild<QComboBox*>(QStringLiteral("E4_ccBox"))->setCurrentIndex(43);
+        again->release();
+        QVERIFY(testdownload::awaited(*window));
+        QCOMPARE(status(), QStringLiteral("Download to Korvalen OK"));
+        QCOMPARE(window->editNote(), QStringLiteral("Edited: not downloaded or saved"));
     }
 
     // The port watch notices the loss on its own and closes an open upload.
