@@ -165,8 +165,7 @@ bool Korvalen49_Test::startSearch(const SearchPlan& plan) {
         running->result = midiLink.runSearch(options);
         // The window takes the result on its own thread; the search counts as running (and
         // owns the ports) until then.
-        QMetaObject::invokeMethod(
-            this, [this] { takeSearchResult(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(this, "takeSearchResult", Qt::QueuedConnection);
     });
     return true;
 }

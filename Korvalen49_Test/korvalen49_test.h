@@ -21,6 +21,7 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <thread>
@@ -197,6 +198,13 @@ public:
     // How long undo and redo mark the boxes they changed.
     static constexpr int kChangeMarkMs = 1500;
 
+private slots:
+    // Called by name from the threads of a search and a download, queued on the window's
+    // thread: the search's result, the latest progress of a download, its end.
+    void takeSearchResult();
+    void downloadProgressed();
+    void finishDownload();
+
 protected:
     // Closing the window asks whether to stop a running firmware upgrade, then before unsent
     // edits are lost.
@@ -263,7 +271,6 @@ private:
         korvalen::midi::SearchResult result = korvalen::midi::SearchResult::NotFound;
     };
     std::unique_ptr<RunningSearch> runningSearch;
-    void takeSearchResult();
     // What the window does after a search, by its purpose.
     void startUpSearchEnded(bool found);
     // "Connect Error!" in a box that does not wait for its answer, and on the status bar.
@@ -282,15 +289,16 @@ private:
         korvalen::DownloadResult result;
         int presetNumber = 0;
         int shownStep = 0;                           // the step the progress window's text tells
-        korvalen::PresetTransfer::Progress progress; // the latest report
-        PresetSnapshot sent;                         // the editor's values that went out
+        korvalen::PresetTransfer::Progress progress; // the latest report shown
+        std::mutex progressMutex;
+        korvalen::PresetTransfer::Progress posted; // the latest report of the thread
+        PresetSnapshot sent;                       // the editor's values that went out
     };
     std::unique_ptr<RunningDownload> downloadJob;
     QProgressDialog* downloadProgress = nullptr;
     void showDownloadProgress(const korvalen::PresetTransfer::Progress& progress);
     // The progress window, made and shown when a download has lasted a second.
     void openDownloadProgress();
-    void finishDownload();
     bool uploadPending = false;
     // The open upload: the values before its request, whether a record has changed the model,
     // the ring's drop count when it began, and the records rejected.

@@ -113,13 +113,18 @@ bool Korvalen49_Test::download() {
                 return midiLink.sendSysEx(data, length);
             },
             midiLink.sysExRing, running->stop);
-        transfer.setProgressHandler([this](const korvalen::PresetTransfer::Progress& p) {
-            QMetaObject::invokeMethod(
-                this, [this, p] { showDownloadProgress(p); }, Qt::QueuedConnection);
+        // The reports go through the job's own lock and a call by name: what the thread hands
+        // over is never in a queued call's arguments.
+        transfer.setProgressHandler([this, running](const korvalen::PresetTransfer::Progress& p) {
+            {
+                std::lock_guard lock(running->progressMutex);
+                running->posted = p;
+            }
+            QMetaObject::invokeMethod(this, "downloadProgressed", Qt::QueuedConnection);
         });
         running->result = transfer.download(values, presetNumber);
-        QMetaObject::invokeMethod(
-            this, [this] { finishDownload(); }, Qt::QueuedConnection);
+        // Read after the thread has been joined.
+        QMetaObject::invokeMethod(this, "finishDownload", Qt::QueuedConnection);
     });
     return true;
 }
@@ -142,6 +147,16 @@ void Korvalen49_Test::openDownloadProgress() {
     running->shownStep = 0;
     downloadProgress->show();
     showDownloadProgress(running->progress);
+}
+
+void Korvalen49_Test::downloadProgressed() {
+    if (!downloadJob) return;
+    korvalen::PresetTransfer::Progress p;
+    {
+        std::lock_guard lock(downloadJob->progressMutex);
+        p = downloadJob->posted;
+    }
+    showDownloadProgress(p);
 }
 
 void Korvalen49_Test::showDownloadProgress(const korvalen::PresetTransfer::Progress& p) {
