@@ -35,7 +35,8 @@ QString lostText(const QString& what) {
 
 bool Korvalen49_Test::controllerReady(const QString& command, const QString& action) {
     QString failure;
-    if (runningSearch) {
+    const auto state = connection.state();
+    if (state == ControllerConnection::State::Searching) {
         failure = tr("%1 failed: the editor is searching for the controller. Try again when the "
                      "search has ended.")
                       .arg(action);
@@ -43,11 +44,11 @@ bool Korvalen49_Test::controllerReady(const QString& command, const QString& act
         failure = tr("%1 failed: a download to the controller is still under way. Try again "
                      "when it has ended.")
                       .arg(action);
-    } else if (!midiLink.editorConnected()) {
-        failure = notConnectedText(action);
-    } else if (lost || !midiLink.controllerPortsPresent()) {
-        controllerLost();
-        failure = lostText(action);
+    } else if (state == ControllerConnection::State::Lost || !connection.controllerPresent()) {
+        // controllerPresent() marks a controller whose ports have vanished as lost.
+        failure = connection.state() == ControllerConnection::State::Lost
+                      ? lostText(action)
+                      : notConnectedText(action);
     }
     if (failure.isEmpty()) return true;
     showFailure(command, failure);
@@ -94,12 +95,15 @@ bool Korvalen49_Test::download() {
 
     const korvalen::PresetValues values = currentPresetValues();
     globals[korvalen::global::kZoneBits] = korvalen::downloadZoneBits(values);
+    if (!connection.claimForTransfer()) {
+        showFailure(command, notConnectedText(tr("Download to Korvalen")));
+        return false;
+    }
     auto job = std::make_unique<RunningDownload>();
     job->presetNumber = presetNumber;
     job->sent = takePresetSnapshot();
     RunningDownload* running = job.get();
     downloadJob = std::move(job);
-    midiLink.setTransferring(true);
 
     // A controller that keeps up takes the download in well under a second: the progress
     // window is made and shown only for one that lasts.
@@ -190,7 +194,7 @@ void Korvalen49_Test::finishDownload() {
     // Edits made while the download ran did not go out.
     const bool editedMeanwhile = takePresetSnapshot() != downloadJob->sent;
     downloadJob.reset();
-    midiLink.setTransferring(false);
+    connection.releaseTransfer();
     if (downloadProgress) {
         downloadProgress->disconnect(this);
         downloadProgress->reset();
@@ -252,7 +256,7 @@ void Korvalen49_Test::uploadAccept() {
     const int index = uploadForm().presetSelBox->currentIndex();
     if (index < 0) return;
     // Asked only when the request can go out: one that cannot replaces nothing.
-    const bool canGoOut = !runningSearch && !lost && midiLink.editorConnected();
+    const bool canGoOut = connection.state() == ControllerConnection::State::Connected;
     if (canGoOut &&
         !mayReplaceEdits(tr("Upload"),
                          tr("Uploading \"%1\"").arg(uploadForm().presetSelBox->currentText())))

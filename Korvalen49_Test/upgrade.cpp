@@ -118,15 +118,22 @@ void UpgradeDlg::loadImage(const QString& path) {
 
 void UpgradeDlg::OnFirmwareUpgrade() {
     if (connectThread.isRunning()) return;
-    if (const QString busy = portsBusy_ ? portsBusy_() : QString(); !busy.isEmpty()) {
-        addLogLine(busy);
-        return;
-    }
+    auto portsBusy = [this] {
+        const QString busy = portsBusy_ ? portsBusy_() : QString();
+        if (!busy.isEmpty()) addLogLine(busy);
+        return !busy.isEmpty();
+    };
+    if (portsBusy()) return;
     if (QString refusal; !upgradecheck::mayStart(this, &refusal)) {
         addLogLine(refusal);
         return;
     }
-    if (!connectThread.startRun(firmwareImage)) return;
+    // The run asks the editor's connection for the ports itself; they may have been taken
+    // while the question above was open.
+    if (!connectThread.startRun(firmwareImage)) {
+        portsBusy();
+        return;
+    }
     ui.upgradeLoad->setEnabled(false);
 }
 

@@ -68,6 +68,7 @@ bool ConnectThread::startRun(const korvalen::FirmwareImage& image) {
         log(text::kEmptyImage);
         return false;
     }
+    if (portsClaim_ && !portsClaim_()) return false;
     auto run = std::make_shared<Run>();
     run->image = image;
     run_ = std::move(run);

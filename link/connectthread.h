@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -147,6 +148,9 @@ public:
     // editor. Nothing is started while a run goes on, or for an image without blocks (that
     // one is logged); false then. Call it on the thread that owns the editor's link.
     bool startRun(const korvalen::FirmwareImage& image);
+    // Asked by startRun() before a run takes the ports: false keeps the run from starting. The
+    // owner of the editor's connection sets it; without one the ports are taken at once.
+    void setPortsClaim(std::function<bool()> claim) { portsClaim_ = std::move(claim); }
     bool startRun() { return startRun(firmwareImage); }
     // Ends a run at once: any wait of the search or of the transfer returns, and the run ends
     // with the stop logged. Any thread.
@@ -193,6 +197,7 @@ private:
     Wait waitForRequest(int timeoutMs);
     void endRun(Outcome outcome, std::uint32_t progress, const char* line);
 
+    std::function<bool()> portsClaim_;
     std::shared_ptr<Run> run_; // replaced by startRun() only, while no run goes on
     // Every wait of a run watches it; the handler wakes the transfer's wait with a request.
     korvalen::midi::StopToken stop_;
