@@ -52,7 +52,11 @@ UpgradeDlg::UpgradeDlg(QWidget* parent) : QDialog(parent), clock_(monotonicMs) {
 
     connect(ui.upgradeLoad, &QPushButton::clicked, this, &UpgradeDlg::ComLoadFile);
     connect(ui.upgradeStart, &QPushButton::clicked, this, &UpgradeDlg::OnFirmwareUpgrade);
-    connect(&connectThread, &ConnectThread::updataUISignal, this, &UpgradeDlg::updataUISlot);
+    connect(&connectThread, &ConnectThread::logged, this, &UpgradeDlg::addLogLine);
+    connect(&connectThread, &ConnectThread::progressed, this,
+            [this](uint done, uint) { showProgress(done); });
+    connect(&connectThread, &ConnectThread::versionSeen, this, &UpgradeDlg::showVersion);
+    connect(&connectThread, &ConnectThread::runningChanged, this, &UpgradeDlg::showRunning);
     // The image must not change while it is being flashed: Load File is off during a run.
     connect(&connectThread, &QThread::finished, this, [this] { ui.upgradeLoad->setEnabled(true); });
 }
@@ -193,17 +197,13 @@ void UpgradeDlg::updataUISlot(uint comp, uint val, char* str) {
     const QString text = QString::fromUtf8(str ? str : "");
     switch (comp) {
     case ConnectThread::DeviceVersion:
-        ui.devVer->setText(text);
+        showVersion(text);
         break;
     case ConnectThread::FileVersion:
         ui.fileVer->setText(text);
         break;
     case ConnectThread::StartEnabled:
-        ui.upgradeStart->setEnabled(val == 1);
-        // A run starts (0) or ends (1): the pace is measured afresh, and the bar of an ended
-        // run keeps its count without a time left.
-        paceStarted_ = false;
-        ui.upgradeBar->setFormat(QString::fromLatin1(kBarFormat));
+        showRunning(val != 1); // only 1 turns Start on
         break;
     case ConnectThread::Progress:
         showProgress(val);
@@ -214,4 +214,16 @@ void UpgradeDlg::updataUISlot(uint comp, uint val, char* str) {
     default:
         break;
     }
+}
+
+void UpgradeDlg::showVersion(const QString& version) {
+    ui.devVer->setText(version);
+}
+
+void UpgradeDlg::showRunning(bool running) {
+    ui.upgradeStart->setEnabled(!running);
+    // A run starts or ends: the pace is measured afresh, and the bar of an ended run keeps its
+    // count without a time left.
+    paceStarted_ = false;
+    ui.upgradeBar->setFormat(QString::fromLatin1(kBarFormat));
 }

@@ -41,6 +41,7 @@ void ControllerConnection::setState(State state) {
 
 bool ControllerConnection::startSearch(const SearchPlan& plan) {
     if (running_ || transferring_ || state() == State::Flashing) return false;
+    connectThread.releasePorts();
     midiLink.prepareSearch();
     auto options = midiLink.editorSearchOptions();
     options.onlyOutputs = plan.onlyOutputs;
