@@ -26,7 +26,6 @@ void Korvalen49_Test::StatusInit() {
     // Once: a second call would connect every command twice.
     if (statusInitDone) return;
     statusInitDone = true;
-    uploadPending = false;
     setUpExtras();
     connect(&midiLink, &midiMethodClass::getMidiSysData, this, &Korvalen49_Test::SysDataInSlot,
             Qt::UniqueConnection);
@@ -81,16 +80,15 @@ void Korvalen49_Test::setUpExtras() {
     linkLabel = new QLabel(this);
     linkLabel->setObjectName(QStringLiteral("linkNote"));
     statusBar()->addPermanentWidget(linkLabel);
-    uploadTimer.setSingleShot(true);
-    uploadTimer.setInterval(kUploadTimeoutMs);
-    connect(&uploadTimer, &QTimer::timeout, this, &Korvalen49_Test::uploadTimedOut);
+    connect(upload.get(), &korvalen::PresetUpload::timedOut, this,
+            &Korvalen49_Test::uploadTimedOut);
     connect(&connection, &ControllerConnection::polled, this, &Korvalen49_Test::showLinkState);
     connect(&connection, &ControllerConnection::polled, this, &Korvalen49_Test::refreshPortsWindow);
 
     // Edits: every change the user makes in a box is one undo step.
     // A change made while a dump comes in becomes part of the upload's step.
     korvalen::setUserEditHook([this] {
-        if (!uploadPending) history->userEdited();
+        if (!isUploadPending()) history->userEdited();
     });
     connect(history, &EditHistory::changed, this, &Korvalen49_Test::showEditNote);
     connect(history, &EditHistory::restored, this, &Korvalen49_Test::RefreshTitle);
@@ -299,7 +297,7 @@ void Korvalen49_Test::showEditNote() {
 
 void Korvalen49_Test::tellControllerLost() {
     showLinkState();
-    if (uploadPending)
+    if (isUploadPending())
         abandonUpload(tr("Upload failed: the controller was lost. The values from before the "
                          "upload are back."));
 }

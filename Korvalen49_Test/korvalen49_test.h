@@ -10,6 +10,7 @@
 #include "presetfile.h"
 #include "presetmodel.h"
 #include "presettransfer.h"
+#include "presetupload.h"
 
 #include <QDialog>
 #include <QEventLoop>
@@ -94,7 +95,7 @@ public:
     static constexpr int kResultTimeoutMs = 20000;
     // An upload whose end record has not come this long after the request or after the last
     // bytes received is closed and its values are taken back.
-    static constexpr int kUploadTimeoutMs = 5000;
+    static constexpr int kUploadTimeoutMs = korvalen::PresetUpload::kTimeoutMs;
 
     // The download without its confirmation box. It runs on a thread of its own: the preset
     // goes out at the pace kept for this run, is read back from the controller and what did
@@ -116,11 +117,11 @@ public:
     // Closes an open upload that did not end: every value goes back to what it was before
     // the request, and `reason` is shown on the status bar.
     void abandonUpload(const QString& reason);
-    bool isUploadPending() const { return uploadPending; }
+    bool isUploadPending() const { return upload && upload->isOpen(); }
     // Records of the open (or last) upload that were rejected as out of range.
-    int uploadRejectedRecords() const { return uploadRejected; }
+    int uploadRejectedRecords() const { return upload ? upload->rejectedRecords() : 0; }
     // For tests: the upload time-out.
-    void setUploadTimeout(int milliseconds) { uploadTimer.setInterval(milliseconds); }
+    void setUploadTimeout(int milliseconds) { upload->setTimeoutMs(milliseconds); }
 
     // How every failure is told: on the status bar (20 s) and in a warning box titled after the
     // command the user chose ("Download", "Upload", "Load From File", ...). With no command
@@ -289,14 +290,23 @@ private:
     void showDownloadProgress(const korvalen::PresetTransfer::Progress& progress);
     // The progress window, made and shown when a download has lasted a second.
     void openDownloadProgress();
-    bool uploadPending = false;
-    // The open upload: the values before its request, whether a record has changed the model,
-    // the ring's drop count when it began, and the records rejected.
-    std::optional<PresetSnapshot> uploadSnapshot;
-    bool uploadTouched = false;
-    std::uint32_t uploadDrops = 0;
-    int uploadRejected = 0;
-    QTimer uploadTimer;
+    // The model's side of an upload: the values kept for the roll-back, and the sink that hands
+    // the dump's values to the bounded setters.
+    struct UploadValues final : korvalen::PresetUpload::Target {
+        explicit UploadValues(Korvalen49_Test& window);
+        void keep() override { kept = takePresetSnapshot(); }
+        void putBack() override {
+            if (kept) restorePresetSnapshot(*kept);
+        }
+        korvalen::DumpSink& sink() override { return modelSink; }
+        std::optional<PresetSnapshot> kept;
+        bool touched = false; // the sink's own notes; the upload keeps its own
+        int rejected = 0;
+        ModelDumpSink modelSink;
+    };
+    UploadValues uploadValues{*this};
+    // The upload request and the dump that answers it, read from the link's ring.
+    std::unique_ptr<korvalen::PresetUpload> upload;
     QLabel* linkLabel = nullptr;
     QLabel* editLabel = nullptr;
     EditHistory* history = nullptr;

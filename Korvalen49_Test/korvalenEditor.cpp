@@ -51,7 +51,11 @@ protected:
 } // namespace
 
 Korvalen49_Test::Korvalen49_Test(QWidget* parent, Qt::WindowFlags flags)
-    : QMainWindow(parent, flags) {
+    : QMainWindow(parent, flags), upload(std::make_unique<korvalen::PresetUpload>(
+                                      [](const std::uint8_t* data, std::uint32_t length) {
+                                          return midiLink.sendSysEx(data, length);
+                                      },
+                                      midiLink.sysExRing, uploadValues)) {
     // The search for the controller runs on its thread while the window is made, and goes on
     // beside it once it is shown; the window takes its result when the thread is done.
     followConnection();
@@ -245,7 +249,7 @@ void Korvalen49_Test::showRestoredPlace(const QString&, const PresetSnapshot& fr
 }
 
 bool Korvalen49_Test::editsLocked() {
-    if (!uploadPending) return busySearching();
+    if (!isUploadPending()) return busySearching();
     statusBar()->showMessage(tr("An upload is under way. Undo and redo work again when it has "
                                 "ended."),
                              kResultTimeoutMs);

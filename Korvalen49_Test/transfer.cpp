@@ -264,72 +264,66 @@ void Korvalen49_Test::uploadAccept() {
     requestUpload(index == 0 ? 0 : index + 15, tr("Upload"));
 }
 
+Korvalen49_Test::UploadValues::UploadValues(Korvalen49_Test& window)
+    : modelSink(
+          touched, rejected,
+          [&window] {
+              window.statusBar()->showMessage(QStringLiteral("upload Error"), kBadRecordTimeoutMs);
+          },
+          [] {}) {}
+
 bool Korvalen49_Test::requestUpload(int presetNumber, const QString& command) {
     if (!controllerReady(command, tr("Upload"))) return false;
-    const auto request = korvalen::uploadRequestMessage(presetNumber);
-    if (!uploadPending) {
-        // A request while an upload is open keeps the values from before the first one.
-        uploadSnapshot = takePresetSnapshot();
-        uploadTouched = false;
-        uploadRejected = 0;
-        // Bytes still unread are no part of this upload (and would crowd its dump).
-        midiLink.sysExRing.discardAll();
-        uploadDrops = midiLink.sysExRing.drops();
-    }
-    if (midiLink.sendSysEx(request.data(), request.size()) != 0) {
+    // A request while an upload is open keeps the values from before the first one.
+    if (!upload->request(presetNumber)) {
         showFailure(command, tr("Upload failed: the controller did not take the request. "
                                 "Check the connection and try again."));
-        if (!uploadPending) uploadSnapshot.reset();
+        if (!upload->isOpen()) uploadValues.kept.reset();
         return false;
     }
-    uploadPending = true;
-    uploadTimer.start();
     return true;
 }
 
 void Korvalen49_Test::SysDataInSlot(unsigned char*, uint len) {
     if (downloadJob) return; // the download reads its read-back itself
-    auto& ring = midiLink.sysExRing;
-    if (!uploadPending || len == 0) {
-        korvalen::DumpParser::discardAll(ring);
+    if (!upload->isOpen() || len == 0) {
+        korvalen::DumpParser::discardAll(midiLink.sysExRing);
         return;
     }
-    uploadTimer.start(); // the time-out counts from the last bytes received
-    ModelDumpSink sink(
-        uploadTouched, uploadRejected,
-        [this] { statusBar()->showMessage(QStringLiteral("upload Error"), kBadRecordTimeoutMs); },
-        [this] { finishUpload(); });
-    korvalen::DumpParser parser(sink);
-    if (parser.parse(ring, uploadDrops) == korvalen::DumpParser::Status::Damaged)
+    switch (upload->read()) {
+    case korvalen::PresetUpload::Read::Open:
+        break;
+    case korvalen::PresetUpload::Read::Ended:
+        finishUpload();
+        break;
+    case korvalen::PresetUpload::Read::Damaged:
         abandonUpload(tr("Upload failed: part of the preset from the controller was lost. The "
                          "values from before the upload are back; try again."));
+        break;
+    }
 }
 
 void Korvalen49_Test::finishUpload() {
     applyZonesFromGlobals(korvalen::presetGlobals);
-    if (uploadRejected == 0)
+    if (upload->rejectedRecords() == 0)
         statusBar()->showMessage(QStringLiteral("Upload OK!"), kResultTimeoutMs);
     else
         statusBar()->showMessage(tr("Upload finished, but %n record(s) from the controller were "
                                     "out of range and skipped; those controls kept their values.",
-                                    nullptr, uploadRejected),
+                                    nullptr, upload->rejectedRecords()),
                                  kResultTimeoutMs);
     RefreshTitle();
-    uploadPending = false;
-    if (uploadSnapshot) history->replaced(*uploadSnapshot, tr("Upload"));
+    upload->finish();
+    if (uploadValues.kept) history->replaced(*uploadValues.kept, tr("Upload"));
     history->markInStep(EditHistory::Source::Controller);
-    uploadSnapshot.reset();
-    uploadTimer.stop();
-    midiLink.sysExRing.discardAll();
+    uploadValues.kept.reset();
 }
 
 void Korvalen49_Test::abandonUpload(const QString& reason) {
-    if (!uploadPending) return;
-    uploadPending = false;
-    uploadTimer.stop();
-    midiLink.sysExRing.discardAll();
-    if (uploadSnapshot && uploadTouched) restorePresetSnapshot(*uploadSnapshot);
-    uploadSnapshot.reset();
+    if (!upload->isOpen()) return;
+    // The values from before the request come back if the dump had changed any.
+    upload->abandon();
+    uploadValues.kept.reset();
     history->resync();
     RefreshTitle();
     showFailure(QString(), reason);
