@@ -147,6 +147,7 @@ private slots:
         bus->setPortCounts(0, 0);
         connection.portWatch().poll();
         QVERIFY(!connection.controllerPresent());
+        connection.markLost(); // as a failed transfer does
         QCOMPARE(lost.size(), 0);
         QCOMPARE(connection.state(), State::NotConnected);
 
@@ -160,6 +161,7 @@ private slots:
         QCOMPARE(lost.size(), 1);
         QCOMPARE(connection.state(), State::Lost);
         connection.portWatch().poll();
+        connection.markLost();
         QVERIFY(!connection.controllerPresent());
         QCOMPARE(lost.size(), 1);
         // The names stay for the note, "Controller lost (NAME)".
