@@ -8,21 +8,32 @@
 using korvalen::midi::SearchEvent;
 using korvalen::midi::SearchResult;
 
+namespace {
+
+// The connection the upgrade worker asks for the ports.
+ControllerConnection* claimOwner = nullptr;
+
+} // namespace
+
 ControllerConnection::ControllerConnection(QObject* parent) : QObject(parent) {
     connect(&watch_, &PortWatch::pairLost, this, &ControllerConnection::markLost);
     connect(&watch_, &PortWatch::polled, this, [this] {
         emit polled();
         hotPlugCheck();
     });
-    // Every upgrade run asks for the ports first. The editor is not connected once it has
-    // ended.
+    // Every upgrade run asks the newest connection for the ports first. The editor is not
+    // connected once it has ended.
+    claimOwner = this;
     connectThread.setPortsClaim([this] { return claimForFlash(); });
     connect(&connectThread, &QThread::started, this, [this] { emit stateChanged(state()); });
     connect(&connectThread, &QThread::finished, this, &ControllerConnection::flashEnded);
 }
 
 ControllerConnection::~ControllerConnection() {
-    connectThread.setPortsClaim({});
+    if (claimOwner == this) {
+        claimOwner = nullptr;
+        connectThread.setPortsClaim({});
+    }
     shutDown();
 }
 
