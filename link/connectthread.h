@@ -52,7 +52,7 @@ inline constexpr char kAnotherDevice[] =
 // Several controllers in upgrade mode answered and none was named: "%1" how many; a line
 // for each follows ("%1" its output port, "%2" its input port).
 inline constexpr char kSeveralDevices[] =
-    "%1 controllers in upgrade mode answered. Choose the one to flash and press Start again.";
+    "%1 controllers in upgrade mode answered, and none was flashed. Choose the one to flash.";
 inline constexpr char kDeviceListed[] = "Controller in upgrade mode on \"%1\" (input \"%2\")";
 // The port chosen for the run is not among those that answered ("%1" the name).
 inline constexpr char kChosenNotFound[] =

@@ -15,6 +15,7 @@
 #include <QComboBox>
 #include <QInputDialog>
 #include <QLabel>
+#include <QListWidget>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
@@ -192,6 +193,17 @@ private slots:
         QVERIFY(box);
         QVERIFY(left->emulator().image().empty() && right->emulator().image().empty());
         QVERIFY(dlg.ui.upgradeStart->isEnabled());
+        QStringList log;
+        for (int i = 0; i < dlg.ui.upgradeLog->count(); ++i)
+            log << dlg.ui.upgradeLog->item(i)->text();
+        const QStringList listed{
+            "2 controllers in upgrade mode answered, and none was flashed. Choose the one to "
+            "flash.",
+            "Controller in upgrade mode on \"Korvalen25 Left MIDI Out\" (input \"Korvalen25 Left "
+            "MIDI In\")",
+            "Controller in upgrade mode on \"Korvalen25 Right MIDI Out\" (input \"Korvalen25 "
+            "Right MIDI In\")"};
+        QVERIFY2(log.mid(log.size() - 3) == listed, qPrintable(log.join('\n')));
         QVERIFY(pick(box, kLeftOut));
         KORVALEN_TRY_VERIFY(connectThread.outcome() == ConnectThread::Outcome::Flashed);
         connectThread.wait();
