@@ -3,6 +3,7 @@
 // of the link and of the edits; and the MIDI Ports window.
 #include "korvalen49_test.h"
 
+#include "choosecontroller.h"
 #include "edithistory.h"
 #include "midi.h"
 #include "portsdialog.h"
@@ -143,6 +144,7 @@ bool Korvalen49_Test::startSearch(const SearchPlan& plan) {
     midiLink.prepareSearch();
     auto options = midiLink.editorSearchOptions();
     options.onlyOutputs = plan.onlyOutputs;
+    options.preference = choosecontroller::editorPreference();
     if (plan.attempts > 0) options.attempts = plan.attempts;
     if (plan.countPolls > 0) options.countPolls = plan.countPolls;
 
@@ -193,6 +195,11 @@ void Korvalen49_Test::takeSearchResult() {
     refreshPortsWindow();
     updateCommands();
     if (found) statusBar()->showMessage(QStringLiteral("Connect OK"), kResultTimeoutMs);
+    if (choosecontroller::takeSearchEnd(this, result, searchRecord)) {
+        if (plan.purpose != SearchPlan::Purpose::HotPlug) watch->noteCurrentOutputs();
+        emit searchFinished(false);
+        return;
+    }
 
     switch (plan.purpose) {
     case SearchPlan::Purpose::StartUp:

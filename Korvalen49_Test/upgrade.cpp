@@ -1,5 +1,6 @@
 #include "upgrade.h"
 
+#include "choosecontroller.h"
 #include "textfit.h"
 #include "upgradecheck.h"
 
@@ -55,6 +56,9 @@ UpgradeDlg::UpgradeDlg(QWidget* parent) : QDialog(parent), clock_(monotonicMs) {
     connect(&connectThread, &ConnectThread::updataUISignal, this, &UpgradeDlg::updataUISlot);
     // The image must not change while it is being flashed: Load File is off during a run.
     connect(&connectThread, &QThread::finished, this, [this] { ui.upgradeLoad->setEnabled(true); });
+    // Several controllers in upgrade mode: which one to flash is asked.
+    connect(&connectThread, &QThread::finished, this,
+            [this] { choosecontroller::takeUpgradeEnd(this); });
 }
 
 void UpgradeDlg::UpgradeWinShow() {
@@ -117,6 +121,10 @@ void UpgradeDlg::loadImage(const QString& path) {
 }
 
 void UpgradeDlg::OnFirmwareUpgrade() {
+    startOn(QString());
+}
+
+void UpgradeDlg::startOn(const QString& port) {
     if (connectThread.isRunning()) return;
     if (const QString busy = portsBusy_ ? portsBusy_() : QString(); !busy.isEmpty()) {
         addLogLine(busy);
@@ -126,7 +134,7 @@ void UpgradeDlg::OnFirmwareUpgrade() {
         addLogLine(refusal);
         return;
     }
-    if (!connectThread.startRun(firmwareImage)) return;
+    if (!connectThread.startRun(firmwareImage, port.toStdString())) return;
     ui.upgradeLoad->setEnabled(false);
 }
 

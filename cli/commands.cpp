@@ -110,13 +110,20 @@ Outcome showCommand(const QString& path, bool json, QTextStream& out) {
     return Outcome::done();
 }
 
-Outcome portsCommand(QTextStream& out) {
+Outcome portsCommand(const QString& port, QTextStream& out) {
     DeviceSession session(midiLink);
-    const Outcome found = session.connect();
+    const Outcome found = session.connect(port);
     const midi::SearchRecord& search = midiLink.lastSearch();
+    // Ports on which a controller answered that was not chosen.
+    auto answeredHere = [&search](int i, bool outputs) {
+        for (const midi::FoundDevice& d : search.devices)
+            if ((outputs ? d.outPort : d.inPort) == i) return true;
+        return false;
+    };
     out << "MIDI backend: " << QString::fromStdString(midi::platform().apiName()) << '\n';
-    auto list = [&out](const char* heading, const std::vector<midi::PortState>& ports, bool outputs,
-                       int chosen) {
+    auto list = [&out, &answeredHere](const char* heading,
+                                      const std::vector<midi::PortState>& ports, bool outputs,
+                                      int chosen) {
         out << heading << " (" << ports.size() << "):\n";
         for (std::size_t i = 0; i < ports.size(); ++i) {
             const midi::PortState& p = ports[i];
@@ -128,6 +135,9 @@ Outcome portsCommand(QTextStream& out) {
             else if (int(i) == chosen)
                 state = outputs ? QStringLiteral("the Korvalen25 answered the probe sent here")
                                 : QStringLiteral("the Korvalen25 answers here");
+            else if (answeredHere(int(i), outputs))
+                state = outputs ? QStringLiteral("a Korvalen25 answered the probe sent here")
+                                : QStringLiteral("a Korvalen25 answers here");
             else if (p.answered)
                 state = QStringLiteral("an answer came, not confirmed");
             else if (outputs && !p.probed)
@@ -146,10 +156,10 @@ Outcome portsCommand(QTextStream& out) {
     return found;
 }
 
-Outcome getCommand(int number, const QString& path, QTextStream& out) {
+Outcome getCommand(const QString& port, int number, const QString& path, QTextStream& out) {
     DeviceSession session(midiLink);
     Preset preset;
-    if (Outcome r = session.connect(); !r.ok()) return r;
+    if (Outcome r = session.connect(port); !r.ok()) return r;
     if (Outcome r = session.upload(number, preset); !r.ok())
         return with(r, QStringLiteral("nothing was written, try again"));
     if (Outcome r = writePresetFile(path, preset); !r.ok()) return r;
@@ -227,7 +237,8 @@ PresetTransfer::ProgressHandler downloadProgress(QTextStream& out, bool terminal
     };
 }
 
-Outcome putCommand(const QString& path, int number, QTextStream& out, bool terminal) {
+Outcome putCommand(const QString& port, const QString& path, int number, QTextStream& out,
+                   bool terminal) {
     Preset preset;
     if (Outcome r = readPresetFile(path, preset); !r.ok()) return r;
     if (Outcome r = checkInRange(path, preset); !r.ok()) return r;
@@ -241,7 +252,7 @@ Outcome putCommand(const QString& path, int number, QTextStream& out, bool termi
                                  .arg(number));
     }
     DeviceSession session(midiLink);
-    if (Outcome r = session.connect(); !r.ok()) return r;
+    if (Outcome r = session.connect(port); !r.ok()) return r;
     session.setProgressHandler(downloadProgress(out, terminal, number));
     Written written = Written::Untouched;
     if (Outcome r = store(session, preset, number, written); !r.ok())
@@ -250,9 +261,9 @@ Outcome putCommand(const QString& path, int number, QTextStream& out, bool termi
     return Outcome::done();
 }
 
-Outcome backupCommand(const QString& dirPath, QTextStream& out) {
+Outcome backupCommand(const QString& port, const QString& dirPath, QTextStream& out) {
     DeviceSession session(midiLink);
-    if (Outcome r = session.connect(); !r.ok()) return r;
+    if (Outcome r = session.connect(port); !r.ok()) return r;
     // Every preset is read before any file is written: a failed transfer writes nothing.
     std::vector<Preset> presets(kDevicePresets.size());
     for (std::size_t i = 0; i < kDevicePresets.size(); ++i) {
@@ -275,7 +286,8 @@ Outcome backupCommand(const QString& dirPath, QTextStream& out) {
     return Outcome::done();
 }
 
-Outcome restoreCommand(const QString& dirPath, QTextStream& out, bool terminal) {
+Outcome restoreCommand(const QString& port, const QString& dirPath, QTextStream& out,
+                       bool terminal) {
     const QDir dir(dirPath);
     if (!dir.exists())
         return Outcome::fail(
@@ -301,7 +313,7 @@ Outcome restoreCommand(const QString& dirPath, QTextStream& out, bool terminal) 
                 .arg(QDir::toNativeSeparators(dirPath), missing.join(QStringLiteral(", "))));
 
     DeviceSession session(midiLink);
-    if (Outcome r = session.connect(); !r.ok()) return r;
+    if (Outcome r = session.connect(port); !r.ok()) return r;
     for (std::size_t i = 0; i < kDevicePresets.size(); ++i) {
         session.setProgressHandler(downloadProgress(out, terminal, kDevicePresets[i]));
         Written written = Written::Untouched;
@@ -359,7 +371,12 @@ int run(const QStringList& args, QTextStream& out, QTextStream& err, const RunOp
                        "KORVALEN_SEND_PAUSE_MS, else none; a download that does not arrive whole "
                        "is sent again more slowly in any case)."),
         QStringLiteral("MS"));
-    parser.addOptions({help, version, api, json, sendPause});
+    const QCommandLineOption port(
+        QStringLiteral("port"),
+        QStringLiteral("The controller to use when more than one answers: a part of its MIDI port "
+                       "name, in any case."),
+        QStringLiteral("NAME"));
+    parser.addOptions({help, version, api, json, sendPause, port});
     parser.addPositionalArgument(
         QStringLiteral("command"),
         QStringLiteral("ports, get, put, show, backup, restore, flash or help."),
@@ -415,6 +432,12 @@ int run(const QStringList& args, QTextStream& out, QTextStream& err, const RunOp
             QStringLiteral("usage: korvalen25-cli %1").arg(QLatin1String(command->usage)), name));
     if (parser.isSet(json) && name != QLatin1String("show"))
         return finish(usage(QStringLiteral("--json goes with show only"), QStringLiteral("show")));
+    const QString portName = parser.value(port);
+    if (parser.isSet(port) && !command->usesDevice)
+        return finish(
+            usage(QStringLiteral("--port goes with the commands that use the controller"), name));
+    if (parser.isSet(port) && portName.trimmed().isEmpty())
+        return finish(usage(QStringLiteral("--port takes a part of a MIDI port name"), name));
 
     // Each command starts at full speed; a download slows down as the controller needs.
     SendPace::session().setBytesPerSecond(0);
@@ -435,17 +458,17 @@ int run(const QStringList& args, QTextStream& out, QTextStream& err, const RunOp
 
     Outcome result;
     if (name == QLatin1String("ports"))
-        result = portsCommand(out);
+        result = portsCommand(portName, out);
     else if (name == QLatin1String("get"))
-        result = getCommand(number, rest[1], out);
+        result = getCommand(portName, number, rest[1], out);
     else if (name == QLatin1String("put"))
-        result = putCommand(rest[0], number, out, options.terminal);
+        result = putCommand(portName, rest[0], number, out, options.terminal);
     else if (name == QLatin1String("backup"))
-        result = backupCommand(rest[0], out);
+        result = backupCommand(portName, rest[0], out);
     else if (name == QLatin1String("restore"))
-        result = restoreCommand(rest[0], out, options.terminal);
+        result = restoreCommand(portName, rest[0], out, options.terminal);
     else
-        result = flashCommand(rest[0], out, options.terminal);
+        result = flashCommand(rest[0], out, options.terminal, portName);
     return finish(result);
 }
 

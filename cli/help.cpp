@@ -20,6 +20,7 @@ gives up after about a second.
      "",
      R"(  korvalen25-cli ports
   korvalen25-cli --midi-api jack ports     the ports of a JACK server
+  korvalen25-cli --port "MIDI 2" ports    which ports the second controller uses
 )",
      R"(  0  the Korvalen25 answered
   1  it did not answer, or a port failed
@@ -120,13 +121,17 @@ incomplete and those not changed.
      "upgrade mode",
      R"(Writes the firmware image FILE.bin into a Korvalen25 that was started in
 its upgrade mode, and shows the progress: a bar on a terminal, a line at
-every tenth of the image otherwise. Ctrl-C stops it; the controller is then
+every tenth of the image otherwise. When more than one controller is in
+upgrade mode, --port chooses the one to flash; without it they are listed
+and none is flashed. Ctrl-C stops it; the controller is then
 left with incomplete firmware and must be started in upgrade mode and
 flashed again.
 )",
      R"(  FILE.bin    the firmware image
 )",
      R"(  korvalen25-cli flash korvalen25-v102.bin
+  korvalen25-cli flash --port "MIDI 2" korvalen25-v102.bin
+                                          flash the controller on "... MIDI 2"
 )",
      R"(  0  flashed
   1  no controller in upgrade mode, or the transfer failed or was stopped
@@ -173,8 +178,9 @@ QString commandList() {
 QString commandHelp(const Command& command, const QString& midiApiHelp) {
     const QString name = QLatin1String(command.name);
     QString usage = QLatin1String(command.usage);
-    usage.insert(name.size(),
-                 command.usesDevice ? QStringLiteral(" [--midi-api NAME]") : QStringLiteral(""));
+    usage.insert(name.size(), command.usesDevice
+                                  ? QStringLiteral(" [--midi-api NAME] [--port NAME]")
+                                  : QStringLiteral(""));
     QString text = QStringLiteral("Usage: korvalen25-cli %1\n\n").arg(usage);
     text += QString::fromUtf8(command.description);
 
@@ -195,6 +201,10 @@ QString commandHelp(const Command& command, const QString& midiApiHelp) {
             }
         }
         text += line + QLatin1Char('\n');
+        text += QStringLiteral(
+            "  --port NAME      the controller to use when more than one answers: a part\n"
+            "                   of its MIDI port name, in any case; without it, when\n"
+            "                   several answer, they are listed and nothing is done\n");
     }
     if (name == QLatin1String("show"))
         text += QStringLiteral("  --json           print the preset as JSON, its values and their "
@@ -206,7 +216,12 @@ QString commandHelp(const Command& command, const QString& midiApiHelp) {
     text += example.count(QLatin1Char('\n')) > 1 ? QStringLiteral("\nExamples:\n")
                                                  : QStringLiteral("\nExample:\n");
     text += example;
-    text += QStringLiteral("\nExit codes:\n") + QString::fromUtf8(command.exitCodes);
+    QString codes = QString::fromUtf8(command.exitCodes);
+    if (command.usesDevice)
+        codes.replace(QStringLiteral("  2  wrong command line\n"),
+                      QStringLiteral("  2  wrong command line, or several controllers answered and "
+                                     "no --port\n     chose one\n"));
+    text += QStringLiteral("\nExit codes:\n") + codes;
     return text;
 }
 

@@ -26,14 +26,14 @@ korvalen::FirmwareImage firmwareImage;
 // so a handler that is still called after the run has ended finds it.
 struct ConnectThread::Run {
     korvalen::FirmwareImage image;
+    std::string port;                     // the controller chosen by a part of its port name
     std::unique_ptr<DeviceSearch> search; // while the run searches
     int attempt = 0;
     SearchEvent::Kind giveUp = SearchEvent::Kind::Attempt; // why the search gave up
     // The first answer in normal mode (mode 1): input port + 1 (0 none) and version.
     std::atomic<std::int32_t> normalInPort{0};
     std::uint32_t normalVersion = 0;
-    std::atomic<std::int32_t> portsNoted{0};     // 1: the pause after a mode-1 answer is over
-    std::atomic<std::uint32_t> upgradeInputs{0}; // bit i: a mode-2 answer came on input i
+    std::atomic<std::int32_t> portsNoted{0}; // 1: the pause after a mode-1 answer is over
     std::atomic<BlockRequest> deviceAnswer{BlockRequest::None};
     std::atomic<std::uint32_t> blockIndex{0}; // the next block to send
     // The requests of the device being flashed are taken: from the start message until the
@@ -62,7 +62,12 @@ void ConnectThread::log(const QString& line) {
     log(lastingText(line.toStdString()));
 }
 
-bool ConnectThread::startRun(const korvalen::FirmwareImage& image) {
+std::vector<korvalen::midi::FoundDevice> ConnectThread::devices() const {
+    std::lock_guard<std::mutex> lock(devicesMutex_);
+    return devices_;
+}
+
+bool ConnectThread::startRun(const korvalen::FirmwareImage& image, const std::string& port) {
     if (isRunning()) return false;
     if (image.blockCount == 0) {
         log(text::kEmptyImage);
@@ -70,6 +75,7 @@ bool ConnectThread::startRun(const korvalen::FirmwareImage& image) {
     }
     auto run = std::make_shared<Run>();
     run->image = image;
+    run->port = port;
     run_ = std::move(run);
     stop_.clear();
     outcome_ = Outcome::None;
@@ -114,6 +120,7 @@ DeviceSearch::Options ConnectThread::searchOptions(const std::shared_ptr<Run>& r
     o.openPauseMs = kOpenPauseMs;
     o.replyWaitMs = kReplyWaitMs;
     o.confirmWaitMs = midiMethodClass::kConfirmWaitMs;
+    o.preference = {run->port, !run->port.empty()};
     return o;
 }
 
@@ -163,10 +170,15 @@ void ConnectThread::run() {
     }
     const korvalen::midi::SearchRecord record = run.search->record();
     run.search.reset(); // the inputs keep only the upgrade's handler
+    {
+        std::lock_guard<std::mutex> lock(devicesMutex_);
+        devices_ = record.devices;
+    }
 
-    std::string other;
+    std::string other; // another controller in upgrade mode, left as it is
     if (result == 0) {
-        other = otherDeviceInput(std::max(record.replyWaitMs, kReplyWaitMs));
+        for (const auto& d : record.devices)
+            if (d.inPort != record.inPort && other.empty()) other = d.inName;
         // Only the chosen input stays open: nothing else can ask for a block.
         for (int i = 0; i < midiMethodClass::kMaxPorts; ++i)
             if (i != record.inPort) midiLink.closeInputSlot(i);
@@ -183,6 +195,17 @@ void ConnectThread::run() {
                          QString::fromStdString(other)));
         midiLink.linkState = 1;
         flashFirmware();
+        return;
+    }
+    if (result == -3) {
+        if (run.port.empty())
+            log(QString::fromLatin1(text::kSeveralDevices).arg(record.devices.size()));
+        else
+            log(QString::fromLatin1(text::kChosenNotFound).arg(QString::fromStdString(run.port)));
+        for (const auto& d : record.devices)
+            log(QString::fromLatin1(text::kDeviceListed)
+                    .arg(QString::fromStdString(d.outName), QString::fromStdString(d.inName)));
+        endRun(Outcome::NotChosen, ~0u, nullptr);
         return;
     }
     if (result > 0) {
@@ -203,6 +226,7 @@ int ConnectThread::probeDevices() {
     const SearchResult result = run.search->findDevice(++run.attempt);
     const korvalen::midi::SearchRecord& record = run.search->record();
     if (result == SearchResult::Stopped) return -2;
+    if (result == SearchResult::NotChosen) return -3;
     if (result == SearchResult::GiveUp) {
         if (run.giveUp == SearchEvent::Kind::TooManyPorts) {
             log(text::kTooManyPorts);
@@ -238,25 +262,6 @@ int ConnectThread::probeDevices() {
         if (!platform().sleep(kPauseMs, stop_)) return -2;
     }
     return 2;
-}
-
-std::string ConnectThread::otherDeviceInput(unsigned replyWaitMs) {
-    Run& run = *run_;
-    const int chosenIn = midiLink.replyInPort - 1;
-    const int chosenOut = midiLink.replyOutPort - 1;
-    auto& midi = platform();
-    const auto probe = korvalen::firmwareProbeMessage(run.image.deviceId);
-    for (unsigned j = 0; j < midiLink.outPortCount && !stop_.stopRequested(); ++j) {
-        if (static_cast<int>(j) == chosenOut) continue;
-        auto out = midi.openOutput(j);
-        if (!out || !midi.sleep(kOpenPauseMs, stop_)) continue;
-        if (out->send(probe.data(), static_cast<std::uint32_t>(probe.size())) != 0) continue;
-        midi.sleep(replyWaitMs, stop_);
-    }
-    const std::uint32_t others = run.upgradeInputs & ~(1u << chosenIn);
-    for (unsigned i = 0; i < midiLink.inPortCount; ++i)
-        if (others & (1u << i)) return midi.inputName(i);
-    return {};
 }
 
 void ConnectThread::flashFirmware() {
@@ -365,8 +370,6 @@ void ConnectThread::upgradeMidiInProc(Run& run, std::uintptr_t instance, const I
             deviceVersion = reply->version;
             if (reply->version != 100)
                 report(DeviceVersion, 0, lastingText(korvalen::deviceVersionText(reply->version)));
-            if (reply->mode == 2 && port >= 0 && port < midiMethodClass::kMaxPorts)
-                run.upgradeInputs |= 1u << port;
         }
         if (n != 0) midiLink.requeueBuffer(port);
         break;

@@ -52,7 +52,7 @@ private slots:
     void getWritesTheDevicePreset_data();
     void getWritesTheDevicePreset();
     void findsTheControllerBehindASilentPort();
-    void portsTellsOutputsNotTriedFromRefusedOnes();
+    void portsTellsSilentOutputsFromRefusedOnes();
     void putStoresTheFileAndKeepsZoneChannels();
     void backupRestoreBackupIsByteIdentical();
     void deviceFailuresWriteNothing_data();
@@ -222,9 +222,9 @@ void CliCommandsTest::findsTheControllerBehindASilentPort() {
     QCOMPARE(readAll(dir.filePath("x.sav")), bytesOf(device->emulator().savOf(16)));
 }
 
-void CliCommandsTest::portsTellsOutputsNotTriedFromRefusedOnes() {
-    // The controller is on the first output, so the search ends before it tries the second:
-    // that one is "not tried", not "could not be opened".
+void CliCommandsTest::portsTellsSilentOutputsFromRefusedOnes() {
+    // The controller is on the first output; the second is asked as well, for a second
+    // controller, and is "no answer", not "could not be opened".
     auto bus = std::make_shared<korvalen::midi::VirtualBus>();
     bus->setPortCounts(2, 2);
     bus->attach(0, 0, emulator());
@@ -233,7 +233,7 @@ void CliCommandsTest::portsTellsOutputsNotTriedFromRefusedOnes() {
     QVERIFY2(r.out.contains("  0  Virtual MIDI Out 1  -- the Korvalen25 answered the probe sent "
                             "here\n"),
              qPrintable(r.out));
-    QVERIFY2(r.out.contains("  1  Virtual MIDI Out 2  -- not tried\n"), qPrintable(r.out));
+    QVERIFY2(r.out.contains("  1  Virtual MIDI Out 2  -- no answer\n"), qPrintable(r.out));
     QVERIFY2(!r.out.contains("could not be opened"), qPrintable(r.out));
 
     // An output that the backend refuses is still told as such.
@@ -823,28 +823,29 @@ void CliCommandsTest::commandHelp_data() {
     QTest::addColumn<bool>("midiApi");    // --midi-api is among its options
 
     QTest::newRow("ports") << "ports"
-                           << "Usage: korvalen25-cli ports [--midi-api NAME]"
+                           << "Usage: korvalen25-cli ports [--midi-api NAME] [--port NAME]"
                            << "  korvalen25-cli ports" << true;
-    QTest::newRow("get") << "get"
-                         << "Usage: korvalen25-cli get [--midi-api NAME] PRESET FILE.sav"
-                         << "  korvalen25-cli get P17 lead.sav         save user preset P17 in "
-                            "lead.sav"
-                         << true;
-    QTest::newRow("put") << "put"
-                         << "Usage: korvalen25-cli put [--midi-api NAME] FILE.sav [PRESET]"
-                         << "  korvalen25-cli put lead.sav P20         store it as user preset P20"
-                         << true;
+    QTest::newRow("get")
+        << "get"
+        << "Usage: korvalen25-cli get [--midi-api NAME] [--port NAME] PRESET FILE.sav"
+        << "  korvalen25-cli get P17 lead.sav         save user preset P17 in "
+           "lead.sav"
+        << true;
+    QTest::newRow("put")
+        << "put"
+        << "Usage: korvalen25-cli put [--midi-api NAME] [--port NAME] FILE.sav [PRESET]"
+        << "  korvalen25-cli put lead.sav P20         store it as user preset P20" << true;
     QTest::newRow("show") << "show"
                           << "Usage: korvalen25-cli show [--json] FILE.sav"
                           << "  korvalen25-cli show --json lead.sav     the same as JSON" << false;
     QTest::newRow("backup") << "backup"
-                            << "Usage: korvalen25-cli backup [--midi-api NAME] DIR"
+                            << "Usage: korvalen25-cli backup [--midi-api NAME] [--port NAME] DIR"
                             << "  korvalen25-cli backup ~/korvalen-backup" << true;
     QTest::newRow("restore") << "restore"
-                             << "Usage: korvalen25-cli restore [--midi-api NAME] DIR"
+                             << "Usage: korvalen25-cli restore [--midi-api NAME] [--port NAME] DIR"
                              << "  korvalen25-cli restore ~/korvalen-backup" << true;
     QTest::newRow("flash") << "flash"
-                           << "Usage: korvalen25-cli flash [--midi-api NAME] FILE.bin"
+                           << "Usage: korvalen25-cli flash [--midi-api NAME] [--port NAME] FILE.bin"
                            << "  korvalen25-cli flash korvalen25-v102.bin" << true;
     QTest::newRow("help") << "help"
                           << "Usage: korvalen25-cli help [COMMAND]"
@@ -868,6 +869,9 @@ void CliCommandsTest::commandHelp() {
     QVERIFY2(lines.contains(example), qPrintable(help.out));
     QCOMPARE(lines.contains("Arguments:"), command != "ports");
     QCOMPARE(help.out.contains("  --midi-api NAME  MIDI backend: "), midiApi);
+    QCOMPARE(
+        help.out.contains("  --port NAME      the controller to use when more than one answers"),
+        midiApi);
     QCOMPARE(help.out.contains("  --json "), command == "show");
     QVERIFY(lines.contains("  -h, --help       show this help"));
     // Not the general help.
