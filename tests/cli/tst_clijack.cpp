@@ -6,6 +6,7 @@
 #include "waits.h"
 
 #include <QDir>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -59,6 +60,7 @@ private slots:
     void initTestCase();
     void backupRestoreBackup();
     void getAndPut();
+    void putKeepsASnapshotThatUndoPutWritesBack();
     void behindASilentClient();
     void flashWritesTheImage();
     void flashEndsCleanlyOnSigterm();
@@ -126,6 +128,36 @@ void CliJackTest::getAndPut() {
     auto expected = randomSav(42, 16);
     expected.presetNumber = 21;
     QCOMPARE(readAll(back), bytesOf(expected));
+}
+
+// The preset a put replaced is on disk as a snapshot, and undo-put brings it back byte for byte.
+void CliJackTest::putKeepsASnapshotThatUndoPutWritesBack() {
+    const QString history = dir_.filePath("history");
+    const QByteArray was = qgetenv("KORVALEN_HISTORY_DIR");
+    const auto restore = qScopeGuard([&was] { qputenv("KORVALEN_HISTORY_DIR", was); });
+    qputenv("KORVALEN_HISTORY_DIR", history.toUtf8());
+    const QString loaded = dir_.filePath("was.sav");
+    QVERIFY(writeAll(loaded, bytesOf(randomSav(77, 19))));
+    Sim sim({"--client-name", "KorvalenUndo", "--load-sav", loaded});
+    QVERIFY(sim.ready());
+    const QString before = dir_.filePath("before.sav"), after = dir_.filePath("after.sav"),
+                  other = dir_.filePath("other.sav");
+    Result r = cli({"get", "P20", before});
+    QVERIFY2(r.code == 0, qPrintable(r.err));
+    QVERIFY(writeAll(other, bytesOf(randomSav(78, 19))));
+    r = cli({"put", other});
+    QVERIFY2(r.code == 0, qPrintable(r.err));
+    const QStringList kept = QDir(history).entryList({"P20-*.sav"});
+    QCOMPARE(kept.size(), 1);
+    QCOMPARE(readAll(QDir(history).filePath(kept.first())), readAll(before));
+    r = cli({"diff", "P20", before});
+    QCOMPARE(r.code, 1); // the put changed it
+
+    r = cli({"undo-put", "P20"});
+    QVERIFY2(r.code == 0, qPrintable(r.err));
+    r = cli({"get", "P20", after});
+    QVERIFY2(r.code == 0, qPrintable(r.err));
+    QCOMPARE(readAll(after), readAll(before));
 }
 
 void CliJackTest::behindASilentClient() {
