@@ -50,11 +50,29 @@ bool Korvalen49_Test::snapshotBeforeDownload(RunningDownload& job,
 
 void Korvalen49_Test::askToDownloadWithoutSnapshot(const korvalen::SnapshotResult& snapshot,
                                                    int presetNumber) {
-    const QString shown = QStringLiteral("%1").arg(presetNumber + 1, 2, 10, QLatin1Char('0'));
-    if (snapshot.read.status == korvalen::ReadResult::Status::Stopped) {
+    const int shown = presetNumber + 1;
+    using Status = korvalen::ReadResult::Status;
+    if (snapshot.read.status == Status::Stopped) {
         showFailure(QString(), tr("Download to Korvalen stopped. P%1 on the controller was not "
                                   "changed.")
                                    .arg(shown));
+        return;
+    }
+    // A controller that takes no message, or is gone, would take no download either.
+    if (!midiLink.controllerPortsPresent()) {
+        controllerLost();
+        showFailure(tr("Download"),
+                    tr("Download to Korvalen failed: the controller is gone (its MIDI ports have "
+                       "vanished). Plug it in and choose Menu > ReConnect. P%1 on the controller "
+                       "was not changed.")
+                        .arg(shown));
+        return;
+    }
+    if (snapshot.read.status == Status::SendFailed) {
+        showFailure(tr("Download"),
+                    tr("Download to Korvalen failed: the controller did not take the preset. P%1 "
+                       "on the controller was not changed. Check the connection and try again.")
+                        .arg(shown));
         return;
     }
     const QString why = snapshot.read.ok() ? snapshot.writeError : readFailureText(snapshot.read);

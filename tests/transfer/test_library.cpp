@@ -129,7 +129,7 @@ private slots:
         QMessageBox* box = window->snapshotQuestion();
         QVERIFY(box != nullptr);
         QVERIFY(box->isVisible());
-        QVERIFY2(box->text().contains("P01 could not be kept as a snapshot"),
+        QVERIFY2(box->text().contains("P1 could not be kept as a snapshot"),
                  qPrintable(box->text()));
         on.bus->quiesce();
         for (const Message& m : on.bus->sent(0))
