@@ -60,7 +60,6 @@ private slots:
     void initTestCase();
     void backupRestoreBackup();
     void getAndPut();
-    void putKeepsASnapshotThatUndoPutWritesBack();
     void behindASilentClient();
     void flashWritesTheImage();
     void flashEndsCleanlyOnSigterm();
@@ -119,7 +118,15 @@ void CliJackTest::getAndPut() {
     QVERIFY2(input.first().contains("KorvalenGetPut"), qPrintable(r.out));
     QVERIFY2(output.first().contains("KorvalenGetPut"), qPrintable(r.out));
 
-    const QString file = dir_.filePath("put.sav"), back = dir_.filePath("back.sav");
+    // The put keeps what it replaces as a snapshot, which undo-put writes back byte for byte.
+    const QString history = dir_.filePath("history");
+    const QByteArray was = qgetenv("KORVALEN_HISTORY_DIR");
+    const auto restore = qScopeGuard([&was] { qputenv("KORVALEN_HISTORY_DIR", was); });
+    qputenv("KORVALEN_HISTORY_DIR", history.toUtf8());
+    const QString file = dir_.filePath("put.sav"), back = dir_.filePath("back.sav"),
+                  before = dir_.filePath("before.sav"), after = dir_.filePath("after.sav");
+    r = cli({"get", "P22", before});
+    QVERIFY2(r.code == 0, qPrintable(r.err));
     QVERIFY(writeAll(file, bytesOf(randomSav(42, 16))));
     r = cli({"put", file, "P22"});
     QVERIFY2(r.code == 0, qPrintable(r.err));
@@ -128,34 +135,14 @@ void CliJackTest::getAndPut() {
     auto expected = randomSav(42, 16);
     expected.presetNumber = 21;
     QCOMPARE(readAll(back), bytesOf(expected));
-}
-
-// The preset a put replaced is on disk as a snapshot, and undo-put brings it back byte for byte.
-void CliJackTest::putKeepsASnapshotThatUndoPutWritesBack() {
-    const QString history = dir_.filePath("history");
-    const QByteArray was = qgetenv("KORVALEN_HISTORY_DIR");
-    const auto restore = qScopeGuard([&was] { qputenv("KORVALEN_HISTORY_DIR", was); });
-    qputenv("KORVALEN_HISTORY_DIR", history.toUtf8());
-    const QString loaded = dir_.filePath("was.sav");
-    QVERIFY(writeAll(loaded, bytesOf(randomSav(77, 19))));
-    Sim sim({"--client-name", "KorvalenUndo", "--load-sav", loaded});
-    QVERIFY(sim.ready());
-    const QString before = dir_.filePath("before.sav"), after = dir_.filePath("after.sav"),
-                  other = dir_.filePath("other.sav");
-    Result r = cli({"get", "P20", before});
-    QVERIFY2(r.code == 0, qPrintable(r.err));
-    QVERIFY(writeAll(other, bytesOf(randomSav(78, 19))));
-    r = cli({"put", other});
-    QVERIFY2(r.code == 0, qPrintable(r.err));
-    const QStringList kept = QDir(history).entryList({"P20-*.sav"});
+    const QStringList kept = QDir(history).entryList({"P22-*.sav"});
     QCOMPARE(kept.size(), 1);
     QCOMPARE(readAll(QDir(history).filePath(kept.first())), readAll(before));
-    r = cli({"diff", "P20", before});
-    QCOMPARE(r.code, 1); // the put changed it
+    QCOMPARE(cli({"diff", "P22", before}).code, 1);
 
-    r = cli({"undo-put", "P20"});
+    r = cli({"undo-put", "P22"});
     QVERIFY2(r.code == 0, qPrintable(r.err));
-    r = cli({"get", "P20", after});
+    r = cli({"get", "P22", after});
     QVERIFY2(r.code == 0, qPrintable(r.err));
     QCOMPARE(readAll(after), readAll(before));
 }
@@ -240,8 +227,8 @@ void CliJackTest::failures_data() {
         << "the dump of P01 stopped before its end";
     QTest::newRow("restore, no dump for the request")
         << QStringList{"--ignore-uploads"} << QStringList{"restore", "%B"}
-        << "did not answer the request for P01 within 5 s; nothing was sent; no preset was "
-           "restored";
+        << "did not answer the request for P01 within 5 s; no snapshot of P01 could be kept, so "
+           "nothing was sent (--no-snapshot writes without one); no preset was restored";
     QTest::newRow("flash, the controller falls silent after 5 blocks")
         << QStringList{"--upgrade", "--id", "00206B021A", "--silence-after", "5"}
         << QStringList{"flash", "%I"} << "the controller stopped answering during the transfer";
