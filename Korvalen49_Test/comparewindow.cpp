@@ -82,10 +82,12 @@ void CompareWindow::refill() {
         text += QLatin1Char(' ') + tr("The zones' channels are not compared: a preset "
                                       "file holds none.");
     summary_->setText(text);
-    take_[0]->setText(tr("Take %1's value").arg(sides_[0].name));
-    take_[1]->setText(tr("Take %1's value").arg(sides_[1].name));
-    take_[0]->setEnabled(false);
-    take_[1]->setEnabled(false);
+    for (int side = 0; side < 2; ++side) {
+        take_[side]->setText(tr("Take %1's value").arg(sides_[side].name));
+        take_[side]->setEnabled(false);
+        // The editor's own values are in the editor already.
+        take_[side]->setVisible(!sides_[side].isEditor);
+    }
 }
 
 void CompareWindow::takeSelected(int side) {
