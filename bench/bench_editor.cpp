@@ -419,8 +419,9 @@ bool benchLibrary(int runs) {
             auto start = bench::Clock::now();
             library.setFolder(dir.path());
             listMs.push_back(bench::msSince(start));
+            const QString last = QStringLiteral("P%1").arg(16 + (count - 1) % 14 + 1);
             ok = library.list()->rowCount() == count &&
-                 library.list()->item(count - 1, 1)->text() == QLatin1String("P30");
+                 library.list()->item(count - 1, 1)->text() == last;
             start = bench::Clock::now();
             const auto files =
                 QDir(dir.path()).entryInfoList({QStringLiteral("*.sav")}, QDir::Files, QDir::Name);
