@@ -200,6 +200,42 @@ private slots:
         QVERIFY(!QFile::exists(folder + "/yours.zones.json"));
     }
 
+    // A library file goes to the chosen user preset through the editor, with its zone channels
+    // and the snapshot of what it replaces.
+    void aLibraryFileIsDownloadedToTheChosenPreset() {
+        auto window = connectedWindow();
+        const QString folder = dir->filePath("library");
+        QVERIFY(QDir().mkpath(folder));
+        korvalen::Preset p{currentPresetValues(), 16};
+        p.values.encoders[5].cc = 71;
+        p.values.zones[0].chan = 6;
+        QVERIFY(korvalen::writeStoredPreset(folder + "/strings.sav", p));
+        const auto before = korvalen::sim::encodeSav(on.device->emulator().savOf(20));
+        LibraryWindow& library = libraryWindow(*window);
+        library.setFolder(folder);
+        QVERIFY(library.select(folder + "/strings.sav"));
+        item_S1.SetCC(3); // an edit not downloaded: the editor asks before it is replaced
+        {
+            testboxes::BoxAnswerer boxes(QMessageBox::Discard);
+            QVERIFY(library.downloadSelected(20));
+            QCOMPARE(boxes.seen.size(), 1);
+        }
+        QVERIFY(testdownload::awaited(*window));
+        QCOMPARE(Korvalen49_Test::currentPresetNumber(), 20);
+        const auto stored = on.device->emulator().preset(20);
+        QCOMPARE(stored->controls[5].cc, std::uint8_t(71));
+        QCOMPARE(stored->globals[korvalen::global::kZoneChan], std::uint8_t(6));
+        const auto kept = korvalen::PresetHistory().latest(20);
+        QVERIFY(kept.has_value());
+        QFile file(kept->path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), QByteArray(reinterpret_cast<const char*>(before.data()),
+                                            qsizetype(before.size())));
+        // The snapshot shows up in the list by itself.
+        KORVALEN_TRY_VERIFY(
+            namesOf(library.shownEntries()).contains(kept->path.section('/', -1).chopped(4)));
+    }
+
     void comparingAPairListsItsDifferencesAndTakesOneValue() {
         auto window = connectedWindow();
         item_En[1][2].SetChan(0);
