@@ -392,7 +392,7 @@ bool LibraryWindow::downloadSelected(int presetNumber) {
         static_cast<unsigned char>(presetNumber);
     editor_.editHistory().replaced(before, tr("Load from library"));
     editor_.RefreshTitle();
-    tell(tr("\"%1\" is downloaded to %2.").arg(e->name, shown));
+    tell(tr("\"%1\" goes to %2; the editor tells how the download ends.").arg(e->name, shown));
     return editor_.download();
 }
 

@@ -151,6 +151,10 @@ void Korvalen49_Test::openDownloadProgress() {
             [running] { running->stop.requestStop(); });
     running->shownStep = 0;
     downloadProgress->show();
+    if (running->progress.round == 0) // still reading the preset to keep as a snapshot
+        downloadProgress->setLabelText(
+            tr("Reading P%1 from the Korvalen25 to keep it as a snapshot...")
+                .arg(running->presetNumber + 1));
     showDownloadProgress(running->progress);
 }
 
