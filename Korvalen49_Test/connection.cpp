@@ -5,6 +5,7 @@
 
 #include "choosecontroller.h"
 #include "edithistory.h"
+#include "librarywindow.h"
 #include "midi.h"
 #include "portsdialog.h"
 #include "portwatch.h"
@@ -125,6 +126,8 @@ void Korvalen49_Test::setUpExtras() {
     connect(&stack, &QUndoStack::redoTextChanged, actionRedo, follow(actionRedo, tr("Redo")));
     actionUndo->setEnabled(false);
     actionRedo->setEnabled(false);
+    // The Library menu comes after Edit.
+    setUpLibraryMenu(*this);
 
     actionMidiPorts = new QAction(tr("MIDI Ports"), this);
     actionMidiPorts->setObjectName(QStringLiteral("actionMidiPorts"));

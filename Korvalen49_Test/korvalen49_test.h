@@ -7,6 +7,7 @@
 
 #include "devicesearch.h"
 #include "presetfile.h"
+#include "presethistory.h"
 #include "presetmodel.h"
 #include "presettransfer.h"
 
@@ -20,6 +21,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -33,6 +35,7 @@ class PortWatch;
 class PortsDialog;
 class QAction;
 class QLabel;
+class QMessageBox;
 class QProgressDialog;
 class SearchWindow;
 class UpgradeDlg;
@@ -101,8 +104,17 @@ public:
     // not arrive is sent again, more slowly, for a few rounds; downloadFinished() tells the
     // end, and "Download to Korvalen OK" is shown only when the read-back matched. False (and
     // the failure shown) when nothing was sent: the controller is not connected, is gone, is
-    // busy, or the preset number cannot be sent.
-    bool download();
+    // busy, or the preset number cannot be sent. Before the download, on its thread, the preset
+    // it replaces is read and kept as a snapshot (presethistory.h); when that fails nothing is
+    // sent and snapshotQuestion() asks whether to download without one (`snapshotFirst` false).
+    bool download(bool snapshotFirst = true);
+    // The question after a snapshot that could not be kept, while it is open.
+    QMessageBox* snapshotQuestion() const { return snapshotBox; }
+    // Reads stored preset `number` from the controller on a thread, as a download runs, and
+    // hands the result to `done` on the window's thread. False (and the failure shown under
+    // `command`) when the controller is not ready.
+    using ReadDone = std::function<void(const korvalen::ReadResult&, const korvalen::Preset&)>;
+    bool readControllerPreset(int number, const QString& command, ReadDone done);
     bool isDownloading() const { return downloadJob != nullptr; }
     // The download's window of progress while one has lasted a second (nullptr otherwise).
     QProgressDialog* downloadProgressWindow() const { return downloadProgress; }
@@ -293,7 +305,21 @@ private:
         std::mutex progressMutex;
         korvalen::PresetTransfer::Progress posted; // the latest report of the thread
         PresetSnapshot sent;                       // the editor's values that went out
+        // The snapshot before the download (downloadsnapshot.cpp).
+        bool snapshotFirst = true;
+        korvalen::SnapshotResult snapshot;
+        // A job that only reads a stored preset: what it read, and who takes it.
+        ReadDone readDone;
+        korvalen::ReadResult readResult;
+        korvalen::Preset read;
     };
+    // On the download's thread: the snapshot of the preset the download replaces. False when
+    // it could not be kept: the download does not go on.
+    static bool snapshotBeforeDownload(RunningDownload& job, korvalen::PresetTransfer& transfer);
+    // After a snapshot that could not be kept: asks, without waiting, whether to download
+    // without one.
+    void askToDownloadWithoutSnapshot(const korvalen::SnapshotResult& snapshot, int presetNumber);
+    QMessageBox* snapshotBox = nullptr;
     std::unique_ptr<RunningDownload> downloadJob;
     QProgressDialog* downloadProgress = nullptr;
     void showDownloadProgress(const korvalen::PresetTransfer::Progress& progress);

@@ -77,7 +77,7 @@ Korvalen49_Test::RunningDownload::~RunningDownload() {
     worker.join();
 }
 
-bool Korvalen49_Test::download() {
+bool Korvalen49_Test::download(bool snapshotFirst) {
     const QString command = tr("Download");
     if (!controllerReady(command, tr("Download to Korvalen"))) return false;
     auto& globals = korvalen::presetGlobals;
@@ -97,6 +97,7 @@ bool Korvalen49_Test::download() {
     auto job = std::make_unique<RunningDownload>();
     job->presetNumber = presetNumber;
     job->sent = takePresetSnapshot();
+    job->snapshotFirst = snapshotFirst;
     RunningDownload* running = job.get();
     downloadJob = std::move(job);
     midiLink.setTransferring(true);
@@ -113,6 +114,10 @@ bool Korvalen49_Test::download() {
                 return midiLink.sendSysEx(data, length);
             },
             midiLink.sysExRing, running->stop);
+        if (!snapshotBeforeDownload(*running, transfer)) {
+            QMetaObject::invokeMethod(this, "finishDownload", Qt::QueuedConnection);
+            return;
+        }
         // The reports go through the job's own lock and a call by name: what the thread hands
         // over is never in a queued call's arguments.
         transfer.setProgressHandler([this, running](const korvalen::PresetTransfer::Progress& p) {
@@ -146,6 +151,10 @@ void Korvalen49_Test::openDownloadProgress() {
             [running] { running->stop.requestStop(); });
     running->shownStep = 0;
     downloadProgress->show();
+    if (running->progress.round == 0) // still reading the preset to keep as a snapshot
+        downloadProgress->setLabelText(
+            tr("Reading P%1 from the Korvalen25 to keep it as a snapshot...")
+                .arg(running->presetNumber + 1));
     showDownloadProgress(running->progress);
 }
 
@@ -185,6 +194,27 @@ void Korvalen49_Test::showDownloadProgress(const korvalen::PresetTransfer::Progr
 void Korvalen49_Test::finishDownload() {
     if (!downloadJob) return;
     downloadJob->worker.join();
+    if (downloadJob->readDone) {
+        // A read of a stored preset, not a download.
+        const auto job = std::move(downloadJob);
+        midiLink.setTransferring(false);
+        job->readDone(job->readResult, job->read);
+        return;
+    }
+    if (downloadJob->snapshotFirst && !downloadJob->snapshot.ok()) {
+        const korvalen::SnapshotResult snapshot = downloadJob->snapshot;
+        const int presetNumber = downloadJob->presetNumber;
+        downloadJob.reset();
+        midiLink.setTransferring(false);
+        if (downloadProgress) {
+            downloadProgress->disconnect(this);
+            downloadProgress->reset();
+            downloadProgress->hide();
+        }
+        askToDownloadWithoutSnapshot(snapshot, presetNumber);
+        emit downloadFinished(false);
+        return;
+    }
     const korvalen::DownloadResult result = downloadJob->result;
     const int number = downloadJob->presetNumber + 1;
     // Edits made while the download ran did not go out.

@@ -10,6 +10,12 @@
 //                that sends the same blocks, built beforehand, over the same bus
 //   bank switch  "BANK 1" to "BANK 4" and back, with function buttons whose types differ
 //                between the two banks, so that their assignment lists are rebuilt; absolute
+//   library      the library window reading a folder of 1000 preset files and listing them;
+//                baseline: the folder's listing alone, without reading the files
+//
+// The download is measured without the snapshot that comes before it (one upload, as in
+// the read-back), so that its figure stays the download's own. Snapshots go to a temporary
+// folder.
 //
 //   bench_editor [RUNS]   (default 15 downloads, 5 flashes, 400 switches; RUNS scales them)
 #include "benchutil.h"
@@ -17,6 +23,7 @@
 #include "emulatordevice.h"
 #include "firmware.h"
 #include "korvalen49_test.h"
+#include "librarywindow.h"
 #include "midi.h"
 #include "presetmodel.h"
 #include "presettransfer.h"
@@ -25,8 +32,13 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QDir>
+#include <QElapsedTimer>
 #include <QEventLoop>
+#include <QFile>
 #include <QStatusBar>
+#include <QTableWidget>
+#include <QTemporaryDir>
 #include <QTimer>
 
 #include <atomic>
@@ -94,7 +106,7 @@ bool benchDownload(int runs) {
         // The messages of one download, kept for the baseline (without the read-back's
         // request).
         bus->clearSent();
-        ok = ok && window.download();
+        ok = ok && window.download(false);
         ok = ok && waitUntil([&] { return !window.isDownloading(); });
         bus->quiesce();
         std::vector<Message> messages = bus->sent(0);
@@ -114,7 +126,7 @@ bool benchDownload(int runs) {
         for (int i = 0; ok && i < runs; ++i) {
             bus->clearSent();
             auto start = bench::Clock::now();
-            ok = window.download() && waitUntil([&] { return !window.isDownloading(); });
+            ok = window.download(false) && waitUntil([&] { return !window.isDownloading(); });
             bus->quiesce();
             editorMs.push_back(bench::msSince(start));
 
@@ -385,15 +397,64 @@ bool benchBankSwitch(int switches) {
     return ok;
 }
 
+// --- Library -----------------------------------------------------------------------------------
+
+bool benchLibrary(int runs) {
+    QTemporaryDir dir;
+    const int count = 1000;
+    for (int i = 0; i < count; ++i) {
+        const auto bytes = korvalen::buildPresetFile(
+            korvalen::packPresetRecords(korvalen::PresetValues{}, std::uint8_t(16 + i % 14)));
+        QFile file(dir.filePath(QStringLiteral("preset %1.sav").arg(i, 4, 10, QLatin1Char('0'))));
+        if (!file.open(QIODevice::WriteOnly)) return false;
+        file.write(reinterpret_cast<const char*>(bytes.data()), qsizetype(bytes.size()));
+    }
+    bool ok = true;
+    {
+        Korvalen49_Test window;
+        LibraryWindow& library = libraryWindow(window);
+        library.setHistoryFolder(dir.filePath(QStringLiteral("none")));
+        std::vector<double> listMs, baseMs;
+        for (int i = 0; ok && i < runs; ++i) {
+            auto start = bench::Clock::now();
+            library.setFolder(dir.path());
+            listMs.push_back(bench::msSince(start));
+            const QString last = QStringLiteral("P%1").arg(16 + (count - 1) % 14 + 1);
+            ok = library.list()->rowCount() == count &&
+                 library.list()->item(count - 1, 1)->text() == last;
+            start = bench::Clock::now();
+            const auto files =
+                QDir(dir.path()).entryInfoList({QStringLiteral("*.sav")}, QDir::Files, QDir::Name);
+            baseMs.push_back(bench::msSince(start));
+            ok = ok && files.size() == count;
+        }
+        if (ok) {
+            const double ms = bench::median(listMs), base = bench::median(baseMs);
+            std::printf("library: %d presets read and listed %.2f ms, folder listed %.2f ms "
+                        "(medians of %d)\n",
+                        count, ms, base, runs);
+            bench::row("Library, 1000 presets read and listed", bench::fmt("%.1f ms", ms),
+                       bench::fmt("%.1f ms", base), bench::fmt("%.1f", ms / base), "< 1000 ms",
+                       bench::verdict(ms < 1000));
+        } else {
+            std::fprintf(stderr, "bench_editor: the library did not list the folder\n");
+        }
+    }
+    return ok;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
+    QTemporaryDir history;
+    qputenv("KORVALEN_HISTORY_DIR", history.path().toUtf8());
     const double scale = argc >= 2 ? std::max(0.2, std::atof(argv[1]) / 15.0) : 1.0;
     const auto count = [&](int n) { return std::max(1, static_cast<int>(n * scale)); };
     bool ok = benchDownload(count(15));
     ok = benchSlowReceiver() && ok;
     ok = benchFlash(count(5)) && ok;
     ok = benchBankSwitch(count(400)) && ok;
+    ok = benchLibrary(count(5)) && ok;
     return ok ? 0 : 1;
 }

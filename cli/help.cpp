@@ -52,7 +52,10 @@ value out of range is refused before anything is sent. What does not read
 back as sent is sent again, more slowly, for up to three more rounds; a
 controller that needs a pause between messages from the start gets one
 with --send-pause MS or KORVALEN_SEND_PAUSE_MS. A failure says whether the
-preset on the device may now be incomplete or was not changed.
+preset on the device may now be incomplete or was not changed. The preset
+that was on the device is read first and kept as a snapshot (see history
+and undo-put); when it cannot be read or kept nothing is sent, unless
+--no-snapshot is given.
 )",
      "  FILE.sav    the preset file to write to the device\n" KORVALEN_PRESET_ARGUMENT,
      R"(  korvalen25-cli put lead.sav             store it under its own number
@@ -62,7 +65,7 @@ preset on the device may now be incomplete or was not changed.
   1  no controller, the transfer failed or the preset reads back different
   2  wrong command line
   3  FILE.sav cannot be read, is not a preset file or holds a value out of
-     range
+     range, or the snapshot cannot be written
 )",
      true},
     {"show", 1, 1, "show [--json] FILE.sav", "print a preset file as text (--json for scripts)",
@@ -103,7 +106,8 @@ that fails writes nothing.
 it (sending again, more slowly, what did not arrive, as put does; see
 --send-pause there). All files are read and checked before anything is
 sent. A failure names the presets restored whole, the one that may now be
-incomplete and those not changed.
+incomplete and those not changed. Each preset on the device is kept as a
+snapshot before it is replaced, as put does.
 )",
      R"(  DIR         a folder written by the backup command
 )",
@@ -113,7 +117,57 @@ incomplete and those not changed.
   1  no controller, a transfer failed or a preset reads back different
   2  wrong command line
   3  DIR is missing, lacks a file, or holds one that is not a preset file or
-     has a value out of range
+     has a value out of range, or a snapshot cannot be written
+)",
+     true},
+    {"diff", 2, 2, "diff [--json] A B",
+     "compare two presets, each a preset file or a device\n"
+     "preset such as P17",
+     R"(Compares two presets control by control and lists where they differ: the
+control, its bank, the field and the two values, as the editor's boxes show
+them. A and B are each a preset file (a snapshot too) or a preset of the
+Korvalen25 given as PRESET; a file named like a preset is given as ./P17.
+A preset file holds no channels for the keyboard zones, so they are compared
+only between presets of the device and snapshots.
+)",
+     "  A, B        a preset file, or PRESET: P01 or P17 to P30 on the device\n",
+     R"(  korvalen25-cli diff lead.sav P17        what a put of lead.sav would change
+  korvalen25-cli diff --json a.sav b.sav  the same as JSON
+)",
+     R"(  0  the presets are the same
+  1  they differ, or no controller, or the transfer failed
+  2  wrong command line
+  3  a file cannot be read or is not a preset file
+)",
+     true},
+    {"history", 0, 1, "history [PRESET]",
+     "list the snapshots kept before writes (of PRESET, or all)",
+     R"(Lists the snapshots that put, restore, undo-put and the editor's DownLoad
+kept of the presets they replaced on the device, newest first: the preset,
+when it was taken and its file. The last 50 of each preset are kept, in
+KORVALEN_HISTORY_DIR or else korvalen25/history in the user's data folder.
+No controller is needed.
+)",
+     "  PRESET      only the snapshots of this preset (P01, P17 to P30)\n",
+     R"(  korvalen25-cli history P17
+)",
+     R"(  0  listed (also when there are none)
+  2  wrong command line
+)",
+     false},
+    {"undo-put", 1, 1, "undo-put PRESET", "write the latest snapshot of PRESET back to the device",
+     R"(Writes the latest snapshot of PRESET back to the Korvalen25, with the
+keyboard zones' channels it holds, and reads it back to check it as put
+does. What it replaces is kept as a snapshot in turn, so a second undo-put
+undoes the first.
+)",
+     KORVALEN_PRESET_ARGUMENT,
+     R"(  korvalen25-cli undo-put P17             P17 as it was before the last write
+)",
+     R"(  0  written back, and it reads back the same
+  1  no controller, the transfer failed or the preset reads back different
+  2  wrong command line
+  3  there is no snapshot of PRESET, or it cannot be read
 )",
      true},
     {"flash", 1, 1, "flash FILE.bin",
@@ -143,7 +197,8 @@ flashed again.
      R"(Prints the help of COMMAND: what it does, its arguments and options, an
 example and its exit codes. Without COMMAND it prints the general help.
 )",
-     R"(  COMMAND     ports, get, put, show, backup, restore, flash or help
+     R"(  COMMAND     ports, get, put, show, diff, backup, restore, history, undo-put,
+              flash or help
 )",
      R"(  korvalen25-cli help get
   korvalen25-cli get --help               the same
@@ -210,6 +265,16 @@ QString commandHelp(const Command& command, const QString& midiApiHelp) {
         text += QStringLiteral("  --json           print the preset as JSON, its values and their "
                                "raw numbers\n"
                                "                   (the fields are listed in the README)\n");
+    if (name == QLatin1String("diff"))
+        text +=
+            QStringLiteral("  --json           print the differences as JSON, each value's text "
+                           "and\n"
+                           "                   raw number\n");
+    if (name == QLatin1String("put") || name == QLatin1String("restore") ||
+        name == QLatin1String("undo-put"))
+        text += QStringLiteral("  --no-snapshot    write even when the preset to be replaced "
+                               "cannot be read\n"
+                               "                   and kept as a snapshot\n");
     text += QStringLiteral("  -h, --help       show this help\n");
 
     const QString example = QString::fromUtf8(command.example);
