@@ -4,6 +4,7 @@
 #include "flash.h"
 #include "help.h"
 #include "midi.h"
+#include "monitor.h"
 #include "nametables.h"
 #include "outcome.h"
 #include "platformfactory.h"
@@ -18,6 +19,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -360,9 +362,17 @@ int run(const QStringList& args, QTextStream& out, QTextStream& err, const RunOp
                        "is sent again more slowly in any case)."),
         QStringLiteral("MS"));
     parser.addOptions({help, version, api, json, sendPause});
+    const QCommandLineOption verbose(
+        QStringLiteral("verbose"),
+        QStringLiteral("Print every MIDI message of the command on stderr, in words."));
+    const QCommandLineOption output({QStringLiteral("o"), QStringLiteral("output")},
+                                    QStringLiteral("diagnostics: write the report to FILE."),
+                                    QStringLiteral("FILE"));
+    parser.addOptions({verbose, output});
     parser.addPositionalArgument(
         QStringLiteral("command"),
-        QStringLiteral("ports, get, put, show, backup, restore, flash or help."),
+        QStringLiteral("ports, get, put, show, backup, restore, flash, monitor, diagnostics or "
+                       "help."),
         QStringLiteral("command [arguments]"));
 
     auto finish = [&](const Outcome& r) {
@@ -415,6 +425,9 @@ int run(const QStringList& args, QTextStream& out, QTextStream& err, const RunOp
             QStringLiteral("usage: korvalen25-cli %1").arg(QLatin1String(command->usage)), name));
     if (parser.isSet(json) && name != QLatin1String("show"))
         return finish(usage(QStringLiteral("--json goes with show only"), QStringLiteral("show")));
+    if (parser.isSet(output) && name != QLatin1String("diagnostics"))
+        return finish(
+            usage(QStringLiteral("-o goes with diagnostics only"), QStringLiteral("diagnostics")));
 
     // Each command starts at full speed; a download slows down as the controller needs.
     SendPace::session().setBytesPerSecond(0);
@@ -433,8 +446,15 @@ int run(const QStringList& args, QTextStream& out, QTextStream& err, const RunOp
             return finish(r);
     if (Outcome r = openPlatform(args, options); !r.ok()) return finish(r);
 
+    std::optional<VerbosePrinter> traffic;
+    // The monitor prints the traffic itself.
+    if (parser.isSet(verbose) && name != QLatin1String("monitor")) traffic.emplace(err);
     Outcome result;
-    if (name == QLatin1String("ports"))
+    if (name == QLatin1String("monitor"))
+        result = monitorCommand(out, err, options.monitorKeepGoing);
+    else if (name == QLatin1String("diagnostics"))
+        result = diagnosticsCommand(parser.value(output), out);
+    else if (name == QLatin1String("ports"))
         result = portsCommand(out);
     else if (name == QLatin1String("get"))
         result = getCommand(number, rest[1], out);
@@ -446,6 +466,7 @@ int run(const QStringList& args, QTextStream& out, QTextStream& err, const RunOp
         result = restoreCommand(rest[0], out, options.terminal);
     else
         result = flashCommand(rest[0], out, options.terminal);
+    if (traffic) traffic->stop();
     return finish(result);
 }
 

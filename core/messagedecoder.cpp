@@ -178,8 +178,13 @@ std::optional<DecodedMessage> dumpRecord(const std::uint8_t* d, std::size_t n) {
     case DumpRecordView::What::CutEncoder:
         return std::nullopt;
     case DumpRecordView::What::Assignment:
-        text += controlWords(r.kind, r.number) + ": " + assignmentWords(r.value) + ", " +
-                channelWords(r.chan) + ", " + portWords(r.port);
+        // A button of type note plays the note its assignment number names.
+        text += controlWords(r.kind, r.number) + ": " +
+                (r.kind == control::kButtonKind && r.behaviour <= kMaxBehaviour &&
+                         (r.behaviour & 1) != 0
+                     ? "note " + keyWords(r.value)
+                     : assignmentWords(r.value)) +
+                ", " + channelWords(r.chan) + ", " + portWords(r.port);
         if (r.kind == control::kButtonKind)
             text += ", " + behaviourWords(r.behaviour);
         else if (r.kind == control::kEncoderKind && r.behaviour > kMaxType)

@@ -127,9 +127,8 @@ QString diagnosticsReport(const DiagnosticsInput& in) {
     text += QStringLiteral("System: %1\n").arg(QSysInfo::prettyProductName());
     text += QStringLiteral("MIDI backend: %1\n\n").arg(in.backend);
 
-    text += QStringLiteral("Ports now:\n");
-    listNames(text, "  Inputs", in.inputsNow);
-    listNames(text, "  Outputs", in.outputsNow);
+    listNames(text, "Input ports now", in.inputsNow);
+    listNames(text, "Output ports now", in.outputsNow);
     text += QLatin1Char('\n');
 
     if (!in.searched) {
@@ -144,8 +143,8 @@ QString diagnosticsReport(const DiagnosticsInput& in) {
                                : QStringLiteral("found no controller"))
                 .arg(s.attempts)
                 .arg(found && !in.connected ? QStringLiteral(", no longer connected") : QString());
-        listPorts(text, "Inputs", s.inputs, false, found ? s.inPort : -1);
-        listPorts(text, "Outputs", s.outputs, true, found ? s.outPort : -1);
+        listPorts(text, "Inputs it saw", s.inputs, false, found ? s.inPort : -1);
+        listPorts(text, "Outputs it saw", s.outputs, true, found ? s.outPort : -1);
         if (s.otherDeviceSeen) text += QStringLiteral("Another device answered as well.\n");
         if (s.lateReplySeen)
             text += QStringLiteral("A reply came late; the reply window grew to %1 ms.\n")

@@ -154,7 +154,7 @@ void TestMessageDecoder::decodes_data() {
                                  << "dump: S1: CC 7 ChanVolume, channel --, port --";
     QTest::newRow("dump pad") << In << toBytes(dumpAssignmentRecord(2, 48, 36, 9, 0, 3))
                               << K(MessageKind::DumpRecord)
-                              << "dump: P1, bank A: CC 36 Foot Ctrl, channel 10, port 1, note, "
+                              << "dump: P1, bank A: note 36 (C 2), channel 10, port 1, note, "
                                  "momentary";
     QTest::newRow("dump encoder channel 17")
         << In << toBytes(dumpAssignmentRecord(1, 0, 1, 17, 0, 0)) << K(MessageKind::DumpRecord)
