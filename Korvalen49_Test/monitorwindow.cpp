@@ -154,7 +154,7 @@ MonitorWindow::MonitorWindow(QWidget* parent)
                           fontMetrics().horizontalAdvance("00:00:00.0000"));
     view_->setColumnWidth(TrafficTableModel::Direction, fontMetrics().horizontalAdvance("Dir.__"));
     view_->setColumnWidth(TrafficTableModel::Port, 160);
-    view_->setColumnWidth(TrafficTableModel::Message, 380);
+    view_->setColumnWidth(TrafficTableModel::Message, 520);
 
     kinds_->setObjectName(QStringLiteral("monitorFilter"));
     kinds_->addItem(tr("All messages"), -1);

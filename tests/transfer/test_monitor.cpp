@@ -228,6 +228,7 @@ private slots:
         MonitorWindow* monitor = openMonitor(*window);
         QVERIFY(window->requestUpload(16));
         waitForLine(*monitor, QStringLiteral("dump end"));
+        testwait::until([&] { return !window->isUploadPending(); }); // the window took it
         report = window->diagnosticsReportText();
         QVERIFY(report.contains(QLatin1String("Last transfer: upload of preset 16 at ")));
         QVERIFY(report.contains(QLatin1String("upload request: preset 16 (User P17)")));
