@@ -11,6 +11,7 @@
 #include <QSaveFile>
 #include <QTextStream>
 
+#include <atomic>
 #include <chrono>
 #include <csignal>
 #include <deque>
@@ -62,12 +63,29 @@ Outcome monitorCommand(QTextStream& out, QTextStream& err, const std::function<b
     midi::TrafficTapUser tap;
     TrafficReader reader;
     DeviceSession session(midiLink);
+    // Ctrl-C ends the search too.
+    std::atomic<bool> searching{true};
+    std::thread watcher([&searching] {
+        while (searching.load()) {
+            if (interrupted) {
+                midiLink.stopSearch();
+                return;
+            }
+            std::this_thread::sleep_for(kPollInterval);
+        }
+    });
     const Outcome found = session.connect();
+    searching = false;
+    watcher.join();
+    if (found.ok()) {
+        err << "korvalen25-cli: monitoring "
+            << QString::fromStdString(midiLink.controllerInputName()) << " and "
+            << QString::fromStdString(midiLink.controllerOutputName()) << "; Ctrl-C ends\n";
+        err.flush();
+    }
     print(out, reader.take());
+    if (interrupted) return Outcome::done();
     if (!found.ok()) return found;
-    err << "korvalen25-cli: monitoring " << QString::fromStdString(midiLink.controllerInputName())
-        << " and " << QString::fromStdString(midiLink.controllerOutputName()) << "; Ctrl-C ends\n";
-    err.flush();
     while (!interrupted && (!keepGoing || keepGoing())) {
         print(out, reader.take());
         std::this_thread::sleep_for(kPollInterval);
