@@ -132,9 +132,6 @@ ConnectThread::Wait ConnectThread::waitForRequest(int timeoutMs) {
     }
 }
 
-// A run that did not flash: `line` says why, its ports are closed, and Start is back on. The
-// line comes first: closing a port waits for the MIDI server, which may be slow to answer
-// when a device has just gone.
 namespace {
 
 // How a run ended, for the diagnostics report.
@@ -167,6 +164,9 @@ std::string upgradeOutcomeWords(ConnectThread::Outcome outcome, std::uint32_t bl
 
 } // namespace
 
+// A run that did not flash: `line` says why, its ports are closed, and Start is back on. The
+// line comes first: closing a port waits for the MIDI server, which may be slow to answer
+// when a device has just gone.
 void ConnectThread::endRun(Outcome outcome, std::uint32_t progress, const char* line) {
     run_->flashing = false;
     midiLink.linkState = 0;

@@ -2,6 +2,7 @@
 // shows the window's traffic decoded, filters, pauses, keeps at most 10,000 lines, sums up a
 // flash in a few lines and stops the tap when closed; the diagnostics report.
 #include "connectthread.h"
+#include "diagnostics.h"
 #include "emulatorbus.h"
 #include "emulatordevice.h"
 #include "korvalen49_test.h"
@@ -199,6 +200,8 @@ private slots:
         QVERIFY(connectThread.startRun(image));
         connectThread.wait();
         QCOMPARE(connectThread.outcome(), ConnectThread::Outcome::Flashed);
+        QCOMPARE(korvalen::lastTransfer()->what, std::string("firmware upgrade"));
+        QCOMPARE(korvalen::lastTransfer()->outcome, std::string("done, 2500 block(s) taken"));
         monitor->takeTraffic();
 
         monitor->setFilter(MessageGroup::Firmware);
