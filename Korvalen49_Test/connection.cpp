@@ -132,6 +132,7 @@ void Korvalen49_Test::setUpExtras() {
     actionMidiPorts = new QAction(tr("MIDI Ports"), this);
     actionMidiPorts->setObjectName(QStringLiteral("actionMidiPorts"));
     setAcceptDrops(true);
+    setUpDiagnostics();
 }
 
 // --- The search ------------------------------------------------------------------------------

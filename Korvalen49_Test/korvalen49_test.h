@@ -33,6 +33,7 @@ class EditHistory;
 class LaterPages;
 class PortWatch;
 class PortsDialog;
+class MonitorWindow;
 class QAction;
 class QLabel;
 class QMessageBox;
@@ -207,6 +208,12 @@ public:
     // may replace them, under the title `command`. True when it may (or nothing would be lost).
     bool mayReplaceEdits(const QString& command, const QString& replacement);
     PortsDialog* portsDialog() const { return portsWindow; }
+    // Diagnostics: the MIDI Monitor (none until first opened) and the report.
+    MonitorWindow* monitorWindow() const { return monitor; }
+    QString diagnosticsReportText() const;
+    void monitorSlot();
+    // Copies the report to the clipboard and offers to save it.
+    void diagnosticsReportSlot();
     // How long undo and redo mark the boxes they changed.
     static constexpr int kChangeMarkMs = 1500;
 
@@ -232,6 +239,8 @@ private:
     void connectCommands();
     // The Edit menu, the permanent notes of the status bar and the port watch.
     void setUpExtras();
+    // The Diagnostics menu (monitorwindow.cpp).
+    void setUpDiagnostics();
     // After a search found the controller: connected, and preset 0 read unless the user keeps
     // unsent edits.
     void takeConnection(const QString& command);
@@ -345,6 +354,7 @@ private:
     QString controllerOut;
     EditHistory* history = nullptr;
     PortsDialog* portsWindow = nullptr;
+    MonitorWindow* monitor = nullptr;
     QAction* actionMidiPorts = nullptr;
     QAction* actionUndo = nullptr;
     QAction* actionRedo = nullptr;

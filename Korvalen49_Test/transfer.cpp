@@ -2,6 +2,7 @@
 // whole preset, the upload request and the dump that answers it.
 #include "korvalen49_test.h"
 
+#include "diagnostics.h"
 #include "edithistory.h"
 #include "midi.h"
 #include "presetmodel.h"
@@ -341,6 +342,10 @@ void Korvalen49_Test::finishUpload() {
                                     nullptr, uploadRejected),
                                  kResultTimeoutMs);
     RefreshTitle();
+    korvalen::noteTransfer("upload of preset " + std::to_string(korvalen::presetGlobals[0]),
+                           uploadRejected == 0 ? "done"
+                                               : "done, " + std::to_string(uploadRejected) +
+                                                     " record(s) out of range skipped");
     uploadPending = false;
     if (uploadSnapshot) history->replaced(*uploadSnapshot, tr("Upload"));
     history->markInStep(EditHistory::Source::Controller);
@@ -351,6 +356,7 @@ void Korvalen49_Test::finishUpload() {
 
 void Korvalen49_Test::abandonUpload(const QString& reason) {
     if (!uploadPending) return;
+    korvalen::noteTransfer("upload", reason.toStdString());
     uploadPending = false;
     uploadTimer.stop();
     midiLink.sysExRing.discardAll();

@@ -8,6 +8,8 @@
 //                device's request, progress to the upgrade dialog) into an emulator that
 //                answers at once; baseline: a bare request-and-answer loop on its own thread
 //                that sends the same blocks, built beforehand, over the same bus
+//   both again with the MIDI Monitor open (the traffic tap on, every message decoded into its
+//   list), against the same transfer with it closed, in the same run
 //   bank switch  "BANK 1" to "BANK 4" and back, with function buttons whose types differ
 //                between the two banks, so that their assignment lists are rebuilt; absolute
 //   library      the library window reading a folder of 1000 preset files and listing them;
@@ -25,6 +27,7 @@
 #include "korvalen49_test.h"
 #include "librarywindow.h"
 #include "midi.h"
+#include "monitorwindow.h"
 #include "presetmodel.h"
 #include "presettransfer.h"
 #include "upgrade.h"
@@ -122,11 +125,24 @@ bool benchDownload(int runs) {
         auto out = bus->openOutput(1);
         ok = ok && out != nullptr;
 
-        std::vector<double> editorMs, baseMs;
+        MonitorWindow monitor;
+        std::vector<double> editorMs, baseMs, monitoredMs;
         for (int i = 0; ok && i < runs; ++i) {
+            // With the monitor open, until its list holds the download.
+            monitor.clear();
+            monitor.show();
             bus->clearSent();
             auto start = bench::Clock::now();
             ok = window.download(false) && waitUntil([&] { return !window.isDownloading(); });
+            bus->quiesce();
+            monitor.takeTraffic();
+            monitoredMs.push_back(bench::msSince(start));
+            ok = ok && monitor.lineCount() >= 385;
+            monitor.hide();
+
+            bus->clearSent();
+            start = bench::Clock::now();
+            ok = ok && window.download() && waitUntil([&] { return !window.isDownloading(); });
             bus->quiesce();
             editorMs.push_back(bench::msSince(start));
 
@@ -145,6 +161,11 @@ bool benchDownload(int runs) {
             bench::row("Download, 384 messages, read back", bench::fmt("%.2f ms", ms),
                        bench::fmt("%.2f ms", base), bench::fmt("%.2f", ms / base), "ratio <= 1.5",
                        bench::verdict(ms / base <= 1.5));
+            const double open = bench::median(monitoredMs);
+            std::printf("download: MIDI Monitor open %.3f ms, closed %.3f ms (medians of %d)\n",
+                        open, ms, runs);
+            bench::row("  MIDI Monitor open : closed", bench::fmt("%.2f ms", open),
+                       bench::fmt("%.2f ms", ms), bench::fmt("%.2f", open / ms), "(reported)", "-");
         }
         out.reset();
         releaseLink();
@@ -323,22 +344,39 @@ bool benchFlash(int runs) {
 
     // The dialog takes the worker's reports, as in the program.
     UpgradeDlg dialog;
-    std::vector<double> workerMs, loopMs;
+    MonitorWindow monitor;
+    std::vector<double> workerMs, loopMs, monitoredMs;
     for (int i = 0; i < runs; ++i) {
-        double a = 0, b = 0;
+        double a = 0, b = 0, c = 0;
         if (!flashByWorker(a) || !flashByLoop(blocks, b)) {
             std::fprintf(stderr, "bench_editor: a flash did not complete\n");
             return false;
         }
-        std::printf("flash %d: worker %.1f ms, bare loop %.1f ms\n", i + 1, a, b);
+        // With the monitor open; its list is filled as the flash goes on.
+        monitor.clear();
+        monitor.show();
+        const bool monitored = flashByWorker(c);
+        monitor.takeTraffic();
+        monitor.hide();
+        if (!monitored || monitor.lineCount() == 0) {
+            std::fprintf(stderr, "bench_editor: a flash with the monitor open did not complete\n");
+            return false;
+        }
+        std::printf("flash %d: worker %.1f ms, bare loop %.1f ms, worker with the MIDI Monitor "
+                    "open %.1f ms (%d lines)\n",
+                    i + 1, a, b, c, monitor.lineCount());
         workerMs.push_back(a);
         loopMs.push_back(b);
+        monitoredMs.push_back(c);
     }
     QCoreApplication::processEvents();
     const double ms = bench::median(workerMs), base = bench::median(loopMs);
     bench::row(bench::fmt("Flash, 1 MiB (%.0f blocks)", firmwareImage.blockCount),
                bench::fmt("%.0f ms", ms), bench::fmt("%.0f ms", base),
                bench::fmt("%.2f", ms / base), "ratio <= 1.2", bench::verdict(ms / base <= 1.2));
+    const double open = bench::median(monitoredMs);
+    bench::row("  MIDI Monitor open : closed", bench::fmt("%.0f ms", open),
+               bench::fmt("%.0f ms", ms), bench::fmt("%.2f", open / ms), "(reported)", "-");
     return true;
 }
 

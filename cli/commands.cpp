@@ -5,6 +5,7 @@
 #include "flash.h"
 #include "help.h"
 #include "midi.h"
+#include "monitor.h"
 #include "nametables.h"
 #include "outcome.h"
 #include "platformfactory.h"
@@ -20,6 +21,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -466,10 +468,17 @@ int run(const QStringList& args, QTextStream& out, QTextStream& err, const RunOp
         QStringLiteral("put, restore, undo-put: write even when the preset to be replaced "
                        "cannot be read and kept as a snapshot."));
     parser.addOptions({help, version, api, json, sendPause, noSnapshot, port});
+    const QCommandLineOption verbose(
+        QStringLiteral("verbose"),
+        QStringLiteral("Print every MIDI message of the command on stderr, in words."));
+    const QCommandLineOption output({QStringLiteral("o"), QStringLiteral("output")},
+                                    QStringLiteral("diagnostics: write the report to FILE."),
+                                    QStringLiteral("FILE"));
+    parser.addOptions({verbose, output});
     parser.addPositionalArgument(
         QStringLiteral("command"),
-        QStringLiteral("ports, get, put, show, diff, backup, restore, history, undo-put, flash "
-                       "or help."),
+        QStringLiteral("ports, get, put, show, diff, backup, restore, history, undo-put, flash, "
+                       "monitor, diagnostics or help."),
         QStringLiteral("command [arguments]"));
 
     auto finish = [&](const Outcome& r) {
@@ -536,6 +545,9 @@ int run(const QStringList& args, QTextStream& out, QTextStream& err, const RunOp
                                            "only"),
                             QStringLiteral("put")));
     const bool snapshotRequired = !parser.isSet(noSnapshot);
+    if (parser.isSet(output) && name != QLatin1String("diagnostics"))
+        return finish(
+            usage(QStringLiteral("-o goes with diagnostics only"), QStringLiteral("diagnostics")));
 
     // Each command starts at full speed; a download slows down as the controller needs.
     SendPace::session().setBytesPerSecond(0);
@@ -572,8 +584,15 @@ int run(const QStringList& args, QTextStream& out, QTextStream& err, const RunOp
         return finish(r);
     }
 
+    std::optional<VerbosePrinter> traffic;
+    // The monitor prints the traffic itself.
+    if (parser.isSet(verbose) && name != QLatin1String("monitor")) traffic.emplace(err);
     Outcome result;
-    if (name == QLatin1String("ports"))
+    if (name == QLatin1String("monitor"))
+        result = monitorCommand(portName, out, err, options.monitorKeepGoing);
+    else if (name == QLatin1String("diagnostics"))
+        result = diagnosticsCommand(portName, parser.value(output), out);
+    else if (name == QLatin1String("ports"))
         result = portsCommand(portName, out);
     else if (name == QLatin1String("get"))
         result = getCommand(portName, number, rest[1], out);
@@ -587,6 +606,7 @@ int run(const QStringList& args, QTextStream& out, QTextStream& err, const RunOp
         result = restoreCommand(portName, rest[0], snapshotRequired, out, options.terminal);
     else
         result = flashCommand(rest[0], out, options.terminal, portName);
+    if (traffic) traffic->stop();
     return finish(result);
 }
 

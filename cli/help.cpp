@@ -193,12 +193,47 @@ flashed again.
   3  FILE.bin cannot be read or is not a Korvalen25 firmware image
 )",
      true},
+    {"monitor", 0, 0, "monitor",
+     "print every MIDI message to and from the controller, in\nwords, until Ctrl-C",
+     R"(Finds the Korvalen25 and prints every MIDI message on its ports, one line
+each, until Ctrl-C (or SIGTERM): the time, in or out, the port, what the
+message says and its bytes. The search's own messages come first. Notes,
+controllers and the like are named as MIDI names them, the editor's and the
+controller's own messages in the editor's words; a firmware upgrade is kept
+to a few lines.
+)",
+     "",
+     R"(  korvalen25-cli monitor
+  korvalen25-cli monitor > traffic.txt    keep the lines in a file
+)",
+     R"(  0  ended by Ctrl-C or SIGTERM
+  1  no controller answered
+  2  wrong command line
+)",
+     true},
+    {"diagnostics", 0, 0, "diagnostics [-o FILE]",
+     "print a report to attach to a bug report (-o: write it\nto FILE)",
+     R"(Searches for the Korvalen25, reads its preset P01 as a check of the link,
+and prints a report to attach to a bug report: the program's version and
+those of Qt and RtMidi, the MIDI backend, every MIDI port with what the
+search did with it, the outcome of the read and the MIDI messages that went
+over the ports. With -o FILE the report is written to FILE instead.
+)",
+     "",
+     R"(  korvalen25-cli diagnostics
+  korvalen25-cli diagnostics -o report.txt
+)",
+     R"(  0  the report was printed or written (also when no controller answered)
+  2  wrong command line
+  3  FILE cannot be written
+)",
+     true},
     {"help", 0, 1, "help [COMMAND]", "print the help of COMMAND (also: COMMAND --help)",
      R"(Prints the help of COMMAND: what it does, its arguments and options, an
 example and its exit codes. Without COMMAND it prints the general help.
 )",
      R"(  COMMAND     ports, get, put, show, diff, backup, restore, history, undo-put,
-              flash or help
+              flash, monitor, diagnostics or help
 )",
      R"(  korvalen25-cli help get
   korvalen25-cli get --help               the same
@@ -261,6 +296,11 @@ QString commandHelp(const Command& command, const QString& midiApiHelp) {
             "                   of its MIDI port name, in any case; without it, when\n"
             "                   several answer, they are listed and nothing is done\n");
     }
+    if (command.usesDevice && name != QLatin1String("monitor"))
+        text += QStringLiteral("  --verbose        print every MIDI message of the command on "
+                               "stderr, in words\n");
+    if (name == QLatin1String("diagnostics"))
+        text += QStringLiteral("  -o, --output FILE  write the report to FILE\n");
     if (name == QLatin1String("show"))
         text += QStringLiteral("  --json           print the preset as JSON, its values and their "
                                "raw numbers\n"

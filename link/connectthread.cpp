@@ -1,5 +1,6 @@
 #include "connectthread.h"
 
+#include "diagnostics.h"
 #include "midi.h"
 
 #include <QString>
@@ -138,6 +139,38 @@ ConnectThread::Wait ConnectThread::waitForRequest(int timeoutMs) {
     }
 }
 
+namespace {
+
+// How a run ended, for the diagnostics report.
+std::string upgradeOutcomeWords(ConnectThread::Outcome outcome, std::uint32_t blocks) {
+    using O = ConnectThread::Outcome;
+    const std::string taken =
+        blocks == ~0u ? std::string() : ", " + std::to_string(blocks) + " block(s) taken";
+    switch (outcome) {
+    case O::Flashed:
+        return "done" + taken;
+    case O::NoPorts:
+        return "no MIDI input port";
+    case O::TooManyPorts:
+        return "more than 20 MIDI ports";
+    case O::NotFound:
+        return "no controller in upgrade mode answered";
+    case O::NoOutput:
+        return "a controller answered, but no output port took the probe";
+    case O::Stopped:
+        return "stopped" + taken;
+    case O::DeviceSilent:
+        return "the controller stopped asking for blocks" + taken;
+    case O::RepeatsRefused:
+        return "the controller did not take a block" + taken;
+    case O::None:
+        break;
+    }
+    return "ended" + taken;
+}
+
+} // namespace
+
 // A run that did not flash: `line` says why, its ports are closed, and Start is back on. The
 // line comes first: closing a port waits for the MIDI server, which may be slow to answer
 // when a device has just gone.
@@ -149,6 +182,7 @@ void ConnectThread::endRun(Outcome outcome, std::uint32_t progress, const char* 
     midiLink.closeInputs();
     midiLink.closeOutput();
     outcome_ = outcome;
+    korvalen::noteTransfer("firmware upgrade", upgradeOutcomeWords(outcome, progress));
     report(StartEnabled, 1, "0");
 }
 
@@ -335,6 +369,8 @@ void ConnectThread::flashFirmware() {
     report(StartEnabled, 1, "0");
     log(text::kTheEnd);
     outcome_ = Outcome::Flashed;
+    korvalen::noteTransfer("firmware upgrade",
+                           upgradeOutcomeWords(Outcome::Flashed, run.blockIndex));
 }
 
 void ConnectThread::sendBlock() {

@@ -10,6 +10,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <csignal>
 #include <memory>
 
 using namespace clitest;
@@ -63,6 +64,7 @@ private slots:
     void behindASilentClient();
     void flashWritesTheImage();
     void flashEndsCleanlyOnSigterm();
+    void diagnosticsAndMonitor();
     void failures_data();
     void failures();
 
@@ -103,6 +105,36 @@ void CliJackTest::backupRestoreBackup() {
     QVERIFY2(r.code == 0, qPrintable(r.err));
     for (int n : kPresets)
         QCOMPARE(readAll(backupPath(again, n)), readAll(backupPath(first, n)));
+}
+
+void CliJackTest::diagnosticsAndMonitor() {
+    Sim sim({"--client-name", "KorvalenDiag"});
+    QVERIFY(sim.ready());
+    const Result r = cli({"diagnostics"});
+    QVERIFY2(r.code == 0, qPrintable(r.err));
+    QVERIFY(r.out.contains("MIDI backend: jack\n"));
+    const QStringList lines = r.out.split('\n');
+    const QStringList input = lines.filter("-- the controller answers here");
+    QCOMPARE(input.size(), 1);
+    QVERIFY2(input.first().contains("KorvalenDiag"), qPrintable(r.out));
+    QVERIFY(r.out.contains("Last transfer: read of preset 0 at "));
+    QVERIFY(r.out.contains("identity reply, firmware 1.02"));
+    QVERIFY(r.out.contains("dump end  [F0 05 F7]"));
+
+    // The monitor over JACK, ended by Ctrl-C once it listens.
+    QProcess monitor;
+    monitor.start(KORVALEN_CLI, {"--midi-api", "jack", "monitor"});
+    QVERIFY(monitor.waitForStarted());
+    QByteArray out;
+    while (!out.contains("identity reply") && monitor.state() == QProcess::Running) {
+        monitor.waitForReadyRead(1000);
+        out += monitor.readAllStandardOutput();
+    }
+    QVERIFY2(out.contains("KorvalenDiag"), out.constData());
+    ::kill(static_cast<pid_t>(monitor.processId()), SIGINT);
+    QVERIFY(monitor.waitForFinished(-1));
+    QCOMPARE(monitor.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(monitor.exitCode(), 0);
 }
 
 void CliJackTest::getAndPut() {
