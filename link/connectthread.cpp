@@ -155,6 +155,8 @@ std::string upgradeOutcomeWords(ConnectThread::Outcome outcome, std::uint32_t bl
         return "more than 20 MIDI ports";
     case O::NotFound:
         return "no controller in upgrade mode answered";
+    case O::NotChosen:
+        return "several controllers in upgrade mode answered and none was chosen";
     case O::NoOutput:
         return "a controller answered, but no output port took the probe";
     case O::Stopped:
