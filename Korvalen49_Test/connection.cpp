@@ -4,7 +4,9 @@
 // watch, who holds the ports) is the ControllerConnection's.
 #include "korvalen49_test.h"
 
+#include "choosecontroller.h"
 #include "edithistory.h"
+#include "librarywindow.h"
 #include "midi.h"
 #include "portsdialog.h"
 #include "searchwindow.h"
@@ -116,10 +118,13 @@ void Korvalen49_Test::setUpExtras() {
     connect(&stack, &QUndoStack::redoTextChanged, actionRedo, follow(actionRedo, tr("Redo")));
     actionUndo->setEnabled(false);
     actionRedo->setEnabled(false);
+    // The Library menu comes after Edit.
+    setUpLibraryMenu(*this);
 
     actionMidiPorts = new QAction(tr("MIDI Ports"), this);
     actionMidiPorts->setObjectName(QStringLiteral("actionMidiPorts"));
     setAcceptDrops(true);
+    setUpDiagnostics();
 }
 
 // --- The search ------------------------------------------------------------------------------
@@ -134,6 +139,8 @@ void Korvalen49_Test::followConnection() {
     connect(&connection, &ControllerConnection::stateChanged, this,
             &Korvalen49_Test::updateCommands);
     // Not now: a firmware upgrade may want the ports, or the user is answering a box.
+    // The controller chosen last is the one kept when several answer.
+    connection.setSearchPreference(choosecontroller::editorPreference);
     connection.setHotPlugGate([this] {
         return !(upgradeDlg && upgradeDlg->isVisible()) &&
                QApplication::activeModalWidget() == nullptr;
@@ -165,6 +172,11 @@ void Korvalen49_Test::takeSearchResult(bool found) {
     refreshPortsWindow();
     updateCommands();
     if (found) statusBar()->showMessage(QStringLiteral("Connect OK"), kResultTimeoutMs);
+    if (choosecontroller::takeSearchEnd(this, connection.lastResult(),
+                                        connection.lastSearchRecord())) {
+        emit searchFinished(false);
+        return;
+    }
 
     switch (plan.purpose) {
     case SearchPlan::Purpose::StartUp:

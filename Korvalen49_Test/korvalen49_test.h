@@ -8,6 +8,7 @@
 #include "controllerconnection.h"
 #include "devicesearch.h"
 #include "presetfile.h"
+#include "presethistory.h"
 #include "presetmodel.h"
 #include "presettransfer.h"
 #include "presetupload.h"
@@ -22,6 +23,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -32,8 +34,10 @@
 class EditHistory;
 class LaterPages;
 class PortsDialog;
+class MonitorWindow;
 class QAction;
 class QLabel;
+class QMessageBox;
 class QProgressDialog;
 class SearchWindow;
 class UpgradeDlg;
@@ -102,8 +106,17 @@ public:
     // not arrive is sent again, more slowly, for a few rounds; downloadFinished() tells the
     // end, and "Download to Korvalen OK" is shown only when the read-back matched. False (and
     // the failure shown) when nothing was sent: the controller is not connected, is gone, is
-    // busy, or the preset number cannot be sent.
-    bool download();
+    // busy, or the preset number cannot be sent. Before the download, on its thread, the preset
+    // it replaces is read and kept as a snapshot (presethistory.h); when that fails nothing is
+    // sent and snapshotQuestion() asks whether to download without one (`snapshotFirst` false).
+    bool download(bool snapshotFirst = true);
+    // The question after a snapshot that could not be kept, while it is open.
+    QMessageBox* snapshotQuestion() const { return snapshotBox; }
+    // Reads stored preset `number` from the controller on a thread, as a download runs, and
+    // hands the result to `done` on the window's thread. False (and the failure shown under
+    // `command`) when the controller is not ready.
+    using ReadDone = std::function<void(const korvalen::ReadResult&, const korvalen::Preset&)>;
+    bool readControllerPreset(int number, const QString& command, ReadDone done);
     bool isDownloading() const { return downloadJob != nullptr; }
     // The download's window of progress while one has lasted a second (nullptr otherwise).
     QProgressDialog* downloadProgressWindow() const { return downloadProgress; }
@@ -190,6 +203,12 @@ public:
     // may replace them, under the title `command`. True when it may (or nothing would be lost).
     bool mayReplaceEdits(const QString& command, const QString& replacement);
     PortsDialog* portsDialog() const { return portsWindow; }
+    // Diagnostics: the MIDI Monitor (none until first opened) and the report.
+    MonitorWindow* monitorWindow() const { return monitor; }
+    QString diagnosticsReportText() const;
+    void monitorSlot();
+    // Copies the report to the clipboard and offers to save it.
+    void diagnosticsReportSlot();
     // How long undo and redo mark the boxes they changed.
     static constexpr int kChangeMarkMs = 1500;
 
@@ -217,6 +236,8 @@ private:
     void connectCommands();
     // The Edit menu, the permanent notes of the status bar and the port watch.
     void setUpExtras();
+    // The Diagnostics menu (monitorwindow.cpp).
+    void setUpDiagnostics();
     // After a search found the controller: connected, and preset 0 read unless the user keeps
     // unsent edits.
     void takeConnection(const QString& command);
@@ -284,7 +305,21 @@ private:
         std::mutex progressMutex;
         korvalen::PresetTransfer::Progress posted; // the latest report of the thread
         PresetSnapshot sent;                       // the editor's values that went out
+        // The snapshot before the download (downloadsnapshot.cpp).
+        bool snapshotFirst = true;
+        korvalen::SnapshotResult snapshot;
+        // A job that only reads a stored preset: what it read, and who takes it.
+        ReadDone readDone;
+        korvalen::ReadResult readResult;
+        korvalen::Preset read;
     };
+    // On the download's thread: the snapshot of the preset the download replaces. False when
+    // it could not be kept: the download does not go on.
+    static bool snapshotBeforeDownload(RunningDownload& job, korvalen::PresetTransfer& transfer);
+    // After a snapshot that could not be kept: asks, without waiting, whether to download
+    // without one.
+    void askToDownloadWithoutSnapshot(const korvalen::SnapshotResult& snapshot, int presetNumber);
+    QMessageBox* snapshotBox = nullptr;
     std::unique_ptr<RunningDownload> downloadJob;
     QProgressDialog* downloadProgress = nullptr;
     void showDownloadProgress(const korvalen::PresetTransfer::Progress& progress);
@@ -311,6 +346,7 @@ private:
     QLabel* editLabel = nullptr;
     EditHistory* history = nullptr;
     PortsDialog* portsWindow = nullptr;
+    MonitorWindow* monitor = nullptr;
     QAction* actionMidiPorts = nullptr;
     QAction* actionUndo = nullptr;
     QAction* actionRedo = nullptr;

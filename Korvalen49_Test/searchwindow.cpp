@@ -76,6 +76,8 @@ SearchWindow::Lines SearchWindow::linesFor(const SearchEvent& event) {
         return {{}, tr("An answer came; asking once more to be sure...")};
     case SearchEvent::Kind::Found:
         return {{}, tr("Found on %1.").arg(name)};
+    case SearchEvent::Kind::Several:
+        return {{}, tr("More than one controller answered.")};
     }
     return {};
 }

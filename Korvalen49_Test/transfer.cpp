@@ -2,6 +2,7 @@
 // whole preset, the upload request and the dump that answers it.
 #include "korvalen49_test.h"
 
+#include "diagnostics.h"
 #include "edithistory.h"
 #include "midi.h"
 #include "presetmodel.h"
@@ -78,7 +79,7 @@ Korvalen49_Test::RunningDownload::~RunningDownload() {
     worker.join();
 }
 
-bool Korvalen49_Test::download() {
+bool Korvalen49_Test::download(bool snapshotFirst) {
     const QString command = tr("Download");
     if (!controllerReady(command, tr("Download to Korvalen"))) return false;
     auto& globals = korvalen::presetGlobals;
@@ -102,6 +103,7 @@ bool Korvalen49_Test::download() {
     auto job = std::make_unique<RunningDownload>();
     job->presetNumber = presetNumber;
     job->sent = takePresetSnapshot();
+    job->snapshotFirst = snapshotFirst;
     RunningDownload* running = job.get();
     downloadJob = std::move(job);
 
@@ -117,6 +119,10 @@ bool Korvalen49_Test::download() {
                 return midiLink.sendSysEx(data, length);
             },
             midiLink.sysExRing, running->stop);
+        if (!snapshotBeforeDownload(*running, transfer)) {
+            QMetaObject::invokeMethod(this, "finishDownload", Qt::QueuedConnection);
+            return;
+        }
         // The reports go through the job's own lock and a call by name: what the thread hands
         // over is never in a queued call's arguments.
         transfer.setProgressHandler([this, running](const korvalen::PresetTransfer::Progress& p) {
@@ -150,6 +156,10 @@ void Korvalen49_Test::openDownloadProgress() {
             [running] { running->stop.requestStop(); });
     running->shownStep = 0;
     downloadProgress->show();
+    if (running->progress.round == 0) // still reading the preset to keep as a snapshot
+        downloadProgress->setLabelText(
+            tr("Reading P%1 from the Korvalen25 to keep it as a snapshot...")
+                .arg(running->presetNumber + 1));
     showDownloadProgress(running->progress);
 }
 
@@ -189,6 +199,27 @@ void Korvalen49_Test::showDownloadProgress(const korvalen::PresetTransfer::Progr
 void Korvalen49_Test::finishDownload() {
     if (!downloadJob) return;
     downloadJob->worker.join();
+    if (downloadJob->readDone) {
+        // A read of a stored preset, not a download.
+        const auto job = std::move(downloadJob);
+        connection.releaseTransfer();
+        job->readDone(job->readResult, job->read);
+        return;
+    }
+    if (downloadJob->snapshotFirst && !downloadJob->snapshot.ok()) {
+        const korvalen::SnapshotResult snapshot = downloadJob->snapshot;
+        const int presetNumber = downloadJob->presetNumber;
+        downloadJob.reset();
+        connection.releaseTransfer();
+        if (downloadProgress) {
+            downloadProgress->disconnect(this);
+            downloadProgress->reset();
+            downloadProgress->hide();
+        }
+        askToDownloadWithoutSnapshot(snapshot, presetNumber);
+        emit downloadFinished(false);
+        return;
+    }
     const korvalen::DownloadResult result = downloadJob->result;
     const int number = downloadJob->presetNumber + 1;
     // Edits made while the download ran did not go out.
@@ -313,6 +344,11 @@ void Korvalen49_Test::finishUpload() {
                                     nullptr, upload->rejectedRecords()),
                                  kResultTimeoutMs);
     RefreshTitle();
+    korvalen::noteTransfer("upload of preset " + std::to_string(korvalen::presetGlobals[0]),
+                           upload->rejectedRecords() == 0
+                               ? "done"
+                               : "done, " + std::to_string(upload->rejectedRecords()) +
+                                     " record(s) out of range skipped");
     upload->finish();
     if (uploadValues.kept) history->replaced(*uploadValues.kept, tr("Upload"));
     history->markInStep(EditHistory::Source::Controller);
@@ -321,6 +357,7 @@ void Korvalen49_Test::finishUpload() {
 
 void Korvalen49_Test::abandonUpload(const QString& reason) {
     if (!upload->isOpen()) return;
+    korvalen::noteTransfer("upload", reason.toStdString());
     // The values from before the request come back if the dump had changed any.
     upload->abandon();
     uploadValues.kept.reset();

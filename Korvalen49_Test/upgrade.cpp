@@ -1,5 +1,6 @@
 #include "upgrade.h"
 
+#include "choosecontroller.h"
 #include "textfit.h"
 #include "upgradecheck.h"
 
@@ -59,6 +60,9 @@ UpgradeDlg::UpgradeDlg(QWidget* parent) : QDialog(parent), clock_(monotonicMs) {
     connect(&connectThread, &ConnectThread::runningChanged, this, &UpgradeDlg::showRunning);
     // The image must not change while it is being flashed: Load File is off during a run.
     connect(&connectThread, &QThread::finished, this, [this] { ui.upgradeLoad->setEnabled(true); });
+    // Several controllers in upgrade mode: which one to flash is asked.
+    connect(&connectThread, &QThread::finished, this,
+            [this] { choosecontroller::takeUpgradeEnd(this); });
 }
 
 void UpgradeDlg::UpgradeWinShow() {
@@ -121,6 +125,10 @@ void UpgradeDlg::loadImage(const QString& path) {
 }
 
 void UpgradeDlg::OnFirmwareUpgrade() {
+    startOn(QString());
+}
+
+void UpgradeDlg::startOn(const QString& port) {
     if (connectThread.isRunning()) return;
     auto portsBusy = [this] {
         const QString busy = portsBusy_ ? portsBusy_() : QString();
@@ -134,7 +142,7 @@ void UpgradeDlg::OnFirmwareUpgrade() {
     }
     // The run asks the editor's connection for the ports itself; they may have been taken
     // while the question above was open.
-    if (!connectThread.startRun(firmwareImage)) {
+    if (!connectThread.startRun(firmwareImage, port.toStdString())) {
         portsBusy();
         return;
     }

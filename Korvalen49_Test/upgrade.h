@@ -26,6 +26,10 @@ public:
     // no run goes on or it is stopping: the dialog, or the editor, may close.
     bool askToStopRun();
 
+    // Start for the controller on `port` (a part of its port name): the run flashes no other.
+    // An empty `port` is Start itself.
+    void startOn(const QString& port);
+
     // The bar's words for `done` of `total` blocks: "about 1 min 05 s left", from the pace
     // since `doneAtStart` blocks `elapsedMs` ago; empty until there is a pace to go by.
     static QString timeLeftText(std::uint32_t done, std::uint32_t total, std::uint32_t doneAtStart,

@@ -8,8 +8,16 @@
 //                device's request, progress to the upgrade dialog) into an emulator that
 //                answers at once; baseline: a bare request-and-answer loop on its own thread
 //                that sends the same blocks, built beforehand, over the same bus
+//   both again with the MIDI Monitor open (the traffic tap on, every message decoded into its
+//   list), against the same transfer with it closed, in the same run
 //   bank switch  "BANK 1" to "BANK 4" and back, with function buttons whose types differ
 //                between the two banks, so that their assignment lists are rebuilt; absolute
+//   library      the library window reading a folder of 1000 preset files and listing them;
+//                baseline: the folder's listing alone, without reading the files
+//
+// The download is measured without the snapshot that comes before it (one upload, as in
+// the read-back), so that its figure stays the download's own. Snapshots go to a temporary
+// folder.
 //
 //   bench_editor [RUNS]   (default 15 downloads, 5 flashes, 400 switches; RUNS scales them)
 #include "benchutil.h"
@@ -17,7 +25,9 @@
 #include "emulatordevice.h"
 #include "firmware.h"
 #include "korvalen49_test.h"
+#include "librarywindow.h"
 #include "midi.h"
+#include "monitorwindow.h"
 #include "presetmodel.h"
 #include "presettransfer.h"
 #include "upgrade.h"
@@ -25,8 +35,13 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QDir>
+#include <QElapsedTimer>
 #include <QEventLoop>
+#include <QFile>
 #include <QStatusBar>
+#include <QTableWidget>
+#include <QTemporaryDir>
 #include <QTimer>
 
 #include <atomic>
@@ -94,7 +109,7 @@ bool benchDownload(int runs) {
         // The messages of one download, kept for the baseline (without the read-back's
         // request).
         bus->clearSent();
-        ok = ok && window.download();
+        ok = ok && window.download(false);
         ok = ok && waitUntil([&] { return !window.isDownloading(); });
         bus->quiesce();
         std::vector<Message> messages = bus->sent(0);
@@ -110,11 +125,24 @@ bool benchDownload(int runs) {
         auto out = bus->openOutput(1);
         ok = ok && out != nullptr;
 
-        std::vector<double> editorMs, baseMs;
+        MonitorWindow monitor;
+        std::vector<double> editorMs, baseMs, monitoredMs;
         for (int i = 0; ok && i < runs; ++i) {
+            // With the monitor open, until its list holds the download.
+            monitor.clear();
+            monitor.show();
             bus->clearSent();
             auto start = bench::Clock::now();
-            ok = window.download() && waitUntil([&] { return !window.isDownloading(); });
+            ok = window.download(false) && waitUntil([&] { return !window.isDownloading(); });
+            bus->quiesce();
+            monitor.takeTraffic();
+            monitoredMs.push_back(bench::msSince(start));
+            ok = ok && monitor.lineCount() >= 385;
+            monitor.hide();
+
+            bus->clearSent();
+            start = bench::Clock::now();
+            ok = ok && window.download() && waitUntil([&] { return !window.isDownloading(); });
             bus->quiesce();
             editorMs.push_back(bench::msSince(start));
 
@@ -133,6 +161,11 @@ bool benchDownload(int runs) {
             bench::row("Download, 384 messages, read back", bench::fmt("%.2f ms", ms),
                        bench::fmt("%.2f ms", base), bench::fmt("%.2f", ms / base), "ratio <= 1.5",
                        bench::verdict(ms / base <= 1.5));
+            const double open = bench::median(monitoredMs);
+            std::printf("download: MIDI Monitor open %.3f ms, closed %.3f ms (medians of %d)\n",
+                        open, ms, runs);
+            bench::row("  MIDI Monitor open : closed", bench::fmt("%.2f ms", open),
+                       bench::fmt("%.2f ms", ms), bench::fmt("%.2f", open / ms), "(reported)", "-");
         }
         out.reset();
         releaseLink();
@@ -312,22 +345,39 @@ bool benchFlash(int runs) {
 
     // The dialog takes the worker's reports, as in the program.
     UpgradeDlg dialog;
-    std::vector<double> workerMs, loopMs;
+    MonitorWindow monitor;
+    std::vector<double> workerMs, loopMs, monitoredMs;
     for (int i = 0; i < runs; ++i) {
-        double a = 0, b = 0;
+        double a = 0, b = 0, c = 0;
         if (!flashByWorker(a) || !flashByLoop(blocks, b)) {
             std::fprintf(stderr, "bench_editor: a flash did not complete\n");
             return false;
         }
-        std::printf("flash %d: worker %.1f ms, bare loop %.1f ms\n", i + 1, a, b);
+        // With the monitor open; its list is filled as the flash goes on.
+        monitor.clear();
+        monitor.show();
+        const bool monitored = flashByWorker(c);
+        monitor.takeTraffic();
+        monitor.hide();
+        if (!monitored || monitor.lineCount() == 0) {
+            std::fprintf(stderr, "bench_editor: a flash with the monitor open did not complete\n");
+            return false;
+        }
+        std::printf("flash %d: worker %.1f ms, bare loop %.1f ms, worker with the MIDI Monitor "
+                    "open %.1f ms (%d lines)\n",
+                    i + 1, a, b, c, monitor.lineCount());
         workerMs.push_back(a);
         loopMs.push_back(b);
+        monitoredMs.push_back(c);
     }
     QCoreApplication::processEvents();
     const double ms = bench::median(workerMs), base = bench::median(loopMs);
     bench::row(bench::fmt("Flash, 1 MiB (%.0f blocks)", firmwareImage.blockCount),
                bench::fmt("%.0f ms", ms), bench::fmt("%.0f ms", base),
                bench::fmt("%.2f", ms / base), "ratio <= 1.2", bench::verdict(ms / base <= 1.2));
+    const double open = bench::median(monitoredMs);
+    bench::row("  MIDI Monitor open : closed", bench::fmt("%.0f ms", open),
+               bench::fmt("%.0f ms", ms), bench::fmt("%.2f", open / ms), "(reported)", "-");
     return true;
 }
 
@@ -386,15 +436,64 @@ bool benchBankSwitch(int switches) {
     return ok;
 }
 
+// --- Library -----------------------------------------------------------------------------------
+
+bool benchLibrary(int runs) {
+    QTemporaryDir dir;
+    const int count = 1000;
+    for (int i = 0; i < count; ++i) {
+        const auto bytes = korvalen::buildPresetFile(
+            korvalen::packPresetRecords(korvalen::PresetValues{}, std::uint8_t(16 + i % 14)));
+        QFile file(dir.filePath(QStringLiteral("preset %1.sav").arg(i, 4, 10, QLatin1Char('0'))));
+        if (!file.open(QIODevice::WriteOnly)) return false;
+        file.write(reinterpret_cast<const char*>(bytes.data()), qsizetype(bytes.size()));
+    }
+    bool ok = true;
+    {
+        Korvalen49_Test window;
+        LibraryWindow& library = libraryWindow(window);
+        library.setHistoryFolder(dir.filePath(QStringLiteral("none")));
+        std::vector<double> listMs, baseMs;
+        for (int i = 0; ok && i < runs; ++i) {
+            auto start = bench::Clock::now();
+            library.setFolder(dir.path());
+            listMs.push_back(bench::msSince(start));
+            const QString last = QStringLiteral("P%1").arg(16 + (count - 1) % 14 + 1);
+            ok = library.list()->rowCount() == count &&
+                 library.list()->item(count - 1, 1)->text() == last;
+            start = bench::Clock::now();
+            const auto files =
+                QDir(dir.path()).entryInfoList({QStringLiteral("*.sav")}, QDir::Files, QDir::Name);
+            baseMs.push_back(bench::msSince(start));
+            ok = ok && files.size() == count;
+        }
+        if (ok) {
+            const double ms = bench::median(listMs), base = bench::median(baseMs);
+            std::printf("library: %d presets read and listed %.2f ms, folder listed %.2f ms "
+                        "(medians of %d)\n",
+                        count, ms, base, runs);
+            bench::row("Library, 1000 presets read and listed", bench::fmt("%.1f ms", ms),
+                       bench::fmt("%.1f ms", base), bench::fmt("%.1f", ms / base), "< 1000 ms",
+                       bench::verdict(ms < 1000));
+        } else {
+            std::fprintf(stderr, "bench_editor: the library did not list the folder\n");
+        }
+    }
+    return ok;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
+    QTemporaryDir history;
+    qputenv("KORVALEN_HISTORY_DIR", history.path().toUtf8());
     const double scale = argc >= 2 ? std::max(0.2, std::atof(argv[1]) / 15.0) : 1.0;
     const auto count = [&](int n) { return std::max(1, static_cast<int>(n * scale)); };
     bool ok = benchDownload(count(15));
     ok = benchSlowReceiver() && ok;
     ok = benchFlash(count(5)) && ok;
     ok = benchBankSwitch(count(400)) && ok;
+    ok = benchLibrary(count(5)) && ok;
     return ok ? 0 : 1;
 }

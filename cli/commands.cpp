@@ -1,12 +1,15 @@
 #include "commands.h"
 
+#include "compare.h"
 #include "device.h"
 #include "flash.h"
 #include "help.h"
 #include "midi.h"
+#include "monitor.h"
 #include "nametables.h"
 #include "outcome.h"
 #include "platformfactory.h"
+#include "presethistory.h"
 #include "presets.h"
 #include "virtualdevice.h"
 
@@ -18,6 +21,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -36,7 +40,12 @@ const char* const kPresetsAndExitCodes =
 PRESET is P01 (the factory preset "Korvalen") or P17 to P30 (the user presets), or
 the device's numbers for them, 0 and 16 to 29.
 
-Exit codes: 0 done, 1 device or transfer failure, 2 wrong command line, 3 bad file.)";
+Before put, restore and undo-put replace a preset on the device, the preset stored there is
+read and kept as a snapshot (see history). Snapshots are kept in KORVALEN_HISTORY_DIR, else
+korvalen25/history in the user's data folder (XDG_DATA_HOME, ~/.local/share).
+
+Exit codes: 0 done, 1 device or transfer failure, 2 wrong command line, 3 bad file
+(diff: 0 the same, 1 different).)";
 
 // A wrong command line; `command` names the help to read, the general help when empty.
 Outcome usage(const QString& what, const QString& command = QString()) {
@@ -110,13 +119,20 @@ Outcome showCommand(const QString& path, bool json, QTextStream& out) {
     return Outcome::done();
 }
 
-Outcome portsCommand(QTextStream& out) {
+Outcome portsCommand(const QString& port, QTextStream& out) {
     DeviceSession session(midiLink);
-    const Outcome found = session.connect();
+    const Outcome found = session.connect(port);
     const midi::SearchRecord& search = midiLink.lastSearch();
+    // Ports on which a controller answered that was not chosen.
+    auto answeredHere = [&search](int i, bool outputs) {
+        for (const midi::FoundDevice& d : search.devices)
+            if ((outputs ? d.outPort : d.inPort) == i) return true;
+        return false;
+    };
     out << "MIDI backend: " << QString::fromStdString(midi::platform().apiName()) << '\n';
-    auto list = [&out](const char* heading, const std::vector<midi::PortState>& ports, bool outputs,
-                       int chosen) {
+    auto list = [&out, &answeredHere](const char* heading,
+                                      const std::vector<midi::PortState>& ports, bool outputs,
+                                      int chosen) {
         out << heading << " (" << ports.size() << "):\n";
         for (std::size_t i = 0; i < ports.size(); ++i) {
             const midi::PortState& p = ports[i];
@@ -128,6 +144,9 @@ Outcome portsCommand(QTextStream& out) {
             else if (int(i) == chosen)
                 state = outputs ? QStringLiteral("the Korvalen25 answered the probe sent here")
                                 : QStringLiteral("the Korvalen25 answers here");
+            else if (answeredHere(int(i), outputs))
+                state = outputs ? QStringLiteral("a Korvalen25 answered the probe sent here")
+                                : QStringLiteral("a Korvalen25 answers here");
             else if (p.answered)
                 state = QStringLiteral("an answer came, not confirmed");
             else if (outputs && !p.probed)
@@ -146,10 +165,10 @@ Outcome portsCommand(QTextStream& out) {
     return found;
 }
 
-Outcome getCommand(int number, const QString& path, QTextStream& out) {
+Outcome getCommand(const QString& port, int number, const QString& path, QTextStream& out) {
     DeviceSession session(midiLink);
     Preset preset;
-    if (Outcome r = session.connect(); !r.ok()) return r;
+    if (Outcome r = session.connect(port); !r.ok()) return r;
     if (Outcome r = session.upload(number, preset); !r.ok())
         return with(r, QStringLiteral("nothing was written, try again"));
     if (Outcome r = writePresetFile(path, preset); !r.ok()) return r;
@@ -176,16 +195,47 @@ enum class Written {
     MaybeIncomplete, // stored, but not all of it may have arrived
 };
 
+// The snapshot a write takes of the preset it replaces: whether the write may go on without
+// one (--no-snapshot), where it was kept, and what to tell when none was.
+struct Snapshot {
+    bool required = true;
+    QString kept; // the snapshot's path
+    QString note; // why none was kept, when the write went on without one
+};
+
+QString withoutSnapshotHint() {
+    return QStringLiteral("nothing was sent (--no-snapshot writes without one)");
+}
+
 // Stores `preset` as device preset `number`; the link reads it back and sends again what did
-// not arrive. A file holds no zone channels: the preset keeps the ones it has on the device, as
-// the editor's model keeps its own when it loads a file.
-Outcome store(DeviceSession& session, Preset preset, int number, Written& written) {
+// not arrive. The preset stored there is read first and kept as a snapshot. A file holds no
+// zone channels: the preset keeps the ones it has on the device, as the editor's model keeps
+// its own when it loads a file, unless `ownZoneChannels` (a snapshot that holds them).
+Outcome store(DeviceSession& session, Preset preset, int number, Written& written,
+              Snapshot& snapshot, bool ownZoneChannels = false) {
     written = Written::Untouched;
+    const QString name = shownPresetName(number);
     Preset current;
-    if (Outcome r = session.upload(number, current); !r.ok())
-        return with(r, QStringLiteral("nothing was sent"));
-    for (int z = 0; z < 3; ++z)
-        preset.values.zones[z].chan = current.values.zones[z].chan;
+    if (Outcome r = session.upload(number, current); !r.ok()) {
+        if (snapshot.required)
+            return with(r, QStringLiteral("no snapshot of %1 could be kept, so %2")
+                               .arg(name, withoutSnapshotHint()));
+        snapshot.note = QStringLiteral("No snapshot of %1 was kept: %2.").arg(name, r.message);
+        if (!ownZoneChannels)
+            snapshot.note += QStringLiteral(" Its keyboard zones now send on channel 1.");
+    } else {
+        const SnapshotResult kept = keepSnapshot(current, number, PresetHistory());
+        if (kept.path.isEmpty() && snapshot.required)
+            return Outcome::fail(kBadFile, QStringLiteral("cannot keep a snapshot of %1: %2; %3")
+                                               .arg(name, kept.writeError, withoutSnapshotHint()));
+        if (kept.path.isEmpty())
+            snapshot.note =
+                QStringLiteral("No snapshot of %1 was kept: %2.").arg(name, kept.writeError);
+        snapshot.kept = kept.path;
+        if (!ownZoneChannels)
+            for (int z = 0; z < 3; ++z)
+                preset.values.zones[z].chan = current.values.zones[z].chan;
+    }
     preset.presetNumber = static_cast<std::uint8_t>(number);
     DownloadResult result;
     const Outcome r = session.download(preset, number, result);
@@ -193,6 +243,14 @@ Outcome store(DeviceSession& session, Preset preset, int number, Written& writte
               : result.endSent ? Written::MaybeIncomplete
                                : Written::Untouched;
     return r;
+}
+
+// The lines a write prints about its snapshot.
+void tellSnapshot(const Snapshot& snapshot, int number, QTextStream& out) {
+    if (!snapshot.note.isEmpty()) out << snapshot.note << '\n';
+    if (!snapshot.kept.isEmpty())
+        out << shownPresetName(number) << " as it was before is kept in "
+            << QDir::toNativeSeparators(snapshot.kept) << '\n';
 }
 
 // What became of the preset a failed write was aimed at.
@@ -227,7 +285,8 @@ PresetTransfer::ProgressHandler downloadProgress(QTextStream& out, bool terminal
     };
 }
 
-Outcome putCommand(const QString& path, int number, QTextStream& out, bool terminal) {
+Outcome putCommand(const QString& port, const QString& path, int number, bool snapshotRequired,
+                   QTextStream& out, bool terminal) {
     Preset preset;
     if (Outcome r = readPresetFile(path, preset); !r.ok()) return r;
     if (Outcome r = checkInRange(path, preset); !r.ok()) return r;
@@ -241,18 +300,49 @@ Outcome putCommand(const QString& path, int number, QTextStream& out, bool termi
                                  .arg(number));
     }
     DeviceSession session(midiLink);
-    if (Outcome r = session.connect(); !r.ok()) return r;
+    if (Outcome r = session.connect(port); !r.ok()) return r;
     session.setProgressHandler(downloadProgress(out, terminal, number));
     Written written = Written::Untouched;
-    if (Outcome r = store(session, preset, number, written); !r.ok())
+    Snapshot snapshot{snapshotRequired, {}, {}};
+    if (Outcome r = store(session, preset, number, written, snapshot); !r.ok())
         return with(r, aftermath(written, number));
     out << QDir::toNativeSeparators(path) << " stored as " << describe(number) << '\n';
+    tellSnapshot(snapshot, number, out);
     return Outcome::done();
 }
 
-Outcome backupCommand(const QString& dirPath, QTextStream& out) {
+// Writes back the latest snapshot of `number`, which holds the zones' channels too. The
+// preset it replaces is kept as a snapshot in turn, so a second undo-put undoes the first.
+Outcome undoPutCommand(const QString& port, int number, bool snapshotRequired, QTextStream& out,
+                       bool terminal) {
+    const PresetHistory history;
+    const auto latest = history.latest(number);
+    if (!latest)
+        return Outcome::fail(kBadFile, QStringLiteral("there is no snapshot of %1 in \"%2\"")
+                                           .arg(shownPresetName(number),
+                                                QDir::toNativeSeparators(history.folder())));
+    StoredPreset stored;
+    QString error;
+    if (!readStoredPreset(latest->path, stored, &error)) return Outcome::fail(kBadFile, error);
+    if (Outcome r = checkInRange(latest->path, stored.preset); !r.ok()) return r;
     DeviceSession session(midiLink);
-    if (Outcome r = session.connect(); !r.ok()) return r;
+    if (Outcome r = session.connect(port); !r.ok()) return r;
+    session.setProgressHandler(downloadProgress(out, terminal, number));
+    Written written = Written::Untouched;
+    Snapshot snapshot{snapshotRequired, {}, {}};
+    if (Outcome r =
+            store(session, stored.preset, number, written, snapshot, stored.zoneChannelsKnown);
+        !r.ok())
+        return with(r, aftermath(written, number));
+    out << describe(number) << " put back as it was at " << snapshotTime(*latest) << " ("
+        << QDir::toNativeSeparators(latest->path) << ")\n";
+    tellSnapshot(snapshot, number, out);
+    return Outcome::done();
+}
+
+Outcome backupCommand(const QString& port, const QString& dirPath, QTextStream& out) {
+    DeviceSession session(midiLink);
+    if (Outcome r = session.connect(port); !r.ok()) return r;
     // Every preset is read before any file is written: a failed transfer writes nothing.
     std::vector<Preset> presets(kDevicePresets.size());
     for (std::size_t i = 0; i < kDevicePresets.size(); ++i) {
@@ -275,7 +365,8 @@ Outcome backupCommand(const QString& dirPath, QTextStream& out) {
     return Outcome::done();
 }
 
-Outcome restoreCommand(const QString& dirPath, QTextStream& out, bool terminal) {
+Outcome restoreCommand(const QString& port, const QString& dirPath, bool snapshotRequired,
+                       QTextStream& out, bool terminal) {
     const QDir dir(dirPath);
     if (!dir.exists())
         return Outcome::fail(
@@ -301,11 +392,13 @@ Outcome restoreCommand(const QString& dirPath, QTextStream& out, bool terminal) 
                 .arg(QDir::toNativeSeparators(dirPath), missing.join(QStringLiteral(", "))));
 
     DeviceSession session(midiLink);
-    if (Outcome r = session.connect(); !r.ok()) return r;
+    if (Outcome r = session.connect(port); !r.ok()) return r;
+    bool kept = false;
     for (std::size_t i = 0; i < kDevicePresets.size(); ++i) {
         session.setProgressHandler(downloadProgress(out, terminal, kDevicePresets[i]));
         Written written = Written::Untouched;
-        if (Outcome r = store(session, presets[i], kDevicePresets[i], written); !r.ok()) {
+        Snapshot snapshot{snapshotRequired, {}, {}};
+        if (Outcome r = store(session, presets[i], kDevicePresets[i], written, snapshot); !r.ok()) {
             // Which presets are on the controller whole, which one may not be, which were not
             // touched.
             QStringList whole, untouched;
@@ -324,8 +417,13 @@ Outcome restoreCommand(const QString& dirPath, QTextStream& out, bool terminal) 
             return with(r, parts.join(QStringLiteral("; ")));
         }
         out << describe(kDevicePresets[i]) << " restored\n";
+        if (!snapshot.note.isEmpty()) out << snapshot.note << '\n';
+        kept = kept || !snapshot.kept.isEmpty();
         out.flush();
     }
+    if (kept)
+        out << "The presets as they were before are kept in "
+            << QDir::toNativeSeparators(PresetHistory().folder()) << '\n';
     out << kDevicePresets.size() << " presets restored from " << QDir::toNativeSeparators(dirPath)
         << '\n';
     return Outcome::done();
@@ -351,7 +449,7 @@ int run(const QStringList& args, QTextStream& out, QTextStream& err, const RunOp
                                 .arg(apiNames.join(QStringLiteral(", ")));
     const QCommandLineOption api(QStringLiteral("midi-api"), apiHelp, QStringLiteral("NAME"));
     const QCommandLineOption json(QStringLiteral("json"),
-                                  QStringLiteral("show: print the preset as JSON."));
+                                  QStringLiteral("show, diff: print as JSON."));
     const QCommandLineOption sendPause(
         QStringLiteral("send-pause"),
         QStringLiteral("put, restore: a pause of MS milliseconds (0-1000) after each message of a "
@@ -359,10 +457,28 @@ int run(const QStringList& args, QTextStream& out, QTextStream& err, const RunOp
                        "KORVALEN_SEND_PAUSE_MS, else none; a download that does not arrive whole "
                        "is sent again more slowly in any case)."),
         QStringLiteral("MS"));
-    parser.addOptions({help, version, api, json, sendPause});
+    const QCommandLineOption port(
+        QStringLiteral("port"),
+        QStringLiteral("The controller to use when more than one answers: a part of its MIDI port "
+                       "name, in any case."),
+        QStringLiteral("NAME"));
+
+    const QCommandLineOption noSnapshot(
+        QStringLiteral("no-snapshot"),
+        QStringLiteral("put, restore, undo-put: write even when the preset to be replaced "
+                       "cannot be read and kept as a snapshot."));
+    parser.addOptions({help, version, api, json, sendPause, noSnapshot, port});
+    const QCommandLineOption verbose(
+        QStringLiteral("verbose"),
+        QStringLiteral("Print every MIDI message of the command on stderr, in words."));
+    const QCommandLineOption output({QStringLiteral("o"), QStringLiteral("output")},
+                                    QStringLiteral("diagnostics: write the report to FILE."),
+                                    QStringLiteral("FILE"));
+    parser.addOptions({verbose, output});
     parser.addPositionalArgument(
         QStringLiteral("command"),
-        QStringLiteral("ports, get, put, show, backup, restore, flash or help."),
+        QStringLiteral("ports, get, put, show, diff, backup, restore, history, undo-put, flash, "
+                       "monitor, diagnostics or help."),
         QStringLiteral("command [arguments]"));
 
     auto finish = [&](const Outcome& r) {
@@ -413,8 +529,25 @@ int run(const QStringList& args, QTextStream& out, QTextStream& err, const RunOp
     if (rest.size() < command->minArgs || rest.size() > command->maxArgs)
         return finish(usage(
             QStringLiteral("usage: korvalen25-cli %1").arg(QLatin1String(command->usage)), name));
-    if (parser.isSet(json) && name != QLatin1String("show"))
-        return finish(usage(QStringLiteral("--json goes with show only"), QStringLiteral("show")));
+    const QString portName = parser.value(port);
+    if (parser.isSet(port) && !command->usesDevice)
+        return finish(
+            usage(QStringLiteral("--port goes with the commands that use the controller"), name));
+    if (parser.isSet(port) && portName.trimmed().isEmpty())
+        return finish(usage(QStringLiteral("--port takes a part of a MIDI port name"), name));
+    if (parser.isSet(json) && name != QLatin1String("show") && name != QLatin1String("diff"))
+        return finish(
+            usage(QStringLiteral("--json goes with show and diff only"), QStringLiteral("show")));
+    const bool writes = name == QLatin1String("put") || name == QLatin1String("restore") ||
+                        name == QLatin1String("undo-put");
+    if (parser.isSet(noSnapshot) && !writes)
+        return finish(usage(QStringLiteral("--no-snapshot goes with put, restore and undo-put "
+                                           "only"),
+                            QStringLiteral("put")));
+    const bool snapshotRequired = !parser.isSet(noSnapshot);
+    if (parser.isSet(output) && name != QLatin1String("diagnostics"))
+        return finish(
+            usage(QStringLiteral("-o goes with diagnostics only"), QStringLiteral("diagnostics")));
 
     // Each command starts at full speed; a download slows down as the controller needs.
     SendPace::session().setBytesPerSecond(0);
@@ -426,26 +559,54 @@ int run(const QStringList& args, QTextStream& out, QTextStream& err, const RunOp
     }
     if (name == QLatin1String("show")) return finish(showCommand(rest[0], parser.isSet(json), out));
 
-    int number = -1; // get: the preset to read; put: the one to store as, -1 the file's own
-    if (name == QLatin1String("get") || (name == QLatin1String("put") && rest.size() == 2))
-        if (Outcome r = presetArgument(rest[name == QLatin1String("get") ? 0 : 1], name, number);
-            !r.ok())
-            return finish(r);
-    if (Outcome r = openPlatform(args, options); !r.ok()) return finish(r);
+    // get, undo-put: the preset to read or write; put: the one to store as, -1 the file's own;
+    // history: the one to list, -1 all.
+    int number = -1;
+    if (name == QLatin1String("get") || name == QLatin1String("undo-put") ||
+        (name == QLatin1String("history") && rest.size() == 1))
+        if (Outcome r = presetArgument(rest[0], name, number); !r.ok()) return finish(r);
+    if (name == QLatin1String("put") && rest.size() == 2)
+        if (Outcome r = presetArgument(rest[1], name, number); !r.ok()) return finish(r);
+    if (name == QLatin1String("history")) return finish(historyCommand(number, out));
+    // diff needs the MIDI ports only for a preset of the controller.
+    const bool usesDevice =
+        name != QLatin1String("diff") || parsePresetName(rest[0]) || parsePresetName(rest[1]);
+    if (usesDevice)
+        if (Outcome r = openPlatform(args, options); !r.ok()) return finish(r);
+    if (name == QLatin1String("diff")) {
+        bool differ = false;
+        const Outcome r = diffCommand(portName, rest[0], rest[1], parser.isSet(json), out, differ);
+        if (r.ok() && differ) {
+            out.flush();
+            err.flush();
+            return kDiffer;
+        }
+        return finish(r);
+    }
 
+    std::optional<VerbosePrinter> traffic;
+    // The monitor prints the traffic itself.
+    if (parser.isSet(verbose) && name != QLatin1String("monitor")) traffic.emplace(err);
     Outcome result;
-    if (name == QLatin1String("ports"))
-        result = portsCommand(out);
+    if (name == QLatin1String("monitor"))
+        result = monitorCommand(portName, out, err, options.monitorKeepGoing);
+    else if (name == QLatin1String("diagnostics"))
+        result = diagnosticsCommand(portName, parser.value(output), out);
+    else if (name == QLatin1String("ports"))
+        result = portsCommand(portName, out);
     else if (name == QLatin1String("get"))
-        result = getCommand(number, rest[1], out);
+        result = getCommand(portName, number, rest[1], out);
     else if (name == QLatin1String("put"))
-        result = putCommand(rest[0], number, out, options.terminal);
+        result = putCommand(portName, rest[0], number, snapshotRequired, out, options.terminal);
+    else if (name == QLatin1String("undo-put"))
+        result = undoPutCommand(portName, number, snapshotRequired, out, options.terminal);
     else if (name == QLatin1String("backup"))
-        result = backupCommand(rest[0], out);
+        result = backupCommand(portName, rest[0], out);
     else if (name == QLatin1String("restore"))
-        result = restoreCommand(rest[0], out, options.terminal);
+        result = restoreCommand(portName, rest[0], snapshotRequired, out, options.terminal);
     else
-        result = flashCommand(rest[0], out, options.terminal);
+        result = flashCommand(rest[0], out, options.terminal, portName);
+    if (traffic) traffic->stop();
     return finish(result);
 }
 

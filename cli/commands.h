@@ -3,6 +3,7 @@
 
 #include <QStringList>
 
+#include <functional>
 #include <memory>
 
 class QTextStream;
@@ -18,6 +19,9 @@ struct RunOptions {
     std::shared_ptr<midi::Platform> platform;
     // True when `out` is a terminal: flash draws a progress bar instead of printing lines.
     bool terminal = false;
+    // monitor: asked between looks at the traffic; the monitor ends when it returns false
+    // (otherwise it runs until SIGINT or SIGTERM).
+    std::function<bool()> monitorKeepGoing;
 };
 
 // Runs one command line; args[0] is the program name. Results go to `out`; a failure is one

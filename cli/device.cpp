@@ -19,13 +19,43 @@ DeviceSession::~DeviceSession() {
     link_.closeOutput();
 }
 
-Outcome DeviceSession::connect() {
+Outcome notChosen(const std::vector<midi::FoundDevice>& devices, const QString& port,
+                  bool upgradeMode) {
+    const QString mode = upgradeMode ? QStringLiteral(" in upgrade mode") : QString();
+    QString text =
+        port.isEmpty()
+            ? QStringLiteral("%1 Korvalen25 controllers%2 answered; choose one with --port NAME "
+                             "(a part of its port name):")
+                  .arg(devices.size())
+                  .arg(mode)
+            : QStringLiteral("no Korvalen25%1 answered on a port named \"%2\"; these answered "
+                             "(choose one with --port NAME, a part of its port name):")
+                  .arg(mode, port);
+    int named = 0;
+    for (const midi::FoundDevice& d : devices)
+        named += midi::portNameContains(d.inName, port.toStdString()) ||
+                 midi::portNameContains(d.outName, port.toStdString());
+    if (!port.isEmpty() && named > 1)
+        text = QStringLiteral("\"%1\" is in the port names of %2 Korvalen25 controllers%3 that "
+                              "answered; give more of the name with --port NAME:")
+                   .arg(port)
+                   .arg(named)
+                   .arg(mode);
+    for (const midi::FoundDevice& d : devices)
+        text += QStringLiteral("\n  %1  (input: %2)")
+                    .arg(QString::fromStdString(d.outName), QString::fromStdString(d.inName));
+    return Outcome::fail(kUsage, text);
+}
+
+Outcome DeviceSession::connect(const QString& port) {
     // The editor's search, except that the port counts are read once per attempt: the editor
     // waits up to ten seconds for a controller to be plugged in, a command answers at once.
     link_.prepareSearch();
     auto options = link_.editorSearchOptions();
     options.countPolls = kCountPolls;
-    link_.runSearch(options);
+    options.preference = {port.toStdString(), !port.isEmpty()};
+    if (link_.runSearch(options) == midi::SearchResult::NotChosen)
+        return notChosen(link_.lastSearch().devices, port);
     if (link_.editorConnected()) return Outcome::done();
     return Outcome::fail(kDeviceFailure,
                          QStringLiteral("no Korvalen25 answered on the MIDI ports (%1 inputs, %2 "

@@ -4,6 +4,7 @@
 // backend a silent controller costs no real time.
 #pragma once
 
+#include "devicesearch.h"
 #include "outcome.h"
 #include "presets.h"
 #include "presettransfer.h"
@@ -11,6 +12,11 @@
 class midiMethodClass;
 
 namespace korvalen::cli {
+
+// The failure of a command when controllers answered but none was chosen: several and no
+// --port, or a --port `port` that names none of them. It lists them, one per line.
+Outcome notChosen(const std::vector<midi::FoundDevice>& devices, const QString& port,
+                  bool upgradeMode = false);
 
 class DeviceSession {
 public:
@@ -27,8 +33,10 @@ public:
     DeviceSession& operator=(const DeviceSession&) = delete;
 
     // The editor's device search (up to ten attempts), with kCountPolls readings of the port
-    // counts in each.
-    Outcome connect();
+    // counts in each. `port` (a part of a port name, any case) names the controller to use;
+    // when several answer and it names none of them, the command line is wrong: the failure
+    // lists those that answered.
+    Outcome connect(const QString& port = QString());
     // Asks for device preset `number` and takes its dump into `preset` as the editor's model
     // would. Fails when the controller does not answer in time, sends invalid records, or the
     // dump is damaged on the way.

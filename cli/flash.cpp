@@ -1,6 +1,7 @@
 #include "flash.h"
 
 #include "connectthread.h"
+#include "device.h"
 #include "firmware.h"
 
 #include <QDir>
@@ -59,6 +60,10 @@ const Wording kWordings[] = {
                         "upgrade mode and run the flash command again."},
     {text::kAnotherDevice, "Flashing the controller on \"%1\"; another controller in upgrade "
                            "mode, on \"%2\", is left as it is."},
+    // The command's failure lists the controllers and says what to do.
+    {text::kSeveralDevices, nullptr},
+    {text::kDeviceListed, nullptr},
+    {text::kChosenNotFound, nullptr},
     {text::kStoppedSearching, "Stopped before anything was sent."},
     {text::kStoppedFlashing, "Stopped: the firmware in the controller is incomplete."},
     {text::kFirstRequestMissing,
@@ -275,7 +280,7 @@ private:
 
 } // namespace
 
-Outcome flashCommand(const QString& path, QTextStream& out, bool terminal) {
+Outcome flashCommand(const QString& path, QTextStream& out, bool terminal, const QString& port) {
     const QString shownPath = QDir::toNativeSeparators(path);
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
@@ -339,7 +344,7 @@ Outcome flashCommand(const QString& path, QTextStream& out, bool terminal) {
     // Ctrl-C or SIGTERM asks the worker to stop, which ends its waits at once; the ports are
     // closed and the program ends with a message instead of being killed in the middle.
     StopSignals stopSignals([] { connectThread.requestStop(); });
-    if (!connectThread.startRun(image))
+    if (!connectThread.startRun(image, port.toStdString()))
         return Outcome::fail(kDeviceFailure, QStringLiteral("the upgrade could not start"));
     connectThread.wait();
     QObject::disconnect(&connectThread, nullptr, &receiver, nullptr);
@@ -377,6 +382,8 @@ Outcome flashCommand(const QString& path, QTextStream& out, bool terminal) {
                              QStringLiteral("the controller stopped answering during the "
                                             "transfer") +
                                  restart);
+    case Result::NotChosen:
+        return notChosen(connectThread.devices(), port, true);
     case Result::RepeatsRefused:
     case Result::None:
         break;

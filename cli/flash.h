@@ -47,7 +47,10 @@ private:
     QString version_;       // the device version printed last
 };
 
-// Loads the image in `path` and flashes it into a controller in upgrade mode.
-Outcome flashCommand(const QString& path, QTextStream& out, bool terminal);
+// Loads the image in `path` and flashes it into a controller in upgrade mode: the one whose
+// port name holds `port` when it is given; when several are in upgrade mode and none is named,
+// none is flashed and the failure lists them.
+Outcome flashCommand(const QString& path, QTextStream& out, bool terminal,
+                     const QString& port = QString());
 
 } // namespace korvalen::cli

@@ -20,6 +20,7 @@ gives up after about a second.
      "",
      R"(  korvalen25-cli ports
   korvalen25-cli --midi-api jack ports     the ports of a JACK server
+  korvalen25-cli --port "MIDI 2" ports    which ports the second controller uses
 )",
      R"(  0  the Korvalen25 answered
   1  it did not answer, or a port failed
@@ -51,7 +52,10 @@ value out of range is refused before anything is sent. What does not read
 back as sent is sent again, more slowly, for up to three more rounds; a
 controller that needs a pause between messages from the start gets one
 with --send-pause MS or KORVALEN_SEND_PAUSE_MS. A failure says whether the
-preset on the device may now be incomplete or was not changed.
+preset on the device may now be incomplete or was not changed. The preset
+that was on the device is read first and kept as a snapshot (see history
+and undo-put); when it cannot be read or kept nothing is sent, unless
+--no-snapshot is given.
 )",
      "  FILE.sav    the preset file to write to the device\n" KORVALEN_PRESET_ARGUMENT,
      R"(  korvalen25-cli put lead.sav             store it under its own number
@@ -61,7 +65,7 @@ preset on the device may now be incomplete or was not changed.
   1  no controller, the transfer failed or the preset reads back different
   2  wrong command line
   3  FILE.sav cannot be read, is not a preset file or holds a value out of
-     range
+     range, or the snapshot cannot be written
 )",
      true},
     {"show", 1, 1, "show [--json] FILE.sav", "print a preset file as text (--json for scripts)",
@@ -102,7 +106,8 @@ that fails writes nothing.
 it (sending again, more slowly, what did not arrive, as put does; see
 --send-pause there). All files are read and checked before anything is
 sent. A failure names the presets restored whole, the one that may now be
-incomplete and those not changed.
+incomplete and those not changed. Each preset on the device is kept as a
+snapshot before it is replaced, as put does.
 )",
      R"(  DIR         a folder written by the backup command
 )",
@@ -112,7 +117,57 @@ incomplete and those not changed.
   1  no controller, a transfer failed or a preset reads back different
   2  wrong command line
   3  DIR is missing, lacks a file, or holds one that is not a preset file or
-     has a value out of range
+     has a value out of range, or a snapshot cannot be written
+)",
+     true},
+    {"diff", 2, 2, "diff [--json] A B",
+     "compare two presets, each a preset file or a device\n"
+     "preset such as P17",
+     R"(Compares two presets control by control and lists where they differ: the
+control, its bank, the field and the two values, as the editor's boxes show
+them. A and B are each a preset file (a snapshot too) or a preset of the
+Korvalen25 given as PRESET; a file named like a preset is given as ./P17.
+A preset file holds no channels for the keyboard zones, so they are compared
+only between presets of the device and snapshots.
+)",
+     "  A, B        a preset file, or PRESET: P01 or P17 to P30 on the device\n",
+     R"(  korvalen25-cli diff lead.sav P17        what a put of lead.sav would change
+  korvalen25-cli diff --json a.sav b.sav  the same as JSON
+)",
+     R"(  0  the presets are the same
+  1  they differ, or no controller, or the transfer failed
+  2  wrong command line
+  3  a file cannot be read or is not a preset file
+)",
+     true},
+    {"history", 0, 1, "history [PRESET]",
+     "list the snapshots kept before writes (of PRESET, or all)",
+     R"(Lists the snapshots that put, restore, undo-put and the editor's DownLoad
+kept of the presets they replaced on the device, newest first: the preset,
+when it was taken and its file. The last 50 of each preset are kept, in
+KORVALEN_HISTORY_DIR or else korvalen25/history in the user's data folder.
+No controller is needed.
+)",
+     "  PRESET      only the snapshots of this preset (P01, P17 to P30)\n",
+     R"(  korvalen25-cli history P17
+)",
+     R"(  0  listed (also when there are none)
+  2  wrong command line
+)",
+     false},
+    {"undo-put", 1, 1, "undo-put PRESET", "write the latest snapshot of PRESET back to the device",
+     R"(Writes the latest snapshot of PRESET back to the Korvalen25, with the
+keyboard zones' channels it holds, and reads it back to check it as put
+does. What it replaces is kept as a snapshot in turn, so a second undo-put
+undoes the first.
+)",
+     KORVALEN_PRESET_ARGUMENT,
+     R"(  korvalen25-cli undo-put P17             P17 as it was before the last write
+)",
+     R"(  0  written back, and it reads back the same
+  1  no controller, the transfer failed or the preset reads back different
+  2  wrong command line
+  3  there is no snapshot of PRESET, or it cannot be read
 )",
      true},
     {"flash", 1, 1, "flash FILE.bin",
@@ -120,13 +175,17 @@ incomplete and those not changed.
      "upgrade mode",
      R"(Writes the firmware image FILE.bin into a Korvalen25 that was started in
 its upgrade mode, and shows the progress: a bar on a terminal, a line at
-every tenth of the image otherwise. Ctrl-C stops it; the controller is then
+every tenth of the image otherwise. When more than one controller is in
+upgrade mode, --port chooses the one to flash; without it they are listed
+and none is flashed. Ctrl-C stops it; the controller is then
 left with incomplete firmware and must be started in upgrade mode and
 flashed again.
 )",
      R"(  FILE.bin    the firmware image
 )",
      R"(  korvalen25-cli flash korvalen25-v102.bin
+  korvalen25-cli flash --port "MIDI 2" korvalen25-v102.bin
+                                          flash the controller on "... MIDI 2"
 )",
      R"(  0  flashed
   1  no controller in upgrade mode, or the transfer failed or was stopped
@@ -134,11 +193,47 @@ flashed again.
   3  FILE.bin cannot be read or is not a Korvalen25 firmware image
 )",
      true},
+    {"monitor", 0, 0, "monitor",
+     "print every MIDI message to and from the controller, in\nwords, until Ctrl-C",
+     R"(Finds the Korvalen25 and prints every MIDI message on its ports, one line
+each, until Ctrl-C (or SIGTERM): the time, in or out, the port, what the
+message says and its bytes. The search's own messages come first. Notes,
+controllers and the like are named as MIDI names them, the editor's and the
+controller's own messages in the editor's words; a firmware upgrade is kept
+to a few lines.
+)",
+     "",
+     R"(  korvalen25-cli monitor
+  korvalen25-cli monitor > traffic.txt    keep the lines in a file
+)",
+     R"(  0  ended by Ctrl-C or SIGTERM
+  1  no controller answered
+  2  wrong command line
+)",
+     true},
+    {"diagnostics", 0, 0, "diagnostics [-o FILE]",
+     "print a report to attach to a bug report (-o: write it\nto FILE)",
+     R"(Searches for the Korvalen25, reads its preset P01 as a check of the link,
+and prints a report to attach to a bug report: the program's version and
+those of Qt and RtMidi, the MIDI backend, every MIDI port with what the
+search did with it, the outcome of the read and the MIDI messages that went
+over the ports. With -o FILE the report is written to FILE instead.
+)",
+     "",
+     R"(  korvalen25-cli diagnostics
+  korvalen25-cli diagnostics -o report.txt
+)",
+     R"(  0  the report was printed or written (also when no controller answered)
+  2  wrong command line
+  3  FILE cannot be written
+)",
+     true},
     {"help", 0, 1, "help [COMMAND]", "print the help of COMMAND (also: COMMAND --help)",
      R"(Prints the help of COMMAND: what it does, its arguments and options, an
 example and its exit codes. Without COMMAND it prints the general help.
 )",
-     R"(  COMMAND     ports, get, put, show, backup, restore, flash or help
+     R"(  COMMAND     ports, get, put, show, diff, backup, restore, history, undo-put,
+              flash, monitor, diagnostics or help
 )",
      R"(  korvalen25-cli help get
   korvalen25-cli get --help               the same
@@ -173,8 +268,9 @@ QString commandList() {
 QString commandHelp(const Command& command, const QString& midiApiHelp) {
     const QString name = QLatin1String(command.name);
     QString usage = QLatin1String(command.usage);
-    usage.insert(name.size(),
-                 command.usesDevice ? QStringLiteral(" [--midi-api NAME]") : QStringLiteral(""));
+    usage.insert(name.size(), command.usesDevice
+                                  ? QStringLiteral(" [--midi-api NAME] [--port NAME]")
+                                  : QStringLiteral(""));
     QString text = QStringLiteral("Usage: korvalen25-cli %1\n\n").arg(usage);
     text += QString::fromUtf8(command.description);
 
@@ -195,18 +291,42 @@ QString commandHelp(const Command& command, const QString& midiApiHelp) {
             }
         }
         text += line + QLatin1Char('\n');
+        text += QStringLiteral(
+            "  --port NAME      the controller to use when more than one answers: a part\n"
+            "                   of its MIDI port name, in any case; without it, when\n"
+            "                   several answer, they are listed and nothing is done\n");
     }
+    if (command.usesDevice && name != QLatin1String("monitor"))
+        text += QStringLiteral("  --verbose        print every MIDI message of the command on "
+                               "stderr, in words\n");
+    if (name == QLatin1String("diagnostics"))
+        text += QStringLiteral("  -o, --output FILE  write the report to FILE\n");
     if (name == QLatin1String("show"))
         text += QStringLiteral("  --json           print the preset as JSON, its values and their "
                                "raw numbers\n"
                                "                   (the fields are listed in the README)\n");
+    if (name == QLatin1String("diff"))
+        text +=
+            QStringLiteral("  --json           print the differences as JSON, each value's text "
+                           "and\n"
+                           "                   raw number\n");
+    if (name == QLatin1String("put") || name == QLatin1String("restore") ||
+        name == QLatin1String("undo-put"))
+        text += QStringLiteral("  --no-snapshot    write even when the preset to be replaced "
+                               "cannot be read\n"
+                               "                   and kept as a snapshot\n");
     text += QStringLiteral("  -h, --help       show this help\n");
 
     const QString example = QString::fromUtf8(command.example);
     text += example.count(QLatin1Char('\n')) > 1 ? QStringLiteral("\nExamples:\n")
                                                  : QStringLiteral("\nExample:\n");
     text += example;
-    text += QStringLiteral("\nExit codes:\n") + QString::fromUtf8(command.exitCodes);
+    QString codes = QString::fromUtf8(command.exitCodes);
+    if (command.usesDevice)
+        codes.replace(QStringLiteral("  2  wrong command line\n"),
+                      QStringLiteral("  2  wrong command line, or several controllers answered and "
+                                     "no --port\n     chose one\n"));
+    text += QStringLiteral("\nExit codes:\n") + codes;
     return text;
 }
 

@@ -11,6 +11,7 @@ enum ExitCode : int {
     kDeviceFailure = 1, // no controller, a port that failed, a transfer that failed or timed out
     kUsage = 2,         // the command line is wrong
     kBadFile = 3,       // a file that cannot be read or written, or is not what it should be
+    kDiffer = 1,        // diff: the presets differ
 };
 
 struct Outcome {

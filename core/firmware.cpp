@@ -138,6 +138,26 @@ std::optional<ProbeReply> parseProbeReply(const std::uint8_t* data, std::size_t 
     return ProbeReply{std::uint32_t(data[6]) * 128 + data[7], data[8]};
 }
 
+std::optional<std::array<std::uint8_t, 5>> parseProbeMessage(const std::uint8_t* data,
+                                                             std::size_t length) {
+    if (data == nullptr || length != 9 || data[0] != kSysExStart || data[6] != 0 || data[7] != 0 ||
+        data[8] != kSysExEnd || !allDataBytes(data + 1, data + 6))
+        return std::nullopt;
+    std::array<std::uint8_t, 5> id{};
+    std::copy(data + 1, data + 6, id.begin());
+    return id;
+}
+
+std::optional<AnyProbeReply> parseAnyProbeReply(const std::uint8_t* data, std::size_t length) {
+    if (data == nullptr || length != 10 || !allDataBytes(data + 1, data + 9)) return std::nullopt;
+    AnyProbeReply any;
+    std::copy(data + 1, data + 6, any.deviceId.begin());
+    const auto reply = parseProbeReply(data, length, any.deviceId);
+    if (!reply) return std::nullopt;
+    any.reply = *reply;
+    return any;
+}
+
 std::array<std::uint8_t, 10> firmwareProbeReply(const std::array<std::uint8_t, 5>& deviceId,
                                                 std::uint32_t version, std::uint8_t mode) {
     std::array<std::uint8_t, 10> r{};

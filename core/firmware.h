@@ -87,6 +87,15 @@ struct ProbeReply {
 };
 std::optional<ProbeReply> parseProbeReply(const std::uint8_t* data, std::size_t length,
                                           const std::array<std::uint8_t, 5>& deviceId);
+// The identity bytes of a probe message of any identity; none if the bytes are not one.
+std::optional<std::array<std::uint8_t, 5>> parseProbeMessage(const std::uint8_t* data,
+                                                             std::size_t length);
+// A probe reply of any identity: its identity bytes and what it says.
+struct AnyProbeReply {
+    std::array<std::uint8_t, 5> deviceId{};
+    ProbeReply reply;
+};
+std::optional<AnyProbeReply> parseAnyProbeReply(const std::uint8_t* data, std::size_t length);
 std::array<std::uint8_t, 10> firmwareProbeReply(const std::array<std::uint8_t, 5>& deviceId,
                                                 std::uint32_t version, std::uint8_t mode);
 

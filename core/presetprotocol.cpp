@@ -10,11 +10,9 @@ namespace {
 
 constexpr std::uint8_t kSysExStart = 0xF0;
 constexpr std::uint8_t kSysExEnd = 0xF7;
-constexpr std::array<std::uint8_t, 5> kEditorHeader = {0xF0, 0x00, 0x20, 0x6B, 0x02};
-
-constexpr std::uint8_t kGlobalParameterCommand = 0x06;
-constexpr std::uint8_t kUploadRequestCommand = 0x05;
-constexpr std::uint8_t kDownloadEndCommand = 0x07;
+constexpr std::uint8_t kGlobalParameterCommand = command::kGlobalParameter;
+constexpr std::uint8_t kUploadRequestCommand = command::kUploadRequest;
+constexpr std::uint8_t kDownloadEndCommand = command::kDownloadEnd;
 
 template <std::size_t N> std::array<std::uint8_t, N> withHeader(std::uint8_t command) {
     std::array<std::uint8_t, N> m{};
@@ -514,6 +512,61 @@ std::size_t dumpGlobalsRecord(int start, const std::uint8_t* values, int count,
     }
     out[p++] = kSysExEnd;
     return p;
+}
+
+DumpRecordView readDumpRecord(const std::uint8_t* data, std::size_t length) {
+    DumpRecordView view;
+    if (data == nullptr || length == 0 || data[0] != 0xF0) return view;
+    Record rec;
+    decodeRecord(BufferSource{data, length}, rec);
+    view.kind = rec.kind;
+    view.length = rec.length;
+    switch (rec.what) {
+    case Record::Incomplete:
+        view.what = DumpRecordView::What::Incomplete;
+        break;
+    case Record::Skip:
+        view.what = DumpRecordView::What::Skip;
+        break;
+    case Record::CutEncoder:
+        view.what = DumpRecordView::What::CutEncoder;
+        break;
+    case Record::End:
+        view.what = DumpRecordView::What::End;
+        break;
+    case Record::Globals:
+        view.what = DumpRecordView::What::Globals;
+        view.start = rec.start;
+        view.count = rec.count;
+        std::copy(rec.values, rec.values + rec.count, view.values.begin());
+        break;
+    case Record::Assignment:
+        view.what = DumpRecordView::What::Assignment;
+        view.number = rec.fields[0];
+        view.value = byteOf(rec.fields[1] * 127 + rec.fields[2]);
+        view.chan = rec.fields[3];
+        view.port = rec.fields[4];
+        view.behaviour = rec.fields[5];
+        break;
+    }
+    return view;
+}
+
+std::optional<ControlRef> controlForRecord(int kind, int number) {
+    switch (kind) {
+    case control::kSliderKind:
+        if (number == control::kSliderNumber) return ControlRef{ControlGroup::Slider, 0, 0};
+        return std::nullopt;
+    case control::kEncoderKind:
+        if (number >= control::kFirstEncoder && number < control::kFirstEncoder + 32)
+            return ControlRef{ControlGroup::Encoder, (number - control::kFirstEncoder) / 8,
+                              (number - control::kFirstEncoder) % 8};
+        return std::nullopt;
+    case control::kButtonKind:
+        return buttonForNumber(number);
+    default:
+        return std::nullopt;
+    }
 }
 
 } // namespace korvalen

@@ -58,6 +58,10 @@ constexpr int kNumber = 1;    // assignment number 0-171
 constexpr int kChannel = 2;   // 0-16
 constexpr int kPort = 3;      // 0-5
 constexpr int kBehaviour = 4; // type + 2 * mode, 0-3
+// The other commands of the editor's messages (byte 5 after the header).
+constexpr int kUploadRequest = 5;
+constexpr int kGlobalParameter = 6;
+constexpr int kDownloadEnd = 7;
 } // namespace command
 
 // The largest value of each field of a preset. The model's setters take nothing above them,
@@ -78,6 +82,9 @@ constexpr int kTransposeZero = 12;
 
 // ---------------------------------------------------------------------------------------------
 // Editor messages
+
+// Every editor message begins with these five bytes; byte 5 is the command.
+constexpr std::array<std::uint8_t, 5> kEditorHeader = {0xF0, 0x00, 0x20, 0x6B, 0x02};
 
 using ParameterMessage = std::array<std::uint8_t, 13>;
 using GlobalParameterMessage = std::array<std::uint8_t, 10>;
@@ -289,5 +296,37 @@ std::size_t dumpGlobalsRecord(int start, const std::uint8_t* values, int count,
 
 // F0 05 F7.
 constexpr std::array<std::uint8_t, 3> kDumpEndRecord = {0xF0, 0x05, 0xF7};
+
+// One dump record read as the parser reads it, without applying it: for showing what a record
+// says.
+struct DumpRecordView {
+    enum class What : std::uint8_t {
+        Incomplete, // the bytes end before the record does
+        Skip,       // a kind that carries nothing (3, 6 and above), or a record cut short
+        Assignment, // kinds 0-2: the fields below
+        CutEncoder, // a kind 1 record cut short
+        Globals,    // kind 4: `count` values from `start`
+        End,        // kind 5
+    };
+    What what = What::Incomplete;
+    std::uint8_t kind = 0;
+    std::size_t length = 0; // bytes the record takes, the F0 included (not its F7)
+    // Assignment records.
+    std::uint8_t number = 0;
+    std::uint8_t value = 0; // the assignment number
+    std::uint8_t chan = 0;
+    std::uint8_t port = 0;
+    std::uint8_t behaviour = 0;
+    // Globals records.
+    std::uint8_t start = 0;
+    int count = 0;
+    std::array<std::uint8_t, 127> values{};
+};
+
+// Reads the record that begins with the F0 at data[0].
+DumpRecordView readDumpRecord(const std::uint8_t* data, std::size_t length);
+
+// The control a dump record of `kind` (0-2) and `number` is for; none when no control has it.
+std::optional<ControlRef> controlForRecord(int kind, int number);
 
 } // namespace korvalen

@@ -1,5 +1,6 @@
 #include "connectthread.h"
 
+#include "diagnostics.h"
 #include "midi.h"
 
 #include <algorithm>
@@ -24,14 +25,14 @@ korvalen::FirmwareImage firmwareImage;
 // so a handler that is still called after the run has ended finds it.
 struct ConnectThread::Run {
     korvalen::FirmwareImage image;
+    std::string port;                     // the controller chosen by a part of its port name
     std::unique_ptr<DeviceSearch> search; // while the run searches
     int attempt = 0;
     SearchEvent::Kind giveUp = SearchEvent::Kind::Attempt; // why the search gave up
     // The first answer in normal mode (mode 1): input port + 1 (0 none) and version.
     std::atomic<std::int32_t> normalInPort{0};
     std::uint32_t normalVersion = 0;
-    std::atomic<std::int32_t> portsNoted{0};     // 1: the pause after a mode-1 answer is over
-    std::atomic<std::uint32_t> upgradeInputs{0}; // bit i: a mode-2 answer came on input i
+    std::atomic<std::int32_t> portsNoted{0}; // 1: the pause after a mode-1 answer is over
     std::atomic<BlockRequest> deviceAnswer{BlockRequest::None};
     std::atomic<std::uint32_t> blockIndex{0}; // the next block to send
     // The requests of the device being flashed are taken: from the start message until the
@@ -81,7 +82,12 @@ void ConnectThread::tellRunning(bool running) {
     report(StartEnabled, running ? 0 : 1, "0");
 }
 
-bool ConnectThread::startRun(const korvalen::FirmwareImage& image) {
+std::vector<korvalen::midi::FoundDevice> ConnectThread::devices() const {
+    std::lock_guard<std::mutex> lock(devicesMutex_);
+    return devices_;
+}
+
+bool ConnectThread::startRun(const korvalen::FirmwareImage& image, const std::string& port) {
     if (isRunning()) return false;
     if (image.blockCount == 0) {
         log(text::kEmptyImage);
@@ -90,6 +96,7 @@ bool ConnectThread::startRun(const korvalen::FirmwareImage& image) {
     if (portsClaim_ && !portsClaim_()) return false;
     auto run = std::make_shared<Run>();
     run->image = image;
+    run->port = port;
     run_ = std::move(run);
     stop_.clear();
     outcome_ = Outcome::None;
@@ -131,6 +138,7 @@ DeviceSearch::Options ConnectThread::searchOptions(const std::shared_ptr<Run>& r
     o.openPauseMs = kOpenPauseMs;
     o.replyWaitMs = kReplyWaitMs;
     o.confirmWaitMs = midiMethodClass::kConfirmWaitMs;
+    o.preference = {run->port, !run->port.empty()};
     return o;
 }
 
@@ -148,6 +156,40 @@ ConnectThread::Wait ConnectThread::waitForRequest(int timeoutMs) {
     }
 }
 
+namespace {
+
+// How a run ended, for the diagnostics report.
+std::string upgradeOutcomeWords(ConnectThread::Outcome outcome, std::uint32_t blocks) {
+    using O = ConnectThread::Outcome;
+    const std::string taken =
+        blocks == ~0u ? std::string() : ", " + std::to_string(blocks) + " block(s) taken";
+    switch (outcome) {
+    case O::Flashed:
+        return "done" + taken;
+    case O::NoPorts:
+        return "no MIDI input port";
+    case O::TooManyPorts:
+        return "more than 20 MIDI ports";
+    case O::NotFound:
+        return "no controller in upgrade mode answered";
+    case O::NotChosen:
+        return "several controllers in upgrade mode answered and none was chosen";
+    case O::NoOutput:
+        return "a controller answered, but no output port took the probe";
+    case O::Stopped:
+        return "stopped" + taken;
+    case O::DeviceSilent:
+        return "the controller stopped asking for blocks" + taken;
+    case O::RepeatsRefused:
+        return "the controller did not take a block" + taken;
+    case O::None:
+        break;
+    }
+    return "ended" + taken;
+}
+
+} // namespace
+
 // A run that did not flash: `line` says why, its ports are closed, and Start is back on. The
 // line comes first: closing a port waits for the MIDI server, which may be slow to answer
 // when a device has just gone.
@@ -158,6 +200,7 @@ void ConnectThread::endRun(Outcome outcome, std::uint32_t progress, const char* 
     if (line) log(line);
     ports_.closePorts();
     outcome_ = outcome;
+    korvalen::noteTransfer("firmware upgrade", upgradeOutcomeWords(outcome, progress));
     tellRunning(false);
 }
 
@@ -184,10 +227,15 @@ void ConnectThread::run() {
     }
     const korvalen::midi::SearchRecord record = run.search->record();
     run.search.reset(); // the inputs keep only the upgrade's handler
+    {
+        std::lock_guard<std::mutex> lock(devicesMutex_);
+        devices_ = record.devices;
+    }
 
-    std::string other;
+    std::string other; // another controller in upgrade mode, left as it is
     if (result == 0) {
-        other = otherDeviceInput(std::max(record.replyWaitMs, kReplyWaitMs));
+        for (const auto& d : record.devices)
+            if (d.inPort != record.inPort && other.empty()) other = d.inName;
         // Only the chosen input stays open: nothing else can ask for a block.
         for (int i = 0; i < midiMethodClass::kMaxPorts; ++i)
             if (i != record.inPort) ports_.closeInputSlot(i);
@@ -204,6 +252,17 @@ void ConnectThread::run() {
                          QString::fromStdString(other)));
         ports_.linkState = 1;
         flashFirmware();
+        return;
+    }
+    if (result == -3) {
+        if (run.port.empty())
+            log(QString::fromLatin1(text::kSeveralDevices).arg(record.devices.size()));
+        else
+            log(QString::fromLatin1(text::kChosenNotFound).arg(QString::fromStdString(run.port)));
+        for (const auto& d : record.devices)
+            log(QString::fromLatin1(text::kDeviceListed)
+                    .arg(QString::fromStdString(d.outName), QString::fromStdString(d.inName)));
+        endRun(Outcome::NotChosen, ~0u, nullptr);
         return;
     }
     if (result > 0) {
@@ -224,6 +283,7 @@ int ConnectThread::probeDevices() {
     const SearchResult result = run.search->findDevice(++run.attempt);
     const korvalen::midi::SearchRecord& record = run.search->record();
     if (result == SearchResult::Stopped) return -2;
+    if (result == SearchResult::NotChosen) return -3;
     if (result == SearchResult::GiveUp) {
         if (run.giveUp == SearchEvent::Kind::TooManyPorts) {
             log(text::kTooManyPorts);
@@ -259,25 +319,6 @@ int ConnectThread::probeDevices() {
         if (!platform().sleep(kPauseMs, stop_)) return -2;
     }
     return 2;
-}
-
-std::string ConnectThread::otherDeviceInput(unsigned replyWaitMs) {
-    Run& run = *run_;
-    const int chosenIn = ports_.replyInPort - 1;
-    const int chosenOut = ports_.replyOutPort - 1;
-    auto& midi = platform();
-    const auto probe = korvalen::firmwareProbeMessage(run.image.deviceId);
-    for (unsigned j = 0; j < ports_.outPortCount && !stop_.stopRequested(); ++j) {
-        if (static_cast<int>(j) == chosenOut) continue;
-        auto out = midi.openOutput(j);
-        if (!out || !midi.sleep(kOpenPauseMs, stop_)) continue;
-        if (out->send(probe.data(), static_cast<std::uint32_t>(probe.size())) != 0) continue;
-        midi.sleep(replyWaitMs, stop_);
-    }
-    const std::uint32_t others = run.upgradeInputs & ~(1u << chosenIn);
-    for (unsigned i = 0; i < ports_.inPortCount; ++i)
-        if (others & (1u << i)) return midi.inputName(i);
-    return {};
 }
 
 void ConnectThread::flashFirmware() {
@@ -351,6 +392,8 @@ void ConnectThread::flashFirmware() {
     tellRunning(false);
     log(text::kTheEnd);
     outcome_ = Outcome::Flashed;
+    korvalen::noteTransfer("firmware upgrade",
+                           upgradeOutcomeWords(Outcome::Flashed, run.blockIndex));
 }
 
 void ConnectThread::sendBlock() {
@@ -389,8 +432,6 @@ void ConnectThread::upgradeMidiInProc(Run& run, std::uintptr_t instance, const I
                 emit versionSeen(QString::fromStdString(version));
                 report(DeviceVersion, 0, lastingText(version));
             }
-            if (reply->mode == 2 && port >= 0 && port < midiMethodClass::kMaxPorts)
-                run.upgradeInputs |= 1u << port;
         }
         if (n != 0) ports_.requeueBuffer(port);
         break;

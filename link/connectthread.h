@@ -19,7 +19,9 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
+#include <vector>
 
 // The upgrade log's lines. The dialog and the command line show the same words.
 namespace upgradetext {
@@ -52,6 +54,14 @@ inline constexpr char kNormalMode[] =
 inline constexpr char kAnotherDevice[] =
     "Flashing the controller on \"%1\". Another controller in upgrade mode answered on "
     "\"%2\"; it is left as it is.";
+// Several controllers in upgrade mode answered and none was named: "%1" how many; a line
+// for each follows ("%1" its output port, "%2" its input port).
+inline constexpr char kSeveralDevices[] =
+    "%1 controllers in upgrade mode answered, and none was flashed. Choose the one to flash.";
+inline constexpr char kDeviceListed[] = "Controller in upgrade mode on \"%1\" (input \"%2\")";
+// The port chosen for the run is not among those that answered ("%1" the name).
+inline constexpr char kChosenNotFound[] =
+    "No controller in upgrade mode answered on a port named \"%1\".";
 inline constexpr char kStoppedSearching[] =
     "Upgrade stopped before anything was sent. Start the controller in upgrade mode and press "
     "Start again.";
@@ -130,6 +140,7 @@ public:
         Stopped,        // requestStop()
         DeviceSilent,   // no request within the time-out
         RepeatsRefused, // the same block asked for again too often
+        NotChosen,      // several answered and none was chosen: devices() lists them
     };
 
     static constexpr int kAttempts = 10;
@@ -151,7 +162,10 @@ public:
     // Starts one run that flashes a copy of `image`, after taking the MIDI ports from the
     // editor. Nothing is started while a run goes on, or for an image without blocks (that
     // one is logged); false then. Call it on the thread that owns the editor's link.
-    bool startRun(const korvalen::FirmwareImage& image);
+    // `port` (a part of a port name, any case) names the controller to flash when more than
+    // one is in upgrade mode; the run flashes no other. Without it, a run that finds several
+    // flashes none and ends with Outcome::NotChosen.
+    bool startRun(const korvalen::FirmwareImage& image, const std::string& port = {});
     // Asked by startRun() before a run takes the ports: false keeps the run from starting. The
     // owner of the editor's connection sets it; without one the ports are taken at once.
     void setPortsClaim(std::function<bool()> claim) { portsClaim_ = std::move(claim); }
@@ -161,6 +175,8 @@ public:
     void requestStop() { stop_.requestStop(); }
     bool stopRequested() const { return stop_.stopRequested(); }
     Outcome outcome() const { return outcome_; }
+    // The controllers in upgrade mode that the last run's search found (read once it ended).
+    std::vector<korvalen::midi::FoundDevice> devices() const;
     // A run that flashed leaves the device's pair open; this closes it. Nothing happens while
     // a run goes on. Call it before the editor's link opens the ports again, and at the end.
     void releasePorts();
@@ -172,7 +188,8 @@ public:
     }
 
     // One attempt of the search: 0 found in upgrade mode, 1 nothing, 2 only a mode-1 answer,
-    // -1 give up (the reason is logged), -2 stopped.
+    // -1 give up (the reason is logged), -2 stopped, -3 controllers answered but none is
+    // chosen (several, or none on the chosen port).
     int probeDevices();
     void flashFirmware();
     void sendBlock();
@@ -213,10 +230,6 @@ private:
     void tellProgress(std::uint32_t done);
     void tellRunning(bool running);
     korvalen::midi::DeviceSearch::Options searchOptions(const std::shared_ptr<Run>& run);
-    // Once the device is found: probes every other output, each for `replyWaitMs`, and returns
-    // the name of an input on which another controller in upgrade mode has answered in this
-    // run, or an empty text.
-    std::string otherDeviceInput(unsigned replyWaitMs);
     // The input handler of every port a run opens; runs on the MIDI input thread.
     void upgradeMidiInProc(Run& run, std::uintptr_t instance,
                            const korvalen::midi::InputEvent& event);
@@ -231,6 +244,8 @@ private:
     std::atomic<int> firstRequestTimeoutMs_{kFirstRequestTimeoutMs};
     std::atomic<int> requestTimeoutMs_{kRequestTimeoutMs};
     std::atomic<Outcome> outcome_{Outcome::None};
+    mutable std::mutex devicesMutex_;
+    std::vector<korvalen::midi::FoundDevice> devices_;
 };
 
 extern ConnectThread connectThread;

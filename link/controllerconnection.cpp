@@ -56,6 +56,7 @@ bool ControllerConnection::startSearch(const SearchPlan& plan) {
     midiLink.prepareSearch();
     auto options = midiLink.editorSearchOptions();
     options.onlyOutputs = plan.onlyOutputs;
+    if (preference_) options.preference = preference_();
     if (plan.attempts > 0) options.attempts = plan.attempts;
     if (plan.countPolls > 0) options.countPolls = plan.countPolls;
     // The steps come from the searching thread and are handed over to this one.
@@ -116,6 +117,7 @@ void ControllerConnection::takeSearchResult() {
     if (!running_) return;
     running_->worker.join();
     const SearchResult result = running_->result;
+    result_ = result;
     running_.reset();
     {
         std::lock_guard lock(postMutex_);

@@ -83,6 +83,12 @@ public:
     // may hold a new search back (the outputs stay new until the next reading).
     void hotPlugCheck();
     void setHotPlugGate(std::function<bool()> gate) { hotPlugGate_ = std::move(gate); }
+    // Which controller a search keeps when several answer; asked at the start of each search.
+    void setSearchPreference(std::function<korvalen::midi::PortPreference()> preference) {
+        preference_ = std::move(preference);
+    }
+    // How the last search ended.
+    korvalen::midi::SearchResult lastResult() const { return result_; }
 
     // A preset transfer of the editor takes the connected controller's ring and ports.
     bool claimForTransfer();
@@ -139,4 +145,6 @@ private:
     QString controllerOut_;
     PortWatch watch_;
     std::function<bool()> hotPlugGate_;
+    std::function<korvalen::midi::PortPreference()> preference_;
+    korvalen::midi::SearchResult result_ = korvalen::midi::SearchResult::NotFound;
 };

@@ -1,5 +1,7 @@
 #include "presettransfer.h"
 
+#include "diagnostics.h"
+
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
@@ -54,7 +56,9 @@ PresetTransfer::PresetTransfer(Sender send, ByteRing& ring, midi::StopToken& sto
     : send_(std::move(send)), ring_(ring), stop_(stop), pace_(pace) {}
 
 ReadResult PresetTransfer::readPreset(int number, Preset& preset) {
-    return readOnce(number, preset, timeoutMs_);
+    const ReadResult result = readOnce(number, preset, timeoutMs_);
+    noteTransfer("read of preset " + std::to_string(number), outcomeWords(result));
+    return result;
 }
 
 ReadResult PresetTransfer::readOnce(int number, Preset& preset, unsigned firstAnswerMs) {
@@ -122,6 +126,14 @@ bool PresetTransfer::pauseAfter(std::size_t length) {
 
 DownloadResult PresetTransfer::download(const PresetValues& values, int number) {
     DownloadResult result;
+    // Noted however the download ends.
+    struct Noted {
+        const DownloadResult& result;
+        int number;
+        ~Noted() {
+            noteTransfer("download of preset " + std::to_string(number), outcomeWords(result));
+        }
+    } noted{result, number};
     const auto presetNumber = static_cast<std::uint8_t>(number);
     // The messages of the whole download: 384 for a full preset, the end message included.
     std::size_t total = 1;

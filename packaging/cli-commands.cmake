@@ -8,7 +8,7 @@ if(NOT status EQUAL 0)
 endif()
 # The commands are the lines of the general help's list: "  NAME ARGUMENTS  what it does".
 string(REGEX MATCH "Commands:\n(.*)\n\n" list "${general}")
-string(REGEX MATCHALL "\n  [a-z]+" names "\n${CMAKE_MATCH_1}")
+string(REGEX MATCHALL "\n  [a-z][a-z-]*" names "\n${CMAKE_MATCH_1}")
 set(text "[COMMANDS]\n")
 foreach(name ${names})
     string(STRIP "${name}" command)

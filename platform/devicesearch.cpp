@@ -103,6 +103,39 @@ struct DeviceSearch::Shared {
     }
 };
 
+bool portNameContains(const std::string& name, const std::string& part) {
+    const auto lower = [](unsigned char c) {
+        return c >= 'A' && c <= 'Z' ? static_cast<unsigned char>(c - 'A' + 'a') : c;
+    };
+    return std::search(name.begin(), name.end(), part.begin(), part.end(), [&](char a, char b) {
+               return lower(static_cast<unsigned char>(a)) == lower(static_cast<unsigned char>(b));
+           }) != name.end();
+}
+
+DeviceChoice chooseController(const std::vector<FoundDevice>& found,
+                              const PortPreference& preference) {
+    using Kind = DeviceChoice::Kind;
+    if (found.empty()) return {};
+    if (!preference.name.empty()) {
+        std::vector<int> named, whole;
+        for (int i = 0; i < static_cast<int>(found.size()); ++i) {
+            const FoundDevice& d = found[static_cast<std::size_t>(i)];
+            if (portNameContains(d.inName, preference.name) ||
+                portNameContains(d.outName, preference.name))
+                named.push_back(i);
+            const auto same = [&](const std::string& n) {
+                return n.size() == preference.name.size() && portNameContains(n, preference.name);
+            };
+            if (same(d.inName) || same(d.outName)) whole.push_back(i);
+        }
+        if (named.size() == 1) return {Kind::Chosen, named.front()};
+        if (whole.size() == 1) return {Kind::Chosen, whole.front()};
+        if (!named.empty() || preference.required) return {Kind::NotChosen, -1};
+    }
+    if (found.size() == 1) return {Kind::Chosen, 0};
+    return {Kind::NotChosen, -1};
+}
+
 bool isKorvalenPortName(const std::string& name) {
     return name.find("Korvalen") != std::string::npos;
 }
@@ -221,6 +254,13 @@ SearchResult DeviceSearch::findDevice(int attempt) {
     const std::vector<std::uint8_t>& probe = options_.probe;
     SearchResult result = SearchResult::NotFound;
     const auto& only = options_.onlyOutputs;
+    record_.devices.clear();
+    // The output of the first device found stays open while the others are asked.
+    std::unique_ptr<OutputPort> firstOutput;
+    auto foundOn = [&](int input) {
+        return std::any_of(record_.devices.begin(), record_.devices.end(),
+                           [input](const FoundDevice& d) { return d.inPort == input; });
+    };
     for (unsigned j : probingOrder(names)) {
         if (!only.empty() && std::find(only.begin(), only.end(), names[j]) == only.end()) continue;
         noteOpenFailure(OpenFailure::Unknown);
@@ -250,14 +290,18 @@ SearchResult DeviceSearch::findDevice(int attempt) {
             result = SearchResult::Stopped;
             break;
         }
-        if (reply.window == window && reply.kind == ReplyMatch::Kind::Device) {
+        // A device already found that answers through this output as well is not another one.
+        if (reply.window == window && reply.kind == ReplyMatch::Kind::Device &&
+            !foundOn(reply.port)) {
             record_.outputs[j].answered = true;
             if (confirm(j, reply.port)) {
-                record_.inPort = reply.port;
-                record_.outPort = static_cast<int>(j);
+                record_.devices.push_back(
+                    {reply.port, static_cast<int>(j), record_.inputs[reply.port].name, names[j]});
                 report(makeEvent(SearchEvent::Kind::Found, attempt, options_.attempts,
                                  static_cast<int>(j), names[j]));
-                return SearchResult::Found;
+                if (!firstOutput) firstOutput = std::move(table_.outPort);
+                table_.closeOutput();
+                continue;
             }
             if (stop_.stopRequested()) {
                 result = SearchResult::Stopped;
@@ -269,9 +313,37 @@ SearchResult DeviceSearch::findDevice(int attempt) {
         table_.closeOutput();
     }
     table_.closeOutput();
-    if (result == SearchResult::Stopped) record_.stopped = true;
     record_.replyWaitMs = replyWaitMs_;
-    return result;
+    if (result == SearchResult::Stopped) {
+        record_.stopped = true;
+        return result;
+    }
+    if (record_.devices.empty()) return result;
+    table_.outPort = std::move(firstOutput);
+    return choose(attempt);
+}
+
+SearchResult DeviceSearch::choose(int attempt) {
+    const DeviceChoice choice = chooseController(record_.devices, options_.preference);
+    if (choice.kind != DeviceChoice::Kind::Chosen) {
+        table_.closeOutput();
+        report(makeEvent(SearchEvent::Kind::Several, attempt, options_.attempts));
+        return SearchResult::NotChosen;
+    }
+    const FoundDevice& device = record_.devices[static_cast<std::size_t>(choice.index)];
+    if (choice.index != 0) {
+        // The output of the first device is open; the chosen one is opened again.
+        table_.closeOutput();
+        noteOpenFailure(OpenFailure::Unknown);
+        table_.outPort = platform().openOutput(static_cast<unsigned>(device.outPort));
+        if (!table_.outPort) {
+            record_.outputs[static_cast<std::size_t>(device.outPort)].failure = lastOpenFailure();
+            return SearchResult::NotFound;
+        }
+    }
+    record_.inPort = device.inPort;
+    record_.outPort = device.outPort;
+    return SearchResult::Found;
 }
 
 bool DeviceSearch::confirm(unsigned output, int input) {

@@ -11,6 +11,10 @@
 //   the confirmation wait) for the rest of its run.
 // - Before a device counts as found, the chosen output is probed once more and the answer
 //   has to come on the chosen input within the confirmation wait.
+// - Once a device has answered, the outputs not yet probed are asked too in the same attempt,
+//   so that a second device of the kind is seen. Which one is kept follows chooseController():
+//   the one the preference names, else the only one; with several and none named the search
+//   ends without keeping any and lists them.
 // - Every wait goes through the platform's sleep with a stop token: a stop request ends the
 //   search at once, in its pauses too.
 // - The counts, the pauses and the 20-port limits are those of the device link.
@@ -53,6 +57,41 @@ struct PortState {
     bool operator==(const PortState&) const = default;
 };
 
+// A device that answered and confirmed: its pair of ports.
+struct FoundDevice {
+    int inPort = -1;
+    int outPort = -1;
+    std::string inName;
+    std::string outName;
+    bool operator==(const FoundDevice&) const = default;
+};
+
+// Which device a search keeps.
+struct PortPreference {
+    std::string name;      // a part of a port name (input or output), any case; empty: none
+    bool required = false; // true: no device is kept unless the name matches one
+};
+
+struct DeviceChoice {
+    enum class Kind {
+        None,      // no device answered
+        Chosen,    // `index` is the device to keep
+        NotChosen, // devices answered, but none can be kept: the caller asks which one
+    };
+    Kind kind = Kind::None;
+    int index = -1;
+    bool operator==(const DeviceChoice&) const = default;
+};
+
+// The device to keep among those that answered: the one the preference names (when it names
+// several, the one whose whole port name it is); failing that, when the preference is not
+// required and exactly one answered, that one; otherwise none is chosen.
+DeviceChoice chooseController(const std::vector<FoundDevice>& found,
+                              const PortPreference& preference);
+
+// True when `part` is in `name`, ignoring the case of ASCII letters.
+bool portNameContains(const std::string& name, const std::string& part);
+
 // What the last search did, for windows and commands that show the ports.
 struct SearchRecord {
     std::vector<PortState> inputs;
@@ -60,6 +99,8 @@ struct SearchRecord {
     int attempts = 0; // attempts made
     int inPort = -1;  // the pair found, or -1
     int outPort = -1;
+    // Every device that answered in the last attempt, in the order it was found.
+    std::vector<FoundDevice> devices;
     bool otherDeviceSeen = false; // a device answered that is not the one sought
     bool lateReplySeen = false;   // a reply came after its window
     bool stopped = false;         // a stop request ended the search
@@ -78,6 +119,7 @@ struct SearchEvent {
         Answer,          // a reply of kind `match` came on input `port`
         Confirming,      // output `port` is probed once more
         Found,           // the pair is confirmed; `port` is the output
+        Several,         // several devices answered and none is chosen
     };
     Kind kind = Kind::Attempt;
     int attempt = 0;
@@ -96,6 +138,9 @@ enum class SearchResult : int {
     GiveUp = -1,  // no input port, or too many ports
     Found = 0,
     NotFound = 1,
+    // Devices answered but the preference keeps none of them (several and no name, or a
+    // required name that matches none); record().devices lists them. No port stays open.
+    NotChosen = 2,
 };
 
 class DeviceSearch {
@@ -116,6 +161,8 @@ public:
         // When not empty, only the outputs of these names are probed (ports that have just
         // appeared, say); every input is still listened to.
         std::vector<std::string> onlyOutputs;
+        // Which device to keep when more than one answers.
+        PortPreference preference;
     };
 
     // The table's ports are closed and opened by the search; `stop` ends it.
@@ -126,6 +173,7 @@ public:
 
     // One attempt: closes the table's ports, reads the counts, opens every input and probes
     // the outputs. Found leaves the chosen output open in the table and every input open.
+    // NotChosen ends the run at once, as GiveUp does.
     SearchResult findDevice(int attempt = 1);
 
     // Up to `attempts` attempts with the pause between them. Found leaves open only the
@@ -140,6 +188,8 @@ private:
     void report(SearchEvent event) const;
     bool pause(unsigned milliseconds);
     bool confirm(unsigned output, int input);
+    // After the probes of an attempt: keeps the chosen device's output open.
+    SearchResult choose(int attempt);
     void lengthenWindow();
 
     PortTable& table_;

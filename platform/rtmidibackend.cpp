@@ -1,5 +1,7 @@
 #include "rtmidibackend.h"
 
+#include "traffictap.h"
+
 #include <RtMidi.h>
 
 #include <algorithm>
@@ -110,6 +112,7 @@ public:
         : handler_(std::move(handler)), instance_(instance) {}
 
     bool open(RtMidi::Api api, const std::string& clientName, const std::string& portName) {
+        name_ = portName;
         try {
             in_ = std::make_unique<RtMidiIn>(api, clientName);
         } catch (const RtMidiError&) {
@@ -199,6 +202,7 @@ private:
     }
 
     void deliver(const std::uint8_t* data, std::size_t length) {
+        tapTraffic(false, name_, data, length);
         std::lock_guard handlerLock(handlerMutex_);
         if (data[0] != 0xF0) {
             {
@@ -250,6 +254,7 @@ private:
 
     InputHandler handler_;
     std::uintptr_t instance_;
+    std::string name_;
     std::unique_ptr<RtMidiIn> in_;
     ErrorSink errors_;
     // Held while the handler runs, so that reset and close never overlap a delivery.
@@ -263,6 +268,7 @@ private:
 class RtOutputPort final : public OutputPort {
 public:
     bool open(RtMidi::Api api, const std::string& clientName, const std::string& portName) {
+        name_ = portName;
         try {
             out_ = std::make_unique<RtMidiOut>(api, clientName);
         } catch (const RtMidiError&) {
@@ -294,6 +300,7 @@ public:
 
     int send(const std::uint8_t* data, std::uint32_t length) override {
         if (!data || length == 0) return -1;
+        tapTraffic(true, name_, data, length);
         errors_.clear();
         try {
             out_->sendMessage(data, length); // RtMidi copies the bytes before it returns
@@ -304,6 +311,7 @@ public:
     }
 
 private:
+    std::string name_;
     std::unique_ptr<RtMidiOut> out_;
     ErrorSink errors_;
 };
@@ -445,6 +453,10 @@ std::vector<std::string> rtMidiCompiledApis() {
     for (const ApiName& a : kApis)
         if (compiled(a.api)) names.emplace_back(a.name);
     return names;
+}
+
+std::string rtMidiVersion() {
+    return RtMidi::getVersion();
 }
 
 bool isOwnPortName(std::string_view portName, std::string_view clientName) {

@@ -13,6 +13,9 @@ namespace korvalen::midi {
 // The client name under which the editor's own ports appear to other MIDI programs.
 inline constexpr const char* kEditorClientName = "Korvalen25 Editor";
 
+// The version of the RtMidi library the program runs with.
+std::string rtMidiVersion();
+
 // Names ("alsa", "jack", "coremidi", "winmm") of the APIs built into the RtMidi library.
 std::vector<std::string> rtMidiCompiledApis();
 

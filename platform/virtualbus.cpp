@@ -1,5 +1,7 @@
 #include "virtualbus.h"
 
+#include "traffictap.h"
+
 #include <algorithm>
 #include <condition_variable>
 #include <cstring>
@@ -25,6 +27,7 @@ struct InState {
     InputHandler handler;
     std::uintptr_t instance = 0;
     unsigned index = 0;
+    std::string name;
     std::recursive_mutex handlerMutex;
     std::deque<Armed> armed;
     bool started = false;
@@ -162,6 +165,7 @@ struct VirtualBus::Core {
             }
             st = it->second;
         }
+        tapTraffic(false, st->name, message.data(), message.size());
         std::lock_guard handlerLock(st->handlerMutex);
         if (message[0] != 0xF0) {
             {
@@ -274,8 +278,8 @@ private:
 
 class VirtualOutputPort final : public OutputPort {
 public:
-    VirtualOutputPort(std::shared_ptr<Core> core, unsigned index)
-        : core_(std::move(core)), index_(index) {}
+    VirtualOutputPort(std::shared_ptr<Core> core, unsigned index, std::string name)
+        : core_(std::move(core)), index_(index), name_(std::move(name)) {}
 
     ~VirtualOutputPort() override {
         std::lock_guard lock(core_->m);
@@ -285,6 +289,7 @@ public:
 
     int send(const std::uint8_t* data, std::uint32_t length) override {
         if (!data || length == 0) return -1;
+        tapTraffic(true, name_, data, length);
         std::lock_guard lock(core_->m);
         if (core_->failSend.count(index_)) return -1;
         Message message(data, data + length);
@@ -300,6 +305,7 @@ public:
 private:
     std::shared_ptr<Core> core_;
     unsigned index_;
+    std::string name_; // for the traffic tap
 };
 
 } // namespace
@@ -334,17 +340,25 @@ unsigned VirtualBus::outputCount() {
     return v;
 }
 
+namespace {
+
+// The name of a port; the caller holds the bus mutex.
+std::string nameOf(const std::map<unsigned, std::string>& names, unsigned index,
+                   const char* fallback) {
+    auto it = names.find(index);
+    return it != names.end() ? it->second : fallback + std::to_string(index + 1);
+}
+
+} // namespace
+
 std::string VirtualBus::inputName(unsigned index) {
     std::lock_guard lock(core_->m);
-    auto it = core_->inNames.find(index);
-    return it != core_->inNames.end() ? it->second : "Virtual MIDI In " + std::to_string(index + 1);
+    return nameOf(core_->inNames, index, "Virtual MIDI In ");
 }
 
 std::string VirtualBus::outputName(unsigned index) {
     std::lock_guard lock(core_->m);
-    auto it = core_->outNames.find(index);
-    return it != core_->outNames.end() ? it->second
-                                       : "Virtual MIDI Out " + std::to_string(index + 1);
+    return nameOf(core_->outNames, index, "Virtual MIDI Out ");
 }
 
 void VirtualBus::setInputName(unsigned index, std::string name) {
@@ -396,6 +410,7 @@ std::unique_ptr<InputPort> VirtualBus::openInput(unsigned index, InputHandler ha
     st->handler = std::move(handler);
     st->instance = instance;
     st->index = index;
+    st->name = nameOf(core_->inNames, index, "Virtual MIDI In ");
     core_->inputs[index] = st;
     core_->log.push_back({PortRecord::Kind::InputOpened, index, core_->clock});
     return std::make_unique<VirtualInputPort>(core_, std::move(st));
@@ -411,7 +426,8 @@ std::unique_ptr<OutputPort> VirtualBus::openOutput(unsigned index) {
     }
     core_->outputs.insert(index);
     core_->log.push_back({PortRecord::Kind::OutputOpened, index, core_->clock});
-    return std::make_unique<VirtualOutputPort>(core_, index);
+    return std::make_unique<VirtualOutputPort>(core_, index,
+                                               nameOf(core_->outNames, index, "Virtual MIDI Out "));
 }
 
 void VirtualBus::sleep(unsigned milliseconds) {

@@ -13,7 +13,7 @@ scripts/install-deps.sh
 seconds=${1:-30}
 shift || true
 targets=("$@")
-[ ${#targets[@]} -eq 0 ] && targets=(fuzz_dumpparser fuzz_presetfile fuzz_firmware fuzz_upgradeinput)
+[ ${#targets[@]} -eq 0 ] && targets=(fuzz_dumpparser fuzz_presetfile fuzz_firmware fuzz_upgradeinput fuzz_messagedecoder)
 [[ "$seconds" =~ ^[0-9]+$ ]] || { echo "usage: $0 [SECONDS] [TARGET...]" >&2; exit 2; }
 
 # Largest input per target: enough for several dumps or a few hundred firmware blocks, small

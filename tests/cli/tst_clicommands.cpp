@@ -2,6 +2,7 @@
 // virtual time): what they write and store, and how every kind of failure ends.
 #include "clitest.h"
 #include "identitycontroller.h"
+#include "presethistory.h"
 #include "presets.h"
 
 #include <QDir>
@@ -52,7 +53,7 @@ private slots:
     void getWritesTheDevicePreset_data();
     void getWritesTheDevicePreset();
     void findsTheControllerBehindASilentPort();
-    void portsTellsOutputsNotTriedFromRefusedOnes();
+    void portsTellsSilentOutputsFromRefusedOnes();
     void putStoresTheFileAndKeepsZoneChannels();
     void backupRestoreBackupIsByteIdentical();
     void deviceFailuresWriteNothing_data();
@@ -73,6 +74,19 @@ private slots:
     void helpRefusals();
     void noPortsAnswersAtOnce_data();
     void noPortsAnswersAtOnce();
+    // Snapshots before writes, diff and history.
+    void init();
+    void putKeepsWhatItReplacesAndUndoPutPutsItBack();
+    void aWriteWhoseSnapshotFails_data();
+    void aWriteWhoseSnapshotFails();
+    void restoreKeepsEveryPresetItReplaces();
+    void diffLists_data();
+    void diffLists();
+    void diffJsonGolden();
+    void historyAndUndoPutRefusals();
+
+private:
+    std::unique_ptr<QTemporaryDir> history_;
 };
 
 void CliCommandsTest::presetNames_data() {
@@ -121,8 +135,8 @@ void CliCommandsTest::refusedBeforeAnythingIsSent_data() {
                                 << "\"P31\" is not a preset";
     QTest::newRow("show two files")
         << QStringList{"show", "a", "b"} << 2 << "show [--json] FILE.sav";
-    QTest::newRow("--json with get")
-        << QStringList{"--json", "get", "P17", "%D/x.sav"} << 2 << "--json goes with show only";
+    QTest::newRow("--json with get") << QStringList{"--json", "get", "P17", "%D/x.sav"} << 2
+                                     << "--json goes with show and diff only";
     QTest::newRow("unknown backend")
         << QStringList{"--midi-api", "nosuch", "ports"} << 2 << "unknown MIDI backend \"nosuch\"";
 
@@ -222,9 +236,9 @@ void CliCommandsTest::findsTheControllerBehindASilentPort() {
     QCOMPARE(readAll(dir.filePath("x.sav")), bytesOf(device->emulator().savOf(16)));
 }
 
-void CliCommandsTest::portsTellsOutputsNotTriedFromRefusedOnes() {
-    // The controller is on the first output, so the search ends before it tries the second:
-    // that one is "not tried", not "could not be opened".
+void CliCommandsTest::portsTellsSilentOutputsFromRefusedOnes() {
+    // The controller is on the first output; the second is asked as well, for a second
+    // controller, and is "no answer", not "could not be opened".
     auto bus = std::make_shared<korvalen::midi::VirtualBus>();
     bus->setPortCounts(2, 2);
     bus->attach(0, 0, emulator());
@@ -233,7 +247,7 @@ void CliCommandsTest::portsTellsOutputsNotTriedFromRefusedOnes() {
     QVERIFY2(r.out.contains("  0  Virtual MIDI Out 1  -- the Korvalen25 answered the probe sent "
                             "here\n"),
              qPrintable(r.out));
-    QVERIFY2(r.out.contains("  1  Virtual MIDI Out 2  -- not tried\n"), qPrintable(r.out));
+    QVERIFY2(r.out.contains("  1  Virtual MIDI Out 2  -- no answer\n"), qPrintable(r.out));
     QVERIFY2(!r.out.contains("could not be opened"), qPrintable(r.out));
 
     // An output that the backend refuses is still told as such.
@@ -823,29 +837,45 @@ void CliCommandsTest::commandHelp_data() {
     QTest::addColumn<bool>("midiApi");    // --midi-api is among its options
 
     QTest::newRow("ports") << "ports"
-                           << "Usage: korvalen25-cli ports [--midi-api NAME]"
+                           << "Usage: korvalen25-cli ports [--midi-api NAME] [--port NAME]"
                            << "  korvalen25-cli ports" << true;
-    QTest::newRow("get") << "get"
-                         << "Usage: korvalen25-cli get [--midi-api NAME] PRESET FILE.sav"
-                         << "  korvalen25-cli get P17 lead.sav         save user preset P17 in "
-                            "lead.sav"
-                         << true;
-    QTest::newRow("put") << "put"
-                         << "Usage: korvalen25-cli put [--midi-api NAME] FILE.sav [PRESET]"
-                         << "  korvalen25-cli put lead.sav P20         store it as user preset P20"
-                         << true;
+    QTest::newRow("get")
+        << "get"
+        << "Usage: korvalen25-cli get [--midi-api NAME] [--port NAME] PRESET FILE.sav"
+        << "  korvalen25-cli get P17 lead.sav         save user preset P17 in "
+           "lead.sav"
+        << true;
+    QTest::newRow("put")
+        << "put"
+        << "Usage: korvalen25-cli put [--midi-api NAME] [--port NAME] FILE.sav [PRESET]"
+        << "  korvalen25-cli put lead.sav P20         store it as user preset P20" << true;
     QTest::newRow("show") << "show"
                           << "Usage: korvalen25-cli show [--json] FILE.sav"
                           << "  korvalen25-cli show --json lead.sav     the same as JSON" << false;
     QTest::newRow("backup") << "backup"
-                            << "Usage: korvalen25-cli backup [--midi-api NAME] DIR"
+                            << "Usage: korvalen25-cli backup [--midi-api NAME] [--port NAME] DIR"
                             << "  korvalen25-cli backup ~/korvalen-backup" << true;
     QTest::newRow("restore") << "restore"
-                             << "Usage: korvalen25-cli restore [--midi-api NAME] DIR"
+                             << "Usage: korvalen25-cli restore [--midi-api NAME] [--port NAME] DIR"
                              << "  korvalen25-cli restore ~/korvalen-backup" << true;
     QTest::newRow("flash") << "flash"
-                           << "Usage: korvalen25-cli flash [--midi-api NAME] FILE.bin"
+                           << "Usage: korvalen25-cli flash [--midi-api NAME] [--port NAME] FILE.bin"
                            << "  korvalen25-cli flash korvalen25-v102.bin" << true;
+    QTest::newRow("diff")
+        << "diff"
+        << "Usage: korvalen25-cli diff [--midi-api NAME] [--port NAME] [--json] A B"
+        << "  korvalen25-cli diff lead.sav P17        what a put of lead.sav "
+           "would change"
+        << true;
+    QTest::newRow("history") << "history"
+                             << "Usage: korvalen25-cli history [PRESET]"
+                             << "  korvalen25-cli history P17" << false;
+    QTest::newRow("undo-put")
+        << "undo-put"
+        << "Usage: korvalen25-cli undo-put [--midi-api NAME] [--port NAME] PRESET"
+        << "  korvalen25-cli undo-put P17             P17 as it was before "
+           "the last write"
+        << true;
     QTest::newRow("help") << "help"
                           << "Usage: korvalen25-cli help [COMMAND]"
                           << "  korvalen25-cli help get" << false;
@@ -868,7 +898,12 @@ void CliCommandsTest::commandHelp() {
     QVERIFY2(lines.contains(example), qPrintable(help.out));
     QCOMPARE(lines.contains("Arguments:"), command != "ports");
     QCOMPARE(help.out.contains("  --midi-api NAME  MIDI backend: "), midiApi);
-    QCOMPARE(help.out.contains("  --json "), command == "show");
+    QCOMPARE(
+        help.out.contains("  --port NAME      the controller to use when more than one answers"),
+        midiApi);
+    QCOMPARE(help.out.contains("  --json "), command == "show" || command == "diff");
+    QCOMPARE(help.out.contains("  --no-snapshot "),
+             command == "put" || command == "restore" || command == "undo-put");
     QVERIFY(lines.contains("  -h, --help       show this help"));
     // Not the general help.
     QVERIFY(!lines.contains("Commands:"));
@@ -949,6 +984,239 @@ void CliCommandsTest::noPortsAnswersAtOnce() {
     QVERIFY2(r.err.contains("no Korvalen25 answered on the MIDI ports (0 inputs, 0 outputs)"),
              qPrintable(r.err));
     QVERIFY2(bus->now() <= 1000, qPrintable(QString("%1 ms").arg(bus->now())));
+}
+
+// --- Snapshots, diff, history ---------------------------------------------------------------
+
+void CliCommandsTest::init() {
+    // Each test has a history folder of its own.
+    history_ = std::make_unique<QTemporaryDir>();
+    qputenv("KORVALEN_HISTORY_DIR", history_->filePath("history").toUtf8());
+}
+
+void CliCommandsTest::putKeepsWhatItReplacesAndUndoPutPutsItBack() {
+    auto device = emulator();
+    auto bus = busWith(device);
+    QVERIFY(device->emulator().loadSav(randomSav(70, 17), 17));
+    korvalen::sim::StoredPreset was = *device->emulator().preset(17);
+    was.globals[22] = 7; // zone 2's channel, which no preset file holds
+    QVERIFY(device->emulator().setPreset(17, was));
+    QTemporaryDir dir;
+    QVERIFY(writeAll(dir.filePath("new.sav"), bytesOf(randomSav(71, 17))));
+
+    Result r = runCli({"put", dir.filePath("new.sav")}, bus);
+    QVERIFY2(r.code == 0, qPrintable(r.err));
+    const QStringList kept = QDir(history_->filePath("history")).entryList({"P18-*.sav"});
+    QCOMPARE(kept.size(), 1);
+    const QString snapshot = history_->filePath("history/" + kept.first());
+    QVERIFY2(r.out.contains("P18 as it was before is kept in " + snapshot + "\n"),
+             qPrintable(r.out));
+    QCOMPARE(readAll(snapshot), bytesOf(randomSav(70, 17)));
+    QVERIFY(*device->emulator().preset(17) != was);
+
+    r = runCli({"history", "P18"}, bus);
+    QVERIFY2(r.code == 0, qPrintable(r.err));
+    QVERIFY2(QRegularExpression("^P18  \\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d  " +
+                                QRegularExpression::escape(snapshot) + "\n$")
+                 .match(r.out)
+                 .hasMatch(),
+             qPrintable(r.out));
+
+    // Whole again, with its zone channel; what undo-put replaced is a snapshot in turn.
+    r = runCli({"undo-put", "P18"}, bus);
+    QVERIFY2(r.code == 0, qPrintable(r.err));
+    QVERIFY2(r.out.startsWith("P18 (User P18) put back as it was at "), qPrintable(r.out));
+    QCOMPARE(*device->emulator().preset(17), was);
+    QCOMPARE(QDir(history_->filePath("history")).entryList({"P18-*.sav"}).size(), 2);
+    QCOMPARE(runCli({"diff", "P18", snapshot}, bus).code, 0);
+}
+
+// A controller that answers the first upload request with nothing: the snapshot cannot be
+// read, the read-back after the download can.
+class FirstUploadLost final : public korvalen::midi::VirtualDevice {
+public:
+    std::shared_ptr<korvalen::midi::EmulatorDevice> inner = emulator();
+    bool lose = true;
+    std::vector<Message> receive(const Message& m) override {
+        if (m.size() == 9 && m[5] == 0x05 && std::exchange(lose, false)) return {};
+        return inner->receive(m);
+    }
+};
+
+void CliCommandsTest::aWriteWhoseSnapshotFails_data() {
+    QTest::addColumn<bool>("unwritable"); // the history folder cannot be made
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<int>("code");
+    QTest::addColumn<QString>("says"); // the error line, or a line of the output
+    QTest::newRow("not read") << false << QStringList{} << 1
+                              << "did not answer the request for P17 within 5 s; no snapshot of "
+                                 "P17 could be kept, so nothing was sent (--no-snapshot writes "
+                                 "without one); P17 on the controller was not changed";
+    QTest::newRow("not read, --no-snapshot")
+        << false << QStringList{"--no-snapshot"} << 0
+        << "No snapshot of P17 was kept: the controller did not answer the request for P17 "
+           "within 5 s. Its keyboard zones now send on channel 1.";
+    QTest::newRow("not written") << true << QStringList{} << 3
+                                 << "cannot keep a snapshot of P17: "
+                                    "cannot create the folder";
+    QTest::newRow("not written, --no-snapshot") << true << QStringList{"--no-snapshot"} << 0
+                                                << "No snapshot of P17 was kept: cannot "
+                                                   "create the folder";
+}
+
+void CliCommandsTest::aWriteWhoseSnapshotFails() {
+    QFETCH(bool, unwritable);
+    QFETCH(QStringList, options);
+    QFETCH(int, code);
+    QFETCH(QString, says);
+    auto device = std::make_shared<FirstUploadLost>();
+    if (unwritable) {
+        QVERIFY(writeAll(history_->filePath("file"), "x"));
+        qputenv("KORVALEN_HISTORY_DIR", history_->filePath("file/history").toUtf8());
+        device->lose = false;
+    }
+    auto bus = busWith(device);
+    const QByteArray before = bytesOf(device->inner->emulator().savOf(16));
+    QTemporaryDir dir;
+    QVERIFY(writeAll(dir.filePath("f.sav"), bytesOf(randomSav(5, 16))));
+    const Result r = runCli(QStringList{"put"} + options + QStringList{dir.filePath("f.sav")}, bus);
+    QCOMPARE(r.code, code);
+    if (code == 0) {
+        QVERIFY2(r.out.split('\n').filter(says).size() == 1, qPrintable(r.out));
+        QCOMPARE(bytesOf(device->inner->emulator().savOf(16)), bytesOf(randomSav(5, 16)));
+    } else {
+        QVERIFY2(isOneErrorLine(r.err), qPrintable(r.err));
+        QVERIFY2(r.err.contains(says), qPrintable(r.err));
+        QCOMPARE(bytesOf(device->inner->emulator().savOf(16)), before);
+    }
+}
+
+void CliCommandsTest::restoreKeepsEveryPresetItReplaces() {
+    auto device = emulator();
+    QTemporaryDir dir;
+    for (int n : kPresets)
+        QVERIFY(writeAll(backupPath(dir.path(), n), bytesOf(randomSav(600 + n, n))));
+    QList<QByteArray> before;
+    for (int n : kPresets)
+        before << bytesOf(device->emulator().savOf(n));
+    const Result r = runCli({"restore", dir.path()}, busWith(device));
+    QVERIFY2(r.code == 0, qPrintable(r.err));
+    QVERIFY2(r.out.contains("The presets as they were before are kept in " +
+                            history_->filePath("history") + "\n"),
+             qPrintable(r.out));
+    const korvalen::PresetHistory history;
+    for (std::size_t i = 0; i < kPresets.size(); ++i) {
+        const auto latest = history.latest(kPresets[i]);
+        QVERIFY(latest.has_value());
+        QCOMPARE(readAll(latest->path), before[qsizetype(i)]);
+    }
+}
+
+void CliCommandsTest::diffLists_data() {
+    QTest::addColumn<QStringList>("sides"); // %A, %B: files; P17: the device
+    QTest::addColumn<int>("code");
+    QTest::addColumn<QStringList>("lines"); // the output's lines, %A and %B the files
+    QTest::newRow("the same file")
+        << QStringList{"%A", "%A"} << 0
+        << QStringList{"%A and %A are the same (the zones' channels not compared: a preset file "
+                       "holds none)"};
+    QTest::newRow("two files")
+        << QStringList{"%A", "%B"} << 1
+        << QStringList{"control | bank | field | %A | %B", "E3 | BANK 2 | channel | Ch1 | Ch5",
+                       "REW | mode | toggle | momentary",
+                       "2 difference(s) (the zones' channels not compared: a preset file holds "
+                       "none)"};
+    QTest::newRow("a file and the device")
+        << QStringList{"%B", "P17"} << 1
+        << QStringList{"control | bank | field | %B | P17", "E3 | BANK 2 | channel | Ch5 | Ch1",
+                       "REW | mode | momentary | toggle",
+                       "2 difference(s) (the zones' channels not compared: a preset file holds "
+                       "none)"};
+    QTest::newRow("the device twice")
+        << QStringList{"P17", "p17"} << 0 << QStringList{"P17 and P17 are the same"};
+    QTest::newRow("no such file") << QStringList{"%A", "%N"} << 3 << QStringList{};
+    QTest::newRow("not a preset file") << QStringList{"%A", "%X"} << 3 << QStringList{};
+}
+
+void CliCommandsTest::diffLists() {
+    QFETCH(QStringList, sides);
+    QFETCH(int, code);
+    QFETCH(QStringList, lines);
+    auto device = emulator();
+    QTemporaryDir dir;
+    SavFile a = device->emulator().savOf(16);
+    SavFile b = a;
+    b.controls[8 + 2].chan = 4;       // E3 of bank 2
+    b.controls[32 + 16 + 8].mode = 1; // REW
+    QVERIFY(writeAll(dir.filePath("a.sav"), bytesOf(a)));
+    QVERIFY(writeAll(dir.filePath("b.sav"), bytesOf(b)));
+    QVERIFY(writeAll(dir.filePath("x.sav"), "no preset"));
+    const auto fill = [&](QString t) {
+        return t.replace("%A", dir.filePath("a.sav"))
+            .replace("%B", dir.filePath("b.sav"))
+            .replace("%N", dir.filePath("none.sav"))
+            .replace("%X", dir.filePath("x.sav"));
+    };
+    for (QString& s : sides)
+        s = fill(s);
+    const Result r = runCli(QStringList{"diff"} + sides, busWith(device));
+    QCOMPARE(r.code, code);
+    if (code == 3) {
+        QVERIFY2(isOneErrorLine(r.err), qPrintable(r.err));
+        return;
+    }
+    QCOMPARE(r.err, QString());
+    QStringList want, got;
+    for (const QString& l : lines)
+        want << fill(l);
+    // The columns, whatever their widths.
+    for (QString l : r.out.split('\n', Qt::SkipEmptyParts))
+        got << (l.contains("difference(s)") || l.contains("are the same")
+                    ? l
+                    : l.replace(QRegularExpression("  +"), " | "));
+    QCOMPARE(got, want);
+}
+
+void CliCommandsTest::diffJsonGolden() {
+    QTemporaryDir dir;
+    SavFile a = randomSav(31, 16), b = a;
+    b.controls[4].cc = 100;
+    b.zones[2].oct = 2;
+    b.controls[60].port = 5;
+    QVERIFY(writeAll(dir.filePath("a.sav"), bytesOf(a)));
+    QVERIFY(writeAll(dir.filePath("b.sav"), bytesOf(b)));
+    // Relative names, so that the document does not hold the temporary folder's.
+    const QString cwd = QDir::currentPath();
+    QDir::setCurrent(dir.path());
+    const Result r = runCli({"diff", "--json", "a.sav", "b.sav"});
+    QDir::setCurrent(cwd);
+    QCOMPARE(r.code, 1);
+    QCOMPARE(r.err, QString());
+    const QString golden = goldenPath("diff.json");
+    if (qEnvironmentVariableIntValue("KORVALEN_UPDATE_GOLDEN") == 1) {
+        QVERIFY(writeAll(golden, r.out.toUtf8()));
+        QSKIP("golden file written");
+    }
+    QCOMPARE(r.out.toUtf8(), readAll(golden));
+}
+
+void CliCommandsTest::historyAndUndoPutRefusals() {
+    Result r = runCli({"history"});
+    QCOMPARE(r.code, 0);
+    QCOMPARE(r.out, "No snapshots in " + history_->filePath("history") + "\n");
+    r = runCli({"history", "P18"});
+    QCOMPARE(r.out, "No snapshots of P18 in " + history_->filePath("history") + "\n");
+    auto bus = busWith(emulator());
+    r = runCli({"undo-put", "P18"}, bus);
+    QCOMPARE(r.code, 3);
+    QVERIFY2(r.err.contains("there is no snapshot of P18 in"), qPrintable(r.err));
+    QVERIFY(bus->sent(0).empty());
+    r = runCli({"history", "P02"});
+    QCOMPARE(r.code, 2);
+    r = runCli({"get", "--no-snapshot", "P17", "x.sav"});
+    QCOMPARE(r.code, 2);
+    QVERIFY2(r.err.contains("--no-snapshot goes with put, restore and undo-put only"),
+             qPrintable(r.err));
 }
 
 QTEST_GUILESS_MAIN(CliCommandsTest)

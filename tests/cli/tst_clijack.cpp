@@ -6,9 +6,11 @@
 #include "waits.h"
 
 #include <QDir>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <csignal>
 #include <memory>
 
 using namespace clitest;
@@ -62,6 +64,7 @@ private slots:
     void behindASilentClient();
     void flashWritesTheImage();
     void flashEndsCleanlyOnSigterm();
+    void diagnosticsAndMonitor();
     void failures_data();
     void failures();
 
@@ -104,6 +107,36 @@ void CliJackTest::backupRestoreBackup() {
         QCOMPARE(readAll(backupPath(again, n)), readAll(backupPath(first, n)));
 }
 
+void CliJackTest::diagnosticsAndMonitor() {
+    Sim sim({"--client-name", "KorvalenDiag"});
+    QVERIFY(sim.ready());
+    const Result r = cli({"diagnostics"});
+    QVERIFY2(r.code == 0, qPrintable(r.err));
+    QVERIFY(r.out.contains("MIDI backend: jack\n"));
+    const QStringList lines = r.out.split('\n');
+    const QStringList input = lines.filter("-- the controller answers here");
+    QCOMPARE(input.size(), 1);
+    QVERIFY2(input.first().contains("KorvalenDiag"), qPrintable(r.out));
+    QVERIFY(r.out.contains("Last transfer: read of preset 0 at "));
+    QVERIFY(r.out.contains("identity reply, firmware 1.02"));
+    QVERIFY(r.out.contains("dump end  [F0 05 F7]"));
+
+    // The monitor over JACK, ended by Ctrl-C once it listens.
+    QProcess monitor;
+    monitor.start(KORVALEN_CLI, {"--midi-api", "jack", "monitor"});
+    QVERIFY(monitor.waitForStarted());
+    QByteArray out;
+    while (!out.contains("identity reply") && monitor.state() == QProcess::Running) {
+        monitor.waitForReadyRead(1000);
+        out += monitor.readAllStandardOutput();
+    }
+    QVERIFY2(out.contains("KorvalenDiag"), out.constData());
+    ::kill(static_cast<pid_t>(monitor.processId()), SIGINT);
+    QVERIFY(monitor.waitForFinished(-1));
+    QCOMPARE(monitor.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(monitor.exitCode(), 0);
+}
+
 void CliJackTest::getAndPut() {
     Sim sim({"--client-name", "KorvalenGetPut"});
     QVERIFY(sim.ready());
@@ -117,7 +150,15 @@ void CliJackTest::getAndPut() {
     QVERIFY2(input.first().contains("KorvalenGetPut"), qPrintable(r.out));
     QVERIFY2(output.first().contains("KorvalenGetPut"), qPrintable(r.out));
 
-    const QString file = dir_.filePath("put.sav"), back = dir_.filePath("back.sav");
+    // The put keeps what it replaces as a snapshot, which undo-put writes back byte for byte.
+    const QString history = dir_.filePath("history");
+    const QByteArray was = qgetenv("KORVALEN_HISTORY_DIR");
+    const auto restore = qScopeGuard([&was] { qputenv("KORVALEN_HISTORY_DIR", was); });
+    qputenv("KORVALEN_HISTORY_DIR", history.toUtf8());
+    const QString file = dir_.filePath("put.sav"), back = dir_.filePath("back.sav"),
+                  before = dir_.filePath("before.sav"), after = dir_.filePath("after.sav");
+    r = cli({"get", "P22", before});
+    QVERIFY2(r.code == 0, qPrintable(r.err));
     QVERIFY(writeAll(file, bytesOf(randomSav(42, 16))));
     r = cli({"put", file, "P22"});
     QVERIFY2(r.code == 0, qPrintable(r.err));
@@ -126,6 +167,16 @@ void CliJackTest::getAndPut() {
     auto expected = randomSav(42, 16);
     expected.presetNumber = 21;
     QCOMPARE(readAll(back), bytesOf(expected));
+    const QStringList kept = QDir(history).entryList({"P22-*.sav"});
+    QCOMPARE(kept.size(), 1);
+    QCOMPARE(readAll(QDir(history).filePath(kept.first())), readAll(before));
+    QCOMPARE(cli({"diff", "P22", before}).code, 1);
+
+    r = cli({"undo-put", "P22"});
+    QVERIFY2(r.code == 0, qPrintable(r.err));
+    r = cli({"get", "P22", after});
+    QVERIFY2(r.code == 0, qPrintable(r.err));
+    QCOMPARE(readAll(after), readAll(before));
 }
 
 void CliJackTest::behindASilentClient() {
@@ -208,8 +259,8 @@ void CliJackTest::failures_data() {
         << "the dump of P01 stopped before its end";
     QTest::newRow("restore, no dump for the request")
         << QStringList{"--ignore-uploads"} << QStringList{"restore", "%B"}
-        << "did not answer the request for P01 within 5 s; nothing was sent; no preset was "
-           "restored";
+        << "did not answer the request for P01 within 5 s; no snapshot of P01 could be kept, so "
+           "nothing was sent (--no-snapshot writes without one); no preset was restored";
     QTest::newRow("flash, the controller falls silent after 5 blocks")
         << QStringList{"--upgrade", "--id", "00206B021A", "--silence-after", "5"}
         << QStringList{"flash", "%I"} << "the controller stopped answering during the transfer";

@@ -34,12 +34,14 @@ void CliProcessTest::commandLines_data() {
                             << "  backup DIR              read all 15 presets into DIR, one "
                                "file each: P01.sav,"
                             << "";
-    QTest::newRow("help get") << QStringList{"help", "get"} << none << 0
-                              << "Usage: korvalen25-cli get [--midi-api NAME] PRESET FILE.sav"
-                              << "";
-    QTest::newRow("flash --help") << QStringList{"flash", "--help"} << none << 0
-                                  << "Usage: korvalen25-cli flash [--midi-api NAME] FILE.bin"
-                                  << "";
+    QTest::newRow("help get")
+        << QStringList{"help", "get"} << none << 0
+        << "Usage: korvalen25-cli get [--midi-api NAME] [--port NAME] PRESET FILE.sav"
+        << "";
+    QTest::newRow("flash --help")
+        << QStringList{"flash", "--help"} << none << 0
+        << "Usage: korvalen25-cli flash [--midi-api NAME] [--port NAME] FILE.bin"
+        << "";
     QTest::newRow("help, no such command") << QStringList{"help", "frob"} << none << 2 << ""
                                            << "unknown command \"frob\"";
     QTest::newRow("no MIDI ports")

@@ -168,8 +168,8 @@ private slots:
         QCOMPARE(search.record().outPort, 0);
     }
 
-    // Outputs named "Korvalen" are probed first, so the usual search is one probe and its
-    // confirmation; the others are not probed at all.
+    // Outputs named "Korvalen" are probed first: the controller is found with one probe and its
+    // confirmation. The other outputs are asked after it, once each, for a second controller.
     void korvalenOutputsAreProbedFirst() {
         bus->setPortCounts(3, 3);
         bus->setOutputName(2, "Korvalen25:Korvalen25 Out");
@@ -179,19 +179,27 @@ private slots:
         DeviceSearch search(*table, searchOptions(*table, &events), stop);
         QCOMPARE(search.run(), SearchResult::Found);
         QCOMPARE(probesOn(*bus, 2), std::size_t{2});
-        QVERIFY(bus->sent(0).empty());
-        QVERIFY(bus->sent(1).empty());
+        QCOMPARE(probesOn(*bus, 0), std::size_t{1});
+        QCOMPARE(probesOn(*bus, 1), std::size_t{1});
         const auto& rec = search.record();
         QCOMPARE(rec.outputs.size(), std::size_t{3});
         QCOMPARE(rec.outputs[2].name, std::string("Korvalen25:Korvalen25 Out"));
         QVERIFY(rec.outputs[2].opened && rec.outputs[2].probed && rec.outputs[2].answered);
-        QVERIFY(!rec.outputs[0].probed && !rec.outputs[1].probed);
+        QVERIFY(!rec.outputs[0].answered && !rec.outputs[1].answered);
         QVERIFY(rec.inputs[0].opened && rec.inputs[2].answered && !rec.inputs[1].answered);
         QCOMPARE(events.front().kind, SearchEvent::Kind::Attempt);
-        QCOMPARE(events.back().kind, SearchEvent::Kind::Found);
-        QCOMPARE(events.back().name, std::string("Korvalen25:Korvalen25 Out"));
-        // One probe window, no pause: found at 10 + 50 ms.
-        QCOMPARE(bus->now(), std::uint64_t{60});
+        auto probing = std::find_if(events.begin(), events.end(), [](const SearchEvent& e) {
+            return e.kind == SearchEvent::Kind::Probing;
+        });
+        QCOMPARE(probing->port, 2);
+        auto found = std::find_if(events.begin(), events.end(), [](const SearchEvent& e) {
+            return e.kind == SearchEvent::Kind::Found;
+        });
+        QCOMPARE(found->name, std::string("Korvalen25:Korvalen25 Out"));
+        QCOMPARE(rec.devices.size(), std::size_t{1});
+        QCOMPARE(bus->openOutputs(), std::vector<unsigned>{2});
+        // The controller is confirmed at 10 + 50 ms; each other output takes 10 + 50 ms more.
+        QCOMPARE(bus->now(), std::uint64_t{60 + 2 * 60});
     }
 
     void probingOrderPutsKorvalenNamesFirst() {

@@ -222,7 +222,8 @@ private slots:
         QStringList menus;
         for (QAction* menu : window->menuBar()->actions())
             menus << menu->text();
-        QCOMPARE(menus, (QStringList{"Menu", "File", "Firmware", "Edit"}));
+        QCOMPARE(menus,
+                 (QStringList{"Menu", "File", "Firmware", "Edit", "Library", "Diagnostics"}));
         QCOMPARE(action("actionUndo")->parent()->objectName(), QStringLiteral("menuEdit"));
 
         // Undo shows the bank of the value it puts back.

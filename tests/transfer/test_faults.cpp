@@ -177,9 +177,12 @@ private slots:
             std::shared_ptr<EmulatorDevice> inner;
             VirtualBus* bus = nullptr;
             Message readBackRequest;
+            int requests = 0;
             std::atomic<bool> gone{false};
             std::vector<Message> receive(const Message& x) override {
-                if (!gone && x == readBackRequest) {
+                // The first request reads the preset to keep as a snapshot, the second reads
+                // it back.
+                if (!gone && x == readBackRequest && ++requests == 2) {
                     gone = true;
                     bus->setPortCounts(0, 0);
                 }
@@ -251,7 +254,8 @@ private slots:
         item_En[0][1].SetCC(55);
         {
             testboxes::BoxAnswerer boxes(QMessageBox::Ok);
-            QVERIFY(window->download());
+            // Without the snapshot before it, which the controller would not send either.
+            QVERIFY(window->download(false));
             QVERIFY(!testdownload::awaited(*window));
             QCOMPARE(boxes.seen.size(), 1);
             QVERIFY2(boxes.seen[0].startsWith(
@@ -302,8 +306,10 @@ private slots:
             std::mutex mutex;
             std::condition_variable opened;
             bool open = false;
+            int requests = 0;
             std::vector<Message> receive(const Message& m) override {
-                if (m.size() == 9 && m[5] == 0x05) { // the read-back's request waits
+                // The read-back's request waits (the first request is the snapshot's).
+                if (m.size() == 9 && m[5] == 0x05 && ++requests >= 2) {
                     std::unique_lock lock(mutex);
                     opened.wait(lock, [this] { return open; });
                 }
@@ -402,7 +408,8 @@ private slots:
         QVERIFY(bus->sent(0).empty());
         korvalen::presetGlobals[0] = 127;
         testboxes::BoxAnswerer boxes(QMessageBox::Ok);
-        QVERIFY(window->download());
+        // The emulator has no preset 127 to keep as a snapshot: without one.
+        QVERIFY(window->download(false));
         testdownload::awaited(*window); // the emulator has no preset 127: not confirmed
         bus->quiesce();
         QCOMPARE(bus->sent(0).at(383),

@@ -147,10 +147,12 @@ private slots:
         }
         QCOMPARE(window->statusBar()->currentMessage(), QStringLiteral("Download to Korvalen OK"));
         bus->quiesce();
-        // The 384 messages of the download, then the request that reads the preset back.
+        // The request that reads the preset to keep as a snapshot, the 384 messages of the
+        // download, then the request that reads the preset back.
         const auto sent = bus->sent(0);
-        QCOMPARE(sent.size(), std::size_t{385});
-        QCOMPARE(sent[383], (Message{0xF0, 0x00, 0x20, 0x6B, 0x02, 0x07, 0x00, 0x00, 0xF7}));
+        QCOMPARE(sent.size(), std::size_t{386});
+        QCOMPARE(sent.front(), (Message{0xF0, 0x00, 0x20, 0x6B, 0x02, 0x05, 0x00, 0x00, 0xF7}));
+        QCOMPARE(sent[384], (Message{0xF0, 0x00, 0x20, 0x6B, 0x02, 0x07, 0x00, 0x00, 0xF7}));
         QCOMPARE(sent.back(), (Message{0xF0, 0x00, 0x20, 0x6B, 0x02, 0x05, 0x00, 0x00, 0xF7}));
         QCOMPARE(modelcheck::differences(*device->emulator().preset(0)), QStringList{});
     }

@@ -595,7 +595,28 @@ private slots:
         auto second = std::make_shared<EmulatorDevice>(upgradeOptions());
         bus->attach(0, 0, first);
         bus->attach(1, 1, second);
+        // Start alone flashes neither: both are listed, and no port stays open.
         runToEnd();
+        bus->quiesce();
+        QCOMPARE(logOf(*dlg),
+                 (QStringList{text::kFinding,
+                              "2 controllers in upgrade mode answered, and none was flashed. "
+                              "Choose the one to flash.",
+                              "Controller in upgrade mode on \"Virtual MIDI Out 1\" (input "
+                              "\"Virtual MIDI In 1\")",
+                              "Controller in upgrade mode on \"Virtual MIDI Out 2\" (input "
+                              "\"Virtual MIDI In 2\")"}));
+        QCOMPARE(connectThread.outcome(), ConnectThread::Outcome::NotChosen);
+        QVERIFY(!first->emulator().transferStarted());
+        QVERIFY(!second->emulator().transferStarted());
+        QVERIFY(bus->openInputs().empty());
+        QVERIFY(bus->openOutputs().empty());
+
+        // Started for the first one: only that one is flashed, and the other one is named.
+        dlg->ui.upgradeLog->clear();
+        dlg->startOn(QStringLiteral("out 1"));
+        connectThread.wait();
+        applyReports();
         bus->quiesce();
         QStringList expected = kSuccessLog;
         expected.insert(2,

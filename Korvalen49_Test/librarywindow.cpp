@@ -1,0 +1,500 @@
+#include "librarywindow.h"
+
+#include "comparewindow.h"
+#include "edithistory.h"
+#include "korvalen49_test.h"
+#include "nametables.h"
+#include "presetfile.h"
+#include "presethistory.h"
+#include "presetmodel.h"
+
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QFileSystemWatcher>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QSettings>
+#include <QStandardPaths>
+#include <QTableWidget>
+#include <QVBoxLayout>
+
+namespace {
+
+const char* const kFolderKey = "library/folder";
+
+QSettings settings() {
+    return QSettings(QStringLiteral("korvalen25"), QStringLiteral("korvalen25-editor"));
+}
+
+QString presetText(int number) {
+    return number < 0 ? QString() : QStringLiteral("P%1").arg(number + 1, 2, 10, QLatin1Char('0'));
+}
+
+enum Column { kName, kPreset, kDate, kKind, kColumns };
+
+} // namespace
+
+// --- Reading the folders -----------------------------------------------------------------
+
+QList<LibraryWindow::Entry> LibraryWindow::readFolder(const QString& folder) {
+    QList<Entry> found;
+    const QDir dir(folder);
+    const QFileInfoList files =
+        dir.entryInfoList({QStringLiteral("*.sav")}, QDir::Files, QDir::Name | QDir::IgnoreCase);
+    found.reserve(files.size());
+    for (const QFileInfo& info : files) {
+        Entry e;
+        e.path = info.filePath();
+        e.name = info.completeBaseName();
+        e.date = info.lastModified();
+        QFile file(e.path);
+        if (file.open(QIODevice::ReadOnly)) {
+            const QByteArray bytes = file.read(korvalen::kPresetFileSize);
+            const auto contents =
+                korvalen::parsePresetFile(reinterpret_cast<const std::uint8_t*>(bytes.constData()),
+                                          std::size_t(bytes.size()));
+            if (contents.status == korvalen::PresetFileStatus::Accepted)
+                e.presetNumber = contents.records[korvalen::presetrecord::kPresetNumber];
+        }
+        found.append(e);
+    }
+    return found;
+}
+
+QList<LibraryWindow::Entry> LibraryWindow::readSnapshots(const QString& historyFolder) {
+    QList<Entry> found;
+    for (const korvalen::SnapshotInfo& s : korvalen::PresetHistory(historyFolder).list()) {
+        Entry e;
+        e.path = s.path;
+        e.name = QFileInfo(s.path).completeBaseName();
+        e.presetNumber = s.presetNumber;
+        e.date = s.taken;
+        e.snapshot = true;
+        found.append(e);
+    }
+    return found;
+}
+
+QString LibraryWindow::defaultFolder() {
+    return QDir(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation))
+        .filePath(QStringLiteral("Korvalen25 Presets"));
+}
+
+// --- The window ------------------------------------------------------------------------------
+
+LibraryWindow::LibraryWindow(Korvalen49_Test& editor)
+    : QWidget(&editor, Qt::Window), editor_(editor), list_(new QTableWidget(this)),
+      filter_(new QLineEdit(this)), saveName_(new QLineEdit(this)), target_(new QComboBox(this)),
+      folderLabel_(new QLabel(this)), status_(new QLabel(this)),
+      watcher_(new QFileSystemWatcher(this)) {
+    setObjectName(QStringLiteral("libraryWindow"));
+    setWindowTitle(tr("Preset Library"));
+
+    list_->setObjectName(QStringLiteral("libraryList"));
+    list_->setColumnCount(kColumns);
+    list_->setHorizontalHeaderLabels({tr("Name"), tr("Preset"), tr("Date"), tr("Kind")});
+    list_->verticalHeader()->hide();
+    list_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    list_->setEditTriggers(QAbstractItemView::EditKeyPressed);
+    list_->horizontalHeader()->setSectionResizeMode(kName, QHeaderView::Stretch);
+    filter_->setObjectName(QStringLiteral("libraryFilter"));
+    filter_->setPlaceholderText(tr("Filter by name, preset or kind"));
+    filter_->setClearButtonEnabled(true);
+    saveName_->setObjectName(QStringLiteral("librarySaveName"));
+    saveName_->setPlaceholderText(tr("Name for the editor's preset"));
+    target_->setObjectName(QStringLiteral("libraryTarget"));
+    for (int n = 16; n <= 29; ++n)
+        target_->addItem(QString::fromLatin1(korvalen::presetNameFor(n)), n);
+    folderLabel_->setObjectName(QStringLiteral("libraryFolder"));
+    folderLabel_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    status_->setObjectName(QStringLiteral("libraryStatus"));
+    status_->setWordWrap(true);
+
+    auto button = [this](const QString& text, const char* name, auto slot) {
+        auto* b = new QPushButton(text, this);
+        b->setObjectName(QLatin1String(name));
+        connect(b, &QPushButton::clicked, this, slot);
+        return b;
+    };
+    auto* top = new QHBoxLayout;
+    top->addWidget(folderLabel_, 1);
+    top->addWidget(button(tr("Folder..."), "libraryChooseFolder", [this] {
+        auto* dialog = new QFileDialog(this, tr("Library Folder"), folder_);
+        dialog->setFileMode(QFileDialog::Directory);
+        dialog->setOption(QFileDialog::ShowDirsOnly);
+        dialog->setAttribute(Qt::WA_DeleteOnClose);
+        connect(dialog, &QFileDialog::fileSelected, this, &LibraryWindow::setFolder);
+        dialog->open();
+    }));
+    auto* commands = new QHBoxLayout;
+    commands->addWidget(button(tr("Open"), "libraryOpen", [this] { openSelected(); }));
+    commands->addWidget(button(tr("Rename"), "libraryRename", [this] {
+        const auto rows = list_->selectionModel()->selectedRows();
+        if (!rows.isEmpty()) list_->editItem(list_->item(rows.front().row(), kName));
+    }));
+    commands->addWidget(button(tr("Delete"), "libraryDelete", [this] { deleteSelected(); }));
+    commands->addWidget(button(tr("Compare"), "libraryCompare", [this] { compareSelected(); }));
+    commands->addStretch();
+    commands->addWidget(target_);
+    commands->addWidget(button(tr("Download"), "libraryDownload",
+                               [this] { downloadSelected(target_->currentData().toInt()); }));
+    auto* save = new QHBoxLayout;
+    save->addWidget(saveName_, 1);
+    save->addWidget(button(tr("Save Editor's Preset"), "librarySave",
+                           [this] { saveCurrent(saveName_->text().trimmed()); }));
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(top);
+    layout->addWidget(filter_);
+    layout->addWidget(list_, 1);
+    layout->addLayout(commands);
+    layout->addLayout(save);
+    layout->addWidget(status_);
+
+    connect(filter_, &QLineEdit::textChanged, this, &LibraryWindow::applyFilter);
+    connect(watcher_, &QFileSystemWatcher::directoryChanged, this, &LibraryWindow::refresh);
+    connect(list_, &QTableWidget::itemDoubleClicked, this, [this] { openSelected(); });
+    connect(list_, &QTableWidget::itemChanged, this, [this](QTableWidgetItem* item) {
+        if (filling_ || item->column() != kName) return;
+        const int index = list_->item(item->row(), kName)->data(Qt::UserRole).toInt();
+        const QString newName = item->text().trimmed();
+        if (index < 0 || index >= entries_.size() || newName == entries_[index].name) return;
+        select(entries_[index].path);
+        if (!renameSelected(newName)) fill();
+    });
+    connect(&editor, &Korvalen49_Test::downloadFinished, this, &LibraryWindow::refresh);
+
+    historyFolder_ = korvalen::PresetHistory::defaultFolder();
+    folder_ = settings().value(QLatin1String(kFolderKey), defaultFolder()).toString();
+    folderLabel_->setText(QDir::toNativeSeparators(folder_));
+    resize(620, 480);
+}
+
+void LibraryWindow::setFolder(const QString& folder) {
+    if (folder.isEmpty()) return;
+    folder_ = folder;
+    settings().setValue(QLatin1String(kFolderKey), folder);
+    folderLabel_->setText(QDir::toNativeSeparators(folder_));
+    refresh();
+}
+
+void LibraryWindow::setHistoryFolder(const QString& folder) {
+    historyFolder_ = folder;
+    refresh();
+}
+
+void LibraryWindow::refresh() {
+    entries_ = readFolder(folder_) + readSnapshots(historyFolder_);
+    // Folders made since the last look are watched from now on.
+    for (const QString& dir : {folder_, historyFolder_})
+        if (QFileInfo(dir).isDir() && !watcher_->directories().contains(dir))
+            watcher_->addPath(dir);
+    fill();
+}
+
+void LibraryWindow::fill() {
+    const Entry* chosen = selectedEntry();
+    const QString keep = chosen ? chosen->path : QString();
+    filling_ = true;
+    list_->setSortingEnabled(false);
+    list_->setRowCount(int(entries_.size()));
+    for (int i = 0; i < int(entries_.size()); ++i) {
+        const Entry& e = entries_[i];
+        const QString cells[kColumns] = {e.name, presetText(e.presetNumber),
+                                         e.date.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")),
+                                         e.snapshot           ? tr("Snapshot")
+                                         : e.presetNumber < 0 ? tr("Not a preset")
+                                                              : tr("Library")};
+        for (int c = 0; c < kColumns; ++c) {
+            auto* item = new QTableWidgetItem(cells[c]);
+            Qt::ItemFlags flags = Qt::ItemIsSelectable | Qt::ItemIsEnabled;
+            if (c == kName && !e.snapshot) flags |= Qt::ItemIsEditable;
+            item->setFlags(flags);
+            if (c == kName) item->setData(Qt::UserRole, i);
+            list_->setItem(i, c, item);
+        }
+    }
+    list_->resizeColumnsToContents();
+    list_->horizontalHeader()->setSectionResizeMode(kName, QHeaderView::Stretch);
+    filling_ = false;
+    applyFilter();
+    if (!keep.isEmpty()) select(keep);
+}
+
+void LibraryWindow::applyFilter() {
+    const QString text = filter_->text().trimmed();
+    for (int r = 0; r < list_->rowCount(); ++r) {
+        bool match = text.isEmpty();
+        for (int c = 0; !match && c < kColumns; ++c)
+            match = list_->item(r, c)->text().contains(text, Qt::CaseInsensitive);
+        list_->setRowHidden(r, !match);
+    }
+}
+
+QList<LibraryWindow::Entry> LibraryWindow::shownEntries() const {
+    QList<Entry> shown;
+    for (int r = 0; r < list_->rowCount(); ++r)
+        if (!list_->isRowHidden(r))
+            shown << entries_[list_->item(r, kName)->data(Qt::UserRole).toInt()];
+    return shown;
+}
+
+bool LibraryWindow::select(const QString& path) {
+    for (int r = 0; r < list_->rowCount(); ++r) {
+        if (list_->isRowHidden(r)) continue;
+        if (entries_[list_->item(r, kName)->data(Qt::UserRole).toInt()].path == path) {
+            list_->selectRow(r);
+            return true;
+        }
+    }
+    return false;
+}
+
+QList<const LibraryWindow::Entry*> LibraryWindow::selectedEntries() const {
+    QList<const Entry*> chosen;
+    for (const QModelIndex& index : list_->selectionModel()->selectedRows())
+        chosen << &entries_[list_->item(index.row(), kName)->data(Qt::UserRole).toInt()];
+    return chosen;
+}
+
+const LibraryWindow::Entry* LibraryWindow::selectedEntry() const {
+    const auto chosen = selectedEntries();
+    return chosen.isEmpty() ? nullptr : chosen.front();
+}
+
+void LibraryWindow::tell(const QString& text) {
+    status_->setText(text);
+}
+
+// --- The commands ----------------------------------------------------------------------------
+
+bool LibraryWindow::openSelected() {
+    const Entry* e = selectedEntry();
+    if (!e) return false;
+    return editor_.openPresetFile(e->path);
+}
+
+bool LibraryWindow::saveCurrent(const QString& name) {
+    const QString base =
+        name.isEmpty()
+            ? QStringLiteral("P%1 %2")
+                  .arg(Korvalen49_Test::currentPresetNumber() + 1, 2, 10, QLatin1Char('0'))
+                  .arg(QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HHmmss")))
+            : name;
+    if (base.contains(QLatin1Char('/')) || base.contains(QLatin1Char('\\'))) {
+        tell(tr("\"%1\" cannot be a file name: it holds a slash.").arg(base));
+        return false;
+    }
+    const QString path = QDir(folder_).filePath(
+        base.endsWith(QLatin1String(".sav"), Qt::CaseInsensitive) ? base
+                                                                  : base + QStringLiteral(".sav"));
+    if (QFileInfo::exists(path)) {
+        tell(tr("\"%1\" is in the library already: choose another name.")
+                 .arg(QFileInfo(path).fileName()));
+        return false;
+    }
+    QString error;
+    korvalen::Preset preset{currentPresetValues(), Korvalen49_Test::currentPresetNumber()};
+    if (!QDir().mkpath(folder_) || !korvalen::writeStoredPreset(path, preset, &error)) {
+        tell(tr("The preset could not be saved: %1").arg(error.isEmpty() ? folder_ : error));
+        return false;
+    }
+    editor_.editHistory().markInStep(EditHistory::Source::File, QFileInfo(path).fileName());
+    saveName_->clear();
+    tell(tr("Saved as %1.").arg(QFileInfo(path).fileName()));
+    refresh();
+    select(path);
+    return true;
+}
+
+bool LibraryWindow::renameSelected(const QString& newName) {
+    const Entry* e = selectedEntry();
+    if (!e || e->snapshot) return false;
+    const QString name = newName.trimmed();
+    const QString to = QDir(folder_).filePath(name + QStringLiteral(".sav"));
+    if (name.isEmpty() || name.contains(QLatin1Char('/')) || QFileInfo::exists(to)) {
+        tell(tr("\"%1\" cannot be renamed to \"%2\": the name is empty, holds a slash or is "
+                "taken.")
+                 .arg(e->name, name));
+        return false;
+    }
+    const QString from = e->path;
+    if (!QFile::rename(from, to)) {
+        tell(tr("\"%1\" could not be renamed.").arg(e->name));
+        return false;
+    }
+    QFile::rename(korvalen::zoneChannelsPath(from), korvalen::zoneChannelsPath(to));
+    tell(tr("Renamed to %1.").arg(QFileInfo(to).fileName()));
+    refresh();
+    select(to);
+    return true;
+}
+
+bool LibraryWindow::deleteSelected() {
+    const Entry* e = selectedEntry();
+    if (!e) return false;
+    const QString path = e->path, name = QFileInfo(path).fileName();
+    const QString channels = korvalen::zoneChannelsPath(path);
+    if (QFile::moveToTrash(path)) {
+        if (QFile::exists(channels)) QFile::moveToTrash(channels);
+        tell(tr("%1 was moved to the trash.").arg(name));
+        refresh();
+        return true;
+    }
+    // No trash here: deleted for good only when the user says so.
+    auto* box = new QMessageBox(QMessageBox::Warning, tr("Delete"),
+                                tr("%1 cannot be moved to a trash. Delete it for good?").arg(name),
+                                QMessageBox::Yes | QMessageBox::Cancel, this);
+    box->setObjectName(QStringLiteral("libraryDeleteQuestion"));
+    box->setDefaultButton(QMessageBox::Cancel);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    connect(box, &QMessageBox::finished, this, [this, path, channels, name](int answer) {
+        if (answer != QMessageBox::Yes) return;
+        const bool removed = QFile::remove(path);
+        QFile::remove(channels);
+        tell(removed ? tr("%1 was deleted.").arg(name) : tr("%1 could not be deleted.").arg(name));
+        refresh();
+    });
+    box->open();
+    return false;
+}
+
+bool LibraryWindow::downloadSelected(int presetNumber) {
+    const Entry* e = selectedEntry();
+    if (!e) return false;
+    korvalen::StoredPreset stored;
+    QString error;
+    if (!korvalen::readStoredPreset(e->path, stored, &error)) {
+        tell(error);
+        return false;
+    }
+    const QString shown = presetText(presetNumber);
+    if (!editor_.mayReplaceEdits(tr("Download"),
+                                 tr("Downloading \"%1\" as %2").arg(e->name, shown)))
+        return false;
+    // The file goes to the controller through the editor, as a load and a download.
+    const PresetSnapshot before = takePresetSnapshot();
+    korvalen::PresetValues values = stored.preset.values;
+    if (!stored.zoneChannelsKnown)
+        for (std::size_t z = 0; z < values.zones.size(); ++z)
+            values.zones[z].chan = before.values.zones[z].chan;
+    applyPresetValues(values);
+    korvalen::presetGlobals[korvalen::global::kPresetNumber] =
+        static_cast<unsigned char>(presetNumber);
+    editor_.editHistory().replaced(before, tr("Load from library"));
+    editor_.RefreshTitle();
+    tell(tr("\"%1\" goes to %2; the editor tells how the download ends.").arg(e->name, shown));
+    return editor_.download();
+}
+
+CompareWindow* LibraryWindow::compareSelected() {
+    const auto chosen = selectedEntries();
+    if (chosen.isEmpty()) return nullptr;
+    CompareWindow::Side sides[2];
+    for (qsizetype i = 0; i < std::min<qsizetype>(2, chosen.size()); ++i) {
+        korvalen::StoredPreset stored;
+        QString error;
+        if (!korvalen::readStoredPreset(chosen[i]->path, stored, &error)) {
+            tell(error);
+            return nullptr;
+        }
+        sides[i] = {chosen[i]->name, stored.preset.values, stored.zoneChannelsKnown, false};
+    }
+    CompareWindow& window = compareWindow(editor_);
+    if (chosen.size() == 1)
+        window.compare(CompareWindow::editorSide(), sides[0]);
+    else
+        window.compare(sides[0], sides[1]);
+    window.show();
+    window.raise();
+    return &window;
+}
+
+// --- The menu --------------------------------------------------------------------------------
+
+LibraryWindow& libraryWindow(Korvalen49_Test& window) {
+    auto* library = window.findChild<LibraryWindow*>(QString(), Qt::FindDirectChildrenOnly);
+    if (!library) library = new LibraryWindow(window);
+    return *library;
+}
+
+CompareWindow& compareWindow(Korvalen49_Test& window) {
+    auto* compare = window.findChild<CompareWindow*>(QString(), Qt::FindDirectChildrenOnly);
+    if (!compare) compare = new CompareWindow(window);
+    return *compare;
+}
+
+bool compareWithController(Korvalen49_Test& window) {
+    const int number = Korvalen49_Test::currentPresetNumber();
+    QPointer<Korvalen49_Test> guard(&window);
+    return window.readControllerPreset(
+        number, QObject::tr("Compare with Controller"),
+        [guard, number](const korvalen::ReadResult& r, const korvalen::Preset& preset) {
+            if (!guard) return;
+            if (!r.ok()) {
+                guard->showFailure(QObject::tr("Compare with Controller"),
+                                   QObject::tr("%1 could not be read from the controller to "
+                                               "compare it. Check the connection and try again.")
+                                       .arg(presetText(number)));
+                return;
+            }
+            CompareWindow& compare = compareWindow(*guard);
+            compare.compare(CompareWindow::editorSide(),
+                            {QObject::tr("%1 on the controller").arg(presetText(number)),
+                             preset.values, true, false});
+            compare.show();
+            compare.raise();
+        });
+}
+
+bool compareWithFile(Korvalen49_Test& window, const QString& path) {
+    korvalen::StoredPreset stored;
+    QString error;
+    if (!korvalen::readStoredPreset(path, stored, &error)) {
+        window.showFailure(QObject::tr("Compare with File"), error);
+        return false;
+    }
+    CompareWindow& compare = compareWindow(window);
+    compare.compare(CompareWindow::editorSide(),
+                    {QFileInfo(path).completeBaseName(), stored.preset.values,
+                     stored.zoneChannelsKnown, false});
+    compare.show();
+    compare.raise();
+    return true;
+}
+
+void setUpLibraryMenu(Korvalen49_Test& window) {
+    QMenu* menu = window.menuBar()->addMenu(QObject::tr("Library"));
+    menu->setObjectName(QStringLiteral("menuLibrary"));
+    QAction* library = menu->addAction(QObject::tr("Preset Library..."), &window, [&window] {
+        LibraryWindow& w = libraryWindow(window);
+        w.refresh();
+        w.show();
+        w.raise();
+        w.activateWindow();
+    });
+    library->setObjectName(QStringLiteral("actionLibrary"));
+    QAction* controller = menu->addAction(QObject::tr("Compare with Controller"), &window,
+                                          [&window] { compareWithController(window); });
+    controller->setObjectName(QStringLiteral("actionCompareController"));
+    QAction* file = menu->addAction(QObject::tr("Compare with File..."), &window, [&window] {
+        auto* dialog =
+            new QFileDialog(&window, QObject::tr("Compare with File"),
+                            libraryWindow(window).folder(), QObject::tr("Save Files(*.sav)"));
+        dialog->setFileMode(QFileDialog::ExistingFile);
+        dialog->setAttribute(Qt::WA_DeleteOnClose);
+        QObject::connect(dialog, &QFileDialog::fileSelected, &window,
+                         [&window](const QString& path) { compareWithFile(window, path); });
+        dialog->open();
+    });
+    file->setObjectName(QStringLiteral("actionCompareFile"));
+}

@@ -1,0 +1,96 @@
+// The preset library: the preset files of a folder of the user's choice and the snapshots kept
+// before writes to the controller, listed with their names, preset numbers and dates; open,
+// save, rename, delete, download and compare them. Also the "Library" menu that reaches it
+// and the comparisons of the editor's preset with the controller and with a file.
+#pragma once
+
+#include <QDateTime>
+#include <QList>
+#include <QString>
+#include <QWidget>
+
+class CompareWindow;
+class Korvalen49_Test;
+class QComboBox;
+class QFileSystemWatcher;
+class QLabel;
+class QLineEdit;
+class QTableWidget;
+
+class LibraryWindow : public QWidget {
+    Q_OBJECT
+
+public:
+    struct Entry {
+        QString path;
+        QString name;          // the file's name without ".sav"
+        int presetNumber = -1; // as the file holds it; -1 when it is no preset file
+        QDateTime date;        // a snapshot's time, a library file's last change
+        bool snapshot = false;
+    };
+    // The preset files of `folder`, each read for its preset number; sorted by name.
+    static QList<Entry> readFolder(const QString& folder);
+    // The snapshots of `historyFolder`, newest first (their files are not read).
+    static QList<Entry> readSnapshots(const QString& historyFolder);
+    // "Korvalen25 Presets" in the user's documents.
+    static QString defaultFolder();
+
+    explicit LibraryWindow(Korvalen49_Test& editor);
+
+    // The library folder, remembered for the next start.
+    QString folder() const { return folder_; }
+    void setFolder(const QString& folder);
+    QString historyFolder() const { return historyFolder_; }
+    void setHistoryFolder(const QString& folder);
+    // Reads both folders again (the window does so itself when their files change).
+    void refresh();
+
+    QTableWidget* list() const { return list_; }
+    QLineEdit* filterBox() const { return filter_; }
+    // The entries shown (the filter applied), in the list's order.
+    QList<Entry> shownEntries() const;
+    // Selects the row of `path`; false when it is not shown.
+    bool select(const QString& path);
+    const Entry* selectedEntry() const;
+
+    // The commands, on the selected entry.
+    bool openSelected();
+    // Saves the editor's preset in the library folder as NAME.sav (a name of the date when
+    // empty). False when it exists or cannot be written.
+    bool saveCurrent(const QString& name = QString());
+    bool renameSelected(const QString& newName);
+    bool deleteSelected();
+    bool downloadSelected(int presetNumber);
+    // Compares the selected entry with the editor's preset, or two selected entries.
+    CompareWindow* compareSelected();
+
+private:
+    void fill();
+    void applyFilter();
+    void tell(const QString& text);
+    QList<const Entry*> selectedEntries() const;
+
+    Korvalen49_Test& editor_;
+    QString folder_;
+    QString historyFolder_;
+    QList<Entry> entries_;
+    QTableWidget* list_;
+    QLineEdit* filter_;
+    QLineEdit* saveName_;
+    QComboBox* target_;
+    QLabel* folderLabel_;
+    QLabel* status_;
+    QFileSystemWatcher* watcher_;
+    bool filling_ = false;
+};
+
+// The "Library" menu of the window, added to its menu bar.
+void setUpLibraryMenu(Korvalen49_Test& window);
+// The window's library and compare windows, made when first asked for.
+LibraryWindow& libraryWindow(Korvalen49_Test& window);
+CompareWindow& compareWindow(Korvalen49_Test& window);
+// "Compare with Controller": reads the stored preset of the editor's number on a thread and
+// compares it with the editor's. False when the controller is not ready.
+bool compareWithController(Korvalen49_Test& window);
+// Compares the editor's preset with the preset file `path`.
+bool compareWithFile(Korvalen49_Test& window, const QString& path);
