@@ -1,6 +1,7 @@
-// The window's connection to the controller: the search at start-up and on ReConnect, run on a
-// thread of its own behind the search window; hot-plug; the port watch; the status bar's notes
-// of the link and of the edits; and the MIDI Ports window.
+// What the window shows of its connection to the controller: the search window, the results of
+// the searches at start-up, on ReConnect and on hot-plug, the status bar's notes of the link and
+// of the edits, and the MIDI Ports window. The connection itself (the search's thread, the port
+// watch, who holds the ports) is the ControllerConnection's.
 #include "korvalen49_test.h"
 
 #include "choosecontroller.h"
@@ -8,7 +9,6 @@
 #include "librarywindow.h"
 #include "midi.h"
 #include "portsdialog.h"
-#include "portwatch.h"
 #include "searchwindow.h"
 #include "upgrade.h"
 
@@ -21,9 +21,6 @@
 #include <QStatusBar>
 #include <QTimer>
 
-#include <atomic>
-#include <thread>
-
 using korvalen::midi::SearchEvent;
 using korvalen::midi::SearchResult;
 
@@ -31,17 +28,16 @@ void Korvalen49_Test::StatusInit() {
     // Once: a second call would connect every command twice.
     if (statusInitDone) return;
     statusInitDone = true;
-    uploadPending = false;
     setUpExtras();
     connect(&midiLink, &midiMethodClass::getMidiSysData, this, &Korvalen49_Test::SysDataInSlot,
             Qt::UniqueConnection);
     connect(&midiLink, &midiMethodClass::getSysData, this, &Korvalen49_Test::SysInSlot,
             Qt::UniqueConnection);
     connectCommands();
-    watch->start();
+    connection.start();
     // The constructor began the search (startUpSearchEnded() takes its result); a window made
     // another way searches from here.
-    if (!runningSearch && !searched)
+    if (!connection.isSearching() && !connection.searched())
         startSearch({SearchPlan::Purpose::StartUp, tr("Connecting to the Korvalen25"), {}, 0, 0});
     updateCommands();
 }
@@ -77,8 +73,7 @@ void Korvalen49_Test::tellConnectError() {
 }
 
 void Korvalen49_Test::setUpExtras() {
-    if (watch) return;
-    watch = new PortWatch(this);
+    if (history) return;
     history = new EditHistory(this);
     editLabel = new QLabel(this);
     editLabel->setObjectName(QStringLiteral("editNote"));
@@ -87,18 +82,15 @@ void Korvalen49_Test::setUpExtras() {
     linkLabel = new QLabel(this);
     linkLabel->setObjectName(QStringLiteral("linkNote"));
     statusBar()->addPermanentWidget(linkLabel);
-    uploadTimer.setSingleShot(true);
-    uploadTimer.setInterval(kUploadTimeoutMs);
-    connect(&uploadTimer, &QTimer::timeout, this, &Korvalen49_Test::uploadTimedOut);
-    connect(watch, &PortWatch::pairLost, this, &Korvalen49_Test::controllerLost);
-    connect(watch, &PortWatch::polled, this, &Korvalen49_Test::showLinkState);
-    connect(watch, &PortWatch::polled, this, &Korvalen49_Test::refreshPortsWindow);
-    connect(watch, &PortWatch::polled, this, &Korvalen49_Test::hotPlugCheck);
+    connect(upload.get(), &korvalen::PresetUpload::timedOut, this,
+            &Korvalen49_Test::uploadTimedOut);
+    connect(&connection, &ControllerConnection::polled, this, &Korvalen49_Test::showLinkState);
+    connect(&connection, &ControllerConnection::polled, this, &Korvalen49_Test::refreshPortsWindow);
 
     // Edits: every change the user makes in a box is one undo step.
     // A change made while a dump comes in becomes part of the upload's step.
     korvalen::setUserEditHook([this] {
-        if (!uploadPending) history->userEdited();
+        if (!isUploadPending()) history->userEdited();
     });
     connect(history, &EditHistory::changed, this, &Korvalen49_Test::showEditNote);
     connect(history, &EditHistory::restored, this, &Korvalen49_Test::RefreshTitle);
@@ -137,82 +129,60 @@ void Korvalen49_Test::setUpExtras() {
 
 // --- The search ------------------------------------------------------------------------------
 
-Korvalen49_Test::RunningSearch::~RunningSearch() {
-    if (!worker.joinable()) return;
-    midiLink.stopSearch();
-    worker.join();
+void Korvalen49_Test::followConnection() {
+    connect(&connection, &ControllerConnection::searchStarted, this,
+            &Korvalen49_Test::openSearchWindow);
+    connect(&connection, &ControllerConnection::searchEnded, this,
+            &Korvalen49_Test::takeSearchResult);
+    connect(&connection, &ControllerConnection::controllerLost, this,
+            &Korvalen49_Test::tellControllerLost);
+    connect(&connection, &ControllerConnection::stateChanged, this,
+            &Korvalen49_Test::updateCommands);
+    // Not now: a firmware upgrade may want the ports, or the user is answering a box.
+    // The controller chosen last is the one kept when several answer.
+    connection.setSearchPreference(choosecontroller::editorPreference);
+    connection.setHotPlugGate([this] {
+        return !(upgradeDlg && upgradeDlg->isVisible()) &&
+               QApplication::activeModalWidget() == nullptr;
+    });
 }
 
 bool Korvalen49_Test::startSearch(const SearchPlan& plan) {
-    if (runningSearch || downloadJob) return false;
-    midiLink.prepareSearch();
-    auto options = midiLink.editorSearchOptions();
-    options.onlyOutputs = plan.onlyOutputs;
-    options.preference = choosecontroller::editorPreference();
-    if (plan.attempts > 0) options.attempts = plan.attempts;
-    if (plan.countPolls > 0) options.countPolls = plan.countPolls;
-
-    // The window shows only a search that lasts; its steps come from the searching thread and
-    // are handed over to this one.
-    auto search = std::make_unique<RunningSearch>();
-    search->plan = plan;
-    auto* window = new SearchWindow(plan.title, this);
-    search->window = window;
-    options.progress = [window](const SearchEvent& event) { window->post(event); };
-    connect(window, &SearchWindow::cancelRequested, this, [] { midiLink.stopSearch(); });
-    QTimer::singleShot(kSearchWindowDelayMs, window, [window] { window->show(); });
-
-    RunningSearch* running = search.get();
-    runningSearch = std::move(search);
-    if (watch) watch->clearPair();
-    showLinkState();
-    updateCommands();
-    running->worker = std::thread([this, running, options] {
-        running->result = midiLink.runSearch(options);
-        // The window takes the result on its own thread; the search counts as running (and
-        // owns the ports) until then.
-        QMetaObject::invokeMethod(this, "takeSearchResult", Qt::QueuedConnection);
-    });
-    return true;
+    if (downloadJob) return false;
+    return connection.startSearch(plan);
 }
 
-void Korvalen49_Test::takeSearchResult() {
-    if (!runningSearch) return;
-    runningSearch->worker.join();
-    const SearchPlan plan = runningSearch->plan;
-    const SearchResult result = runningSearch->result;
-    SearchWindow* const window = runningSearch->window;
-    runningSearch.reset();
-    delete window;
+void Korvalen49_Test::openSearchWindow() {
+    // The window shows only a search that lasts.
+    delete searchWin;
+    auto* window = new SearchWindow(connection.searchPlan().title, this);
+    searchWin = window;
+    connect(&connection, &ControllerConnection::searchStepped, window, &SearchWindow::showStep);
+    connect(window, &SearchWindow::cancelRequested, &connection, &ControllerConnection::stopSearch);
+    QTimer::singleShot(kSearchWindowDelayMs, window, [window] { window->show(); });
+    showLinkState();
+    updateCommands();
+}
 
-    searchRecord = midiLink.lastSearch();
-    searched = true;
-    const bool found = result == SearchResult::Found;
-    lost = false;
-    controllerIn = found ? QString::fromStdString(midiLink.controllerInputName()) : QString();
-    controllerOut = found ? QString::fromStdString(midiLink.controllerOutputName()) : QString();
-    if (found)
-        watch->watchPair(controllerIn, controllerOut);
-    else
-        watch->clearPair();
+void Korvalen49_Test::takeSearchResult(bool found) {
+    delete searchWin;
+    searchWin = nullptr;
+    const SearchPlan& plan = connection.searchPlan();
     showLinkState();
     refreshPortsWindow();
     updateCommands();
     if (found) statusBar()->showMessage(QStringLiteral("Connect OK"), kResultTimeoutMs);
-    if (choosecontroller::takeSearchEnd(this, result, searchRecord)) {
-        if (plan.purpose != SearchPlan::Purpose::HotPlug) watch->noteCurrentOutputs();
+    if (choosecontroller::takeSearchEnd(this, connection.lastResult(),
+                                        connection.lastSearchRecord())) {
         emit searchFinished(false);
         return;
     }
 
     switch (plan.purpose) {
     case SearchPlan::Purpose::StartUp:
-        // The ports there are now have been searched; hot-plug looks at those that come later.
-        watch->noteCurrentOutputs();
         startUpSearchEnded(found);
         break;
     case SearchPlan::Purpose::ReConnect:
-        watch->noteCurrentOutputs();
         if (found) {
             takeConnection(QStringLiteral("Connection"));
             break;
@@ -224,7 +194,7 @@ void Korvalen49_Test::takeSearchResult() {
             takeConnection(QStringLiteral("Connection"));
             break;
         }
-        if (!searchRecord.stopped) {
+        if (!connection.lastSearchRecord().stopped) {
             QStringList names;
             for (const std::string& n : plan.onlyOutputs)
                 names << QString::fromStdString(n);
@@ -239,16 +209,27 @@ void Korvalen49_Test::takeSearchResult() {
 }
 
 QWidget* Korvalen49_Test::searchWindow() const {
-    return runningSearch ? runningSearch->window : nullptr;
+    return searchWin;
 }
 
 Korvalen49_Test::LinkState Korvalen49_Test::linkState() const {
-    if (runningSearch) return LinkState::Searching;
-    if (connectThread.isRunning()) return LinkState::Flashing;
+    switch (connection.state()) {
+    case ControllerConnection::State::Searching:
+        return LinkState::Searching;
+    case ControllerConnection::State::Flashing:
+        return LinkState::Flashing;
+    default:
+        break;
+    }
     if (downloadJob) return LinkState::Downloading;
-    if (lost) return LinkState::Lost;
-    if (midiLink.editorConnected()) return LinkState::Connected;
-    return LinkState::NotConnected;
+    switch (connection.state()) {
+    case ControllerConnection::State::Lost:
+        return LinkState::Lost;
+    case ControllerConnection::State::Connected:
+        return LinkState::Connected;
+    default:
+        return LinkState::NotConnected;
+    }
 }
 
 void Korvalen49_Test::updateCommands() {
@@ -260,7 +241,7 @@ void Korvalen49_Test::updateCommands() {
 }
 
 bool Korvalen49_Test::busySearching() {
-    if (!runningSearch) return false;
+    if (!connection.isSearching()) return false;
     showFailure(QString(), tr("The editor is searching for the controller. Try again when the "
                               "search has ended."));
     return true;
@@ -280,7 +261,7 @@ void Korvalen49_Test::takeConnection(const QString& command) {
 }
 
 void Korvalen49_Test::reconnectSlot() {
-    if (connectThread.isRunning()) {
+    if (linkState() == LinkState::Flashing) {
         showFailure(QStringLiteral("Connection"), tr("A firmware upgrade is using the MIDI ports. "
                                                      "Reconnect when it has ended."));
         return;
@@ -296,36 +277,19 @@ void Korvalen49_Test::reconnectSlot() {
     startSearch({SearchPlan::Purpose::ReConnect, tr("Connecting to the Korvalen25"), {}, 0, 0});
 }
 
-// --- Hot-plug --------------------------------------------------------------------------------
-
-void Korvalen49_Test::hotPlugCheck() {
-    if (runningSearch || downloadJob) return;
-    const QStringList fresh = watch->freshOutputs();
-    if (fresh.isEmpty()) return;
-    if (midiLink.editorConnected() && !lost) {
-        watch->noteOutputs(fresh); // nothing to look for
-        return;
-    }
-    // Not now: a firmware upgrade may want the ports, or the user is answering a box. The
-    // new ports stay new until the next reading.
-    if (connectThread.isRunning() || (upgradeDlg && upgradeDlg->isVisible()) ||
-        QApplication::activeModalWidget() != nullptr)
-        return;
-    watch->noteOutputs(fresh);
-    SearchPlan plan{
-        SearchPlan::Purpose::HotPlug, tr("Looking at new MIDI ports"), {}, kHotPlugAttempts, 1};
-    for (const QString& name : fresh)
-        plan.onlyOutputs.push_back(name.toStdString());
-    startSearch(plan);
-}
-
 // --- The notes of the status bar -------------------------------------------------------------
 
 QString Korvalen49_Test::linkNote() const {
-    if (runningSearch) return tr("Searching for the controller...");
-    if (lost) return tr("Controller lost (%1)").arg(controllerOut);
-    if (midiLink.editorConnected()) return tr("Controller on %1").arg(controllerOut);
-    return tr("Not connected");
+    switch (connection.state()) {
+    case ControllerConnection::State::Searching:
+        return tr("Searching for the controller...");
+    case ControllerConnection::State::Lost:
+        return tr("Controller lost (%1)").arg(connection.controllerOutput());
+    case ControllerConnection::State::Connected:
+        return tr("Controller on %1").arg(connection.controllerOutput());
+    default:
+        return tr("Not connected");
+    }
 }
 
 void Korvalen49_Test::showLinkState() {
@@ -343,12 +307,9 @@ void Korvalen49_Test::showEditNote() {
     editLabel->setVisible(!editLabel->text().isEmpty());
 }
 
-void Korvalen49_Test::controllerLost() {
-    if (lost || !midiLink.editorConnected()) return;
-    lost = true;
-    watch->clearPair();
+void Korvalen49_Test::tellControllerLost() {
     showLinkState();
-    if (uploadPending)
+    if (isUploadPending())
         abandonUpload(tr("Upload failed: the controller was lost. The values from before the "
                          "upload are back."));
 }
@@ -357,7 +318,7 @@ void Korvalen49_Test::controllerLost() {
 
 void Korvalen49_Test::portsSlot() {
     if (!portsWindow) portsWindow = new PortsDialog(this);
-    watch->poll();
+    connection.portWatch().poll();
     refreshPortsWindow();
     portsWindow->show();
     portsWindow->raise();
@@ -368,13 +329,11 @@ void Korvalen49_Test::refreshPortsWindow() {
     if (!portsWindow) return;
     PortsDialog::Facts facts;
     facts.backend = QString::fromStdString(korvalen::midi::platform().apiName());
-    facts.inputs = watch->inputs();
-    facts.outputs = watch->outputs();
-    facts.search = searchRecord;
-    facts.searched = searched;
-    if (midiLink.editorConnected() || lost) {
-        facts.controllerInput = controllerIn;
-        facts.controllerOutput = controllerOut;
-    }
+    facts.inputs = connection.portWatch().inputs();
+    facts.outputs = connection.portWatch().outputs();
+    facts.search = connection.lastSearchRecord();
+    facts.searched = connection.searched();
+    facts.controllerInput = connection.controllerInput();
+    facts.controllerOutput = connection.controllerOutput();
     portsWindow->setFacts(facts);
 }

@@ -109,12 +109,12 @@ bool Korvalen49_Test::readControllerPreset(int number, const QString& command, R
             command,
             tr("Reading P%1 from the controller").arg(number + 1, 2, 10, QLatin1Char('0'))))
         return false;
+    if (!connection.claimForTransfer()) return false;
     auto job = std::make_unique<RunningDownload>();
     job->presetNumber = number;
     job->readDone = std::move(done);
     RunningDownload* running = job.get();
     downloadJob = std::move(job);
-    midiLink.setTransferring(true);
     running->worker = std::thread([this, running, number] {
         korvalen::PresetTransfer transfer(
             [](const std::uint8_t* data, std::uint32_t length) {

@@ -5,11 +5,13 @@
 #include "ui_korvalen49_test.h"
 #include "ui_upload.h"
 
+#include "controllerconnection.h"
 #include "devicesearch.h"
 #include "presetfile.h"
 #include "presethistory.h"
 #include "presetmodel.h"
 #include "presettransfer.h"
+#include "presetupload.h"
 
 #include <QDialog>
 #include <QEventLoop>
@@ -31,7 +33,6 @@
 
 class EditHistory;
 class LaterPages;
-class PortWatch;
 class PortsDialog;
 class MonitorWindow;
 class QAction;
@@ -98,7 +99,7 @@ public:
     static constexpr int kResultTimeoutMs = 20000;
     // An upload whose end record has not come this long after the request or after the last
     // bytes received is closed and its values are taken back.
-    static constexpr int kUploadTimeoutMs = 5000;
+    static constexpr int kUploadTimeoutMs = korvalen::PresetUpload::kTimeoutMs;
 
     // The download without its confirmation box. It runs on a thread of its own: the preset
     // goes out at the pace kept for this run, is read back from the controller and what did
@@ -129,11 +130,11 @@ public:
     // Closes an open upload that did not end: every value goes back to what it was before
     // the request, and `reason` is shown on the status bar.
     void abandonUpload(const QString& reason);
-    bool isUploadPending() const { return uploadPending; }
+    bool isUploadPending() const { return upload && upload->isOpen(); }
     // Records of the open (or last) upload that were rejected as out of range.
-    int uploadRejectedRecords() const { return uploadRejected; }
+    int uploadRejectedRecords() const { return upload ? upload->rejectedRecords() : 0; }
     // For tests: the upload time-out.
-    void setUploadTimeout(int milliseconds) { uploadTimer.setInterval(milliseconds); }
+    void setUploadTimeout(int milliseconds) { upload->setTimeoutMs(milliseconds); }
 
     // How every failure is told: on the status bar (20 s) and in a warning box titled after the
     // command the user chose ("Download", "Upload", "Load From File", ...). With no command
@@ -143,9 +144,11 @@ public:
     // The status bar's permanent note of the link: the port in use, "controller lost" or not
     // connected.
     QString linkNote() const;
-    PortWatch& portWatch() { return *watch; }
+    PortWatch& portWatch() { return connection.portWatch(); }
     // The controller's ports have vanished (the port watch, or a check before a transfer).
-    void controllerLost();
+    void controllerLost() { connection.markLost(); }
+    // The connection to the controller: the search, the port watch, who holds the ports.
+    ControllerConnection& controllerConnection() { return connection; }
     // The upload dialog and its form, made when first asked for.
     QDialog& uploadDialog();
     Ui::UploadDlg& uploadForm();
@@ -161,17 +164,7 @@ public:
     static QString withPresetSuffix(const QString& path);
 
     // --- the device search
-    // A search: the start-up and ReConnect search every output up to ten times; a hot-plug
-    // search asks only the outputs that have just appeared, a few times.
-    struct SearchPlan {
-        // What the search is for: what the window does with its result.
-        enum class Purpose { StartUp, ReConnect, HotPlug };
-        Purpose purpose = Purpose::ReConnect;
-        QString title;
-        std::vector<std::string> onlyOutputs; // empty: every output
-        int attempts = 0;                     // 0: the link's own counts
-        int countPolls = 0;
-    };
+    using SearchPlan = ControllerConnection::SearchPlan;
     // Where the link stands, as the window enables its commands from it.
     enum class LinkState {
         NotConnected, // no search found the controller yet, or none was made
@@ -182,7 +175,7 @@ public:
         Flashing,    // a firmware upgrade owns the ports
     };
     LinkState linkState() const;
-    static constexpr int kHotPlugAttempts = 5;
+    static constexpr int kHotPlugAttempts = ControllerConnection::kHotPlugAttempts;
     // A search that is still running this long after it began shows the search window.
     static constexpr int kSearchWindowDelayMs = 200;
     // A download that is still going this long after it began shows its progress window.
@@ -191,14 +184,16 @@ public:
     // how it goes and its Cancel ends it as not found. searchFinished() tells the end, once
     // the window has taken the result. False when a search runs already.
     bool startSearch(const SearchPlan& plan);
-    bool isSearching() const { return runningSearch != nullptr; }
+    bool isSearching() const { return connection.isSearching(); }
     // The search window while one is shown.
     QWidget* searchWindow() const;
     // Hot-plug: while no controller is connected (or it was lost), outputs that have appeared
     // since the last look are searched; the port watch calls this after every reading.
-    void hotPlugCheck();
+    void hotPlugCheck() { connection.hotPlugCheck(); }
     // What the last search of the window saw (a copy, safe to read while a search runs).
-    const korvalen::midi::SearchRecord& lastSearchRecord() const { return searchRecord; }
+    const korvalen::midi::SearchRecord& lastSearchRecord() const {
+        return connection.lastSearchRecord();
+    }
 
     // --- edits
     EditHistory& editHistory() { return *history; }
@@ -218,9 +213,11 @@ public:
     static constexpr int kChangeMarkMs = 1500;
 
 private slots:
-    // Called by name from the threads of a search and a download, queued on the window's
-    // thread: the search's result, the latest progress of a download, its end.
-    void takeSearchResult();
+    // The connection's search has begun, or ended and its result is taken.
+    void openSearchWindow();
+    void takeSearchResult(bool found);
+    // Called by name from the thread of a download, queued on the window's thread: the latest
+    // progress of a download, its end.
     void downloadProgressed();
     void finishDownload();
 
@@ -267,6 +264,10 @@ private:
     bool reportConnected();
     // The permanent note after a search or a loss.
     void showLinkState();
+    // The connection's signals to the window; made once, before the first search.
+    void followConnection();
+    // The controller's ports have vanished: the note, and an open upload is closed.
+    void tellControllerLost();
     // True when the controller is connected and its ports are still there; otherwise the
     // failure is shown under `command` and false returned.
     bool controllerReady(const QString& command, const QString& action);
@@ -279,19 +280,9 @@ private:
     UpgradeDlg* upgradeDlg = nullptr;
     bool uploadFormMade = false;
     std::unique_ptr<LaterPages> laterPages;
-    // The search under way, on a thread of its own; its thread hands the result to
-    // takeSearchResult() on the window's thread.
-    struct RunningSearch {
-        RunningSearch() = default;
-        RunningSearch(const RunningSearch&) = delete;
-        RunningSearch& operator=(const RunningSearch&) = delete;
-        ~RunningSearch(); // a search not finished is stopped and waited for
-        SearchPlan plan;
-        SearchWindow* window = nullptr;
-        std::thread worker;
-        korvalen::midi::SearchResult result = korvalen::midi::SearchResult::NotFound;
-    };
-    std::unique_ptr<RunningSearch> runningSearch;
+    ControllerConnection connection;
+    // The window of the running search, shown when the search lasts.
+    SearchWindow* searchWin = nullptr;
     // What the window does after a search, by its purpose.
     void startUpSearchEnded(bool found);
     // "Connect Error!" in a box that does not wait for its answer, and on the status bar.
@@ -334,24 +325,25 @@ private:
     void showDownloadProgress(const korvalen::PresetTransfer::Progress& progress);
     // The progress window, made and shown when a download has lasted a second.
     void openDownloadProgress();
-    bool uploadPending = false;
-    // The open upload: the values before its request, whether a record has changed the model,
-    // the ring's drop count when it began, and the records rejected.
-    std::optional<PresetSnapshot> uploadSnapshot;
-    bool uploadTouched = false;
-    std::uint32_t uploadDrops = 0;
-    int uploadRejected = 0;
-    QTimer uploadTimer;
-    PortWatch* watch = nullptr;
+    // The model's side of an upload: the values kept for the roll-back, and the sink that hands
+    // the dump's values to the bounded setters.
+    struct UploadValues final : korvalen::PresetUpload::Target {
+        explicit UploadValues(Korvalen49_Test& window);
+        void keep() override { kept = takePresetSnapshot(); }
+        void putBack() override {
+            if (kept) restorePresetSnapshot(*kept);
+        }
+        korvalen::DumpSink& sink() override { return modelSink; }
+        std::optional<PresetSnapshot> kept;
+        bool touched = false; // the sink's own notes; the upload keeps its own
+        int rejected = 0;
+        ModelDumpSink modelSink;
+    };
+    UploadValues uploadValues{*this};
+    // The upload request and the dump that answers it, read from the link's ring.
+    std::unique_ptr<korvalen::PresetUpload> upload;
     QLabel* linkLabel = nullptr;
     QLabel* editLabel = nullptr;
-    bool lost = false;
-    QWidget* activeSearchWindow = nullptr;
-    korvalen::midi::SearchRecord searchRecord;
-    bool searched = false;
-    // The controller's port names while connected (or lost), as the last search found them.
-    QString controllerIn;
-    QString controllerOut;
     EditHistory* history = nullptr;
     PortsDialog* portsWindow = nullptr;
     MonitorWindow* monitor = nullptr;

@@ -51,9 +51,14 @@ protected:
 } // namespace
 
 Korvalen49_Test::Korvalen49_Test(QWidget* parent, Qt::WindowFlags flags)
-    : QMainWindow(parent, flags) {
+    : QMainWindow(parent, flags), upload(std::make_unique<korvalen::PresetUpload>(
+                                      [](const std::uint8_t* data, std::uint32_t length) {
+                                          return midiLink.sendSysEx(data, length);
+                                      },
+                                      midiLink.sysExRing, uploadValues)) {
     // The search for the controller runs on its thread while the window is made, and goes on
     // beside it once it is shown; the window takes its result when the thread is done.
+    followConnection();
     startSearch({SearchPlan::Purpose::StartUp, tr("Connecting to the Korvalen25"), {}, 0, 0});
     textfit::chooseFallbackFonts();
     ui.setupUi(this);
@@ -86,22 +91,22 @@ void Korvalen49_Test::putPanelsFirstInTabOrder() {
 UpgradeDlg& Korvalen49_Test::upgradeDialog() {
     if (upgradeDlg == nullptr) {
         upgradeDlg = new UpgradeDlg(nullptr);
-        // The window's own state says whether the ports are free: a search counts as running
-        // until the window has taken its ports, so no run can start in between.
+        // The connection gives the ports to a run unless a search or a download holds them; a
+        // search holds them until the window has taken its result, so no run can start in
+        // between.
         upgradeDlg->setPortsBusyCheck([this]() -> QString {
-            switch (linkState()) {
-            case LinkState::Searching:
+            switch (connection.portsHolder()) {
+            case ControllerConnection::Holder::Search:
                 return tr("The editor is searching for the controller on the MIDI ports. Press "
                           "Start again when the search has ended.");
-            case LinkState::Downloading:
+            case ControllerConnection::Holder::Transfer:
                 return tr("The editor is downloading a preset to the controller. Press Start "
                           "again when the download has ended.");
-            default:
-                return QString();
+            case ControllerConnection::Holder::None:
+                break;
             }
+            return QString();
         });
-        connect(&connectThread, &QThread::started, this, &Korvalen49_Test::updateCommands);
-        connect(&connectThread, &QThread::finished, this, &Korvalen49_Test::updateCommands);
     }
     return *upgradeDlg;
 }
@@ -133,9 +138,9 @@ Korvalen49_Test::~Korvalen49_Test() {
     korvalen::setUserEditHook({});
     // A search or a download still going is stopped and waited for: they use the link, and
     // their threads hand their results to this window.
-    runningSearch.reset();
+    connection.shutDown();
     downloadJob.reset();
-    midiLink.setTransferring(false);
+    connection.releaseTransfer();
     // A firmware run still going is stopped first, and ends as stopped; the program must not
     // end under it.
     connectThread.requestStop();
@@ -147,7 +152,7 @@ Korvalen49_Test::~Korvalen49_Test() {
 
 void Korvalen49_Test::closeEvent(QCloseEvent* event) {
     // A search still running is stopped: nothing it would bring in is lost by closing.
-    if (runningSearch) midiLink.stopSearch();
+    if (connection.isSearching()) connection.stopSearch();
     // A running firmware upgrade first, then the edits.
     if (connectThread.isRunning() && !upgradeDialog().askToStopRun()) {
         event->ignore();
@@ -244,7 +249,7 @@ void Korvalen49_Test::showRestoredPlace(const QString&, const PresetSnapshot& fr
 }
 
 bool Korvalen49_Test::editsLocked() {
-    if (!uploadPending) return busySearching();
+    if (!isUploadPending()) return busySearching();
     statusBar()->showMessage(tr("An upload is under way. Undo and redo work again when it has "
                                 "ended."),
                              kResultTimeoutMs);

@@ -1,5 +1,6 @@
 // Start-up of the Korvalen25 editor.
 #include "commandline.h"
+#include "connectthread.h"
 #include "fontsetup.h"
 #include "korvalen49_test.h"
 #include "midi.h"
@@ -77,6 +78,7 @@ int main(int argc, char* argv[]) {
     }
     // Ports still open (a flash leaves the upgrade's open) call their handlers until they are
     // closed: close them while the objects behind those handlers still exist.
+    connectThread.releasePorts();
     midiLink.closePorts();
     korvalen::midi::setPlatform(nullptr);
     return result;

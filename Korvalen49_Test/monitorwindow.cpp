@@ -354,8 +354,8 @@ QString Korvalen49_Test::diagnosticsReportText() const {
     in.backend = QString::fromStdString(midi.apiName());
     in.inputsNow = midi.inputNames();
     in.outputsNow = midi.outputNames();
-    in.searched = searched;
-    in.search = searchRecord;
+    in.searched = connection.searched();
+    in.search = connection.lastSearchRecord();
     in.connected = midiLink.editorConnected();
     in.transfer = korvalen::lastTransfer();
     if (monitor) in.trafficLines = monitor->lines(false, korvalen::kReportTrafficLines);

@@ -97,26 +97,6 @@ void SearchWindow::showStep(const SearchEvent& event) {
     if (!lines.detail.isEmpty()) detail_->setText(lines.detail);
 }
 
-void SearchWindow::post(const SearchEvent& event) {
-    bool first = false;
-    {
-        std::lock_guard lock(postMutex_);
-        first = posted_.empty();
-        posted_.push_back(event);
-    }
-    if (first) QMetaObject::invokeMethod(this, "showPosted", Qt::QueuedConnection);
-}
-
-void SearchWindow::showPosted() {
-    std::vector<SearchEvent> steps;
-    {
-        std::lock_guard lock(postMutex_);
-        steps.swap(posted_);
-    }
-    for (const SearchEvent& step : steps)
-        showStep(step);
-}
-
 void SearchWindow::reject() {
     // The window stays until the search has ended; it closes with it.
     if (cancelled_) return;

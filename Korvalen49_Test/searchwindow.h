@@ -8,9 +8,6 @@
 #include <QDialog>
 #include <QString>
 
-#include <mutex>
-#include <vector>
-
 class QLabel;
 class QPushButton;
 
@@ -31,11 +28,8 @@ public:
     QString attemptText() const;
     QString detailText() const;
 
-    // From the searching thread: the step is shown on the window's own thread. The steps wait
-    // in a list of the window's, so that nothing but the list crosses between the threads.
-    void post(const korvalen::midi::SearchEvent& event);
-
 public slots:
+    // A step of the search, as the connection tells it on the window's thread.
     void showStep(const korvalen::midi::SearchEvent& event);
 
 signals:
@@ -45,12 +39,7 @@ signals:
 protected:
     void reject() override;
 
-private slots:
-    void showPosted();
-
 private:
-    std::mutex postMutex_;
-    std::vector<korvalen::midi::SearchEvent> posted_;
     QLabel* attempt_;
     QLabel* detail_;
     QPushButton* cancel_;

@@ -36,7 +36,8 @@ QString lostText(const QString& what) {
 
 bool Korvalen49_Test::controllerReady(const QString& command, const QString& action) {
     QString failure;
-    if (runningSearch) {
+    const auto state = connection.state();
+    if (state == ControllerConnection::State::Searching) {
         failure = tr("%1 failed: the editor is searching for the controller. Try again when the "
                      "search has ended.")
                       .arg(action);
@@ -44,11 +45,11 @@ bool Korvalen49_Test::controllerReady(const QString& command, const QString& act
         failure = tr("%1 failed: a download to the controller is still under way. Try again "
                      "when it has ended.")
                       .arg(action);
-    } else if (!midiLink.editorConnected()) {
-        failure = notConnectedText(action);
-    } else if (lost || !midiLink.controllerPortsPresent()) {
-        controllerLost();
-        failure = lostText(action);
+    } else if (state == ControllerConnection::State::Lost || !connection.controllerPresent()) {
+        // controllerPresent() marks a controller whose ports have vanished as lost.
+        failure = connection.state() == ControllerConnection::State::Lost
+                      ? lostText(action)
+                      : notConnectedText(action);
     }
     if (failure.isEmpty()) return true;
     showFailure(command, failure);
@@ -95,13 +96,16 @@ bool Korvalen49_Test::download(bool snapshotFirst) {
 
     const korvalen::PresetValues values = currentPresetValues();
     globals[korvalen::global::kZoneBits] = korvalen::downloadZoneBits(values);
+    if (!connection.claimForTransfer()) {
+        showFailure(command, notConnectedText(tr("Download to Korvalen")));
+        return false;
+    }
     auto job = std::make_unique<RunningDownload>();
     job->presetNumber = presetNumber;
     job->sent = takePresetSnapshot();
     job->snapshotFirst = snapshotFirst;
     RunningDownload* running = job.get();
     downloadJob = std::move(job);
-    midiLink.setTransferring(true);
 
     // A controller that keeps up takes the download in well under a second: the progress
     // window is made and shown only for one that lasts.
@@ -198,7 +202,7 @@ void Korvalen49_Test::finishDownload() {
     if (downloadJob->readDone) {
         // A read of a stored preset, not a download.
         const auto job = std::move(downloadJob);
-        midiLink.setTransferring(false);
+        connection.releaseTransfer();
         job->readDone(job->readResult, job->read);
         return;
     }
@@ -206,7 +210,7 @@ void Korvalen49_Test::finishDownload() {
         const korvalen::SnapshotResult snapshot = downloadJob->snapshot;
         const int presetNumber = downloadJob->presetNumber;
         downloadJob.reset();
-        midiLink.setTransferring(false);
+        connection.releaseTransfer();
         if (downloadProgress) {
             downloadProgress->disconnect(this);
             downloadProgress->reset();
@@ -221,7 +225,7 @@ void Korvalen49_Test::finishDownload() {
     // Edits made while the download ran did not go out.
     const bool editedMeanwhile = takePresetSnapshot() != downloadJob->sent;
     downloadJob.reset();
-    midiLink.setTransferring(false);
+    connection.releaseTransfer();
     if (downloadProgress) {
         downloadProgress->disconnect(this);
         downloadProgress->reset();
@@ -283,7 +287,7 @@ void Korvalen49_Test::uploadAccept() {
     const int index = uploadForm().presetSelBox->currentIndex();
     if (index < 0) return;
     // Asked only when the request can go out: one that cannot replaces nothing.
-    const bool canGoOut = !runningSearch && !lost && midiLink.editorConnected();
+    const bool canGoOut = connection.state() == ControllerConnection::State::Connected;
     if (canGoOut &&
         !mayReplaceEdits(tr("Upload"),
                          tr("Uploading \"%1\"").arg(uploadForm().presetSelBox->currentText())))
@@ -291,77 +295,72 @@ void Korvalen49_Test::uploadAccept() {
     requestUpload(index == 0 ? 0 : index + 15, tr("Upload"));
 }
 
+Korvalen49_Test::UploadValues::UploadValues(Korvalen49_Test& window)
+    : modelSink(
+          touched, rejected,
+          [&window] {
+              window.statusBar()->showMessage(QStringLiteral("upload Error"), kBadRecordTimeoutMs);
+          },
+          [] {}) {}
+
 bool Korvalen49_Test::requestUpload(int presetNumber, const QString& command) {
     if (!controllerReady(command, tr("Upload"))) return false;
-    const auto request = korvalen::uploadRequestMessage(presetNumber);
-    if (!uploadPending) {
-        // A request while an upload is open keeps the values from before the first one.
-        uploadSnapshot = takePresetSnapshot();
-        uploadTouched = false;
-        uploadRejected = 0;
-        // Bytes still unread are no part of this upload (and would crowd its dump).
-        midiLink.sysExRing.discardAll();
-        uploadDrops = midiLink.sysExRing.drops();
-    }
-    if (midiLink.sendSysEx(request.data(), request.size()) != 0) {
+    // A request while an upload is open keeps the values from before the first one.
+    if (!upload->request(presetNumber)) {
         showFailure(command, tr("Upload failed: the controller did not take the request. "
                                 "Check the connection and try again."));
-        if (!uploadPending) uploadSnapshot.reset();
+        if (!upload->isOpen()) uploadValues.kept.reset();
         return false;
     }
-    uploadPending = true;
-    uploadTimer.start();
     return true;
 }
 
 void Korvalen49_Test::SysDataInSlot(unsigned char*, uint len) {
     if (downloadJob) return; // the download reads its read-back itself
-    auto& ring = midiLink.sysExRing;
-    if (!uploadPending || len == 0) {
-        korvalen::DumpParser::discardAll(ring);
+    if (!upload->isOpen() || len == 0) {
+        korvalen::DumpParser::discardAll(midiLink.sysExRing);
         return;
     }
-    uploadTimer.start(); // the time-out counts from the last bytes received
-    ModelDumpSink sink(
-        uploadTouched, uploadRejected,
-        [this] { statusBar()->showMessage(QStringLiteral("upload Error"), kBadRecordTimeoutMs); },
-        [this] { finishUpload(); });
-    korvalen::DumpParser parser(sink);
-    if (parser.parse(ring, uploadDrops) == korvalen::DumpParser::Status::Damaged)
+    switch (upload->read()) {
+    case korvalen::PresetUpload::Read::Open:
+        break;
+    case korvalen::PresetUpload::Read::Ended:
+        finishUpload();
+        break;
+    case korvalen::PresetUpload::Read::Damaged:
         abandonUpload(tr("Upload failed: part of the preset from the controller was lost. The "
                          "values from before the upload are back; try again."));
+        break;
+    }
 }
 
 void Korvalen49_Test::finishUpload() {
     applyZonesFromGlobals(korvalen::presetGlobals);
-    if (uploadRejected == 0)
+    if (upload->rejectedRecords() == 0)
         statusBar()->showMessage(QStringLiteral("Upload OK!"), kResultTimeoutMs);
     else
         statusBar()->showMessage(tr("Upload finished, but %n record(s) from the controller were "
                                     "out of range and skipped; those controls kept their values.",
-                                    nullptr, uploadRejected),
+                                    nullptr, upload->rejectedRecords()),
                                  kResultTimeoutMs);
     RefreshTitle();
     korvalen::noteTransfer("upload of preset " + std::to_string(korvalen::presetGlobals[0]),
-                           uploadRejected == 0 ? "done"
-                                               : "done, " + std::to_string(uploadRejected) +
-                                                     " record(s) out of range skipped");
-    uploadPending = false;
-    if (uploadSnapshot) history->replaced(*uploadSnapshot, tr("Upload"));
+                           upload->rejectedRecords() == 0
+                               ? "done"
+                               : "done, " + std::to_string(upload->rejectedRecords()) +
+                                     " record(s) out of range skipped");
+    upload->finish();
+    if (uploadValues.kept) history->replaced(*uploadValues.kept, tr("Upload"));
     history->markInStep(EditHistory::Source::Controller);
-    uploadSnapshot.reset();
-    uploadTimer.stop();
-    midiLink.sysExRing.discardAll();
+    uploadValues.kept.reset();
 }
 
 void Korvalen49_Test::abandonUpload(const QString& reason) {
-    if (!uploadPending) return;
+    if (!upload->isOpen()) return;
     korvalen::noteTransfer("upload", reason.toStdString());
-    uploadPending = false;
-    uploadTimer.stop();
-    midiLink.sysExRing.discardAll();
-    if (uploadSnapshot && uploadTouched) restorePresetSnapshot(*uploadSnapshot);
-    uploadSnapshot.reset();
+    // The values from before the request come back if the dump had changed any.
+    upload->abandon();
+    uploadValues.kept.reset();
     history->resync();
     RefreshTitle();
     showFailure(QString(), reason);

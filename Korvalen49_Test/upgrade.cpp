@@ -53,7 +53,11 @@ UpgradeDlg::UpgradeDlg(QWidget* parent) : QDialog(parent), clock_(monotonicMs) {
 
     connect(ui.upgradeLoad, &QPushButton::clicked, this, &UpgradeDlg::ComLoadFile);
     connect(ui.upgradeStart, &QPushButton::clicked, this, &UpgradeDlg::OnFirmwareUpgrade);
-    connect(&connectThread, &ConnectThread::updataUISignal, this, &UpgradeDlg::updataUISlot);
+    connect(&connectThread, &ConnectThread::logged, this, &UpgradeDlg::addLogLine);
+    connect(&connectThread, &ConnectThread::progressed, this,
+            [this](uint done, uint) { showProgress(done); });
+    connect(&connectThread, &ConnectThread::versionSeen, this, &UpgradeDlg::showVersion);
+    connect(&connectThread, &ConnectThread::runningChanged, this, &UpgradeDlg::showRunning);
     // The image must not change while it is being flashed: Load File is off during a run.
     connect(&connectThread, &QThread::finished, this, [this] { ui.upgradeLoad->setEnabled(true); });
     // Several controllers in upgrade mode: which one to flash is asked.
@@ -126,15 +130,22 @@ void UpgradeDlg::OnFirmwareUpgrade() {
 
 void UpgradeDlg::startOn(const QString& port) {
     if (connectThread.isRunning()) return;
-    if (const QString busy = portsBusy_ ? portsBusy_() : QString(); !busy.isEmpty()) {
-        addLogLine(busy);
-        return;
-    }
+    auto portsBusy = [this] {
+        const QString busy = portsBusy_ ? portsBusy_() : QString();
+        if (!busy.isEmpty()) addLogLine(busy);
+        return !busy.isEmpty();
+    };
+    if (portsBusy()) return;
     if (QString refusal; !upgradecheck::mayStart(this, &refusal)) {
         addLogLine(refusal);
         return;
     }
-    if (!connectThread.startRun(firmwareImage, port.toStdString())) return;
+    // The run asks the editor's connection for the ports itself; they may have been taken
+    // while the question above was open.
+    if (!connectThread.startRun(firmwareImage, port.toStdString())) {
+        portsBusy();
+        return;
+    }
     ui.upgradeLoad->setEnabled(false);
 }
 
@@ -194,17 +205,13 @@ void UpgradeDlg::updataUISlot(uint comp, uint val, char* str) {
     const QString text = QString::fromUtf8(str ? str : "");
     switch (comp) {
     case ConnectThread::DeviceVersion:
-        ui.devVer->setText(text);
+        showVersion(text);
         break;
     case ConnectThread::FileVersion:
         ui.fileVer->setText(text);
         break;
     case ConnectThread::StartEnabled:
-        ui.upgradeStart->setEnabled(val == 1);
-        // A run starts (0) or ends (1): the pace is measured afresh, and the bar of an ended
-        // run keeps its count without a time left.
-        paceStarted_ = false;
-        ui.upgradeBar->setFormat(QString::fromLatin1(kBarFormat));
+        showRunning(val != 1); // only 1 turns Start on
         break;
     case ConnectThread::Progress:
         showProgress(val);
@@ -215,4 +222,16 @@ void UpgradeDlg::updataUISlot(uint comp, uint val, char* str) {
     default:
         break;
     }
+}
+
+void UpgradeDlg::showVersion(const QString& version) {
+    ui.devVer->setText(version);
+}
+
+void UpgradeDlg::showRunning(bool running) {
+    ui.upgradeStart->setEnabled(!running);
+    // A run starts or ends: the pace is measured afresh, and the bar of an ended run keeps its
+    // count without a time left.
+    paceStarted_ = false;
+    ui.upgradeBar->setFormat(QString::fromLatin1(kBarFormat));
 }

@@ -46,6 +46,8 @@ public slots:
     void UpgradeWinShow();
     void ComLoadFile();
     void OnFirmwareUpgrade();
+    // One report of the worker as a code (ConnectThread::Report), a number and a text; the
+    // dialog follows the worker's typed signals, which say the same.
     void updataUISlot(uint comp, uint val, char* str);
 
 protected:
@@ -54,6 +56,9 @@ protected:
 private:
     void addLogLine(const QString& line);
     void showProgress(std::uint32_t done);
+    void showVersion(const QString& version);
+    // A run begins (Start goes off) or has ended (Start comes back on).
+    void showRunning(bool running);
 
     std::function<qint64()> clock_;
     std::function<QString()> portsBusy_;

@@ -263,7 +263,8 @@ bool flashByWorker(double& ms) {
     connectThread.startRun();
     loop.exec();
     ms = bench::msSince(start);
-    const bool ok = midiLink.linkState == 2 && transferred(*device);
+    const bool ok =
+        connectThread.outcome() == ConnectThread::Outcome::Flashed && transferred(*device);
     releaseLink();
     bus->quiesce();
     korvalen::midi::setPlatform(nullptr);

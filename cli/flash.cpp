@@ -4,18 +4,19 @@
 #include "device.h"
 #include "firmware.h"
 
-#include <QCoreApplication>
 #include <QDir>
-#include <QEventLoop>
 #include <QFile>
 #include <QRegularExpression>
-#include <QSocketNotifier>
 #include <QTextStream>
 
+#include <atomic>
+#include <cerrno>
 #include <csignal>
 #include <fcntl.h>
 #include <functional>
-#include <memory>
+#include <mutex>
+#include <poll.h>
+#include <thread>
 #include <unistd.h>
 
 namespace korvalen::cli {
@@ -119,44 +120,59 @@ void FlashPrinter::endBarLine() {
     barShown_ = false;
 }
 
-void FlashPrinter::report(unsigned comp, unsigned value, const char* text) {
-    switch (comp) {
-    case ConnectThread::DeviceVersion: // every probe reply reports it: print it once
-        if (version_ == QLatin1String(text)) break;
-        version_ = QLatin1String(text);
-        endBarLine();
-        out_ << "Device firmware version: " << version_ << '\n';
-        break;
-    case ConnectThread::Progress:
-        // Once all the blocks are shown the worker's later counts add nothing.
-        if (allShown_) break;
-        if (terminal_) {
-            out_ << '\r' << progressBar(value, blockCount_);
-            barShown_ = true;
-        } else if (blockCount_ > 0) {
-            const int tenth =
-                int(std::uint64_t(std::min<std::uint32_t>(value, blockCount_)) * 10 / blockCount_);
-            if (tenth > lastTenth_) {
-                lastTenth_ = tenth;
-                out_ << progressBar(value, blockCount_) << '\n';
-            }
+void FlashPrinter::version(const QString& version) {
+    // Every probe reply tells it: it is printed once.
+    if (version_ == version) return;
+    version_ = version;
+    endBarLine();
+    out_ << "Device firmware version: " << version_ << '\n';
+    out_.flush();
+}
+
+void FlashPrinter::progress(std::uint32_t done) {
+    // Once all the blocks are shown the worker's later counts add nothing.
+    if (allShown_) return;
+    if (terminal_) {
+        out_ << '\r' << progressBar(done, blockCount_);
+        barShown_ = true;
+    } else if (blockCount_ > 0) {
+        const int tenth =
+            int(std::uint64_t(std::min<std::uint32_t>(done, blockCount_)) * 10 / blockCount_);
+        if (tenth > lastTenth_) {
+            lastTenth_ = tenth;
+            out_ << progressBar(done, blockCount_) << '\n';
         }
-        if (value >= blockCount_) allShown_ = true;
-        break;
-    case ConnectThread::Log: {
-        // The worker says the update is done before its last count: the bar is drawn full
-        // first, so that it stands above the closing lines.
-        if (QLatin1String(text) == QLatin1String(upgradetext::kUpdateOk)) showAllBlocks();
-        const auto line = terminalLine(QString::fromLatin1(text));
-        if (!line) break;
+    }
+    if (done >= blockCount_) allShown_ = true;
+    out_.flush();
+}
+
+void FlashPrinter::logLine(const QString& workerLine) {
+    // The worker says the update is done before its last count: the bar is drawn full first,
+    // so that it stands above the closing lines.
+    if (workerLine == QLatin1String(upgradetext::kUpdateOk)) showAllBlocks();
+    const auto line = terminalLine(workerLine);
+    if (line) {
         endBarLine();
         out_ << *line << '\n';
-        break;
     }
+    out_.flush();
+}
+
+void FlashPrinter::report(unsigned comp, unsigned value, const char* text) {
+    switch (comp) {
+    case ConnectThread::DeviceVersion:
+        version(QString::fromUtf8(text));
+        break;
+    case ConnectThread::Progress:
+        progress(value);
+        break;
+    case ConnectThread::Log:
+        logLine(QString::fromUtf8(text));
+        break;
     default: // the file version and the Start button are the dialog's
         break;
     }
-    out_.flush();
 }
 
 void FlashPrinter::showAllBlocks() {
@@ -178,7 +194,7 @@ void FlashPrinter::finish() {
 
 namespace {
 
-// The write end of the pipe through which Ctrl-C (SIGINT) and SIGTERM reach the event loop.
+// The write end of the pipe through which Ctrl-C (SIGINT) and SIGTERM reach the watcher.
 int stopSignalPipe = -1;
 
 extern "C" void onStopSignal(int) {
@@ -186,26 +202,41 @@ extern "C" void onStopSignal(int) {
     [[maybe_unused]] const ssize_t written = ::write(stopSignalPipe, &byte, 1);
 }
 
-// While alive, Ctrl-C and SIGTERM no longer end the program: they call `onStop` on the thread
-// of the event loop, once. The handler only writes a byte into a pipe, which is all a signal
-// handler may safely do. The signals' former handling comes back when this ends.
+// While alive, Ctrl-C and SIGTERM no longer end the program: they call `onStop` once, on a
+// watcher thread of its own, while the command's thread waits for the worker. The handler only
+// writes a byte into a pipe, which is all a signal handler may safely do. The signals' former
+// handling comes back when this ends.
 class StopSignals {
 public:
     explicit StopSignals(std::function<void()> onStop) {
         int fds[2];
+        int done[2];
         if (::pipe2(fds, O_CLOEXEC | O_NONBLOCK) != 0) return;
+        if (::pipe2(done, O_CLOEXEC) != 0) {
+            ::close(fds[0]);
+            ::close(fds[1]);
+            return;
+        }
         readEnd_ = fds[0];
         stopSignalPipe = fds[1];
-        notifier_ = std::make_unique<QSocketNotifier>(readEnd_, QSocketNotifier::Read);
-        QObject::connect(notifier_.get(), &QSocketNotifier::activated, notifier_.get(),
-                         [this, onStop = std::move(onStop)] {
-                             char byte;
-                             while (::read(readEnd_, &byte, 1) > 0) {
-                             }
-                             if (caught_) return;
-                             caught_ = true;
-                             onStop();
-                         });
+        doneRead_ = done[0];
+        doneWrite_ = done[1];
+        watcher_ = std::thread([this, onStop = std::move(onStop)] {
+            pollfd wanted[2] = {{readEnd_, POLLIN, 0}, {doneRead_, POLLIN, 0}};
+            for (;;) {
+                if (::poll(wanted, 2, -1) < 0) {
+                    if (errno == EINTR) continue;
+                    return;
+                }
+                if (wanted[1].revents != 0) return;
+                if (wanted[0].revents == 0) continue;
+                char byte;
+                while (::read(readEnd_, &byte, 1) > 0) {
+                }
+                if (caught_.exchange(true)) continue;
+                onStop();
+            }
+        });
         struct sigaction action {};
         action.sa_handler = onStopSignal;
         sigemptyset(&action.sa_mask);
@@ -218,10 +249,16 @@ public:
             ::sigaction(SIGINT, &formerInt_, nullptr);
             ::sigaction(SIGTERM, &formerTerm_, nullptr);
         }
-        notifier_.reset();
+        if (watcher_.joinable()) {
+            const char byte = 1;
+            [[maybe_unused]] const ssize_t written = ::write(doneWrite_, &byte, 1);
+            watcher_.join();
+        }
         if (readEnd_ >= 0) {
             ::close(readEnd_);
             ::close(stopSignalPipe);
+            ::close(doneRead_);
+            ::close(doneWrite_);
             stopSignalPipe = -1;
         }
     }
@@ -232,11 +269,13 @@ public:
 
 private:
     int readEnd_ = -1;
-    std::unique_ptr<QSocketNotifier> notifier_;
+    int doneRead_ = -1;
+    int doneWrite_ = -1;
+    std::thread watcher_;
     struct sigaction formerInt_ {};
     struct sigaction formerTerm_ {};
     bool installed_ = false;
-    bool caught_ = false;
+    std::atomic<bool> caught_{false};
 };
 
 } // namespace
@@ -276,23 +315,43 @@ Outcome flashCommand(const QString& path, QTextStream& out, bool terminal, const
         << image.blockCount << " blocks\n";
     out.flush();
 
+    // The printer follows the worker on the worker's thread (the version comes from the MIDI
+    // input thread), while this one waits for the run to end; one at a time writes to `out`.
     FlashPrinter printer(out, terminal, image.blockCount);
+    std::mutex printing;
     QObject receiver;
     QObject::connect(
-        &connectThread, &ConnectThread::updataUISignal, &receiver,
-        [&printer](uint comp, uint value, char* str) { printer.report(comp, value, str); });
-    QEventLoop loop;
-    QObject::connect(&connectThread, &QThread::finished, &loop, &QEventLoop::quit,
-                     Qt::QueuedConnection);
+        &connectThread, &ConnectThread::logged, &receiver,
+        [&](const QString& line) {
+            std::lock_guard lock(printing);
+            printer.logLine(line);
+        },
+        Qt::DirectConnection);
+    QObject::connect(
+        &connectThread, &ConnectThread::progressed, &receiver,
+        [&](uint done, uint) {
+            std::lock_guard lock(printing);
+            printer.progress(done);
+        },
+        Qt::DirectConnection);
+    QObject::connect(
+        &connectThread, &ConnectThread::versionSeen, &receiver,
+        [&](const QString& version) {
+            std::lock_guard lock(printing);
+            printer.version(version);
+        },
+        Qt::DirectConnection);
     // Ctrl-C or SIGTERM asks the worker to stop, which ends its waits at once; the ports are
     // closed and the program ends with a message instead of being killed in the middle.
     StopSignals stopSignals([] { connectThread.requestStop(); });
     if (!connectThread.startRun(image, port.toStdString()))
         return Outcome::fail(kDeviceFailure, QStringLiteral("the upgrade could not start"));
-    loop.exec();
-    // The reports the worker queued before it ended.
-    QCoreApplication::sendPostedEvents(&receiver);
-    printer.finish();
+    connectThread.wait();
+    QObject::disconnect(&connectThread, nullptr, &receiver, nullptr);
+    {
+        std::lock_guard lock(printing);
+        printer.finish();
+    }
 
     using Result = ConnectThread::Outcome;
     const QString restart = QStringLiteral("; the firmware in the controller is incomplete: start "

@@ -21,10 +21,14 @@ QString progressBar(std::uint32_t done, std::uint32_t total, int width = 40);
 // dialog); none for a line that is not printed. A line it does not know is kept as it is.
 std::optional<QString> terminalLine(const QString& workerLine);
 
-// Prints the worker's reports (the report codes of ConnectThread).
+// Prints what the worker tells: its versions, its progress and its log lines.
 class FlashPrinter {
 public:
     FlashPrinter(QTextStream& out, bool terminal, std::uint32_t blockCount);
+    void version(const QString& version);
+    void progress(std::uint32_t done);
+    void logLine(const QString& line);
+    // One report as a code of ConnectThread::Report, a number and a text.
     void report(unsigned comp, unsigned value, const char* text);
     // Ends the bar's line, if one is shown.
     void finish();

@@ -1,5 +1,6 @@
 // korvalen25-cli: the Korvalen25's presets and firmware from a terminal.
 #include "commands.h"
+#include "connectthread.h"
 #include "midi.h"
 #include "midiplatform.h"
 
@@ -21,6 +22,7 @@ int main(int argc, char* argv[]) {
     const int code = korvalen::cli::run(QCoreApplication::arguments(), out, err, options);
     // Ports still open (a flash leaves the upgrade's open) call their handlers until they are
     // closed: close them while the objects behind those handlers still exist.
+    connectThread.releasePorts();
     midiLink.closePorts();
     korvalen::midi::setPlatform(nullptr);
     return code;

@@ -3,8 +3,6 @@
 #include "diagnostics.h"
 #include "midi.h"
 
-#include <QString>
-
 #include <algorithm>
 #include <chrono>
 #include <mutex>
@@ -55,12 +53,33 @@ ConnectThread::~ConnectThread() {
     wait();
 }
 
+void ConnectThread::releasePorts() {
+    if (isRunning()) return;
+    ports_.closePorts();
+}
+
 void ConnectThread::report(uint comp, uint val, const char* str) {
     emit updataUISignal(comp, val, const_cast<char*>(str));
 }
 
+void ConnectThread::log(const char* line) {
+    emit logged(QString::fromUtf8(line));
+    report(Log, 0, line);
+}
+
 void ConnectThread::log(const QString& line) {
-    log(lastingText(line.toStdString()));
+    emit logged(line);
+    report(Log, 0, lastingText(line.toStdString()));
+}
+
+void ConnectThread::tellProgress(std::uint32_t done) {
+    emit progressed(done, run_->image.blockCount);
+    report(Progress, done, "0");
+}
+
+void ConnectThread::tellRunning(bool running) {
+    emit runningChanged(running);
+    report(StartEnabled, running ? 0 : 1, "0");
 }
 
 std::vector<korvalen::midi::FoundDevice> ConnectThread::devices() const {
@@ -74,15 +93,13 @@ bool ConnectThread::startRun(const korvalen::FirmwareImage& image, const std::st
         log(text::kEmptyImage);
         return false;
     }
+    if (portsClaim_ && !portsClaim_()) return false;
     auto run = std::make_shared<Run>();
     run->image = image;
     run->port = port;
     run_ = std::move(run);
     stop_.clear();
     outcome_ = Outcome::None;
-    // The run takes every port from the editor, which reconnects only when asked to. The
-    // editor sends nothing from here on, so the worker never closes a port under a send.
-    midiLink.editorOwnsPorts = false;
     start(QThread::InheritPriority);
     return true;
 }
@@ -178,23 +195,27 @@ std::string upgradeOutcomeWords(ConnectThread::Outcome outcome, std::uint32_t bl
 // when a device has just gone.
 void ConnectThread::endRun(Outcome outcome, std::uint32_t progress, const char* line) {
     run_->flashing = false;
-    midiLink.linkState = 0;
-    if (progress != ~0u) report(Progress, progress, "0");
+    ports_.linkState = 0;
+    if (progress != ~0u) tellProgress(progress);
     if (line) log(line);
-    midiLink.closeInputs();
-    midiLink.closeOutput();
+    ports_.closePorts();
     outcome_ = outcome;
     korvalen::noteTransfer("firmware upgrade", upgradeOutcomeWords(outcome, progress));
-    report(StartEnabled, 1, "0");
+    tellRunning(false);
 }
 
 void ConnectThread::run() {
     Run& run = *run_;
-    report(StartEnabled, 0, "0");
-    midiLink.resetPortTable();
+    tellRunning(true);
+    ports_.closePorts();
+    ports_.inPortCount = platform().inputCount();
+    ports_.outPortCount = platform().outputCount();
+    ports_.replyInPort = 0;
+    ports_.replyOutPort = 0;
+    ports_.linkState = 0;
     log(text::kFinding);
 
-    run.search = std::make_unique<DeviceSearch>(midiLink, searchOptions(run_), stop_);
+    run.search = std::make_unique<DeviceSearch>(ports_, searchOptions(run_), stop_);
     int result = 1;
     for (int attempt = 1; attempt <= kAttempts; ++attempt) {
         result = probeDevices();
@@ -217,7 +238,7 @@ void ConnectThread::run() {
             if (d.inPort != record.inPort && other.empty()) other = d.inName;
         // Only the chosen input stays open: nothing else can ask for a block.
         for (int i = 0; i < midiMethodClass::kMaxPorts; ++i)
-            if (i != record.inPort) midiLink.closeInputSlot(i);
+            if (i != record.inPort) ports_.closeInputSlot(i);
     }
     if (result == -2 || stop_.stopRequested()) {
         endRun(Outcome::Stopped, ~0u, text::kStoppedSearching);
@@ -229,7 +250,7 @@ void ConnectThread::run() {
             log(QString::fromLatin1(text::kAnotherDevice)
                     .arg(QString::fromStdString(record.outputs[record.outPort].name),
                          QString::fromStdString(other)));
-        midiLink.linkState = 1;
+        ports_.linkState = 1;
         flashFirmware();
         return;
     }
@@ -287,8 +308,8 @@ int ConnectThread::probeDevices() {
     }
 
     if (result == SearchResult::Found) {
-        midiLink.replyInPort = record.inPort + 1;
-        midiLink.replyOutPort = record.outPort + 1;
+        ports_.replyInPort = record.inPort + 1;
+        ports_.replyOutPort = record.outPort + 1;
         return 0;
     }
     if (run.normalInPort == 0) return 1;
@@ -304,13 +325,13 @@ void ConnectThread::flashFirmware() {
     Run& run = *run_;
     const std::uint32_t blockCount = run.image.blockCount;
     const auto start = korvalen::firmwareStartMessage(blockCount);
-    if (midiLink.replyInPort == 0 || midiLink.replyOutPort == 0) {
+    if (ports_.replyInPort == 0 || ports_.replyOutPort == 0) {
         endRun(Outcome::NoOutput, run.blockIndex, text::kTheEnd);
         return;
     }
-    run.flashInPort = midiLink.replyInPort - 1;
+    run.flashInPort = ports_.replyInPort - 1;
     run.flashing = true;
-    midiLink.sendSysEx(start.data(), start.size());
+    ports_.sendSysEx(start.data(), start.size());
     // Not ended by the device's first request, which may come at once; a stop is seen right
     // after it.
     platform().sleep(kStartPauseMs);
@@ -348,10 +369,10 @@ void ConnectThread::flashFirmware() {
             if (run.blockIndex == blockCount) {
                 lastTaken = true;
                 run.flashing = false;
-                midiLink.linkState = 2;
+                ports_.linkState = 2;
             }
             sendBlock();
-            if (pacer.due(accepted, pacerMs())) report(Progress, accepted, "0");
+            if (pacer.due(accepted, pacerMs())) tellProgress(accepted);
         } else if (answer == BlockRequest::Repeat) {
             if (run.blockIndex > 0) --run.blockIndex;
             if (++repeats == kMaxRepeats) {
@@ -367,8 +388,8 @@ void ConnectThread::flashFirmware() {
             sendBlock();
         }
     }
-    report(Progress, run.blockIndex, "0");
-    report(StartEnabled, 1, "0");
+    tellProgress(run.blockIndex);
+    tellRunning(false);
     log(text::kTheEnd);
     outcome_ = Outcome::Flashed;
     korvalen::noteTransfer("firmware upgrade",
@@ -384,7 +405,7 @@ void ConnectThread::sendBlock() {
         return;
     }
     const auto block = korvalen::firmwareDataBlock(run.image, k);
-    midiLink.sendSysEx(block.data(), static_cast<std::uint32_t>(block.length));
+    ports_.sendSysEx(block.data(), static_cast<std::uint32_t>(block.length));
     ++run.blockIndex;
 }
 
@@ -406,10 +427,13 @@ void ConnectThread::upgradeMidiInProc(Run& run, std::uintptr_t instance, const I
         const std::uint32_t n = event.buffer ? event.recorded : 0;
         if (const auto reply = korvalen::parseProbeReply(event.buffer, n, run.image.deviceId)) {
             deviceVersion = reply->version;
-            if (reply->version != 100)
-                report(DeviceVersion, 0, lastingText(korvalen::deviceVersionText(reply->version)));
+            if (reply->version != 100) {
+                const std::string version = korvalen::deviceVersionText(reply->version);
+                emit versionSeen(QString::fromStdString(version));
+                report(DeviceVersion, 0, lastingText(version));
+            }
         }
-        if (n != 0) midiLink.requeueBuffer(port);
+        if (n != 0) ports_.requeueBuffer(port);
         break;
     }
     }

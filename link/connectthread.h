@@ -1,18 +1,23 @@
 // The firmware upgrade worker: a thread that takes the MIDI ports, finds a controller in
 // upgrade mode and writes a firmware image into it block by block, at the controller's
 // request. It needs Qt Core only, so that the editor's upgrade dialog and the command line
-// drive the same worker; everything a run has to say goes out through `updataUISignal`.
+// drive the same worker. A run opens its ports in a table of its own, which no other thread
+// touches. What a run has to say goes out as typed signals (a log line, the progress, the
+// device's version, whether a run goes on), and each also as a report of `updataUISignal`.
 #pragma once
 
 #include "devicesearch.h"
 #include "firmware.h"
 #include "midiplatform.h"
+#include "porttable.h"
 
+#include <QString>
 #include <QThread>
 
 #include <algorithm>
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -161,6 +166,9 @@ public:
     // one is in upgrade mode; the run flashes no other. Without it, a run that finds several
     // flashes none and ends with Outcome::NotChosen.
     bool startRun(const korvalen::FirmwareImage& image, const std::string& port = {});
+    // Asked by startRun() before a run takes the ports: false keeps the run from starting. The
+    // owner of the editor's connection sets it; without one the ports are taken at once.
+    void setPortsClaim(std::function<bool()> claim) { portsClaim_ = std::move(claim); }
     bool startRun() { return startRun(firmwareImage); }
     // Ends a run at once: any wait of the search or of the transfer returns, and the run ends
     // with the stop logged. Any thread.
@@ -169,6 +177,9 @@ public:
     Outcome outcome() const { return outcome_; }
     // The controllers in upgrade mode that the last run's search found (read once it ended).
     std::vector<korvalen::midi::FoundDevice> devices() const;
+    // A run that flashed leaves the device's pair open; this closes it. Nothing happens while
+    // a run goes on. Call it before the editor's link opens the ports again, and at the end.
+    void releasePorts();
 
     // For tests: the two request time-outs.
     void setRequestTimeouts(int firstMs, int betweenMs) {
@@ -186,8 +197,25 @@ public:
     // Version number from the last valid probe reply; never reset.
     std::atomic<std::uint32_t> deviceVersion{0};
 
+    // The ports of the runs: the worker's own table, with the pair a run has found.
+    struct UpgradePorts : korvalen::midi::PortTable {
+        std::atomic<std::int32_t> linkState{0};    // 0 none, 1 found, 2 the last block taken
+        std::atomic<std::int32_t> replyInPort{0};  // input port + 1 of the device, 0 none
+        std::atomic<std::int32_t> replyOutPort{0}; // output port + 1 of the device, 0 none
+    };
+
 signals:
+    // Every report of a run as a code, a number and a text that lives as long as the program
+    // (see Report); the typed signals below say the same.
     void updataUISignal(uint comp, uint val, char* str);
+    // A line for the log.
+    void logged(const QString& line);
+    // `done` of the image's `total` blocks taken by the device.
+    void progressed(uint done, uint total);
+    // The version a device in upgrade mode or in normal mode answered with.
+    void versionSeen(const QString& version);
+    // A run begins (true) or has ended (false).
+    void runningChanged(bool running);
 
 protected:
     void run() override;
@@ -197,8 +225,10 @@ private:
     enum class Wait { Request, TimedOut, Stopped };
 
     void report(uint comp, uint val, const char* str);
-    void log(const char* line) { report(Log, 0, line); }
+    void log(const char* line);
     void log(const QString& line);
+    void tellProgress(std::uint32_t done);
+    void tellRunning(bool running);
     korvalen::midi::DeviceSearch::Options searchOptions(const std::shared_ptr<Run>& run);
     // The input handler of every port a run opens; runs on the MIDI input thread.
     void upgradeMidiInProc(Run& run, std::uintptr_t instance,
@@ -206,6 +236,8 @@ private:
     Wait waitForRequest(int timeoutMs);
     void endRun(Outcome outcome, std::uint32_t progress, const char* line);
 
+    std::function<bool()> portsClaim_;
+    UpgradePorts ports_;       // the worker thread's and its input handlers' only
     std::shared_ptr<Run> run_; // replaced by startRun() only, while no run goes on
     // Every wait of a run watches it; the handler wakes the transfer's wait with a request.
     korvalen::midi::StopToken stop_;

@@ -2,6 +2,7 @@
 // KORVALEN_E2E_API names (alsa in the ALSA test bed, whose script starts the emulators).
 #pragma once
 
+#include "connectthread.h"
 #include "midi.h"
 #include "midiplatform.h"
 #include "platformfactory.h"
@@ -52,8 +53,9 @@ inline qint64 fixtureEmulatorPid() {
     return cmdline.readAll().contains("korvalen25-sim") ? pid : 0;
 }
 
-// Closes the link's ports and puts the port-less platform back.
+// Closes the link's ports (and those a flash left open) and puts the port-less platform back.
 inline void releaseBackend() {
+    connectThread.releasePorts();
     midiLink.resetPortTable();
     midiLink.closeOutput();
     korvalen::midi::setPlatform(nullptr);

@@ -1,6 +1,7 @@
 // The controller emulator on port pair 0 of a virtual bus, installed as the platform.
 #pragma once
 
+#include "connectthread.h"
 #include "emulatordevice.h"
 #include "korvalen49_test.h"
 #include "midi.h"
@@ -25,8 +26,10 @@ struct EmulatorBus {
         korvalen::midi::setPlatform(bus);
     }
 
-    // Closes the link's ports and puts the port-less platform back.
+    // Closes the link's ports (and those a flash left open) and puts the port-less platform
+    // back.
     void release() {
+        connectThread.releasePorts();
         midiLink.resetPortTable();
         midiLink.closeOutput();
         bus->quiesce();

@@ -2,6 +2,7 @@
 // log lines, and whole transfers into the controller emulator or a scripted device, all on
 // the virtual bus in virtual time; the faults of a device and the ways out of a run.
 #include "boxes.h"
+#include "controllerconnection.h"
 #include "emulatordevice.h"
 #include "firmware.h"
 #include "identitycontroller.h"
@@ -237,6 +238,7 @@ private slots:
     void cleanup() {
         connectThread.requestStop();
         connectThread.wait();
+        connectThread.releasePorts();
         midiLink.resetPortTable();
         midiLink.closeOutput();
         bus->quiesce();
@@ -1002,6 +1004,8 @@ private slots:
     void portsChangeHandsBeforeTheWorkerStarts() {
         load(randomBody(28, 20));
         bus->setPortCounts(1, 1);
+        // The editor's connection, which the worker asks for the ports.
+        ControllerConnection connection;
         midiLink.editorOwnsPorts = true;
         midiLink.linkState = 1;
         QSemaphore held;
