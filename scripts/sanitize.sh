@@ -18,7 +18,7 @@ steps=("$@")
 
 # Tests run under the thread sanitizer, by CTest name: those on the virtual bus, and those
 # over a JACK server (which need other sanitizer settings, see run_tsan).
-tsan_virtual='^(link|upgrade|transfer)\.|^cli\.tst_clicommands$|^sim\.tst_emulator$|^platform\.(tst_virtualbus|tst_devicesearch)$|^core\.tst_dumpparser$'
+tsan_virtual='^(link|upgrade|transfer)\.|^cli\.tst_clicommands$|^sim\.tst_emulator$|^platform\.(tst_virtualbus|tst_devicesearch|tst_twocontrollers|tst_traffictap)$|^core\.tst_dumpparser$'
 # Not e2e.test_e2e_upgrade: the upgrade search allows a reply 50 ms of real time, and with both
 # the editor and korvalen25-sim instrumented the round trip through JACK takes longer, so the
 # run ends before it flashes. The worker's threads are checked by upgrade.test_upgrade.
