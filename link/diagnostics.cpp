@@ -14,14 +14,16 @@ namespace korvalen {
 
 namespace {
 
+// Both live as long as the process: a worker thread (the upgrade's, a download's) may note
+// its end while the program is already running its exit handlers.
 std::mutex& noteMutex() {
-    static std::mutex m;
-    return m;
+    static auto* m = new std::mutex;
+    return *m;
 }
 
 std::optional<TransferNote>& note() {
-    static std::optional<TransferNote> n;
-    return n;
+    static auto* n = new std::optional<TransferNote>;
+    return *n;
 }
 
 QString portState(const midi::PortState& p, bool output, bool chosen) {
