@@ -325,6 +325,8 @@ private:
     void showDownloadProgress(const korvalen::PresetTransfer::Progress& progress);
     // The progress window, made and shown when a download has lasted a second.
     void openDownloadProgress();
+    // A download job has ended: its ports and its progress window are let go.
+    void endDownloadJob();
     // The model's side of an upload: the values kept for the roll-back, and the sink that hands
     // the dump's values to the bounded setters.
     struct UploadValues final : korvalen::PresetUpload::Target {

@@ -196,6 +196,17 @@ void Korvalen49_Test::showDownloadProgress(const korvalen::PresetTransfer::Progr
                 .arg(p.round));
 }
 
+// The job is over: the ports go back to the connection and the progress window away.
+void Korvalen49_Test::endDownloadJob() {
+    downloadJob.reset();
+    connection.releaseTransfer();
+    if (downloadProgress) {
+        downloadProgress->disconnect(this);
+        downloadProgress->reset();
+        downloadProgress->hide();
+    }
+}
+
 void Korvalen49_Test::finishDownload() {
     if (!downloadJob) return;
     downloadJob->worker.join();
@@ -209,13 +220,7 @@ void Korvalen49_Test::finishDownload() {
     if (downloadJob->snapshotFirst && !downloadJob->snapshot.ok()) {
         const korvalen::SnapshotResult snapshot = downloadJob->snapshot;
         const int presetNumber = downloadJob->presetNumber;
-        downloadJob.reset();
-        connection.releaseTransfer();
-        if (downloadProgress) {
-            downloadProgress->disconnect(this);
-            downloadProgress->reset();
-            downloadProgress->hide();
-        }
+        endDownloadJob();
         askToDownloadWithoutSnapshot(snapshot, presetNumber);
         emit downloadFinished(false);
         return;
@@ -224,13 +229,7 @@ void Korvalen49_Test::finishDownload() {
     const int number = downloadJob->presetNumber + 1;
     // Edits made while the download ran did not go out.
     const bool editedMeanwhile = takePresetSnapshot() != downloadJob->sent;
-    downloadJob.reset();
-    connection.releaseTransfer();
-    if (downloadProgress) {
-        downloadProgress->disconnect(this);
-        downloadProgress->reset();
-        downloadProgress->hide();
-    }
+    endDownloadJob();
 
     using Status = korvalen::DownloadResult::Status;
     const QString command = tr("Download");
