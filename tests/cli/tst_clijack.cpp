@@ -1,7 +1,7 @@
 // korvalen25-cli over a real MIDI server: a private JACK server (started by the CTest
 // fixture, with a controller in upgrade mode on it that answers no preset message) and
 // controllers in normal mode that this test starts as korvalen25-sim processes.
-#include "clitest.h"
+#include "jacksim.h"
 #include "presets.h"
 #include "waits.h"
 
@@ -18,35 +18,6 @@ using namespace clitest;
 namespace {
 
 const auto& kPresets = korvalen::cli::kDevicePresets;
-
-// A korvalen25-sim on the fixture's server, ended with the test.
-class Sim {
-public:
-    explicit Sim(const QStringList& args) {
-        process_.setProgram(KORVALEN_SIM);
-        process_.setArguments(QStringList{"--midi-api", "jack", "--exit-with-parent"} + args);
-        process_.start();
-        // No bound of its own: the test's time-out ends a program that never comes up.
-        while (process_.state() != QProcess::NotRunning && !process_.canReadLine())
-            process_.waitForReadyRead(-1);
-        ready_ = process_.canReadLine() && process_.readLine().startsWith("ready ");
-    }
-    ~Sim() { stop(); }
-    bool ready() const { return ready_; }
-    void stop() {
-        if (process_.state() == QProcess::NotRunning) return;
-        process_.terminate();
-        process_.waitForFinished(-1);
-    }
-
-private:
-    QProcess process_;
-    bool ready_ = false;
-};
-
-Result cli(const QStringList& args) {
-    return runProgram(KORVALEN_CLI, QStringList{"--midi-api", "jack"} + args);
-}
 
 QString backupPath(const QString& dir, int number) {
     return QDir(dir).filePath(korvalen::cli::backupFileName(number));

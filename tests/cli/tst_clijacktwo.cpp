@@ -2,7 +2,7 @@
 // the fixture's private JACK server (whose own controller in upgrade mode has another identity
 // and answers none of this test's messages). Without --port the program lists both and ends
 // as a wrong command line does; with it, it reads or flashes the one named.
-#include "clitest.h"
+#include "jacksim.h"
 #include "waits.h"
 
 #include <QTemporaryDir>
@@ -11,34 +11,6 @@
 using namespace clitest;
 
 namespace {
-
-// A korvalen25-sim on the fixture's server, ended with the test.
-class Sim {
-public:
-    explicit Sim(const QStringList& args) {
-        process_.setProgram(KORVALEN_SIM);
-        process_.setArguments(QStringList{"--midi-api", "jack", "--exit-with-parent"} + args);
-        process_.start();
-        // No bound of its own: the test's time-out ends a program that never comes up.
-        while (process_.state() != QProcess::NotRunning && !process_.canReadLine())
-            process_.waitForReadyRead(-1);
-        ready_ = process_.canReadLine() && process_.readLine().startsWith("ready ");
-    }
-    ~Sim() {
-        if (process_.state() == QProcess::NotRunning) return;
-        process_.terminate();
-        process_.waitForFinished(-1);
-    }
-    bool ready() const { return ready_; }
-
-private:
-    QProcess process_;
-    bool ready_ = false;
-};
-
-Result cli(const QStringList& args) {
-    return runProgram(KORVALEN_CLI, QStringList{"--midi-api", "jack"} + args);
-}
 
 // The identity of this test's controllers in upgrade mode: not the fixture's.
 constexpr char kId[] = "00206B021B";
