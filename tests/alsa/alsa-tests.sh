@@ -5,7 +5,9 @@
 #
 #   alsa-tests.sh BUILD-DIR SOURCE-DIR [CASE...]
 #
-# CASE names the cases to run (default: all): cli, flash, slow, editor. Each check prints PASS
+# CASE names the cases to run (default: cli flash slow editor): cli, flash, slow, editor, usb (the
+# controller behind a USB cable: a MIDI gadget on the kernel's dummy USB controller, served by
+# korvalen25-sim --rawmidi, seen by the host through snd-usb-audio). Each check prints PASS
 # or FAIL with what it saw, a case that cannot run here prints SKIP and why; the last line
 # counts them, and the exit status is 1 when anything failed.
 #
@@ -342,6 +344,214 @@ case_editor() {
     sim_stop
 }
 
+# --- The USB cable ----------------------------------------------------------------------------
+# A MIDI gadget made in configfs: the host sees a USB-Audio card "Korvalen25" whose port on the
+# sequencer is "Korvalen25 MIDI 1"; the device side is the sound card "gadget", whose raw MIDI
+# device korvalen25-sim serves. Binding the gadget to dummy_udc.0 plugs the cable in, an empty
+# UDC pulls it out.
+gadget=/sys/kernel/config/usb_gadget/korvalen25
+gadget_make() {
+    [ -d /sys/kernel/config/usb_gadget ] ||
+        mount -t configfs none /sys/kernel/config 2>/dev/null
+    [ -d /sys/kernel/config/usb_gadget ] || return 1
+    [ -d $gadget ] && return 0
+    mkdir -p $gadget/strings/0x409 $gadget/configs/c.1 $gadget/functions/midi.usb0 || return 1
+    echo 0x1d6b >$gadget/idVendor
+    echo 0x0104 >$gadget/idProduct
+    echo Korvalen >$gadget/strings/0x409/manufacturer
+    echo Korvalen25 >$gadget/strings/0x409/product
+    echo 0000001 >$gadget/strings/0x409/serialnumber
+    echo 1 >$gadget/functions/midi.usb0/in_ports
+    echo 1 >$gadget/functions/midi.usb0/out_ports
+    echo gadget >$gadget/functions/midi.usb0/id
+    ln -s $gadget/functions/midi.usb0 $gadget/configs/c.1/ || return 1
+}
+# The host's port of the controller, as the sequencer lists it.
+usb_port_there() { grep -q 'Port.*"Korvalen25 MIDI 1"' /proc/asound/seq/clients; }
+# Plugs the cable in and waits until the simulator has opened the device side and the host's
+# port exists.
+usb_plug() {
+    opened=$(grep -c '^open ' "$work/$sim_name.out")
+    echo dummy_udc.0 >$gadget/UDC || return 1
+    i=0
+    while [ $i -lt 300 ]; do
+        [ "$(grep -c '^open ' "$work/$sim_name.out")" -gt "$opened" ] && usb_port_there && return 0
+        sleep 0.1
+        i=$((i + 1))
+    done
+    echo "    the gadget did not come up: sim said $(tr '\n' '|' <"$work/$sim_name.out")"
+    return 1
+}
+# Pulls the cable: the simulator closes the device side first, then the gadget is unbound; waits
+# until the host's port is gone.
+usb_pull() {
+    closed=$(grep -c '^closed' "$work/$sim_name.out")
+    kill -USR1 "$sim_pid" 2>/dev/null
+    i=0
+    while [ "$(grep -c '^closed' "$work/$sim_name.out")" -le "$closed" ] && [ $i -lt 100 ]; do
+        sleep 0.05
+        i=$((i + 1))
+    done
+    echo "" >$gadget/UDC || return 1
+    i=0
+    while usb_port_there && [ $i -lt 300 ]; do
+        sleep 0.1
+        i=$((i + 1))
+    done
+    ! usb_port_there
+}
+# The port name as the program lists it.
+usb_client() { sed -n 's/^Client *\([0-9]*\) : "Korvalen25" .*/\1/p' /proc/asound/seq/clients | head -n 1; }
+
+case_usb() {
+    echo "== the controller behind a USB cable"
+    gadget_make || { skip "no configfs for USB gadgets in this machine"; return; }
+    # The simulator first, then the cable: the device side is then the simulator's alone.
+    sim_start usb --rawmidi gadget --rawmidi-wait 120 --load-sav "$known:16" \
+        --load-sav "$known:22" || { fail "korvalen25-sim --rawmidi gadget starts"; return; }
+    check "the cable is plugged in" usb_plug || { sed 's/^/    /' "$work/usb.log"; return; }
+    sed 's/^/    /' /proc/asound/cards
+    clients | sed 's/^/    /'
+    check "the simulator opened the gadget's device" grep -q '^open /dev/snd/midiC' "$work/usb.out"
+
+    cli usb-ports ports
+    expect_rc "ports over USB" 0
+    sed 's/^/    /' "$work/usb-ports.out"
+    check "ports: the controller answers on the USB port" \
+        grep -q 'Korvalen25:Korvalen25 MIDI 1.*-- the Korvalen25 answers here' "$work/usb-ports.out"
+    check "ports: the USB port took the probe" \
+        grep -q 'Korvalen25:Korvalen25 MIDI 1.*-- the Korvalen25 answered the probe sent here' \
+        "$work/usb-ports.out"
+
+    cli usb-get get P23 "$work/usb-p23.sav"
+    expect_rc "get P23 over USB" 0
+    cli usb-show show "$work/usb-p23.sav"
+    expect_rc "show" 0
+    check "show prints P23" grep -q 'P23' "$work/usb-show.out"
+    cli usb-get-factory get P01 "$work/usb-p01.sav"
+    expect_rc "get P01 over USB" 0
+
+    export KORVALEN_HISTORY_DIR=$work/usb-history
+    cli usb-get-p20 get P20 "$work/usb-p20-before.sav"
+    expect_rc "get P20 over USB" 0
+    cli usb-put put "$work/usb-p23.sav" P20
+    expect_rc "put FILE P20 over USB" 0
+    cli usb-diff-same diff "$work/usb-p23.sav" P20
+    expect_rc "diff FILE P20: the same after put" 0
+    cli usb-diff-other diff "$work/usb-p01.sav" P20
+    expect_rc "diff FILE P20: P01's file differs" 1
+    cli usb-history history P20
+    expect_rc "history P20" 0
+    check "history lists the snapshot put took" grep -q 'P20' "$work/usb-history.out"
+    cli usb-undo undo-put P20
+    expect_rc "undo-put P20 over USB" 0
+    cli usb-get-undone get P20 "$work/usb-p20-undone.sav"
+    expect_rc "get P20 after undo-put" 0
+    same_bytes "undo-put wrote back what P20 held before the put" "$work/usb-p20-before.sav" \
+        "$work/usb-p20-undone.sav"
+
+    mkdir -p "$work/usb-backup1" "$work/usb-backup2"
+    cli usb-backup backup "$work/usb-backup1"
+    expect_rc "backup over USB" 0
+    check "backup wrote 15 files" test "$(ls "$work/usb-backup1" | wc -l)" = 15
+    same_bytes "the backup's P23.sav is what get wrote" "$work/usb-p23.sav" "$work/usb-backup1/P23.sav"
+    # A backup in which every preset is the known one: what restore writes differs from what
+    # the controller holds, so a restore cut short shows.
+    mkdir -p "$work/usb-known"
+    with_number "$work/usb-p23.sav" 0 "$work/usb-known/P01.sav"
+    n=16
+    while [ $n -le 29 ]; do
+        with_number "$work/usb-p23.sav" $n "$work/usb-known/P$((n + 1)).sav"
+        n=$((n + 1))
+    done
+    cli usb-restore restore "$work/usb-known"
+    expect_rc "restore over USB" 0
+    cli usb-backup2 backup "$work/usb-backup2"
+    expect_rc "backup after restore" 0
+    for f in "$work"/usb-known/*.sav; do
+        cmp -s "$f" "$work/usb-backup2/$(basename "$f")" || fail "restored $(basename "$f") over USB"
+    done
+    check "every preset restored over USB" test -n "$(ls "$work/usb-backup2")"
+
+    # monitor until SIGINT, while a get runs beside it.
+    timeout 120 "$cli_program" --midi-api alsa monitor >"$work/usb-monitor.out" 2>"$work/usb-monitor.err" &
+    monitor_pid=$!
+    sleep 3
+    cli usb-get-monitored get P17 "$work/usb-p17.sav"
+    expect_rc "get P17 with the monitor open" 0
+    sleep 1
+    kill -INT $monitor_pid 2>/dev/null
+    wait $monitor_pid
+    monitor_rc=$?
+    check "monitor ends on Ctrl-C (exit $monitor_rc)" test $monitor_rc = 0
+    check "monitor printed the controller's messages" test -s "$work/usb-monitor.out"
+    sed -n '1,5p' "$work/usb-monitor.out" | sed 's/^/    monitor: /'
+    cli usb-diagnostics diagnostics -o "$work/usb-diagnostics.txt"
+    expect_rc "diagnostics" 0
+    check "diagnostics names the USB port" grep -q 'Korvalen25 MIDI 1' "$work/usb-diagnostics.txt"
+
+    # The cable pulled in the middle of a restore of the factory preset into every slot.
+    mkdir -p "$work/usb-factory"
+    with_number "$work/usb-p01.sav" 0 "$work/usb-factory/P01.sav"
+    n=16
+    while [ $n -le 29 ]; do
+        with_number "$work/usb-p01.sav" $n "$work/usb-factory/P$((n + 1)).sav"
+        n=$((n + 1))
+    done
+    timeout 300 "$cli_program" --midi-api alsa restore "$work/usb-factory" \
+        >"$work/usb-cut.out" 2>"$work/usb-cut.err" &
+    restore_pid=$!
+    i=0
+    while ! grep -q 'P20 (.*) restored' "$work/usb-cut.out" && [ $i -lt 600 ]; do
+        kill -0 $restore_pid 2>/dev/null || break
+        sleep 0.05
+        i=$((i + 1))
+    done
+    check "the cable is pulled during the restore" usb_pull
+    wait $restore_pid
+    rc=$?
+    cli_name=usb-cut
+    expect_rc "restore with the cable pulled ends with a failure" 1
+    sed 's/^/    /' "$work/usb-cut.out" "$work/usb-cut.err"
+    check "the report names the presets restored whole" grep -q 'restored whole: P01, P17, P18, P19, P20' "$work/usb-cut.err"
+    check "the report names those not changed" grep -q 'not changed: .*P30' "$work/usb-cut.err"
+
+    # Plugged back in: the same controller, its presets as the cut left them.
+    check "the cable is plugged in again" usb_plug
+    clients | sed 's/^/    /'
+    cli usb-replug-get get P17 "$work/usb-p17-after.sav"
+    expect_rc "get P17 after the replug" 0
+    with_number "$work/usb-p01.sav" 16 "$work/usb-p17-factory.sav"
+    same_bytes "P17 holds what the cut restore wrote before the pull" "$work/usb-p17-factory.sav" \
+        "$work/usb-p17-after.sav"
+    cli usb-replug-get30 get P30 "$work/usb-p30-after.sav"
+    expect_rc "get P30 after the replug" 0
+    same_bytes "P30 was not changed by the cut restore" "$work/usb-known/P30.sav" \
+        "$work/usb-p30-after.sav"
+    unset KORVALEN_HISTORY_DIR
+    usb_pull >/dev/null
+    sim_stop
+
+    # Firmware over the cable: the controller in upgrade mode.
+    head -c 1403 /dev/urandom >"$work/usb-firmware.body"
+    cp "$work/usb-firmware.body" "$work/usb-firmware.bin"
+    printf '\000\040\153\002\031102\000\000QVolm' >>"$work/usb-firmware.bin"
+    sim_start usb-upgrade --rawmidi gadget --upgrade --image-out "$work/usb-flashed.bin" ||
+        { fail "korvalen25-sim --rawmidi gadget --upgrade starts"; return; }
+    check "the cable is plugged in (upgrade mode)" usb_plug
+    cli usb-flash flash "$work/usb-firmware.bin"
+    expect_rc "flash over USB" 0
+    i=0
+    while [ ! -s "$work/usb-flashed.bin" ] && [ $i -lt 300 ]; do
+        sleep 0.1
+        i=$((i + 1))
+    done
+    same_bytes "the controller got the firmware over USB byte for byte" "$work/usb-firmware.body" \
+        "$work/usb-flashed.bin"
+    usb_pull >/dev/null
+    sim_stop
+}
+
 for c in $cases; do
     t0=$(seconds)
     case "$c" in
@@ -349,6 +559,7 @@ for c in $cases; do
     flash) case_flash ;;
     slow) case_slow ;;
     editor) case_editor ;;
+    usb) case_usb ;;
     *) fail "no case $c" ;;
     esac
     sim_stop
