@@ -113,13 +113,11 @@ fetch_kernel() ( # PACKAGE
         grep -v '^W: Download is performed unsandboxed' >&2 || true)
     deb=$(find "$kdir.part" -maxdepth 1 -name '*.deb' | head -n 1)
     [ -n "$deb" ] || { echo "alsa-vm: apt-get download $1 fetched nothing" >&2; exit 1; }
-    # Only the kernel, its sound and USB modules (with what they need) and the module list
-    # are used.
+    # Only the kernel and its sound and USB modules (with what they need) are used.
     mkdir -p "$kdir.part/root"
     dpkg-deb --fsys-tarfile "$deb" | tar -x -C "$kdir.part/root" --wildcards \
         '*boot/vmlinuz-*' '*/modules/*/kernel/sound/*' '*/modules/*/kernel/drivers/usb/*' \
-        '*/modules/*/kernel/drivers/media/mc/*' '*/modules/*/kernel/fs/configfs/*' \
-        '*/modules/*/modules.dep' '*/modules/*/modules.builtin' || exit 1
+        '*/modules/*/kernel/drivers/media/mc/*' '*/modules/*/kernel/fs/configfs/*' || exit 1
     rm -f "$deb"
     touch "$kdir.part/.complete"
     mv "$kdir.part" "$kdir"
@@ -145,51 +143,42 @@ mkdir -p "$rootfs"/{bin,sbin,dev,proc,sys,tmp,etc,lib/modules,korvalen,usr/bin,u
 
 cp "$busybox" "$rootfs/bin/busybox"
 
-# The sequencer modules and the USB-MIDI pieces, each after what it needs (modules.dep lists
-# that). Compressed modules are unpacked here, as busybox's insmod may not read them.
+# The sequencer modules and the USB-MIDI pieces, each after what it needs. The package has no
+# modules.dep (depmod makes it on installation): a module's needs are in its .modinfo
+# ("depends=a,b"), the same list. Compressed modules are unpacked here, as busybox's insmod may
+# not read them. configfs is built into Debian's kernel; loaded when it is a module.
 wanted=(snd snd-timer snd-seq-device snd-seq snd-rawmidi snd-seq-midi-event snd-seq-dummy
     snd-seq-virmidi snd-virmidi snd-seq-midi
     configfs dummy_hcd libcomposite usb_f_midi snd-usb-audio)
-declare -A module_file=() module_deps=() module_done=()
-# modules.dep: "kernel/path/name.ko.xz: kernel/path/dep.ko.xz ...", paths below $moddir.
-while IFS= read -r line; do
-    f=${line%%:*}
+maybe_builtin=" configfs "
+declare -A module_file=() module_done=()
+while IFS= read -r -d '' f; do
     n=${f##*/}
     n=${n%%.ko*}
-    n=${n//_/-}
-    module_file[$n]=$moddir/$f
-    deps=""
-    for d in ${line#*:}; do
-        d=${d##*/}
-        d=${d%%.ko*}
-        deps="$deps ${d//_/-}"
-    done
-    module_deps[$n]=$deps
-done <"$moddir/modules.dep"
-builtin_list=$moddir/modules.builtin
+    module_file[${n//_/-}]=$f
+done < <(find "$moddir/kernel" -name '*.ko*' -print0)
 order=()
 add_module() { # NAME
-    local name=${1//_/-} f d
+    local name=${1//_/-} f deps d
     [ -z "${module_done[$name]:-}" ] || return 0
     module_done[$name]=1
     f=${module_file[$name]:-}
     if [ -z "$f" ]; then
-        # Built into the kernel (configfs is, in Debian's): nothing to load.
-        grep -q "/${name//-/[-_]}\.ko\$" "$builtin_list" 2>/dev/null && return 0
+        case "$maybe_builtin" in *" $name "*) return 0 ;; esac
         echo "alsa-vm: the kernel has no module $name" >&2
         exit 1
     fi
-    [ -f "$f" ] || { echo "alsa-vm: $f is not unpacked (modules.dep names it)" >&2; exit 1; }
-    # Those it needs first (modules.dep lists them all, deepest last).
-    for d in ${module_deps[$name]}; do
+    case "$f" in
+    *.ko.xz) xz -dc "$f" >"$work/$name.ko" ;;
+    *.ko.zst) zstd -qdc "$f" >"$work/$name.ko" ;;
+    *.ko.gz) gzip -dc "$f" >"$work/$name.ko" ;;
+    *) cp "$f" "$work/$name.ko" ;;
+    esac
+    deps=$(tr '\0' '\n' <"$work/$name.ko" | sed -n 's/^depends=//p' | head -n 1)
+    for d in ${deps//,/ }; do
         add_module "$d"
     done
-    case "$f" in
-    *.ko.xz) xz -dc "$f" >"$rootfs/lib/modules/$name.ko" ;;
-    *.ko.zst) zstd -qdc "$f" >"$rootfs/lib/modules/$name.ko" ;;
-    *.ko.gz) gzip -dc "$f" >"$rootfs/lib/modules/$name.ko" ;;
-    *) cp "$f" "$rootfs/lib/modules/$name.ko" ;;
-    esac
+    mv "$work/$name.ko" "$rootfs/lib/modules/$name.ko"
     order+=("$name")
 }
 for m in "${wanted[@]}"; do

@@ -214,7 +214,7 @@ bool RawMidiDevice::run() {
         }
         closeRequested_ = false; // a pulled cable while nothing is open pulls nothing
         int fd = -1;
-        if (exists(path)) fd = ::open(path.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
+        if (exists(path)) fd = ::open(path.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
         if (fd < 0) {
             if (first && Clock::now() >= firstDeadline) {
                 if (events_.failed)

@@ -345,63 +345,38 @@ case_editor() {
 }
 
 # --- The USB cable ----------------------------------------------------------------------------
-# A MIDI gadget made in configfs: the host sees a USB-Audio card "Korvalen25" whose port on the
-# sequencer is "Korvalen25 MIDI 1"; the device side is the sound card "gadget", whose raw MIDI
-# device korvalen25-sim serves. Binding the gadget to dummy_udc.0 plugs the cable in, an empty
-# UDC pulls it out.
-gadget=/sys/kernel/config/usb_gadget/korvalen25
-gadget_make() {
-    [ -d /sys/kernel/config/usb_gadget ] ||
-        mount -t configfs none /sys/kernel/config 2>/dev/null
-    [ -d /sys/kernel/config/usb_gadget ] || return 1
-    [ -d $gadget ] && return 0
-    mkdir -p $gadget/strings/0x409 $gadget/configs/c.1 $gadget/functions/midi.usb0 || return 1
-    echo 0x1d6b >$gadget/idVendor
-    echo 0x0104 >$gadget/idProduct
-    echo Korvalen >$gadget/strings/0x409/manufacturer
-    echo Korvalen25 >$gadget/strings/0x409/product
-    echo 0000001 >$gadget/strings/0x409/serialnumber
-    echo 1 >$gadget/functions/midi.usb0/in_ports
-    echo 1 >$gadget/functions/midi.usb0/out_ports
-    echo gadget >$gadget/functions/midi.usb0/id
-    ln -s $gadget/functions/midi.usb0 $gadget/configs/c.1/ || return 1
+. "$(dirname "$0")/usb-cable.sh"
+
+# The input pool sizes of the program's own sequencer clients, on one line.
+input_pools() {
+    awk '/^Client/ { mine = /"Korvalen25 Editor"/; input = 0 }
+         mine && /Input pool/ { input = 1 }
+         mine && input && /Pool size/ { printf "%s ", $NF; input = 0 }' /proc/asound/seq/clients
 }
-# The host's port of the controller, as the sequencer lists it.
-usb_port_there() { grep -q 'Port.*"Korvalen25 MIDI 1"' /proc/asound/seq/clients; }
-# Plugs the cable in and waits until the simulator has opened the device side and the host's
-# port exists.
-usb_plug() {
-    opened=$(grep -c '^open ' "$work/$sim_name.out")
-    echo dummy_udc.0 >$gadget/UDC || return 1
-    i=0
-    while [ $i -lt 300 ]; do
-        [ "$(grep -c '^open ' "$work/$sim_name.out")" -gt "$opened" ] && usb_port_there && return 0
-        sleep 0.1
-        i=$((i + 1))
+
+# load_gets NAME PRESET EXPECTED N: N gets of PRESET while two busy loops keep the machine's
+# processors busy; each dump, sent by the controller at full speed, must arrive whole.
+load_gets() {
+    sh -c 'while :; do :; done' &
+    busy1=$!
+    sh -c 'while :; do :; done' &
+    busy2=$!
+    whole=0
+    k=1
+    while [ $k -le "$4" ]; do
+        rm -f "$work/$1.sav"
+        cli "$1" get "$2" "$work/$1.sav"
+        if [ "$rc" = 0 ] && cmp -s "$3" "$work/$1.sav"; then
+            whole=$((whole + 1))
+        else
+            echo "    get $2 number $k: exit $rc, $(cat "$work/$1.err")"
+        fi
+        k=$((k + 1))
     done
-    echo "    the gadget did not come up: sim said $(tr '\n' '|' <"$work/$sim_name.out")"
-    return 1
+    kill $busy1 $busy2 2>/dev/null
+    wait $busy1 $busy2 2>/dev/null
+    check "$1: $whole of $4 dumps of $2 arrived whole on a busy machine" test "$whole" = "$4"
 }
-# Pulls the cable: the simulator closes the device side first, then the gadget is unbound; waits
-# until the host's port is gone.
-usb_pull() {
-    closed=$(grep -c '^closed' "$work/$sim_name.out")
-    kill -USR1 "$sim_pid" 2>/dev/null
-    i=0
-    while [ "$(grep -c '^closed' "$work/$sim_name.out")" -le "$closed" ] && [ $i -lt 100 ]; do
-        sleep 0.05
-        i=$((i + 1))
-    done
-    echo "" >$gadget/UDC || return 1
-    i=0
-    while usb_port_there && [ $i -lt 300 ]; do
-        sleep 0.1
-        i=$((i + 1))
-    done
-    ! usb_port_there
-}
-# The port name as the program lists it.
-usb_client() { sed -n 's/^Client *\([0-9]*\) : "Korvalen25" .*/\1/p' /proc/asound/seq/clients | head -n 1; }
 
 case_usb() {
     echo "== the controller behind a USB cable"
@@ -409,7 +384,13 @@ case_usb() {
     # The simulator first, then the cable: the device side is then the simulator's alone.
     sim_start usb --rawmidi gadget --rawmidi-wait 120 --load-sav "$known:16" \
         --load-sav "$known:22" || { fail "korvalen25-sim --rawmidi gadget starts"; return; }
-    check "the cable is plugged in" usb_plug || { sed 's/^/    /' "$work/usb.log"; return; }
+    if usb_plug "$work/usb.out"; then
+        pass "the cable is plugged in"
+    else
+        fail "the cable is plugged in"
+        sed 's/^/    /' "$work/usb.log"
+        return
+    fi
     sed 's/^/    /' /proc/asound/cards
     clients | sed 's/^/    /'
     check "the simulator opened the gadget's device" grep -q '^open /dev/snd/midiC' "$work/usb.out"
@@ -473,10 +454,13 @@ case_usb() {
     done
     check "every preset restored over USB" test -n "$(ls "$work/usb-backup2")"
 
+    load_gets usb-load P23 "$work/usb-p23.sav" 10
+
     # monitor until SIGINT, while a get runs beside it.
     timeout 120 "$cli_program" --midi-api alsa monitor >"$work/usb-monitor.out" 2>"$work/usb-monitor.err" &
     monitor_pid=$!
     sleep 3
+    pools=$(input_pools)
     cli usb-get-monitored get P17 "$work/usb-p17.sav"
     expect_rc "get P17 with the monitor open" 0
     sleep 1
@@ -484,6 +468,9 @@ case_usb() {
     wait $monitor_pid
     monitor_rc=$?
     check "monitor ends on Ctrl-C (exit $monitor_rc)" test $monitor_rc = 0
+    echo "    the input pools of the program's clients while the monitor ran: $pools"
+    check "the program's input client has the large input pool (2000 events)" \
+        sh -c "echo '$pools' | tr ' ' '\n' | grep -qx 2000"
     check "monitor printed the controller's messages" test -s "$work/usb-monitor.out"
     sed -n '1,5p' "$work/usb-monitor.out" | sed 's/^/    monitor: /'
     cli usb-diagnostics diagnostics -o "$work/usb-diagnostics.txt"
@@ -507,7 +494,7 @@ case_usb() {
         sleep 0.05
         i=$((i + 1))
     done
-    check "the cable is pulled during the restore" usb_pull
+    check "the cable is pulled during the restore" usb_pull "$sim_pid" "$work/usb.out"
     wait $restore_pid
     rc=$?
     cli_name=usb-cut
@@ -517,7 +504,7 @@ case_usb() {
     check "the report names those not changed" grep -q 'not changed: .*P30' "$work/usb-cut.err"
 
     # Plugged back in: the same controller, its presets as the cut left them.
-    check "the cable is plugged in again" usb_plug
+    check "the cable is plugged in again" usb_plug "$work/usb.out"
     clients | sed 's/^/    /'
     cli usb-replug-get get P17 "$work/usb-p17-after.sav"
     expect_rc "get P17 after the replug" 0
@@ -529,7 +516,7 @@ case_usb() {
     same_bytes "P30 was not changed by the cut restore" "$work/usb-known/P30.sav" \
         "$work/usb-p30-after.sav"
     unset KORVALEN_HISTORY_DIR
-    usb_pull >/dev/null
+    usb_pull "$sim_pid" "$work/usb.out" >/dev/null
     sim_stop
 
     # Firmware over the cable: the controller in upgrade mode.
@@ -538,7 +525,7 @@ case_usb() {
     printf '\000\040\153\002\031102\000\000QVolm' >>"$work/usb-firmware.bin"
     sim_start usb-upgrade --rawmidi gadget --upgrade --image-out "$work/usb-flashed.bin" ||
         { fail "korvalen25-sim --rawmidi gadget --upgrade starts"; return; }
-    check "the cable is plugged in (upgrade mode)" usb_plug
+    check "the cable is plugged in (upgrade mode)" usb_plug "$work/usb-upgrade.out"
     cli usb-flash flash "$work/usb-firmware.bin"
     expect_rc "flash over USB" 0
     i=0
@@ -548,7 +535,26 @@ case_usb() {
     done
     same_bytes "the controller got the firmware over USB byte for byte" "$work/usb-firmware.body" \
         "$work/usb-flashed.bin"
-    usb_pull >/dev/null
+    usb_pull "$sim_pid" "$work/usb-upgrade.out" >/dev/null
+    sim_stop
+
+    # The same over the sequencer: the controller's whole dump lands in the input pool at once.
+    sim_start seq-load --load-sav "$known:22" || { fail "korvalen25-sim starts on ALSA"; return; }
+    load_gets seq-load P23 "$work/usb-p23.sav" 10
+    sim_stop
+
+    # The editor finds the controller by itself when the cable is plugged in, notices the pull
+    # and finds it again after a replug: its hot-plug test, with the cable for the controller
+    # (one that ignores its first identity probe, as one still starting does).
+    hotplug=$build/tests/e2e/test_e2e_hotplug
+    [ -x "$hotplug" ] || { fail "test_e2e_hotplug is not in the machine"; return; }
+    sim_start usb-quiet --silent --client-name Quiet || { fail "the silent client starts"; return; }
+    cable="sh $(cd "$(dirname "$0")" && pwd)/usb-cable.sh"
+    export KORVALEN_E2E_PLUG="$cable plug $work/usb-hotplug $sim_program --ignore-probes 1"
+    export KORVALEN_E2E_UNPLUG="$cable unplug $work/usb-hotplug"
+    run_test test_e2e_hotplug-usb "$hotplug"
+    unset KORVALEN_E2E_PLUG KORVALEN_E2E_UNPLUG
+    sh $(cd "$(dirname "$0")" && pwd)/usb-cable.sh unplug "$work/usb-hotplug" 2>/dev/null
     sim_stop
 }
 
