@@ -7,7 +7,8 @@
 #
 # CASE names the cases to run (default: cli flash slow editor): cli, flash, slow, editor, usb (the
 # controller behind a USB cable: a MIDI gadget on the kernel's dummy USB controller, served by
-# korvalen25-sim --rawmidi, seen by the host through snd-usb-audio). Each check prints PASS
+# korvalen25-sim --rawmidi, seen by the host through snd-usb-audio), load (dumps at full speed
+# into a busy machine over the sequencer). Each check prints PASS
 # or FAIL with what it saw, a case that cannot run here prints SKIP and why; the last line
 # counts them, and the exit status is 1 when anything failed.
 #
@@ -293,11 +294,11 @@ case_slow() {
 
 # run_test NAME PROGRAM: a Qt test of the editor, with the ALSA backend.
 run_test() {
-    t0=$(seconds)
+    test_t0=$(seconds)
     KORVALEN_E2E_API=alsa timeout 600 "$2" -maxwarnings 0 >"$work/$1.txt" 2>&1
     code=$?
     if [ $code = 0 ]; then
-        pass "$1 ($(grep '^Totals' "$work/$1.txt"), $t0 s to $(seconds) s)"
+        pass "$1 ($(grep '^Totals' "$work/$1.txt"), $test_t0 s to $(seconds) s)"
     else
         fail "$1 (exit $code)"
         sed 's/^/    /' "$work/$1.txt"
@@ -376,6 +377,17 @@ load_gets() {
     kill $busy1 $busy2 2>/dev/null
     wait $busy1 $busy2 2>/dev/null
     check "$1: $whole of $4 dumps of $2 arrived whole on a busy machine" test "$whole" = "$4"
+}
+
+case_load() {
+    echo "== dumps at full speed into a busy machine, over the sequencer"
+    # The controller's whole dump lands in the program's input pool at once; the program's
+    # input has to take it all while two busy loops compete for the processors.
+    sim_start load --load-sav "$known:22" || { fail "korvalen25-sim starts on ALSA"; return; }
+    cli load-reference get P23 "$work/load-p23.sav"
+    expect_rc "get P23" 0
+    load_gets seq-load P23 "$work/load-p23.sav" 10
+    sim_stop
 }
 
 case_usb() {
@@ -538,11 +550,6 @@ case_usb() {
     usb_pull "$sim_pid" "$work/usb-upgrade.out" >/dev/null
     sim_stop
 
-    # The same over the sequencer: the controller's whole dump lands in the input pool at once.
-    sim_start seq-load --load-sav "$known:22" || { fail "korvalen25-sim starts on ALSA"; return; }
-    load_gets seq-load P23 "$work/usb-p23.sav" 10
-    sim_stop
-
     # The editor finds the controller by itself when the cable is plugged in, notices the pull
     # and finds it again after a replug: its hot-plug test, with the cable for the controller
     # (one that ignores its first identity probe, as one still starting does).
@@ -566,6 +573,7 @@ for c in $cases; do
     slow) case_slow ;;
     editor) case_editor ;;
     usb) case_usb ;;
+    load) case_load ;;
     *) fail "no case $c" ;;
     esac
     sim_stop
