@@ -387,6 +387,42 @@ case_load() {
     cli load-reference get P23 "$work/load-p23.sav"
     expect_rc "get P23" 0
     load_gets seq-load P23 "$work/load-p23.sav" 10
+
+    # A reader that falls behind by three dumps (the monitor, stopped while three gets run
+    # beside it) loses none of their messages: they wait in its input pool. A dump is 66
+    # messages, about 135 events' worth of the pool; the kernel's default pool holds 200.
+    timeout 300 "$cli_program" --midi-api alsa monitor >"$work/load-monitor.out" \
+        2>"$work/load-monitor.err" &
+    monitor_pid=$!
+    i=0
+    while ! grep -q 'identity reply' "$work/load-monitor.out" && [ $i -lt 600 ]; do
+        sleep 0.1
+        i=$((i + 1))
+    done
+    kill -STOP $monitor_pid
+    before=$(grep -c '  in   ' "$work/load-monitor.out")
+    k=1
+    stalled_ok=0
+    while [ $k -le 3 ]; do
+        cli load-stalled get P23 "$work/load-stalled.sav"
+        [ "$rc" = 0 ] && cmp -s "$work/load-p23.sav" "$work/load-stalled.sav" &&
+            stalled_ok=$((stalled_ok + 1))
+        k=$((k + 1))
+    done
+    check "3 gets beside a stopped monitor: $stalled_ok whole" test $stalled_ok = 3
+    kill -CONT $monitor_pid
+    # Its reader catches up; the lines come when they have been read, in a few seconds.
+    i=0
+    while [ $(($(grep -c '  in   ' "$work/load-monitor.out") - before)) -lt 198 ] && [ $i -lt 300 ]; do
+        sleep 0.1
+        i=$((i + 1))
+    done
+    kill -INT $monitor_pid
+    wait $monitor_pid
+    got=$(($(grep -c '  in   ' "$work/load-monitor.out") - before))
+    check "the monitor, stopped for three dumps, got $got messages of at least 198" \
+        test "$got" -ge 198
+    grep -i 'faster\|lost\|overrun' "$work/load-monitor.out" "$work/load-monitor.err" | sed 's/^/    /'
     sim_stop
 }
 
