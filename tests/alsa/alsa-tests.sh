@@ -386,7 +386,7 @@ case_load() {
     sim_start load --load-sav "$known:22" || { fail "korvalen25-sim starts on ALSA"; return; }
     cli load-reference get P23 "$work/load-p23.sav"
     expect_rc "get P23" 0
-    load_gets seq-load P23 "$work/load-p23.sav" 10
+    load_gets seq-load P23 "$work/load-p23.sav" 8
 
     # A reader that falls behind by three dumps (the monitor, stopped while three gets run
     # beside it) loses none of their messages: they wait in its input pool. A dump is 66
@@ -502,7 +502,7 @@ case_usb() {
     done
     check "every preset restored over USB" test -n "$(ls "$work/usb-backup2")"
 
-    load_gets usb-load P23 "$work/usb-p23.sav" 10
+    load_gets usb-load P23 "$work/usb-p23.sav" 5
 
     # monitor until SIGINT, while a get runs beside it.
     timeout 120 "$cli_program" --midi-api alsa monitor >"$work/usb-monitor.out" 2>"$work/usb-monitor.err" &
