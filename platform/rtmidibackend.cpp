@@ -1,5 +1,7 @@
 #include "rtmidibackend.h"
 
+#include "alsaseqinput.h"
+#include "bufferedinput.h"
 #include "traffictap.h"
 
 #include <RtMidi.h>
@@ -106,20 +108,19 @@ OpenFailure refusal(RtMidi::Api api) {
 
 // ---------------------------------------------------------------------------------------------
 
-class RtInputPort final : public InputPort {
+class RtInputPort final : public BufferedInput {
 public:
-    RtInputPort(InputHandler handler, std::uintptr_t instance)
-        : handler_(std::move(handler)), instance_(instance) {}
+    RtInputPort(InputHandler handler, std::uintptr_t instance, const std::string& portName)
+        : BufferedInput(std::move(handler), instance, portName) {}
 
-    bool open(RtMidi::Api api, const std::string& clientName, const std::string& portName) {
-        name_ = portName;
+    bool open(RtMidi::Api api, const std::string& clientName) {
         try {
             in_ = std::make_unique<RtMidiIn>(api, clientName);
         } catch (const RtMidiError&) {
             return false;
         }
         in_->setErrorCallback(&ErrorSink::callback, &errors_);
-        const int index = findPort(*in_, portName);
+        const int index = findPort(*in_, name());
         if (index < 0) {
             noteOpenFailure(OpenFailure::Gone);
             return false;
@@ -140,15 +141,10 @@ public:
     }
 
     ~RtInputPort() override {
-        {
-            std::lock_guard handlerLock(handlerMutex_);
-            std::lock_guard lock(stateMutex_);
-            started_ = false;
-            closed_ = true;
-        }
+        shut();
         if (in_) {
-            // Ends RtMidi's input thread (or JACK client); a callback still running sees
-            // closed_ and returns without calling the handler.
+            // Ends RtMidi's input thread (or JACK client); a callback still running finds the
+            // port shut and returns without calling the handler.
             try {
                 in_->cancelCallback();
                 in_->closePort();
@@ -156,113 +152,17 @@ public:
             }
             in_.reset();
         }
-        returnBuffers();
-        handler_(instance_, InputEvent{InputEvent::Kind::Close});
-    }
-
-    int addBuffer(std::uint8_t* buffer, std::uint32_t size) override {
-        if (!buffer || size == 0) return -1;
-        std::lock_guard lock(stateMutex_);
-        if (closed_) return -1;
-        armed_.push_back({buffer, size});
-        return 0;
-    }
-
-    int start() override {
-        std::lock_guard lock(stateMutex_);
-        started_ = true;
-        return 0;
-    }
-
-    int stop() override {
-        std::lock_guard lock(stateMutex_);
-        started_ = false;
-        return 0;
-    }
-
-    int reset() override {
-        std::lock_guard handlerLock(handlerMutex_);
-        {
-            std::lock_guard lock(stateMutex_);
-            started_ = false;
-        }
-        returnBuffers();
-        return 0;
+        reportClose();
     }
 
 private:
-    struct Armed {
-        std::uint8_t* data;
-        std::uint32_t size;
-    };
-
     static void onMessage(double, std::vector<unsigned char>* message, void* user) {
         if (message && !message->empty())
             static_cast<RtInputPort*>(user)->deliver(message->data(), message->size());
     }
 
-    void deliver(const std::uint8_t* data, std::size_t length) {
-        tapTraffic(false, name_, data, length);
-        std::lock_guard handlerLock(handlerMutex_);
-        if (data[0] != 0xF0) {
-            {
-                std::lock_guard lock(stateMutex_);
-                if (!started_ || closed_) return;
-            }
-            InputEvent event{InputEvent::Kind::Short};
-            for (std::size_t i = 0; i < length && i < 3; ++i)
-                event.shortMessage |= static_cast<std::uint32_t>(data[i]) << (8 * i);
-            handler_(instance_, event);
-            return;
-        }
-        // A System Exclusive message fills the armed buffers one after the other; the handler
-        // adds a returned buffer again before it returns, so a long message needs only one.
-        std::size_t offset = 0;
-        while (offset < length) {
-            Armed buffer;
-            {
-                std::lock_guard lock(stateMutex_);
-                if (!started_ || closed_ || armed_.empty()) return; // the rest is lost
-                buffer = armed_.front();
-                armed_.pop_front();
-            }
-            const auto piece =
-                static_cast<std::uint32_t>(std::min<std::size_t>(buffer.size, length - offset));
-            std::memcpy(buffer.data, data + offset, piece);
-            offset += piece;
-            InputEvent event{InputEvent::Kind::LongData};
-            event.buffer = buffer.data;
-            event.recorded = piece;
-            handler_(instance_, event);
-        }
-    }
-
-    // Hands every armed buffer back with 0 bytes recorded.
-    void returnBuffers() {
-        std::deque<Armed> taken;
-        {
-            std::lock_guard lock(stateMutex_);
-            taken.swap(armed_);
-        }
-        for (const Armed& b : taken) {
-            InputEvent event{InputEvent::Kind::LongData};
-            event.buffer = b.data;
-            event.recorded = 0;
-            handler_(instance_, event);
-        }
-    }
-
-    InputHandler handler_;
-    std::uintptr_t instance_;
-    std::string name_;
     std::unique_ptr<RtMidiIn> in_;
     ErrorSink errors_;
-    // Held while the handler runs, so that reset and close never overlap a delivery.
-    std::recursive_mutex handlerMutex_;
-    std::mutex stateMutex_; // armed_, started_, closed_
-    std::deque<Armed> armed_;
-    bool started_ = false;
-    bool closed_ = false;
 };
 
 class RtOutputPort final : public OutputPort {
@@ -383,8 +283,14 @@ public:
         const std::string name = nameAt(index, inNames_, *queryIn_);
         if (name.empty()) noteOpenFailure(OpenFailure::Gone);
         if (name.empty() || !handler) return nullptr;
-        auto port = std::make_unique<RtInputPort>(std::move(handler), instance);
-        if (!port->open(api_, clientName_, name)) return nullptr;
+#ifdef KORVALEN_HAVE_ALSA_SEQ
+        // On ALSA the input is read through a sequencer client of its own, whose input pool
+        // can be made large enough for the controller's fastest dump.
+        if (api_ == RtMidi::LINUX_ALSA)
+            return openAlsaSeqInput(clientName_, name, handler, instance);
+#endif
+        auto port = std::make_unique<RtInputPort>(std::move(handler), instance, name);
+        if (!port->open(api_, clientName_)) return nullptr;
         return port;
     }
 

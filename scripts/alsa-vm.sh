@@ -1,6 +1,9 @@
 #!/usr/bin/env bash
 # Runs a shell script inside a small virtual machine that has the kernel's ALSA sequencer
 # (/dev/snd/seq with "Midi Through" and four VirMIDI ports), with the built programs in it.
+# The USB-MIDI pieces are loaded too (dummy_hcd, libcomposite, usb_f_midi, snd-usb-audio,
+# snd-seq-midi): a script can make a MIDI gadget in configfs (/sys/kernel/config) and bind it to
+# dummy_udc.0, and the host side then sees it as a USB-MIDI controller, as a real one is seen.
 #
 #   scripts/alsa-vm.sh [OPTIONS] SCRIPT [ARGS...]
 #       --build DIR     the build folder whose programs go in (default: $KORVALEN_BUILD_DIR
@@ -20,7 +23,8 @@
 # it: a hang, a crash, a time-out).
 #
 # The kernel package (the one linux-image-amd64 depends on) is fetched with `apt-get download`
-# and unpacked into ${XDG_CACHE_HOME:-~/.cache}/korvalen-alsa-vm/, never installed.
+# and unpacked (its sound and USB modules) into ${XDG_CACHE_HOME:-~/.cache}/korvalen-alsa-vm/,
+# never installed.
 # Needs qemu-system-x86, busybox-static, cpio and xz-utils (scripts/install-deps.sh).
 set -euo pipefail
 
@@ -73,7 +77,8 @@ started=$(date +%s.%N)
 elapsed() { awk -v a="$started" -v b="$(date +%s.%N)" 'BEGIN { printf "%.1f", b - a }'; }
 
 # --- The kernel and its modules, cached per package -------------------------------------------
-cache=${XDG_CACHE_HOME:-${HOME:-/tmp}/.cache}/korvalen-alsa-vm
+# One folder per layout of what is unpacked: an older folder lacks the USB modules.
+cache=${XDG_CACHE_HOME:-${HOME:-/tmp}/.cache}/korvalen-alsa-vm/usb
 mkdir -p "$cache"
 kernel_package() { # the package linux-image-amd64 depends on, as apt-cache knows it
     apt-cache depends linux-image-amd64 2>/dev/null |
@@ -108,10 +113,11 @@ fetch_kernel() ( # PACKAGE
         grep -v '^W: Download is performed unsandboxed' >&2 || true)
     deb=$(find "$kdir.part" -maxdepth 1 -name '*.deb' | head -n 1)
     [ -n "$deb" ] || { echo "alsa-vm: apt-get download $1 fetched nothing" >&2; exit 1; }
-    # Only the kernel and its sound modules are used.
+    # Only the kernel and its sound and USB modules (with what they need) are used.
     mkdir -p "$kdir.part/root"
     dpkg-deb --fsys-tarfile "$deb" | tar -x -C "$kdir.part/root" --wildcards \
-        '*boot/vmlinuz-*' '*/modules/*/kernel/sound/*' || exit 1
+        '*boot/vmlinuz-*' '*/modules/*/kernel/sound/*' '*/modules/*/kernel/drivers/usb/*' \
+        '*/modules/*/kernel/drivers/media/mc/*' '*/modules/*/kernel/fs/configfs/*' || exit 1
     rm -f "$deb"
     touch "$kdir.part/.complete"
     mv "$kdir.part" "$kdir"
@@ -137,13 +143,17 @@ mkdir -p "$rootfs"/{bin,sbin,dev,proc,sys,tmp,etc,lib/modules,korvalen,usr/bin,u
 
 cp "$busybox" "$rootfs/bin/busybox"
 
-# The sequencer modules, with what they need first. A module's needs are in its .modinfo
-# ("depends=a,b"); compressed modules are unpacked here, as busybox's insmod may not read them.
+# The sequencer modules and the USB-MIDI pieces, each after what it needs. The package has no
+# modules.dep (depmod makes it on installation): a module's needs are in its .modinfo
+# ("depends=a,b"), the same list. Compressed modules are unpacked here, as busybox's insmod may
+# not read them. configfs is built into Debian's kernel; loaded when it is a module.
 wanted=(snd snd-timer snd-seq-device snd-seq snd-rawmidi snd-seq-midi-event snd-seq-dummy
-    snd-seq-virmidi snd-virmidi)
+    snd-seq-virmidi snd-virmidi snd-seq-midi
+    configfs dummy_hcd libcomposite usb_f_midi snd-usb-audio)
+maybe_builtin=" configfs "
 declare -A module_file=() module_done=()
 while IFS= read -r -d '' f; do
-    n=$(basename "$f")
+    n=${f##*/}
     n=${n%%.ko*}
     module_file[${n//_/-}]=$f
 done < <(find "$moddir/kernel" -name '*.ko*' -print0)
@@ -153,7 +163,11 @@ add_module() { # NAME
     [ -z "${module_done[$name]:-}" ] || return 0
     module_done[$name]=1
     f=${module_file[$name]:-}
-    [ -n "$f" ] || { echo "alsa-vm: the kernel has no module $name" >&2; exit 1; }
+    if [ -z "$f" ]; then
+        case "$maybe_builtin" in *" $name "*) return 0 ;; esac
+        echo "alsa-vm: the kernel has no module $name" >&2
+        exit 1
+    fi
     case "$f" in
     *.ko.xz) xz -dc "$f" >"$work/$name.ko" ;;
     *.ko.zst) zstd -qdc "$f" >"$work/$name.ko" ;;

@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
     build-essential cmake pkg-config python3
     qt6-base-dev qt6-tools-dev qt6-tools-dev-tools libgl-dev
-    librtmidi-dev libfontconfig-dev
+    librtmidi-dev libasound2-dev libfontconfig-dev
     jackd2 libjack-jackd2-dev
     xvfb xauth fonts-dejavu-core fonts-liberation
     clang libclang-rt-14-dev clang-format

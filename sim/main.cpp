@@ -1,11 +1,14 @@
 // korvalen25-sim: plays the Korvalen25 controller on real MIDI ports. It opens a virtual
-// input and output port on JACK or ALSA, answers what it receives as the controller would,
-// prints a ready line on stdout once its ports exist, and exits on SIGINT or SIGTERM.
+// input and output port on JACK or ALSA (or serves a raw MIDI device such as a USB MIDI
+// gadget's), answers what it receives as the controller would, prints a ready line on stdout
+// once its ports exist, and exits on SIGINT or SIGTERM.
 #include "controlleremulator.h"
+#include "rawmidi.h"
 #include "rtmidibackend.h"
 
 #include <RtMidi.h>
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <csignal>
@@ -14,6 +17,7 @@
 #include <cstring>
 #include <deque>
 #include <fstream>
+#include <functional>
 #include <iostream>
 #include <iterator>
 #include <mutex>
@@ -63,6 +67,14 @@ constexpr const char* kUsage = R"(usage: korvalen25-sim [options]
   --test-hooks              answer F0 7D 01 hh ll F7 with a System Exclusive message of
                             hh * 128 + ll bytes: F0 7D, bytes counting 0-7F, F7
   --exit-with-parent        stop when the process that started this one ends (Linux)
+  --rawmidi CARD|PATH       serve a raw MIDI device instead of opening ports: device 0 of the
+                            sound card with id CARD (such as "gadget", a USB MIDI gadget's
+                            device side), or the device at PATH. It is opened the moment it
+                            appears, and again each time it comes back; SIGUSR1 closes it (do
+                            that before the cable is pulled). Prints "open PATH" and
+                            "closed: WHY" lines on stdout.
+  --rawmidi-wait S          give up when the device has not appeared within S seconds of the
+                            start (default 60)
 )";
 
 struct Settings {
@@ -71,6 +83,8 @@ struct Settings {
     bool verbose = false;
     bool testHooks = false;
     bool exitWithParent = false;
+    std::string rawMidi;
+    unsigned rawMidiWaitS = 60;
     std::string imageOut;
     std::vector<std::pair<std::string, int>> savFiles;
     ControllerEmulator::Options options;
@@ -112,6 +126,11 @@ Settings parse(int argc, char** argv) {
             s.testHooks = true;
         } else if (a == "--exit-with-parent") {
             s.exitWithParent = true;
+        } else if (a == "--rawmidi") {
+            s.rawMidi = value(i);
+            if (s.rawMidi.empty()) usageError("--rawmidi needs a card id or a path");
+        } else if (a == "--rawmidi-wait") {
+            s.rawMidiWaitS = static_cast<unsigned>(number(value(i), 0, 3600, "--rawmidi-wait"));
         } else if (a == "--load-sav") {
             const std::string v = value(i);
             const auto colon = v.rfind(':');
@@ -204,7 +223,8 @@ std::string hex(const std::uint8_t* data, std::size_t length) {
 // Sends the answers in order, each when its time has come, from a thread of its own.
 class Sender {
 public:
-    Sender(RtMidiOut& out, bool verbose) : out_(out), verbose_(verbose) {
+    using Send = std::function<void(const Message&)>;
+    Sender(Send send, bool verbose) : send_(std::move(send)), verbose_(verbose) {
         thread_ = std::thread([this] { run(); });
     }
     ~Sender() {
@@ -240,16 +260,12 @@ private:
             queue_.pop_front();
             lock.unlock();
             if (verbose_) std::cerr << "-> " << hex(m.data(), m.size()) << '\n';
-            try {
-                out_.sendMessage(m.data(), m.size());
-            } catch (const RtMidiError& e) {
-                std::cerr << "korvalen25-sim: send failed: " << e.getMessage() << '\n';
-            }
+            send_(m);
             lock.lock();
         }
     }
 
-    RtMidiOut& out_;
+    Send send_;
     bool verbose_;
     std::mutex mutex_;
     std::condition_variable cv_;
@@ -342,6 +358,62 @@ bool loadSav(Session& s, const std::string& path, int preset) {
     return true;
 }
 
+const char* modeName(const Session& s) {
+    return s.emulator.options().mode == ControllerEmulator::Mode::Upgrade ? "upgrade" : "normal";
+}
+
+// Serves the raw MIDI device of --rawmidi until SIGINT or SIGTERM; SIGUSR1 closes the device
+// (a pulled cable), which is opened again when it comes back.
+int serveRawMidi(Session& session, const sigset_t& signals) {
+    std::mutex printMutex;
+    auto say = [&](const std::string& line) {
+        std::lock_guard lock(printMutex);
+        std::cout << line << std::endl;
+    };
+    std::atomic<bool> gaveUp{false};
+    korvalen::sim::RawMidiDevice::Events events;
+    events.opened = [&](const std::string& path) { say("open " + path); };
+    events.closed = [&](const std::string& why) { say("closed: " + why); };
+    events.message = [&](const Message& m) {
+        std::vector<unsigned char> copy(m.begin(), m.end());
+        onMessage(0, &copy, &session);
+    };
+    events.failed = [&](const std::string& what) {
+        std::cerr << "korvalen25-sim: " << what << '\n';
+        gaveUp = true;
+        kill(getpid(), SIGTERM); // ends the sigwait() below
+    };
+    korvalen::sim::RawMidiDevice device(session.settings.rawMidi,
+                                        session.settings.rawMidiWaitS * 1000u, events);
+    Sender sender(
+        [&](const Message& m) {
+            if (!device.send(m))
+                std::cerr << "korvalen25-sim: send failed: the device is closed or full\n";
+        },
+        session.settings.verbose);
+    {
+        std::lock_guard lock(session.mutex);
+        session.sender = &sender;
+    }
+    std::thread reader([&] { device.run(); });
+    say(std::string("ready api=rawmidi device=") + session.settings.rawMidi +
+        " mode=" + modeName(session));
+    int signal = 0;
+    for (;;) {
+        sigwait(&signals, &signal);
+        if (signal != SIGUSR1) break;
+        device.close();
+    }
+    if (!gaveUp) std::cerr << "korvalen25-sim: stopping on signal " << signal << '\n';
+    device.stop();
+    reader.join();
+    {
+        std::lock_guard lock(session.mutex);
+        session.sender = nullptr;
+    }
+    return gaveUp ? 1 : 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -351,6 +423,7 @@ int main(int argc, char** argv) {
     sigemptyset(&stopSignals);
     sigaddset(&stopSignals, SIGINT);
     sigaddset(&stopSignals, SIGTERM);
+    sigaddset(&stopSignals, SIGUSR1); // a pulled cable, with --rawmidi
     pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
 
     Session session;
@@ -369,6 +442,7 @@ int main(int argc, char** argv) {
     session.emulator.options() = session.settings.options;
     for (const auto& [path, preset] : session.settings.savFiles)
         if (!loadSav(session, path, preset)) return 1;
+    if (!session.settings.rawMidi.empty()) return serveRawMidi(session, stopSignals);
 
     std::vector<std::string> apis;
     if (session.settings.api == "auto")
@@ -395,7 +469,15 @@ int main(int argc, char** argv) {
         RtMidiOut out(rtApi, name);
         in.setErrorCallback(&onError, nullptr);
         out.setErrorCallback(&onError, nullptr);
-        Sender sender(out, session.settings.verbose);
+        Sender sender(
+            [&out](const Message& m) {
+                try {
+                    out.sendMessage(m.data(), m.size());
+                } catch (const RtMidiError& e) {
+                    std::cerr << "korvalen25-sim: send failed: " << e.getMessage() << '\n';
+                }
+            },
+            session.settings.verbose);
         {
             std::lock_guard lock(session.mutex);
             session.sender = &sender;
@@ -404,14 +486,13 @@ int main(int argc, char** argv) {
         in.setCallback(&onMessage, &session);
         in.openVirtualPort(name);
         out.openVirtualPort(name);
-        std::cout << "ready api=" << chosen << " client=" << name << " mode="
-                  << (session.emulator.options().mode == ControllerEmulator::Mode::Upgrade
-                          ? "upgrade"
-                          : "normal")
+        std::cout << "ready api=" << chosen << " client=" << name << " mode=" << modeName(session)
                   << std::endl;
 
         int signal = 0;
-        sigwait(&stopSignals, &signal);
+        do
+            sigwait(&stopSignals, &signal);
+        while (signal == SIGUSR1); // no cable to pull on a virtual port
         std::cerr << "korvalen25-sim: stopping on signal " << signal << '\n';
         {
             std::lock_guard lock(session.mutex);

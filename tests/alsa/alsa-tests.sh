@@ -5,7 +5,10 @@
 #
 #   alsa-tests.sh BUILD-DIR SOURCE-DIR [CASE...]
 #
-# CASE names the cases to run (default: all): cli, flash, slow, editor. Each check prints PASS
+# CASE names the cases to run (default: cli flash slow editor): cli, flash, slow, editor, usb (the
+# controller behind a USB cable: a MIDI gadget on the kernel's dummy USB controller, served by
+# korvalen25-sim --rawmidi, seen by the host through snd-usb-audio), load (dumps at full speed
+# into a busy machine over the sequencer). Each check prints PASS
 # or FAIL with what it saw, a case that cannot run here prints SKIP and why; the last line
 # counts them, and the exit status is 1 when anything failed.
 #
@@ -291,11 +294,11 @@ case_slow() {
 
 # run_test NAME PROGRAM: a Qt test of the editor, with the ALSA backend.
 run_test() {
-    t0=$(seconds)
+    test_t0=$(seconds)
     KORVALEN_E2E_API=alsa timeout 600 "$2" -maxwarnings 0 >"$work/$1.txt" 2>&1
     code=$?
     if [ $code = 0 ]; then
-        pass "$1 ($(grep '^Totals' "$work/$1.txt"), $t0 s to $(seconds) s)"
+        pass "$1 ($(grep '^Totals' "$work/$1.txt"), $test_t0 s to $(seconds) s)"
     else
         fail "$1 (exit $code)"
         sed 's/^/    /' "$work/$1.txt"
@@ -342,6 +345,262 @@ case_editor() {
     sim_stop
 }
 
+# --- The USB cable ----------------------------------------------------------------------------
+. "$(dirname "$0")/usb-cable.sh"
+
+# The input pool sizes of the program's own sequencer clients, on one line.
+input_pools() {
+    awk '/^Client/ { mine = /"Korvalen25 Editor"/; input = 0 }
+         mine && /Input pool/ { input = 1 }
+         mine && input && /Pool size/ { printf "%s ", $NF; input = 0 }' /proc/asound/seq/clients
+}
+
+# load_gets NAME PRESET EXPECTED N: N gets of PRESET while two busy loops keep the machine's
+# processors busy; each dump, sent by the controller at full speed, must arrive whole.
+load_gets() {
+    sh -c 'while :; do :; done' &
+    busy1=$!
+    sh -c 'while :; do :; done' &
+    busy2=$!
+    whole=0
+    k=1
+    while [ $k -le "$4" ]; do
+        rm -f "$work/$1.sav"
+        cli "$1" get "$2" "$work/$1.sav"
+        if [ "$rc" = 0 ] && cmp -s "$3" "$work/$1.sav"; then
+            whole=$((whole + 1))
+        else
+            echo "    get $2 number $k: exit $rc, $(cat "$work/$1.err")"
+        fi
+        k=$((k + 1))
+    done
+    kill $busy1 $busy2 2>/dev/null
+    wait $busy1 $busy2 2>/dev/null
+    check "$1: $whole of $4 dumps of $2 arrived whole on a busy machine" test "$whole" = "$4"
+}
+
+case_load() {
+    echo "== dumps at full speed into a busy machine, over the sequencer"
+    # The controller's whole dump lands in the program's input pool at once; the program's
+    # input has to take it all while two busy loops compete for the processors.
+    sim_start load --load-sav "$known:22" || { fail "korvalen25-sim starts on ALSA"; return; }
+    cli load-reference get P23 "$work/load-p23.sav"
+    expect_rc "get P23" 0
+    load_gets seq-load P23 "$work/load-p23.sav" 8
+
+    # A reader that falls behind by three dumps (the monitor, stopped while three gets run
+    # beside it) loses none of their messages: they wait in its input pool. A dump is 66
+    # messages, about 135 events' worth of the pool; the kernel's default pool holds 200.
+    timeout 300 "$cli_program" --midi-api alsa monitor >"$work/load-monitor.out" \
+        2>"$work/load-monitor.err" &
+    monitor_pid=$!
+    i=0
+    while ! grep -q 'identity reply' "$work/load-monitor.out" && [ $i -lt 600 ]; do
+        sleep 0.1
+        i=$((i + 1))
+    done
+    kill -STOP $monitor_pid
+    before=$(grep -c '  in   ' "$work/load-monitor.out")
+    k=1
+    stalled_ok=0
+    while [ $k -le 3 ]; do
+        cli load-stalled get P23 "$work/load-stalled.sav"
+        [ "$rc" = 0 ] && cmp -s "$work/load-p23.sav" "$work/load-stalled.sav" &&
+            stalled_ok=$((stalled_ok + 1))
+        k=$((k + 1))
+    done
+    check "3 gets beside a stopped monitor: $stalled_ok whole" test $stalled_ok = 3
+    kill -CONT $monitor_pid
+    # Its reader catches up; the lines come when they have been read, in a few seconds.
+    i=0
+    while [ $(($(grep -c '  in   ' "$work/load-monitor.out") - before)) -lt 198 ] && [ $i -lt 300 ]; do
+        sleep 0.1
+        i=$((i + 1))
+    done
+    kill -INT $monitor_pid
+    wait $monitor_pid
+    got=$(($(grep -c '  in   ' "$work/load-monitor.out") - before))
+    check "the monitor, stopped for three dumps, got $got messages of at least 198" \
+        test "$got" -ge 198
+    grep -i 'faster\|lost\|overrun' "$work/load-monitor.out" "$work/load-monitor.err" | sed 's/^/    /'
+    sim_stop
+}
+
+case_usb() {
+    echo "== the controller behind a USB cable"
+    gadget_make || { skip "no configfs for USB gadgets in this machine"; return; }
+    # The simulator first, then the cable: the device side is then the simulator's alone.
+    sim_start usb --rawmidi gadget --rawmidi-wait 120 --load-sav "$known:16" \
+        --load-sav "$known:22" || { fail "korvalen25-sim --rawmidi gadget starts"; return; }
+    if usb_plug "$work/usb.out"; then
+        pass "the cable is plugged in"
+    else
+        fail "the cable is plugged in"
+        sed 's/^/    /' "$work/usb.log"
+        return
+    fi
+    sed 's/^/    /' /proc/asound/cards
+    clients | sed 's/^/    /'
+    check "the simulator opened the gadget's device" grep -q '^open /dev/snd/midiC' "$work/usb.out"
+
+    cli usb-ports ports
+    expect_rc "ports over USB" 0
+    sed 's/^/    /' "$work/usb-ports.out"
+    check "ports: the controller answers on the USB port" \
+        grep -q 'Korvalen25:Korvalen25 MIDI 1.*-- the Korvalen25 answers here' "$work/usb-ports.out"
+    check "ports: the USB port took the probe" \
+        grep -q 'Korvalen25:Korvalen25 MIDI 1.*-- the Korvalen25 answered the probe sent here' \
+        "$work/usb-ports.out"
+
+    cli usb-get get P23 "$work/usb-p23.sav"
+    expect_rc "get P23 over USB" 0
+    cli usb-show show "$work/usb-p23.sav"
+    expect_rc "show" 0
+    check "show prints P23" grep -q 'P23' "$work/usb-show.out"
+    cli usb-get-factory get P01 "$work/usb-p01.sav"
+    expect_rc "get P01 over USB" 0
+
+    export KORVALEN_HISTORY_DIR=$work/usb-history
+    cli usb-get-p20 get P20 "$work/usb-p20-before.sav"
+    expect_rc "get P20 over USB" 0
+    cli usb-put put "$work/usb-p23.sav" P20
+    expect_rc "put FILE P20 over USB" 0
+    cli usb-diff-same diff "$work/usb-p23.sav" P20
+    expect_rc "diff FILE P20: the same after put" 0
+    cli usb-diff-other diff "$work/usb-p01.sav" P20
+    expect_rc "diff FILE P20: P01's file differs" 1
+    cli usb-history history P20
+    expect_rc "history P20" 0
+    check "history lists the snapshot put took" grep -q 'P20' "$work/usb-history.out"
+    cli usb-undo undo-put P20
+    expect_rc "undo-put P20 over USB" 0
+    cli usb-get-undone get P20 "$work/usb-p20-undone.sav"
+    expect_rc "get P20 after undo-put" 0
+    same_bytes "undo-put wrote back what P20 held before the put" "$work/usb-p20-before.sav" \
+        "$work/usb-p20-undone.sav"
+
+    mkdir -p "$work/usb-backup1" "$work/usb-backup2"
+    cli usb-backup backup "$work/usb-backup1"
+    expect_rc "backup over USB" 0
+    check "backup wrote 15 files" test "$(ls "$work/usb-backup1" | wc -l)" = 15
+    same_bytes "the backup's P23.sav is what get wrote" "$work/usb-p23.sav" "$work/usb-backup1/P23.sav"
+    # A backup in which every preset is the known one: what restore writes differs from what
+    # the controller holds, so a restore cut short shows.
+    mkdir -p "$work/usb-known"
+    with_number "$work/usb-p23.sav" 0 "$work/usb-known/P01.sav"
+    n=16
+    while [ $n -le 29 ]; do
+        with_number "$work/usb-p23.sav" $n "$work/usb-known/P$((n + 1)).sav"
+        n=$((n + 1))
+    done
+    cli usb-restore restore "$work/usb-known"
+    expect_rc "restore over USB" 0
+    cli usb-backup2 backup "$work/usb-backup2"
+    expect_rc "backup after restore" 0
+    for f in "$work"/usb-known/*.sav; do
+        cmp -s "$f" "$work/usb-backup2/$(basename "$f")" || fail "restored $(basename "$f") over USB"
+    done
+    check "every preset restored over USB" test -n "$(ls "$work/usb-backup2")"
+
+    load_gets usb-load P23 "$work/usb-p23.sav" 5
+
+    # monitor until SIGINT, while a get runs beside it.
+    timeout 120 "$cli_program" --midi-api alsa monitor >"$work/usb-monitor.out" 2>"$work/usb-monitor.err" &
+    monitor_pid=$!
+    sleep 3
+    pools=$(input_pools)
+    cli usb-get-monitored get P17 "$work/usb-p17.sav"
+    expect_rc "get P17 with the monitor open" 0
+    sleep 1
+    kill -INT $monitor_pid 2>/dev/null
+    wait $monitor_pid
+    monitor_rc=$?
+    check "monitor ends on Ctrl-C (exit $monitor_rc)" test $monitor_rc = 0
+    echo "    the input pools of the program's clients while the monitor ran: $pools"
+    check "the program's input client has the large input pool (2000 events)" \
+        sh -c "echo '$pools' | tr ' ' '\n' | grep -qx 2000"
+    check "monitor printed the controller's messages" test -s "$work/usb-monitor.out"
+    sed -n '1,5p' "$work/usb-monitor.out" | sed 's/^/    monitor: /'
+    cli usb-diagnostics diagnostics -o "$work/usb-diagnostics.txt"
+    expect_rc "diagnostics" 0
+    check "diagnostics names the USB port" grep -q 'Korvalen25 MIDI 1' "$work/usb-diagnostics.txt"
+
+    # The cable pulled in the middle of a restore of the factory preset into every slot.
+    mkdir -p "$work/usb-factory"
+    with_number "$work/usb-p01.sav" 0 "$work/usb-factory/P01.sav"
+    n=16
+    while [ $n -le 29 ]; do
+        with_number "$work/usb-p01.sav" $n "$work/usb-factory/P$((n + 1)).sav"
+        n=$((n + 1))
+    done
+    timeout 300 "$cli_program" --midi-api alsa restore "$work/usb-factory" \
+        >"$work/usb-cut.out" 2>"$work/usb-cut.err" &
+    restore_pid=$!
+    i=0
+    while ! grep -q 'P20 (.*) restored' "$work/usb-cut.out" && [ $i -lt 600 ]; do
+        kill -0 $restore_pid 2>/dev/null || break
+        sleep 0.05
+        i=$((i + 1))
+    done
+    check "the cable is pulled during the restore" usb_pull "$sim_pid" "$work/usb.out"
+    wait $restore_pid
+    rc=$?
+    cli_name=usb-cut
+    expect_rc "restore with the cable pulled ends with a failure" 1
+    sed 's/^/    /' "$work/usb-cut.out" "$work/usb-cut.err"
+    check "the report names the presets restored whole" grep -q 'restored whole: P01, P17, P18, P19, P20' "$work/usb-cut.err"
+    check "the report names those not changed" grep -q 'not changed: .*P30' "$work/usb-cut.err"
+
+    # Plugged back in: the same controller, its presets as the cut left them.
+    check "the cable is plugged in again" usb_plug "$work/usb.out"
+    clients | sed 's/^/    /'
+    cli usb-replug-get get P17 "$work/usb-p17-after.sav"
+    expect_rc "get P17 after the replug" 0
+    with_number "$work/usb-p01.sav" 16 "$work/usb-p17-factory.sav"
+    same_bytes "P17 holds what the cut restore wrote before the pull" "$work/usb-p17-factory.sav" \
+        "$work/usb-p17-after.sav"
+    cli usb-replug-get30 get P30 "$work/usb-p30-after.sav"
+    expect_rc "get P30 after the replug" 0
+    same_bytes "P30 was not changed by the cut restore" "$work/usb-known/P30.sav" \
+        "$work/usb-p30-after.sav"
+    unset KORVALEN_HISTORY_DIR
+    usb_pull "$sim_pid" "$work/usb.out" >/dev/null
+    sim_stop
+
+    # Firmware over the cable: the controller in upgrade mode.
+    head -c 1403 /dev/urandom >"$work/usb-firmware.body"
+    cp "$work/usb-firmware.body" "$work/usb-firmware.bin"
+    printf '\000\040\153\002\031102\000\000QVolm' >>"$work/usb-firmware.bin"
+    sim_start usb-upgrade --rawmidi gadget --upgrade --image-out "$work/usb-flashed.bin" ||
+        { fail "korvalen25-sim --rawmidi gadget --upgrade starts"; return; }
+    check "the cable is plugged in (upgrade mode)" usb_plug "$work/usb-upgrade.out"
+    cli usb-flash flash "$work/usb-firmware.bin"
+    expect_rc "flash over USB" 0
+    i=0
+    while [ ! -s "$work/usb-flashed.bin" ] && [ $i -lt 300 ]; do
+        sleep 0.1
+        i=$((i + 1))
+    done
+    same_bytes "the controller got the firmware over USB byte for byte" "$work/usb-firmware.body" \
+        "$work/usb-flashed.bin"
+    usb_pull "$sim_pid" "$work/usb-upgrade.out" >/dev/null
+    sim_stop
+
+    # The editor finds the controller by itself when the cable is plugged in, notices the pull
+    # and finds it again after a replug: its hot-plug test, with the cable for the controller
+    # (one that ignores its first identity probe, as one still starting does).
+    hotplug=$build/tests/e2e/test_e2e_hotplug
+    [ -x "$hotplug" ] || { fail "test_e2e_hotplug is not in the machine"; return; }
+    sim_start usb-quiet --silent --client-name Quiet || { fail "the silent client starts"; return; }
+    cable="sh $(cd "$(dirname "$0")" && pwd)/usb-cable.sh"
+    export KORVALEN_E2E_PLUG="$cable plug $work/usb-hotplug $sim_program --ignore-probes 1"
+    export KORVALEN_E2E_UNPLUG="$cable unplug $work/usb-hotplug"
+    run_test test_e2e_hotplug-usb "$hotplug"
+    unset KORVALEN_E2E_PLUG KORVALEN_E2E_UNPLUG
+    sh $(cd "$(dirname "$0")" && pwd)/usb-cable.sh unplug "$work/usb-hotplug" 2>/dev/null
+    sim_stop
+}
+
 for c in $cases; do
     t0=$(seconds)
     case "$c" in
@@ -349,6 +608,8 @@ for c in $cases; do
     flash) case_flash ;;
     slow) case_slow ;;
     editor) case_editor ;;
+    usb) case_usb ;;
+    load) case_load ;;
     *) fail "no case $c" ;;
     esac
     sim_stop

@@ -4,7 +4,8 @@
 // controller (its search is cancelled from the search window). Then korvalen25-sim is started:
 // a controller that ignores its first identity probe, as one still starting does. The editor
 // must find it by itself, without ReConnect, read its preset 0, notice when it is gone and find
-// it again when it comes back.
+// it again when it comes back. With KORVALEN_E2E_PLUG and KORVALEN_E2E_UNPLUG set (shell
+// commands), those make the controller come and go instead: a USB cable plugged in and pulled.
 #include "boxes.h"
 #include "e2ecommon.h"
 #include "korvalen49_test.h"
@@ -24,10 +25,16 @@ namespace {
 
 const QString kPreset0Title = QStringLiteral("Korvalen25 Editor--------P01 Korvalen");
 
-// korvalen25-sim as a child of this test, on the fixture's server.
+// korvalen25-sim as a child of this test, on the fixture's server; or the commands that plug
+// and unplug a controller.
 class Emulator {
 public:
     bool start() {
+        if (!plug_.isEmpty()) {
+            if (!run(plug_)) return false;
+            plugged_ = true;
+            return true;
+        }
         process_.setProgram(QStringLiteral(KORVALEN_SIM));
         process_.setArguments(
             {"--midi-api", e2e::apiArgument(), "--exit-with-parent", "--ignore-probes", "1"});
@@ -41,6 +48,11 @@ public:
         return process_.readLine().startsWith("ready ");
     }
     void stop() {
+        if (plugged_) {
+            plugged_ = false;
+            QVERIFY(run(unplug_));
+            return;
+        }
         if (process_.state() == QProcess::NotRunning) return;
         process_.terminate();
         process_.waitForFinished(-1);
@@ -48,6 +60,18 @@ public:
     ~Emulator() { stop(); }
 
 private:
+    // Runs a shell command to its end (bounded by the test's time-out); true when it exits 0.
+    static bool run(const QString& command) {
+        QProcess shell;
+        shell.setProcessChannelMode(QProcess::ForwardedChannels);
+        shell.start(QStringLiteral("sh"), {QStringLiteral("-c"), command});
+        return shell.waitForFinished(-1) && shell.exitStatus() == QProcess::NormalExit &&
+               shell.exitCode() == 0;
+    }
+
+    const QString plug_ = qEnvironmentVariable("KORVALEN_E2E_PLUG");
+    const QString unplug_ = qEnvironmentVariable("KORVALEN_E2E_UNPLUG");
+    bool plugged_ = false;
     QProcess process_;
 };
 
