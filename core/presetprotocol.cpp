@@ -259,7 +259,7 @@ struct Record {
     std::uint8_t fields[6] = {};
     std::uint8_t start = 0;
     int count = 0;
-    std::uint8_t values[kMaxRunLength] = {};
+    std::uint16_t values[kMaxRunLength] = {}; // as sent: an escaped value may exceed a byte
 };
 
 struct BufferSource {
@@ -332,7 +332,7 @@ template <typename Source> void decodeRecord(const Source& s, Record& rec) {
                 const std::uint8_t ll = s.at(p + 4);
                 if (!isDataByte(hh)) return cutAt(p + 3);
                 if (!isDataByte(ll)) return cutAt(p + 4);
-                rec.values[i] = byteOf(hh * 128 + ll);
+                rec.values[i] = static_cast<std::uint16_t>(hh * 128 + ll);
                 p += 5;
             } else {
                 rec.values[i] = b;
@@ -370,7 +370,7 @@ bool applyRecord(const Record& rec, DumpSink& sink, unsigned char* globals) {
         const int first = rec.start;
         const int stored = std::clamp(kPresetGlobalsSize - first, 0, rec.count);
         for (int i = 0; i < stored; ++i)
-            globals[first + i] = rec.values[i];
+            globals[first + i] = byteOf(rec.values[i]);
         if (stored > 0) sink.globalsStored(first, stored);
         return false;
     }
@@ -551,12 +551,16 @@ DumpRecordView readDumpRecord(const std::uint8_t* data, std::size_t length) {
         view.what = DumpRecordView::What::Globals;
         view.start = rec.start;
         view.count = rec.count;
-        std::copy(rec.values, rec.values + rec.count, view.values.begin());
+        for (int i = 0; i < rec.count; ++i) {
+            view.values[static_cast<std::size_t>(i)] = byteOf(rec.values[i]);
+            view.valuesAsSent[static_cast<std::size_t>(i)] = rec.values[i];
+        }
         break;
     case Record::Assignment:
         view.what = DumpRecordView::What::Assignment;
         view.number = rec.fields[0];
         view.value = byteOf(rec.fields[1] * 127 + rec.fields[2]);
+        view.valueAsSent = rec.fields[1] * 127 + rec.fields[2];
         view.chan = rec.fields[3];
         view.port = rec.fields[4];
         view.behaviour = rec.fields[5];

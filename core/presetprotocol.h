@@ -320,7 +320,8 @@ struct DumpRecordView {
     std::size_t length = 0; // bytes the record takes, the F0 included (not its F7)
     // Assignment records.
     std::uint8_t number = 0;
-    std::uint8_t value = 0; // the assignment number
+    std::uint8_t value = 0; // the assignment number, cut to a byte as the parser hands it on
+    int valueAsSent = 0;    // the assignment number as the record carries it (up to 16255)
     std::uint8_t chan = 0;
     std::uint8_t port = 0;
     std::uint8_t behaviour = 0;
@@ -328,6 +329,7 @@ struct DumpRecordView {
     std::uint8_t start = 0;
     int count = 0;
     std::array<std::uint8_t, 127> values{};
+    std::array<std::uint16_t, 127> valuesAsSent{}; // an escaped value may exceed a byte
 };
 
 // Reads the record that begins with the F0 at data[0].
