@@ -33,6 +33,8 @@ QString readFailureText(const korvalen::ReadResult& r) {
     case Status::Incomplete:
         return Korvalen49_Test::tr("the controller sent nothing for %1")
             .arg(QString::fromStdString(r.missing));
+    case Status::OtherPreset:
+        return Korvalen49_Test::tr("the controller sent another preset");
     case Status::Stopped:
         return Korvalen49_Test::tr("it was stopped");
     }

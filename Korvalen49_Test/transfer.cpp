@@ -113,12 +113,13 @@ bool Korvalen49_Test::download(bool snapshotFirst) {
         if (downloadJob.get() == running) openDownloadProgress();
     });
 
-    running->worker = std::thread([this, running, values, presetNumber] {
+    korvalen::SendPace& pace = korvalen::SendPace::forController(midiLink.controllerOutputName());
+    running->worker = std::thread([this, running, values, presetNumber, &pace] {
         korvalen::PresetTransfer transfer(
             [](const std::uint8_t* data, std::uint32_t length) {
                 return midiLink.sendSysEx(data, length);
             },
-            midiLink.sysExRing, running->stop);
+            midiLink.sysExRing, running->stop, pace);
         if (!snapshotBeforeDownload(*running, transfer)) {
             QMetaObject::invokeMethod(this, "finishDownload", Qt::QueuedConnection);
             return;

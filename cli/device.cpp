@@ -3,6 +3,8 @@
 #include "midi.h"
 #include "midiplatform.h"
 
+#include <algorithm>
+
 namespace korvalen::cli {
 
 DeviceSession::DeviceSession(midiMethodClass& link, unsigned timeoutMs)
@@ -103,6 +105,12 @@ Outcome readFailure(const ReadResult& r, const QString& name, unsigned timeoutMs
                                  .arg(name, QString::fromStdString(r.missing)));
     case ReadResult::Status::Stopped:
         return Outcome::fail(kDeviceFailure, QStringLiteral("stopped"));
+    case ReadResult::Status::OtherPreset:
+        return Outcome::fail(kDeviceFailure,
+                             QStringLiteral("the controller sent preset number %1 when asked for "
+                                            "%2")
+                                 .arg(r.presetNumber)
+                                 .arg(name));
     }
     return Outcome::done();
 }
@@ -115,25 +123,39 @@ Outcome DeviceSession::upload(int number, Preset& preset) {
 
 Outcome DeviceSession::download(const Preset& preset, int number, DownloadResult& result) {
     const QString name = shownPresetName(number);
+    transfer_.setPace(SendPace::forController(link_.controllerOutputName()));
     result = transfer_.download(preset.values, number);
     switch (result.status) {
     case DownloadResult::Status::Confirmed:
         return Outcome::done();
     case DownloadResult::Status::Differs: {
-        QStringList fields;
-        for (const FieldDifference& d : result.shortfall)
-            fields << QString::fromStdString(fieldName(d.field));
-        const int shown = 5;
-        QString list = fields.mid(0, shown).join(QStringLiteral(", "));
-        if (fields.size() > shown)
-            list += QStringLiteral(" and %1 more").arg(fields.size() - shown);
+        auto listOf = [&result](bool notTakenOnes) {
+            QStringList fields;
+            for (const FieldDifference& d : result.shortfall) {
+                const bool notTaken = std::find(result.notTaken.begin(), result.notTaken.end(),
+                                                d) != result.notTaken.end();
+                if (notTaken == notTakenOnes) fields << QString::fromStdString(fieldName(d.field));
+            }
+            const int shown = 5;
+            QString list = fields.mid(0, shown).join(QStringLiteral(", "));
+            if (fields.size() > shown)
+                list += QStringLiteral(" and %1 more").arg(fields.size() - shown);
+            return list;
+        };
+        QStringList parts;
+        if (const QString slow = listOf(false); !slow.isEmpty())
+            parts << QStringLiteral("%1 did not arrive").arg(slow);
+        if (const QString never = listOf(true); !never.isEmpty())
+            parts << QStringLiteral("%1 did not take (still different although the rest "
+                                    "arrived, so not a matter of speed)")
+                         .arg(never);
         return Outcome::fail(kDeviceFailure,
                              QStringLiteral("%1 reads back different from what was sent after %2 "
-                                            "rounds, each slower than the one before: %3 did not "
-                                            "arrive; check the controller and try again")
+                                            "rounds, each slower than the one before: %3; check "
+                                            "the controller and try again")
                                  .arg(name)
                                  .arg(result.rounds)
-                                 .arg(list));
+                                 .arg(parts.join(QStringLiteral("; "))));
     }
     case DownloadResult::Status::NotConfirmed:
         return Outcome::fail(

@@ -1,6 +1,8 @@
 #include "presetdiff.h"
 
 #include <algorithm>
+#include <array>
+#include <optional>
 
 namespace korvalen {
 
@@ -283,6 +285,79 @@ std::vector<FieldDifference> downloadShortfall(const PresetValues& sent,
         if (x != y) list.push_back({f, x, y});
     }
     return list;
+}
+
+ReadBackCheck checkReadBack(const PresetValues& sent, const std::uint8_t* dump,
+                            std::size_t length) {
+    constexpr int kAbsent = -1;     // the dump did not carry the value
+    constexpr int kOutOfRange = -2; // a value that no field can hold
+    const std::vector<PresetField>& fields = allPresetFields();
+    std::vector<int> read(fields.size(), kAbsent);
+    std::array<int, kPresetGlobalsSize> globals{};
+    globals.fill(kAbsent);
+    auto put = [&](const PresetField& f, int value) {
+        const auto it = std::find(fields.begin(), fields.end(), f);
+        if (it != fields.end()) read[static_cast<std::size_t>(it - fields.begin())] = value;
+    };
+    auto assignment = [](ControlRef c, AssignmentField f) {
+        return PresetField{PresetField::Kind::Assignment, c, f, 0, ZoneField::Status};
+    };
+
+    std::size_t pos = 0;
+    while (pos < length) {
+        if (dump[pos] != 0xF0) {
+            ++pos;
+            continue;
+        }
+        const DumpRecordView r = readDumpRecord(dump + pos, length - pos);
+        if (r.what == DumpRecordView::What::Incomplete || r.what == DumpRecordView::What::End)
+            break;
+        pos += std::max<std::size_t>(r.length, 1);
+        if (r.what == DumpRecordView::What::Globals) {
+            for (int i = 0; i < r.count && r.start + i < kPresetGlobalsSize; ++i)
+                globals[static_cast<std::size_t>(r.start + i)] =
+                    r.valuesAsSent[static_cast<std::size_t>(i)];
+            continue;
+        }
+        if (r.what != DumpRecordView::What::Assignment) continue;
+        const std::optional<ControlRef> c = controlForRecord(r.kind, r.number);
+        if (!c) continue;
+        put(assignment(*c, AssignmentField::CC), r.valueAsSent);
+        put(assignment(*c, AssignmentField::Chan), r.chan);
+        put(assignment(*c, AssignmentField::Port), r.port);
+        if (r.kind == control::kButtonKind) {
+            const bool inRange = r.behaviour <= kMaxBehaviour;
+            put(assignment(*c, AssignmentField::Type), inRange ? (r.behaviour & 1) : kOutOfRange);
+            put(assignment(*c, AssignmentField::Mode), inRange ? (r.behaviour >> 1) : kOutOfRange);
+        }
+    }
+
+    for (int z = 0; z < 3; ++z) {
+        auto zone = [z](ZoneField f) {
+            return PresetField{PresetField::Kind::Zone, {}, AssignmentField::CC, z, f};
+        };
+        const int bits = globals[global::kZoneBits];
+        put(zone(ZoneField::Status), bits < 0 ? kAbsent : bits > 7 ? kOutOfRange : (bits >> z) & 1);
+        for (const ZoneField f : kZoneFields)
+            if (f != ZoneField::Status)
+                put(zone(f), globals[static_cast<std::size_t>(globalIndexOf(z, f))]);
+    }
+
+    ReadBackCheck check;
+    check.presetNumber = globals[global::kPresetNumber];
+    PresetValues expected = sent;
+    const std::uint8_t zoneBits = downloadZoneBits(sent);
+    for (int z = 0; z < 3; ++z)
+        expected.zones[static_cast<std::size_t>(z)].status =
+            static_cast<std::uint8_t>((zoneBits >> z) & 1);
+    for (std::size_t i = 0; i < fields.size(); ++i) {
+        if (!downloadSends(sent, fields[i])) continue;
+        const std::uint8_t x = valueOf(expected, fields[i]);
+        if (read[i] != x)
+            check.shortfall.push_back(
+                {fields[i], x, static_cast<std::uint8_t>(std::clamp(read[i], 0, 255))});
+    }
+    return check;
 }
 
 std::size_t sendDownloadFields(const PresetValues& values, std::uint8_t presetNumber,

@@ -74,6 +74,16 @@ bool downloadSends(const PresetValues& values, const PresetField& field);
 std::vector<FieldDifference> downloadShortfall(const PresetValues& sent,
                                                const PresetValues& readBack);
 
+// A dump compared with the download it should now hold, on the values as the dump carries
+// them: a value out of range differs from what was sent, it never stands for a default, and a
+// field the dump does not carry differs too.
+struct ReadBackCheck {
+    std::vector<FieldDifference> shortfall; // as downloadShortfall(); `second` at most 255
+    int presetNumber = -1;                  // entry 0 of the dump's globals; -1: not in it
+};
+// `dump` holds the records as they came (F0 ... F7 each), up to the end record.
+ReadBackCheck checkReadBack(const PresetValues& sent, const std::uint8_t* dump, std::size_t length);
+
 // Sends the messages of a download of `values` that set `fields` (each message once, in the
 // order of the download), then the download end message with `presetNumber`. Returns the number
 // of messages sent, the end message included.

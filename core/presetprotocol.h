@@ -224,6 +224,13 @@ std::uint8_t& fieldOf(AssignmentValues& values, AssignmentField field);
 class DumpSink {
 public:
     virtual ~DumpSink() = default;
+    // Every record the parser handles, bad or good, as it came: from its F0 to its F7 (or to
+    // the byte before the status byte that cut it short). Called before the record is applied.
+    // The bytes are valid only during the call.
+    virtual void record(const std::uint8_t* data, std::size_t length) {
+        (void)data;
+        (void)length;
+    }
     // One field of one control. The fields of a record arrive in the order CC, Chan, Port,
     // then (button records only) Type and Mode, the order in which the setters must run.
     virtual void assignment(ControlRef control, AssignmentField field, std::uint8_t value) = 0;
@@ -253,8 +260,8 @@ public:
     explicit DumpParser(DumpSink& sink, unsigned char* globals = presetGlobals) noexcept
         : sink_(sink), globals_(globals) {}
 
-    // Handles every complete record in the ring; a record that is still incomplete is left
-    // unread for the next call.
+    // Handles every complete record in the ring; a record that is still incomplete (its
+    // closing F7 included) is left unread for the next call.
     Status parse(ByteRing& ring);
     // The same for an upload that must arrive whole: when the ring has dropped a piece since
     // `dropsSeen` (the ring's drops() when the upload began, updated here), nothing is read,
@@ -313,7 +320,8 @@ struct DumpRecordView {
     std::size_t length = 0; // bytes the record takes, the F0 included (not its F7)
     // Assignment records.
     std::uint8_t number = 0;
-    std::uint8_t value = 0; // the assignment number
+    std::uint8_t value = 0; // the assignment number, cut to a byte as the parser hands it on
+    int valueAsSent = 0;    // the assignment number as the record carries it (up to 16255)
     std::uint8_t chan = 0;
     std::uint8_t port = 0;
     std::uint8_t behaviour = 0;
@@ -321,6 +329,7 @@ struct DumpRecordView {
     std::uint8_t start = 0;
     int count = 0;
     std::array<std::uint8_t, 127> values{};
+    std::array<std::uint16_t, 127> valuesAsSent{}; // an escaped value may exceed a byte
 };
 
 // Reads the record that begins with the F0 at data[0].

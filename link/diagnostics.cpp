@@ -94,6 +94,8 @@ std::string outcomeWords(const ReadResult& r) {
         return std::to_string(r.badRecords) + " invalid record(s) in the dump";
     case ReadResult::Status::Incomplete:
         return "the dump was incomplete (nothing for " + r.missing + ")";
+    case ReadResult::Status::OtherPreset:
+        return "the controller sent preset " + std::to_string(r.presetNumber) + " instead";
     case ReadResult::Status::Stopped:
         break;
     }
@@ -107,7 +109,10 @@ std::string outcomeWords(const DownloadResult& r) {
     case DownloadResult::Status::Confirmed:
         return "done, read back the same" + rounds;
     case DownloadResult::Status::Differs:
-        return std::to_string(r.shortfall.size()) + " field(s) read back different" + rounds;
+        return std::to_string(r.shortfall.size()) + " field(s) read back different" +
+               (r.notTaken.empty() ? std::string()
+                                   : " (" + std::to_string(r.notTaken.size()) + " did not take)") +
+               rounds;
     case DownloadResult::Status::NotConfirmed:
         return "sent, not confirmed: " + outcomeWords(r.readBack) + rounds;
     case DownloadResult::Status::SendFailed:

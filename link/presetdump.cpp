@@ -3,6 +3,7 @@
 #include "presetdiff.h"
 
 #include <algorithm>
+#include <optional>
 
 namespace korvalen {
 
@@ -11,6 +12,19 @@ void PresetDumpSink::assignment(ControlRef control, AssignmentField field, std::
     if (std::find(touched_.begin(), touched_.end(), target) == touched_.end())
         touched_.push_back(target);
     if (assignmentFieldInRange(field, value)) fieldOf(*target, field) = value;
+}
+
+void PresetDumpSink::record(const std::uint8_t* data, std::size_t length) {
+    dump_.insert(dump_.end(), data, data + length);
+    // A control whose record came is not missing, even when the record's values were out of
+    // range and none of them was taken.
+    const DumpRecordView view = readDumpRecord(data, length);
+    if (view.what != DumpRecordView::What::Assignment) return;
+    if (const std::optional<ControlRef> c = controlForRecord(view.kind, view.number)) {
+        const AssignmentValues* target = &assignmentOf(preset_.values, *c);
+        if (std::find(touched_.begin(), touched_.end(), target) == touched_.end())
+            touched_.push_back(target);
+    }
 }
 
 void PresetDumpSink::globalsStored(int first, int count) {

@@ -23,29 +23,44 @@
 namespace korvalen {
 
 // How fast a download goes out: a byte rate (0: as fast as the port takes the messages) and a
-// fixed pause after each message that the user may set. A download starts at the pace of the
-// one before it, so a pace found slow enough is kept for the rest of the program's run.
+// fixed pause after each message that the user may set. Each controller has a pace of its own
+// (forController()): a download starts at the pace of the one before it to the same
+// controller, so a pace found slow enough is kept for the rest of the program's run, and a
+// download that needed no resend brings it one step back toward full speed.
 class SendPace {
 public:
     static constexpr unsigned kCableBytesPerS = 3125; // a MIDI cable's speed
     static constexpr unsigned kSlowestBytesPerS = 780;
 
+    SendPace() = default;
+    // A pace whose pause is the one of `pauseFrom` (the user's setting, shared by all).
+    explicit SendPace(const SendPace* pauseFrom) : pauseFrom_(pauseFrom) {}
+
     unsigned bytesPerSecond() const { return rate_.load(); }
     void setBytesPerSecond(unsigned rate) { rate_.store(rate); }
-    unsigned pauseMs() const { return pause_.load(); }
+    unsigned pauseMs() const { return pauseFrom_ ? pauseFrom_->pauseMs() : pause_.load(); }
     void setPauseMs(unsigned ms) { pause_.store(ms); }
     // One step slower: from full speed to cable speed, then half the pace each time, down to
     // kSlowestBytesPerS. False when it was at the slowest already.
     bool slowDown();
+    // One step faster, the way back of slowDown(): to the pace that slowDown() takes to this
+    // one, full speed from cable speed. False when it was at full speed already.
+    bool speedUp();
+    bool slowest() const { return rate_.load() == kSlowestBytesPerS; }
 
-    // The program's pace. Its pause starts from KORVALEN_SEND_PAUSE_MS (milliseconds), if set.
+    // The program's pace, and the user's pause that every controller's pace takes. Its pause
+    // starts from KORVALEN_SEND_PAUSE_MS (milliseconds), if set.
     static SendPace& session();
+    // The pace of the controller on output port `port`, made at full speed the first time;
+    // it lives as long as the program.
+    static SendPace& forController(const std::string& port);
     // Reads a pause in milliseconds (0-1000); false for anything else.
     static bool parsePause(const std::string& text, unsigned& ms);
 
 private:
     std::atomic<unsigned> rate_{0};
     std::atomic<unsigned> pause_{0};
+    const SendPace* pauseFrom_ = nullptr;
 };
 
 struct ReadResult {
@@ -58,10 +73,17 @@ struct ReadResult {
         BadRecords, // the controller sent records with values out of range
         Incomplete, // the dump ended without a control or the zone values (`missing`)
         Stopped,    // a stop was asked for
+        // The read-back of a download: the dump named another preset (`presetNumber`).
+        OtherPreset,
     };
     Status status = Status::Done;
     int badRecords = 0;
     std::string missing;
+    int presetNumber = -1; // OtherPreset: the preset the dump named (-1: none)
+    int requests = 0;      // requests sent: the first and those that asked again
+    // The dump's records as they came, in order, from the first to the end record; also when
+    // the controller sent values out of range (BadRecords) or left something out (Incomplete).
+    std::vector<std::uint8_t> dump;
     bool ok() const { return status == Status::Done; }
 };
 
@@ -75,6 +97,10 @@ struct DownloadResult {
     };
     Status status = Status::Confirmed;
     std::vector<FieldDifference> shortfall; // each: the value sent, the value read back
+    // Of the shortfall, the fields that arrive at no speed: different after every round
+    // although other fields arrived, or still different at the slowest pace. The controller
+    // does not take them; sending more slowly does not help.
+    std::vector<FieldDifference> notTaken;
     ReadResult readBack;
     int rounds = 0;               // downloads sent: the whole one, then the resends
     std::size_t messagesSent = 0; // all rounds, end messages included
@@ -106,14 +132,21 @@ public:
     // waits (the last is the time-out): a controller that could not keep up may have lost the
     // request with the end of the download.
     static constexpr std::array<unsigned, 3> kReadBackWaitsMs = {250, 1000, kDefaultTimeoutMs};
+    // A dump that arrives damaged (bytes lost, records missing, cut before its end) is asked
+    // for again after each of these pauses, each longer than the one before, so that an input
+    // that overran has time to empty.
+    static constexpr std::array<unsigned, 3> kDamagedDumpPausesMs = {200, 500, 1000};
 
     PresetTransfer(Sender send, ByteRing& ring, midi::StopToken& stop,
                    SendPace& pace = SendPace::session());
 
     void setTimeoutMs(unsigned ms) { timeoutMs_ = ms; }
+    // The pace of the controller the transfers go to (SendPace::forController()).
+    void setPace(SendPace& pace) { pace_ = &pace; }
     void setProgressHandler(ProgressHandler handler) { progress_ = std::move(handler); }
 
-    // Asks for stored preset `number` and takes its dump into `preset`.
+    // Asks for stored preset `number` and takes its dump into `preset`; asks again for a dump
+    // that arrives damaged (kDamagedDumpPausesMs).
     ReadResult readPreset(int number, Preset& preset);
     // Sends `values` as stored preset `number`, reads it back and sends again what did not
     // arrive, more slowly each round.
@@ -121,7 +154,9 @@ public:
 
 private:
     ReadResult readOnce(int number, Preset& preset, unsigned firstAnswerMs);
-    ReadResult readBack(int number, Preset& preset);
+    // readOnce() until the dump arrives undamaged; a read-back also asks again when the dump
+    // has not begun after each of kReadBackWaitsMs.
+    ReadResult readAsking(int number, Preset& preset, bool readBack);
     // The pause the pace asks for after a message of `length` bytes; false when a stop was
     // asked for.
     bool pauseAfter(std::size_t length);
@@ -129,7 +164,7 @@ private:
     Sender send_;
     ByteRing& ring_;
     midi::StopToken& stop_;
-    SendPace& pace_;
+    SendPace* pace_;
     unsigned timeoutMs_ = kDefaultTimeoutMs;
     ProgressHandler progress_;
     double owedUs_ = 0; // time the pace still owes after the messages sent

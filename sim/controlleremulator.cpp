@@ -249,7 +249,7 @@ SavFile ControllerEmulator::savOf(int number) const {
     return f;
 }
 
-std::vector<Message> ControllerEmulator::dumpOf(int number) const {
+std::vector<Message> ControllerEmulator::dumpOf(int number, bool withFault) const {
     using namespace controls;
     std::vector<Message> records;
     const StoredPreset* p = preset(number);
@@ -274,14 +274,16 @@ std::vector<Message> ControllerEmulator::dumpOf(int number) const {
     for (int start = 0; start < kGlobalCount; start += 16) {
         Message r{0xF0, 0x04, static_cast<std::uint8_t>(start), 16};
         for (int i = start; i < start + 16; ++i)
-            putValue(r, p->globals[i]);
+            putValue(r, i == 0
+                            ? static_cast<std::uint8_t>(p->globals[0] + options_.dumpNumberOffset)
+                            : p->globals[i]);
         r.push_back(0xF7);
         records.push_back(std::move(r));
     }
     records.push_back({0xF0, 0x05, 0xF7});
 
     const auto fault = static_cast<std::size_t>(options_.dumpFaultRecord);
-    if (options_.dumpFault != DumpFault::None && fault < records.size()) {
+    if (withFault && options_.dumpFault != DumpFault::None && fault < records.size()) {
         Message& r = records[fault];
         if (options_.dumpFault == DumpFault::Truncated && r.size() > 4) {
             r.resize(r.size() - 4);
@@ -290,6 +292,8 @@ std::vector<Message> ControllerEmulator::dumpOf(int number) const {
             r[5] = 17;
         } else if (options_.dumpFault == DumpFault::Cut) {
             records.resize(fault);
+        } else if (options_.dumpFault == DumpFault::Dropped) {
+            records.erase(records.begin() + static_cast<std::ptrdiff_t>(fault));
         }
     }
     return records;
@@ -395,7 +399,10 @@ std::vector<Message> ControllerEmulator::receiveNormal(const Message& m) {
             if (command == 5) { // upload request
                 if (options_.ignoreUploads) return {};
                 edit_ = *preset(number);
-                return dumpOf(number);
+                const bool faulty = options_.dumpFaultTimes < 0 ||
+                                    dumpsSent_ < static_cast<unsigned>(options_.dumpFaultTimes);
+                ++dumpsSent_;
+                return dumpOf(number, faulty);
             }
             edit_.globals[0] = static_cast<std::uint8_t>(number); // download end
             presets_[presetSlot(number)] = edit_;

@@ -87,6 +87,7 @@ public:
         Truncated, // record number `dumpFaultRecord` loses its last three fields (F7 kept)
         BadValue,  // record number `dumpFaultRecord` carries channel 17
         Cut,       // the dump ends before record number `dumpFaultRecord` (no end record)
+        Dropped,   // record number `dumpFaultRecord` is left out, as a full input drops it
     };
 
     struct Options {
@@ -106,6 +107,12 @@ public:
         bool wrongIdentity = false;
         DumpFault dumpFault = DumpFault::None;
         int dumpFaultRecord = 0;
+        // The fault spoils only the first N dumps asked for (-1: every one), as a dump damaged
+        // on the way in that arrives whole when asked for again.
+        int dumpFaultTimes = -1;
+        // The dump of a stored preset names the preset this many numbers on (its entry 0 of
+        // the globals), as from a controller that sends or stores the wrong preset.
+        int dumpNumberOffset = 0;
         int silenceAfterBlocks = -1; // upgrade: no answer at all after this many good blocks
         int corruptBlock = -1;       // upgrade: block number K is taken as bad the first time
         int repeatBlock = -1;        // upgrade: block number K is taken as bad every time
@@ -158,8 +165,11 @@ public:
     bool loadSav(const SavFile& file, int number = -1);
     // The stored preset `number` as a preset file (all zeros for a number without a slot).
     SavFile savOf(int number) const;
-    // The dump records the device sends for stored preset `number`.
-    std::vector<Message> dumpOf(int number) const;
+    // The dump records the device sends for stored preset `number`, with the dump faults of
+    // the options (`withFault` false: without dumpFault).
+    std::vector<Message> dumpOf(int number, bool withFault = true) const;
+    // Dumps sent for upload requests.
+    unsigned dumpsSent() const { return dumpsSent_; }
     // The factory contents of slot `number`.
     static StoredPreset factoryPreset(int number);
 
@@ -195,6 +205,7 @@ private:
     double bufferLevel_ = 0; // bytes waiting in the receive buffer at lastArrivalUs_
     std::uint64_t lastArrivalUs_ = 0;
     int probesSeen_ = 0;
+    unsigned dumpsSent_ = 0;
 
     bool started_ = false;
     unsigned blockCount_ = 0;

@@ -51,7 +51,10 @@ constexpr const char* kUsage = R"(usage: korvalen25-sim [options]
   --reply-delay MS          wait MS milliseconds before each answer
   --wrong-identity          answer probes with a wrong identity byte
   --dump-fault KIND:N       dump record N is truncated (KIND truncated), carries channel 17
-                            (KIND bad-value), or the dump ends before it (KIND cut)
+                            (KIND bad-value), is left out (KIND dropped), or the dump ends
+                            before it (KIND cut)
+  --dump-fault-times T      only the first T dumps have that fault; later ones are whole
+  --dump-number-offset N    a dump names the preset N numbers on from the one asked for
   --identity-delay MS       answer the identity probe (and the upgrade probe) MS milliseconds
                             later than the rest
   --silent                  open the ports but answer nothing
@@ -184,10 +187,16 @@ Settings parse(int argc, char** argv) {
                 o.dumpFault = ControllerEmulator::DumpFault::BadValue;
             else if (kind == "cut")
                 o.dumpFault = ControllerEmulator::DumpFault::Cut;
+            else if (kind == "dropped")
+                o.dumpFault = ControllerEmulator::DumpFault::Dropped;
             else
-                usageError("--dump-fault: KIND is truncated, bad-value or cut");
+                usageError("--dump-fault: KIND is truncated, bad-value, dropped or cut");
             o.dumpFaultRecord =
                 static_cast<int>(number(v.substr(colon + 1), 0, 1000, "--dump-fault"));
+        } else if (a == "--dump-fault-times") {
+            o.dumpFaultTimes = static_cast<int>(number(value(i), 0, 1000, a.c_str()));
+        } else if (a == "--dump-number-offset") {
+            o.dumpNumberOffset = static_cast<int>(number(value(i), -127, 127, a.c_str()));
         } else if (a == "--identity-delay") {
             o.identityDelayMs = static_cast<unsigned>(number(value(i), 0, 60000, a.c_str()));
         } else if (a == "--silent") {

@@ -4,6 +4,10 @@
 
 #include <QTest>
 
+#include <array>
+#include <functional>
+#include <optional>
+
 using namespace korvalen;
 
 Q_DECLARE_METATYPE(std::function<void(PresetValues&)>)
@@ -44,6 +48,68 @@ Sent resend(const PresetValues& values, const std::vector<PresetField>& fields) 
         sent.emplace_back(d, d + n);
     });
     return sent;
+}
+
+// The dump a controller sends for `values` stored as `number`; `globals` changes the globals
+// block before it goes out, `skip` leaves out the record of that control.
+std::vector<std::uint8_t> dumpOf(const PresetValues& values, int number,
+                                 const std::function<void(std::array<int, 48>&)>& globals = {},
+                                 std::optional<ControlRef> skip = std::nullopt) {
+    std::vector<std::uint8_t> dump;
+    PresetValues v = values;
+    auto record = [&](ControlRef c, int kind, int n) {
+        if (skip && *skip == c) return;
+        const AssignmentValues& a = assignmentOf(v, c);
+        const int behaviour = kind == control::kButtonKind ? a.type + 2 * a.mode : a.type;
+        const auto r = dumpAssignmentRecord(kind, n, a.cc, a.chan, a.port, behaviour);
+        dump.insert(dump.end(), r.begin(), r.end());
+    };
+    record({ControlGroup::Slider, 0, 0}, control::kSliderKind, control::kSliderNumber);
+    for (int i = 0; i < 32; ++i)
+        record({ControlGroup::Encoder, i / 8, i % 8}, control::kEncoderKind, i);
+    for (int i = 0; i < 16; ++i)
+        record({ControlGroup::Function, i / 4, i % 4}, control::kButtonKind,
+               control::kFirstFunction + i);
+    for (int i = 0; i < 5; ++i)
+        record({ControlGroup::Transport, 0, i}, control::kButtonKind,
+               control::kTransportNumbers[std::size_t(i)]);
+    for (int i = 0; i < 8; ++i)
+        record({ControlGroup::Pad, i / 4, i % 4}, control::kButtonKind, control::kFirstPad + i);
+    std::array<int, 48> g{};
+    g[global::kPresetNumber] = number;
+    g[global::kZoneBits] = downloadZoneBits(values);
+    for (int z = 0; z < 3; ++z) {
+        const ZoneValues& zone = values.zones[std::size_t(z)];
+        g[std::size_t(global::kZoneProg + z)] = zone.prog;
+        g[std::size_t(global::kZoneMsb + z)] = zone.msb;
+        g[std::size_t(global::kZoneLsb + z)] = zone.lsb;
+        g[std::size_t(global::kZonePort + z)] = zone.port;
+        g[std::size_t(global::kZoneChan + z)] = zone.chan;
+        g[std::size_t(global::kZoneOct + z)] = zone.oct;
+        g[std::size_t(global::kZoneTrans + z)] = zone.trans;
+        g[std::size_t(global::kZoneRangSta + z)] = zone.rangSta;
+        g[std::size_t(global::kZoneRangEnd + z)] = zone.rangEnd;
+    }
+    if (globals) globals(g);
+    // Written by hand so that a value above a byte can go out escaped.
+    dump.insert(dump.end(), {0xF0, 0x04, 0x00, 48});
+    for (const int value : g) {
+        if (value >= 0x80 || value == 0x34)
+            dump.insert(dump.end(),
+                        {0x34, 0x56, 0x78, std::uint8_t(value >> 7), std::uint8_t(value & 0x7F)});
+        else
+            dump.push_back(std::uint8_t(value));
+    }
+    dump.push_back(0xF7);
+    dump.insert(dump.end(), kDumpEndRecord.begin(), kDumpEndRecord.end());
+    return dump;
+}
+
+QStringList named(const ReadBackCheck& check) {
+    QStringList list;
+    for (const FieldDifference& d : check.shortfall)
+        list << QString::fromStdString(fieldName(d.field));
+    return list;
 }
 
 } // namespace
@@ -132,6 +198,42 @@ private slots:
         QCOMPARE(diffs.size(), std::size_t{1});
         QCOMPARE(QString::fromStdString(fieldName(diffs[0].field)),
                  QStringLiteral("F3, BANK 1: type"));
+    }
+
+    // The read-back is judged on the values as the dump carries them.
+    void readBackComparesTheValuesAsSent() {
+        const PresetValues sent = busyPreset();
+        std::vector<std::uint8_t> dump = dumpOf(sent, 23);
+        ReadBackCheck check = checkReadBack(sent, dump.data(), dump.size());
+        QVERIFY2(check.shortfall.empty(), qPrintable(named(check).join("; ")));
+        QCOMPARE(check.presetNumber, 23);
+
+        // A zone value escaped above a byte (300) is not the byte it ends in (44).
+        PresetValues at44 = sent;
+        at44.zones[1].prog = 44;
+        dump = dumpOf(at44, 23, [](std::array<int, 48>& g) { g[global::kZoneProg + 1] = 300; });
+        check = checkReadBack(at44, dump.data(), dump.size());
+        QCOMPARE(named(check), QStringList{"Zone2: program"});
+        QCOMPARE(int(check.shortfall[0].first), 44);
+        QCOMPARE(int(check.shortfall[0].second), 255);
+
+        // A preset number escaped above a byte is another preset.
+        dump =
+            dumpOf(sent, 23, [](std::array<int, 48>& g) { g[global::kPresetNumber] = 256 + 23; });
+        QCOMPARE(checkReadBack(sent, dump.data(), dump.size()).presetNumber, 256 + 23);
+
+        // A control whose record is missing differs in every field the download sends.
+        dump = dumpOf(sent, 23, {}, ControlRef{ControlGroup::Transport, 0, 2});
+        check = checkReadBack(sent, dump.data(), dump.size());
+        QCOMPARE(named(check), (QStringList{"STOP: type", "STOP: number", "STOP: channel",
+                                            "STOP: port", "STOP: mode"}));
+
+        // Without the globals nothing of the zones, nor the number, is known.
+        dump = dumpOf(sent, 23);
+        const std::vector<std::uint8_t> noGlobals(dump.begin(), dump.begin() + 62 * 9);
+        check = checkReadBack(sent, noGlobals.data(), noGlobals.size());
+        QCOMPARE(check.presetNumber, -1);
+        QCOMPARE(check.shortfall.size(), std::size_t(30));
     }
 
     void resendOfEverythingIsTheWholeDownloadOnce() {
