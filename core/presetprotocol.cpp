@@ -240,6 +240,8 @@ namespace {
 
 constexpr std::uint8_t kEscape[3] = {0x34, 0x56, 0x78};
 constexpr int kMaxRunLength = 127; // the count is one data byte
+// The longest record: F0, kind, start, count, every value escaped, F7.
+constexpr std::size_t kMaxRecordLength = 4 + 5 * kMaxRunLength + 1;
 
 // A record as found at an F0. Record bytes are SysEx data bytes: one with its top bit set
 // means the record was cut short by the next message, and the record ends before that byte.
@@ -436,6 +438,7 @@ DumpParser::Status DumpParser::parse(ByteRing& ring, std::uint32_t& dropsSeen) {
 
 DumpParser::Status DumpParser::parse(ByteRing& ring) {
     Record rec;
+    std::array<std::uint8_t, kMaxRecordLength> raw{};
     for (;;) {
         const std::size_t avail = ring.unread();
         if (avail == 0) return Status::Idle;
@@ -449,6 +452,9 @@ DumpParser::Status DumpParser::parse(ByteRing& ring) {
         }
 
         decodeRecord(RingSource{ring, avail}, rec);
+        // A record is complete once the byte that ends it is in: its F7, or the status byte
+        // that cut it short.
+        if (rec.length >= avail) rec.what = Record::Incomplete;
         if (rec.what == Record::Incomplete) {
             // The longest record fits the ring several times over, so a full ring that still
             // holds no complete record cannot become one: drop its F0 and scan on.
@@ -458,7 +464,11 @@ DumpParser::Status DumpParser::parse(ByteRing& ring) {
             }
             return Status::Waiting;
         }
-        ring.consume(rec.length);
+        const std::size_t length = rec.length + (ring.peek(rec.length) == kSysExEnd ? 1 : 0);
+        for (std::size_t i = 0; i < length; ++i)
+            raw[i] = ring.peek(i);
+        ring.consume(length);
+        sink_.record(raw.data(), length);
         if (applyRecord(rec, sink_, globals_)) {
             ring.discardAll();
             return Status::EndOfDump;
@@ -474,8 +484,11 @@ DumpParser::BufferResult DumpParser::parse(const std::uint8_t* data, std::size_t
             ++pos;
         if (pos == length) return {Status::Idle, pos};
         decodeRecord(BufferSource{data + pos, length - pos}, rec);
-        if (rec.what == Record::Incomplete) return {Status::Waiting, pos};
-        pos += rec.length;
+        if (rec.what == Record::Incomplete || rec.length >= length - pos)
+            return {Status::Waiting, pos};
+        const std::size_t end = rec.length + (data[pos + rec.length] == kSysExEnd ? 1 : 0);
+        sink_.record(data + pos, end);
+        pos += end;
         if (applyRecord(rec, sink_, globals_)) return {Status::EndOfDump, length};
     }
 }

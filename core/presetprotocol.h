@@ -224,6 +224,13 @@ std::uint8_t& fieldOf(AssignmentValues& values, AssignmentField field);
 class DumpSink {
 public:
     virtual ~DumpSink() = default;
+    // Every record the parser handles, bad or good, as it came: from its F0 to its F7 (or to
+    // the byte before the status byte that cut it short). Called before the record is applied.
+    // The bytes are valid only during the call.
+    virtual void record(const std::uint8_t* data, std::size_t length) {
+        (void)data;
+        (void)length;
+    }
     // One field of one control. The fields of a record arrive in the order CC, Chan, Port,
     // then (button records only) Type and Mode, the order in which the setters must run.
     virtual void assignment(ControlRef control, AssignmentField field, std::uint8_t value) = 0;
@@ -253,8 +260,8 @@ public:
     explicit DumpParser(DumpSink& sink, unsigned char* globals = presetGlobals) noexcept
         : sink_(sink), globals_(globals) {}
 
-    // Handles every complete record in the ring; a record that is still incomplete is left
-    // unread for the next call.
+    // Handles every complete record in the ring; a record that is still incomplete (its
+    // closing F7 included) is left unread for the next call.
     Status parse(ByteRing& ring);
     // The same for an upload that must arrive whole: when the ring has dropped a piece since
     // `dropsSeen` (the ring's drops() when the upload began, updated here), nothing is read,

@@ -13,6 +13,10 @@ void PresetDumpSink::assignment(ControlRef control, AssignmentField field, std::
     if (assignmentFieldInRange(field, value)) fieldOf(*target, field) = value;
 }
 
+void PresetDumpSink::record(const std::uint8_t* data, std::size_t length) {
+    dump_.insert(dump_.end(), data, data + length);
+}
+
 void PresetDumpSink::globalsStored(int first, int count) {
     for (int i = first; i < first + count && i < kPresetGlobalsSize; ++i)
         globalsSeen_[static_cast<std::size_t>(i)] = true;

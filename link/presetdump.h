@@ -7,6 +7,7 @@
 
 #include <array>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace korvalen {
@@ -25,10 +26,14 @@ public:
     void uploadError() override { ++badRecords_; }
     void endOfDump() override;
     void globalsStored(int first, int count) override;
+    void record(const std::uint8_t* data, std::size_t length) override;
 
     unsigned char* globals() { return globals_.data(); }
     bool ended() const { return ended_; }
     int badRecords() const { return badRecords_; }
+    // The records of the dump as they came, in order, the end record included.
+    const std::vector<std::uint8_t>& dump() const { return dump_; }
+    std::vector<std::uint8_t> takeDump() { return std::move(dump_); }
     // What a complete dump has and this one lacked, as "F2, BANK 1" or "the zone values";
     // empty when every control got a value and every global the preset file needs came.
     std::string missing() const;
@@ -38,6 +43,7 @@ private:
     std::array<unsigned char, kPresetGlobalsSize> globals_{};
     std::array<bool, kPresetGlobalsSize> globalsSeen_{};
     std::vector<const AssignmentValues*> touched_; // controls that took at least one value
+    std::vector<std::uint8_t> dump_;
     bool ended_ = false;
     int badRecords_ = 0;
 };

@@ -91,6 +91,7 @@ ReadResult PresetTransfer::readOnce(int number, Preset& preset, unsigned firstAn
         }
     }
     ring_.discardAll(); // nothing after the end record belongs to this dump
+    result.dump = sink.takeDump();
     if (sink.badRecords() > 0) {
         result.status = ReadResult::Status::BadRecords;
         result.badRecords = sink.badRecords();

@@ -62,6 +62,9 @@ struct ReadResult {
     Status status = Status::Done;
     int badRecords = 0;
     std::string missing;
+    // The dump's records as they came, in order, from the first to the end record; also when
+    // the controller sent values out of range (BadRecords) or left something out (Incomplete).
+    std::vector<std::uint8_t> dump;
     bool ok() const { return status == Status::Done; }
 };
 

@@ -21,6 +21,13 @@ using testsupport::hex;
 class LogSink : public DumpSink {
 public:
     QStringList log;
+    QStringList raw; // every record handed over, in hex
+    void record(const std::uint8_t* data, std::size_t length) override {
+        raw << QString::fromLatin1(
+            QByteArray(reinterpret_cast<const char*>(data), static_cast<qsizetype>(length))
+                .toHex(' ')
+                .toUpper());
+    }
     void assignment(ControlRef c, AssignmentField field, std::uint8_t value) override {
         static const char* const groups[] = {"S", "E", "F", "T", "P"};
         static const char* const fields[] = {"type", "cc", "chan", "port", "mode"};
@@ -304,6 +311,10 @@ void TestDumpParser::everySplitPoint() {
         QCOMPARE(parser.parse(ring), DumpParser::Status::EndOfDump);
     }
     QCOMPARE(whole.log.size(), 3 + 1 + 5 + 1);
+    // Every record as it came, its F7 included, the one that carries nothing too.
+    QCOMPARE(whole.raw,
+             (QStringList{"F0 01 0A 00 4A 00 01 00 F7", "F0 04 10 03 05 34 56 78 01 2B 34 F7",
+                          "F0 03 F7", "F0 02 37 00 7F 03 04 03 F7", "F0 05 F7"}));
 
     for (std::size_t cut = 0; cut <= stream.size(); ++cut) {
         LogSink sink;
@@ -320,6 +331,7 @@ void TestDumpParser::everySplitPoint() {
         ring.write(stream.data() + cut, stream.size() - cut);
         parser.parse(ring);
         QVERIFY2(sink.log == whole.log, qPrintable(QString("cut at %1").arg(cut)));
+        QVERIFY2(sink.raw == whole.raw, qPrintable(QString("cut at %1").arg(cut)));
         QVERIFY(std::equal(g.block(), g.block() + 48, wholeGlobals.block()));
 
         // The buffer entry point reports how far it got.
@@ -331,6 +343,7 @@ void TestDumpParser::everySplitPoint() {
         Bytes rest(stream.begin() + std::ptrdiff_t(r1.consumed), stream.end());
         bufferParser.parse(rest.data(), rest.size());
         QCOMPARE(bufferSink.log, whole.log);
+        QCOMPARE(bufferSink.raw, whole.raw);
     }
 }
 

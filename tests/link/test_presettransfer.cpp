@@ -226,6 +226,38 @@ private slots:
         QCOMPARE(*device->emulator().preset(24), before);
     }
 
+    // The read gives back the dump byte for byte as the controller sent it, from the first
+    // record to the end record, also when records carry values out of range.
+    void readKeepsTheDumpAsSent_data() {
+        QTest::addColumn<int>("fault");
+        QTest::addColumn<int>("record");
+        QTest::addColumn<int>("status");
+        QTest::newRow("whole") << int(sim::ControllerEmulator::DumpFault::None) << 0
+                               << int(ReadResult::Status::Done);
+        QTest::newRow("channel 17 in an encoder")
+            << int(sim::ControllerEmulator::DumpFault::BadValue) << 3
+            << int(ReadResult::Status::BadRecords);
+        QTest::newRow("a record cut short") << int(sim::ControllerEmulator::DumpFault::Truncated)
+                                            << 40 << int(ReadResult::Status::Incomplete);
+    }
+    void readKeepsTheDumpAsSent() {
+        QFETCH(int, fault);
+        QFETCH(int, record);
+        QFETCH(int, status);
+        device->emulator().options().dumpFault =
+            static_cast<sim::ControllerEmulator::DumpFault>(fault);
+        device->emulator().options().dumpFaultRecord = record;
+        install();
+        Preset p;
+        const ReadResult r = transfer().readPreset(19, p);
+        QCOMPARE(int(r.status), status);
+        std::vector<std::uint8_t> sent;
+        for (const sim::Message& m : device->emulator().dumpOf(19))
+            sent.insert(sent.end(), m.begin(), m.end());
+        QCOMPARE(r.dump.size(), sent.size());
+        QVERIFY(r.dump == sent);
+    }
+
     void fixedPauseSpacesEveryMessage() {
         install();
         pace.setPauseMs(2);
