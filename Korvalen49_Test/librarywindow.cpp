@@ -72,13 +72,15 @@ QList<LibraryWindow::Entry> LibraryWindow::readFolder(const QString& folder) {
 
 QList<LibraryWindow::Entry> LibraryWindow::readSnapshots(const QString& historyFolder) {
     QList<Entry> found;
-    for (const korvalen::SnapshotInfo& s : korvalen::PresetHistory(historyFolder).list()) {
+    const korvalen::PresetHistory real(historyFolder), simulated(historyFolder, true);
+    for (const korvalen::SnapshotInfo& s : real.list() + simulated.list()) {
         Entry e;
         e.path = s.path;
         e.name = QFileInfo(s.path).completeBaseName();
         e.presetNumber = s.presetNumber;
         e.date = s.taken;
         e.snapshot = true;
+        e.info = s;
         found.append(e);
     }
     return found;
@@ -195,7 +197,8 @@ void LibraryWindow::setHistoryFolder(const QString& folder) {
 void LibraryWindow::refresh() {
     entries_ = readFolder(folder_) + readSnapshots(historyFolder_);
     // Folders made since the last look are watched from now on.
-    for (const QString& dir : {folder_, historyFolder_})
+    for (const QString& dir :
+         {folder_, historyFolder_, korvalen::PresetHistory::simulatedFolder(historyFolder_)})
         if (QFileInfo(dir).isDir() && !watcher_->directories().contains(dir))
             watcher_->addPath(dir);
     fill();
@@ -211,7 +214,9 @@ void LibraryWindow::fill() {
         const Entry& e = entries_[i];
         const QString cells[kColumns] = {e.name, presetText(e.presetNumber),
                                          e.date.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")),
-                                         e.snapshot           ? tr("Snapshot")
+                                         e.snapshot && e.info.source.simulated
+                                             ? tr("Snapshot (simulated)")
+                                         : e.snapshot         ? tr("Snapshot")
                                          : e.presetNumber < 0 ? tr("Not a preset")
                                                               : tr("Library")};
         for (int c = 0; c < kColumns; ++c) {
@@ -328,11 +333,31 @@ bool LibraryWindow::renameSelected(const QString& newName) {
         return false;
     }
     const QString from = e->path;
-    if (!QFile::rename(from, to)) {
-        tell(tr("\"%1\" could not be renamed.").arg(e->name));
+    const QString channelsFrom = korvalen::zoneChannelsPath(from);
+    const QString channelsTo = korvalen::zoneChannelsPath(to);
+    const bool hasChannels = QFileInfo::exists(channelsFrom);
+    // Channels left under the new name would go with a preset that has none of its own.
+    if (!hasChannels && QFileInfo::exists(channelsTo) && !QFile::remove(channelsTo)) {
+        tell(tr("\"%1\" was not renamed: \"%2\" is in the way and cannot be removed.")
+                 .arg(e->name, QFileInfo(channelsTo).fileName()));
         return false;
     }
-    QFile::rename(korvalen::zoneChannelsPath(from), korvalen::zoneChannelsPath(to));
+    // The channels first, so that a preset file never stands under a name without them.
+    if (hasChannels && !QFile::rename(channelsFrom, channelsTo)) {
+        tell(tr("\"%1\" was not renamed: its zone channels file \"%2\" cannot be moved.")
+                 .arg(e->name, QFileInfo(channelsFrom).fileName()));
+        return false;
+    }
+    if (!QFile::rename(from, to)) {
+        const bool back = !hasChannels || QFile::rename(channelsTo, channelsFrom);
+        tell(back ? tr("\"%1\" could not be renamed.").arg(e->name)
+                  : tr("\"%1\" could not be renamed, and its zone channels are now in \"%2\": "
+                       "rename that file back to \"%3\".")
+                        .arg(e->name, QFileInfo(channelsTo).fileName(),
+                             QFileInfo(channelsFrom).fileName()));
+        refresh();
+        return false;
+    }
     tell(tr("Renamed to %1.").arg(QFileInfo(to).fileName()));
     refresh();
     select(to);
@@ -344,11 +369,24 @@ bool LibraryWindow::deleteSelected() {
     if (!e) return false;
     const QString path = e->path, name = QFileInfo(path).fileName();
     const QString channels = korvalen::zoneChannelsPath(path);
-    if (QFile::moveToTrash(path)) {
-        if (QFile::exists(channels)) QFile::moveToTrash(channels);
+    const bool hasChannels = QFileInfo::exists(channels);
+    // The trash is made in the user's data folder only when that folder exists; without it a
+    // trash could end up beside the program's working folder.
+    QDir().mkpath(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation));
+    // The channels first: when the preset file cannot follow, they come back.
+    QString channelsInTrash;
+    const bool channelsGone = !hasChannels || QFile::moveToTrash(channels, &channelsInTrash);
+    if (channelsGone && QFile::moveToTrash(path)) {
         tell(tr("%1 was moved to the trash.").arg(name));
         refresh();
         return true;
+    }
+    if (hasChannels && channelsGone && !QFile::rename(channelsInTrash, channels)) {
+        tell(tr("%1 stays, but its zone channels went to the trash and cannot come back: restore "
+                "\"%2\" from the trash.")
+                 .arg(name, QFileInfo(channels).fileName()));
+        refresh();
+        return false;
     }
     // No trash here: deleted for good only when the user says so.
     auto* box = new QMessageBox(QMessageBox::Warning, tr("Delete"),
@@ -357,11 +395,13 @@ bool LibraryWindow::deleteSelected() {
     box->setObjectName(QStringLiteral("libraryDeleteQuestion"));
     box->setDefaultButton(QMessageBox::Cancel);
     box->setAttribute(Qt::WA_DeleteOnClose);
-    connect(box, &QMessageBox::finished, this, [this, path, channels, name](int answer) {
+    connect(box, &QMessageBox::finished, this, [this, path, name](int answer) {
         if (answer != QMessageBox::Yes) return;
-        const bool removed = QFile::remove(path);
-        QFile::remove(channels);
-        tell(removed ? tr("%1 was deleted.").arg(name) : tr("%1 could not be deleted.").arg(name));
+        QString error;
+        if (korvalen::removeStoredPreset(path, &error))
+            tell(tr("%1 was deleted.").arg(name));
+        else
+            tell(tr("%1 was not deleted whole: %2").arg(name, error));
         refresh();
     });
     box->open();
@@ -371,9 +411,43 @@ bool LibraryWindow::deleteSelected() {
 bool LibraryWindow::downloadSelected(int presetNumber) {
     const Entry* e = selectedEntry();
     if (!e) return false;
+    const korvalen::SnapshotSource here = korvalen::SnapshotSource::ofLink();
+    if (!e->snapshot || e->info.source.sameController(here)) return downloadEntry(*e, presetNumber);
+    // A snapshot of another controller: asked first, without waiting for the answer.
+    auto* box = new QMessageBox(
+        QMessageBox::Question, tr("Download"),
+        tr("%1 was taken from %2, not from %3 connected now. Download it to this controller "
+           "anyway?")
+            .arg(e->name, e->info.source.describe(), here.describe()),
+        QMessageBox::Yes | QMessageBox::Cancel, this);
+    box->setObjectName(QStringLiteral("libraryOtherControllerQuestion"));
+    box->setDefaultButton(QMessageBox::Cancel);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    connect(box, &QMessageBox::finished, this, [this, entry = *e, presetNumber](int answer) {
+        if (answer == QMessageBox::Yes)
+            downloadEntry(entry, presetNumber);
+        else
+            tell(tr("Nothing was downloaded."));
+    });
+    box->open();
+    return false;
+}
+
+bool LibraryWindow::downloadEntry(const Entry& entry, int presetNumber) {
+    const Entry* e = &entry;
     korvalen::StoredPreset stored;
     QString error;
-    if (!korvalen::readStoredPreset(e->path, stored, &error)) {
+    if (e->snapshot) {
+        // A snapshot as the controller sent it, its zone channels included.
+        korvalen::SnapshotContents contents;
+        if (!korvalen::readSnapshot(e->info, contents, &error)) {
+            tell(error);
+            return false;
+        }
+        stored.preset = contents.preset;
+        stored.zoneChannelsKnown =
+            contents.fromDump || korvalen::readZoneChannels(e->path).has_value();
+    } else if (!korvalen::readStoredPreset(e->path, stored, &error)) {
         tell(error);
         return false;
     }

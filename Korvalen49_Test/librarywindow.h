@@ -4,6 +4,8 @@
 // and the comparisons of the editor's preset with the controller and with a file.
 #pragma once
 
+#include "presethistory.h"
+
 #include <QDateTime>
 #include <QList>
 #include <QString>
@@ -27,10 +29,12 @@ public:
         int presetNumber = -1; // as the file holds it; -1 when it is no preset file
         QDateTime date;        // a snapshot's time, a library file's last change
         bool snapshot = false;
+        korvalen::SnapshotInfo info; // a snapshot's: its controller, its dump
     };
     // The preset files of `folder`, each read for its preset number; sorted by name.
     static QList<Entry> readFolder(const QString& folder);
-    // The snapshots of `historyFolder`, newest first (their files are not read).
+    // The snapshots of `historyFolder`, the last taken first, then those of simulated
+    // controllers (their preset files are not read).
     static QList<Entry> readSnapshots(const QString& historyFolder);
     // "Korvalen25 Presets" in the user's documents.
     static QString defaultFolder();
@@ -60,6 +64,8 @@ public:
     bool saveCurrent(const QString& name = QString());
     bool renameSelected(const QString& newName);
     bool deleteSelected();
+    // A snapshot taken from another controller than the one connected is downloaded only when
+    // the user says so: the question comes and false is returned; "Yes" downloads it.
     bool downloadSelected(int presetNumber);
     // Compares the selected entry with the editor's preset, or two selected entries.
     CompareWindow* compareSelected();
@@ -69,6 +75,7 @@ private:
     void applyFilter();
     void tell(const QString& text);
     QList<const Entry*> selectedEntries() const;
+    bool downloadEntry(const Entry& e, int presetNumber);
 
     Korvalen49_Test& editor_;
     QString folder_;

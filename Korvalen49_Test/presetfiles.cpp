@@ -3,6 +3,7 @@
 
 #include "edithistory.h"
 #include "presetfile.h"
+#include "presethistory.h"
 #include "presetmodel.h"
 #include "presetprotocol.h"
 
@@ -63,23 +64,16 @@ bool Korvalen49_Test::saveWithDialog() {
 }
 
 bool Korvalen49_Test::saveToFile(const QString& path) {
-    const auto bytes = korvalen::buildPresetFile(
-        korvalen::packPresetRecords(currentPresetValues(), currentPresetNumber()));
-
-    // The new file replaces the old one only once it is complete, so a failed save never
-    // leaves a half-written preset behind.
-    QSaveFile file(path);
-    if (file.open(QIODevice::WriteOnly) &&
-        file.write(reinterpret_cast<const char*>(bytes.data()), bytes.size()) ==
-            static_cast<qint64>(bytes.size()) &&
-        file.commit()) {
+    // The preset file and its zone channels beside it ("NAME.zones.json"), each replacing the
+    // old one only once it is complete: a failed save never leaves a half-written preset, nor
+    // a new preset beside old channels.
+    QString error;
+    if (korvalen::writeStoredPreset(path, {currentPresetValues(), currentPresetNumber()}, &error)) {
         history->markInStep(EditHistory::Source::File, QFileInfo(path).fileName());
         return true;
     }
-
-    showFailure(tr("Save to file"), tr("The preset could not be saved to \"%1\": %2\n"
-                                       "A file that was there before is unchanged.")
-                                        .arg(QDir::toNativeSeparators(path), file.errorString()));
+    showFailure(tr("Save to file"), tr("The preset could not be saved to \"%1\": %2")
+                                        .arg(QDir::toNativeSeparators(path), error));
     return false;
 }
 

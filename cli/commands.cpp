@@ -208,23 +208,28 @@ QString withoutSnapshotHint() {
 }
 
 // Stores `preset` as device preset `number`; the link reads it back and sends again what did
-// not arrive. The preset stored there is read first and kept as a snapshot. A file holds no
-// zone channels: the preset keeps the ones it has on the device, as the editor's model keeps
-// its own when it loads a file, unless `ownZoneChannels` (a snapshot that holds them).
+// not arrive. The preset stored there is read first and kept as a snapshot, its dump as it came
+// (also when it holds values the boxes cannot show). A file holds no zone channels: the preset
+// keeps the ones it has on the device, as the editor's model keeps its own when it loads a
+// file, unless `ownZoneChannels` (a snapshot that holds them).
 Outcome store(DeviceSession& session, Preset preset, int number, Written& written,
               Snapshot& snapshot, bool ownZoneChannels = false) {
     written = Written::Untouched;
     const QString name = shownPresetName(number);
     Preset current;
-    if (Outcome r = session.upload(number, current); !r.ok()) {
+    ReadResult read;
+    const Outcome uploaded = session.upload(number, current, read);
+    if (!SnapshotResult::keepable(read)) {
         if (snapshot.required)
-            return with(r, QStringLiteral("no snapshot of %1 could be kept, so %2")
-                               .arg(name, withoutSnapshotHint()));
-        snapshot.note = QStringLiteral("No snapshot of %1 was kept: %2.").arg(name, r.message);
+            return with(uploaded, QStringLiteral("no snapshot of %1 could be kept, so %2")
+                                      .arg(name, withoutSnapshotHint()));
+        snapshot.note =
+            QStringLiteral("No snapshot of %1 was kept: %2.").arg(name, uploaded.message);
         if (!ownZoneChannels)
             snapshot.note += QStringLiteral(" Its keyboard zones now send on channel 1.");
     } else {
-        const SnapshotResult kept = keepSnapshot(current, number, PresetHistory());
+        const SnapshotResult kept =
+            keepSnapshot(current, read, number, SnapshotSource::ofLink(), PresetHistory());
         if (kept.path.isEmpty() && snapshot.required)
             return Outcome::fail(kBadFile, QStringLiteral("cannot keep a snapshot of %1: %2; %3")
                                                .arg(name, kept.writeError, withoutSnapshotHint()));
@@ -232,9 +237,13 @@ Outcome store(DeviceSession& session, Preset preset, int number, Written& writte
             snapshot.note =
                 QStringLiteral("No snapshot of %1 was kept: %2.").arg(name, kept.writeError);
         snapshot.kept = kept.path;
-        if (!ownZoneChannels)
+        if (!ownZoneChannels) {
+            // The zone channels as the controller holds them, also one the boxes cannot show.
+            Preset raw;
+            const Preset& held = presetFromDump(read.dump, raw) ? raw : current;
             for (int z = 0; z < 3; ++z)
-                preset.values.zones[z].chan = current.values.zones[z].chan;
+                preset.values.zones[z].chan = held.values.zones[z].chan;
+        }
     }
     preset.presetNumber = static_cast<std::uint8_t>(number);
     DownloadResult result;
@@ -311,31 +320,81 @@ Outcome putCommand(const QString& port, const QString& path, int number, bool sn
     return Outcome::done();
 }
 
-// Writes back the latest snapshot of `number`, which holds the zones' channels too. The
-// preset it replaces is kept as a snapshot in turn, so a second undo-put undoes the first.
-Outcome undoPutCommand(const QString& port, int number, bool snapshotRequired, QTextStream& out,
-                       bool terminal) {
-    const PresetHistory history;
-    const auto latest = history.latest(number);
-    if (!latest)
-        return Outcome::fail(kBadFile, QStringLiteral("there is no snapshot of %1 in \"%2\"")
-                                           .arg(shownPresetName(number),
-                                                QDir::toNativeSeparators(history.folder())));
-    StoredPreset stored;
-    QString error;
-    if (!readStoredPreset(latest->path, stored, &error)) return Outcome::fail(kBadFile, error);
-    if (Outcome r = checkInRange(latest->path, stored.preset); !r.ok()) return r;
+// The snapshot of `number` that undo-put writes back: the last one taken from the controller
+// connected now, or with `fromOther` the last one taken from any controller (by the time its
+// file was written, across the folders of real and simulated controllers).
+Outcome snapshotToPutBack(int number, bool fromOther, SnapshotInfo& chosen) {
+    const SnapshotSource here = SnapshotSource::ofLink();
+    const PresetHistory own = PresetHistory::of(here);
+    const PresetHistory other(own.baseFolder(), !here.simulated);
+    const auto ownLatest = own.latest(number);
+    const auto otherLatest = other.latest(number);
+    const QString name = shownPresetName(number);
+    if (fromOther) {
+        if (ownLatest && otherLatest)
+            chosen = QFileInfo(otherLatest->path).lastModified() >
+                             QFileInfo(ownLatest->path).lastModified()
+                         ? *otherLatest
+                         : *ownLatest;
+        else
+            chosen = ownLatest ? *ownLatest : *otherLatest;
+        return Outcome::done();
+    }
+    if (!ownLatest)
+        return Outcome::fail(kBadFile,
+                             QStringLiteral("there is no snapshot of %1 from %2 in \"%3\"; the "
+                                            "snapshots in \"%4\" are of another controller, "
+                                            "nothing was sent (--from-other writes one back "
+                                            "anyway)")
+                                 .arg(name, here.describe(), QDir::toNativeSeparators(own.folder()),
+                                      QDir::toNativeSeparators(other.folder())));
+    if (!ownLatest->source.sameController(here))
+        return Outcome::fail(kBadFile,
+                             QStringLiteral("the last snapshot of %1 (%2) was taken from %3, not "
+                                            "from %4 connected now; nothing was sent "
+                                            "(--from-other writes it back anyway)")
+                                 .arg(name, QDir::toNativeSeparators(ownLatest->path),
+                                      ownLatest->source.describe(), here.describe()));
+    chosen = *ownLatest;
+    return Outcome::done();
+}
+
+// Writes back the latest snapshot of `number`, as the controller sent it: its dump, zone
+// channels and values the boxes cannot show included. The preset it replaces is kept as a
+// snapshot in turn, so a second undo-put undoes the first.
+Outcome undoPutCommand(const QString& port, int number, bool snapshotRequired, bool fromOther,
+                       QTextStream& out, bool terminal) {
+    // Nothing to write back: said before any controller is asked.
+    const PresetHistory real, simulated(real.folder(), true);
+    if (!real.latest(number) && !simulated.latest(number)) {
+        const bool virtualApi =
+            SnapshotSource::isSimulated(QString::fromStdString(midi::platform().apiName()), {});
+        return Outcome::fail(
+            kBadFile, QStringLiteral("there is no snapshot of %1 in \"%2\"")
+                          .arg(shownPresetName(number),
+                               QDir::toNativeSeparators((virtualApi ? simulated : real).folder())));
+    }
     DeviceSession session(midiLink);
     if (Outcome r = session.connect(port); !r.ok()) return r;
+    SnapshotInfo latest;
+    if (Outcome r = snapshotToPutBack(number, fromOther, latest); !r.ok()) return r;
+    SnapshotContents contents;
+    QString error;
+    if (!readSnapshot(latest, contents, &error)) return Outcome::fail(kBadFile, error);
+    // A preset file is checked as put checks one; a dump goes back as the controller sent it.
+    if (!contents.fromDump)
+        if (Outcome r = checkInRange(latest.path, contents.preset); !r.ok()) return r;
+    StoredPreset stored;
+    const bool ownChannels =
+        contents.fromDump || (readStoredPreset(latest.path, stored) && stored.zoneChannelsKnown);
     session.setProgressHandler(downloadProgress(out, terminal, number));
     Written written = Written::Untouched;
     Snapshot snapshot{snapshotRequired, {}, {}};
-    if (Outcome r =
-            store(session, stored.preset, number, written, snapshot, stored.zoneChannelsKnown);
+    if (Outcome r = store(session, contents.preset, number, written, snapshot, ownChannels);
         !r.ok())
         return with(r, aftermath(written, number));
-    out << describe(number) << " put back as it was at " << snapshotTime(*latest) << " ("
-        << QDir::toNativeSeparators(latest->path) << ")\n";
+    out << describe(number) << " put back as it was at " << snapshotTime(latest) << " ("
+        << QDir::toNativeSeparators(latest.path) << ")\n";
     tellSnapshot(snapshot, number, out);
     return Outcome::done();
 }
@@ -423,58 +482,250 @@ Outcome restoreCommand(const QString& port, const QString& dirPath, bool snapsho
     }
     if (kept)
         out << "The presets as they were before are kept in "
-            << QDir::toNativeSeparators(PresetHistory().folder()) << '\n';
+            << QDir::toNativeSeparators(PresetHistory::of(SnapshotSource::ofLink()).folder())
+            << '\n';
     out << kDevicePresets.size() << " presets restored from " << QDir::toNativeSeparators(dirPath)
         << '\n';
+    return Outcome::done();
+}
+
+// --- The command table -----------------------------------------------------------------------
+
+// What a command gets from the command line once it has been checked.
+struct Invocation {
+    QStringList rest; // the arguments after the command's name
+    QString port;     // --port
+    bool json = false;
+    bool snapshotRequired = true; // no --no-snapshot
+    bool fromOther = false;       // --from-other
+    QString output;               // -o
+    int number = -1;              // the preset argument, when the command has one
+    const RunOptions* options = nullptr;
+    QTextStream* out = nullptr;
+    QTextStream* err = nullptr;
+};
+
+// One command: which options go with it, which argument is a preset, whether it needs the
+// MIDI backend, and what it does.
+struct CommandRunner {
+    const char* name;
+    // The position of the preset argument (-1: none); `presetOptional`: the argument may be
+    // missing (history) or a file's own preset is taken (put).
+    int presetAt;
+    bool json;          // takes --json
+    bool writes;        // takes --no-snapshot
+    bool fromOther;     // takes --from-other
+    bool output;        // takes -o
+    bool printsTraffic; // --verbose prints its MIDI traffic through a VerbosePrinter
+    // Needs the MIDI backend: always, never, or (diff) only for a preset of the controller.
+    bool (*usesBackend)(const Invocation&);
+    Outcome (*run)(const Invocation&);
+};
+
+bool always(const Invocation&) {
+    return true;
+}
+bool never(const Invocation&) {
+    return false;
+}
+
+const CommandRunner kRunners[] = {
+    {"ports", -1, false, false, false, false, true, always,
+     [](const Invocation& c) { return portsCommand(c.port, *c.out); }},
+    {"get", 0, false, false, false, false, true, always,
+     [](const Invocation& c) { return getCommand(c.port, c.number, c.rest[1], *c.out); }},
+    {"put", 1, false, true, false, false, true, always,
+     [](const Invocation& c) {
+         return putCommand(c.port, c.rest[0], c.number, c.snapshotRequired, *c.out,
+                           c.options->terminal);
+     }},
+    {"show", -1, true, false, false, false, false, never,
+     [](const Invocation& c) { return showCommand(c.rest[0], c.json, *c.out); }},
+    {"diff", -1, true, false, false, false, false,
+     [](const Invocation& c) {
+         return parsePresetName(c.rest[0]).has_value() || parsePresetName(c.rest[1]).has_value();
+     },
+     [](const Invocation& c) {
+         bool differ = false;
+         Outcome r = diffCommand(c.port, c.rest[0], c.rest[1], c.json, *c.out, differ);
+         // Presets that differ end with kDiffer and no error line.
+         if (r.ok() && differ) r.code = kDiffer;
+         return r;
+     }},
+    {"backup", -1, false, false, false, false, true, always,
+     [](const Invocation& c) { return backupCommand(c.port, c.rest[0], *c.out); }},
+    {"restore", -1, false, true, false, false, true, always,
+     [](const Invocation& c) {
+         return restoreCommand(c.port, c.rest[0], c.snapshotRequired, *c.out, c.options->terminal);
+     }},
+    {"history", 0, false, false, false, false, false, never,
+     [](const Invocation& c) { return historyCommand(c.number, *c.out); }},
+    {"undo-put", 0, false, true, true, false, true, always,
+     [](const Invocation& c) {
+         return undoPutCommand(c.port, c.number, c.snapshotRequired, c.fromOther, *c.out,
+                               c.options->terminal);
+     }},
+    {"flash", -1, false, false, false, false, true, always,
+     [](const Invocation& c) {
+         return flashCommand(c.rest[0], *c.out, c.options->terminal, c.port);
+     }},
+    {"monitor", -1, false, false, false, false, false, always,
+     [](const Invocation& c) {
+         return monitorCommand(c.port, *c.out, *c.err, c.options->monitorKeepGoing);
+     }},
+    {"diagnostics", -1, false, false, false, true, true, always,
+     [](const Invocation& c) { return diagnosticsCommand(c.port, c.output, *c.out); }},
+};
+
+const CommandRunner* runnerFor(const QString& name) {
+    for (const CommandRunner& r : kRunners)
+        if (name == QLatin1String(r.name)) return &r;
+    return nullptr;
+}
+
+// The commands that take an option, for the line that says where it goes.
+QString takers(bool CommandRunner::*option) {
+    QStringList names;
+    for (const CommandRunner& r : kRunners)
+        if (r.*option) names << QLatin1String(r.name);
+    if (names.size() == 1) return names.first() + QStringLiteral(" only");
+    const QString last = names.takeLast();
+    return names.join(QStringLiteral(", ")) + QStringLiteral(" and ") + last +
+           QStringLiteral(" only");
+}
+
+// The options of the command line.
+struct Options {
+    QCommandLineOption help{{QStringLiteral("h"), QStringLiteral("help")},
+                            QStringLiteral("Show this help and exit; after a command, that "
+                                           "command's help.")};
+    QCommandLineOption version{{QStringLiteral("v"), QStringLiteral("version")},
+                               QStringLiteral("Show the version and exit.")};
+    QString apiHelp;
+    QCommandLineOption api{QStringLiteral("midi-api")};
+    QCommandLineOption json{QStringLiteral("json"), QStringLiteral("show, diff: print as JSON.")};
+    QCommandLineOption sendPause{
+        QStringLiteral("send-pause"),
+        QStringLiteral("put, restore: a pause of MS milliseconds (0-1000) after each message of a "
+                       "download, for a controller that cannot keep up (default: "
+                       "KORVALEN_SEND_PAUSE_MS, else none; a download that does not arrive whole "
+                       "is sent again more slowly in any case)."),
+        QStringLiteral("MS")};
+    QCommandLineOption port{
+        QStringLiteral("port"),
+        QStringLiteral("The controller to use when more than one answers: a part of its MIDI port "
+                       "name, in any case."),
+        QStringLiteral("NAME")};
+    QCommandLineOption noSnapshot{
+        QStringLiteral("no-snapshot"),
+        QStringLiteral("put, restore, undo-put: write even when the preset to be replaced "
+                       "cannot be read and kept as a snapshot.")};
+    QCommandLineOption fromOther{
+        QStringLiteral("from-other"),
+        QStringLiteral("undo-put: write back a snapshot taken from another controller (a "
+                       "simulated one, or one on another port).")};
+    QCommandLineOption verbose{
+        QStringLiteral("verbose"),
+        QStringLiteral("Print every MIDI message of the command on stderr, in words.")};
+    QCommandLineOption output{{QStringLiteral("o"), QStringLiteral("output")},
+                              QStringLiteral("diagnostics: write the report to FILE."),
+                              QStringLiteral("FILE")};
+
+    Options() {
+        QStringList apiNames;
+        for (const std::string& n : midi::platformApiNames())
+            apiNames << QString::fromStdString(n);
+        apiHelp = QStringLiteral("MIDI backend: %1 (default: KORVALEN_MIDI_API, else auto).")
+                      .arg(apiNames.join(QStringLiteral(", ")));
+        api = QCommandLineOption(QStringLiteral("midi-api"), apiHelp, QStringLiteral("NAME"));
+    }
+    void addTo(QCommandLineParser& parser) const {
+        parser.addOptions({help, version, api, json, sendPause, noSnapshot, fromOther, port});
+        parser.addOptions({verbose, output});
+    }
+};
+
+// The help that "--help", "help", "help COMMAND" and "COMMAND --help" print.
+Outcome printHelp(const QCommandLineParser& parser, const Options& o, const Command* command,
+                  const QStringList& rest, QTextStream& out) {
+    const QString name = command ? QLatin1String(command->name) : QString();
+    const Command* about = command;
+    if (name == QLatin1String("help") && !parser.isSet(o.help)) {
+        if (rest.size() > 1)
+            return usage(
+                QStringLiteral("usage: korvalen25-cli %1").arg(QLatin1String(command->usage)),
+                name);
+        about = rest.isEmpty() ? nullptr : findCommand(rest[0]);
+        if (!rest.isEmpty() && about == nullptr)
+            return usage(QStringLiteral("unknown command \"%1\"").arg(rest[0]));
+    }
+    if (about) {
+        out << commandHelp(*about, o.apiHelp);
+    } else {
+        // The program's name, not the path it was started by (the manual page is made from
+        // this text).
+        QString text = parser.helpText();
+        text.replace(0, text.indexOf(QLatin1Char('\n')),
+                     QStringLiteral("Usage: korvalen25-cli [options] command [arguments]\n"));
+        out << text;
+    }
+    return Outcome::done();
+}
+
+// Checks the options against the command and fills `c`.
+Outcome checkOptions(const QCommandLineParser& parser, const Options& o, const Command& command,
+                     const CommandRunner& runner, Invocation& c) {
+    const QString name = QLatin1String(command.name);
+    if (c.rest.size() < command.minArgs || c.rest.size() > command.maxArgs)
+        return usage(QStringLiteral("usage: korvalen25-cli %1").arg(QLatin1String(command.usage)),
+                     name);
+    c.port = parser.value(o.port);
+    if (parser.isSet(o.port) && !command.usesDevice)
+        return usage(QStringLiteral("--port goes with the commands that use the controller"), name);
+    if (parser.isSet(o.port) && c.port.trimmed().isEmpty())
+        return usage(QStringLiteral("--port takes a part of a MIDI port name"), name);
+    c.json = parser.isSet(o.json);
+    if (c.json && !runner.json)
+        return usage(QStringLiteral("--json goes with %1").arg(takers(&CommandRunner::json)),
+                     QStringLiteral("show"));
+    c.snapshotRequired = !parser.isSet(o.noSnapshot);
+    if (!c.snapshotRequired && !runner.writes)
+        return usage(
+            QStringLiteral("--no-snapshot goes with %1").arg(takers(&CommandRunner::writes)),
+            QStringLiteral("put"));
+    c.fromOther = parser.isSet(o.fromOther);
+    if (c.fromOther && !runner.fromOther)
+        return usage(
+            QStringLiteral("--from-other goes with %1").arg(takers(&CommandRunner::fromOther)),
+            QStringLiteral("undo-put"));
+    c.output = parser.value(o.output);
+    if (parser.isSet(o.output) && !runner.output)
+        return usage(QStringLiteral("-o goes with diagnostics only"),
+                     QStringLiteral("diagnostics"));
+    // Each command starts at full speed; a download slows down as the controller needs.
+    SendPace::session().setBytesPerSecond(0);
+    if (parser.isSet(o.sendPause)) {
+        unsigned ms = 0;
+        if (!SendPace::parsePause(parser.value(o.sendPause).toStdString(), ms))
+            return usage(QStringLiteral("--send-pause takes milliseconds from 0 to 1000"));
+        SendPace::session().setPauseMs(ms);
+    }
+    // get, undo-put: the preset to read or write; put: the one to store as, -1 the file's own;
+    // history: the one to list, -1 all.
+    if (runner.presetAt >= 0 && runner.presetAt < c.rest.size())
+        if (Outcome r = presetArgument(c.rest[runner.presetAt], name, c.number); !r.ok()) return r;
     return Outcome::done();
 }
 
 } // namespace
 
 int run(const QStringList& args, QTextStream& out, QTextStream& err, const RunOptions& options) {
+    const Options o;
     QCommandLineParser parser;
     parser.setApplicationDescription(QString::fromLatin1(kIntroduction) + commandList() +
                                      QString::fromLatin1(kPresetsAndExitCodes));
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
-    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
-                                  QStringLiteral("Show this help and exit; after a command, that "
-                                                 "command's help."));
-    const QCommandLineOption version({QStringLiteral("v"), QStringLiteral("version")},
-                                     QStringLiteral("Show the version and exit."));
-    QStringList apiNames;
-    for (const std::string& n : midi::platformApiNames())
-        apiNames << QString::fromStdString(n);
-    const QString apiHelp = QStringLiteral("MIDI backend: %1 (default: KORVALEN_MIDI_API, else "
-                                           "auto).")
-                                .arg(apiNames.join(QStringLiteral(", ")));
-    const QCommandLineOption api(QStringLiteral("midi-api"), apiHelp, QStringLiteral("NAME"));
-    const QCommandLineOption json(QStringLiteral("json"),
-                                  QStringLiteral("show, diff: print as JSON."));
-    const QCommandLineOption sendPause(
-        QStringLiteral("send-pause"),
-        QStringLiteral("put, restore: a pause of MS milliseconds (0-1000) after each message of a "
-                       "download, for a controller that cannot keep up (default: "
-                       "KORVALEN_SEND_PAUSE_MS, else none; a download that does not arrive whole "
-                       "is sent again more slowly in any case)."),
-        QStringLiteral("MS"));
-    const QCommandLineOption port(
-        QStringLiteral("port"),
-        QStringLiteral("The controller to use when more than one answers: a part of its MIDI port "
-                       "name, in any case."),
-        QStringLiteral("NAME"));
-
-    const QCommandLineOption noSnapshot(
-        QStringLiteral("no-snapshot"),
-        QStringLiteral("put, restore, undo-put: write even when the preset to be replaced "
-                       "cannot be read and kept as a snapshot."));
-    parser.addOptions({help, version, api, json, sendPause, noSnapshot, port});
-    const QCommandLineOption verbose(
-        QStringLiteral("verbose"),
-        QStringLiteral("Print every MIDI message of the command on stderr, in words."));
-    const QCommandLineOption output({QStringLiteral("o"), QStringLiteral("output")},
-                                    QStringLiteral("diagnostics: write the report to FILE."),
-                                    QStringLiteral("FILE"));
-    parser.addOptions({verbose, output});
+    o.addTo(parser);
     parser.addPositionalArgument(
         QStringLiteral("command"),
         QStringLiteral("ports, get, put, show, diff, backup, restore, history, undo-put, flash, "
@@ -482,7 +733,7 @@ int run(const QStringList& args, QTextStream& out, QTextStream& err, const RunOp
         QStringLiteral("command [arguments]"));
 
     auto finish = [&](const Outcome& r) {
-        if (!r.ok()) err << "korvalen25-cli: " << r.message << '\n';
+        if (!r.ok() && !r.message.isEmpty()) err << "korvalen25-cli: " << r.message << '\n';
         out.flush();
         err.flush();
         return r.code;
@@ -493,119 +744,28 @@ int run(const QStringList& args, QTextStream& out, QTextStream& err, const RunOp
     const Command* command = positional.isEmpty() ? nullptr : findCommand(positional.first());
     if (!positional.isEmpty() && command == nullptr)
         return finish(usage(QStringLiteral("unknown command \"%1\"").arg(positional.first())));
-    const QStringList rest = positional.mid(1);
-    const QString name = command ? QLatin1String(command->name) : QString();
-
-    // "help COMMAND", "COMMAND --help" and "help --help" print the command's help; "--help"
-    // and "help" alone the general help.
-    if (parser.isSet(help) || name == QLatin1String("help")) {
-        const Command* about = command;
-        if (name == QLatin1String("help") && !parser.isSet(help)) {
-            if (rest.size() > 1)
-                return finish(usage(
-                    QStringLiteral("usage: korvalen25-cli %1").arg(QLatin1String(command->usage)),
-                    name));
-            about = rest.isEmpty() ? nullptr : findCommand(rest[0]);
-            if (!rest.isEmpty() && about == nullptr)
-                return finish(usage(QStringLiteral("unknown command \"%1\"").arg(rest[0])));
-        }
-        if (about) {
-            out << commandHelp(*about, apiHelp);
-        } else {
-            // The program's name, not the path it was started by (the manual page is made
-            // from this text).
-            QString text = parser.helpText();
-            text.replace(0, text.indexOf(QLatin1Char('\n')),
-                         QStringLiteral("Usage: korvalen25-cli [options] command [arguments]\n"));
-            out << text;
-        }
-        return finish(Outcome::done());
-    }
-    if (parser.isSet(version)) {
+    Invocation c;
+    c.rest = positional.mid(1);
+    c.options = &options;
+    c.out = &out;
+    c.err = &err;
+    if (parser.isSet(o.help) || (command && QLatin1String(command->name) == QLatin1String("help")))
+        return finish(printHelp(parser, o, command, c.rest, out));
+    if (parser.isSet(o.version)) {
         out << "korvalen25-cli " << QCoreApplication::applicationVersion() << '\n';
         return finish(Outcome::done());
     }
     if (command == nullptr) return finish(usage(QStringLiteral("no command given")));
-    if (rest.size() < command->minArgs || rest.size() > command->maxArgs)
-        return finish(usage(
-            QStringLiteral("usage: korvalen25-cli %1").arg(QLatin1String(command->usage)), name));
-    const QString portName = parser.value(port);
-    if (parser.isSet(port) && !command->usesDevice)
-        return finish(
-            usage(QStringLiteral("--port goes with the commands that use the controller"), name));
-    if (parser.isSet(port) && portName.trimmed().isEmpty())
-        return finish(usage(QStringLiteral("--port takes a part of a MIDI port name"), name));
-    if (parser.isSet(json) && name != QLatin1String("show") && name != QLatin1String("diff"))
-        return finish(
-            usage(QStringLiteral("--json goes with show and diff only"), QStringLiteral("show")));
-    const bool writes = name == QLatin1String("put") || name == QLatin1String("restore") ||
-                        name == QLatin1String("undo-put");
-    if (parser.isSet(noSnapshot) && !writes)
-        return finish(usage(QStringLiteral("--no-snapshot goes with put, restore and undo-put "
-                                           "only"),
-                            QStringLiteral("put")));
-    const bool snapshotRequired = !parser.isSet(noSnapshot);
-    if (parser.isSet(output) && name != QLatin1String("diagnostics"))
-        return finish(
-            usage(QStringLiteral("-o goes with diagnostics only"), QStringLiteral("diagnostics")));
+    const CommandRunner* runner = runnerFor(QLatin1String(command->name));
+    if (runner == nullptr)
+        return finish(usage(QStringLiteral("unknown command \"%1\"").arg(positional.first())));
+    if (Outcome r = checkOptions(parser, o, *command, *runner, c); !r.ok()) return finish(r);
 
-    // Each command starts at full speed; a download slows down as the controller needs.
-    SendPace::session().setBytesPerSecond(0);
-    if (parser.isSet(sendPause)) {
-        unsigned ms = 0;
-        if (!SendPace::parsePause(parser.value(sendPause).toStdString(), ms))
-            return finish(usage(QStringLiteral("--send-pause takes milliseconds from 0 to 1000")));
-        SendPace::session().setPauseMs(ms);
-    }
-    if (name == QLatin1String("show")) return finish(showCommand(rest[0], parser.isSet(json), out));
-
-    // get, undo-put: the preset to read or write; put: the one to store as, -1 the file's own;
-    // history: the one to list, -1 all.
-    int number = -1;
-    if (name == QLatin1String("get") || name == QLatin1String("undo-put") ||
-        (name == QLatin1String("history") && rest.size() == 1))
-        if (Outcome r = presetArgument(rest[0], name, number); !r.ok()) return finish(r);
-    if (name == QLatin1String("put") && rest.size() == 2)
-        if (Outcome r = presetArgument(rest[1], name, number); !r.ok()) return finish(r);
-    if (name == QLatin1String("history")) return finish(historyCommand(number, out));
-    // diff needs the MIDI ports only for a preset of the controller.
-    const bool usesDevice =
-        name != QLatin1String("diff") || parsePresetName(rest[0]) || parsePresetName(rest[1]);
-    if (usesDevice)
+    if (runner->usesBackend(c))
         if (Outcome r = openPlatform(args, options); !r.ok()) return finish(r);
-    if (name == QLatin1String("diff")) {
-        bool differ = false;
-        const Outcome r = diffCommand(portName, rest[0], rest[1], parser.isSet(json), out, differ);
-        if (r.ok() && differ) {
-            out.flush();
-            err.flush();
-            return kDiffer;
-        }
-        return finish(r);
-    }
-
     std::optional<VerbosePrinter> traffic;
-    // The monitor prints the traffic itself.
-    if (parser.isSet(verbose) && name != QLatin1String("monitor")) traffic.emplace(err);
-    Outcome result;
-    if (name == QLatin1String("monitor"))
-        result = monitorCommand(portName, out, err, options.monitorKeepGoing);
-    else if (name == QLatin1String("diagnostics"))
-        result = diagnosticsCommand(portName, parser.value(output), out);
-    else if (name == QLatin1String("ports"))
-        result = portsCommand(portName, out);
-    else if (name == QLatin1String("get"))
-        result = getCommand(portName, number, rest[1], out);
-    else if (name == QLatin1String("put"))
-        result = putCommand(portName, rest[0], number, snapshotRequired, out, options.terminal);
-    else if (name == QLatin1String("undo-put"))
-        result = undoPutCommand(portName, number, snapshotRequired, out, options.terminal);
-    else if (name == QLatin1String("backup"))
-        result = backupCommand(portName, rest[0], out);
-    else if (name == QLatin1String("restore"))
-        result = restoreCommand(portName, rest[0], snapshotRequired, out, options.terminal);
-    else
-        result = flashCommand(rest[0], out, options.terminal, portName);
+    if (parser.isSet(o.verbose) && runner->printsTraffic) traffic.emplace(err);
+    const Outcome result = runner->run(c);
     if (traffic) traffic->stop();
     return finish(result);
 }

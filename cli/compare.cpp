@@ -125,8 +125,10 @@ Outcome diffCommand(const QString& port, const QString& first, const QString& se
 }
 
 Outcome historyCommand(int number, QTextStream& out) {
+    // Real controllers' snapshots first, then those of simulated ones; each the last taken first.
     const PresetHistory history;
-    const QList<SnapshotInfo> list = history.list(number);
+    const QList<SnapshotInfo> list =
+        history.list(number) + PresetHistory(history.folder(), true).list(number);
     if (list.isEmpty()) {
         out << (number < 0 ? QStringLiteral("No snapshots")
                            : QStringLiteral("No snapshots of %1").arg(shownPresetName(number)))
@@ -135,7 +137,8 @@ Outcome historyCommand(int number, QTextStream& out) {
     }
     for (const SnapshotInfo& info : list)
         out << shownPresetName(info.presetNumber) << "  " << snapshotTime(info) << "  "
-            << QDir::toNativeSeparators(info.path) << '\n';
+            << QDir::toNativeSeparators(info.path) << (info.source.simulated ? "  (simulated)" : "")
+            << '\n';
     return Outcome::done();
 }
 

@@ -118,7 +118,13 @@ Outcome readFailure(const ReadResult& r, const QString& name, unsigned timeoutMs
 } // namespace
 
 Outcome DeviceSession::upload(int number, Preset& preset) {
-    return readFailure(transfer_.readPreset(number, preset), shownPresetName(number), timeoutMs_);
+    ReadResult read;
+    return upload(number, preset, read);
+}
+
+Outcome DeviceSession::upload(int number, Preset& preset, ReadResult& read) {
+    read = transfer_.readPreset(number, preset);
+    return readFailure(read, shownPresetName(number), timeoutMs_);
 }
 
 Outcome DeviceSession::download(const Preset& preset, int number, DownloadResult& result) {

@@ -41,6 +41,8 @@ public:
     // would. Fails when the controller does not answer in time, sends invalid records, or the
     // dump is damaged on the way.
     Outcome upload(int number, Preset& preset);
+    // The same, with the dump as it came in `read` (also when it holds values out of range).
+    Outcome upload(int number, Preset& preset, ReadResult& read);
     // Stores `preset` on the device as preset `number`, reads it back and sends again what did
     // not arrive. `result` tells what happened in detail (what may have changed on the device).
     Outcome download(const Preset& preset, int number, DownloadResult& result);

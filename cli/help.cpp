@@ -143,10 +143,11 @@ only between presets of the device and snapshots.
     {"history", 0, 1, "history [PRESET]",
      "list the snapshots kept before writes (of PRESET, or all)",
      R"(Lists the snapshots that put, restore, undo-put and the editor's DownLoad
-kept of the presets they replaced on the device, newest first: the preset,
-when it was taken and its file. The last 50 of each preset are kept, in
-KORVALEN_HISTORY_DIR or else korvalen25/history in the user's data folder.
-No controller is needed.
+kept of the presets they replaced on the device, the last taken first: the
+preset, when it was taken and its file; those of simulated controllers come
+after, marked as such. The last 50 of each preset are kept, in
+KORVALEN_HISTORY_DIR or else korvalen25/history in the user's data folder
+(simulated controllers' in its folder "simulated"). No controller is needed.
 )",
      "  PRESET      only the snapshots of this preset (P01, P17 to P30)\n",
      R"(  korvalen25-cli history P17
@@ -156,10 +157,12 @@ No controller is needed.
 )",
      false},
     {"undo-put", 1, 1, "undo-put PRESET", "write the latest snapshot of PRESET back to the device",
-     R"(Writes the latest snapshot of PRESET back to the Korvalen25, with the
-keyboard zones' channels it holds, and reads it back to check it as put
-does. What it replaces is kept as a snapshot in turn, so a second undo-put
-undoes the first.
+     R"(Writes the latest snapshot of PRESET back to the Korvalen25 as the
+controller sent it, the keyboard zones' channels included, and reads it back
+to check it as put does. What it replaces is kept as a snapshot in turn, so a
+second undo-put undoes the first. A snapshot taken from another controller
+(a simulated one, or one on another port) is refused unless --from-other is
+given.
 )",
      KORVALEN_PRESET_ARGUMENT,
      R"(  korvalen25-cli undo-put P17             P17 as it was before the last write
@@ -167,7 +170,8 @@ undoes the first.
      R"(  0  written back, and it reads back the same
   1  no controller, the transfer failed or the preset reads back different
   2  wrong command line
-  3  there is no snapshot of PRESET, or it cannot be read
+  3  there is no snapshot of PRESET, it cannot be read, or it was taken from
+     another controller (and no --from-other)
 )",
      true},
     {"flash", 1, 1, "flash FILE.bin",
@@ -315,6 +319,10 @@ QString commandHelp(const Command& command, const QString& midiApiHelp) {
         text += QStringLiteral("  --no-snapshot    write even when the preset to be replaced "
                                "cannot be read\n"
                                "                   and kept as a snapshot\n");
+    if (name == QLatin1String("undo-put"))
+        text += QStringLiteral("  --from-other     write back a snapshot taken from another "
+                               "controller\n"
+                               "                   (a simulated one, or one on another port)\n");
     text += QStringLiteral("  -h, --help       show this help\n");
 
     const QString example = QString::fromUtf8(command.example);

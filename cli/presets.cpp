@@ -1,6 +1,7 @@
 #include "presets.h"
 
 #include "nametables.h"
+#include "presethistory.h"
 
 #include <QDir>
 #include <QFile>
@@ -253,9 +254,10 @@ Outcome writeFileAtomically(const QString& path, const QByteArray& bytes) {
 }
 
 Outcome writePresetFile(const QString& path, const Preset& preset) {
-    const auto bytes = presetFileBytes(preset);
-    return writeFileAtomically(
-        path, QByteArray(reinterpret_cast<const char*>(bytes.data()), qsizetype(bytes.size())));
+    // With the zone channels beside it, so that no older channels file stays with it.
+    QString error;
+    if (!writeStoredPreset(path, preset, &error)) return Outcome::fail(kBadFile, error);
+    return Outcome::done();
 }
 
 // --- Readable forms ----------------------------------------------------------------------------

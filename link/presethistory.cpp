@@ -1,10 +1,12 @@
 #include "presethistory.h"
 
+#include "midi.h"
 #include "presetfile.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -19,6 +21,15 @@ namespace korvalen {
 namespace {
 
 const char* const kZoneChannelsKey = "zoneChannels";
+const QLatin1String kNothingReplaced("; the files there before are unchanged");
+
+QByteArray bytesOf(const std::vector<std::uint8_t>& v) {
+    return QByteArray(reinterpret_cast<const char*>(v.data()), qsizetype(v.size()));
+}
+
+QString cannotWrite(const QString& path, const QString& why) {
+    return QStringLiteral("cannot write \"%1\": %2").arg(QDir::toNativeSeparators(path), why);
+}
 
 bool writeAtomically(const QString& path, const QByteArray& bytes, QString* error) {
     QSaveFile file(path);
@@ -31,8 +42,23 @@ bool writeAtomically(const QString& path, const QByteArray& bytes, QString* erro
 }
 
 void removeSnapshot(const QString& path) {
+    QFile::remove(path); // first: without its preset file a snapshot is not listed
     QFile::remove(zoneChannelsPath(path));
-    QFile::remove(path);
+    QFile::remove(snapshotDumpPath(path));
+    QFile::remove(snapshotDescriptionPath(path));
+}
+
+QString baseOf(const QString& presetPath) {
+    QString base = presetPath;
+    if (base.endsWith(QLatin1String(".sav"), Qt::CaseInsensitive)) base.chop(4);
+    return base;
+}
+
+// "Korvalen25:Korvalen25 128:0" without the client and port numbers ALSA adds.
+QString withoutClientNumbers(QString port) {
+    static const QRegularExpression numbers(QStringLiteral("\\s+\\d+:\\d+$"));
+    port.remove(numbers);
+    return port.trimmed();
 }
 
 } // namespace
@@ -40,23 +66,70 @@ void removeSnapshot(const QString& path) {
 // --- Preset files with their zone channels -------------------------------------------------
 
 QString zoneChannelsPath(const QString& presetPath) {
-    QString base = presetPath;
-    if (base.endsWith(QLatin1String(".sav"), Qt::CaseInsensitive)) base.chop(4);
-    return base + QStringLiteral(".zones.json");
+    return baseOf(presetPath) + QStringLiteral(".zones.json");
+}
+
+QString snapshotDescriptionPath(const QString& presetPath) {
+    return baseOf(presetPath) + QStringLiteral(".snapshot.json");
+}
+
+QString snapshotDumpPath(const QString& presetPath) {
+    return baseOf(presetPath) + QStringLiteral(".syx");
 }
 
 bool writeStoredPreset(const QString& path, const Preset& preset, QString* error) {
-    QJsonArray channels;
+    QJsonArray list;
     for (const ZoneValues& z : preset.values.zones)
-        channels.append(int(z.chan));
+        list.append(int(z.chan));
     const QByteArray json =
-        QJsonDocument(QJsonObject{{QLatin1String(kZoneChannelsKey), channels}}).toJson();
-    // The channels first: a preset file is never there without the channels that go with it.
-    if (!writeAtomically(zoneChannelsPath(path), json, error)) return false;
+        QJsonDocument(QJsonObject{{QLatin1String(kZoneChannelsKey), list}}).toJson();
     const auto bytes = buildPresetFile(packPresetRecords(preset.values, preset.presetNumber));
-    return writeAtomically(
-        path, QByteArray(reinterpret_cast<const char*>(bytes.data()), qsizetype(bytes.size())),
-        error);
+    const QByteArray sav(reinterpret_cast<const char*>(bytes.data()), qsizetype(bytes.size()));
+    // Both are written out before either replaces what was there: a failure up to here leaves
+    // the old pair as it was.
+    const QString channelsPath = zoneChannelsPath(path);
+    QSaveFile channels(channelsPath);
+    if (!channels.open(QIODevice::WriteOnly) || channels.write(json) != json.size()) {
+        if (error) *error = cannotWrite(channelsPath, channels.errorString()) + kNothingReplaced;
+        return false;
+    }
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(sav) != sav.size() || !file.commit()) {
+        if (error) *error = cannotWrite(path, file.errorString()) + kNothingReplaced;
+        return false;
+    }
+    if (!channels.commit()) {
+        // The old channels must not go with the new preset.
+        const bool removed = !QFile::exists(channelsPath) || QFile::remove(channelsPath);
+        if (error)
+            *error = QStringLiteral("\"%1\" was written, but the zone channels beside it could "
+                                    "not be (%2)%3")
+                         .arg(QDir::toNativeSeparators(path), channels.errorString(),
+                              removed ? QString()
+                                      : QStringLiteral("; remove the old \"%1\" by hand")
+                                            .arg(QDir::toNativeSeparators(channelsPath)));
+        return false;
+    }
+    return true;
+}
+
+bool removeStoredPreset(const QString& path, QString* error) {
+    QFile file(path);
+    if (file.exists() && !file.remove()) {
+        if (error)
+            *error = QStringLiteral("cannot remove \"%1\": %2")
+                         .arg(QDir::toNativeSeparators(path), file.errorString());
+        return false;
+    }
+    QFile channels(zoneChannelsPath(path));
+    if (channels.exists() && !channels.remove()) {
+        if (error)
+            *error =
+                QStringLiteral("cannot remove \"%1\": %2")
+                    .arg(QDir::toNativeSeparators(channels.fileName()), channels.errorString());
+        return false;
+    }
+    return true;
 }
 
 std::optional<std::array<std::uint8_t, 3>> readZoneChannels(const QString& presetPath) {
@@ -103,6 +176,109 @@ bool readStoredPreset(const QString& path, StoredPreset& stored, QString* error)
     return true;
 }
 
+// --- Where a snapshot came from -----------------------------------------------------------
+
+SnapshotSource SnapshotSource::ofLink() {
+    SnapshotSource source;
+    const std::string& in = midiLink.controllerInputName();
+    const std::string& out = midiLink.controllerOutputName();
+    source.port = QString::fromStdString(in.empty() ? out : in);
+    source.api = QString::fromStdString(midi::platform().apiName());
+    source.simulated = isSimulated(source.api, source.port);
+    return source;
+}
+
+bool SnapshotSource::isSimulated(const QString& api, const QString& port) {
+    return api == QLatin1String("virtual") ||
+           port.contains(QLatin1String("korvalen25-sim"), Qt::CaseInsensitive) ||
+           port.contains(QLatin1String("simulated"), Qt::CaseInsensitive);
+}
+
+bool SnapshotSource::sameController(const SnapshotSource& other) const {
+    if (!known() || !other.known()) return true;
+    return simulated == other.simulated &&
+           withoutClientNumbers(port).compare(withoutClientNumbers(other.port),
+                                              Qt::CaseInsensitive) == 0;
+}
+
+QString SnapshotSource::describe() const {
+    if (!known()) return QStringLiteral("an unknown controller");
+    return QStringLiteral("%1\"%2\" (%3)")
+        .arg(simulated ? QStringLiteral("the simulated controller ")
+                       : QStringLiteral("the controller "),
+             port, api);
+}
+
+// --- Snapshots ------------------------------------------------------------------------------
+
+bool presetFromDump(const std::vector<std::uint8_t>& dump, Preset& preset) {
+    preset = Preset{};
+    std::array<unsigned char, kPresetGlobalsSize> globals{};
+    std::size_t at = 0;
+    while (at < dump.size()) {
+        if (dump[at] != 0xF0) {
+            ++at;
+            continue;
+        }
+        const DumpRecordView r = readDumpRecord(dump.data() + at, dump.size() - at);
+        if (r.what == DumpRecordView::What::Incomplete) return false;
+        switch (r.what) {
+        case DumpRecordView::What::Assignment:
+            if (const auto c = controlForRecord(r.kind, r.number)) {
+                AssignmentValues& a = assignmentOf(preset.values, *c);
+                a.cc = r.value;
+                a.chan = r.chan;
+                a.port = r.port;
+                if (r.kind == control::kButtonKind) {
+                    a.type = static_cast<std::uint8_t>(r.behaviour & 1);
+                    a.mode = static_cast<std::uint8_t>(r.behaviour >> 1);
+                }
+            }
+            break;
+        case DumpRecordView::What::Globals:
+            for (int i = 0; i < r.count && r.start + i < kPresetGlobalsSize; ++i)
+                globals[std::size_t(r.start + i)] = r.values[std::size_t(i)];
+            break;
+        case DumpRecordView::What::End:
+            for (int z = 0; z < 3; ++z)
+                preset.values.zones[std::size_t(z)] = zoneFromGlobals(globals.data(), z);
+            preset.presetNumber = globals[global::kPresetNumber];
+            return true;
+        default:
+            break;
+        }
+        at += std::max<std::size_t>(r.length, 1);
+    }
+    return false;
+}
+
+bool readSnapshot(const SnapshotInfo& info, SnapshotContents& contents, QString* error) {
+    contents = SnapshotContents{};
+    if (info.dumpPath.isEmpty()) {
+        StoredPreset stored;
+        if (!readStoredPreset(info.path, stored, error)) return false;
+        contents.preset = stored.preset;
+        return true;
+    }
+    QFile file(info.dumpPath);
+    if (!file.open(QIODevice::ReadOnly)) {
+        if (error)
+            *error = QStringLiteral("cannot read \"%1\": %2")
+                         .arg(QDir::toNativeSeparators(info.dumpPath), file.errorString());
+        return false;
+    }
+    const QByteArray bytes = file.readAll();
+    contents.dump.assign(bytes.begin(), bytes.end());
+    if (!presetFromDump(contents.dump, contents.preset)) {
+        if (error)
+            *error = QStringLiteral("\"%1\" is not a whole dump of a preset")
+                         .arg(QDir::toNativeSeparators(info.dumpPath));
+        return false;
+    }
+    contents.fromDump = true;
+    return true;
+}
+
 // --- The history folder --------------------------------------------------------------------
 
 QString PresetHistory::defaultFolder() {
@@ -113,7 +289,17 @@ QString PresetHistory::defaultFolder() {
         .filePath(QStringLiteral("korvalen25/history"));
 }
 
-PresetHistory::PresetHistory(QString folder) : folder_(std::move(folder)) {}
+QString PresetHistory::simulatedFolder(const QString& folder) {
+    return QDir(folder).filePath(QStringLiteral("simulated"));
+}
+
+PresetHistory::PresetHistory(QString folder, bool simulated)
+    : base_(std::move(folder)), simulated_(simulated),
+      folder_(simulated ? simulatedFolder(base_) : base_) {}
+
+PresetHistory PresetHistory::of(const SnapshotSource& source, const QString& folder) {
+    return PresetHistory(folder, source.simulated);
+}
 
 QString PresetHistory::fileName(int presetNumber, const QDateTime& taken, int sequence) {
     QString name = QStringLiteral("P%1-%2")
@@ -136,8 +322,35 @@ std::optional<SnapshotInfo> PresetHistory::parseFileName(const QString& name) {
     return info;
 }
 
+namespace {
+
+QJsonObject readDescription(const QString& presetPath) {
+    QFile file(snapshotDescriptionPath(presetPath));
+    if (!file.open(QIODevice::ReadOnly)) return {};
+    return QJsonDocument::fromJson(file.read(65536)).object();
+}
+
+// The number after the highest one in the folder: the order the snapshots were taken in, which
+// no clock set back and no name can change.
+qint64 nextOrder(const QDir& dir) {
+    qint64 highest = 0;
+    for (const QString& name : dir.entryList({QStringLiteral("*.snapshot.json")}, QDir::Files)) {
+        QFile file(dir.filePath(name));
+        if (!file.open(QIODevice::ReadOnly)) continue;
+        const qint64 order = qint64(QJsonDocument::fromJson(file.read(65536))
+                                        .object()
+                                        .value(QLatin1String("order"))
+                                        .toDouble());
+        highest = std::max(highest, order);
+    }
+    return highest + 1;
+}
+
+} // namespace
+
 QString PresetHistory::store(const Preset& preset, int presetNumber, const QDateTime& taken,
-                             QString* error) const {
+                             QString* error, const std::vector<std::uint8_t>& dump,
+                             const SnapshotSource& source) const {
     const QDir dir(folder_);
     if (!dir.mkpath(QStringLiteral("."))) {
         if (error)
@@ -148,20 +361,41 @@ QString PresetHistory::store(const Preset& preset, int presetNumber, const QDate
     const QDateTime second = taken.addMSecs(-taken.time().msec());
     int sequence = 0;
     QString path = dir.filePath(fileName(presetNumber, second, sequence));
-    while (QFileInfo::exists(path))
+    while (QFileInfo::exists(path) || QFileInfo::exists(snapshotDescriptionPath(path)))
         path = dir.filePath(fileName(presetNumber, second, ++sequence));
-    if (!writeStoredPreset(path, preset, error)) {
-        QFile::remove(zoneChannelsPath(path));
+
+    QJsonObject description{{QStringLiteral("preset"), presetNumber},
+                            {QStringLiteral("taken"), second.toString(Qt::ISODate)},
+                            {QStringLiteral("order"), double(nextOrder(dir))},
+                            {QStringLiteral("port"), source.port},
+                            {QStringLiteral("api"), source.api},
+                            {QStringLiteral("simulated"), source.simulated}};
+    // The dump and the description first, the preset file last: a snapshot is listed by its
+    // preset file, so one that could not be written whole is never seen.
+    bool written = true;
+    if (!dump.empty()) {
+        description.insert(QStringLiteral("dump"), QFileInfo(snapshotDumpPath(path)).fileName());
+        written = writeAtomically(snapshotDumpPath(path), bytesOf(dump), error);
+    }
+    written = written && writeAtomically(snapshotDescriptionPath(path),
+                                         QJsonDocument(description).toJson(), error);
+    written = written && writeStoredPreset(path, preset, error);
+    if (!written) {
+        removeSnapshot(path);
         return {};
     }
     const QList<SnapshotInfo> kept = list(presetNumber);
-    for (qsizetype i = kKeptPerPreset; i < kept.size(); ++i)
-        removeSnapshot(kept[i].path);
+    qsizetype counted = 0;
+    for (const SnapshotInfo& info : kept) {
+        if (info.path == path) continue; // the one just written is always kept
+        if (++counted >= kKeptPerPreset) removeSnapshot(info.path);
+    }
     return path;
 }
 
 QList<SnapshotInfo> PresetHistory::list(int presetNumber) const {
     QList<SnapshotInfo> found;
+    QHash<QString, QDateTime> modified;
     const QDir dir(folder_);
     const QString filter =
         presetNumber < 0
@@ -171,13 +405,29 @@ QList<SnapshotInfo> PresetHistory::list(int presetNumber) const {
         auto info = parseFileName(name);
         if (!info) continue;
         info->path = dir.filePath(name);
+        const QJsonObject d = readDescription(info->path);
+        info->order = qint64(d.value(QLatin1String("order")).toDouble());
+        info->source.port = d.value(QLatin1String("port")).toString();
+        info->source.api = d.value(QLatin1String("api")).toString();
+        info->source.simulated = d.value(QLatin1String("simulated")).toBool();
+        if (const QString dump = d.value(QLatin1String("dump")).toString(); !dump.isEmpty()) {
+            const QString dumpPath = dir.filePath(QFileInfo(dump).fileName());
+            if (QFileInfo::exists(dumpPath)) info->dumpPath = dumpPath;
+        }
+        modified.insert(info->path, QFileInfo(info->path).lastModified());
         found.append(*info);
     }
-    std::sort(found.begin(), found.end(), [](const SnapshotInfo& a, const SnapshotInfo& b) {
-        if (a.taken != b.taken) return a.taken > b.taken;
-        if (a.sequence != b.sequence) return a.sequence > b.sequence;
-        return a.presetNumber < b.presetNumber;
-    });
+    // By the order taken; snapshots kept before there was an order come after those with one,
+    // by the time their files were written.
+    std::sort(found.begin(), found.end(),
+              [&modified](const SnapshotInfo& a, const SnapshotInfo& b) {
+                  if (a.order != b.order) return a.order > b.order;
+                  const QDateTime ma = modified.value(a.path), mb = modified.value(b.path);
+                  if (ma != mb) return ma > mb;
+                  if (a.taken != b.taken) return a.taken > b.taken;
+                  if (a.sequence != b.sequence) return a.sequence > b.sequence;
+                  return a.presetNumber < b.presetNumber;
+              });
     return found;
 }
 
@@ -189,11 +439,14 @@ std::optional<SnapshotInfo> PresetHistory::latest(int presetNumber) const {
 
 // --- The step before a write ---------------------------------------------------------------
 
-SnapshotResult keepSnapshot(const Preset& preset, int presetNumber, const PresetHistory& history) {
+SnapshotResult keepSnapshot(const Preset& preset, const ReadResult& read, int presetNumber,
+                            const SnapshotSource& source, const PresetHistory& history) {
     SnapshotResult result;
+    result.read = read;
     result.preset = preset;
-    result.path = history.store(result.preset, presetNumber, QDateTime::currentDateTime(),
-                                &result.writeError);
+    result.path = PresetHistory::of(source, history.baseFolder())
+                      .store(result.preset, presetNumber, QDateTime::currentDateTime(),
+                             &result.writeError, read.dump, source);
     return result;
 }
 
@@ -201,12 +454,12 @@ SnapshotResult takeSnapshot(PresetTransfer& transfer, int presetNumber,
                             const PresetHistory& history) {
     Preset read;
     const ReadResult r = transfer.readPreset(presetNumber, read);
-    if (!r.ok()) {
+    if (!SnapshotResult::keepable(r)) {
         SnapshotResult result;
         result.read = r;
         return result;
     }
-    return keepSnapshot(read, presetNumber, history);
+    return keepSnapshot(read, r, presetNumber, SnapshotSource::ofLink(), history);
 }
 
 } // namespace korvalen

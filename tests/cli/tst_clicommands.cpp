@@ -84,6 +84,10 @@ private slots:
     void diffLists();
     void diffJsonGolden();
     void historyAndUndoPutRefusals();
+    void pruningKeepsTheSnapshotJustTaken();
+    void aSnapshotOfAnotherControllerIsRefused();
+    void aStoredPresetTheBoxesCannotShowGetsItsSnapshot();
+    void getReplacesTheChannelsBesideTheFile();
 
 private:
     std::unique_ptr<QTemporaryDir> history_;
@@ -1006,9 +1010,11 @@ void CliCommandsTest::putKeepsWhatItReplacesAndUndoPutPutsItBack() {
 
     Result r = runCli({"put", dir.filePath("new.sav")}, bus);
     QVERIFY2(r.code == 0, qPrintable(r.err));
-    const QStringList kept = QDir(history_->filePath("history")).entryList({"P18-*.sav"});
+    // The virtual bus is a simulated controller: its snapshots have a folder of their own.
+    const QString folder = history_->filePath("history/simulated");
+    const QStringList kept = QDir(folder).entryList({"P18-*.sav"});
     QCOMPARE(kept.size(), 1);
-    const QString snapshot = history_->filePath("history/" + kept.first());
+    const QString snapshot = folder + "/" + kept.first();
     QVERIFY2(r.out.contains("P18 as it was before is kept in " + snapshot + "\n"),
              qPrintable(r.out));
     QCOMPARE(readAll(snapshot), bytesOf(randomSav(70, 17)));
@@ -1017,7 +1023,7 @@ void CliCommandsTest::putKeepsWhatItReplacesAndUndoPutPutsItBack() {
     r = runCli({"history", "P18"}, bus);
     QVERIFY2(r.code == 0, qPrintable(r.err));
     QVERIFY2(QRegularExpression("^P18  \\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d  " +
-                                QRegularExpression::escape(snapshot) + "\n$")
+                                QRegularExpression::escape(snapshot) + "  \\(simulated\\)\n$")
                  .match(r.out)
                  .hasMatch(),
              qPrintable(r.out));
@@ -1027,7 +1033,7 @@ void CliCommandsTest::putKeepsWhatItReplacesAndUndoPutPutsItBack() {
     QVERIFY2(r.code == 0, qPrintable(r.err));
     QVERIFY2(r.out.startsWith("P18 (User P18) put back as it was at "), qPrintable(r.out));
     QCOMPARE(*device->emulator().preset(17), was);
-    QCOMPARE(QDir(history_->filePath("history")).entryList({"P18-*.sav"}).size(), 2);
+    QCOMPARE(QDir(folder).entryList({"P18-*.sav"}).size(), 2);
     QCOMPARE(runCli({"diff", "P18", snapshot}, bus).code, 0);
 }
 
@@ -1101,10 +1107,11 @@ void CliCommandsTest::restoreKeepsEveryPresetItReplaces() {
         before << bytesOf(device->emulator().savOf(n));
     const Result r = runCli({"restore", dir.path()}, busWith(device));
     QVERIFY2(r.code == 0, qPrintable(r.err));
+    // A controller on the virtual bus is a simulated one: its snapshots are kept apart.
     QVERIFY2(r.out.contains("The presets as they were before are kept in " +
-                            history_->filePath("history") + "\n"),
+                            history_->filePath("history/simulated") + "\n"),
              qPrintable(r.out));
-    const korvalen::PresetHistory history;
+    const korvalen::PresetHistory history(korvalen::PresetHistory::defaultFolder(), true);
     for (std::size_t i = 0; i < kPresets.size(); ++i) {
         const auto latest = history.latest(kPresets[i]);
         QVERIFY(latest.has_value());
@@ -1125,6 +1132,12 @@ void CliCommandsTest::diffLists_data() {
         << QStringList{"control | bank | field | %A | %B", "E3 | BANK 2 | channel | Ch1 | Ch5",
                        "REW | mode | toggle | momentary",
                        "2 difference(s) (the zones' channels not compared: a preset file holds "
+                       "none)"};
+    // One difference is enough to exit 1.
+    QTest::newRow("one difference")
+        << QStringList{"%A", "%C"} << 1
+        << QStringList{"control | bank | field | %A | %C", "E3 | BANK 2 | channel | Ch1 | Ch5",
+                       "1 difference(s) (the zones' channels not compared: a preset file holds "
                        "none)"};
     QTest::newRow("a file and the device")
         << QStringList{"%B", "P17"} << 1
@@ -1150,10 +1163,14 @@ void CliCommandsTest::diffLists() {
     b.controls[32 + 16 + 8].mode = 1; // REW
     QVERIFY(writeAll(dir.filePath("a.sav"), bytesOf(a)));
     QVERIFY(writeAll(dir.filePath("b.sav"), bytesOf(b)));
+    SavFile c = a;
+    c.controls[8 + 2].chan = 4;
+    QVERIFY(writeAll(dir.filePath("c.sav"), bytesOf(c)));
     QVERIFY(writeAll(dir.filePath("x.sav"), "no preset"));
     const auto fill = [&](QString t) {
         return t.replace("%A", dir.filePath("a.sav"))
             .replace("%B", dir.filePath("b.sav"))
+            .replace("%C", dir.filePath("c.sav"))
             .replace("%N", dir.filePath("none.sav"))
             .replace("%X", dir.filePath("x.sav"));
     };
@@ -1217,6 +1234,120 @@ void CliCommandsTest::historyAndUndoPutRefusals() {
     QCOMPARE(r.code, 2);
     QVERIFY2(r.err.contains("--no-snapshot goes with put, restore and undo-put only"),
              qPrintable(r.err));
+}
+
+namespace {
+
+korvalen::Preset presetOf(const SavFile& file) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("p.sav");
+    korvalen::StoredPreset stored;
+    if (!writeAll(path, bytesOf(file)) || !korvalen::readStoredPreset(path, stored)) return {};
+    return stored.preset;
+}
+
+} // namespace
+
+// 50 snapshots of P20 named later than now (a clock set back, the hour that repeats when
+// summer time ends): the put's own snapshot is the one undo-put writes back.
+void CliCommandsTest::pruningKeepsTheSnapshotJustTaken() {
+    auto device = emulator();
+    QVERIFY(device->emulator().loadSav(randomSav(80, 19), 19));
+    const QByteArray held = bytesOf(device->emulator().savOf(19));
+    const korvalen::PresetHistory history(korvalen::PresetHistory::defaultFolder(), true);
+    const QDateTime later = QDateTime::currentDateTime().addYears(1);
+    for (int i = 0; i < korvalen::PresetHistory::kKeptPerPreset; ++i)
+        QVERIFY(!history.store(presetOf(randomSav(81 + i, 19)), 19, later.addSecs(i)).isEmpty());
+    auto bus = busWith(device);
+    QTemporaryDir dir;
+    QVERIFY(writeAll(dir.filePath("new.sav"), bytesOf(randomSav(79, 19))));
+    Result r = runCli({"put", dir.filePath("new.sav"), "P20"}, bus);
+    QVERIFY2(r.code == 0, qPrintable(r.err));
+    QCOMPARE(history.list(19).size(), qsizetype(korvalen::PresetHistory::kKeptPerPreset));
+    r = runCli({"undo-put", "P20"}, bus);
+    QVERIFY2(r.code == 0, qPrintable(r.err));
+    QCOMPARE(bytesOf(device->emulator().savOf(19)), held);
+}
+
+// A snapshot taken from a real controller does not reach a simulated one (nor one on another
+// port) unless --from-other says so.
+void CliCommandsTest::aSnapshotOfAnotherControllerIsRefused() {
+    auto device = emulator();
+    auto bus = busWith(device);
+    const QByteArray held = bytesOf(device->emulator().savOf(19));
+    const korvalen::PresetHistory real;
+    const QString fromReal =
+        real.store(presetOf(randomSav(90, 19)), 19, QDateTime::currentDateTime(), nullptr, {},
+                   {"Korvalen25:Korvalen25 MIDI 1 24:0", "alsa", false});
+    QVERIFY(!fromReal.isEmpty());
+    Result r = runCli({"undo-put", "P20"}, bus);
+    QCOMPARE(r.code, 3);
+    QVERIFY2(isOneErrorLine(r.err), qPrintable(r.err));
+    QVERIFY2(r.err.contains("--from-other"), qPrintable(r.err));
+    QCOMPARE(bytesOf(device->emulator().savOf(19)), held);
+
+    // Among the simulated ones, a snapshot of another port is refused too.
+    const korvalen::PresetHistory simulated(real.folder(), true);
+    QVERIFY(!simulated
+                 .store(presetOf(randomSav(91, 19)), 19, QDateTime::currentDateTime(), nullptr, {},
+                        {"Another simulated port", "virtual", true})
+                 .isEmpty());
+    r = runCli({"undo-put", "P20"}, bus);
+    QCOMPARE(r.code, 3);
+    QVERIFY2(r.err.contains("was taken from the simulated controller \"Another simulated port\""),
+             qPrintable(r.err));
+    QCOMPARE(bytesOf(device->emulator().savOf(19)), held);
+
+    r = runCli({"undo-put", "--from-other", "P20"}, bus);
+    QVERIFY2(r.code == 0, qPrintable(r.err));
+    QCOMPARE(bytesOf(device->emulator().savOf(19)), bytesOf(randomSav(91, 19)));
+    QCOMPARE(runCli({"put", "--from-other", "x.sav"}).code, 2);
+}
+
+// A preset stored with values that the editor's boxes cannot show (a newer firmware's, a
+// damaged one) still gets its snapshot before a put, and the snapshot holds its dump as it came.
+void CliCommandsTest::aStoredPresetTheBoxesCannotShowGetsItsSnapshot() {
+    auto device = emulator();
+    korvalen::sim::StoredPreset odd = *device->emulator().preset(19);
+    odd.controls[10].chan = 20; // E3 of bank 2, on no channel the editor knows
+    QVERIFY(device->emulator().setPreset(19, odd));
+    QByteArray dump;
+    for (const auto& m : device->emulator().dumpOf(19))
+        dump += QByteArray(reinterpret_cast<const char*>(m.data()), qsizetype(m.size()));
+    QTemporaryDir dir;
+    QVERIFY(writeAll(dir.filePath("new.sav"), bytesOf(randomSav(92, 19))));
+    const Result r = runCli({"put", dir.filePath("new.sav"), "P20"}, busWith(device));
+    QVERIFY2(r.code == 0, qPrintable(r.err));
+    const auto kept =
+        korvalen::PresetHistory(korvalen::PresetHistory::defaultFolder(), true).latest(19);
+    QVERIFY(kept.has_value());
+    QVERIFY(!kept->dumpPath.isEmpty());
+    QCOMPARE(readAll(kept->dumpPath), dump);
+    korvalen::SnapshotContents contents;
+    QVERIFY(korvalen::readSnapshot(*kept, contents));
+    QCOMPARE(contents.preset.values.encoders[10].chan, std::uint8_t(20));
+    // history and diff still show it.
+    QVERIFY(runCli({"history", "P20"}).out.contains(kept->path));
+    QCOMPARE(runCli({"diff", kept->path, kept->path}).code, 0);
+}
+
+// get replaces the preset file and the zone channels beside it: an older channels file does
+// not stay with the new preset.
+void CliCommandsTest::getReplacesTheChannelsBesideTheFile() {
+    auto device = emulator();
+    korvalen::sim::StoredPreset stored = *device->emulator().preset(16);
+    stored.globals[korvalen::global::kZoneChan] = 16;
+    stored.globals[korvalen::global::kZoneChan + 1] = 3;
+    stored.globals[korvalen::global::kZoneChan + 2] = 7;
+    QVERIFY(device->emulator().setPreset(16, stored));
+    QTemporaryDir dir;
+    const QString path = dir.filePath("x.sav");
+    QVERIFY(writeAll(korvalen::zoneChannelsPath(path), "{\"zoneChannels\": [5, 5, 5]}"));
+    const Result r = runCli({"get", "P17", path}, busWith(device));
+    QVERIFY2(r.code == 0, qPrintable(r.err));
+    const auto channels = korvalen::readZoneChannels(path);
+    QVERIFY(channels.has_value());
+    QCOMPARE(*channels, (std::array<std::uint8_t, 3>{16, 3, 7}));
 }
 
 QTEST_GUILESS_MAIN(CliCommandsTest)

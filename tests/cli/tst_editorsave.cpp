@@ -1,8 +1,10 @@
 // `korvalen25-cli get N FILE` writes byte for byte what the editor's "Save to file" writes
-// after uploading preset N from the same controller.
+// after uploading preset N from the same controller, and both replace the zone channels file
+// beside it.
 #include "clitest.h"
 #include "korvalen49_test.h"
 #include "midi.h"
+#include "presethistory.h"
 #include "searches.h"
 #include "waits.h"
 
@@ -44,10 +46,18 @@ void EditorSaveTest::getWritesWhatTheEditorSaves() {
         preset.controls[controls::kPads] = {1, 171, 3, 0, 0};
     }
     QVERIFY(device->emulator().loadSav(preset, number));
+    korvalen::sim::StoredPreset stored = *device->emulator().preset(number);
+    const std::array<std::uint8_t, 3> channels = {3, 16, 9}; // 16: "--"
+    for (int z = 0; z < 3; ++z)
+        stored.globals[std::size_t(korvalen::global::kZoneChan + z)] = channels[std::size_t(z)];
+    QVERIFY(device->emulator().setPreset(number, stored));
     auto bus = busWith(device);
     korvalen::midi::setPlatform(bus);
     QTemporaryDir dir;
     const QString editorFile = dir.filePath("editor.sav"), cliFile = dir.filePath("cli.sav");
+    // Channels files of an older preset under the same names: they must not stay.
+    for (const QString& file : {editorFile, cliFile})
+        QVERIFY(writeAll(korvalen::zoneChannelsPath(file), "{\"zoneChannels\": [5, 5, 5]}"));
 
     {
         Korvalen49_Test window; // connects and reads preset 0
@@ -63,6 +73,11 @@ void EditorSaveTest::getWritesWhatTheEditorSaves() {
     const QByteArray saved = readAll(editorFile);
     QCOMPARE(saved.size(), 348);
     QCOMPARE(readAll(cliFile), saved);
+    for (const QString& file : {editorFile, cliFile}) {
+        const auto kept = korvalen::readZoneChannels(file);
+        QVERIFY2(kept.has_value(), qPrintable(file));
+        QCOMPARE(*kept, channels);
+    }
     korvalen::midi::setPlatform(nullptr);
 }
 

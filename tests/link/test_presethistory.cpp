@@ -8,6 +8,8 @@
 
 #include <QDir>
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
 #include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
@@ -88,6 +90,66 @@ private slots:
         QVERIFY2(error.startsWith("cannot read"), qPrintable(error));
     }
 
+    // The channels file beside a preset file: each of the 17 channel values (16 is "--") is
+    // taken; anything else leaves the channels unknown.
+    void zoneChannelsBesideAPresetFile_data() {
+        QTest::addColumn<QByteArray>("channels");
+        QTest::addColumn<bool>("known");
+        QTest::newRow("first, sixteenth and none") << QByteArray("[0, 15, 16]") << true;
+        QTest::newRow("none everywhere") << QByteArray("[16, 16, 16]") << true;
+        QTest::newRow("one above none") << QByteArray("[1, 2, 17]") << false;
+        QTest::newRow("negative") << QByteArray("[-1, 2, 3]") << false;
+        QTest::newRow("two") << QByteArray("[1, 2]") << false;
+        QTest::newRow("four") << QByteArray("[1, 2, 3, 4]") << false;
+        QTest::newRow("a text") << QByteArray("[1, 2, \"3\"]") << false;
+    }
+    void zoneChannelsBesideAPresetFile() {
+        QFETCH(QByteArray, channels);
+        QFETCH(bool, known);
+        QTemporaryDir dir;
+        const QString path = dir.filePath("a.sav");
+        QVERIFY(writeStoredPreset(path, presetWith(1)));
+        QFile file(zoneChannelsPath(path));
+        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write("{\"zoneChannels\": " + channels + "}");
+        file.close();
+        const auto read = readZoneChannels(path);
+        QCOMPARE(read.has_value(), known);
+        if (!known) return;
+        const QJsonArray expected = QJsonDocument::fromJson(channels).array();
+        for (int z = 0; z < 3; ++z)
+            QCOMPARE(int((*read)[std::size_t(z)]), expected[z].toInt());
+        StoredPreset back;
+        QVERIFY(readStoredPreset(path, back));
+        QVERIFY(back.zoneChannelsKnown);
+        QCOMPARE(int(back.preset.values.zones[2].chan), expected[2].toInt());
+    }
+
+    // Saving over a preset file replaces the channels beside it too; removing takes both.
+    void aPresetFileAndItsChannelsGoTogether() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("a.sav");
+        QVERIFY(writeStoredPreset(path, presetWith(3)));
+        Preset second = presetWith(3);
+        second.values.zones[0].chan = 16;
+        QVERIFY(writeStoredPreset(path, second));
+        StoredPreset back;
+        QVERIFY(readStoredPreset(path, back));
+        QCOMPARE(back.preset, second);
+        QVERIFY(removeStoredPreset(path));
+        QVERIFY(!QFile::exists(path));
+        QVERIFY(!QFile::exists(zoneChannelsPath(path)));
+        // A folder in the way of the channels: nothing is replaced.
+        QVERIFY(writeStoredPreset(path, presetWith(3)));
+        QVERIFY(QFile::remove(zoneChannelsPath(path)));
+        QVERIFY(QDir().mkpath(zoneChannelsPath(path)));
+        QString error;
+        QVERIFY(!writeStoredPreset(path, second, &error));
+        QVERIFY2(error.contains("unchanged"), qPrintable(error));
+        QVERIFY(readStoredPreset(path, back));
+        QCOMPARE(back.preset.values.zones[0].chan, std::uint8_t(0)); // the first file's
+    }
+
     void newestFirstAndTheLastFiftyKept() {
         QTemporaryDir dir;
         const PresetHistory history(dir.filePath("history"));
@@ -110,6 +172,91 @@ private slots:
         StoredPreset latest;
         QVERIFY(readStoredPreset(history.latest(16)->path, latest));
         QCOMPARE(latest.preset, presetWith(std::uint8_t(PresetHistory::kKeptPerPreset + 1)));
+    }
+
+    // Snapshots named later than now (a clock set back, the repeated hour when summer time
+    // ends) are older than the one taken now: pruning goes by the order taken and never
+    // removes the snapshot just written.
+    void pruningGoesByTheOrderTaken() {
+        QTemporaryDir dir;
+        const PresetHistory history(dir.path());
+        const QDateTime later = QDateTime::currentDateTime().addYears(1);
+        QString oldest;
+        for (int i = 0; i < PresetHistory::kKeptPerPreset; ++i) {
+            const QString path = history.store(presetWith(std::uint8_t(i)), 19, later.addSecs(i));
+            QVERIFY(!path.isEmpty());
+            if (i == 0) oldest = path;
+        }
+        const QString now = history.store(presetWith(200), 19);
+        QVERIFY(QFile::exists(now));
+        QCOMPARE(history.latest(19)->path, now);
+        QCOMPARE(history.list(19).size(), qsizetype(PresetHistory::kKeptPerPreset));
+        QVERIFY(!QFile::exists(oldest));
+        QVERIFY(!QFile::exists(snapshotDescriptionPath(oldest)));
+        StoredPreset latest;
+        QVERIFY(readStoredPreset(history.latest(19)->path, latest));
+        QCOMPARE(latest.preset, presetWith(200));
+    }
+
+    // Snapshots kept without an order (by an older version) come after those with one, by
+    // the time their files were written.
+    void snapshotsWithoutOrderGoByTheirFileTime() {
+        QTemporaryDir dir;
+        const PresetHistory history(dir.path());
+        const QDateTime later = QDateTime::currentDateTime().addYears(1);
+        const QDateTime written = QDateTime::currentDateTime().addDays(-10);
+        QString firstWritten;
+        for (int i = 0; i < PresetHistory::kKeptPerPreset; ++i) {
+            // Named in the reverse of the order they were written.
+            const QString path = dir.filePath(PresetHistory::fileName(19, later.addSecs(-i)));
+            QVERIFY(writeStoredPreset(path, presetWith(std::uint8_t(i))));
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::ReadWrite));
+            QVERIFY(file.setFileTime(written.addSecs(i), QFileDevice::FileModificationTime));
+            if (i == 0) firstWritten = path;
+        }
+        QCOMPARE(history.latest(19)->path,
+                 dir.filePath(PresetHistory::fileName(19, later.addSecs(-49))));
+        const QString now = history.store(presetWith(200), 19);
+        QCOMPARE(history.latest(19)->path, now);
+        QCOMPARE(history.list(19).size(), qsizetype(PresetHistory::kKeptPerPreset));
+        QVERIFY(!QFile::exists(firstWritten));
+    }
+
+    void sameController_data() {
+        QTest::addColumn<QString>("port");
+        QTest::addColumn<bool>("simulated");
+        QTest::addColumn<QString>("otherPort");
+        QTest::addColumn<bool>("otherSimulated");
+        QTest::addColumn<bool>("same");
+        QTest::newRow("another ALSA client number")
+            << "Korvalen25:Korvalen25 128:0" << false << "Korvalen25:Korvalen25 130:0" << false
+            << true;
+        QTest::newRow("simulated and real")
+            << "Korvalen25" << true << "Korvalen25" << false << false;
+        QTest::newRow("another port") << "Korvalen25" << false << "Other MIDI 1" << false << false;
+        QTest::newRow("an older snapshot says nothing")
+            << "" << false << "Korvalen25" << true << true;
+    }
+    void sameController() {
+        QFETCH(QString, port);
+        QFETCH(bool, simulated);
+        QFETCH(QString, otherPort);
+        QFETCH(bool, otherSimulated);
+        QFETCH(bool, same);
+        const SnapshotSource a{port, port.isEmpty() ? QString() : QStringLiteral("alsa"),
+                               simulated};
+        const SnapshotSource b{otherPort, QStringLiteral("alsa"), otherSimulated};
+        QCOMPARE(a.sameController(b), same);
+        QCOMPARE(b.sameController(a), same);
+    }
+
+    void whatCountsAsSimulated() {
+        QVERIFY(SnapshotSource::isSimulated("virtual", ""));
+        QVERIFY(SnapshotSource::isSimulated("alsa", "korvalen25-sim:korvalen25-sim 130:0"));
+        QVERIFY(!SnapshotSource::isSimulated("alsa", "Korvalen25:Korvalen25 MIDI 1 24:0"));
+        QCOMPARE(PresetHistory::of({"x", "virtual", true}, "/h").folder(), QString("/h/simulated"));
+        QCOMPARE(PresetHistory::of({"x", "alsa", false}, "/h").folder(), QString("/h"));
     }
 
     void twoInOneSecondAreBothKept() {
@@ -173,6 +320,38 @@ private slots:
         QVERIFY(file.open(QIODevice::ReadOnly));
         QCOMPARE(file.readAll(),
                  QByteArray(reinterpret_cast<const char*>(sav.data()), qsizetype(sav.size())));
+
+        // Kept with the dump as it came, among the simulated controllers' snapshots.
+        const PresetHistory simulated(dir.path(), true);
+        QCOMPARE(simulated.latest(17)->path, s.path);
+        QVERIFY(simulated.latest(17)->source.simulated);
+        QCOMPARE(simulated.latest(17)->source.api, QString("virtual"));
+        QByteArray dump;
+        for (const auto& m : device->emulator().dumpOf(17))
+            dump += QByteArray(reinterpret_cast<const char*>(m.data()), qsizetype(m.size()));
+        QFile raw(snapshotDumpPath(s.path));
+        QVERIFY(raw.open(QIODevice::ReadOnly));
+        QCOMPARE(raw.readAll(), dump);
+
+        // A stored preset with values that the boxes cannot show still gets its snapshot,
+        // and it holds those values as they were.
+        stored.controls[10].chan = 20;
+        stored.controls[40].port = 9;
+        stored.globals[global::kZoneChan + 2] = 16;
+        QVERIFY(device->emulator().setPreset(17, stored));
+        const SnapshotResult odd = takeSnapshot(transfer, 17, history);
+        QCOMPARE(odd.read.status, ReadResult::Status::BadRecords);
+        QVERIFY(odd.ok());
+        const auto info = simulated.latest(17);
+        QCOMPARE(info->path, odd.path);
+        SnapshotContents contents;
+        QVERIFY(readSnapshot(*info, contents));
+        QVERIFY(contents.fromDump);
+        QCOMPARE(contents.preset.values.encoders[10].chan, std::uint8_t(20));
+        QCOMPARE(contents.preset.values.functions[8].port, std::uint8_t(9));
+        QCOMPARE(contents.preset.presetNumber, std::uint8_t(17));
+        QCOMPARE(contents.preset.values.zones[1].chan, std::uint8_t(9));
+        QCOMPARE(contents.preset.values.zones[2].chan, std::uint8_t(16));
 
         transfer.setTimeoutMs(50);
         bus->detachAll(); // nobody answers now

@@ -77,11 +77,18 @@ class TestLibrary : public QObject {
     }
 
     QString historyDir() const { return dir->filePath("history"); }
+    // The controller on the virtual bus is a simulated one: its snapshots are kept apart.
+    static korvalen::PresetHistory simulatedHistory() {
+        return korvalen::PresetHistory(korvalen::PresetHistory::defaultFolder(), true);
+    }
 
 private slots:
     void init() {
         dir = std::make_unique<QTemporaryDir>();
         qputenv("KORVALEN_HISTORY_DIR", historyDir().toUtf8());
+        // The trash goes by HOME and XDG_DATA_HOME: both in the test's folder, so that a
+        // library Delete leaves nothing outside it.
+        qputenv("HOME", dir->path().toUtf8());
         qputenv("XDG_DATA_HOME", dir->filePath("data").toUtf8());
         qputenv("XDG_CONFIG_HOME", dir->filePath("config").toUtf8());
         on.install();
@@ -104,7 +111,7 @@ private slots:
         item_En[1][2].SetChan(9);
         QVERIFY(window->download());
         QVERIFY(testdownload::awaited(*window));
-        const auto list = korvalen::PresetHistory().list(0);
+        const auto list = simulatedHistory().list(0);
         QCOMPARE(list.size(), qsizetype(1));
         QFile file(list.front().path);
         QVERIFY(file.open(QIODevice::ReadOnly));
@@ -142,7 +149,7 @@ private slots:
         KORVALEN_TRY_COMPARE(finished.size(), 1);
         QVERIFY(finished.first().first().toBool());
         QCOMPARE(deaf->inner->emulator().savOf(0).controls[61].cc, std::uint8_t(77));
-        QVERIFY(korvalen::PresetHistory().list(0).isEmpty());
+        QVERIFY(simulatedHistory().list(0).isEmpty());
     }
 
     void theLibraryListsFiltersAndFollowsItsFolder() {
@@ -198,6 +205,46 @@ private slots:
             q->button(QMessageBox::Yes)->click();
         KORVALEN_TRY_VERIFY(!QFile::exists(folder + "/yours.sav"));
         QVERIFY(!QFile::exists(folder + "/yours.zones.json"));
+        // Both in the user's trash (its data folder did not exist yet), none beside the test.
+        QVERIFY(QFile::exists(dir->filePath("data/Trash/files/yours.sav")));
+        QVERIFY(QFile::exists(dir->filePath("data/Trash/files/yours.zones.json")));
+        QVERIFY(!QFileInfo::exists(QDir::current().filePath("files/yours.sav")));
+
+        // A file without channels renamed to a name whose old channels file is still there:
+        // those channels do not become the renamed preset's.
+        QVERIFY(korvalen::writeStoredPreset(folder + "/plain.sav", p));
+        QVERIFY(QFile::remove(folder + "/plain.zones.json"));
+        QVERIFY(korvalen::writeStoredPreset(folder + "/gone.sav", p));
+        QVERIFY(QFile::remove(folder + "/gone.sav"));
+        library.refresh();
+        QVERIFY(library.select(folder + "/plain.sav"));
+        QVERIFY(library.renameSelected("gone"));
+        QVERIFY(QFile::exists(folder + "/gone.sav"));
+        QVERIFY(!QFile::exists(folder + "/gone.zones.json"));
+    }
+
+    // A snapshot taken from another controller goes to the one connected only when the user
+    // says so.
+    void aSnapshotOfAnotherControllerIsAskedAbout() {
+        auto window = connectedWindow();
+        const std::uint8_t before = on.device->emulator().preset(20)->controls[5].cc;
+        korvalen::Preset p{currentPresetValues(), 20};
+        p.values.encoders[5].cc = std::uint8_t(before == 72 ? 73 : 72);
+        const QString path =
+            korvalen::PresetHistory().store(p, 20, QDateTime::currentDateTime(), nullptr, {},
+                                            {"Korvalen25:Korvalen25 MIDI 1 24:0", "alsa", false});
+        QVERIFY(!path.isEmpty());
+        LibraryWindow& library = libraryWindow(*window);
+        library.refresh();
+        QVERIFY(library.select(path));
+        QVERIFY(!library.downloadSelected(20));
+        auto* question = library.findChild<QMessageBox*>("libraryOtherControllerQuestion");
+        QVERIFY(question);
+        QVERIFY2(question->text().contains("Korvalen25 MIDI 1"), qPrintable(question->text()));
+        QCOMPARE(on.device->emulator().preset(20)->controls[5].cc, before);
+        question->button(QMessageBox::Yes)->click();
+        QVERIFY(testdownload::awaited(*window));
+        QCOMPARE(on.device->emulator().preset(20)->controls[5].cc, p.values.encoders[5].cc);
     }
 
     // A library file goes to the chosen user preset through the editor, with its zone channels
@@ -225,7 +272,7 @@ private slots:
         const auto stored = on.device->emulator().preset(20);
         QCOMPARE(stored->controls[5].cc, std::uint8_t(71));
         QCOMPARE(stored->globals[korvalen::global::kZoneChan], std::uint8_t(6));
-        const auto kept = korvalen::PresetHistory().latest(20);
+        const auto kept = simulatedHistory().latest(20);
         QVERIFY(kept.has_value());
         QFile file(kept->path);
         QVERIFY(file.open(QIODevice::ReadOnly));
