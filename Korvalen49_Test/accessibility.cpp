@@ -489,7 +489,36 @@ private:
     QComboBox* box() const { return static_cast<QComboBox*>(widget()); }
 };
 
-QAccessibleInterface* namedBoxes(const QString&, QObject* object) {
+// A layer button of the picture: pressed, it shows its page, as a click does (the toolkit
+// offers only "Toggle" for a checkable button, which checks it without showing the page).
+class LayerButton : public QAccessibleWidget {
+public:
+    explicit LayerButton(QAbstractButton* button)
+        : QAccessibleWidget(button, QAccessible::Button) {}
+
+    QAccessible::State state() const override {
+        QAccessible::State s = QAccessibleWidget::state();
+        s.checkable = true;
+        s.checked = button()->isChecked();
+        return s;
+    }
+    QStringList actionNames() const override { return {pressAction()}; }
+    void doAction(const QString& actionName) override {
+        if (actionName == pressAction()) button()->click();
+    }
+
+private:
+    QAbstractButton* button() const { return static_cast<QAbstractButton*>(widget()); }
+};
+
+bool isLayerButton(const QObject* object) {
+    const QString name = object->objectName().toLower();
+    return name.startsWith(QLatin1String("btnlayer_"));
+}
+
+QAccessibleInterface* namedParts(const QString&, QObject* object) {
+    if (auto* button = qobject_cast<QAbstractButton*>(object); button && isLayerButton(button))
+        return new LayerButton(button);
     auto* box = qobject_cast<QComboBox*>(object);
     if (box == nullptr || box->isEditable()) return nullptr;
     return new NamedComboBox(box);
@@ -609,7 +638,7 @@ void installForProgram() {
     watch = new FocusWatch(qApp);
     qApp->installEventFilter(watch);
     static bool boxes = false;
-    if (!boxes) QAccessible::installFactory(namedBoxes);
+    if (!boxes) QAccessible::installFactory(namedParts);
     boxes = true;
 }
 
