@@ -1,6 +1,7 @@
 // Construction, initialisation and slots of the editor's main window.
 #include "korvalen49_test.h"
 
+#include "accessibility.h"
 #include "customTab.h"
 #include "edithistory.h"
 #include "laterpages.h"
@@ -70,6 +71,7 @@ Korvalen49_Test::Korvalen49_Test(QWidget* parent, Qt::WindowFlags flags)
 
     InitEditor();
     StatusInit();
+    a11y::describeMainForm(this);
 }
 
 // The form makes the picture before the page widget, so the focus chain runs from the window
@@ -121,6 +123,7 @@ Ui::UploadDlg& Korvalen49_Test::uploadForm() {
         uploadFormMade = true;
         uploadUi.setupUi(&uploadDlg);
         textfit::fitTexts(&uploadDlg);
+        a11y::describeWindow(&uploadDlg);
         for (const char* name : korvalen::presetNames)
             uploadUi.presetSelBox->addItem(QString::fromLatin1(name));
         connect(uploadUi.buttonBox, &QDialogButtonBox::accepted, this,

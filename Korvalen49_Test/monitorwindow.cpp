@@ -1,5 +1,6 @@
 #include "monitorwindow.h"
 
+#include "accessibility.h"
 #include "diagnostics.h"
 #include "korvalen49_test.h"
 #include "midi.h"
@@ -193,6 +194,7 @@ MonitorWindow::MonitorWindow(QWidget* parent)
     poll_->setInterval(kPollMs);
     connect(poll_, &QTimer::timeout, this, &MonitorWindow::takeTraffic);
     updateCount();
+    a11y::describeWindow(this);
 }
 
 MonitorWindow::~MonitorWindow() {

@@ -1,5 +1,7 @@
 #include "searchwindow.h"
 
+#include "accessibility.h"
+
 #include <QDialogButtonBox>
 #include <QLabel>
 #include <QProgressBar>
@@ -34,6 +36,7 @@ SearchWindow::SearchWindow(const QString& title, QWidget* parent) : QDialog(pare
     layout->addWidget(detail_);
     layout->addWidget(busy);
     layout->addWidget(buttons);
+    a11y::describeWindow(this);
 }
 
 namespace {
