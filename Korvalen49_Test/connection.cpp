@@ -12,6 +12,7 @@
 #include "searchwindow.h"
 #include "upgrade.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QLabel>
 #include <QMenu>
@@ -237,7 +238,14 @@ void Korvalen49_Test::updateCommands() {
     const LinkState state = linkState();
     const bool portsFree = state != LinkState::Searching && state != LinkState::Downloading &&
                            state != LinkState::Flashing;
+    // The commands that use the MIDI ports wait for the search, the download or the upgrade
+    // that holds them. (A download asked for during an upload waits for its turn instead. The
+    // upgrade window stays reachable: its Start says why the ports are busy.)
     ui.actionReConnect->setEnabled(portsFree);
+    ui.actionDownLoad->setEnabled(portsFree);
+    ui.actionUpload->setEnabled(portsFree);
+    if (auto* compare = findChild<QAction*>(QStringLiteral("actionCompareController")))
+        compare->setEnabled(portsFree);
 }
 
 bool Korvalen49_Test::busySearching() {
