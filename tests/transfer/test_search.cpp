@@ -203,6 +203,7 @@ private slots:
         window->controllerConnection().stopSearch();
         held->release();
         QVERIFY(testsearch::ended(*window));
+        KORVALEN_TRY_COMPARE(boxes.seen, QStringList{QStringLiteral("Connection|Connect Error!")});
         for (const char* name : portCommands)
             QVERIFY2(action(name), name);
     }

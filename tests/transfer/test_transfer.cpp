@@ -133,22 +133,26 @@ private slots:
         QVERIFY(window->requestUpload(19));
         advance(*window, 1000); // a third of the dump
         QVERIFY(window->isUploadPending());
-        QVERIFY(window->download(false));
-        QVERIFY(!window->isDownloading());
-        QVERIFY2(window->statusBar()->currentMessage().startsWith(
-                     QStringLiteral("Download to Korvalen waits for the upload")),
-                 qPrintable(window->statusBar()->currentMessage()));
-
         QSignalSpy finished(window.get(), &Korvalen49_Test::downloadFinished);
+        QVERIFY(window->download(false));
+        const bool waited = !window->isDownloading();
+        const QString told = window->statusBar()->currentMessage();
+
         advance(*window, 4000); // the rest of the dump
-        KORVALEN_TRY_VERIFY(!finished.isEmpty());
-        QCOMPARE(finished.first().first().toBool(), true);
+        KORVALEN_TRY_VERIFY(!finished.isEmpty() && !window->isUploadPending());
         bus->quiesce();
-        QCOMPARE(window->windowTitle(), QStringLiteral("Korvalen25 Editor--------P20 User P20"));
-        QCOMPARE(modelcheck::differences(p20), QStringList{});
+        // The controller: preset 0 as it was, P20 as uploaded; no mix in either.
+        QVERIFY(*emulator.preset(0) == p0);
         QVERIFY(emulator.preset(19)->controls == p20.controls);
         QCOMPARE(int{emulator.preset(19)->globals[0]}, 19);
-        QVERIFY(*emulator.preset(0) == p0);
+        // The editor shows the upload, and the download sent that and confirmed it.
+        QCOMPARE(window->windowTitle(), QStringLiteral("Korvalen25 Editor--------P20 User P20"));
+        QCOMPARE(modelcheck::differences(p20), QStringList{});
+        QCOMPARE(finished.first().first().toBool(), true);
+        // It waited, and said so.
+        QVERIFY(waited);
+        QVERIFY2(told.startsWith(QStringLiteral("Download to Korvalen waits for the upload")),
+                 qPrintable(told));
     }
 
     // While an upload arrives, a second DownLoad is refused (one already waits), and an upload
