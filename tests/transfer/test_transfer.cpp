@@ -155,6 +155,41 @@ private slots:
                  qPrintable(told));
     }
 
+    // A read of a stored preset (the comparison with the controller) asked for while an
+    // upload arrives waits for its turn: each reads its own dump, whole.
+    void readDuringAnUploadWaitsForItsTurn() {
+        auto window = connectedWindow();
+        bus->quiesce();
+        auto& emulator = device->emulator();
+        korvalen::sim::StoredPreset p20 = *emulator.preset(0);
+        for (auto& a : p20.controls)
+            a.cc = static_cast<std::uint8_t>((a.cc + 5) % 120);
+        p20.globals[0] = 19;
+        QVERIFY(emulator.setPreset(19, p20));
+        emulator.options().dumpTimeMs = 3000;
+
+        QVERIFY(window->requestUpload(19));
+        advance(*window, 1000);
+        QVERIFY(window->isUploadPending());
+        bool done = false;
+        korvalen::ReadResult result;
+        korvalen::Preset read;
+        QVERIFY(window->readControllerPreset(
+            0, QStringLiteral("Compare with Controller"),
+            [&](const korvalen::ReadResult& r, const korvalen::Preset& p) {
+                done = true;
+                result = r;
+                read = p;
+            }));
+        QCOMPARE(window->controllerConnection().waiting().size(), 1);
+        advance(*window, 4000);
+        testwait::until([&] { return done; });
+        QCOMPARE(int(result.status), int(korvalen::ReadResult::Status::Done));
+        QCOMPARE(int{read.presetNumber}, 0);
+        QCOMPARE(window->windowTitle(), QStringLiteral("Korvalen25 Editor--------P20 User P20"));
+        QCOMPARE(modelcheck::differences(p20), QStringList{});
+    }
+
     // While an upload arrives, a second DownLoad is refused (one already waits), and an upload
     // asked for during a download is refused with the reason.
     void commandsThatCannotWaitAreRefused() {
