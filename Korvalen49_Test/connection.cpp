@@ -240,10 +240,10 @@ void Korvalen49_Test::updateCommands() {
                            state != LinkState::Flashing;
     // The commands that use the MIDI ports wait for the search, the download or the upgrade
     // that holds them. (A download asked for during an upload waits for its turn instead. The
-    // upgrade window stays reachable: its Start says why the ports are busy.)
+    // upload and upgrade windows stay reachable: their OK and Start say why the ports are
+    // busy.)
     ui.actionReConnect->setEnabled(portsFree);
     ui.actionDownLoad->setEnabled(portsFree);
-    ui.actionUpload->setEnabled(portsFree);
     if (auto* compare = findChild<QAction*>(QStringLiteral("actionCompareController")))
         compare->setEnabled(portsFree);
 }

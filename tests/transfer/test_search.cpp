@@ -167,7 +167,7 @@ private slots:
     }
 
     // A search blocks nothing but the commands that use the MIDI ports: its window is not
-    // modal, files and the library stay usable, DownLoad, Upload, ReConnect and the comparison
+    // modal, files and the library stay usable, DownLoad, ReConnect and the comparison
     // with the controller are greyed until it has ended.
     void searchGreysOnlyThePortCommands() {
         bus->setPortCounts(1, 1);
@@ -180,7 +180,7 @@ private slots:
             auto* a = window->findChild<QAction*>(QLatin1String(name));
             return a && a->isEnabled();
         };
-        const char* portCommands[] = {"actionDownLoad", "actionUpload", "actionReConnect",
+        const char* portCommands[] = {"actionDownLoad", "actionReConnect",
                                       "actionCompareController"};
         const char* otherCommands[] = {"actionLoad_from_file", "actionSave_to_file",
                                        "actionLibrary", "actionUpgrade"};
