@@ -235,6 +235,10 @@ Korvalen49_Test::LinkState Korvalen49_Test::linkState() const {
 
 void Korvalen49_Test::updateCommands() {
     if (!statusInitDone) return; // the form is not made yet
+    // A firmware upgrade took the ports from an open upload.
+    if (connection.state() == ControllerConnection::State::Flashing && isUploadPending())
+        abandonUpload(tr("Upload stopped: a firmware upgrade took the MIDI ports. The values "
+                         "from before the upload are back."));
     const LinkState state = linkState();
     const bool portsFree = state != LinkState::Searching && state != LinkState::Downloading &&
                            state != LinkState::Flashing;

@@ -100,9 +100,8 @@ UpgradeDlg& Korvalen49_Test::upgradeDialog() {
             case ControllerConnection::Holder::Search:
                 return tr("The editor is searching for the controller on the MIDI ports. Press "
                           "Start again when the search has ended.");
-            case ControllerConnection::Holder::Upload:
-                return tr("The editor is uploading a preset from the controller. Press Start "
-                          "again when the upload has ended.");
+            case ControllerConnection::Holder::Upload: // the upgrade takes its ports
+                break;
             case ControllerConnection::Holder::Transfer:
                 return tr("The editor is downloading a preset to the controller. Press Start "
                           "again when the download has ended.");

@@ -245,7 +245,9 @@ void ControllerConnection::runWaiting() {
 }
 
 bool ControllerConnection::claimForFlash() {
-    if (portsHolder() != Holder::None) return false;
+    // An upload gives way: the upgrade takes every port, and the window closes the upload.
+    if (running_ || transferring_) return false;
+    uploading_ = false;
     // The editor sends nothing from here on, and its ports are closed: the upgrade opens the
     // ones it needs in a table of its own.
     midiLink.editorOwnsPorts = false;
