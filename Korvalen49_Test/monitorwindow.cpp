@@ -358,7 +358,7 @@ QString Korvalen49_Test::diagnosticsReportText() const {
     in.outputsNow = midi.outputNames();
     in.searched = connection.searched();
     in.search = connection.lastSearchRecord();
-    in.connected = midiLink.editorConnected();
+    in.connected = connection.state() == ControllerConnection::State::Connected;
     in.transfer = korvalen::lastTransfer();
     if (monitor) in.trafficLines = monitor->lines(false, korvalen::kReportTrafficLines);
     in.trafficNote =

@@ -129,7 +129,15 @@ public:
         // room in the buffer is lost whole, as on a controller whose input overruns.
         unsigned readRateBytesPerS = 0;
         unsigned readBufferBytes = 256;
+        // Milliseconds from the first record of a dump to its last: the answers to one message
+        // (a dump) are spread evenly over this time instead of all coming at once.
+        unsigned dumpTimeMs = 0;
     };
+
+    // Milliseconds between two answers of the `count` that one message gets.
+    unsigned answerGapMs(std::size_t count) const {
+        return count > 1 ? static_cast<unsigned>(options_.dumpTimeMs / (count - 1)) : 0;
+    }
 
     ControllerEmulator();
     explicit ControllerEmulator(Options options);
