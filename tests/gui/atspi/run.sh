@@ -25,14 +25,28 @@ trap cleanup EXIT
 
 /usr/libexec/at-spi-bus-launcher --launch-immediately >"$work/bus.log" 2>&1 &
 pids+=($!)
+launcher=$!
+# The accessibility bus answers once the launcher has started it; a client that comes earlier
+# gives up. Waited for as long as the launcher lives: the test's time-out bounds the wait.
+until dbus-send --session --dest=org.a11y.Bus --print-reply /org/a11y/bus \
+    org.a11y.Bus.GetAddress >/dev/null 2>&1; do
+    kill -0 "$launcher" 2>/dev/null ||
+        { echo "run.sh: the accessibility bus did not start" >&2; cat "$work/bus.log" >&2; exit 1; }
+    sleep 0.2
+done
 
 # The X server picks a free display and writes its number to fd 3.
 exec 3>"$work/display"
 Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
 pids+=($!)
 exec 3>&-
-for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
-[ -s "$work/display" ] || { echo "run.sh: Xvfb did not start" >&2; cat "$work/xvfb.log" >&2; exit 1; }
+xvfb=$!
+# Waited for as long as the server lives: the test's time-out bounds the wait.
+until [ -s "$work/display" ]; do
+    kill -0 "$xvfb" 2>/dev/null ||
+        { echo "run.sh: Xvfb did not start" >&2; cat "$work/xvfb.log" >&2; exit 1; }
+    sleep 0.1
+done
 export DISPLAY=":$(head -n1 "$work/display")"
 
 # The editor's settings, library and snapshots stay in this run's folder.
