@@ -1,5 +1,6 @@
 #include "comparewindow.h"
 
+#include "accessibility.h"
 #include "edithistory.h"
 #include "korvalen49_test.h"
 #include "presetmodel.h"
@@ -44,6 +45,7 @@ CompareWindow::CompareWindow(Korvalen49_Test& editor)
         take_[1]->setEnabled(any);
     });
     resize(640, 420);
+    a11y::describeWindow(this);
 }
 
 CompareWindow::Side CompareWindow::editorSide() {

@@ -12,6 +12,7 @@
 #include "searchwindow.h"
 #include "upgrade.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QLabel>
 #include <QMenu>
@@ -234,10 +235,21 @@ Korvalen49_Test::LinkState Korvalen49_Test::linkState() const {
 
 void Korvalen49_Test::updateCommands() {
     if (!statusInitDone) return; // the form is not made yet
+    // A firmware upgrade took the ports from an open upload.
+    if (connection.state() == ControllerConnection::State::Flashing && isUploadPending())
+        abandonUpload(tr("Upload stopped: a firmware upgrade took the MIDI ports. The values "
+                         "from before the upload are back."));
     const LinkState state = linkState();
     const bool portsFree = state != LinkState::Searching && state != LinkState::Downloading &&
                            state != LinkState::Flashing;
+    // The commands that use the MIDI ports wait for the search, the download or the upgrade
+    // that holds them. (A download asked for during an upload waits for its turn instead. The
+    // upload and upgrade windows stay reachable: their OK and Start say why the ports are
+    // busy.)
     ui.actionReConnect->setEnabled(portsFree);
+    ui.actionDownLoad->setEnabled(portsFree);
+    if (auto* compare = findChild<QAction*>(QStringLiteral("actionCompareController")))
+        compare->setEnabled(portsFree);
 }
 
 bool Korvalen49_Test::busySearching() {

@@ -107,6 +107,17 @@ void Korvalen49_Test::askToDownloadWithoutSnapshot(const korvalen::SnapshotResul
 }
 
 bool Korvalen49_Test::readControllerPreset(int number, const QString& command, ReadDone done) {
+    // The read waits for an upload that is arriving: the dump is the upload's, not the read's.
+    if (connection.uploading()) {
+        connection.whenFree(command, [this, number, command, done = std::move(done)] {
+            readControllerPreset(number, command, done);
+        });
+        statusBar()->showMessage(
+            tr("Reading P%1 from the controller waits for the upload from the controller to end.")
+                .arg(number + 1, 2, 10, QLatin1Char('0')),
+            kResultTimeoutMs);
+        return true;
+    }
     if (!controllerReady(
             command,
             tr("Reading P%1 from the controller").arg(number + 1, 2, 10, QLatin1Char('0'))))

@@ -112,6 +112,8 @@ public:
     bool download(bool snapshotFirst = true);
     // The question after a snapshot that could not be kept, while it is open.
     QMessageBox* snapshotQuestion() const { return snapshotBox; }
+    // The question after the window was closed during a download, while it is open.
+    QMessageBox* closeDuringDownloadQuestion() const { return closeQuestion; }
     // Reads stored preset `number` from the controller on a thread, as a download runs, and
     // hands the result to `done` on the window's thread. False (and the failure shown under
     // `command`) when the controller is not ready.
@@ -327,6 +329,13 @@ private:
     void openDownloadProgress();
     // A download job has ended: its ports and its progress window are let go.
     void endDownloadJob();
+    // Closing during a download: asks, without waiting, whether to close once it has ended.
+    void askToCloseAfterDownload();
+    QMessageBox* closeQuestion = nullptr;
+    bool closeWhenDownloaded = false;
+    // The download has ended and the window is to close: `outcome` tells what the controller
+    // holds, and the window closes when that is answered.
+    void closeAfterDownload(const QString& outcome);
     // The model's side of an upload: the values kept for the roll-back, and the sink that hands
     // the dump's values to the bounded setters.
     struct UploadValues final : korvalen::PresetUpload::Target {

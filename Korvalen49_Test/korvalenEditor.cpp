@@ -1,6 +1,7 @@
 // Construction, initialisation and slots of the editor's main window.
 #include "korvalen49_test.h"
 
+#include "accessibility.h"
 #include "customTab.h"
 #include "edithistory.h"
 #include "laterpages.h"
@@ -21,6 +22,7 @@
 #include <QPushButton>
 #include <QSlider>
 #include <QStatusBar>
+#include <QTimer>
 
 namespace {
 
@@ -70,6 +72,7 @@ Korvalen49_Test::Korvalen49_Test(QWidget* parent, Qt::WindowFlags flags)
 
     InitEditor();
     StatusInit();
+    a11y::describeMainForm(this);
 }
 
 // The form makes the picture before the page widget, so the focus chain runs from the window
@@ -99,6 +102,8 @@ UpgradeDlg& Korvalen49_Test::upgradeDialog() {
             case ControllerConnection::Holder::Search:
                 return tr("The editor is searching for the controller on the MIDI ports. Press "
                           "Start again when the search has ended.");
+            case ControllerConnection::Holder::Upload: // the upgrade takes its ports
+                break;
             case ControllerConnection::Holder::Transfer:
                 return tr("The editor is downloading a preset to the controller. Press Start "
                           "again when the download has ended.");
@@ -121,6 +126,7 @@ Ui::UploadDlg& Korvalen49_Test::uploadForm() {
         uploadFormMade = true;
         uploadUi.setupUi(&uploadDlg);
         textfit::fitTexts(&uploadDlg);
+        a11y::describeWindow(&uploadDlg);
         for (const char* name : korvalen::presetNames)
             uploadUi.presetSelBox->addItem(QString::fromLatin1(name));
         connect(uploadUi.buttonBox, &QDialogButtonBox::accepted, this,
@@ -158,6 +164,13 @@ void Korvalen49_Test::closeEvent(QCloseEvent* event) {
         event->ignore();
         return;
     }
+    // A download is not cut off: the window closes once it has ended, after telling what
+    // the controller holds then.
+    if (downloadJob && !downloadJob->readDone) {
+        event->ignore();
+        askToCloseAfterDownload();
+        return;
+    }
     if (history && history->modified()) {
         QMessageBox box(QMessageBox::Warning, tr("Close"),
                         tr("The preset has edits that were neither downloaded to the controller "
@@ -172,6 +185,51 @@ void Korvalen49_Test::closeEvent(QCloseEvent* event) {
     }
     if (upgradeDlg) upgradeDlg->hide();
     QMainWindow::closeEvent(event);
+}
+
+void Korvalen49_Test::askToCloseAfterDownload() {
+    if (closeQuestion) {
+        closeQuestion->raise();
+        return;
+    }
+    const int shown = downloadJob->presetNumber + 1;
+    closeQuestion = new QMessageBox(QMessageBox::Question, tr("Close"),
+                                    tr("P%1 is being downloaded to the controller. Stopping now "
+                                       "could leave it incomplete there. Close the editor when "
+                                       "the download has ended?")
+                                        .arg(shown),
+                                    QMessageBox::Cancel, this);
+    closeQuestion->setObjectName(QStringLiteral("closeDuringDownload"));
+    QPushButton* later =
+        closeQuestion->addButton(tr("Close when the download has ended"), QMessageBox::AcceptRole);
+    later->setObjectName(QStringLiteral("closeAfterDownload"));
+    closeQuestion->setDefaultButton(later);
+    closeQuestion->setAttribute(Qt::WA_DeleteOnClose);
+    connect(closeQuestion, &QMessageBox::buttonClicked, this, [this, later](QAbstractButton* b) {
+        closeQuestion = nullptr;
+        if (b != later) return;
+        if (!downloadJob) {
+            // It ended while the question was open; its result is on the status bar.
+            close();
+            return;
+        }
+        closeWhenDownloaded = true;
+        statusBar()->showMessage(tr("The editor closes when the download has ended."),
+                                 kResultTimeoutMs);
+    });
+    closeQuestion->open();
+}
+
+void Korvalen49_Test::closeAfterDownload(const QString& outcome) {
+    closeWhenDownloaded = false;
+    // Told in a box that does not wait: the window closes when it is answered.
+    auto* box =
+        new QMessageBox(QMessageBox::Information, tr("Close"), outcome, QMessageBox::Ok, this);
+    box->setObjectName(QStringLiteral("downloadEndedBeforeClose"));
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    connect(box, &QMessageBox::finished, this,
+            [this] { QTimer::singleShot(0, this, &QWidget::close); });
+    box->open();
 }
 
 bool Korvalen49_Test::mayReplaceEdits(const QString& command, const QString& replacement) {

@@ -1,5 +1,6 @@
 #include "laterpages.h"
 
+#include "accessibility.h"
 #include "presetmodel.h"
 #include "textfit.h"
 #include "ui_pagefunctions.h"
@@ -81,6 +82,7 @@ void LaterPages::build(int index) {
         break;
     }
     placeInFocusChain(tabs_, index);
+    a11y::describePage(page);
     // Widgets made on a page that is already shown stay hidden until shown themselves.
     if (page->isVisible()) {
         for (QWidget* child : page->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))

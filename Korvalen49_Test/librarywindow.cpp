@@ -1,5 +1,6 @@
 #include "librarywindow.h"
 
+#include "accessibility.h"
 #include "comparewindow.h"
 #include "edithistory.h"
 #include "korvalen49_test.h"
@@ -23,6 +24,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSettings>
+#include <QShortcut>
 #include <QStandardPaths>
 #include <QTableWidget>
 #include <QVBoxLayout>
@@ -106,7 +108,20 @@ LibraryWindow::LibraryWindow(Korvalen49_Test& editor)
     list_->setHorizontalHeaderLabels({tr("Name"), tr("Preset"), tr("Date"), tr("Kind")});
     list_->verticalHeader()->hide();
     list_->setSelectionBehavior(QAbstractItemView::SelectRows);
-    list_->setEditTriggers(QAbstractItemView::EditKeyPressed);
+    list_->setEditTriggers(QAbstractItemView::EditKeyPressed); // F2 renames
+    // Tab leaves the table for the commands below it; Enter opens, Delete deletes.
+    list_->setTabKeyNavigation(false);
+    for (const QKeySequence& key : {QKeySequence(Qt::Key_Return), QKeySequence(Qt::Key_Enter),
+                                    QKeySequence(QKeySequence::Delete)}) {
+        auto* shortcut = new QShortcut(key, list_, nullptr, nullptr, Qt::WidgetShortcut);
+        const bool open = key != QKeySequence(QKeySequence::Delete);
+        connect(shortcut, &QShortcut::activated, this, [this, open] {
+            if (open)
+                openSelected();
+            else
+                deleteSelected();
+        });
+    }
     list_->horizontalHeader()->setSectionResizeMode(kName, QHeaderView::Stretch);
     filter_->setObjectName(QStringLiteral("libraryFilter"));
     filter_->setPlaceholderText(tr("Filter by name, preset or kind"));
@@ -179,6 +194,7 @@ LibraryWindow::LibraryWindow(Korvalen49_Test& editor)
     folder_ = settings().value(QLatin1String(kFolderKey), defaultFolder()).toString();
     folderLabel_->setText(QDir::toNativeSeparators(folder_));
     resize(620, 480);
+    a11y::describeWindow(this);
 }
 
 void LibraryWindow::setFolder(const QString& folder) {
@@ -285,7 +301,9 @@ void LibraryWindow::tell(const QString& text) {
 bool LibraryWindow::openSelected() {
     const Entry* e = selectedEntry();
     if (!e) return false;
-    return editor_.openPresetFile(e->path);
+    // A copy: the list is read again while the load asks or reports, and the entry goes.
+    const QString path = e->path;
+    return editor_.openPresetFile(path);
 }
 
 bool LibraryWindow::saveCurrent(const QString& name) {

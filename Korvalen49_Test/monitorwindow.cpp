@@ -1,5 +1,6 @@
 #include "monitorwindow.h"
 
+#include "accessibility.h"
 #include "diagnostics.h"
 #include "korvalen49_test.h"
 #include "midi.h"
@@ -193,6 +194,7 @@ MonitorWindow::MonitorWindow(QWidget* parent)
     poll_->setInterval(kPollMs);
     connect(poll_, &QTimer::timeout, this, &MonitorWindow::takeTraffic);
     updateCount();
+    a11y::describeWindow(this);
 }
 
 MonitorWindow::~MonitorWindow() {
@@ -356,7 +358,7 @@ QString Korvalen49_Test::diagnosticsReportText() const {
     in.outputsNow = midi.outputNames();
     in.searched = connection.searched();
     in.search = connection.lastSearchRecord();
-    in.connected = midiLink.editorConnected();
+    in.connected = connection.state() == ControllerConnection::State::Connected;
     in.transfer = korvalen::lastTransfer();
     if (monitor) in.trafficLines = monitor->lines(false, korvalen::kReportTrafficLines);
     in.trafficNote =

@@ -1,5 +1,7 @@
 #include "portsdialog.h"
 
+#include "accessibility.h"
+
 #include <QDialogButtonBox>
 #include <QHeaderView>
 #include <QLabel>
@@ -135,6 +137,7 @@ PortsDialog::PortsDialog(QWidget* parent) : QDialog(parent) {
     layout->addWidget(bridge_);
     layout->addWidget(buttons);
     resize(800, 320);
+    a11y::describeWindow(this);
 }
 
 void PortsDialog::setFacts(const Facts& facts) {

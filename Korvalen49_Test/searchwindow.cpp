@@ -1,5 +1,7 @@
 #include "searchwindow.h"
 
+#include "accessibility.h"
+
 #include <QDialogButtonBox>
 #include <QLabel>
 #include <QProgressBar>
@@ -11,8 +13,9 @@ using korvalen::midi::SearchEvent;
 SearchWindow::SearchWindow(const QString& title, QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("searchWindow"));
     setWindowTitle(title);
-    // While the search owns the MIDI ports, nothing else may start using them.
-    setWindowModality(Qt::ApplicationModal);
+    // Files, the library, edits and the monitor stay usable while a search runs; the window
+    // greys the commands that use the MIDI ports instead.
+    setWindowModality(Qt::NonModal);
 
     attempt_ = new QLabel(tr("Looking for the MIDI ports..."), this);
     attempt_->setObjectName(QStringLiteral("searchAttempt"));
@@ -34,6 +37,7 @@ SearchWindow::SearchWindow(const QString& title, QWidget* parent) : QDialog(pare
     layout->addWidget(detail_);
     layout->addWidget(busy);
     layout->addWidget(buttons);
+    a11y::describeWindow(this);
 }
 
 namespace {

@@ -81,6 +81,21 @@ Korvalen49_Test::RunningDownload::~RunningDownload() {
 
 bool Korvalen49_Test::download(bool snapshotFirst) {
     const QString command = tr("Download");
+    // A download never goes out while an upload arrives: it waits for the upload's end and
+    // takes the values as they are then.
+    if (connection.uploading()) {
+        if (connection.waiting().contains(command)) {
+            statusBar()->showMessage(tr("Download to Korvalen is already waiting for the upload "
+                                        "from the controller to end."),
+                                     kResultTimeoutMs);
+            return false;
+        }
+        connection.whenFree(command, [this, snapshotFirst] { download(snapshotFirst); });
+        statusBar()->showMessage(tr("Download to Korvalen waits for the upload from the "
+                                    "controller to end; it sends the values as they are then."),
+                                 kResultTimeoutMs);
+        return true;
+    }
     if (!controllerReady(command, tr("Download to Korvalen"))) return false;
     auto& globals = korvalen::presetGlobals;
     const unsigned char presetNumber = globals[korvalen::global::kPresetNumber];
@@ -106,6 +121,7 @@ bool Korvalen49_Test::download(bool snapshotFirst) {
     job->snapshotFirst = snapshotFirst;
     RunningDownload* running = job.get();
     downloadJob = std::move(job);
+    updateCommands();
 
     // A controller that keeps up takes the download in well under a second: the progress
     // window is made and shown only for one that lasts.
@@ -201,6 +217,7 @@ void Korvalen49_Test::showDownloadProgress(const korvalen::PresetTransfer::Progr
 void Korvalen49_Test::endDownloadJob() {
     downloadJob.reset();
     connection.releaseTransfer();
+    updateCommands();
     if (downloadProgress) {
         downloadProgress->disconnect(this);
         downloadProgress->reset();
@@ -215,6 +232,7 @@ void Korvalen49_Test::finishDownload() {
         // A read of a stored preset, not a download.
         const auto job = std::move(downloadJob);
         connection.releaseTransfer();
+        updateCommands();
         job->readDone(job->readResult, job->read);
         return;
     }
@@ -222,7 +240,12 @@ void Korvalen49_Test::finishDownload() {
         const korvalen::SnapshotResult snapshot = downloadJob->snapshot;
         const int presetNumber = downloadJob->presetNumber;
         endDownloadJob();
-        askToDownloadWithoutSnapshot(snapshot, presetNumber);
+        if (closeWhenDownloaded)
+            closeAfterDownload(tr("Nothing was downloaded: P%1 could not be kept as a snapshot "
+                                  "first. P%1 on the controller was not changed.")
+                                   .arg(presetNumber + 1));
+        else
+            askToDownloadWithoutSnapshot(snapshot, presetNumber);
         emit downloadFinished(false);
         return;
     }
@@ -237,6 +260,10 @@ void Korvalen49_Test::finishDownload() {
     if (result.status == Status::Confirmed) {
         statusBar()->showMessage(QStringLiteral("Download to Korvalen OK"), kResultTimeoutMs);
         if (!editedMeanwhile) history->markInStep(EditHistory::Source::Controller);
+        if (closeWhenDownloaded)
+            closeAfterDownload(tr("Download to Korvalen OK: P%1 on the controller now holds "
+                                  "the preset that was sent.")
+                                   .arg(number));
         emit downloadFinished(true);
         return;
     }
@@ -272,7 +299,12 @@ void Korvalen49_Test::finishDownload() {
                    .arg(result.rounds)
                    .arg(list, aftermath);
     }
-    showFailure(command, text);
+    if (closeWhenDownloaded) {
+        statusBar()->showMessage(text, kResultTimeoutMs);
+        closeAfterDownload(text);
+    } else {
+        showFailure(command, text);
+    }
     emit downloadFinished(false);
 }
 
@@ -305,18 +337,27 @@ Korvalen49_Test::UploadValues::UploadValues(Korvalen49_Test& window)
 
 bool Korvalen49_Test::requestUpload(int presetNumber, const QString& command) {
     if (!controllerReady(command, tr("Upload"))) return false;
+    if (!connection.claimForUpload()) {
+        showFailure(command, tr("Upload failed: the MIDI ports are busy with another exchange "
+                                "with the controller. Try again when it has ended."));
+        return false;
+    }
     // A request while an upload is open keeps the values from before the first one.
     if (!upload->request(presetNumber)) {
         showFailure(command, tr("Upload failed: the controller did not take the request. "
                                 "Check the connection and try again."));
-        if (!upload->isOpen()) uploadValues.kept.reset();
+        if (!upload->isOpen()) {
+            uploadValues.kept.reset();
+            connection.releaseUpload();
+        }
         return false;
     }
     return true;
 }
 
 void Korvalen49_Test::SysDataInSlot(unsigned char*, uint len) {
-    if (downloadJob) return; // the download reads its read-back itself
+    // A transfer reads the ring on its own thread: it is the ring's one reader then.
+    if (downloadJob || connection.transferring()) return;
     if (!upload->isOpen() || len == 0) {
         korvalen::DumpParser::discardAll(midiLink.sysExRing);
         return;
@@ -327,9 +368,18 @@ void Korvalen49_Test::SysDataInSlot(unsigned char*, uint len) {
     case korvalen::PresetUpload::Read::Ended:
         finishUpload();
         break;
+    case korvalen::PresetUpload::Read::Retrying:
+        statusBar()->showMessage(tr("Part of the preset from the controller was lost. Asking "
+                                    "for it again (%1 of %2)...")
+                                     .arg(upload->retries())
+                                     .arg(korvalen::PresetUpload::kRetries),
+                                 kResultTimeoutMs);
+        break;
     case korvalen::PresetUpload::Read::Damaged:
-        abandonUpload(tr("Upload failed: part of the preset from the controller was lost. The "
-                         "values from before the upload are back; try again."));
+        abandonUpload(tr("Upload failed: part of the preset from the controller was lost, "
+                         "%1 times. The values from before the upload are back; check the "
+                         "connection and try again.")
+                          .arg(korvalen::PresetUpload::kRetries + 1));
         break;
     }
 }
@@ -353,6 +403,7 @@ void Korvalen49_Test::finishUpload() {
     if (uploadValues.kept) history->replaced(*uploadValues.kept, tr("Upload"));
     history->markInStep(EditHistory::Source::Controller);
     uploadValues.kept.reset();
+    connection.releaseUpload();
 }
 
 void Korvalen49_Test::abandonUpload(const QString& reason) {
@@ -364,6 +415,7 @@ void Korvalen49_Test::abandonUpload(const QString& reason) {
     history->resync();
     RefreshTitle();
     showFailure(QString(), reason);
+    connection.releaseUpload();
 }
 
 void Korvalen49_Test::uploadTimedOut() {

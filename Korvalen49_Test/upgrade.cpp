@@ -1,5 +1,6 @@
 #include "upgrade.h"
 
+#include "accessibility.h"
 #include "choosecontroller.h"
 #include "textfit.h"
 #include "upgradecheck.h"
@@ -44,6 +45,7 @@ QString refusalReason(korvalen::FirmwareLoadStatus status, const QByteArray& byt
 UpgradeDlg::UpgradeDlg(QWidget* parent) : QDialog(parent), clock_(monotonicMs) {
     ui.setupUi(this);
     textfit::fitTexts(this);
+    a11y::describeWindow(this);
     // Long lines wrap; each line's tool tip holds it whole as well.
     ui.upgradeLog->setWordWrap(true);
     ui.upgradeLog->setTextElideMode(Qt::ElideNone);

@@ -9,6 +9,7 @@
 // `drops()`, so that the reader can tell that what it reads is no longer complete.
 #pragma once
 
+#include <algorithm>
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
@@ -54,7 +55,9 @@ public:
         return bytes_[(readIndex() + offset) & kMask].load(std::memory_order_relaxed);
     }
 
+    // Never past the write index: bytes that were discarded meanwhile are not consumed twice.
     void consume(std::size_t count) noexcept {
+        count = std::min(count, unread());
         read_.store(static_cast<std::uint16_t>(readIndex() + count), std::memory_order_release);
     }
 

@@ -51,7 +51,7 @@ void ControllerConnection::setState(State state) {
 }
 
 bool ControllerConnection::startSearch(const SearchPlan& plan) {
-    if (running_ || transferring_ || state() == State::Flashing) return false;
+    if (portsHolder() != Holder::None || state() == State::Flashing) return false;
     connectThread.releasePorts();
     midiLink.prepareSearch();
     auto options = midiLink.editorSearchOptions();
@@ -137,6 +137,7 @@ void ControllerConnection::takeSearchResult() {
     if (plan_.purpose != SearchPlan::Purpose::HotPlug) watch_.noteCurrentOutputs();
     setState(found ? State::Connected : State::NotConnected);
     emit searchEnded(found);
+    exchangeEnded();
 }
 
 bool ControllerConnection::controllerPresent() {
@@ -154,7 +155,7 @@ void ControllerConnection::markLost() {
 }
 
 void ControllerConnection::hotPlugCheck() {
-    if (running_ || transferring_) return;
+    if (portsHolder() != Holder::None) return;
     const QStringList fresh = watch_.freshOutputs();
     if (fresh.isEmpty()) return;
     if (state_ == State::Connected) {
@@ -172,8 +173,21 @@ void ControllerConnection::hotPlugCheck() {
     startSearch(plan);
 }
 
+bool ControllerConnection::claimForUpload() {
+    if (uploading_) return true;
+    if (portsHolder() != Holder::None || state_ != State::Connected) return false;
+    uploading_ = true;
+    return true;
+}
+
+void ControllerConnection::releaseUpload() {
+    if (!uploading_) return;
+    uploading_ = false;
+    exchangeEnded();
+}
+
 bool ControllerConnection::claimForTransfer() {
-    if (running_ || transferring_ || state_ != State::Connected) return false;
+    if (portsHolder() != Holder::None || state_ != State::Connected) return false;
     transferring_ = true;
     midiLink.setTransferring(true);
     return true;
@@ -183,16 +197,57 @@ void ControllerConnection::releaseTransfer() {
     if (!transferring_) return;
     transferring_ = false;
     midiLink.setTransferring(false);
+    exchangeEnded();
 }
 
 ControllerConnection::Holder ControllerConnection::portsHolder() const {
     if (running_) return Holder::Search;
+    if (uploading_) return Holder::Upload;
     if (transferring_) return Holder::Transfer;
     return Holder::None;
 }
 
+void ControllerConnection::whenFree(const QString& what, std::function<void()> run) {
+    waiting_.push_back({what, std::move(run)});
+    emit waitingChanged();
+    exchangeEnded(); // nothing may hold the ports: then its turn is now
+}
+
+QStringList ControllerConnection::waiting() const {
+    QStringList names;
+    for (const Waiting& w : waiting_)
+        names << w.what;
+    return names;
+}
+
+void ControllerConnection::dropWaiting() {
+    if (waiting_.empty()) return;
+    waiting_.clear();
+    emit waitingChanged();
+}
+
+void ControllerConnection::exchangeEnded() {
+    // The turn is given from the event loop: whoever ended the exchange has finished first.
+    if (turnPosted_ || waiting_.empty()) return;
+    turnPosted_ = true;
+    QMetaObject::invokeMethod(this, &ControllerConnection::runWaiting, Qt::QueuedConnection);
+}
+
+void ControllerConnection::runWaiting() {
+    turnPosted_ = false;
+    if (waiting_.empty() || portsHolder() != Holder::None || state() == State::Flashing) return;
+    Waiting next = std::move(waiting_.front());
+    waiting_.erase(waiting_.begin());
+    emit waitingChanged();
+    next.run();
+    // A command that took no exchange leaves the turn to the next one.
+    exchangeEnded();
+}
+
 bool ControllerConnection::claimForFlash() {
-    if (portsHolder() != Holder::None) return false;
+    // An upload gives way: the upgrade takes every port, and the window closes the upload.
+    if (running_ || transferring_) return false;
+    uploading_ = false;
     // The editor sends nothing from here on, and its ports are closed: the upgrade opens the
     // ones it needs in a table of its own.
     midiLink.editorOwnsPorts = false;
@@ -206,4 +261,5 @@ bool ControllerConnection::claimForFlash() {
 void ControllerConnection::flashEnded() {
     if (state_ != State::Flashing || connectThread.isRunning()) return;
     setState(State::NotConnected);
+    exchangeEnded();
 }

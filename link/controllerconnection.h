@@ -10,6 +10,7 @@
 
 #include <QObject>
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 #include <memory>
@@ -90,17 +91,35 @@ public:
     // How the last search ended.
     korvalen::midi::SearchResult lastResult() const { return result_; }
 
+    // One exchange with the controller at a time: a search, an upload, a transfer (a download
+    // with its snapshot read and read-back, or a read of a stored preset) or a firmware
+    // upgrade. Whoever holds the exchange is the one reader of the link's ring.
+    //
+    // An upload of the editor takes the connected controller's ring; its dump is read on the
+    // connection's thread. False when anything else holds the ports.
+    bool claimForUpload();
+    void releaseUpload();
+    bool uploading() const { return uploading_; }
     // A preset transfer of the editor takes the connected controller's ring and ports.
     bool claimForTransfer();
     void releaseTransfer();
     bool transferring() const { return transferring_; }
+    // A command that waits for its turn: `run` is called on the connection's thread once the
+    // exchange in progress has ended, in the order the commands came. `what` names it while
+    // it waits. A command that waits is run even when the exchange before it failed; it
+    // checks for itself whether it can go on.
+    void whenFree(const QString& what, std::function<void()> run);
+    // The names of the commands that wait, oldest first.
+    QStringList waiting() const;
+    // Forgets the commands that wait (the window closes).
+    void dropWaiting();
     // A firmware upgrade takes every port from the editor: the editor's ports are closed and
     // the editor is not connected until a search finds the controller again. False when a
     // search or a transfer holds the ports. The upgrade worker asks this before each run; the
     // ports count as the upgrade's until its run has ended.
     bool claimForFlash();
     // Why an upgrade cannot take the ports now, or None.
-    enum class Holder { None, Search, Transfer };
+    enum class Holder { None, Search, Upload, Transfer };
     Holder portsHolder() const;
 
 signals:
@@ -115,6 +134,8 @@ signals:
     void controllerLost();
     // After every reading of the port list.
     void polled();
+    // A command began to wait, or its turn came.
+    void waitingChanged();
 
 private slots:
     // Called by name from the searching thread.
@@ -126,6 +147,9 @@ private:
     void setState(State state);
     void flashEnded();
     void post(const korvalen::midi::SearchEvent& event);
+    // The exchange has ended: the next command that waits gets its turn.
+    void exchangeEnded();
+    void runWaiting();
 
     struct RunningSearch {
         std::thread worker;
@@ -139,6 +163,13 @@ private:
 
     State state_ = State::NotConnected;
     bool transferring_ = false;
+    bool uploading_ = false;
+    struct Waiting {
+        QString what;
+        std::function<void()> run;
+    };
+    std::vector<Waiting> waiting_;
+    bool turnPosted_ = false;
     bool searched_ = false;
     korvalen::midi::SearchRecord record_;
     QString controllerIn_;

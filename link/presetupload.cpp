@@ -45,6 +45,8 @@ PresetUpload::PresetUpload(Sender send, ByteRing& ring, Target& target, QObject*
     timer_.setSingleShot(true);
     timer_.setInterval(kTimeoutMs);
     connect(&timer_, &QTimer::timeout, this, &PresetUpload::timedOut);
+    retryTimer_.setSingleShot(true);
+    connect(&retryTimer_, &QTimer::timeout, this, &PresetUpload::requestAgain);
 }
 
 bool PresetUpload::request(int number) {
@@ -54,14 +56,29 @@ bool PresetUpload::request(int number) {
         target_.keep();
         touched_ = false;
         rejected_ = 0;
+        retries_ = 0;
         // Bytes still unread are no part of this upload (and would crowd its dump).
         ring_.discardAll();
         drops_ = ring_.drops();
     }
     if (send_(message.data(), static_cast<std::uint32_t>(message.size())) != 0) return false;
     open_ = true;
+    number_ = number;
+    retryTimer_.stop();
     timer_.start();
     return true;
+}
+
+void PresetUpload::requestAgain() {
+    if (!open_) return;
+    // What is left of the damaged dump is no part of the new one.
+    ring_.discardAll();
+    drops_ = ring_.drops();
+    rejected_ = 0;
+    const auto message = uploadRequestMessage(number_);
+    // A request the port does not take ends as an upload whose dump never came: the time-out.
+    send_(message.data(), static_cast<std::uint32_t>(message.size()));
+    timer_.start();
 }
 
 PresetUpload::Read PresetUpload::read() {
@@ -69,17 +86,29 @@ PresetUpload::Read PresetUpload::read() {
         ring_.discardAll();
         return Read::Open;
     }
+    if (retryTimer_.isActive()) {
+        // The rest of a damaged dump, before the new request.
+        ring_.discardAll();
+        return Read::Open;
+    }
     timer_.start(); // the time-out counts from the last bytes received
     bool ended = false;
     CountingSink sink(target_.sink(), touched_, rejected_, ended);
     DumpParser parser(sink);
-    if (parser.parse(ring_, drops_) == DumpParser::Status::Damaged) return Read::Damaged;
-    return ended ? Read::Ended : Read::Open;
+    if (parser.parse(ring_, drops_) != DumpParser::Status::Damaged)
+        return ended ? Read::Ended : Read::Open;
+    if (retries_ >= kRetries) return Read::Damaged;
+    ++retries_;
+    ring_.discardAll();
+    timer_.stop();
+    retryTimer_.start(retryPauseMs_ * retries_);
+    return Read::Retrying;
 }
 
 void PresetUpload::finish() {
     open_ = false;
     timer_.stop();
+    retryTimer_.stop();
     ring_.discardAll();
 }
 
@@ -87,6 +116,7 @@ void PresetUpload::abandon() {
     if (!open_) return;
     open_ = false;
     timer_.stop();
+    retryTimer_.stop();
     ring_.discardAll();
     if (touched_) target_.putBack();
 }

@@ -2,7 +2,8 @@
 // read from the link's ring as its pieces arrive, on the thread that owns the upload. An upload
 // that does not end puts back the values it found: they are kept once, at its first request,
 // however many requests follow while it is open. It ends when the controller has been silent
-// for the time-out, counted from the last bytes received (or from the request).
+// for the time-out, counted from the last bytes received (or from the request). A dump that
+// arrives damaged is asked for again, up to kRetries times, each after a longer pause.
 #pragma once
 
 #include "bytering.h"
@@ -21,6 +22,10 @@ class PresetUpload : public QObject {
 
 public:
     static constexpr int kTimeoutMs = 5000;
+    // New requests after damaged dumps, and the pause before the first one; the pause before
+    // new request n is n times as long.
+    static constexpr int kRetries = 3;
+    static constexpr int kRetryPauseMs = 250;
 
     // Sends one complete message; 0 when the port took it.
     using Sender = std::function<int(const std::uint8_t*, std::uint32_t)>;
@@ -38,15 +43,21 @@ public:
     };
 
     enum class Read {
-        Open,    // the dump goes on
-        Ended,   // its end record came: finish() closes it
-        Damaged, // bytes were lost on the way: abandon() closes it
+        Open,     // the dump goes on
+        Ended,    // its end record came: finish() closes it
+        Retrying, // bytes were lost on the way: the dump is asked for again after a pause
+        Damaged,  // bytes were lost on the way, and every new request too: abandon() closes it
     };
 
     PresetUpload(Sender send, ByteRing& ring, Target& target, QObject* parent = nullptr);
 
     void setTimeoutMs(int milliseconds) { timer_.setInterval(milliseconds); }
     int timeoutMs() const { return timer_.interval(); }
+    void setRetryPauseMs(int milliseconds) { retryPauseMs_ = milliseconds; }
+    // New requests made after damaged dumps in the open (or last) upload.
+    int retries() const { return retries_; }
+    // The pause before the new request that waits, or 0 when none waits.
+    int retryPauseMs() const { return retryTimer_.isActive() ? retryTimer_.interval() : 0; }
     bool isOpen() const { return open_; }
     // Records of the open (or last) upload that were out of range.
     int rejectedRecords() const { return rejected_; }
@@ -68,10 +79,16 @@ signals:
     void timedOut();
 
 private:
+    void requestAgain();
+
     Sender send_;
     ByteRing& ring_;
     Target& target_;
     QTimer timer_;
+    QTimer retryTimer_;
+    int retryPauseMs_ = kRetryPauseMs;
+    int number_ = 0;
+    int retries_ = 0;
     bool open_ = false;
     bool touched_ = false; // a record of the dump reached the target
     int rejected_ = 0;

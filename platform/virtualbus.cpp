@@ -140,9 +140,13 @@ struct VirtualBus::Core {
             lock.unlock();
             if (event.device) {
                 std::vector<Message> replies = event.device->receiveAt(event.message, due);
+                const std::uint64_t gap = event.device->replyGapMs(replies.size());
                 lock.lock();
-                for (Message& r : replies)
-                    schedule(due, Event{nullptr, event.input, std::move(r)});
+                std::uint64_t at = due;
+                for (Message& r : replies) {
+                    schedule(at, Event{nullptr, event.input, std::move(r)});
+                    at += gap;
+                }
                 lock.unlock();
             } else {
                 deliver(event.input, event.message);

@@ -43,6 +43,8 @@ public:
     virtual unsigned replyDelayMs() const { return 0; }
     // The delay for one message; a device may answer some messages later than others.
     virtual unsigned replyDelayFor(const Message& message) const { return replyDelayMs(); }
+    // Virtual milliseconds between two of the `count` replies to one message (0: all at once).
+    virtual unsigned replyGapMs(std::size_t count) const { return 0; }
 };
 
 // What happened to a port, in the bus's port log.

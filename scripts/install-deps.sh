@@ -9,6 +9,8 @@ packages=(
     librtmidi-dev libasound2-dev libfontconfig-dev
     jackd2 libjack-jackd2-dev
     xvfb xauth fonts-dejavu-core fonts-liberation
+    # a screen reader's view in the tests: the accessibility bus and its Python client
+    at-spi2-core python3-pyatspi dbus
     clang libclang-rt-14-dev clang-format
     dpkg-dev appstream desktop-file-utils lintian help2man shared-mime-info
     # the ALSA test bed (scripts/alsa-vm.sh): a virtual machine with the kernel sequencer

@@ -133,7 +133,15 @@ public:
         // stored too, up to what its dump records carry (a channel, port or behaviour of one
         // data byte, an assignment number of up to 255).
         bool takesAnyValue = false;
+        // Milliseconds from the first record of a dump to its last: the answers to one message
+        // (a dump) are spread evenly over this time instead of all coming at once.
+        unsigned dumpTimeMs = 0;
     };
+
+    // Milliseconds between two answers of the `count` that one message gets.
+    unsigned answerGapMs(std::size_t count) const {
+        return count > 1 ? static_cast<unsigned>(options_.dumpTimeMs / (count - 1)) : 0;
+    }
 
     ControllerEmulator();
     explicit ControllerEmulator(Options options);

@@ -26,6 +26,7 @@ public:
     unsigned replyDelayFor(const Message& message) const override {
         return delay_.load() + emulator_.extraDelayFor(message);
     }
+    unsigned replyGapMs(std::size_t count) const override { return emulator_.answerGapMs(count); }
     void setReplyDelayMs(unsigned ms) { delay_.store(ms); }
 
     // The emulator runs on the bus's delivery thread: change or read it only while nothing is

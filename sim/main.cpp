@@ -50,6 +50,7 @@ constexpr const char* kUsage = R"(usage: korvalen25-sim [options]
   --image-out FILE          write the firmware image to FILE when a transfer completes
   --reply-delay MS          wait MS milliseconds before each answer
   --wrong-identity          answer probes with a wrong identity byte
+  --dump-time MS            spread the records of a dump over MS milliseconds
   --dump-fault KIND:N       dump record N is truncated (KIND truncated), carries channel 17
                             (KIND bad-value), is left out (KIND dropped), or the dump ends
                             before it (KIND cut)
@@ -174,6 +175,8 @@ Settings parse(int argc, char** argv) {
                 static_cast<unsigned>(number(value(i), 16, 1 << 20, "--read-buffer"));
         } else if (a == "--reply-delay") {
             o.replyDelayMs = static_cast<unsigned>(number(value(i), 0, 60000, "--reply-delay"));
+        } else if (a == "--dump-time") {
+            o.dumpTimeMs = static_cast<unsigned>(number(value(i), 0, 600000, "--dump-time"));
         } else if (a == "--wrong-identity") {
             o.wrongIdentity = true;
         } else if (a == "--dump-fault") {
@@ -335,8 +338,13 @@ void onMessage(double, std::vector<unsigned char>* message, void* user) {
         return;
     }
     const bool wasComplete = s.emulator.transferComplete();
-    for (Message& reply : s.emulator.receive(m))
-        s.sender->post(due, std::move(reply));
+    std::vector<Message> replies = s.emulator.receive(m);
+    const auto gap = std::chrono::milliseconds(s.emulator.answerGapMs(replies.size()));
+    auto at = due;
+    for (Message& reply : replies) {
+        s.sender->post(at, std::move(reply));
+        at += gap;
+    }
     if (!wasComplete && s.emulator.transferComplete()) {
         std::cerr << "korvalen25-sim: firmware transfer complete, " << s.emulator.image().size()
                   << " bytes in " << s.emulator.blockCount() << " blocks\n";

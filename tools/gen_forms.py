@@ -217,12 +217,20 @@ def dark_layer(parent, name, geom):
 
 
 def panel(parent, name, geom):
-    return layer(parent, name, geom, PANEL_STYLE)
+    """A white panel. Its labels are black whatever the desktop's palette: a dark theme's
+    light text would vanish on the white background."""
+    w = layer(parent, name, geom, PANEL_STYLE)
+    p_palette(w, "WindowText", BLACK)
+    return w
 
 
-def row_label(parent, text, geom):
+def row_label(parent, text, geom, buddy=None):
+    """A label of a panel row; `buddy` is the box it names, which a screen reader then
+    announces by it."""
     lab = widget(parent, "QLabel", row_labels.next(), geom)
     p_string(lab, "text", text)
+    if buddy is not None:
+        sub(prop(lab, "buddy"), "cstring", text=buddy)
     return lab
 
 
@@ -253,7 +261,7 @@ def encoder_panel(parent, k, geom):
     rows = (("CC:", "E%d_ccBox" % k, 10), ("Chan:", "E%d_ChBox" % k, 38),
             ("Port:", "E%d_PortBox" % k, 66))
     for text, box, y in rows:
-        row_label(w, text, (LABEL_X, y, 38, 22))
+        row_label(w, text, (LABEL_X, y, 38, 22), box)
         # A box with a font of its own builds its popup only when it is first opened.
         c = combo(w, box, (BOX_X, y, box_w, 20 if box == "E1_ccBox" else 22), "customComboBox")
         p_font(c, *TIMES)
@@ -271,18 +279,19 @@ def button_panel(parent, name, prefix, geom):
     rows = (("Type:", "typeBox", 10), ("Val:", "ccBox", 38), ("Chan:", "ChBox", 66),
             ("Port:", "PortBox", 94), ("Mode:", "modeBox", 122))
     for text, suffix, y in rows:
-        row_label(w, text, (LABEL_X, y, 38, 22))
-        combo(w, "%s_%s" % (prefix, suffix), (BOX_X, y, box_w, 22))
+        box = "%s_%s" % (prefix, suffix)
+        row_label(w, text, (LABEL_X, y, 38, 22), box)
+        combo(w, box, (BOX_X, y, box_w, 22))
     return w
 
 
 def slider_panel(parent, geom):
     w = panel(parent, "layerS1", geom)
-    row_label(w, "CC:", (8, 16, 28, 22))
+    row_label(w, "CC:", (8, 16, 28, 22), "S1_ccBox")
     combo(w, "S1_ccBox", (38, 16, 173, 22))
-    row_label(w, "Chan:", (220, 16, 36, 22))
+    row_label(w, "Chan:", (220, 16, 36, 22), "S1_ChBox")
     combo(w, "S1_ChBox", (258, 16, 69, 22))
-    row_label(w, "Port:", (336, 16, 34, 22))
+    row_label(w, "Port:", (336, 16, 34, 22), "S1_PortBox")
     combo(w, "S1_PortBox", (372, 16, 69, 22))
     return w
 
@@ -294,21 +303,21 @@ def zone_panel(parent, n, geom):
         lab = widget(w, "QLabel", "label", (90, 10, 77, 16))
         p_string(lab, "text", "   Zone1 ON")
     else:
-        row_label(w, "Status:", (4, 8, 42, 22))
+        row_label(w, "Status:", (4, 8, 42, 22), z + "Sta")
         combo(w, z + "Sta", (48, 8, 191, 22))
     for text, suffix, y in (("Prog:", "Prog", 34), ("MSB:", "MSB", 62), ("LSB:", "LSB", 90),
                             ("Port:", "Port", 118), ("Ch:", "Chan", 146)):
-        row_label(w, text, (4, y, 42, 22))
+        row_label(w, text, (4, y, 42, 22), z + suffix)
         c = combo(w, z + suffix, (48, y, 191, 22))
         if suffix == "Prog":
             p_number(c, "maxVisibleItems", 15)
-    row_label(w, "Rang:", (4, 174, 40, 22))
+    row_label(w, "Rang:", (4, 174, 40, 22), z + "RangSta")
     combo(w, z + "RangSta", (46, 174, 75, 22))
-    row_label(w, "\u2014", (136, 174, 16, 22))
+    row_label(w, "\u2014", (136, 174, 16, 22), z + "RangEnd")
     combo(w, z + "RangEnd", (160, 174, 79, 22))
-    row_label(w, "Octave:", (2, 204, 44, 22))
+    row_label(w, "Octave:", (2, 204, 44, 22), z + "Oct")
     combo(w, z + "Oct", (46, 204, 75, 22))
-    row_label(w, "Trans:", (124, 202, 36, 22))
+    row_label(w, "Trans:", (124, 202, 36, 22), z + "Trans")
     combo(w, z + "Trans", (160, 204, 79, 22))
     return w
 
@@ -463,6 +472,7 @@ def build_picture(central):
         push_button(g, "P%d" % k, (x, 18, 53, 53), " P%d" % k)
     lab = group_label(g, "label_7", "PAD BANK", 118, 82, 87, 17)
     p_font(lab, "Aharoni", 12, 75, True)
+    sub(prop(lab, "buddy"), "cstring", text="PadBankBox")
     widget(g, "QComboBox", "PadBankBox", (212, 78, 51, 21))
 
     g = widget(back, "QWidget", "layer_Zn", (632, 116, 299, 41))
@@ -504,6 +514,7 @@ def build_picture(central):
 
     lab = group_label(back, "label_5", "BANK", 34, 162, 45, 17)
     p_font(lab, "Aharoni", 12, 75, True)
+    sub(prop(lab, "buddy"), "cstring", text="BankBox")
     widget(back, "QComboBox", "BankBox", (88, 158, 83, 23))
 
     g = widget(back, "QWidget", "widget_7", (0, 212, 181, 129))
@@ -609,6 +620,7 @@ def upload_form():
     p_bool(box, "centerButtons", True)
     lab = widget(dlg, "QLabel", "label", (10, 30, 181, 16))
     p_string(lab, "text", "Select one preset to upload :")
+    sub(prop(lab, "buddy"), "cstring", text="presetSelBox")
     widget(dlg, "QComboBox", "presetSelBox", (200, 30, 151, 22))
     sub(root, "resources")
     conns = sub(root, "connections")
@@ -629,13 +641,15 @@ def upgrade_form():
     sub(sp, "verstretch", text="0")
     p_string(dlg, "windowTitle", "FIRMWARE UPGRADE")
 
-    def label(name, geom, text, shared_font):
+    def label(name, geom, text, shared_font, buddy=None):
         lab = widget(dlg, "QLabel", name, geom)
         if shared_font:
             f = sub(prop(lab, "font"), "font")
             sub(f, "family", text="Times New Roman")
             sub(f, "pointsize", text="11")
         p_string(lab, "text", text)
+        if buddy is not None:
+            sub(prop(lab, "buddy"), "cstring", text=buddy)
 
     label("label", (16, 20, 131, 17), "Device Firmware Ver:", True)
     label("label_2", (16, 52, 49, 17), "File Ver:", True)
@@ -651,7 +665,7 @@ def upgrade_form():
     bar = widget(dlg, "QProgressBar", "upgradeBar", (14, 84, 445, 23))
     p_number(bar, "value", 0)
     p_bool(bar, "textVisible", False)
-    label("label_7", (16, 110, 54, 12), "LOG:", False)
+    label("label_7", (16, 110, 54, 12), "LOG:", False, "upgradeLog")
     widget(dlg, "QListWidget", "upgradeLog", (16, 126, 441, 187))
     sub(root, "resources")
     sub(root, "connections")

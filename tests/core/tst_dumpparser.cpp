@@ -96,6 +96,7 @@ private slots:
     void buttonNumbers();
     void ringWriterThread();
     void parserWithWriterThread();
+    void consumeAfterADiscardKeepsTheRingSound();
 };
 
 void TestDumpParser::records_data() {
@@ -653,6 +654,24 @@ void TestDumpParser::parserWithWriterThread() {
     QCOMPARE(sink.log.size(), expected.size());
     QCOMPARE(sink.log, expected);
     QCOMPARE(int(g.block()[22]), 200);
+}
+
+// A reader that decoded a record, then saw the ring discarded, then consumes the record: the
+// read index must not run past the write index, or the ring counts 64K unread bytes and takes
+// nothing more.
+void TestDumpParser::consumeAfterADiscardKeepsTheRingSound() {
+    ByteRing ring;
+    const Bytes record(12, 0x10);
+    write(ring, record);
+    QCOMPARE(ring.unread(), record.size());
+    ring.discardAll();
+    ring.consume(record.size());
+    QCOMPARE(ring.unread(), std::size_t{0});
+    QVERIFY(ring.empty());
+    const Bytes next(ByteRing::kSize, 0x20);
+    QVERIFY(ring.write(next.data(), next.size()));
+    QCOMPARE(ring.unread(), ByteRing::kSize);
+    QCOMPARE(ring.drops(), 0u);
 }
 
 QTEST_APPLESS_MAIN(TestDumpParser)

@@ -10,6 +10,7 @@
 #include "searches.h"
 #include "waits.h"
 
+#include <QSignalSpy>
 #include <QStatusBar>
 
 namespace {
@@ -101,6 +102,50 @@ private slots:
         KORVALEN_TRY_VERIFY(!window.isUploadPending());
         QCOMPARE(travellingValues(), downloaded);
         QCOMPARE(window.statusBar()->currentMessage(), QStringLiteral("Upload OK!"));
+    }
+
+    // DownLoad while the controller's dump is still arriving (the fixture's controller spreads
+    // a dump over 1.5 s): the download waits for the upload's end and sends what the editor
+    // shows then. The controller ends up with exactly the uploaded preset under its number,
+    // and preset 0 as it was: never a mix of the two.
+    void downloadDuringAnUploadSendsNoMix() {
+        Korvalen49_Test window;
+        window.show();
+        QVERIFY(testsearch::ended(window));
+        KORVALEN_TRY_VERIFY(!window.isUploadPending());
+
+        // Two different presets on the controller: P20 and preset 0.
+        auto store = [&window](int salt, int number) {
+            edit(salt);
+            korvalen::presetGlobals[0] = static_cast<unsigned char>(number);
+            const QList<int> values = travellingValues();
+            return window.download() && testdownload::awaited(window) ? values : QList<int>();
+        };
+        const QList<int> p20 = store(3, 19);
+        QVERIFY(!p20.isEmpty());
+        const QList<int> p0 = store(9, 0);
+        QVERIFY(!p0.isEmpty());
+        QVERIFY(p20 != p0);
+
+        QVERIFY(window.requestUpload(19));
+        // Part of the dump is in.
+        KORVALEN_TRY_VERIFY(travellingValues() != p0 || !window.isUploadPending());
+        if (!window.isUploadPending())
+            QSKIP("The whole dump came before DownLoad (a controller whose dump is fast)");
+        QSignalSpy finished(&window, &Korvalen49_Test::downloadFinished);
+        QVERIFY(window.download(false));
+        KORVALEN_TRY_VERIFY(!finished.isEmpty());
+        QCOMPARE(finished.first().first().toBool(), true);
+        QCOMPARE(int{korvalen::presetGlobals[0]}, 19);
+        QCOMPARE(travellingValues(), p20);
+
+        // What the controller holds, read back.
+        QVERIFY(window.requestUpload(0));
+        KORVALEN_TRY_VERIFY(!window.isUploadPending());
+        QCOMPARE(travellingValues(), p0);
+        QVERIFY(window.requestUpload(19));
+        KORVALEN_TRY_VERIFY(!window.isUploadPending());
+        QCOMPARE(travellingValues(), p20);
     }
 };
 

@@ -265,11 +265,13 @@ void NavigationTest::pageBuiltWhenFirstShown() {
         if (w->focusPolicy() & Qt::TabFocus) tabOrder << w->objectName();
     const qsizetype f1 = tabOrder.indexOf(QStringLiteral("F1_typeBox"));
     QVERIFY(f1 > 0);
-    QCOMPARE(tabOrder.mid(f1 - 1, 3), QStringList({"E7_PortBox", "F1_typeBox", "F1_ccBox"}));
-    QVERIFY(tabs->widget(0)->isAncestorOf(part<QWidget>(window.get(), "E7_PortBox")));
-    QCOMPARE(tabOrder.first(), QStringLiteral("tabWidget")); // where the first focus goes
+    // Each page in reading order: the first page ends with E8, the last of its lower row.
+    QCOMPARE(tabOrder.mid(f1 - 1, 3), QStringList({"E8_PortBox", "F1_typeBox", "F1_ccBox"}));
+    QVERIFY(tabs->widget(0)->isAncestorOf(part<QWidget>(window.get(), "E8_PortBox")));
+    // The hidden tab bar takes no focus: the first focus goes to the first box.
+    QCOMPARE(tabOrder.first(), QStringLiteral("E1_ccBox"));
     QCOMPARE(tabOrder.value(tabOrder.indexOf(QStringLiteral("F4_modeBox")) + 1),
-             QStringLiteral("BtnLayer_En")); // the picture, as before
+             QStringLiteral("E1")); // the picture, as before
 
     tabs->ChangePage_Zn();
     auto* prog = part<QComboBox>(window.get(), "zone2Prog");

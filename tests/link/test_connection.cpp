@@ -5,6 +5,7 @@
 #include "controllerconnection.h"
 #include "emulatordevice.h"
 #include "firmware.h"
+#include "heldbus.h"
 #include "identitycontroller.h"
 #include "midi.h"
 #include "virtualbus.h"
@@ -258,6 +259,52 @@ private slots:
         connectThread.releasePorts();
         QVERIFY(bus->openInputs().empty());
         QVERIFY(bus->openOutputs().empty());
+    }
+
+    // Outputs that appear while an upgrade holds the ports are searched once it has ended:
+    // the upgrade keeps them new, it does not use them up.
+    void outputsPluggedInDuringAnUpgradeAreSearchedAfterIt() {
+        bus->setPortCounts(1, 1);
+        bus->detachAll();
+        ControllerConnection connection;
+        QVERIFY(connection.startSearch(
+            {Plan::Purpose::StartUp, QStringLiteral("Connecting"), {}, 1, 1}));
+        QVERIFY(searchEnds(connection));
+        QCOMPARE(connection.state(), State::NotConnected);
+
+        // The upgrade run finds no controller in upgrade mode; its pause between attempts is
+        // held, so it holds the ports until it is stopped.
+        auto held = std::make_shared<testsupport::HeldBus>(bus);
+        held->holdAfter(0);
+        korvalen::midi::setPlatform(held);
+        QByteArray bytes(2 * 28, '\x5A');
+        bytes.append(QByteArray::fromHex("00206B0219"));
+        bytes.append("102\x01\x02QVolm", 10);
+        auto loaded = korvalen::loadFirmwareImage(
+            reinterpret_cast<const std::uint8_t*>(bytes.constData()), bytes.size());
+        QCOMPARE(loaded.status, korvalen::FirmwareLoadStatus::Loaded);
+        QVERIFY(connectThread.startRun(loaded.image));
+        QCOMPARE(connection.state(), State::Flashing);
+
+        bus->setPortCounts(2, 2);
+        bus->attach(1, 1, testsupport::answerIdentityProbe);
+        connection.portWatch().poll();
+        QVERIFY(!connection.isSearching());
+
+        connectThread.requestStop();
+        held->release();
+        connectThread.wait();
+        testwait::until([&] { return connection.state() == State::NotConnected; });
+        korvalen::midi::setPlatform(bus);
+        connectThread.releasePorts();
+
+        QSignalSpy ended(&connection, &ControllerConnection::searchEnded);
+        connection.portWatch().poll();
+        QVERIFY(connection.isSearching());
+        QCOMPARE(connection.searchPlan().purpose, Plan::Purpose::HotPlug);
+        QCOMPARE(connection.searchPlan().onlyOutputs, std::vector{bus->outputName(1)});
+        QVERIFY(searchEnds(connection));
+        QCOMPARE(connection.controllerOutput(), QString::fromStdString(bus->outputName(1)));
     }
 };
 

@@ -3,6 +3,7 @@
 // The dumps are the controller emulator's answers to the request.
 #include "emulatordevice.h"
 #include "presetupload.h"
+#include "waits.h"
 
 #include <QTest>
 
@@ -61,6 +62,15 @@ class TestPresetUpload : public QObject {
             if (last != Read::Open) break;
         }
         return last;
+    }
+
+    // The first piece of the answer to the last request, after a piece that was lost.
+    Read damagedAnswer(PresetUpload& upload) {
+        const Message tooLong(korvalen::ByteRing::kSize + 1, 0x10);
+        ring.write(tooLong.data(), tooLong.size()); // dropped whole, and counted
+        const auto pieces = device->receive(requests.back());
+        ring.write(pieces.front().data(), pieces.front().size());
+        return upload.read();
     }
 
 private slots:
@@ -136,16 +146,47 @@ private slots:
         QCOMPARE(values.assignments, 0);
     }
 
-    // Bytes lost on the way make the dump damaged.
-    void lostBytesDamageTheDump() {
+    // Bytes lost on the way: the same dump is asked for again after a pause, each pause longer
+    // than the one before, up to three times; the fourth damaged dump ends the upload.
+    void damagedDumpIsAskedForAgain() {
         Values values;
         auto upload = uploadInto(values);
+        upload->setRetryPauseMs(10);
         QVERIFY(upload->request(16));
-        const Message tooLong(korvalen::ByteRing::kSize + 1, 0x10);
-        ring.write(tooLong.data(), tooLong.size()); // dropped whole, and counted
-        const auto pieces = device->receive(requests.back());
-        ring.write(pieces.front().data(), pieces.front().size());
-        QCOMPARE(upload->read(), Read::Damaged);
+        for (int retry = 1; retry <= PresetUpload::kRetries; ++retry) {
+            QCOMPARE(damagedAnswer(*upload), Read::Retrying);
+            QCOMPARE(upload->retries(), retry);
+            QCOMPARE(upload->retryPauseMs(), 10 * retry);
+            QCOMPARE(requests.size(), std::size_t(retry)); // not before the pause
+            // The rest of the damaged dump is dropped while the new request waits.
+            const Message rest = {0xF0, 0x00, 0x20, 0x6B, 0x02, 0x06, 0x00, 0xF7};
+            ring.write(rest.data(), rest.size());
+            QCOMPARE(upload->read(), Read::Open);
+            QVERIFY(ring.empty());
+            testwait::until([&] { return requests.size() == std::size_t(retry + 1); });
+            QCOMPARE(requests.back(), requests.front());
+            QVERIFY(upload->isOpen());
+        }
+        QCOMPARE(damagedAnswer(*upload), Read::Damaged);
+        QCOMPARE(requests.size(), std::size_t(PresetUpload::kRetries + 1));
+        QCOMPARE(values.keeps, 1);
+        QVERIFY(upload->isOpen());
+        upload->abandon();
+        QVERIFY(!upload->isOpen());
+    }
+
+    // A whole dump after a damaged one ends the upload.
+    void wholeDumpAfterADamagedOneEnds() {
+        Values values;
+        auto upload = uploadInto(values);
+        upload->setRetryPauseMs(10);
+        QVERIFY(upload->request(16));
+        QCOMPARE(damagedAnswer(*upload), Read::Retrying);
+        testwait::until([&] { return requests.size() == 2; });
+        QCOMPARE(answer(*upload), Read::Ended);
+        QCOMPARE(values.ends, 1);
+        upload->finish();
+        QCOMPARE(values.putBacks, 0);
     }
 
     // Bytes left in the ring from before the request are no part of the upload.

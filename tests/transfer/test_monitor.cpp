@@ -245,6 +245,19 @@ private slots:
         QVERIFY(dialog && dialog->isVisible());
         dialog->close();
     }
+
+    // The report tells the connection as the window knows it: a controller whose ports have
+    // vanished is no longer connected.
+    void reportAfterTheControllerIsLost() {
+        auto window = connectedWindow();
+        QVERIFY(window);
+        QVERIFY(!window->diagnosticsReportText().contains(QLatin1String("no longer connected")));
+        on.bus->setPortCounts(0, 0);
+        window->portWatch().poll();
+        QCOMPARE(window->controllerConnection().state(), ControllerConnection::State::Lost);
+        const QString report = window->diagnosticsReportText();
+        QVERIFY2(report.contains(QLatin1String(", no longer connected\n")), qPrintable(report));
+    }
 };
 
 QTEST_MAIN(TestMonitor)

@@ -15,6 +15,7 @@
 #include "waits.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QComboBox>
 #include <QLabel>
 #include <QMenu>
@@ -163,6 +164,48 @@ private slots:
         QCOMPARE(window.statusBar()->currentMessage(), QStringLiteral("Connect Error"));
         QVERIFY(window.searchWindow() == nullptr);
         QCOMPARE(textOf(&window, "linkNote"), QStringLiteral("Not connected"));
+    }
+
+    // A search blocks nothing but the commands that use the MIDI ports: its window is not
+    // modal, files and the library stay usable, DownLoad, ReConnect and the comparison
+    // with the controller are greyed until it has ended.
+    void searchGreysOnlyThePortCommands() {
+        bus->setPortCounts(1, 1);
+        attachEmulator(0, 0, 0);
+        auto window = std::make_unique<Korvalen49_Test>();
+        window->show();
+        QVERIFY(testsearch::ended(*window));
+        KORVALEN_TRY_COMPARE(window->windowTitle(), kPreset0Title);
+        auto action = [&](const char* name) {
+            auto* a = window->findChild<QAction*>(QLatin1String(name));
+            return a && a->isEnabled();
+        };
+        const char* portCommands[] = {"actionDownLoad", "actionReConnect",
+                                      "actionCompareController"};
+        const char* otherCommands[] = {"actionLoad_from_file", "actionSave_to_file",
+                                       "actionLibrary", "actionUpgrade"};
+        for (const char* name : portCommands)
+            QVERIFY2(action(name), name);
+
+        bus->detachAll();
+        held->holdAfter(1);
+        window->reconnectSlot();
+        QVERIFY(window->isSearching());
+        KORVALEN_TRY_VERIFY(window->searchWindow() && window->searchWindow()->isVisible());
+        QVERIFY(!window->searchWindow()->isModal());
+        QCOMPARE(QApplication::activeModalWidget(), nullptr);
+        for (const char* name : portCommands)
+            QVERIFY2(!action(name), name);
+        for (const char* name : otherCommands)
+            QVERIFY2(action(name), name);
+
+        testboxes::BoxAnswerer boxes;
+        window->controllerConnection().stopSearch();
+        held->release();
+        QVERIFY(testsearch::ended(*window));
+        KORVALEN_TRY_COMPARE(boxes.seen, QStringList{QStringLiteral("Connection|Connect Error!")});
+        for (const char* name : portCommands)
+            QVERIFY2(action(name), name);
     }
 
     // ReConnect searches on a thread of its own: while the search waits, the window still

@@ -5,6 +5,7 @@
 #include "downloads.h"
 #include "emulatorbus.h"
 #include "emulatordevice.h"
+#include "heldbus.h"
 #include "korvalen49_test.h"
 #include "midi.h"
 #include "modelcheck.h"
@@ -18,7 +19,9 @@
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QMenu>
+#include <QMessageBox>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QStatusBar>
 #include <QTest>
 #include <QTimer>
@@ -49,6 +52,16 @@ class TestTransfer : public QObject {
         // show what came in.
         window->buildAllPages();
         return window;
+    }
+
+    // Moves the bus's clock on by `ms`, a little at a time, and lets the window read what
+    // came after each step (the ring holds only part of a dump). It stops early once the
+    // window's upload has ended: a download that takes its turn then moves the clock itself.
+    void advance(Korvalen49_Test& window, unsigned ms) {
+        for (unsigned done = 0; done < ms && window.isUploadPending(); done += 20) {
+            bus->sleep(20);
+            QCoreApplication::sendPostedEvents();
+        }
     }
 
 private slots:
@@ -99,6 +112,149 @@ private slots:
                      QStringLiteral("Upload failed: the controller did not finish")),
                  qPrintable(window->statusBar()->currentMessage()));
         QCOMPARE(takePresetSnapshot(), before);
+    }
+
+    // DownLoad while an upload is still arriving: the download waits for the upload's end and
+    // sends what the editor shows then. The controller ends up holding exactly the uploaded
+    // preset under its own number, never a mix of the two, and preset 0 stays as it was.
+    void downloadDuringASlowUploadWaitsForItsEnd() {
+        auto window = connectedWindow();
+        bus->quiesce(); // the emulator runs on the bus's thread
+        auto& emulator = device->emulator();
+        // P20 differs from preset 0 in every control, so any mix shows.
+        korvalen::sim::StoredPreset p20 = *emulator.preset(0);
+        for (auto& a : p20.controls)
+            a.cc = static_cast<std::uint8_t>((a.cc + 5) % 120);
+        p20.globals[0] = 19;
+        QVERIFY(emulator.setPreset(19, p20));
+        const korvalen::sim::StoredPreset p0 = *emulator.preset(0);
+        emulator.options().dumpTimeMs = 3000;
+
+        QVERIFY(window->requestUpload(19));
+        advance(*window, 1000); // a third of the dump
+        QVERIFY(window->isUploadPending());
+        QSignalSpy finished(window.get(), &Korvalen49_Test::downloadFinished);
+        QVERIFY(window->download(false));
+        const bool waited = !window->isDownloading();
+        const QString told = window->statusBar()->currentMessage();
+
+        advance(*window, 4000); // the rest of the dump
+        KORVALEN_TRY_VERIFY(!finished.isEmpty() && !window->isUploadPending());
+        bus->quiesce();
+        // The controller: preset 0 as it was, P20 as uploaded; no mix in either.
+        QVERIFY(*emulator.preset(0) == p0);
+        QVERIFY(emulator.preset(19)->controls == p20.controls);
+        QCOMPARE(int{emulator.preset(19)->globals[0]}, 19);
+        // The editor shows the upload, and the download sent that and confirmed it.
+        QCOMPARE(window->windowTitle(), QStringLiteral("Korvalen25 Editor--------P20 User P20"));
+        QCOMPARE(modelcheck::differences(p20), QStringList{});
+        QCOMPARE(finished.first().first().toBool(), true);
+        // It waited, and said so.
+        QVERIFY(waited);
+        QVERIFY2(told.startsWith(QStringLiteral("Download to Korvalen waits for the upload")),
+                 qPrintable(told));
+    }
+
+    // A read of a stored preset (the comparison with the controller) asked for while an
+    // upload arrives waits for its turn: each reads its own dump, whole.
+    void readDuringAnUploadWaitsForItsTurn() {
+        auto window = connectedWindow();
+        bus->quiesce();
+        auto& emulator = device->emulator();
+        korvalen::sim::StoredPreset p20 = *emulator.preset(0);
+        for (auto& a : p20.controls)
+            a.cc = static_cast<std::uint8_t>((a.cc + 5) % 120);
+        p20.globals[0] = 19;
+        QVERIFY(emulator.setPreset(19, p20));
+        emulator.options().dumpTimeMs = 3000;
+
+        QVERIFY(window->requestUpload(19));
+        advance(*window, 1000);
+        QVERIFY(window->isUploadPending());
+        bool done = false;
+        korvalen::ReadResult result;
+        korvalen::Preset read;
+        QVERIFY(window->readControllerPreset(
+            0, QStringLiteral("Compare with Controller"),
+            [&](const korvalen::ReadResult& r, const korvalen::Preset& p) {
+                done = true;
+                result = r;
+                read = p;
+            }));
+        QCOMPARE(window->controllerConnection().waiting().size(), 1);
+        advance(*window, 4000);
+        testwait::until([&] { return done; });
+        QCOMPARE(int(result.status), int(korvalen::ReadResult::Status::Done));
+        QCOMPARE(int{read.presetNumber}, 0);
+        QCOMPARE(window->windowTitle(), QStringLiteral("Korvalen25 Editor--------P20 User P20"));
+        QCOMPARE(modelcheck::differences(p20), QStringList{});
+    }
+
+    // While an upload arrives, a second DownLoad is refused (one already waits), and an upload
+    // asked for during a download is refused with the reason.
+    void commandsThatCannotWaitAreRefused() {
+        auto window = connectedWindow();
+        bus->quiesce();
+        device->emulator().options().dumpTimeMs = 3000;
+        QVERIFY(window->requestUpload(19));
+        advance(*window, 500);
+        QVERIFY(window->isUploadPending());
+        QVERIFY(window->download(false));
+        QCOMPARE(window->controllerConnection().waiting(), QStringList{QStringLiteral("Download")});
+        QVERIFY(!window->download(false));
+        QVERIFY2(window->statusBar()->currentMessage().startsWith(
+                     QStringLiteral("Download to Korvalen is already waiting")),
+                 qPrintable(window->statusBar()->currentMessage()));
+        QCOMPARE(window->controllerConnection().waiting().size(), 1);
+
+        // The upload ends, the download takes its turn: an upload now is refused.
+        auto held = std::make_shared<testsupport::HeldBus>(bus);
+        korvalen::midi::setPlatform(held);
+        held->holdAfter(0);
+        advance(*window, 4000);
+        KORVALEN_TRY_VERIFY(window->isDownloading());
+        QVERIFY(!window->isUploadPending());
+        {
+            testboxes::BoxAnswerer boxes;
+            QVERIFY(!window->requestUpload(16, QStringLiteral("Upload")));
+            KORVALEN_TRY_COMPARE(boxes.seen.size(), 1);
+            QVERIFY2(boxes.seen.first().contains(
+                         QStringLiteral("a download to the controller is still under way")),
+                     qPrintable(boxes.seen.first()));
+        }
+        held->release();
+        QVERIFY(testdownload::awaited(*window));
+        korvalen::midi::setPlatform(bus);
+    }
+
+    // Closing the window during a download asks, without waiting, whether to close once it
+    // has ended; the window stays until then, and then tells what the controller holds.
+    void closingDuringADownloadWaitsForItsEnd() {
+        auto window = connectedWindow();
+        auto held = std::make_shared<testsupport::HeldBus>(bus);
+        korvalen::midi::setPlatform(held);
+        held->holdAfter(0);
+        QVERIFY(window->download(false));
+        QVERIFY(!window->close());
+        QVERIFY(window->isVisible());
+        QMessageBox* question = window->closeDuringDownloadQuestion();
+        QVERIFY(question && question->isVisible());
+        question->findChild<QPushButton*>(QStringLiteral("closeAfterDownload"))->click();
+        QVERIFY(window->isVisible());
+        QVERIFY(window->isDownloading());
+
+        held->release();
+        QMessageBox* told = nullptr;
+        testwait::until([&] {
+            told = window->findChild<QMessageBox*>(QStringLiteral("downloadEndedBeforeClose"));
+            return told && told->isVisible();
+        });
+        QVERIFY(window->isVisible());
+        QCOMPARE(told->text(), QStringLiteral("Download to Korvalen OK: P1 on the controller now "
+                                              "holds the preset that was sent."));
+        told->button(QMessageBox::Ok)->click();
+        KORVALEN_TRY_VERIFY(!window->isVisible());
+        korvalen::midi::setPlatform(bus);
     }
 
     void startUpConnectsAndTakesPreset0() {
