@@ -211,9 +211,10 @@ QString withoutSnapshotHint() {
 // not arrive. The preset stored there is read first and kept as a snapshot, its dump as it came
 // (also when it holds values the boxes cannot show). A file holds no zone channels: the preset
 // keeps the ones it has on the device, as the editor's model keeps its own when it loads a
-// file, unless `ownZoneChannels` (a snapshot that holds them).
+// file, unless `ownZoneChannels` (a snapshot that holds them). A snapshot's dump goes out
+// `asHeld`: every value as the controller held it.
 Outcome store(DeviceSession& session, Preset preset, int number, Written& written,
-              Snapshot& snapshot, bool ownZoneChannels = false) {
+              Snapshot& snapshot, bool ownZoneChannels = false, bool asHeld = false) {
     written = Written::Untouched;
     const QString name = shownPresetName(number);
     Preset current;
@@ -247,7 +248,8 @@ Outcome store(DeviceSession& session, Preset preset, int number, Written& writte
     }
     preset.presetNumber = static_cast<std::uint8_t>(number);
     DownloadResult result;
-    const Outcome r = session.download(preset, number, result);
+    const Outcome r = session.download(preset, number, result,
+                                       asHeld ? DownloadValues::AsHeld : DownloadValues::InRange);
     written = r.ok()           ? Written::Whole
               : result.endSent ? Written::MaybeIncomplete
                                : Written::Untouched;
@@ -381,16 +383,34 @@ Outcome undoPutCommand(const QString& port, int number, bool snapshotRequired, b
     SnapshotContents contents;
     QString error;
     if (!readSnapshot(latest, contents, &error)) return Outcome::fail(kBadFile, error);
-    // A preset file is checked as put checks one; a dump goes back as the controller sent it.
+    // A preset file is checked as put checks one; a dump goes back as the controller sent it,
+    // unless it holds a value that no message can carry as it is.
     if (!contents.fromDump)
         if (Outcome r = checkInRange(latest.path, contents.preset); !r.ok()) return r;
+    if (contents.wideValues > 0)
+        return Outcome::fail(kBadFile, QStringLiteral("\"%1\" holds %2 value(s) wider than a "
+                                                      "byte, which cannot be sent back; nothing "
+                                                      "was sent")
+                                           .arg(QDir::toNativeSeparators(latest.dumpPath))
+                                           .arg(contents.wideValues));
+    if (contents.fromDump)
+        if (const auto bad = unsendableAsHeld(contents.preset.values); !bad.empty())
+            return Outcome::fail(
+                kBadFile,
+                QStringLiteral("\"%1\" holds %2 value(s) that cannot be sent back as they are "
+                               "(%3: %4); nothing was sent")
+                    .arg(QDir::toNativeSeparators(latest.dumpPath))
+                    .arg(bad.size())
+                    .arg(QString::fromStdString(fieldName(bad.front())))
+                    .arg(valueOf(contents.preset.values, bad.front())));
     StoredPreset stored;
     const bool ownChannels =
         contents.fromDump || (readStoredPreset(latest.path, stored) && stored.zoneChannelsKnown);
     session.setProgressHandler(downloadProgress(out, terminal, number));
     Written written = Written::Untouched;
     Snapshot snapshot{snapshotRequired, {}, {}};
-    if (Outcome r = store(session, contents.preset, number, written, snapshot, ownChannels);
+    if (Outcome r = store(session, contents.preset, number, written, snapshot, ownChannels,
+                          contents.fromDump);
         !r.ok())
         return with(r, aftermath(written, number));
     out << describe(number) << " put back as it was at " << snapshotTime(latest) << " ("

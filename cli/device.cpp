@@ -127,10 +127,11 @@ Outcome DeviceSession::upload(int number, Preset& preset, ReadResult& read) {
     return readFailure(read, shownPresetName(number), timeoutMs_);
 }
 
-Outcome DeviceSession::download(const Preset& preset, int number, DownloadResult& result) {
+Outcome DeviceSession::download(const Preset& preset, int number, DownloadResult& result,
+                                DownloadValues which) {
     const QString name = shownPresetName(number);
     transfer_.setPace(SendPace::forController(link_.controllerOutputName()));
-    result = transfer_.download(preset.values, number);
+    result = transfer_.download(preset.values, number, which);
     switch (result.status) {
     case DownloadResult::Status::Confirmed:
         return Outcome::done();

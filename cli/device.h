@@ -45,7 +45,9 @@ public:
     Outcome upload(int number, Preset& preset, ReadResult& read);
     // Stores `preset` on the device as preset `number`, reads it back and sends again what did
     // not arrive. `result` tells what happened in detail (what may have changed on the device).
-    Outcome download(const Preset& preset, int number, DownloadResult& result);
+    // AsHeld sends every value as it is (a snapshot written back).
+    Outcome download(const Preset& preset, int number, DownloadResult& result,
+                     DownloadValues which = DownloadValues::InRange);
 
     // Called while a download goes out.
     void setProgressHandler(PresetTransfer::ProgressHandler handler) {

@@ -160,9 +160,10 @@ KORVALEN_HISTORY_DIR or else korvalen25/history in the user's data folder
      R"(Writes the latest snapshot of PRESET back to the Korvalen25 as the
 controller sent it, the keyboard zones' channels included, and reads it back
 to check it as put does. What it replaces is kept as a snapshot in turn, so a
-second undo-put undoes the first. A snapshot taken from another controller
-(a simulated one, or one on another port) is refused unless --from-other is
-given.
+second undo-put undoes the first. Values the editor cannot show are written
+back as they were. A snapshot taken from another controller (a simulated one,
+one of another identity, or one on another port when the snapshot records no
+identity) is refused unless --from-other is given.
 )",
      KORVALEN_PRESET_ARGUMENT,
      R"(  korvalen25-cli undo-put P17             P17 as it was before the last write
@@ -170,8 +171,9 @@ given.
      R"(  0  written back, and it reads back the same
   1  no controller, the transfer failed or the preset reads back different
   2  wrong command line
-  3  there is no snapshot of PRESET, it cannot be read, or it was taken from
-     another controller (and no --from-other)
+  3  there is no snapshot of PRESET, it cannot be read, it holds a value that
+     cannot be sent as it is, or it was taken from another controller (and no
+     --from-other)
 )",
      true},
     {"flash", 1, 1, "flash FILE.bin",
@@ -322,7 +324,8 @@ QString commandHelp(const Command& command, const QString& midiApiHelp) {
     if (name == QLatin1String("undo-put"))
         text += QStringLiteral("  --from-other     write back a snapshot taken from another "
                                "controller\n"
-                               "                   (a simulated one, or one on another port)\n");
+                               "                   (a simulated one, or one of another "
+                               "identity or port)\n");
     text += QStringLiteral("  -h, --help       show this help\n");
 
     const QString example = QString::fromUtf8(command.example);

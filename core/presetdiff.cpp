@@ -251,10 +251,13 @@ std::string fieldName(const PresetField& field) {
     return controlName(field.control) + ": " + assignmentFieldName(field.field);
 }
 
-bool downloadSends(const PresetValues& values, const PresetField& field) {
+bool downloadSends(const PresetValues& values, const PresetField& field, DownloadValues which) {
     if (field.kind == PresetField::Kind::Zone) return true;
     const bool withBehaviour =
         field.control.group != ControlGroup::Slider && field.control.group != ControlGroup::Encoder;
+    if (which == DownloadValues::AsHeld)
+        return withBehaviour ||
+               (field.field != AssignmentField::Type && field.field != AssignmentField::Mode);
     PresetValues& v = const_cast<PresetValues&>(values);
     const AssignmentValues& a = assignmentOf(v, field.control);
     switch (field.field) {
@@ -269,6 +272,38 @@ bool downloadSends(const PresetValues& values, const PresetField& field) {
         break;
     }
     return withBehaviour && a.type + 2 * a.mode <= kMaxBehaviour;
+}
+
+std::vector<PresetField> unsendableAsHeld(const PresetValues& values) {
+    constexpr int kMaxDataByte = 0x7F;
+    std::vector<PresetField> list;
+    for (const PresetField& f : allPresetFields()) {
+        if (!downloadSends(values, f, DownloadValues::AsHeld)) continue;
+        const int x = valueOf(values, f);
+        bool unsendable = false;
+        if (f.kind == PresetField::Kind::Zone) {
+            unsendable = f.zoneField == ZoneField::Status && x > kMaxZoneStatus;
+        } else {
+            PresetValues& v = const_cast<PresetValues&>(values);
+            const AssignmentValues& a = assignmentOf(v, f.control);
+            switch (f.field) {
+            case AssignmentField::CC: // two data bytes
+                break;
+            case AssignmentField::Chan:
+            case AssignmentField::Port:
+                unsendable = x > kMaxDataByte;
+                break;
+            case AssignmentField::Type:
+                unsendable = x > kMaxType;
+                break;
+            case AssignmentField::Mode:
+                unsendable = a.type + 2 * a.mode > kMaxDataByte;
+                break;
+            }
+        }
+        if (unsendable) list.push_back(f);
+    }
+    return list;
 }
 
 std::vector<FieldDifference> downloadShortfall(const PresetValues& sent,
@@ -287,8 +322,9 @@ std::vector<FieldDifference> downloadShortfall(const PresetValues& sent,
     return list;
 }
 
-ReadBackCheck checkReadBack(const PresetValues& sent, const std::uint8_t* dump,
-                            std::size_t length) {
+ReadBackCheck checkReadBack(const PresetValues& sent, const std::uint8_t* dump, std::size_t length,
+                            DownloadValues which) {
+    const bool asHeld = which == DownloadValues::AsHeld;
     constexpr int kAbsent = -1;     // the dump did not carry the value
     constexpr int kOutOfRange = -2; // a value that no field can hold
     const std::vector<PresetField>& fields = allPresetFields();
@@ -326,7 +362,7 @@ ReadBackCheck checkReadBack(const PresetValues& sent, const std::uint8_t* dump,
         put(assignment(*c, AssignmentField::Chan), r.chan);
         put(assignment(*c, AssignmentField::Port), r.port);
         if (r.kind == control::kButtonKind) {
-            const bool inRange = r.behaviour <= kMaxBehaviour;
+            const bool inRange = asHeld || r.behaviour <= kMaxBehaviour;
             put(assignment(*c, AssignmentField::Type), inRange ? (r.behaviour & 1) : kOutOfRange);
             put(assignment(*c, AssignmentField::Mode), inRange ? (r.behaviour >> 1) : kOutOfRange);
         }
@@ -351,7 +387,7 @@ ReadBackCheck checkReadBack(const PresetValues& sent, const std::uint8_t* dump,
         expected.zones[static_cast<std::size_t>(z)].status =
             static_cast<std::uint8_t>((zoneBits >> z) & 1);
     for (std::size_t i = 0; i < fields.size(); ++i) {
-        if (!downloadSends(sent, fields[i])) continue;
+        if (!downloadSends(sent, fields[i], which)) continue;
         const std::uint8_t x = valueOf(expected, fields[i]);
         if (read[i] != x)
             check.shortfall.push_back(
@@ -361,7 +397,8 @@ ReadBackCheck checkReadBack(const PresetValues& sent, const std::uint8_t* dump,
 }
 
 std::size_t sendDownloadFields(const PresetValues& values, std::uint8_t presetNumber,
-                               const std::vector<PresetField>& fields, const MessageSender& send) {
+                               const std::vector<PresetField>& fields, const MessageSender& send,
+                               DownloadValues which) {
     std::vector<DownloadAddress> wanted;
     for (const PresetField& f : fields) {
         const DownloadAddress a = addressOf(f);
@@ -369,13 +406,15 @@ std::size_t sendDownloadFields(const PresetValues& values, std::uint8_t presetNu
     }
     std::size_t count = 0;
     forEachDownloadMessage(
-        values, [&](const DownloadAddress& a, const std::uint8_t* data, std::size_t length) {
+        values,
+        [&](const DownloadAddress& a, const std::uint8_t* data, std::size_t length) {
             const auto it = std::find(wanted.begin(), wanted.end(), a);
             if (it == wanted.end()) return;
             wanted.erase(it); // the zone block comes six times: once is enough
             send(data, length);
             ++count;
-        });
+        },
+        which);
     const ShortPresetMessage end = downloadEndMessage(presetNumber);
     send(end.data(), end.size());
     return count + 1;

@@ -64,8 +64,15 @@ std::string fieldName(const PresetField& field);
 // --- The download, field by field
 
 // True when a download of `values` sends `field`: encoders and the slider carry no type and no
-// mode, and a value above its bound is not sent.
-bool downloadSends(const PresetValues& values, const PresetField& field);
+// mode, and a value above its bound is not sent (unless `which` is AsHeld).
+bool downloadSends(const PresetValues& values, const PresetField& field,
+                   DownloadValues which = DownloadValues::InRange);
+
+// The fields of `values` that a write-back as held (DownloadValues::AsHeld) cannot send as
+// they are: a channel, port or behaviour (type + 2 * mode) above 127, which the controller's
+// records carry in one data byte; a type above 1, which the behaviour carries in one bit; a
+// zone status above 1. Such a preset is refused before anything is sent.
+std::vector<PresetField> unsendableAsHeld(const PresetValues& values);
 
 // The fields that the controller does not hold as a download of `sent` set them, judged by
 // `readBack`, the same preset read from the controller afterwards. Fields the download does
@@ -81,13 +88,16 @@ struct ReadBackCheck {
     std::vector<FieldDifference> shortfall; // as downloadShortfall(); `second` at most 255
     int presetNumber = -1;                  // entry 0 of the dump's globals; -1: not in it
 };
-// `dump` holds the records as they came (F0 ... F7 each), up to the end record.
-ReadBackCheck checkReadBack(const PresetValues& sent, const std::uint8_t* dump, std::size_t length);
+// `dump` holds the records as they came (F0 ... F7 each), up to the end record. With AsHeld, a
+// button's behaviour above 3 is compared as its type (bit 0) and mode (the rest), as sent.
+ReadBackCheck checkReadBack(const PresetValues& sent, const std::uint8_t* dump, std::size_t length,
+                            DownloadValues which = DownloadValues::InRange);
 
 // Sends the messages of a download of `values` that set `fields` (each message once, in the
 // order of the download), then the download end message with `presetNumber`. Returns the number
 // of messages sent, the end message included.
 std::size_t sendDownloadFields(const PresetValues& values, std::uint8_t presetNumber,
-                               const std::vector<PresetField>& fields, const MessageSender& send);
+                               const std::vector<PresetField>& fields, const MessageSender& send,
+                               DownloadValues which = DownloadValues::InRange);
 
 } // namespace korvalen

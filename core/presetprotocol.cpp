@@ -67,6 +67,34 @@ bool isIdentityReply(const std::uint8_t* data, std::size_t length) {
     return std::equal(head, head + 6, data) && data[8] == 0x5A && data[9] == 0x74;
 }
 
+std::uint32_t ControllerIdentity::pack() const {
+    if (!known) return 0;
+    std::uint32_t w = 1u << 31 | std::uint32_t{id[0]} << 8 | id[1];
+    if (firmware >= 0) w |= 1u << 30 | (static_cast<std::uint32_t>(firmware) & 0x3FFF) << 16;
+    return w;
+}
+
+ControllerIdentity ControllerIdentity::unpack(std::uint32_t word) {
+    ControllerIdentity identity;
+    if ((word & 1u << 31) == 0) return identity;
+    identity.known = true;
+    identity.id[0] = static_cast<std::uint8_t>(word >> 8);
+    identity.id[1] = static_cast<std::uint8_t>(word);
+    if (word & 1u << 30) identity.firmware = static_cast<int>(word >> 16 & 0x3FFF);
+    return identity;
+}
+
+ControllerIdentity ControllerIdentity::ofReply(const std::uint8_t* data, std::size_t length) {
+    ControllerIdentity identity;
+    if (!isIdentityReply(data, length)) return identity;
+    identity.known = true;
+    identity.id[0] = data[6];
+    identity.id[1] = data[7];
+    if (length >= 12 && data[10] <= 0x7F && data[11] <= 0x7F)
+        identity.firmware = data[10] << 7 | data[11];
+    return identity;
+}
+
 // ---------------------------------------------------------------------------------------------
 // Download
 
@@ -76,7 +104,9 @@ std::uint8_t downloadZoneBits(const PresetValues& values) {
 
 void forEachDownloadMessage(
     const PresetValues& values,
-    const std::function<void(const DownloadAddress&, const std::uint8_t*, std::size_t)>& visit) {
+    const std::function<void(const DownloadAddress&, const std::uint8_t*, std::size_t)>& visit,
+    DownloadValues which) {
+    const bool all = which == DownloadValues::AsHeld;
     const std::uint8_t zoneBits = downloadZoneBits(values);
 
     auto sendParameter = [&](int cmd, int kind, int number, int value) {
@@ -84,12 +114,12 @@ void forEachDownloadMessage(
         visit(DownloadAddress{false, kind, number, cmd}, m.data(), m.size());
     };
     auto sendControl = [&](const AssignmentValues& a, int kind, int number, bool withBehaviour) {
-        if (a.cc <= kMaxAssignment) sendParameter(command::kNumber, kind, number, a.cc);
-        if (a.chan <= kMaxChannel) sendParameter(command::kChannel, kind, number, a.chan);
-        if (a.port <= kMaxPort) sendParameter(command::kPort, kind, number, a.port);
+        if (all || a.cc <= kMaxAssignment) sendParameter(command::kNumber, kind, number, a.cc);
+        if (all || a.chan <= kMaxChannel) sendParameter(command::kChannel, kind, number, a.chan);
+        if (all || a.port <= kMaxPort) sendParameter(command::kPort, kind, number, a.port);
         if (withBehaviour) {
             const int behaviour = a.type + 2 * a.mode;
-            if (behaviour <= kMaxBehaviour)
+            if (all || behaviour <= kMaxBehaviour)
                 sendParameter(command::kBehaviour, kind, number, behaviour);
         }
     };
@@ -146,9 +176,14 @@ void forEachDownloadMessage(
 }
 
 std::uint8_t sendDownload(const PresetValues& values, std::uint8_t presetNumber,
-                          const MessageSender& send, const std::function<void()>& beforeEnd) {
-    forEachDownloadMessage(values, [&send](const DownloadAddress&, const std::uint8_t* data,
-                                           std::size_t length) { send(data, length); });
+                          const MessageSender& send, const std::function<void()>& beforeEnd,
+                          DownloadValues which) {
+    forEachDownloadMessage(
+        values,
+        [&send](const DownloadAddress&, const std::uint8_t* data, std::size_t length) {
+            send(data, length);
+        },
+        which);
     if (beforeEnd) beforeEnd();
     const ShortPresetMessage end = downloadEndMessage(presetNumber);
     send(end.data(), end.size());

@@ -119,6 +119,20 @@ constexpr std::array<std::uint8_t, 8> kIdentityProbe = {0xF0, 0x00, 0x00, 0x66,
 // F0 00 00 66 14 1B, with 5A 74 in bytes 8 and 9.
 bool isIdentityReply(const std::uint8_t* data, std::size_t length);
 
+// What an identity reply tells of the controller, packed in one word (the device search hands
+// it on as the reply's version): bytes 6 and 7, and the firmware version when the reply
+// carries one (two more data bytes after 5A 74, high seven bits first).
+struct ControllerIdentity {
+    bool known = false;
+    std::uint8_t id[2] = {0, 0}; // bytes 6 and 7 of the reply
+    int firmware = -1;           // 0-16383; -1: the reply carries none
+    std::uint32_t pack() const;
+    static ControllerIdentity unpack(std::uint32_t word);
+    // Of an identity reply; not known for anything else.
+    static ControllerIdentity ofReply(const std::uint8_t* data, std::size_t length);
+    bool operator==(const ControllerIdentity&) const = default;
+};
+
 // ---------------------------------------------------------------------------------------------
 // The download
 
@@ -175,22 +189,35 @@ struct DownloadAddress {
     bool operator==(const DownloadAddress&) const = default;
 };
 
+// Which values of a preset a download sends.
+enum class DownloadValues : std::uint8_t {
+    // The editor's download: a value above its field's bound is skipped (the model never
+    // holds one).
+    InRange,
+    // A write-back of what a controller held (a snapshot's dump): every value as it is, also
+    // one that the editor's boxes cannot show. See unsendableAsHeld().
+    AsHeld,
+};
+
 // Hands every message of a download of `values` to `visit`, in the order sendDownload() sends
 // them, without the download end message. The zone block goes out after each of the six passes,
 // so its addresses come six times.
 void forEachDownloadMessage(
     const PresetValues& values,
-    const std::function<void(const DownloadAddress&, const std::uint8_t*, std::size_t)>& visit);
+    const std::function<void(const DownloadAddress&, const std::uint8_t*, std::size_t)>& visit,
+    DownloadValues which = DownloadValues::InRange);
 
 // Sends the whole download through `send`, message by message: six passes over the controls
 // (slider, encoders, function buttons, an empty pass, transport buttons, pads), each control's
-// parameter messages in command order with out-of-range values skipped, each pass followed by
-// the zone block; then `beforeEnd` (if set) is called, and last the download end message with
-// `presetNumber` goes out. Returns the value sent as global parameter 16, which the caller
-// keeps in presetGlobals[16]. No message is allocated on the heap.
+// parameter messages in command order with out-of-range values skipped (unless `which` is
+// AsHeld), each pass followed by the zone block; then `beforeEnd` (if set) is called, and last
+// the download end message with `presetNumber` goes out. Returns the value sent as global
+// parameter 16, which the caller keeps in presetGlobals[16]. No message is allocated on the
+// heap.
 std::uint8_t sendDownload(const PresetValues& values, std::uint8_t presetNumber,
                           const MessageSender& send,
-                          const std::function<void()>& beforeEnd = nullptr);
+                          const std::function<void()>& beforeEnd = nullptr,
+                          DownloadValues which = DownloadValues::InRange);
 
 // ---------------------------------------------------------------------------------------------
 // The dump parser

@@ -29,14 +29,16 @@ void midiMethodClass::resetPortTable() {
     linkState = 0;
     controllerIn_.clear();
     controllerOut_.clear();
+    controllerIdentity_ = 0;
 }
 
 DeviceSearch::Options midiMethodClass::editorSearchOptions() {
     DeviceSearch::Options o;
     o.probe.assign(korvalen::kIdentityProbe.begin(), korvalen::kIdentityProbe.end());
     o.matcher = [](const std::uint8_t* data, std::size_t length) {
-        return korvalen::isIdentityReply(data, length) ? ReplyMatch{ReplyMatch::Kind::Device}
-                                                       : ReplyMatch{};
+        const auto identity = korvalen::ControllerIdentity::ofReply(data, length);
+        return identity.known ? ReplyMatch{ReplyMatch::Kind::Device, identity.pack()}
+                              : ReplyMatch{};
     };
     o.forward = [this](std::uintptr_t instance, const InputEvent& event) {
         editorMidiInProc(instance, event);
@@ -83,6 +85,10 @@ SearchResult midiMethodClass::runSearch(const DeviceSearch::Options& options) {
         replyOutPort = lastSearch_.outPort + 1;
         controllerIn_ = lastSearch_.inputs[static_cast<std::size_t>(lastSearch_.inPort)].name;
         controllerOut_ = lastSearch_.outputs[static_cast<std::size_t>(lastSearch_.outPort)].name;
+        std::uint32_t identity = 0;
+        for (const korvalen::midi::FoundDevice& d : lastSearch_.devices)
+            if (d.outPort == lastSearch_.outPort) identity = d.version;
+        controllerIdentity_ = identity;
         linkState = 1;
     }
     searching_ = false;

@@ -79,6 +79,9 @@ public:
     // The names of the controller's ports while connected (empty otherwise).
     const std::string& controllerInputName() const { return controllerIn_; }
     const std::string& controllerOutputName() const { return controllerOut_; }
+    // What the controller's identity reply told (ControllerIdentity::pack()); 0 when not
+    // connected.
+    std::uint32_t controllerIdentity() const { return controllerIdentity_.load(); }
     // True when both of the controller's ports are still in the backend's port lists.
     bool controllerPortsPresent();
 
@@ -98,6 +101,7 @@ private:
     korvalen::midi::SearchRecord lastSearch_;
     std::string controllerIn_;
     std::string controllerOut_;
+    std::atomic<std::uint32_t> controllerIdentity_{0};
 };
 
 // The program-wide link.

@@ -185,6 +185,14 @@ SnapshotSource SnapshotSource::ofLink() {
     source.port = QString::fromStdString(in.empty() ? out : in);
     source.api = QString::fromStdString(midi::platform().apiName());
     source.simulated = isSimulated(source.api, source.port);
+    const ControllerIdentity identity = ControllerIdentity::unpack(midiLink.controllerIdentity());
+    if (identity.known) {
+        source.identity = QStringLiteral("%1 %2")
+                              .arg(int(identity.id[0]), 2, 16, QLatin1Char('0'))
+                              .arg(int(identity.id[1]), 2, 16, QLatin1Char('0'))
+                              .toUpper();
+        source.firmware = identity.firmware;
+    }
     return source;
 }
 
@@ -196,23 +204,29 @@ bool SnapshotSource::isSimulated(const QString& api, const QString& port) {
 
 bool SnapshotSource::sameController(const SnapshotSource& other) const {
     if (!known() || !other.known()) return true;
-    return simulated == other.simulated &&
-           withoutClientNumbers(port).compare(withoutClientNumbers(other.port),
+    if (simulated != other.simulated) return false;
+    if (!identity.isEmpty() && !other.identity.isEmpty()) return identity == other.identity;
+    return withoutClientNumbers(port).compare(withoutClientNumbers(other.port),
                                               Qt::CaseInsensitive) == 0;
 }
 
 QString SnapshotSource::describe() const {
     if (!known()) return QStringLiteral("an unknown controller");
-    return QStringLiteral("%1\"%2\" (%3)")
+    return QStringLiteral("%1\"%2\" (%3%4)")
         .arg(simulated ? QStringLiteral("the simulated controller ")
                        : QStringLiteral("the controller "),
-             port, api);
+             port, api,
+             identity.isEmpty() ? QString() : QStringLiteral(", identity %1").arg(identity));
 }
 
 // --- Snapshots ------------------------------------------------------------------------------
 
-bool presetFromDump(const std::vector<std::uint8_t>& dump, Preset& preset) {
+bool presetFromDump(const std::vector<std::uint8_t>& dump, Preset& preset, int* wide) {
     preset = Preset{};
+    if (wide) *wide = 0;
+    auto noteWidth = [wide](int value) {
+        if (wide && value > 0xFF) ++*wide;
+    };
     std::array<unsigned char, kPresetGlobalsSize> globals{};
     std::size_t at = 0;
     while (at < dump.size()) {
@@ -226,6 +240,7 @@ bool presetFromDump(const std::vector<std::uint8_t>& dump, Preset& preset) {
         case DumpRecordView::What::Assignment:
             if (const auto c = controlForRecord(r.kind, r.number)) {
                 AssignmentValues& a = assignmentOf(preset.values, *c);
+                noteWidth(r.valueAsSent);
                 a.cc = r.value;
                 a.chan = r.chan;
                 a.port = r.port;
@@ -236,8 +251,10 @@ bool presetFromDump(const std::vector<std::uint8_t>& dump, Preset& preset) {
             }
             break;
         case DumpRecordView::What::Globals:
-            for (int i = 0; i < r.count && r.start + i < kPresetGlobalsSize; ++i)
+            for (int i = 0; i < r.count && r.start + i < kPresetGlobalsSize; ++i) {
+                noteWidth(r.valuesAsSent[std::size_t(i)]);
                 globals[std::size_t(r.start + i)] = r.values[std::size_t(i)];
+            }
             break;
         case DumpRecordView::What::End:
             for (int z = 0; z < 3; ++z)
@@ -269,7 +286,7 @@ bool readSnapshot(const SnapshotInfo& info, SnapshotContents& contents, QString*
     }
     const QByteArray bytes = file.readAll();
     contents.dump.assign(bytes.begin(), bytes.end());
-    if (!presetFromDump(contents.dump, contents.preset)) {
+    if (!presetFromDump(contents.dump, contents.preset, &contents.wideValues)) {
         if (error)
             *error = QStringLiteral("\"%1\" is not a whole dump of a preset")
                          .arg(QDir::toNativeSeparators(info.dumpPath));
@@ -370,6 +387,8 @@ QString PresetHistory::store(const Preset& preset, int presetNumber, const QDate
                             {QStringLiteral("port"), source.port},
                             {QStringLiteral("api"), source.api},
                             {QStringLiteral("simulated"), source.simulated}};
+    if (!source.identity.isEmpty()) description.insert(QStringLiteral("identity"), source.identity);
+    if (source.firmware >= 0) description.insert(QStringLiteral("firmware"), source.firmware);
     // The dump and the description first, the preset file last: a snapshot is listed by its
     // preset file, so one that could not be written whole is never seen.
     bool written = true;
@@ -410,6 +429,8 @@ QList<SnapshotInfo> PresetHistory::list(int presetNumber) const {
         info->source.port = d.value(QLatin1String("port")).toString();
         info->source.api = d.value(QLatin1String("api")).toString();
         info->source.simulated = d.value(QLatin1String("simulated")).toBool();
+        info->source.identity = d.value(QLatin1String("identity")).toString();
+        info->source.firmware = d.value(QLatin1String("firmware")).toInt(-1);
         if (const QString dump = d.value(QLatin1String("dump")).toString(); !dump.isEmpty()) {
             const QString dumpPath = dir.filePath(QFileInfo(dump).fileName());
             if (QFileInfo::exists(dumpPath)) info->dumpPath = dumpPath;

@@ -23,6 +23,7 @@
 
 #include <array>
 #include <optional>
+#include <utility>
 #include <vector>
 
 namespace korvalen {
@@ -50,9 +51,19 @@ std::optional<std::array<std::uint8_t, 3>> readZoneChannels(const QString& prese
 
 // The controller a snapshot came from.
 struct SnapshotSource {
+    SnapshotSource() = default;
+    SnapshotSource(QString port_, QString api_, bool simulated_, QString identity_ = {},
+                   int firmware_ = -1)
+        : port(std::move(port_)), api(std::move(api_)), simulated(simulated_),
+          identity(std::move(identity_)), firmware(firmware_) {}
+
     QString port; // its MIDI port name(s), as the backend names them
     QString api;  // the MIDI backend ("alsa", "jack", "virtual", ...)
     bool simulated = false;
+    // What its identity reply told: bytes 6 and 7 ("00 66"), and the firmware version when the
+    // reply carried one (-1 otherwise). Empty for a snapshot kept by an older version.
+    QString identity;
+    int firmware = -1;
     bool known() const { return !port.isEmpty() || !api.isEmpty(); }
 
     // The controller the link is connected to now.
@@ -61,9 +72,10 @@ struct SnapshotSource {
     // "korvalen25-sim" or "simulated" (korvalen25-sim started with such a --client-name; with
     // its default name it cannot be told from a real controller).
     static bool isSimulated(const QString& api, const QString& port);
-    // The same controller: both simulated or both not, and the same port name once the client
-    // and port numbers that ALSA adds (" 128:0") are left out. A snapshot that records no
-    // controller (kept by an older version) is taken for the same one.
+    // The same controller: both simulated or both not, and the same identity when both record
+    // one, else the same port name once the client and port numbers that ALSA adds (" 128:0")
+    // are left out. A snapshot that records no controller (kept by an older version) is taken
+    // for the same one.
     bool sameController(const SnapshotSource& other) const;
     QString describe() const;
 };
@@ -83,14 +95,16 @@ QString snapshotDescriptionPath(const QString& presetPath);
 QString snapshotDumpPath(const QString& presetPath);
 
 // The preset that a dump holds, every value as the controller sent it (also those that the
-// boxes cannot show). False when the dump has no end record.
-bool presetFromDump(const std::vector<std::uint8_t>& dump, Preset& preset);
+// boxes cannot show). False when the dump has no end record. `wide` (when given) is set to the
+// number of values wider than a byte, which the preset holds cut to a byte.
+bool presetFromDump(const std::vector<std::uint8_t>& dump, Preset& preset, int* wide = nullptr);
 
 // A snapshot to write back: from its dump when there is one, else from its preset file.
 struct SnapshotContents {
     Preset preset;
     bool fromDump = false;
     std::vector<std::uint8_t> dump;
+    int wideValues = 0; // values of the dump wider than a byte: they cannot be written back
 };
 bool readSnapshot(const SnapshotInfo& info, SnapshotContents& contents, QString* error = nullptr);
 

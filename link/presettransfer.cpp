@@ -171,7 +171,8 @@ bool PresetTransfer::pauseAfter(std::size_t length) {
     return midi::platform().sleep(ms, stop_);
 }
 
-DownloadResult PresetTransfer::download(const PresetValues& values, int number) {
+DownloadResult PresetTransfer::download(const PresetValues& values, int number,
+                                        DownloadValues which) {
     DownloadResult result;
     // Noted however the download ends.
     struct Noted {
@@ -185,13 +186,14 @@ DownloadResult PresetTransfer::download(const PresetValues& values, int number) 
     // The messages of the whole download: 384 for a full preset, the end message included.
     std::size_t total = 1;
     forEachDownloadMessage(
-        values, [&total](const DownloadAddress&, const std::uint8_t*, std::size_t) { ++total; });
+        values, [&total](const DownloadAddress&, const std::uint8_t*, std::size_t) { ++total; },
+        which);
 
     std::vector<PresetField> fields; // what a resend sends; empty in the first round
     // Fields the first round sends, for telling whether any of them arrived.
     const std::size_t firstRoundFields = static_cast<std::size_t>(
         std::count_if(allPresetFields().begin(), allPresetFields().end(),
-                      [&values](const PresetField& f) { return downloadSends(values, f); }));
+                      [&](const PresetField& f) { return downloadSends(values, f, which); }));
     const unsigned startRate = pace_->bytesPerSecond();
     // The pace of the last round in which a field that had been missing arrived: what this
     // controller needs, as far as this download can tell.
@@ -231,9 +233,9 @@ DownloadResult PresetTransfer::download(const PresetValues& values, int number) 
             }
         };
         if (result.rounds == 1)
-            sendDownload(values, presetNumber, send);
+            sendDownload(values, presetNumber, send, nullptr, which);
         else
-            sendDownloadFields(values, presetNumber, fields, send);
+            sendDownloadFields(values, presetNumber, fields, send, which);
         if (failed) {
             result.status = stop_.stopRequested() ? DownloadResult::Status::Stopped
                                                   : DownloadResult::Status::SendFailed;
@@ -253,7 +255,7 @@ DownloadResult PresetTransfer::download(const PresetValues& values, int number) 
             return result;
         }
         const ReadBackCheck check =
-            checkReadBack(values, result.readBack.dump.data(), result.readBack.dump.size());
+            checkReadBack(values, result.readBack.dump.data(), result.readBack.dump.size(), which);
         if (check.presetNumber != number) {
             // The controller sent another preset: nothing said of it holds for this one.
             result.readBack.status = ReadResult::Status::OtherPreset;
@@ -310,8 +312,8 @@ DownloadResult PresetTransfer::download(const PresetValues& values, int number) 
         fields.clear();
         for (const FieldDifference& d : result.shortfall)
             fields.push_back(d.field);
-        total = sendDownloadFields(values, presetNumber, fields,
-                                   [](const std::uint8_t*, std::size_t) {});
+        total = sendDownloadFields(
+            values, presetNumber, fields, [](const std::uint8_t*, std::size_t) {}, which);
     }
 }
 

@@ -149,8 +149,10 @@ public:
     // that arrives damaged (kDamagedDumpPausesMs).
     ReadResult readPreset(int number, Preset& preset);
     // Sends `values` as stored preset `number`, reads it back and sends again what did not
-    // arrive, more slowly each round.
-    DownloadResult download(const PresetValues& values, int number);
+    // arrive, more slowly each round. AsHeld (a snapshot written back) sends and checks every
+    // value as it is; the caller refuses what unsendableAsHeld() lists first.
+    DownloadResult download(const PresetValues& values, int number,
+                            DownloadValues which = DownloadValues::InRange);
 
 private:
     ReadResult readOnce(int number, Preset& preset, unsigned firstAnswerMs);

@@ -295,8 +295,9 @@ SearchResult DeviceSearch::findDevice(int attempt) {
             !foundOn(reply.port)) {
             record_.outputs[j].answered = true;
             if (confirm(j, reply.port)) {
-                record_.devices.push_back(
-                    {reply.port, static_cast<int>(j), record_.inputs[reply.port].name, names[j]});
+                record_.devices.push_back({reply.port, static_cast<int>(j),
+                                           record_.inputs[reply.port].name, names[j],
+                                           reply.version});
                 report(makeEvent(SearchEvent::Kind::Found, attempt, options_.attempts,
                                  static_cast<int>(j), names[j]));
                 if (!firstOutput) firstOutput = std::move(table_.outPort);

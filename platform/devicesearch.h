@@ -63,6 +63,7 @@ struct FoundDevice {
     int outPort = -1;
     std::string inName;
     std::string outName;
+    std::uint32_t version = 0; // what the matcher read from its reply (ReplyMatch::version)
     bool operator==(const FoundDevice&) const = default;
 };
 

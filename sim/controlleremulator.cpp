@@ -257,8 +257,9 @@ std::vector<Message> ControllerEmulator::dumpOf(int number, bool withFault) cons
     auto assignmentRecord = [&](int index) {
         const Assignment& a = p->controls[index];
         const ControlAddress addr = addressOf(index);
-        const auto behaviour =
-            static_cast<std::uint8_t>(addr.kind == 2 ? (a.type & 1) + 2 * (a.mode & 1) : a.type);
+        const auto behaviour = static_cast<std::uint8_t>(
+            addr.kind == 2 ? (a.type & 1) + 2 * (options_.takesAnyValue ? a.mode : (a.mode & 1))
+                           : a.type);
         records.push_back({0xF0, addr.kind, addr.number, static_cast<std::uint8_t>(a.cc / 127),
                            static_cast<std::uint8_t>(a.cc % 127), a.chan, a.port, behaviour, 0xF7});
     };
@@ -422,6 +423,25 @@ bool ControllerEmulator::applyParameter(const Message& m) {
     if (index < 0 || m[8] > 1 || m[9] > 0x7F) return false;
     const int value = m[8] * 128 + m[9];
     Assignment& a = edit_.controls[index];
+    if (options_.takesAnyValue) {
+        if (m[5] != 1 && value > 0x7F) return false;
+        const auto v = static_cast<std::uint8_t>(value);
+        switch (m[5]) {
+        case 1:
+            a.cc = v;
+            break;
+        case 2:
+            a.chan = v;
+            break;
+        case 3:
+            a.port = v;
+            break;
+        default:
+            a.type = static_cast<std::uint8_t>(v & 1);
+            a.mode = static_cast<std::uint8_t>(v >> 1);
+        }
+        return true;
+    }
     switch (m[5]) {
     case 1:
         if (value > 171) return false;

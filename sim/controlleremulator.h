@@ -129,6 +129,10 @@ public:
         // room in the buffer is lost whole, as on a controller whose input overruns.
         unsigned readRateBytesPerS = 0;
         unsigned readBufferBytes = 256;
+        // A newer firmware's: parameter messages with values above the editor's bounds are
+        // stored too, up to what its dump records carry (a channel, port or behaviour of one
+        // data byte, an assignment number of up to 255).
+        bool takesAnyValue = false;
         // Milliseconds from the first record of a dump to its last: the answers to one message
         // (a dump) are spread evenly over this time instead of all coming at once.
         unsigned dumpTimeMs = 0;

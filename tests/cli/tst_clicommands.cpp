@@ -87,6 +87,9 @@ private slots:
     void pruningKeepsTheSnapshotJustTaken();
     void aSnapshotOfAnotherControllerIsRefused();
     void aStoredPresetTheBoxesCannotShowGetsItsSnapshot();
+    void undoPutWritesBackWhatTheBoxesCannotShow();
+    void undoPutRefusesAValueNoMessageCarries();
+    void snapshotsRecordTheControllersIdentity();
     void getReplacesTheChannelsBesideTheFile();
 
 private:
@@ -1329,6 +1332,147 @@ void CliCommandsTest::aStoredPresetTheBoxesCannotShowGetsItsSnapshot() {
     // history and diff still show it.
     QVERIFY(runCli({"history", "P20"}).out.contains(kept->path));
     QCOMPARE(runCli({"diff", kept->path, kept->path}).code, 0);
+}
+
+namespace {
+
+QByteArray dumpBytes(const ControllerEmulator& device, int number) {
+    QByteArray dump;
+    for (const auto& m : device.dumpOf(number))
+        dump += QByteArray(reinterpret_cast<const char*>(m.data()), qsizetype(m.size()));
+    return dump;
+}
+
+// A newer firmware's P20: values above every bound the editor knows, in each kind of field.
+korvalen::sim::StoredPreset presetBeyondTheBoxes(const ControllerEmulator& device) {
+    using namespace korvalen::sim::controls;
+    korvalen::sim::StoredPreset odd = *device.preset(19);
+    odd.controls[kEncoders + 10].chan = 20; // E3 of bank 2
+    odd.controls[kEncoders + 3].port = 9;   // E4 of bank 1
+    odd.controls[kEncoders + 5].cc = 200;   // E6 of bank 1
+    odd.controls[kFunctions + 1].type = 1;  // a button of behaviour 7
+    odd.controls[kFunctions + 1].mode = 3;
+    odd.controls[kSlider].chan = 40;                  // the slider
+    odd.globals[korvalen::global::kZoneOct + 1] = 12; // zone 2's octave
+    return odd;
+}
+
+} // namespace
+
+// undo-put writes a snapshot back as the controller held it: a value that the boxes cannot
+// show is sent as it is, and the read-back confirms it, so the controller's dump is the
+// snapshot's again, byte for byte.
+void CliCommandsTest::undoPutWritesBackWhatTheBoxesCannotShow() {
+    ControllerEmulator::Options options;
+    options.takesAnyValue = true;
+    auto device = emulator(options);
+    QVERIFY(device->emulator().loadSav(randomSav(94, 19), 19));
+    const korvalen::sim::StoredPreset odd = presetBeyondTheBoxes(device->emulator());
+    QVERIFY(device->emulator().setPreset(19, odd));
+    const QByteArray held = dumpBytes(device->emulator(), 19);
+    auto bus = busWith(device);
+    QTemporaryDir dir;
+    QVERIFY(writeAll(dir.filePath("new.sav"), bytesOf(randomSav(95, 19))));
+    Result r = runCli({"put", dir.filePath("new.sav"), "P20"}, bus);
+    QVERIFY2(r.code == 0, qPrintable(r.err));
+    QVERIFY(*device->emulator().preset(19) != odd);
+    const auto kept =
+        korvalen::PresetHistory(korvalen::PresetHistory::defaultFolder(), true).latest(19);
+    QVERIFY(kept.has_value());
+    QCOMPARE(readAll(kept->dumpPath), held);
+
+    r = runCli({"undo-put", "P20"}, bus);
+    QVERIFY2(r.code == 0, qPrintable(r.err + r.out));
+    QVERIFY2(r.out.startsWith("P20 (User P20) put back as it was at "), qPrintable(r.out));
+    QCOMPARE(*device->emulator().preset(19), odd);
+    QCOMPARE(dumpBytes(device->emulator(), 19), readAll(kept->dumpPath));
+}
+
+// A snapshot whose dump holds a value wider than a byte (an assignment number of 300) cannot
+// be written back as it was: undo-put says so and sends nothing.
+void CliCommandsTest::undoPutRefusesAValueNoMessageCarries() {
+    auto device = emulator();
+    QVERIFY(device->emulator().loadSav(randomSav(96, 19), 19));
+    const QByteArray before = dumpBytes(device->emulator(), 19);
+    std::vector<std::uint8_t> dump;
+    for (auto m : device->emulator().dumpOf(19)) {
+        if (m.size() == 9 && m[1] == korvalen::control::kEncoderKind && m[2] == 4) {
+            m[3] = 300 / 127;
+            m[4] = 300 % 127;
+        }
+        dump.insert(dump.end(), m.begin(), m.end());
+    }
+    korvalen::Preset shown;
+    QVERIFY(korvalen::presetFromDump(dump, shown));
+    const korvalen::PresetHistory simulated(korvalen::PresetHistory::defaultFolder(), true);
+    QVERIFY(!simulated.store(shown, 19, QDateTime::currentDateTime(), nullptr, dump).isEmpty());
+    auto bus = busWith(device);
+    const Result r = runCli({"undo-put", "P20"}, bus);
+    QCOMPARE(r.code, 3);
+    QVERIFY2(isOneErrorLine(r.err), qPrintable(r.err));
+    QVERIFY2(r.err.contains("1 value(s) wider than a byte"), qPrintable(r.err));
+    QVERIFY2(r.err.contains("nothing was sent"), qPrintable(r.err));
+    QCOMPARE(dumpBytes(device->emulator(), 19), before);
+}
+
+// A snapshot records the identity the controller's reply told; undo-put compares it when the
+// snapshot has one (whatever the port is called now), and the port name when it has none.
+void CliCommandsTest::snapshotsRecordTheControllersIdentity() {
+    ControllerEmulator::Options options;
+    options.version = 0x1234; // the reply's bytes 6 and 7: 24 34
+    auto device = emulator(options);
+    QVERIFY(device->emulator().loadSav(randomSav(97, 19), 19));
+    auto bus = busWith(device);
+    QTemporaryDir dir;
+    QVERIFY(writeAll(dir.filePath("new.sav"), bytesOf(randomSav(98, 19))));
+    Result r = runCli({"put", dir.filePath("new.sav"), "P20"}, bus);
+    QVERIFY2(r.code == 0, qPrintable(r.err));
+    const korvalen::PresetHistory simulated(korvalen::PresetHistory::defaultFolder(), true);
+    const auto kept = simulated.latest(19);
+    QVERIFY(kept.has_value());
+    QCOMPARE(kept->source.identity, QString("24 34"));
+    QCOMPARE(kept->source.firmware, -1);
+    QFile description(korvalen::snapshotDescriptionPath(kept->path));
+    QVERIFY(description.open(QIODevice::ReadOnly));
+    QCOMPARE(QJsonDocument::fromJson(description.readAll()).object().value("identity").toString(),
+             QString("24 34"));
+    const QByteArray now = bytesOf(device->emulator().savOf(19));
+
+    // The same port, another identity: another controller.
+    korvalen::SnapshotSource source = kept->source;
+    source.identity = "00 66";
+    QVERIFY(!simulated
+                 .store(presetOf(randomSav(99, 19)), 19, QDateTime::currentDateTime(), nullptr, {},
+                        source)
+                 .isEmpty());
+    r = runCli({"undo-put", "P20"}, bus);
+    QCOMPARE(r.code, 3);
+    QVERIFY2(r.err.contains("identity 00 66") && r.err.contains("identity 24 34"),
+             qPrintable(r.err));
+    QVERIFY2(r.err.contains("--from-other"), qPrintable(r.err));
+    QCOMPARE(bytesOf(device->emulator().savOf(19)), now);
+
+    // Another port name, the same identity: the same controller.
+    source.identity = "24 34";
+    source.port = "Korvalen25 on another socket";
+    QVERIFY(!simulated
+                 .store(presetOf(randomSav(100, 19)), 19, QDateTime::currentDateTime(), nullptr, {},
+                        source)
+                 .isEmpty());
+    r = runCli({"undo-put", "P20"}, bus);
+    QVERIFY2(r.code == 0, qPrintable(r.err));
+    QCOMPARE(bytesOf(device->emulator().savOf(19)), bytesOf(randomSav(100, 19)));
+
+    // A snapshot without an identity (an older one) is compared by its port.
+    source.identity.clear();
+    QVERIFY(!simulated
+                 .store(presetOf(randomSav(101, 19)), 19, QDateTime::currentDateTime(), nullptr, {},
+                        source)
+                 .isEmpty());
+    r = runCli({"undo-put", "P20"}, bus);
+    QCOMPARE(r.code, 3);
+    QVERIFY2(r.err.contains("Korvalen25 on another socket"), qPrintable(r.err));
+    QCOMPARE(bytesOf(device->emulator().savOf(19)), bytesOf(randomSav(100, 19)));
 }
 
 // get replaces the preset file and the zone channels beside it: an older channels file does

@@ -105,6 +105,11 @@ std::vector<std::uint8_t> dumpOf(const PresetValues& values, int number,
     return dump;
 }
 
+QString fieldNameOf(ControlRef c, AssignmentField f) {
+    return QString::fromStdString(
+        fieldName(PresetField{PresetField::Kind::Assignment, c, f, 0, ZoneField::Status}));
+}
+
 QStringList named(const ReadBackCheck& check) {
     QStringList list;
     for (const FieldDifference& d : check.shortfall)
@@ -234,6 +239,112 @@ private slots:
         check = checkReadBack(sent, noGlobals.data(), noGlobals.size());
         QCOMPARE(check.presetNumber, -1);
         QCOMPARE(check.shortfall.size(), std::size_t(30));
+    }
+
+    // A write-back as held sends a value that the editor's download skips, and its read-back
+    // confirms it; a value that no message carries as it is is named before anything is sent.
+    void asHeldSendsWhatTheBoxesCannotShow_data() {
+        using Change = std::function<void(PresetValues&)>;
+        QTest::addColumn<Change>("change");
+        QTest::addColumn<QByteArray>("message"); // the message only AsHeld sends (hex)
+        QTest::addColumn<QString>("unsendable"); // or the field refused
+        auto p = [](int cmd, int kind, int number, int value) {
+            const ParameterMessage m = parameterMessage(cmd, kind, number, value);
+            return QByteArray(reinterpret_cast<const char*>(m.data()), qsizetype(m.size())).toHex();
+        };
+        QTest::newRow("encoder channel 20")
+            << Change([](PresetValues& v) { v.encoders[10].chan = 20; })
+            << p(command::kChannel, control::kEncoderKind, 10, 20) << QString();
+        QTest::newRow("encoder port 9")
+            << Change([](PresetValues& v) { v.encoders[3].port = 9; })
+            << p(command::kPort, control::kEncoderKind, 3, 9) << QString();
+        QTest::newRow("number 200")
+            << Change([](PresetValues& v) { v.encoders[5].cc = 200; })
+            << p(command::kNumber, control::kEncoderKind, 5, 200) << QString();
+        QTest::newRow("slider channel 127")
+            << Change([](PresetValues& v) { v.slider.chan = 127; })
+            << p(command::kChannel, control::kSliderKind, control::kSliderNumber, 127) << QString();
+        QTest::newRow("button behaviour 7") << Change([](PresetValues& v) {
+            v.functions[1].type = 1;
+            v.functions[1].mode = 3;
+        }) << p(command::kBehaviour, control::kButtonKind, control::kFirstFunction + 1, 7)
+                                            << QString();
+        QTest::newRow("channel 128") << Change([](PresetValues& v) { v.encoders[0].chan = 128; })
+                                     << QByteArray() << "E1, BANK 1: channel";
+        QTest::newRow("port 200") << Change([](PresetValues& v) { v.pads[4].port = 200; })
+                                  << QByteArray()
+                                  << fieldNameOf(ControlRef{ControlGroup::Pad, 1, 0},
+                                                 AssignmentField::Port);
+        QTest::newRow("type 2") << Change([](PresetValues& v) { v.functions[0].type = 2; })
+                                << QByteArray()
+                                << fieldNameOf(ControlRef{ControlGroup::Function, 0, 0},
+                                               AssignmentField::Type);
+        QTest::newRow("behaviour 129") << Change([](PresetValues& v) {
+            v.transport[0].type = 1;
+            v.transport[0].mode = 64;
+        }) << QByteArray() << "REW: mode";
+        QTest::newRow("zone status 2")
+            << Change([](PresetValues& v) { v.zones[1].status = 2; }) << QByteArray()
+            << QString::fromStdString(fieldName(PresetField{
+                   PresetField::Kind::Zone, {}, AssignmentField::CC, 1, ZoneField::Status}));
+    }
+
+    void asHeldSendsWhatTheBoxesCannotShow() {
+        using Change = std::function<void(PresetValues&)>;
+        QFETCH(Change, change);
+        QFETCH(QByteArray, message);
+        QFETCH(QString, unsendable);
+        PresetValues v = busyPreset();
+        QVERIFY(unsendableAsHeld(v).empty());
+        change(v);
+        const std::vector<PresetField> refused = unsendableAsHeld(v);
+        if (!unsendable.isEmpty()) {
+            QCOMPARE(refused.size(), std::size_t(1));
+            QCOMPARE(QString::fromStdString(fieldName(refused.front())), unsendable);
+            return;
+        }
+        QVERIFY(refused.empty());
+        auto sent = [&v](DownloadValues which) {
+            QList<QByteArray> list;
+            sendDownload(
+                v, 17,
+                [&list](const std::uint8_t* d, std::size_t n) {
+                    list << QByteArray(reinterpret_cast<const char*>(d), qsizetype(n)).toHex();
+                },
+                nullptr, which);
+            return list;
+        };
+        const QList<QByteArray> editors = sent(DownloadValues::InRange);
+        const QList<QByteArray> asHeld = sent(DownloadValues::AsHeld);
+        QVERIFY(!editors.contains(message));
+        QCOMPARE(asHeld.count(message), qsizetype(1));
+        // Nothing else differs: the same messages, one more.
+        QCOMPARE(asHeld.size(), editors.size() + 1);
+        // A resend of every field is the same message once more.
+        Sent again;
+        sendDownloadFields(
+            v, 17, allPresetFields(),
+            [&again](const std::uint8_t* d, std::size_t n) { again.emplace_back(d, d + n); },
+            DownloadValues::AsHeld);
+        QCOMPARE(std::count_if(again.begin(), again.end(),
+                               [&message](const std::vector<std::uint8_t>& m) {
+                                   return QByteArray(reinterpret_cast<const char*>(m.data()),
+                                                     qsizetype(m.size()))
+                                              .toHex() == message;
+                               }),
+                 std::ptrdiff_t(1));
+
+        // The controller that took it sends it back: confirmed as held, a difference for the
+        // editor's download, which did not send it.
+        const std::vector<std::uint8_t> dump = dumpOf(v, 17);
+        const ReadBackCheck held =
+            checkReadBack(v, dump.data(), dump.size(), DownloadValues::AsHeld);
+        QVERIFY2(held.shortfall.empty(), qPrintable(named(held).join("; ")));
+        // A controller that did not take it: the read-back as held names the field.
+        const std::vector<std::uint8_t> old = dumpOf(busyPreset(), 17);
+        const ReadBackCheck missed =
+            checkReadBack(v, old.data(), old.size(), DownloadValues::AsHeld);
+        QVERIFY(!missed.shortfall.empty());
     }
 
     void resendOfEverythingIsTheWholeDownloadOnce() {

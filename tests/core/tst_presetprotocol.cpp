@@ -53,6 +53,8 @@ private slots:
     void downloadEndComesAfterBeforeEnd();
     void noStatusByteInsideAnyMessage_data();
     void noStatusByteInsideAnyMessage();
+    void controllerIdentity_data();
+    void controllerIdentity();
 };
 
 void TestPresetProtocol::messageBytes_data() {
@@ -361,6 +363,43 @@ void TestPresetProtocol::noStatusByteInsideAnyMessage() {
     QCOMPARE(inside, 0);
     QVERIFY(isSendablePresetNumber(presetNumber));
     QVERIFY(!isSendablePresetNumber(128));
+}
+
+// What an identity reply tells of the controller, and how it survives the one word the search
+// hands on.
+void TestPresetProtocol::controllerIdentity_data() {
+    QTest::addColumn<Bytes>("reply");
+    QTest::addColumn<bool>("known");
+    QTest::addColumn<int>("id0");
+    QTest::addColumn<int>("id1");
+    QTest::addColumn<int>("firmware");
+    QTest::newRow("plain") << hex("F0000066141B01025A74F7") << true << 1 << 2 << -1;
+    QTest::newRow("zero identity") << hex("F0000066141B00005A74F7") << true << 0 << 0 << -1;
+    QTest::newRow("highest identity") << hex("F0000066141B7F7F5A74F7") << true << 127 << 127 << -1;
+    QTest::newRow("with firmware") << hex("F0000066141B00665A740102F7") << true << 0 << 0x66 << 130;
+    QTest::newRow("highest firmware")
+        << hex("F0000066141B00665A747F7FF7") << true << 0 << 0x66 << 16383;
+    QTest::newRow("one byte more is no firmware")
+        << hex("F0000066141B00665A7405F7") << true << 0 << 0x66 << -1;
+    QTest::newRow("wrong tail") << hex("F0000066141B01025A75F7") << false << 0 << 0 << -1;
+    QTest::newRow("another maker") << hex("F0000067141B01025A74F7") << false << 0 << 0 << -1;
+    QTest::newRow("too short") << hex("F0000066141B0102F7") << false << 0 << 0 << -1;
+}
+
+void TestPresetProtocol::controllerIdentity() {
+    QFETCH(Bytes, reply);
+    QFETCH(bool, known);
+    QFETCH(int, id0);
+    QFETCH(int, id1);
+    QFETCH(int, firmware);
+    const ControllerIdentity identity = ControllerIdentity::ofReply(reply.data(), reply.size());
+    QCOMPARE(identity.known, known);
+    QCOMPARE(int(identity.id[0]), id0);
+    QCOMPARE(int(identity.id[1]), id1);
+    QCOMPARE(identity.firmware, firmware);
+    // A known identity is never the word of "none"; the word gives back what was read.
+    QCOMPARE(identity.pack() != 0, known);
+    QCOMPARE(ControllerIdentity::unpack(identity.pack()), identity);
 }
 
 QTEST_APPLESS_MAIN(TestPresetProtocol)

@@ -226,29 +226,73 @@ private slots:
     void sameController_data() {
         QTest::addColumn<QString>("port");
         QTest::addColumn<bool>("simulated");
+        QTest::addColumn<QString>("identity");
         QTest::addColumn<QString>("otherPort");
         QTest::addColumn<bool>("otherSimulated");
+        QTest::addColumn<QString>("otherIdentity");
         QTest::addColumn<bool>("same");
         QTest::newRow("another ALSA client number")
-            << "Korvalen25:Korvalen25 128:0" << false << "Korvalen25:Korvalen25 130:0" << false
-            << true;
-        QTest::newRow("simulated and real")
-            << "Korvalen25" << true << "Korvalen25" << false << false;
-        QTest::newRow("another port") << "Korvalen25" << false << "Other MIDI 1" << false << false;
-        QTest::newRow("an older snapshot says nothing")
-            << "" << false << "Korvalen25" << true << true;
+            << "Korvalen25:Korvalen25 128:0" << false << ""
+            << "Korvalen25:Korvalen25 130:0" << false << "" << true;
+        QTest::newRow("simulated and real") << "Korvalen25" << true << ""
+                                            << "Korvalen25" << false << "" << false;
+        QTest::newRow("another port") << "Korvalen25" << false << ""
+                                      << "Other MIDI 1" << false << "" << false;
+        QTest::newRow("an older snapshot says nothing") << "" << false << ""
+                                                        << "Korvalen25" << true << "00 66" << true;
+        // Both know the identity: it decides, not the port.
+        QTest::newRow("same port, another identity") << "Korvalen25" << false << "00 66"
+                                                     << "Korvalen25" << false << "00 67" << false;
+        QTest::newRow("another port, same identity") << "Korvalen25" << false << "00 66"
+                                                     << "Other MIDI 1" << false << "00 66" << true;
+        QTest::newRow("same identity, simulated and real")
+            << "Korvalen25" << true << "00 66"
+            << "Korvalen25" << false << "00 66" << false;
+        // Only one knows it (a snapshot of an older version): the port decides.
+        QTest::newRow("one identity, same port") << "Korvalen25" << false << "00 66"
+                                                 << "Korvalen25" << false << "" << true;
+        QTest::newRow("one identity, another port") << "Korvalen25" << false << "00 66"
+                                                    << "Other MIDI 1" << false << "" << false;
     }
     void sameController() {
         QFETCH(QString, port);
         QFETCH(bool, simulated);
+        QFETCH(QString, identity);
         QFETCH(QString, otherPort);
         QFETCH(bool, otherSimulated);
+        QFETCH(QString, otherIdentity);
         QFETCH(bool, same);
-        const SnapshotSource a{port, port.isEmpty() ? QString() : QStringLiteral("alsa"),
-                               simulated};
-        const SnapshotSource b{otherPort, QStringLiteral("alsa"), otherSimulated};
+        SnapshotSource a{port, port.isEmpty() ? QString() : QStringLiteral("alsa"), simulated};
+        a.identity = identity;
+        SnapshotSource b{otherPort, QStringLiteral("alsa"), otherSimulated};
+        b.identity = otherIdentity;
         QCOMPARE(a.sameController(b), same);
         QCOMPARE(b.sameController(a), same);
+    }
+
+    // The identity and firmware version go into the description and come back with the list;
+    // a description without them (an older snapshot) gives none.
+    void theIdentityIsKeptWithTheSnapshot() {
+        QTemporaryDir dir;
+        const PresetHistory history(dir.path());
+        SnapshotSource source{"Korvalen25", "alsa", false};
+        source.identity = "01 02";
+        source.firmware = 130;
+        QVERIFY(!history.store(presetWith(7), 17, QDateTime::currentDateTime(), nullptr, {}, source)
+                     .isEmpty());
+        auto latest = history.latest(17);
+        QVERIFY(latest.has_value());
+        QCOMPARE(latest->source.identity, QString("01 02"));
+        QCOMPARE(latest->source.firmware, 130);
+        QVERIFY(latest->source.describe().contains("identity 01 02"));
+        QVERIFY(!history
+                     .store(presetWith(8), 17, QDateTime::currentDateTime(), nullptr, {},
+                            {"Korvalen25", "alsa", false})
+                     .isEmpty());
+        latest = history.latest(17);
+        QVERIFY(latest->source.identity.isEmpty());
+        QCOMPARE(latest->source.firmware, -1);
+        QVERIFY(!latest->source.describe().contains("identity"));
     }
 
     void whatCountsAsSimulated() {
