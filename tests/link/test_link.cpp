@@ -256,6 +256,30 @@ private slots:
         QCOMPARE(bus->droppedMessages(), std::size_t{1});
     }
 
+    // While a transfer reads the ring on its own thread the window is not told; once the
+    // transfer hands the ring back it is again. With no controller chosen neither hand-over
+    // routes anything.
+    void aTransferTakesTheRingFromTheWindow() {
+        using Delivery = midiMethodClass::Delivery;
+        connectTo(1, 1);
+        midiLink.deliverToRingOnly();
+        const Message m = sysEx(20, 3);
+        bus->inject(0, m);
+        bus->quiesce();
+        QVERIFY(chunks.take().empty());
+        QCOMPARE(ringContents(midiLink.sysExRing), m);
+        midiLink.sysExRing.discardAll();
+        midiLink.deliverToWindowAgain();
+        bus->inject(0, sysEx(10, 4));
+        bus->quiesce();
+        QCOMPARE(chunks.take(), std::vector<uint>{10});
+        midiLink.delivery = Delivery::Nowhere;
+        midiLink.deliverToWindowAgain();
+        QCOMPARE(midiLink.delivery.load(), Delivery::Nowhere);
+        midiLink.deliverToRingOnly();
+        QCOMPARE(midiLink.delivery.load(), Delivery::Nowhere);
+    }
+
     void shortMessagesReachTheWindowOnlyWhileConnected() {
         connectTo(1, 1);
         QSignalSpy spy(&midiLink, &midiMethodClass::getMidiData);
