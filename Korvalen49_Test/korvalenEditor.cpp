@@ -152,7 +152,7 @@ Korvalen49_Test::~Korvalen49_Test() {
     connectThread.requestStop();
     connectThread.wait();
     // The link's input handler stops emitting to this window.
-    midiLink.linkState = 0;
+    midiLink.delivery = midiMethodClass::Delivery::Nowhere;
     delete upgradeDlg;
 }
 

@@ -287,17 +287,42 @@ void Korvalen49_Test::finishDownload() {
                   "download again.")
                    .arg(number);
     } else {
-        QStringList fields;
-        for (const korvalen::FieldDifference& d : result.shortfall)
-            fields << QString::fromStdString(korvalen::fieldName(d.field));
-        const int shown = 8;
-        QString list = fields.mid(0, shown).join(QStringLiteral("; "));
-        if (fields.size() > shown) list += tr(" and %1 more").arg(fields.size() - shown);
-        text = tr("Download to Korvalen failed: after %1 tries, each slower than the one "
-                  "before, these did not arrive on the controller: %2. %3 Check the "
-                  "connection and download again.")
-                   .arg(result.rounds)
-                   .arg(list, aftermath);
+        // Fields that arrive at no speed are named apart: sending more slowly does not help.
+        auto listOf = [&result](bool notTakenOnes) {
+            QStringList fields;
+            for (const korvalen::FieldDifference& d : result.shortfall) {
+                const bool notTaken = std::find(result.notTaken.begin(), result.notTaken.end(),
+                                                d) != result.notTaken.end();
+                if (notTaken == notTakenOnes)
+                    fields << QString::fromStdString(korvalen::fieldName(d.field));
+            }
+            const int shown = 8;
+            QString list = fields.mid(0, shown).join(QStringLiteral("; "));
+            if (fields.size() > shown) list += tr(" and %1 more").arg(fields.size() - shown);
+            return list;
+        };
+        const QString slow = listOf(false);
+        const QString never = listOf(true);
+        if (never.isEmpty())
+            text = tr("Download to Korvalen failed: after %1 tries, each slower than the one "
+                      "before, these did not arrive on the controller: %2. %3 Check the "
+                      "connection and download again.")
+                       .arg(result.rounds)
+                       .arg(slow, aftermath);
+        else if (slow.isEmpty())
+            text = tr("Download to Korvalen failed: after %1 tries, each slower than the one "
+                      "before, these did not take on the controller: %2. The rest arrived, so "
+                      "speed is not the cause. %3 Check these values on the controller and "
+                      "download again.")
+                       .arg(result.rounds)
+                       .arg(never, aftermath);
+        else
+            text = tr("Download to Korvalen failed: after %1 tries, each slower than the one "
+                      "before, these did not arrive on the controller: %2. These did not take "
+                      "on the controller at any speed: %3. %4 Check the connection and these "
+                      "values, and download again.")
+                       .arg(result.rounds)
+                       .arg(slow, never, aftermath);
     }
     if (closeWhenDownloaded) {
         statusBar()->showMessage(text, kResultTimeoutMs);

@@ -188,7 +188,7 @@ bool benchSlowReceiver() {
     bus->attach(0, 0, device);
     korvalen::midi::setPlatform(bus);
     midiLink.reConnect();
-    bool ok = midiLink.editorConnected();
+    bool ok = midiLink.delivery == midiMethodClass::Delivery::Window;
     korvalen::PresetValues values;
     for (std::size_t i = 0; i < values.encoders.size(); ++i)
         values.encoders[i].cc = static_cast<std::uint8_t>(i + 1);

@@ -16,7 +16,7 @@ DeviceSession::DeviceSession(midiMethodClass& link, unsigned timeoutMs)
 }
 
 DeviceSession::~DeviceSession() {
-    link_.linkState = 0;
+    link_.delivery = midiMethodClass::Delivery::Nowhere;
     link_.closeInputs();
     link_.closeOutput();
 }
@@ -56,9 +56,9 @@ Outcome DeviceSession::connect(const QString& port) {
     auto options = link_.editorSearchOptions();
     options.countPolls = kCountPolls;
     options.preference = {port.toStdString(), !port.isEmpty()};
-    if (link_.runSearch(options) == midi::SearchResult::NotChosen)
-        return notChosen(link_.lastSearch().devices, port);
-    if (link_.editorConnected()) return Outcome::done();
+    const midi::SearchResult result = link_.runSearch(options);
+    if (result == midi::SearchResult::NotChosen) return notChosen(link_.lastSearch().devices, port);
+    if (result == midi::SearchResult::Found) return Outcome::done();
     return Outcome::fail(kDeviceFailure,
                          QStringLiteral("no Korvalen25 answered on the MIDI ports (%1 inputs, %2 "
                                         "outputs); check that it is plugged in and switched on")

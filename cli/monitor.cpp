@@ -107,7 +107,8 @@ Outcome diagnosticsCommand(const QString& port, const QString& path, QTextStream
     };
     {
         DeviceSession session(midiLink);
-        if (session.connect(port).ok()) {
+        const bool connected = session.connect(port).ok();
+        if (connected) {
             Preset preset;
             session.upload(0, preset); // its outcome is the report's last transfer
         }
@@ -121,7 +122,7 @@ Outcome diagnosticsCommand(const QString& port, const QString& path, QTextStream
         in.outputsNow = midi.outputNames();
         in.searched = true;
         in.search = midiLink.lastSearch();
-        in.connected = midiLink.editorConnected();
+        in.connected = connected;
         in.transfer = lastTransfer();
         in.trafficLines = QStringList(lines.begin(), lines.end());
         in.trafficNote = QStringLiteral("no message went over the ports");

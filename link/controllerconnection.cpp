@@ -189,14 +189,14 @@ void ControllerConnection::releaseUpload() {
 bool ControllerConnection::claimForTransfer() {
     if (portsHolder() != Holder::None || state_ != State::Connected) return false;
     transferring_ = true;
-    midiLink.setTransferring(true);
+    midiLink.deliverToRingOnly();
     return true;
 }
 
 void ControllerConnection::releaseTransfer() {
     if (!transferring_) return;
     transferring_ = false;
-    midiLink.setTransferring(false);
+    midiLink.deliverToWindowAgain();
     exchangeEnded();
 }
 
@@ -250,7 +250,6 @@ bool ControllerConnection::claimForFlash() {
     uploading_ = false;
     // The editor sends nothing from here on, and its ports are closed: the upgrade opens the
     // ones it needs in a table of its own.
-    midiLink.editorOwnsPorts = false;
     midiLink.resetPortTable();
     midiLink.closeOutput();
     watch_.clearPair();

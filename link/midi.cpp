@@ -15,7 +15,7 @@ midiMethodClass midiLink;
 midiMethodClass::midiMethodClass() = default;
 
 midiMethodClass::~midiMethodClass() {
-    linkState = 0;
+    delivery = Delivery::Nowhere;
     closeInputs();
     closeOutput();
 }
@@ -26,7 +26,7 @@ void midiMethodClass::resetPortTable() {
     closeInputs();
     replyInPort = 0;
     replyOutPort = 0;
-    linkState = 0;
+    delivery = Delivery::Nowhere;
     controllerIn_.clear();
     controllerOut_.clear();
     controllerIdentity_ = 0;
@@ -70,10 +70,18 @@ void midiMethodClass::reConnect() {
 }
 
 void midiMethodClass::prepareSearch() {
-    editorOwnsPorts = true;
     resetPortTable();
     searchStop_.clear();
-    searching_ = true;
+}
+
+void midiMethodClass::deliverToRingOnly() {
+    Delivery window = Delivery::Window;
+    delivery.compare_exchange_strong(window, Delivery::RingOnly);
+}
+
+void midiMethodClass::deliverToWindowAgain() {
+    Delivery ringOnly = Delivery::RingOnly;
+    delivery.compare_exchange_strong(ringOnly, Delivery::Window);
 }
 
 SearchResult midiMethodClass::runSearch(const DeviceSearch::Options& options) {
@@ -89,9 +97,8 @@ SearchResult midiMethodClass::runSearch(const DeviceSearch::Options& options) {
         for (const korvalen::midi::FoundDevice& d : lastSearch_.devices)
             if (d.outPort == lastSearch_.outPort) identity = d.version;
         controllerIdentity_ = identity;
-        linkState = 1;
+        delivery = Delivery::Window;
     }
-    searching_ = false;
     return result;
 }
 
@@ -110,18 +117,19 @@ void midiMethodClass::editorMidiInProc(std::uintptr_t instance, const InputEvent
     case InputEvent::Kind::Close:
         break;
     case InputEvent::Kind::Short:
-        if (linkState == 1) emit getMidiData(event.shortMessage);
+        if (delivery != Delivery::Nowhere) emit getMidiData(event.shortMessage);
         break;
     case InputEvent::Kind::LongData: {
         const std::uint32_t n = event.buffer ? event.recorded : 0;
         // The ring has one writer: the controller's input, once the search has chosen it.
         // During a search every input is open, each on a thread of its own, and what they
         // receive is the search's business only.
-        const bool fromController = linkState == 1 && port == replyInPort - 1;
+        const Delivery to = delivery;
+        const bool fromController = to != Delivery::Nowhere && port == replyInPort - 1;
         // A message that does not fit is dropped whole; the ring records the loss.
         if (fromController) sysExRing.write(event.buffer, n);
         // While a transfer reads the ring on its own thread, the window is not told.
-        if (fromController && !transferring_) {
+        if (fromController && to == Delivery::Window) {
             // Receivers read the ring themselves; the pointer only marks where unread bytes
             // begin.
             auto* oldest =

@@ -34,15 +34,23 @@ public:
     midiMethodClass();
     ~midiMethodClass() override;
 
-    // --- port table (shared with the upgrade worker): see PortTable
-    std::atomic<std::int32_t> linkState{0};    // editor: 0 not connected, 1 connected
+    // --- port table: see PortTable
     std::atomic<std::int32_t> replyInPort{0};  // input port + 1 of the awaited reply, 0 none
     std::atomic<std::int32_t> replyOutPort{0}; // output port + 1 kept open, 0 none
 
-    // True from a successful reConnect() until a firmware upgrade run takes the ports.
-    std::atomic<bool> editorOwnsPorts{false};
-    // The editor may send preset messages: connected, and the ports are not the upgrade's.
-    bool editorConnected() const { return editorOwnsPorts && linkState == 1; }
+    // Where the input handler delivers what the controller sends. Whether the editor is
+    // connected is the connection's business (ControllerConnection::state()), or the search
+    // result's in the command line; this switch only routes the input thread's messages.
+    enum class Delivery {
+        Nowhere, // no controller chosen: a search runs, or the ports are closed or the upgrade's
+        Window,  // into the ring, and the window is told by signal
+        RingOnly // into the ring only: a transfer reads it on a thread of its own
+    };
+    std::atomic<Delivery> delivery{Delivery::Nowhere};
+    // A transfer takes the ring from the window, and hands it back; both leave the switch
+    // alone when no controller is chosen.
+    void deliverToRingOnly();
+    void deliverToWindowAgain();
 
     // Received SysEx bytes, written by the input thread and read by the GUI thread.
     korvalen::ByteRing sysExRing;
@@ -61,15 +69,9 @@ public:
     // turning: prepareSearch() on the thread that owns the link (it takes the ports for the
     // editor, closes what was open and takes back an earlier stop request), then runSearch()
     // on any one thread; nothing else may touch the port table until it has returned. Found
-    // leaves the controller's pair open and the link connected.
+    // leaves the controller's pair open and its input delivered to the window.
     void prepareSearch();
     korvalen::midi::SearchResult runSearch(const korvalen::midi::DeviceSearch::Options& options);
-    // True from prepareSearch() until runSearch() has returned.
-    bool searching() const { return searching_; }
-    // True while a preset transfer of the editor's runs on a thread of its own and owns the
-    // ring; the ports are not to be taken from it then.
-    bool transferring() const { return transferring_; }
-    void setTransferring(bool on) { transferring_ = on; }
     // What the last search of the editor saw, port by port.
     const korvalen::midi::SearchRecord& lastSearch() const { return lastSearch_; }
     // Ends a search in progress (its pauses included) at once; the next search runs again.
@@ -95,8 +97,6 @@ public slots:
     void reConnect();
 
 private:
-    std::atomic<bool> searching_{false};
-    std::atomic<bool> transferring_{false};
     korvalen::midi::StopToken searchStop_;
     korvalen::midi::SearchRecord lastSearch_;
     std::string controllerIn_;

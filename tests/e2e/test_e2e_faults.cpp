@@ -40,7 +40,7 @@ private slots:
         Korvalen49_Test window;
         window.show();
         QVERIFY(testsearch::ended(window));
-        QVERIFY(midiLink.editorConnected());
+        QCOMPARE(window.linkState(), Korvalen49_Test::LinkState::Connected);
         const std::string out = midiLink.controllerOutputName();
         QVERIFY2(out.rfind("Korvalen25", 0) == 0, out.c_str());
         QVERIFY2(midiLink.controllerInputName().rfind("Korvalen25", 0) == 0,

@@ -105,12 +105,12 @@ private slots:
             KORVALEN_TRY_COMPARE(boxes.seen,
                                  QStringList{QStringLiteral("Connection|Connect Error!")});
         }
-        QVERIFY(!midiLink.editorConnected());
+        QCOMPARE(window->linkState(), Korvalen49_Test::LinkState::NotConnected);
         auto linkNote = [&] { return window->findChild<QLabel*>("linkNote")->text(); };
 
         Emulator emulator;
         QVERIFY(emulator.start());
-        KORVALEN_TRY_VERIFY(midiLink.editorConnected());
+        KORVALEN_TRY_COMPARE(window->linkState(), Korvalen49_Test::LinkState::Connected);
         KORVALEN_TRY_COMPARE(window->windowTitle(), kPreset0Title);
         QVERIFY2(linkNote().startsWith(QStringLiteral("Controller on Korvalen25")),
                  qPrintable(linkNote()));

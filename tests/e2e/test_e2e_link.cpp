@@ -22,7 +22,7 @@ private slots:
 
     void findsTheControllerAndKeepsOnePortEachWay() {
         midiLink.reConnect();
-        QCOMPARE(midiLink.linkState.load(), 1);
+        QCOMPARE(midiLink.delivery.load(), midiMethodClass::Delivery::Window);
         int open = 0;
         for (const auto& slot : midiLink.inPorts)
             open += slot.handle ? 1 : 0;
@@ -32,7 +32,7 @@ private slots:
     }
 
     void longSysExArrivesInPieces() {
-        QCOMPARE(midiLink.linkState.load(), 1);
+        QCOMPARE(midiLink.delivery.load(), midiMethodClass::Delivery::Window);
         std::mutex mutex;
         std::vector<uint> lengths;
         {
@@ -82,7 +82,7 @@ private slots:
             QVERIFY2(!isOwn(name), name.c_str());
 
         midiLink.reConnect();
-        QCOMPARE(midiLink.linkState.load(), 1);
+        QCOMPARE(midiLink.delivery.load(), midiMethodClass::Delivery::Window);
         const auto& search = midiLink.lastSearch();
         QVERIFY(!search.inputs.empty());
         QVERIFY(!search.outputs.empty());

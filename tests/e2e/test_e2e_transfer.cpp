@@ -84,7 +84,7 @@ private slots:
         Korvalen49_Test window;
         window.show();
         QVERIFY(testsearch::ended(window));
-        QCOMPARE(midiLink.linkState.load(), 1);
+        QCOMPARE(midiLink.delivery.load(), midiMethodClass::Delivery::Window);
         KORVALEN_TRY_COMPARE(window.windowTitle(),
                              QStringLiteral("Korvalen25 Editor--------P01 Korvalen"));
         QVERIFY(!window.isUploadPending());

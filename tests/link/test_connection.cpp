@@ -57,7 +57,7 @@ class TestConnection : public QObject {
         if (name == QLatin1String("searching")) {
             // The search's thread ends; the connection has not taken the result, so the search
             // still holds the ports.
-            while (midiLink.searching())
+            while (midiLink.delivery != midiMethodClass::Delivery::Window)
                 std::this_thread::sleep_for(std::chrono::milliseconds(1));
             return;
         }
@@ -119,7 +119,7 @@ private slots:
             // transfer of the editor starts while the worker runs (none runs here, so they
             // are free again at once).
             QVERIFY(editorPortsClosed());
-            QVERIFY(!midiLink.editorConnected());
+            QCOMPARE(midiLink.delivery.load(), midiMethodClass::Delivery::Nowhere);
             QCOMPARE(connection.state(), State::NotConnected);
         }
         QCOMPARE(connection.startSearch(everyOutput()), search);
@@ -138,7 +138,7 @@ private slots:
         QVERIFY(!connectThread.isRunning());
         QVERIFY(searchEnds(connection));
         QCOMPARE(connection.state(), State::Connected);
-        QVERIFY(midiLink.editorConnected());
+        QCOMPARE(midiLink.delivery.load(), midiMethodClass::Delivery::Window);
     }
 
     // The controller is lost once, and only while it is connected.

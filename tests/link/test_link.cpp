@@ -89,7 +89,7 @@ private slots:
     void noInputPortFailsAfterTenPollsWithoutSecondAttempt() {
         bus->setPortCounts(0, 3);
         midiLink.reConnect();
-        QCOMPARE(midiLink.linkState.load(), 0);
+        QCOMPARE(midiLink.delivery.load(), midiMethodClass::Delivery::Nowhere);
         // Ten polls, each followed by the 1000 ms pause, and no second attempt.
         QCOMPARE(bus->now(), std::uint64_t{10 * 1000});
         QCOMPARE(countPortRecords(*bus, PortRecord::Kind::OutputOpened), 0);
@@ -99,7 +99,7 @@ private slots:
     void inputsWithoutOutputMakeTenAttempts() {
         bus->setPortCounts(2, 0);
         midiLink.reConnect();
-        QCOMPARE(midiLink.linkState.load(), 0);
+        QCOMPARE(midiLink.delivery.load(), midiMethodClass::Delivery::Nowhere);
         // Ten attempts of ten polls each, 1000 ms apart, and nine pauses between attempts.
         QCOMPARE(bus->now(), std::uint64_t{10 * 10 * 1000 + 9 * 1000});
         // Each attempt opened both inputs; nothing stays open.
@@ -120,7 +120,7 @@ private slots:
         bus->setPortCounts(inputs, outputs);
         QCOMPARE(midiLink.findDevice(), -1);
         midiLink.reConnect();
-        QCOMPARE(midiLink.linkState.load(), 0);
+        QCOMPARE(midiLink.delivery.load(), midiMethodClass::Delivery::Nowhere);
         QCOMPARE(bus->now(), std::uint64_t{0});
         QVERIFY(bus->portLog().empty());
     }
@@ -129,7 +129,7 @@ private slots:
         bus->setPortCounts(20, 20);
         bus->attach(19, 19, testsupport::answerIdentityProbe);
         midiLink.reConnect();
-        QCOMPARE(midiLink.linkState.load(), 1);
+        QCOMPARE(midiLink.delivery.load(), midiMethodClass::Delivery::Window);
         QCOMPARE(midiLink.replyInPort.load(), 20);
         QCOMPARE(midiLink.replyOutPort.load(), 20);
     }
@@ -138,7 +138,7 @@ private slots:
         bus->setPortCounts(4, 5);
         bus->attach(2, 3, testsupport::answerIdentityProbe);
         midiLink.reConnect();
-        QCOMPARE(midiLink.linkState.load(), 1);
+        QCOMPARE(midiLink.delivery.load(), midiMethodClass::Delivery::Window);
         QCOMPARE(midiLink.replyInPort.load(), 3);
         QCOMPARE(midiLink.replyOutPort.load(), 4);
         QCOMPARE(bus->openInputs(), std::vector<unsigned>{2});
@@ -160,7 +160,7 @@ private slots:
         bus->attach(0, 0, testsupport::answerIdentityProbe, 65);
         bus->attach(1, 1, [](const Message&) { return std::vector<Message>{}; });
         midiLink.reConnect();
-        QCOMPARE(midiLink.linkState.load(), 1);
+        QCOMPARE(midiLink.delivery.load(), midiMethodClass::Delivery::Window);
         QCOMPARE(midiLink.replyInPort.load(), 1);
         QCOMPARE(midiLink.replyOutPort.load(), 1);
         QCOMPARE(bus->openOutputs(), std::vector<unsigned>{0});
@@ -175,7 +175,7 @@ private slots:
         bus->attach(0, 1, testsupport::answerIdentityProbe);
         bus->attach(0, 2, testsupport::answerIdentityProbe);
         midiLink.reConnect();
-        QCOMPARE(midiLink.linkState.load(), 1);
+        QCOMPARE(midiLink.delivery.load(), midiMethodClass::Delivery::Window);
         QCOMPARE(midiLink.replyOutPort.load(), 3);
         QCOMPARE(bus->openOutputs(), std::vector<unsigned>{2});
     }
@@ -210,14 +210,14 @@ private slots:
     // its own on a real backend), does not enter it.
     void chunkWhileNotConnectedStaysOutOfTheRing() {
         connectTo(1, 1);
-        midiLink.linkState = 0;
+        midiLink.delivery = midiMethodClass::Delivery::Nowhere;
         const Message first = sysEx(20, 1);
         bus->inject(0, first);
         bus->quiesce();
         QVERIFY(chunks.take().empty());
         QVERIFY(midiLink.sysExRing.empty());
         // The buffer was queued again: the next message is received too.
-        midiLink.linkState = 1;
+        midiLink.delivery = midiMethodClass::Delivery::Window;
         bus->inject(0, sysEx(10, 2));
         bus->quiesce();
         QCOMPARE(chunks.take(), std::vector<uint>{10});
@@ -233,7 +233,7 @@ private slots:
         for (unsigned ms = 0; ms < 200; ms += 5)
             bus->inject(0, noise, ms);
         midiLink.reConnect();
-        QCOMPARE(midiLink.linkState.load(), 1);
+        QCOMPARE(midiLink.delivery.load(), midiMethodClass::Delivery::Window);
         QCOMPARE(midiLink.replyInPort.load(), 2);
         bus->quiesce();
         QVERIFY2(midiLink.sysExRing.empty(),
@@ -256,6 +256,30 @@ private slots:
         QCOMPARE(bus->droppedMessages(), std::size_t{1});
     }
 
+    // While a transfer reads the ring on its own thread the window is not told; once the
+    // transfer hands the ring back it is again. With no controller chosen neither hand-over
+    // routes anything.
+    void aTransferTakesTheRingFromTheWindow() {
+        using Delivery = midiMethodClass::Delivery;
+        connectTo(1, 1);
+        midiLink.deliverToRingOnly();
+        const Message m = sysEx(20, 3);
+        bus->inject(0, m);
+        bus->quiesce();
+        QVERIFY(chunks.take().empty());
+        QCOMPARE(ringContents(midiLink.sysExRing), m);
+        midiLink.sysExRing.discardAll();
+        midiLink.deliverToWindowAgain();
+        bus->inject(0, sysEx(10, 4));
+        bus->quiesce();
+        QCOMPARE(chunks.take(), std::vector<uint>{10});
+        midiLink.delivery = Delivery::Nowhere;
+        midiLink.deliverToWindowAgain();
+        QCOMPARE(midiLink.delivery.load(), Delivery::Nowhere);
+        midiLink.deliverToRingOnly();
+        QCOMPARE(midiLink.delivery.load(), Delivery::Nowhere);
+    }
+
     void shortMessagesReachTheWindowOnlyWhileConnected() {
         connectTo(1, 1);
         QSignalSpy spy(&midiLink, &midiMethodClass::getMidiData);
@@ -263,7 +287,7 @@ private slots:
         bus->quiesce();
         QCOMPARE(spy.count(), 1);
         QCOMPARE(spy.at(0).at(0).toUInt(), 0x403C90u);
-        midiLink.linkState = 0;
+        midiLink.delivery = midiMethodClass::Delivery::Nowhere;
         bus->inject(0, {0x80, 0x3C, 0x00});
         bus->quiesce();
         QCOMPARE(spy.count(), 1);
@@ -274,7 +298,7 @@ private:
         bus->setPortCounts(inputs, outputs);
         bus->attach(0, 0, testsupport::answerIdentityProbe);
         midiLink.reConnect();
-        QCOMPARE(midiLink.linkState.load(), 1);
+        QCOMPARE(midiLink.delivery.load(), midiMethodClass::Delivery::Window);
         bus->quiesce();
         midiLink.sysExRing.discardAll();
         chunks.take();

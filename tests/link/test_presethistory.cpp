@@ -340,8 +340,7 @@ private slots:
         bus->attach(0, 0, device);
         midi::setPlatform(bus);
         midiLink.prepareSearch();
-        midiLink.runSearch(midiLink.editorSearchOptions());
-        QVERIFY(midiLink.editorConnected());
+        QCOMPARE(midiLink.runSearch(midiLink.editorSearchOptions()), midi::SearchResult::Found);
         midi::StopToken stop;
         PresetTransfer transfer(
             [](const std::uint8_t* d, std::uint32_t n) { return midiLink.sendSysEx(d, n); },

@@ -126,7 +126,7 @@ class TestPresetTransfer : public QObject {
         bus->attach(0, 0, front ? front : device);
         midi::setPlatform(bus);
         midiLink.reConnect();
-        QVERIFY(midiLink.editorConnected());
+        QCOMPARE(midiLink.delivery.load(), midiMethodClass::Delivery::Window);
         bus->clearSent();
     }
 

@@ -242,7 +242,7 @@ private slots:
         QVERIFY(midiLink.lastSearch().stopped);
         KORVALEN_TRY_COMPARE(boxes.seen, QStringList{QStringLiteral("Connection|Connect Error!")});
         QCOMPARE(window->statusBar()->currentMessage(), QStringLiteral("Connect Error"));
-        QVERIFY(!midiLink.editorConnected());
+        QCOMPARE(window->linkState(), Korvalen49_Test::LinkState::NotConnected);
     }
 
     // The window is shown at once: the search runs beside it, and the window takes its result
@@ -255,7 +255,7 @@ private slots:
         auto window = std::make_unique<Korvalen49_Test>();
         QVERIFY(window->isSearching());
         // The thread ends; the event loop does not turn, so the window has not taken it yet.
-        while (midiLink.searching())
+        while (midiLink.delivery != midiMethodClass::Delivery::Window)
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
         QVERIFY(window->isSearching());
         QCOMPARE(window->linkState(), Korvalen49_Test::LinkState::Searching);

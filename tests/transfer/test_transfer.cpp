@@ -414,7 +414,7 @@ private slots:
         action->trigger();
         QVERIFY(testsearch::ended(*window));
         QVERIFY(boxes.seen.isEmpty());
-        QCOMPARE(midiLink.linkState.load(), 1);
+        QCOMPARE(midiLink.delivery.load(), midiMethodClass::Delivery::Window);
         KORVALEN_TRY_COMPARE(window->windowTitle(),
                              QStringLiteral("Korvalen25 Editor--------P01 Korvalen"));
         QCOMPARE(modelcheck::differences(*device->emulator().preset(0)), QStringList{});
@@ -425,7 +425,7 @@ private slots:
         QVERIFY(testsearch::ended(*window));
         KORVALEN_TRY_COMPARE(boxes.seen, QStringList{QStringLiteral("Connection|Connect Error!")});
         QCOMPARE(window->statusBar()->currentMessage(), QStringLiteral("Connect Error"));
-        QCOMPARE(midiLink.linkState.load(), 0);
+        QCOMPARE(midiLink.delivery.load(), midiMethodClass::Delivery::Nowhere);
     }
 
     void firmwareRunTakesThePortsFromTheEditor() {
@@ -450,7 +450,7 @@ private slots:
         // ReConnect gives the ports back to the editor.
         window->reconnectSlot();
         QVERIFY(testsearch::ended(*window));
-        QVERIFY(midiLink.editorConnected());
+        QCOMPARE(window->linkState(), Korvalen49_Test::LinkState::Connected);
         KORVALEN_TRY_VERIFY(!window->isUploadPending());
     }
 

@@ -744,7 +744,7 @@ private slots:
             std::vector<Message> receive(const Message& m) override {
                 const auto block = korvalen::decodeBlock(m.data(), m.size());
                 if (block.status == korvalen::BlockStatus::Ok && ++blocks == 5)
-                    midiLink.linkState = 0;
+                    midiLink.delivery = midiMethodClass::Delivery::Nowhere;
                 return inner.receive(m);
             }
             int blocks = 0;
@@ -1006,15 +1006,15 @@ private slots:
         bus->setPortCounts(1, 1);
         // The editor's connection, which the worker asks for the ports.
         ControllerConnection connection;
-        midiLink.editorOwnsPorts = true;
-        midiLink.linkState = 1;
+        midiLink.delivery = midiMethodClass::Delivery::Window;
         QSemaphore held;
         auto c = connect(
             &connectThread, &ConnectThread::updataUISignal, &connectThread,
             [&held](uint, uint, char*) { held.tryAcquire(1, 30000); }, Qt::DirectConnection);
         dlg->OnFirmwareUpgrade();
         // The worker is held at its first report.
-        const bool handedOver = !midiLink.editorConnected();
+        const bool handedOver = connection.state() == ControllerConnection::State::Flashing &&
+                                midiLink.delivery == midiMethodClass::Delivery::Nowhere;
         held.release(100);
         connectThread.wait();
         disconnect(c);
