@@ -2,9 +2,8 @@
 // input and one output port open, sends SysEx buffers and hands what it receives to the GUI
 // thread through a byte ring and queued signals.
 //
-// There is one link and one port table for the whole program (`midiLink`). The firmware
-// upgrade worker reuses the same port table, `resetPortTable` and `sendSysEx`, with an input
-// handler of its own.
+// There is one link and one port table for the editor's traffic (`midiLink`); the firmware
+// upgrade worker opens its ports in a table of its own, once the connection has let it take them.
 #pragma once
 
 #include "bytering.h"
