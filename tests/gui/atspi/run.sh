@@ -23,13 +23,18 @@ cleanup() {
 }
 trap cleanup EXIT
 
+# The accessibility bus keeps its socket under the runtime folder (or ~/.cache): each run has
+# its own, so that two runs side by side never share a bus.
+export XDG_RUNTIME_DIR="$work/runtime" HOME="$work/home"
+mkdir -p -m 700 "$XDG_RUNTIME_DIR" "$HOME"
 /usr/libexec/at-spi-bus-launcher --launch-immediately >"$work/bus.log" 2>&1 &
 pids+=($!)
 launcher=$!
-# The accessibility bus answers once the launcher has started it; a client that comes earlier
-# gives up. Waited for as long as the launcher lives: the test's time-out bounds the wait.
-until dbus-send --session --dest=org.a11y.Bus --print-reply /org/a11y/bus \
-    org.a11y.Bus.GetAddress >/dev/null 2>&1; do
+# The accessibility bus is there once the launcher owns its name on the session bus; a client
+# that comes earlier gives up. Asked without starting the service (a second launcher), and
+# waited for as long as the launcher lives: the test's time-out bounds the wait.
+until dbus-send --session --dest=org.freedesktop.DBus --print-reply /org/freedesktop/DBus \
+    org.freedesktop.DBus.NameHasOwner string:org.a11y.Bus 2>/dev/null | grep -q 'boolean true'; do
     kill -0 "$launcher" 2>/dev/null ||
         { echo "run.sh: the accessibility bus did not start" >&2; cat "$work/bus.log" >&2; exit 1; }
     sleep 0.2
