@@ -187,7 +187,7 @@ case_cli() {
     mkdir -p "$work/backup1" "$work/backup2"
     cli backup1 backup "$work/backup1"
     expect_rc "backup" 0
-    check "backup wrote 15 files" test "$(ls "$work/backup1" | wc -l)" = 15
+    check "backup wrote 15 preset files" test "$(ls "$work/backup1"/*.sav | wc -l)" = 15
     same_bytes "the backup's P23.sav is what get wrote" "$work/p23.sav" "$work/backup1/P23.sav"
     with_number "$work/p23.sav" 16 "$work/p17-expected.sav"
     same_bytes "the backup's P17.sav is the same preset" "$work/p17-expected.sav" "$work/backup1/P17.sav"
@@ -482,7 +482,7 @@ case_usb() {
     mkdir -p "$work/usb-backup1" "$work/usb-backup2"
     cli usb-backup backup "$work/usb-backup1"
     expect_rc "backup over USB" 0
-    check "backup wrote 15 files" test "$(ls "$work/usb-backup1" | wc -l)" = 15
+    check "backup wrote 15 preset files" test "$(ls "$work/usb-backup1"/*.sav | wc -l)" = 15
     same_bytes "the backup's P23.sav is what get wrote" "$work/usb-p23.sav" "$work/usb-backup1/P23.sav"
     # A backup in which every preset is the known one: what restore writes differs from what
     # the controller holds, so a restore cut short shows.
