@@ -242,6 +242,10 @@ Outcome readPresetFile(const QString& path, Preset& preset) {
     }
     preset = Preset{};
     unpackPresetRecords(contents.records, preset.values, preset.presetNumber);
+    // The zones' channels go with the file they lie beside: a put sends what a get wrote.
+    if (const auto channels = readZoneChannels(path))
+        for (std::size_t z = 0; z < 3; ++z)
+            preset.values.zones[z].chan = (*channels)[z];
     return Outcome::done();
 }
 
