@@ -110,13 +110,13 @@ void MidiStreamParser::feed(const std::uint8_t* data, std::size_t length, const 
     }
 }
 
-std::string rawMidiPath(const std::string& spec, const std::string& cards) {
-    if (!spec.empty() && spec.front() == '/') return spec;
+std::string rawMidiPath(const std::string& device, const std::string& cards) {
+    if (!device.empty() && device.front() == '/') return device;
     // Lines such as " 1 [gadget         ]: f_midi - f_midi"; the second line of each card
     // starts with spaces only.
     std::ifstream in(cards);
     std::string line;
-    const std::string wanted = lower(spec);
+    const std::string wanted = lower(device);
     while (std::getline(in, line)) {
         const auto open = line.find('[');
         const auto close = line.find(']', open == std::string::npos ? 0 : open);
@@ -132,8 +132,8 @@ std::string rawMidiPath(const std::string& spec, const std::string& cards) {
     return {};
 }
 
-RawMidiDevice::RawMidiDevice(std::string spec, unsigned firstWaitMs, Events events)
-    : spec_(std::move(spec)), firstWaitMs_(firstWaitMs), events_(std::move(events)) {
+RawMidiDevice::RawMidiDevice(std::string device, unsigned firstWaitMs, Events events)
+    : device_(std::move(device)), firstWaitMs_(firstWaitMs), events_(std::move(events)) {
     if (::pipe(wakePipe_) != 0) {
         wakePipe_[0] = wakePipe_[1] = -1;
         return;
@@ -205,7 +205,7 @@ bool RawMidiDevice::run() {
     std::uint8_t buffer[4096];
     while (!stopping_) {
         // Look for the device until it is there (and, after a pulled cable, gone first).
-        const std::string path = rawMidiPath(spec_);
+        const std::string path = rawMidiPath(device_);
         if (mustVanish) {
             if (exists(path)) {
                 std::this_thread::sleep_for(std::chrono::milliseconds(kPollMs));
@@ -219,7 +219,7 @@ bool RawMidiDevice::run() {
         if (fd < 0) {
             if (first && Clock::now() >= firstDeadline) {
                 if (events_.failed)
-                    events_.failed(path.empty() ? "no sound card \"" + spec_ + "\" appeared"
+                    events_.failed(path.empty() ? "no sound card \"" + device_ + "\" appeared"
                                                 : "could not open " + path);
                 return false;
             }

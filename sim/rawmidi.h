@@ -34,11 +34,11 @@ private:
     bool dropping_ = false; // the data bytes of a dropped message (time code) follow
 };
 
-// The path of the raw MIDI device that `spec` names: `spec` itself when it is a path (starts
+// The path of the raw MIDI device that `device` names: `device` itself when it is a path (starts
 // with '/'), otherwise device 0 of the sound card whose id (as /proc/asound/cards lists it,
-// case ignored) is `spec`. Empty when there is no such card now. `cards` is the listing to read
+// case ignored) is `device`. Empty when there is no such card now. `cards` is the listing to read
 // (for tests).
-std::string rawMidiPath(const std::string& spec, const std::string& cards = "/proc/asound/cards");
+std::string rawMidiPath(const std::string& device, const std::string& cards = "/proc/asound/cards");
 
 // The raw MIDI device, opened read-write and non-blocking by one reader thread (run()).
 // Anyone may send(); close() (a pulled cable) closes it and makes run() wait until the device
@@ -51,7 +51,7 @@ public:
         std::function<void(const Message&)> message;
         std::function<void(const std::string& what)> failed; // gave up waiting: run() ends
     };
-    RawMidiDevice(std::string spec, unsigned firstWaitMs, Events events);
+    RawMidiDevice(std::string device, unsigned firstWaitMs, Events events);
     ~RawMidiDevice();
     RawMidiDevice(const RawMidiDevice&) = delete;
     RawMidiDevice& operator=(const RawMidiDevice&) = delete;
@@ -70,7 +70,7 @@ private:
     void wake();
     void closeDevice(const std::string& why);
 
-    const std::string spec_;
+    const std::string device_;
     const unsigned firstWaitMs_;
     Events events_;
     int wakePipe_[2] = {-1, -1};
