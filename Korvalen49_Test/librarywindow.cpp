@@ -186,7 +186,7 @@ LibraryWindow::LibraryWindow(Korvalen49_Test& editor)
         const QString newName = item->text().trimmed();
         if (index < 0 || index >= entries_.size() || newName == entries_[index].name) return;
         select(entries_[index].path);
-        if (!renameSelected(newName)) fill();
+        if (!renameSelected(newName)) fill(selectedPath());
     });
     connect(&editor, &Korvalen49_Test::downloadFinished, this, &LibraryWindow::refresh);
 
@@ -211,18 +211,23 @@ void LibraryWindow::setHistoryFolder(const QString& folder) {
 }
 
 void LibraryWindow::refresh() {
+    // The rows point into the entries by index: what is chosen is read before they change.
+    const QString keep = selectedPath();
     entries_ = readFolder(folder_) + readSnapshots(historyFolder_);
     // Folders made since the last look are watched from now on.
     for (const QString& dir :
          {folder_, historyFolder_, korvalen::PresetHistory::simulatedFolder(historyFolder_)})
         if (QFileInfo(dir).isDir() && !watcher_->directories().contains(dir))
             watcher_->addPath(dir);
-    fill();
+    fill(keep);
 }
 
-void LibraryWindow::fill() {
+QString LibraryWindow::selectedPath() const {
     const Entry* chosen = selectedEntry();
-    const QString keep = chosen ? chosen->path : QString();
+    return chosen ? chosen->path : QString();
+}
+
+void LibraryWindow::fill(const QString& keep) {
     filling_ = true;
     list_->setSortingEnabled(false);
     list_->setRowCount(int(entries_.size()));
@@ -261,18 +266,24 @@ void LibraryWindow::applyFilter() {
     }
 }
 
+// The entry a row shows; none while the rows are being refilled after the entries changed.
+const LibraryWindow::Entry* LibraryWindow::entryAt(int row) const {
+    const QTableWidgetItem* item = list_->item(row, kName);
+    const int index = item ? item->data(Qt::UserRole).toInt() : -1;
+    return index >= 0 && index < entries_.size() ? &entries_[index] : nullptr;
+}
+
 QList<LibraryWindow::Entry> LibraryWindow::shownEntries() const {
     QList<Entry> shown;
     for (int r = 0; r < list_->rowCount(); ++r)
-        if (!list_->isRowHidden(r))
-            shown << entries_[list_->item(r, kName)->data(Qt::UserRole).toInt()];
+        if (const Entry* e = entryAt(r); e && !list_->isRowHidden(r)) shown << *e;
     return shown;
 }
 
 bool LibraryWindow::select(const QString& path) {
     for (int r = 0; r < list_->rowCount(); ++r) {
         if (list_->isRowHidden(r)) continue;
-        if (entries_[list_->item(r, kName)->data(Qt::UserRole).toInt()].path == path) {
+        if (const Entry* e = entryAt(r); e && e->path == path) {
             list_->selectRow(r);
             return true;
         }
@@ -283,7 +294,7 @@ bool LibraryWindow::select(const QString& path) {
 QList<const LibraryWindow::Entry*> LibraryWindow::selectedEntries() const {
     QList<const Entry*> chosen;
     for (const QModelIndex& index : list_->selectionModel()->selectedRows())
-        chosen << &entries_[list_->item(index.row(), kName)->data(Qt::UserRole).toInt()];
+        if (const Entry* e = entryAt(index.row())) chosen << e;
     return chosen;
 }
 

@@ -71,7 +71,9 @@ public:
     CompareWindow* compareSelected();
 
 private:
-    void fill();
+    void fill(const QString& keep);
+    QString selectedPath() const;
+    const Entry* entryAt(int row) const;
     void applyFilter();
     void tell(const QString& text);
     QList<const Entry*> selectedEntries() const;

@@ -48,9 +48,13 @@ run_asan() {
     local build=build-asan
     configure "$build" "address;undefined"
     cmake --build "$build" -j"$jobs"
-    ASAN_OPTIONS=detect_leaks=1:strict_string_checks=1:detect_stack_use_after_return=1 \
-    UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
-        ctest --test-dir "$build" --output-on-failure -j"$jobs" -LE '^alsa$'
+    local options=detect_leaks=1:detect_stack_use_after_return=1
+    # The screen-reader walks run the editor on a real X server, where libxkbcommon-x11 reads
+    # past its strings with strndup: they run without the strict string checks.
+    ASAN_OPTIONS=$options:strict_string_checks=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+        ctest --test-dir "$build" --output-on-failure -j"$jobs" -LE '^alsa$' -E '^gui\.a11y_tree_'
+    ASAN_OPTIONS=$options UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+        ctest --test-dir "$build" --output-on-failure -j"$jobs" -R '^gui\.a11y_tree_'
 }
 
 run_tsan() {

@@ -165,9 +165,9 @@ private slots:
         QVERIFY(junk.open(QIODevice::WriteOnly));
         junk.write("no preset");
         junk.close();
-        QVERIFY(!korvalen::PresetHistory()
-                     .store(p, 19, QDateTime(QDate(2026, 1, 2), QTime(3, 4, 5)))
-                     .isEmpty());
+        const QString snapshot =
+            korvalen::PresetHistory().store(p, 19, QDateTime(QDate(2026, 1, 2), QTime(3, 4, 5)));
+        QVERIFY(!snapshot.isEmpty());
 
         LibraryWindow& library = libraryWindow(*window);
         library.setFolder(folder);
@@ -188,6 +188,15 @@ private slots:
         KORVALEN_TRY_VERIFY(namesOf(library.shownEntries()).contains("pad"));
         QVERIFY(QFile::remove(folder + "/junk.sav"));
         KORVALEN_TRY_VERIFY(!namesOf(library.shownEntries()).contains("junk"));
+        // The last row stays chosen while the rows before it go: the list is read again with
+        // fewer entries than the rows pointed into.
+        QVERIFY(library.select(snapshot));
+        QVERIFY(QFile::remove(folder + "/bass.sav"));
+        QVERIFY(QFile::remove(folder + "/Lead.sav"));
+        library.refresh();
+        QCOMPARE(namesOf(library.shownEntries()), (QStringList{"pad", "P20-20260102-030405"}));
+        QVERIFY(library.selectedEntry() != nullptr);
+        QCOMPARE(library.selectedEntry()->name, QString("P20-20260102-030405"));
 
         // Save, rename and delete, each file with the zone channels beside it.
         zone_Zn[1].SetChan(5);

@@ -64,11 +64,12 @@ api=virtual
 [ "$mode" = search ] && api=none
 "$editor" --midi-api "$api" >"$work/editor.log" 2>&1 &
 pids+=($!)
+export KORVALEN_EDITOR_PID=$!
 
 status=0
 /usr/bin/python3 "$here/walk_tree.py" "$mode" || status=$?
 if [ $status -ne 0 ]; then
     echo "--- editor output" >&2
-    tail -n 30 "$work/editor.log" >&2 || true
+    tail -n 60 "$work/editor.log" >&2 || true
 fi
 exit $status

@@ -8,6 +8,7 @@ announce: no name, no role, a box named by its value, a button named by a sign.
 """
 
 import re
+import os
 import sys
 import time
 
@@ -23,12 +24,27 @@ BUTTONS = {pyatspi.ROLE_PUSH_BUTTON, pyatspi.ROLE_TOGGLE_BUTTON, pyatspi.ROLE_CH
            pyatspi.ROLE_RADIO_BUTTON}
 
 
+def editor_alive():
+    """False once the editor that run.sh started has ended (a zombie counts as ended)."""
+    pid = os.environ.get("KORVALEN_EDITOR_PID")
+    if not pid:
+        return True
+    try:
+        with open("/proc/%s/stat" % pid) as stat:
+            state = stat.read().rsplit(")", 1)[1].split()[0]
+    except (OSError, IndexError):
+        return False
+    return state not in ("Z", "X")
+
+
 def wait_for(what, find):
     deadline = time.monotonic() + WAIT_S
     while time.monotonic() < deadline:
         found = find()
         if found is not None:
             return found
+        if not editor_alive():
+            sys.exit("walk_tree: the editor ended before %s appeared" % what)
         time.sleep(0.2)
     sys.exit("walk_tree: %s did not appear within %d s" % (what, WAIT_S))
 
