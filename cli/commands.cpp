@@ -209,9 +209,10 @@ QString withoutSnapshotHint() {
 
 // Stores `preset` as device preset `number`; the link reads it back and sends again what did
 // not arrive. The preset stored there is read first and kept as a snapshot, its dump as it came
-// (also when it holds values the boxes cannot show). A file holds no zone channels: the preset
-// keeps the ones it has on the device, as the editor's model keeps its own when it loads a
-// file, unless `ownZoneChannels` (a snapshot that holds them). A snapshot's dump goes out
+// (also when it holds values the boxes cannot show). A file alone holds no zone channels: the
+// preset keeps the ones it has on the device, as the editor's model keeps its own when it loads
+// a file, unless `ownZoneChannels` (a snapshot, or a file with its channels beside it, as get
+// writes them). A snapshot's dump goes out
 // `asHeld`: every value as the controller held it.
 Outcome store(DeviceSession& session, Preset preset, int number, Written& written,
               Snapshot& snapshot, bool ownZoneChannels = false, bool asHeld = false) {
@@ -299,7 +300,8 @@ PresetTransfer::ProgressHandler downloadProgress(QTextStream& out, bool terminal
 Outcome putCommand(const QString& port, const QString& path, int number, bool snapshotRequired,
                    QTextStream& out, bool terminal) {
     Preset preset;
-    if (Outcome r = readPresetFile(path, preset); !r.ok()) return r;
+    bool ownChannels = false;
+    if (Outcome r = readPresetFile(path, preset, &ownChannels); !r.ok()) return r;
     if (Outcome r = checkInRange(path, preset); !r.ok()) return r;
     if (number < 0) number = preset.presetNumber;
     if (presetNameFor(number) == nullptr) {
@@ -315,7 +317,7 @@ Outcome putCommand(const QString& port, const QString& path, int number, bool sn
     session.setProgressHandler(downloadProgress(out, terminal, number));
     Written written = Written::Untouched;
     Snapshot snapshot{snapshotRequired, {}, {}};
-    if (Outcome r = store(session, preset, number, written, snapshot); !r.ok())
+    if (Outcome r = store(session, preset, number, written, snapshot, ownChannels); !r.ok())
         return with(r, aftermath(written, number));
     out << QDir::toNativeSeparators(path) << " stored as " << describe(number) << '\n';
     tellSnapshot(snapshot, number, out);
@@ -453,6 +455,7 @@ Outcome restoreCommand(const QString& port, const QString& dirPath, bool snapsho
             QStringLiteral("there is no folder \"%1\"").arg(QDir::toNativeSeparators(dirPath)));
     // Every file is read and checked before anything is sent.
     std::vector<Preset> presets(kDevicePresets.size());
+    std::vector<char> ownChannels(kDevicePresets.size(), 0);
     QStringList missing;
     for (std::size_t i = 0; i < kDevicePresets.size(); ++i) {
         const QString path = dir.filePath(backupFileName(kDevicePresets[i]));
@@ -460,8 +463,10 @@ Outcome restoreCommand(const QString& port, const QString& dirPath, bool snapsho
             missing << backupFileName(kDevicePresets[i]);
             continue;
         }
-        if (Outcome r = readPresetFile(path, presets[i]); !r.ok()) return r;
+        bool known = false;
+        if (Outcome r = readPresetFile(path, presets[i], &known); !r.ok()) return r;
         if (Outcome r = checkInRange(path, presets[i]); !r.ok()) return r;
+        ownChannels[i] = known;
     }
     if (!missing.isEmpty())
         return Outcome::fail(
@@ -477,7 +482,9 @@ Outcome restoreCommand(const QString& port, const QString& dirPath, bool snapsho
         session.setProgressHandler(downloadProgress(out, terminal, kDevicePresets[i]));
         Written written = Written::Untouched;
         Snapshot snapshot{snapshotRequired, {}, {}};
-        if (Outcome r = store(session, presets[i], kDevicePresets[i], written, snapshot); !r.ok()) {
+        if (Outcome r = store(session, presets[i], kDevicePresets[i], written, snapshot,
+                              ownChannels[i] != 0);
+            !r.ok()) {
             // Which presets are on the controller whole, which one may not be, which were not
             // touched.
             QStringList whole, untouched;

@@ -216,7 +216,8 @@ PresetFileBytes presetFileBytes(const Preset& preset) {
     return buildPresetFile(packPresetRecords(preset.values, preset.presetNumber));
 }
 
-Outcome readPresetFile(const QString& path, Preset& preset) {
+Outcome readPresetFile(const QString& path, Preset& preset, bool* zoneChannelsKnown) {
+    if (zoneChannelsKnown) *zoneChannelsKnown = false;
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return Outcome::fail(kBadFile,
@@ -243,9 +244,11 @@ Outcome readPresetFile(const QString& path, Preset& preset) {
     preset = Preset{};
     unpackPresetRecords(contents.records, preset.values, preset.presetNumber);
     // The zones' channels go with the file they lie beside: a put sends what a get wrote.
-    if (const auto channels = readZoneChannels(path))
+    if (const auto channels = readZoneChannels(path)) {
         for (std::size_t z = 0; z < 3; ++z)
             preset.values.zones[z].chan = (*channels)[z];
+        if (zoneChannelsKnown) *zoneChannelsKnown = true;
+    }
     return Outcome::done();
 }
 

@@ -40,8 +40,9 @@ PresetFileBytes presetFileBytes(const Preset& preset);
 
 // Reads a ".sav" file as the editor's "Load from file" accepts it (the first six signature
 // bytes compared, at least 348 bytes, anything after them ignored). kBadFile when it cannot be
-// read or is not a preset file.
-Outcome readPresetFile(const QString& path, Preset& preset);
+// read or is not a preset file. The zones' channels come from the file that get wrote beside
+// it; `zoneChannelsKnown` (when given) says whether there was one.
+Outcome readPresetFile(const QString& path, Preset& preset, bool* zoneChannelsKnown = nullptr);
 
 // Writes `bytes` to `path` through a temporary file that replaces `path` only once it is
 // complete: on any failure `path` is as it was. kBadFile on failure.

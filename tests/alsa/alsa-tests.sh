@@ -465,9 +465,9 @@ case_usb() {
     expect_rc "get P20 over USB" 0
     cli usb-put put "$work/usb-p23.sav" P20
     expect_rc "put FILE P20 over USB" 0
-    # Open fault: over the cable the zones' channels that get wrote beside the file (Ch7-9)
-    # are not what the controller holds after put (Ch4-6); the preset's own values match.
-    skip "diff FILE P20: the same after put (the zones' channels after put over USB differ: an open fault)"
+    # The zones' channels that get wrote beside the file go with it.
+    cli usb-diff diff "$work/usb-p23.sav" P20
+    expect_rc "diff FILE P20: the same after put" 0
     cli usb-diff-other diff "$work/usb-p01.sav" P20
     expect_rc "diff FILE P20: P01's file differs" 1
     cli usb-history history P20

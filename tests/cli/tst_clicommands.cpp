@@ -91,6 +91,7 @@ private slots:
     void undoPutRefusesAValueNoMessageCarries();
     void snapshotsRecordTheControllersIdentity();
     void getReplacesTheChannelsBesideTheFile();
+    void theChannelsBesideAFileGoWithIt();
 
 private:
     std::unique_ptr<QTemporaryDir> history_;
@@ -1492,6 +1493,49 @@ void CliCommandsTest::getReplacesTheChannelsBesideTheFile() {
     const auto channels = korvalen::readZoneChannels(path);
     QVERIFY(channels.has_value());
     QCOMPARE(*channels, (std::array<std::uint8_t, 3>{16, 3, 7}));
+}
+
+// A file that get wrote, channels beside it, goes to another preset with those channels, through
+// put and through restore; diff then finds the file and the preset the same.
+void CliCommandsTest::theChannelsBesideAFileGoWithIt() {
+    auto device = emulator();
+    auto bus = busWith(device);
+    const auto channelsOf = [&](int n) {
+        const auto* p = device->emulator().preset(n);
+        return QList<int>{p->globals[korvalen::global::kZoneChan],
+                          p->globals[korvalen::global::kZoneChan + 1],
+                          p->globals[korvalen::global::kZoneChan + 2]};
+    };
+    korvalen::sim::StoredPreset stored = *device->emulator().preset(22);
+    stored.globals[korvalen::global::kZoneChan] = 6;
+    stored.globals[korvalen::global::kZoneChan + 1] = 7;
+    stored.globals[korvalen::global::kZoneChan + 2] = 8;
+    QVERIFY(device->emulator().setPreset(22, stored));
+    QVERIFY(channelsOf(19) != (QList<int>{6, 7, 8}));
+    QTemporaryDir dir;
+    const QString path = dir.filePath("p23.sav");
+    Result r = runCli({"get", "P23", path}, bus);
+    QVERIFY2(r.code == 0, qPrintable(r.err));
+
+    r = runCli({"put", path, "P20"}, bus);
+    QVERIFY2(r.code == 0, qPrintable(r.err));
+    QCOMPARE(channelsOf(19), (QList<int>{6, 7, 8}));
+    r = runCli({"diff", path, "P20"}, bus);
+    QVERIFY2(r.code == 0, qPrintable(r.out + r.err));
+
+    // A backup whose P18 carries P23's file and channels.
+    const QString backup = dir.filePath("backup");
+    r = runCli({"backup", backup}, bus);
+    QVERIFY2(r.code == 0, qPrintable(r.err));
+    const QString p18 = QDir(backup).filePath("P18.sav");
+    korvalen::StoredPreset file;
+    QVERIFY(korvalen::readStoredPreset(path, file));
+    file.preset.presetNumber = 17;
+    QVERIFY(korvalen::writeStoredPreset(p18, file.preset));
+    QVERIFY(channelsOf(17) != (QList<int>{6, 7, 8}));
+    r = runCli({"restore", backup}, bus);
+    QVERIFY2(r.code == 0, qPrintable(r.err));
+    QCOMPARE(channelsOf(17), (QList<int>{6, 7, 8}));
 }
 
 QTEST_GUILESS_MAIN(CliCommandsTest)
