@@ -295,11 +295,12 @@ private slots:
         bus->clearSent();
 
         {
+            testdownload::Watch download(*window);
             testboxes::BoxAnswerer boxes(QMessageBox::Ok);
             window->DownLoadSlot();
-            QVERIFY(testdownload::awaited(*window));
-            KORVALEN_TRY_COMPARE(boxes.seen, QStringList{QStringLiteral(
-                                                 "Warning|Download to Korvalen,are you sure?")});
+            QVERIFY(download.ended());
+            QCOMPARE(boxes.seen,
+                     QStringList{QStringLiteral("Warning|Download to Korvalen,are you sure?")});
         }
         QCOMPARE(window->statusBar()->currentMessage(), QStringLiteral("Download to Korvalen OK"));
         bus->quiesce();
