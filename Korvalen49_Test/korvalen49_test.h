@@ -344,6 +344,8 @@ private:
     QMessageBox* closeQuestion = nullptr;
     // Set once the user has let unsent edits go (or saved them) for this close.
     bool editsMayClose = false;
+    // Set once the user has agreed to stop a running firmware upgrade for this close.
+    bool upgradeMayClose = false;
     bool closeWhenDownloaded = false;
     // The download has ended and the window is to close: `outcome` tells what the controller
     // holds, and the window closes when that is answered.

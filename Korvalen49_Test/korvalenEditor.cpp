@@ -160,8 +160,16 @@ void Korvalen49_Test::closeEvent(QCloseEvent* event) {
     // A search still running is stopped: nothing it would bring in is lost by closing.
     if (connection.isSearching()) connection.stopSearch();
     // A running firmware upgrade first, then the edits.
-    if (connectThread.isRunning() && !upgradeDialog().askToStopRun()) {
+    if (connectThread.isRunning() && !upgradeMayClose) {
         event->ignore();
+        // The run is stopping when the answer is Yes: the window closes once, past this check.
+        upgradeDialog().askToStopRun([this] {
+            QTimer::singleShot(0, this, [this] {
+                upgradeMayClose = true;
+                close();
+                upgradeMayClose = false;
+            });
+        });
         return;
     }
     // A download is not cut off: the window closes once it has ended, after telling what
