@@ -263,13 +263,13 @@ void Korvalen49_Test::takeConnection(const QString& command) {
     // Short messages reach the window only while connected; connect them once.
     connect(&midiLink, &midiMethodClass::getMidiData, this, &Korvalen49_Test::DataInSlot,
             Qt::UniqueConnection);
-    if (mayReplaceEdits(command, tr("Reading the controller's preset 0"))) {
-        requestUpload(0);
-        return;
-    }
-    statusBar()->showMessage(tr("Connect OK. Your edits were kept; DownLoad sends them to the "
-                                "controller."),
-                             kResultTimeoutMs);
+    mayReplaceEdits(
+        command, tr("Reading the controller's preset 0"), [this] { requestUpload(0); },
+        [this] {
+            statusBar()->showMessage(tr("Connect OK. Your edits were kept; DownLoad sends them "
+                                        "to the controller."),
+                                     kResultTimeoutMs);
+        });
 }
 
 void Korvalen49_Test::reconnectSlot() {

@@ -14,7 +14,6 @@
 #include "presetupload.h"
 
 #include <QDialog>
-#include <QEventLoop>
 #include <QList>
 #include <QMainWindow>
 #include <QPointer>
@@ -160,7 +159,8 @@ public:
     bool saveToFile(const QString& path);
     bool loadFromFile(const QString& path);
     // "Load from file" after its file dialog: asks before unsent edits are replaced, then
-    // loads. A file given on the command line and a file dropped on the window come here.
+    // loads once the answer has come. A file given on the command line and a file dropped on
+    // the window come here. False when the file was refused (and why was shown).
     bool openPresetFile(const QString& path);
     // The name "Save to file" saves under: NAME.sav for a NAME without a suffix.
     static QString withPresetSuffix(const QString& path);
@@ -202,8 +202,10 @@ public:
     // The status bar's note of the edits.
     QString editNote() const;
     // When there are edits that were neither downloaded nor saved: asks whether `replacement`
-    // may replace them, under the title `command`. True when it may (or nothing would be lost).
-    bool mayReplaceEdits(const QString& command, const QString& replacement);
+    // may replace them, under the title `command`, in a box that does not wait. `then` runs
+    // when it may (at once when nothing would be lost), `kept` when the edits are kept.
+    void mayReplaceEdits(const QString& command, const QString& replacement,
+                         std::function<void()> then, std::function<void()> kept = {});
     PortsDialog* portsDialog() const { return portsWindow; }
     // Diagnostics: the MIDI Monitor (none until first opened) and the report.
     MonitorWindow* monitorWindow() const { return monitor; }
@@ -254,8 +256,14 @@ private:
     // changed boxes are marked for kChangeMarkMs.
     void showRestoredPlace(const QString& step, const PresetSnapshot& from,
                            const PresetSnapshot& to);
-    // "Save to file" with its dialog; false when cancelled or failed.
-    bool saveWithDialog();
+    // "Save to file" with its dialog, which does not wait; `done` is told whether the preset
+    // was saved (false when cancelled or failed).
+    void saveWithDialog(std::function<void(bool)> done = {});
+    // A box that tells and does not wait for its answer.
+    // The load's report ("Load OK!", a refused file), in a box that does not wait.
+    void showLoadReport(const QString& text);
+    void tellInBox(const QString& objectName, const QString& title, const QString& text,
+                   bool warning);
     // Loading in two steps: the file's records, or nothing after a box that says why; then
     // the records into the model, with the box of the result and the title.
     std::optional<korvalen::PresetRecords> readPresetFile(const QString& path);
@@ -331,7 +339,13 @@ private:
     void endDownloadJob();
     // Closing during a download: asks, without waiting, whether to close once it has ended.
     void askToCloseAfterDownload();
+    // The window closed with unsent edits: asks whether to save them, let them go or stay.
+    void askToCloseWithEdits();
     QMessageBox* closeQuestion = nullptr;
+    // Set once the user has let unsent edits go (or saved them) for this close.
+    bool editsMayClose = false;
+    // Set once the user has agreed to stop a running firmware upgrade for this close.
+    bool upgradeMayClose = false;
     bool closeWhenDownloaded = false;
     // The download has ended and the window is to close: `outcome` tells what the controller
     // holds, and the window closes when that is answered.

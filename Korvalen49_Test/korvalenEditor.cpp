@@ -160,8 +160,16 @@ void Korvalen49_Test::closeEvent(QCloseEvent* event) {
     // A search still running is stopped: nothing it would bring in is lost by closing.
     if (connection.isSearching()) connection.stopSearch();
     // A running firmware upgrade first, then the edits.
-    if (connectThread.isRunning() && !upgradeDialog().askToStopRun()) {
+    if (connectThread.isRunning() && !upgradeMayClose) {
         event->ignore();
+        // The run is stopping when the answer is Yes: the window closes once, past this check.
+        upgradeDialog().askToStopRun([this] {
+            QTimer::singleShot(0, this, [this] {
+                upgradeMayClose = true;
+                close();
+                upgradeMayClose = false;
+            });
+        });
         return;
     }
     // A download is not cut off: the window closes once it has ended, after telling what
@@ -171,18 +179,12 @@ void Korvalen49_Test::closeEvent(QCloseEvent* event) {
         askToCloseAfterDownload();
         return;
     }
-    if (history && history->modified()) {
-        QMessageBox box(QMessageBox::Warning, tr("Close"),
-                        tr("The preset has edits that were neither downloaded to the controller "
-                           "nor saved to a file. Closing the editor loses them."),
-                        QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel);
-        box.setDefaultButton(QMessageBox::Cancel);
-        const int answer = box.exec();
-        if (answer == QMessageBox::Cancel || (answer == QMessageBox::Save && !saveWithDialog())) {
-            event->ignore();
-            return;
-        }
+    if (history && history->modified() && !editsMayClose) {
+        event->ignore();
+        askToCloseWithEdits();
+        return;
     }
+    editsMayClose = false;
     if (upgradeDlg) upgradeDlg->hide();
     QMainWindow::closeEvent(event);
 }
@@ -232,17 +234,62 @@ void Korvalen49_Test::closeAfterDownload(const QString& outcome) {
     box->open();
 }
 
-bool Korvalen49_Test::mayReplaceEdits(const QString& command, const QString& replacement) {
-    if (!history || !history->modified()) return true;
-    QMessageBox box(QMessageBox::Warning, command,
-                    tr("The preset has edits that were neither downloaded to the controller nor "
-                       "saved to a file. %1 replaces them.")
-                        .arg(replacement),
-                    QMessageBox::Discard | QMessageBox::Cancel);
-    box.button(QMessageBox::Discard)->setText(tr("Discard edits"));
-    box.button(QMessageBox::Cancel)->setText(tr("Keep edits"));
-    box.setDefaultButton(QMessageBox::Cancel);
-    return box.exec() == QMessageBox::Discard;
+void Korvalen49_Test::askToCloseWithEdits() {
+    if (auto* open = findChild<QMessageBox*>(QStringLiteral("closeWithEdits"))) {
+        open->raise();
+        return;
+    }
+    auto* box =
+        new QMessageBox(QMessageBox::Warning, tr("Close"),
+                        tr("The preset has edits that were neither downloaded to the "
+                           "controller nor saved to a file. Closing the editor loses "
+                           "them."),
+                        QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, this);
+    box->setObjectName(QStringLiteral("closeWithEdits"));
+    box->setDefaultButton(QMessageBox::Cancel);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    connect(box, &QMessageBox::finished, this, [this, box] {
+        auto closeNow = [this] {
+            editsMayClose = true;
+            QTimer::singleShot(0, this, [this] {
+                close();
+                editsMayClose = false;
+            });
+        };
+        if (box->clickedButton() == box->button(QMessageBox::Discard)) {
+            closeNow();
+        } else if (box->clickedButton() == box->button(QMessageBox::Save)) {
+            saveWithDialog([closeNow](bool saved) {
+                if (saved) closeNow();
+            });
+        }
+    });
+    box->open();
+}
+
+void Korvalen49_Test::mayReplaceEdits(const QString& command, const QString& replacement,
+                                      std::function<void()> then, std::function<void()> kept) {
+    if (!history || !history->modified()) {
+        if (then) then();
+        return;
+    }
+    auto* box = new QMessageBox(QMessageBox::Warning, command,
+                                tr("The preset has edits that were neither downloaded to the "
+                                   "controller nor saved to a file. %1 replaces them.")
+                                    .arg(replacement),
+                                QMessageBox::Discard | QMessageBox::Cancel, this);
+    box->setObjectName(QStringLiteral("replaceEditsQuestion"));
+    box->button(QMessageBox::Discard)->setText(tr("Discard edits"));
+    box->button(QMessageBox::Cancel)->setText(tr("Keep edits"));
+    box->setDefaultButton(QMessageBox::Cancel);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    connect(box, &QMessageBox::finished, this,
+            [box, then = std::move(then), kept = std::move(kept)] {
+                const bool discard = box->clickedButton() == box->button(QMessageBox::Discard);
+                if (discard && then) then();
+                if (!discard && kept) kept();
+            });
+    box->open();
 }
 
 void Korvalen49_Test::undoSlot() {

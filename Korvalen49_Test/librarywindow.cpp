@@ -22,12 +22,14 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
+
 #include <QPushButton>
 #include <QSettings>
 #include <QShortcut>
 #include <QStandardPaths>
 #include <QTableWidget>
 #include <QVBoxLayout>
+#include <memory>
 
 namespace {
 
@@ -481,9 +483,21 @@ bool LibraryWindow::downloadEntry(const Entry& entry, int presetNumber) {
         return false;
     }
     const QString shown = presetText(presetNumber);
-    if (!editor_.mayReplaceEdits(tr("Download"),
-                                 tr("Downloading \"%1\" as %2").arg(e->name, shown)))
-        return false;
+    const QString name = e->name;
+    // Asked without waiting: the download goes out once the edits may be replaced.
+    // False when the download could not go out at once (nothing was in the way of it).
+    auto sent = std::make_shared<bool>(true);
+    editor_.mayReplaceEdits(
+        tr("Download"), tr("Downloading \"%1\" as %2").arg(name, shown),
+        [this, stored, presetNumber, name, shown, sent] {
+            *sent = sendToController(stored, presetNumber, name, shown);
+        },
+        [this] { tell(tr("Nothing was downloaded.")); });
+    return *sent;
+}
+
+bool LibraryWindow::sendToController(const korvalen::StoredPreset& stored, int presetNumber,
+                                     const QString& name, const QString& shown) {
     // The file goes to the controller through the editor, as a load and a download.
     const PresetSnapshot before = takePresetSnapshot();
     korvalen::PresetValues values = stored.preset.values;
@@ -495,7 +509,7 @@ bool LibraryWindow::downloadEntry(const Entry& entry, int presetNumber) {
         static_cast<unsigned char>(presetNumber);
     editor_.editHistory().replaced(before, tr("Load from library"));
     editor_.RefreshTitle();
-    tell(tr("\"%1\" goes to %2; the editor tells how the download ends.").arg(e->name, shown));
+    tell(tr("\"%1\" goes to %2; the editor tells how the download ends.").arg(name, shown));
     return editor_.download();
 }
 

@@ -4,6 +4,7 @@
 // and the comparisons of the editor's preset with the controller and with a file.
 #pragma once
 
+#include "presetfile.h"
 #include "presethistory.h"
 
 #include <QDateTime>
@@ -77,7 +78,10 @@ private:
     void applyFilter();
     void tell(const QString& text);
     QList<const Entry*> selectedEntries() const;
+    // Asks before unsent edits are replaced; false when the download did not go out at once.
     bool downloadEntry(const Entry& e, int presetNumber);
+    bool sendToController(const korvalen::StoredPreset& stored, int presetNumber,
+                          const QString& name, const QString& shown);
 
     Korvalen49_Test& editor_;
     QString folder_;

@@ -51,17 +51,16 @@ int main(int argc, char* argv[]) {
         QApplication::setStyle(QStringLiteral("Fusion"));
 
     std::string why;
+    QString midiProblem;
     auto midi =
         korvalen::midi::createPlatform(line.midiApi, &why, korvalen::sim::attachVirtualDevice);
     if (!midi) {
         FontSetUp::waitForCurrent(); // before the box's text
         std::fprintf(stderr, "korvalen25-editor: MIDI backend \"%s\" cannot be used: %s\n",
                      line.midiApi.c_str(), why.c_str());
-        QMessageBox::warning(
-            nullptr, QStringLiteral("MIDI"),
-            QStringLiteral("The MIDI backend \"%1\" cannot be used: %2\n"
-                           "The editor starts without MIDI ports.")
-                .arg(QString::fromStdString(line.midiApi), QString::fromStdString(why)));
+        midiProblem = QStringLiteral("The MIDI backend \"%1\" cannot be used: %2\n"
+                                     "The editor starts without MIDI ports.")
+                          .arg(QString::fromStdString(line.midiApi), QString::fromStdString(why));
         midi = korvalen::midi::createPlatform("none");
     }
     korvalen::midi::setPlatform(midi);
@@ -70,6 +69,14 @@ int main(int argc, char* argv[]) {
     {
         Korvalen49_Test window;
         window.show();
+        // Told once the window is up, in a box that does not wait.
+        if (!midiProblem.isEmpty()) {
+            auto* box = new QMessageBox(QMessageBox::Warning, QStringLiteral("MIDI"), midiProblem,
+                                        QMessageBox::Ok, &window);
+            box->setObjectName(QStringLiteral("midiBackendProblem"));
+            box->setAttribute(Qt::WA_DeleteOnClose);
+            box->open();
+        }
         // A file named on the command line opens once the window is up, as "Load from file".
         if (!line.presetFile.isEmpty())
             QTimer::singleShot(0, &window,

@@ -23,10 +23,6 @@
 
 namespace {
 
-void showLoadBox(const QString& text) {
-    QMessageBox::information(nullptr, QStringLiteral("Load From File"), text);
-}
-
 QString presetFilter() {
     return Korvalen49_Test::tr("Save Files(*.sav)");
 }
@@ -43,6 +39,10 @@ QString refusalReason(korvalen::PresetFileStatus status, qint64 size) {
 
 } // namespace
 
+void Korvalen49_Test::showLoadReport(const QString& text) {
+    tellInBox(QStringLiteral("loadReport"), QStringLiteral("Load From File"), text, false);
+}
+
 QString Korvalen49_Test::withPresetSuffix(const QString& path) {
     if (path.isEmpty() || !QFileInfo(path).suffix().isEmpty()) return path;
     return path + QStringLiteral(".sav");
@@ -52,15 +52,21 @@ void Korvalen49_Test::ComSaveFile() {
     saveWithDialog();
 }
 
-bool Korvalen49_Test::saveWithDialog() {
-    QFileDialog dialog(this, tr("Save to file"), QStringLiteral("."), presetFilter());
-    dialog.setAcceptMode(QFileDialog::AcceptSave);
+void Korvalen49_Test::saveWithDialog(std::function<void(bool)> done) {
+    auto* dialog = new QFileDialog(this, tr("Save to file"), QStringLiteral("."), presetFilter());
+    dialog->setObjectName(QStringLiteral("saveDialog"));
+    dialog->setAcceptMode(QFileDialog::AcceptSave);
     // A name typed without a suffix is saved as NAME.sav, so that Load from file lists it.
-    dialog.setDefaultSuffix(QStringLiteral("sav"));
-    if (dialog.exec() != QDialog::Accepted) return false;
-    // A dialog of the desktop may hand the name back as typed.
-    const QString path = withPresetSuffix(dialog.selectedFiles().value(0));
-    return !path.isEmpty() && saveToFile(path);
+    dialog->setDefaultSuffix(QStringLiteral("sav"));
+    connect(dialog, &QFileDialog::finished, this, [this, dialog, done = std::move(done)](int r) {
+        dialog->deleteLater();
+        // A dialog of the desktop may hand the name back as typed.
+        const QString path =
+            r == QDialog::Accepted ? withPresetSuffix(dialog->selectedFiles().value(0)) : QString();
+        const bool saved = !path.isEmpty() && saveToFile(path);
+        if (done) done(saved);
+    });
+    dialog->open();
 }
 
 bool Korvalen49_Test::saveToFile(const QString& path) {
@@ -79,23 +85,30 @@ bool Korvalen49_Test::saveToFile(const QString& path) {
 
 void Korvalen49_Test::ComLoadFile() {
     // Preset files first; any other file can be chosen too and is judged by its content.
-    const QString path =
-        QFileDialog::getOpenFileName(this, tr("Open to Load"), QStringLiteral("."),
-                                     presetFilter() + QStringLiteral(";;") + tr("All files (*)"));
-    if (path.isEmpty()) return;
-    openPresetFile(path);
+    auto* dialog = new QFileDialog(this, tr("Open to Load"), QStringLiteral("."),
+                                   presetFilter() + QStringLiteral(";;") + tr("All files (*)"));
+    dialog->setObjectName(QStringLiteral("loadDialog"));
+    dialog->setFileMode(QFileDialog::ExistingFile);
+    connect(dialog, &QFileDialog::finished, this, [this, dialog](int r) {
+        dialog->deleteLater();
+        const QString path = r == QDialog::Accepted ? dialog->selectedFiles().value(0) : QString();
+        if (!path.isEmpty()) openPresetFile(path);
+    });
+    dialog->open();
 }
 
 bool Korvalen49_Test::openPresetFile(const QString& path) {
     // A file that cannot be loaded replaces nothing: it is refused before anything is asked.
-    const auto records = readPresetFile(path);
+    auto records = readPresetFile(path);
     if (!records) return false;
-    if (!mayReplaceEdits(QStringLiteral("Load From File"),
-                         tr("Loading \"%1\"").arg(QFileInfo(path).fileName())))
-        return false;
-    // The file wins over a dump still on its way (the upload of preset 0 at start-up, say).
-    abandonUpload(tr("Upload stopped: a preset file is loaded instead."));
-    applyPresetFile(*records, path);
+    mayReplaceEdits(QStringLiteral("Load From File"),
+                    tr("Loading \"%1\"").arg(QFileInfo(path).fileName()),
+                    [this, path, records = *records] {
+                        // The file wins over a dump still on its way (the upload of preset 0
+                        // at start-up, say).
+                        abandonUpload(tr("Upload stopped: a preset file is loaded instead."));
+                        applyPresetFile(records, path);
+                    });
     return true;
 }
 
@@ -157,8 +170,8 @@ std::optional<korvalen::PresetRecords> Korvalen49_Test::readPresetFile(const QSt
         korvalen::parsePresetFile(reinterpret_cast<const std::uint8_t*>(bytes.constData()),
                                   static_cast<std::size_t>(bytes.size()));
     if (contents.status != korvalen::PresetFileStatus::Accepted) {
-        showLoadBox(QStringLiteral("File Can not be accepted!") + QLatin1Char('\n') +
-                    refusalReason(contents.status, bytes.size()));
+        showLoadReport(QStringLiteral("File Can not be accepted!") + QLatin1Char('\n') +
+                       refusalReason(contents.status, bytes.size()));
         return std::nullopt;
     }
     return contents.records;
@@ -181,10 +194,10 @@ void Korvalen49_Test::applyPresetFile(const korvalen::PresetRecords& records, co
     history->replaced(before, tr("Load from file"));
     history->markInStep(EditHistory::Source::File, QFileInfo(path).fileName());
     if (refused == 0)
-        showLoadBox(QStringLiteral("Load OK!"));
+        showLoadReport(QStringLiteral("Load OK!"));
     else
-        showLoadBox(tr("Loaded, but %n value(s) in the file were out of range and were not "
-                       "taken; those settings kept their previous values.",
-                       nullptr, refused));
+        showLoadReport(tr("Loaded, but %n value(s) in the file were out of range and were not "
+                          "taken; those settings kept their previous values.",
+                          nullptr, refused));
     RefreshTitle();
 }

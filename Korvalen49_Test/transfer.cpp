@@ -58,7 +58,16 @@ bool Korvalen49_Test::controllerReady(const QString& command, const QString& act
 
 void Korvalen49_Test::showFailure(const QString& command, const QString& text) {
     statusBar()->showMessage(text, kResultTimeoutMs);
-    if (!command.isEmpty()) QMessageBox::warning(nullptr, command, text);
+    if (!command.isEmpty()) tellInBox(QStringLiteral("failureBox"), command, text, true);
+}
+
+void Korvalen49_Test::tellInBox(const QString& objectName, const QString& title,
+                                const QString& text, bool warning) {
+    auto* box = new QMessageBox(warning ? QMessageBox::Warning : QMessageBox::Information, title,
+                                text, QMessageBox::Ok, this);
+    box->setObjectName(objectName);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->open();
 }
 
 void Korvalen49_Test::DataInSlot(uint) {}
@@ -66,11 +75,15 @@ void Korvalen49_Test::DataInSlot(uint) {}
 void Korvalen49_Test::SysInSlot(uint) {}
 
 void Korvalen49_Test::DownLoadSlot() {
-    const auto answer = QMessageBox::warning(nullptr, QStringLiteral("Warning"),
-                                             QStringLiteral("Download to Korvalen,are you sure?"),
-                                             QMessageBox::Ok | QMessageBox::Cancel);
-    if (answer != QMessageBox::Ok) return;
-    download();
+    auto* box = new QMessageBox(QMessageBox::Warning, QStringLiteral("Warning"),
+                                QStringLiteral("Download to Korvalen,are you sure?"),
+                                QMessageBox::Ok | QMessageBox::Cancel, this);
+    box->setObjectName(QStringLiteral("downloadQuestion"));
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    connect(box, &QMessageBox::finished, this, [this, box] {
+        if (box->clickedButton() == box->button(QMessageBox::Ok)) download();
+    });
+    box->open();
 }
 
 Korvalen49_Test::RunningDownload::~RunningDownload() {
@@ -345,11 +358,14 @@ void Korvalen49_Test::uploadAccept() {
     if (index < 0) return;
     // Asked only when the request can go out: one that cannot replaces nothing.
     const bool canGoOut = connection.state() == ControllerConnection::State::Connected;
-    if (canGoOut &&
-        !mayReplaceEdits(tr("Upload"),
-                         tr("Uploading \"%1\"").arg(uploadForm().presetSelBox->currentText())))
+    const int presetNumber = index == 0 ? 0 : index + 15;
+    auto go = [this, presetNumber] { requestUpload(presetNumber, tr("Upload")); };
+    if (!canGoOut) {
+        go();
         return;
-    requestUpload(index == 0 ? 0 : index + 15, tr("Upload"));
+    }
+    mayReplaceEdits(tr("Upload"),
+                    tr("Uploading \"%1\"").arg(uploadForm().presetSelBox->currentText()), go);
 }
 
 Korvalen49_Test::UploadValues::UploadValues(Korvalen49_Test& window)

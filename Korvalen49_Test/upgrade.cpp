@@ -74,9 +74,18 @@ void UpgradeDlg::UpgradeWinShow() {
 }
 
 void UpgradeDlg::ComLoadFile() {
-    const QString path =
-        QFileDialog::getOpenFileName(this, tr("Open to Load"), ".", tr("Bin Files(*.bin)"));
-    loadImage(path);
+    // Opened without waiting; a cancelled dialog loads nothing, as an empty path.
+    auto* dialog =
+        new QFileDialog(this, tr("Open to Load"), QStringLiteral("."), tr("Bin Files(*.bin)"));
+    dialog->setObjectName(QStringLiteral("upgradeOpenDialog"));
+    dialog->setFileMode(QFileDialog::ExistingFile);
+    dialog->setAcceptMode(QFileDialog::AcceptOpen);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    connect(dialog, &QFileDialog::finished, this, [this, dialog](int result) {
+        const QStringList chosen = dialog->selectedFiles();
+        loadImage(result == QDialog::Accepted && !chosen.isEmpty() ? chosen.front() : QString());
+    });
+    dialog->open();
 }
 
 void UpgradeDlg::loadImage(const QString& path) {
@@ -138,36 +147,57 @@ void UpgradeDlg::startOn(const QString& port) {
         return !busy.isEmpty();
     };
     if (portsBusy()) return;
-    if (QString refusal; !upgradecheck::mayStart(this, &refusal)) {
-        addLogLine(refusal);
-        return;
-    }
-    // The run asks the editor's connection for the ports itself; they may have been taken
-    // while the question above was open.
-    if (!connectThread.startRun(firmwareImage, port.toStdString())) {
-        portsBusy();
-        return;
-    }
-    ui.upgradeLoad->setEnabled(false);
+    upgradecheck::askToStart(
+        this,
+        [this, port, portsBusy] {
+            // The run asks the editor's connection for the ports itself; they may have been
+            // taken, or a run started, while the question above was open.
+            if (connectThread.isRunning() || portsBusy()) return;
+            if (!connectThread.startRun(firmwareImage, port.toStdString())) {
+                portsBusy();
+                return;
+            }
+            ui.upgradeLoad->setEnabled(false);
+        },
+        [this](const QString& refusal) { addLogLine(refusal); });
 }
 
-bool UpgradeDlg::askToStopRun() {
-    if (!connectThread.isRunning()) return true;
-    const auto answer = QMessageBox::question(
-        isVisible() ? this : nullptr, windowTitle(),
+void UpgradeDlg::askToStopRun(std::function<void()> then) {
+    if (!connectThread.isRunning()) {
+        if (then) then();
+        return;
+    }
+    // One question at a time: a second close waits for the same answer.
+    if (then) afterStop_.push_back(std::move(then));
+    if (stopQuestion_) {
+        stopQuestion_->activateWindow();
+        return;
+    }
+    stopQuestion_ = new QMessageBox(
+        QMessageBox::Question, windowTitle(),
         tr("A firmware upgrade is running. Stop it?\n\nA stopped upgrade leaves the controller "
            "without complete firmware: restart it in upgrade mode and start the upgrade again."),
-        QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
-    if (answer != QMessageBox::Yes) return false;
-    // The run ends at once and logs the stop; Start comes back on with its last report.
-    connectThread.requestStop();
-    return true;
+        QMessageBox::Yes | QMessageBox::No, isVisible() ? this : parentWidget());
+    stopQuestion_->setObjectName(QStringLiteral("upgradeStopQuestion"));
+    stopQuestion_->setDefaultButton(QMessageBox::No);
+    stopQuestion_->setAttribute(Qt::WA_DeleteOnClose);
+    QMessageBox* box = stopQuestion_;
+    connect(box, &QMessageBox::finished, this, [this, box] {
+        const bool stop = box->clickedButton() == box->button(QMessageBox::Yes);
+        auto waiting = std::exchange(afterStop_, {});
+        if (!stop) return;
+        // The run ends at once and logs the stop; Start comes back on with its last report.
+        connectThread.requestStop();
+        for (const auto& next : waiting)
+            next();
+    });
+    stopQuestion_->open();
 }
 
 // Closing the window and Escape both end here (QDialog::closeEvent calls reject()); the
 // dialog stays open while a run that the user keeps goes on.
 void UpgradeDlg::reject() {
-    if (askToStopRun()) QDialog::reject();
+    askToStopRun([this] { QDialog::reject(); });
 }
 
 void UpgradeDlg::addLogLine(const QString& line) {

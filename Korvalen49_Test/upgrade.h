@@ -6,9 +6,12 @@
 #include "connectthread.h"
 
 #include <QDialog>
+#include <QMessageBox>
+#include <QPointer>
 
 #include <cstdint>
 #include <functional>
+#include <vector>
 
 #include "ui_upgrade.h"
 
@@ -22,9 +25,10 @@ public:
     // that is refused is logged as "Open Error!" and a line that says why.
     void loadImage(const QString& path);
 
-    // While a run goes on, asks whether to stop it, and asks the run to stop if so. True when
-    // no run goes on or it is stopping: the dialog, or the editor, may close.
-    bool askToStopRun();
+    // While a run goes on, asks whether to stop it (in a box that does not wait), and asks the
+    // run to stop if so. `then` runs once no run goes on or it is stopping: the dialog, or the
+    // editor, may close. Nothing runs when the user keeps the run.
+    void askToStopRun(std::function<void()> then);
 
     // Start for the controller on `port` (a part of its port name): the run flashes no other.
     // An empty `port` is Start itself.
@@ -60,6 +64,8 @@ private:
     // A run begins (Start goes off) or has ended (Start comes back on).
     void showRunning(bool running);
 
+    QPointer<QMessageBox> stopQuestion_;
+    std::vector<std::function<void()>> afterStop_;
     std::function<qint64()> clock_;
     std::function<QString()> portsBusy_;
     // The pace of the current run: blocks done and the time at its first progress report.

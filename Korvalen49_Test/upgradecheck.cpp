@@ -28,20 +28,33 @@ QString bridgedControllerPort() {
     return named.isEmpty() ? bridged(false) : named;
 }
 
-bool mayStart(QWidget* dialog, QString* refusal) {
+void askToStart(QWidget* dialog, std::function<void()> start,
+                std::function<void(const QString&)> refused) {
     const QString port = bridgedControllerPort();
-    if (port.isEmpty()) return true;
-    const auto answer = QMessageBox::warning(
-        dialog->isVisible() ? dialog : nullptr, dialog->windowTitle(),
+    if (port.isEmpty()) {
+        start();
+        return;
+    }
+    auto* box = new QMessageBox(
+        QMessageBox::Warning, dialog->windowTitle(),
         QObject::tr("%1 is a port of an ALSA-to-JACK bridge, which drops every MIDI message "
                     "over %2 bytes: the firmware blocks would not reach the controller.\n\n"
                     "Start the editor with --midi-api alsa to flash it. Start anyway?")
             .arg(port)
             .arg(korvalen::midi::kBridgeMaxMessageBytes),
-        QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
-    if (answer == QMessageBox::Yes) return true;
-    *refusal = QObject::tr("Not started: the controller is behind an ALSA-to-JACK bridge.");
-    return false;
+        QMessageBox::Yes | QMessageBox::No, dialog);
+    box->setObjectName(QStringLiteral("upgradeBridgeQuestion"));
+    box->setDefaultButton(QMessageBox::No);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    QObject::connect(box, &QMessageBox::finished, dialog,
+                     [box, start = std::move(start), refused = std::move(refused)] {
+                         if (box->clickedButton() == box->button(QMessageBox::Yes))
+                             start();
+                         else
+                             refused(QObject::tr("Not started: the controller is behind an "
+                                                 "ALSA-to-JACK bridge."));
+                     });
+    box->open();
 }
 
 } // namespace upgradecheck

@@ -3,6 +3,8 @@
 
 #include <QString>
 
+#include <functional>
+
 class QWidget;
 
 namespace upgradecheck {
@@ -12,9 +14,10 @@ namespace upgradecheck {
 // "Korvalen" in its name, else any bridged port. Empty when there is none.
 QString bridgedControllerPort();
 
-// True when a run may start now: a controller behind an ALSA-to-JACK bridge gets a warning box
-// first, and the run starts only when the user goes on (`refusal` says why when not). Whether
-// the editor's search or download holds the ports the dialog asks the window.
-bool mayStart(QWidget* dialog, QString* refusal);
+// Calls `start` when a run may start: at once, or, for a controller behind an ALSA-to-JACK
+// bridge, once the user goes on in a warning box that does not wait; else `refused` with why.
+// Whether the editor's search or download holds the ports the dialog asks the window.
+void askToStart(QWidget* dialog, std::function<void()> start,
+                std::function<void(const QString&)> refused);
 
 } // namespace upgradecheck

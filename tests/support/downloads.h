@@ -16,4 +16,20 @@ inline bool awaited(Korvalen49_Test& window) {
     return !spy.isEmpty() && spy.first().first().toBool();
 }
 
+// Watches from before a download is asked for: one that starts once a question is answered,
+// and ends before the test looks, is still seen. Bounded by the test's own time-out.
+class Watch {
+public:
+    explicit Watch(Korvalen49_Test& window) : spy_(&window, &Korvalen49_Test::downloadFinished) {}
+    // True when the download ended with the controller read back holding the preset.
+    bool ended() {
+        while (spy_.isEmpty())
+            spy_.wait(1000);
+        return spy_.first().first().toBool();
+    }
+
+private:
+    QSignalSpy spy_;
+};
+
 } // namespace testdownload

@@ -150,7 +150,7 @@ private slots:
         if (command == QLatin1String("Close")) window->close();
         on.bus->quiesce();
 
-        QCOMPARE(questions(boxes.seen).size(), edited ? 1 : 0);
+        KORVALEN_TRY_COMPARE(questions(boxes.seen).size(), edited ? 1 : 0);
         if (edited) {
             QVERIFY2(boxes.seen[0].startsWith(command + QLatin1Char('|')),
                      qPrintable(boxes.seen[0]));
@@ -163,7 +163,8 @@ private slots:
         if (command == QLatin1String("Connection") || command == QLatin1String("Upload"))
             QVERIFY(sentUploadRequest(on.bus->sent(0)));
         if (command == QLatin1String("Load From File")) {
-            QCOMPARE(boxes.seen, QStringList{QStringLiteral("Load From File|Load OK!")});
+            KORVALEN_TRY_COMPARE(boxes.seen,
+                                 QStringList{QStringLiteral("Load From File|Load OK!")});
             QCOMPARE(window->windowTitle(), kFileTitle);
         }
         if (command == QLatin1String("Close")) QVERIFY(!window->isVisible());
@@ -180,7 +181,8 @@ private slots:
         out.close();
         testboxes::BoxAnswerer boxes(QMessageBox::Cancel);
         QVERIFY(!window->openPresetFile(bad));
-        QCOMPARE(boxes.seen, QStringList{QStringLiteral(
+        KORVALEN_TRY_COMPARE(boxes.seen,
+                             QStringList{QStringLiteral(
                                  "Load From File|File Can not be accepted!\nIt does not begin "
                                  "with \"KORVALEN25\" as a preset file does.")});
 
@@ -189,7 +191,7 @@ private slots:
         QVERIFY(testsearch::ended(*window));
         boxes.seen.clear();
         window->uploadAccept();
-        QCOMPARE(boxes.seen.size(), 1);
+        KORVALEN_TRY_COMPARE(boxes.seen.size(), 1);
         QVERIFY2(boxes.seen[0].startsWith(QStringLiteral("Upload|Upload failed: the controller is "
                                                          "gone")),
                  qPrintable(boxes.seen[0]));
@@ -251,6 +253,8 @@ private slots:
         {
             testboxes::BoxAnswerer boxes(QMessageBox::Discard);
             QVERIFY(window->openPresetFile(file));
+            // The question, then the load's report.
+            KORVALEN_TRY_COMPARE(boxes.seen.size(), 2);
         }
         const PresetSnapshot loaded = takePresetSnapshot();
         QCOMPARE(window->windowTitle(), kFileTitle);
@@ -370,6 +374,7 @@ private slots:
         {
             testboxes::BoxAnswerer boxes;
             QVERIFY(window->openPresetFile(file));
+            KORVALEN_TRY_COMPARE(boxes.seen.size(), 1);
         }
         QCOMPARE(window->windowTitle(), kFileTitle);
         QCOMPARE(action("actionUndo")->text(), QStringLiteral("Undo Load from file"));
@@ -517,7 +522,7 @@ private slots:
                                         &error));
         testboxes::BoxAnswerer boxes;
         QVERIFY(window->openPresetFile(line.presetFile));
-        QCOMPARE(boxes.seen, QStringList{QStringLiteral("Load From File|Load OK!")});
+        KORVALEN_TRY_COMPARE(boxes.seen, QStringList{QStringLiteral("Load From File|Load OK!")});
         QCOMPARE(window->windowTitle(), kFileTitle);
     }
 
@@ -573,7 +578,7 @@ private slots:
         QVERIFY(QFile::copy(file, path));
         testboxes::BoxAnswerer boxes;
         QVERIFY(window->openPresetFile(path));
-        QCOMPARE(boxes.seen, QStringList{QStringLiteral("Load From File|Load OK!")});
+        KORVALEN_TRY_COMPARE(boxes.seen, QStringList{QStringLiteral("Load From File|Load OK!")});
         QCOMPARE(window->windowTitle(), kFileTitle);
     }
 };

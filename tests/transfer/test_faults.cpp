@@ -163,7 +163,7 @@ private slots:
         testboxes::BoxAnswerer boxes(QMessageBox::Ok);
         window->DownLoadSlot();
         QVERIFY(!testdownload::awaited(*window));
-        QCOMPARE(boxes.seen.size(), 2);
+        KORVALEN_TRY_COMPARE(boxes.seen.size(), 2);
         QVERIFY2(boxes.seen[1].startsWith(QStringLiteral("Download|Download to Korvalen failed: "
                                                          "the controller is gone")),
                  qPrintable(boxes.seen[1]));
@@ -211,7 +211,7 @@ private slots:
         QVERIFY(vanishing->gone);
         QCOMPARE(device->emulator().preset(0)->controls[0].cc, std::uint8_t{100});
         QVERIFY(status() != QStringLiteral("Download to Korvalen OK"));
-        QCOMPARE(boxes.seen.size(), 1);
+        KORVALEN_TRY_COMPARE(boxes.seen.size(), 1);
         QVERIFY2(boxes.seen[0].startsWith(QStringLiteral("Download|Download to Korvalen failed: "
                                                          "the controller is gone")),
                  qPrintable(boxes.seen[0]));
@@ -264,7 +264,7 @@ private slots:
             // Without the snapshot before it, which the controller would not send either.
             QVERIFY(window->download(false));
             QVERIFY(!testdownload::awaited(*window));
-            QCOMPARE(boxes.seen.size(), 1);
+            KORVALEN_TRY_COMPARE(boxes.seen.size(), 1);
             QVERIFY2(boxes.seen[0].startsWith(
                          QStringLiteral("Download|Download to Korvalen sent, not confirmed")),
                      qPrintable(boxes.seen[0]));
@@ -295,7 +295,7 @@ private slots:
             testboxes::BoxAnswerer boxes(QMessageBox::Ok);
             QVERIFY(window->download());
             QVERIFY(!testdownload::awaited(*window));
-            QCOMPARE(boxes.seen.size(), 1);
+            KORVALEN_TRY_COMPARE(boxes.seen.size(), 1);
             // It arrived at no speed while the rest arrived: not taken, and not blamed on
             // speed.
             QVERIFY2(boxes.seen[0].contains(QStringLiteral("did not take on the controller: "
@@ -352,7 +352,7 @@ private slots:
         gate->release();
         QVERIFY(!testdownload::awaited(*window));
         QVERIFY(!progress->isVisible());
-        QCOMPARE(boxes.seen.size(), 1);
+        KORVALEN_TRY_COMPARE(boxes.seen.size(), 1);
         QVERIFY2(boxes.seen[0].startsWith(QStringLiteral("Download|Download to Korvalen stopped. "
                                                          "P1 on the controller may now be "
                                                          "incomplete.")),
@@ -395,7 +395,7 @@ private slots:
         window->reconnectSlot();
         QVERIFY(testsearch::ended(*window));
         QCOMPARE(linkNote(), QStringLiteral("Controller on Virtual MIDI Out 1"));
-        QCOMPARE(boxes.seen.size(), 1);
+        KORVALEN_TRY_COMPARE(boxes.seen.size(), 1);
         QVERIFY2(boxes.seen[0].startsWith(QStringLiteral("Connection|The preset has edits")),
                  qPrintable(boxes.seen[0]));
     }
@@ -409,7 +409,7 @@ private slots:
         {
             testboxes::BoxAnswerer boxes(QMessageBox::Ok);
             QVERIFY(!window->download());
-            QCOMPARE(boxes.seen.size(), 1);
+            KORVALEN_TRY_COMPARE(boxes.seen.size(), 1);
             QVERIFY2(boxes.seen[0].startsWith(
                          QStringLiteral("Download|Download to Korvalen refused: the preset "
                                         "number P201 cannot be sent")),

@@ -7,6 +7,7 @@
 #include "presetprotocol.h"
 #include "searches.h"
 #include "virtualbus.h"
+#include "waits.h"
 
 #include <QDir>
 #include <QFile>
@@ -116,6 +117,14 @@ class TestFiles : public QObject {
     QString path(const char* name) const { return dir.filePath(QString::fromLatin1(name)); }
 
 private slots:
+    // The boxes of a load do not wait: one a test left open is closed before the next test.
+    void cleanup() {
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (auto* box = qobject_cast<QMessageBox*>(w)) box->close();
+        for (auto* box : window->findChildren<QMessageBox*>())
+            box->close();
+        QCoreApplication::processEvents();
+    }
     void initTestCase() {
         testsupport::useIdentityController();
         window = std::make_unique<Korvalen49_Test>();
@@ -141,7 +150,7 @@ private slots:
         const QList<int> scrambled = modelValues();
         testboxes::BoxAnswerer boxes;
         QVERIFY(window->loadFromFile(path("round.sav")));
-        QCOMPARE(boxes.seen, QStringList{QStringLiteral("Load From File|Load OK!")});
+        KORVALEN_TRY_COMPARE(boxes.seen, QStringList{QStringLiteral("Load From File|Load OK!")});
         QCOMPARE(modelValues(), withChannelsOf(saved, scrambled));
         QCOMPARE(window->windowTitle(), QStringLiteral("Korvalen25 Editor--------P23 User P23"));
     }
@@ -157,7 +166,7 @@ private slots:
         const QList<int> before = modelValues();
         testboxes::BoxAnswerer boxes;
         QVERIFY(window->loadFromFile(path("tail.sav")));
-        QCOMPARE(boxes.seen, QStringList{QStringLiteral("Load From File|Load OK!")});
+        KORVALEN_TRY_COMPARE(boxes.seen, QStringList{QStringLiteral("Load From File|Load OK!")});
         QCOMPARE(modelValues(), withChannelsOf(saved, before));
     }
 
@@ -189,7 +198,7 @@ private slots:
         QVERIFY(writeAll(path("bad.sav"), bytes));
         testboxes::BoxAnswerer boxes;
         QVERIFY(!window->loadFromFile(path("bad.sav")));
-        QCOMPARE(
+        KORVALEN_TRY_COMPARE(
             boxes.seen,
             QStringList{QStringLiteral("Load From File|File Can not be accepted!\n") + reason});
         QCOMPARE(modelValues(), before);
@@ -226,7 +235,8 @@ private slots:
         testboxes::BoxAnswerer boxes;
         QVERIFY(window->loadFromFile(path("range.sav")));
         // Not "Load OK!": the box says how many values were left out.
-        QCOMPARE(boxes.seen, QStringList{"Load From File|Loaded, but 2 value(s) in the file were "
+        KORVALEN_TRY_COMPARE(boxes.seen,
+                             QStringList{"Load From File|Loaded, but 2 value(s) in the file were "
                                          "out of range and were not taken; those settings kept "
                                          "their previous values."});
         const int e3chan = 2 * 5 + 2;
@@ -245,7 +255,7 @@ private slots:
         QVERIFY(writeAll(path("ff.sav"), bytes));
         testboxes::BoxAnswerer boxes;
         QVERIFY(window->loadFromFile(path("ff.sav")));
-        QCOMPARE(boxes.seen.size(), 1);
+        KORVALEN_TRY_COMPARE(boxes.seen.size(), 1);
         QVERIFY2(boxes.seen[0].startsWith("Load From File|Loaded, but 337 value(s)"),
                  qPrintable(boxes.seen[0]));
         QCOMPARE(modelValues().mid(0, before.size() - 1), before.mid(0, before.size() - 1));
@@ -256,7 +266,7 @@ private slots:
         testboxes::BoxAnswerer boxes;
         const QList<int> before = modelValues();
         QVERIFY(!window->loadFromFile(path("does-not-exist.sav")));
-        QCOMPARE(boxes.seen.size(), 1);
+        KORVALEN_TRY_COMPARE(boxes.seen.size(), 1);
         QVERIFY(boxes.seen[0].contains(QStringLiteral("could not be opened")));
         QCOMPARE(modelValues(), before);
     }
@@ -275,7 +285,7 @@ private slots:
 
         testboxes::BoxAnswerer boxes;
         QVERIFY(!window->saveToFile(target));
-        QCOMPARE(boxes.seen.size(), 1);
+        KORVALEN_TRY_COMPARE(boxes.seen.size(), 1);
         QVERIFY(boxes.seen[0].startsWith(QStringLiteral("Save to file|")));
         // The status bar tells the same, as for every failure.
         QCOMPARE(window->statusBar()->currentMessage(), boxes.seen[0].section(QLatin1Char('|'), 1));
@@ -330,11 +340,11 @@ private slots:
         answerer.start();
         testboxes::BoxAnswerer boxes;
         window->ComSaveFile();
-        QCOMPARE(suffix, QStringLiteral("sav"));
+        KORVALEN_TRY_COMPARE(suffix, QStringLiteral("sav"));
         QCOMPARE(readAll(path("typed.sav")).size(), 348);
         QVERIFY(!QFile::exists(path("typed")));
         window->ComLoadFile();
-        QCOMPARE(filters, (QStringList{"Save Files(*.sav)", "All files (*)"}));
+        KORVALEN_TRY_COMPARE(filters, (QStringList{"Save Files(*.sav)", "All files (*)"}));
         QVERIFY(boxes.seen.isEmpty());
     }
 
@@ -353,7 +363,7 @@ private slots:
         const QList<int> before = modelValues();
         window->ComSaveFile();
         window->ComLoadFile();
-        QCOMPARE(dialogs, 2);
+        KORVALEN_TRY_COMPARE(dialogs, 2);
         QVERIFY(boxes.seen.isEmpty());
         QCOMPARE(modelValues(), before);
     }
