@@ -17,6 +17,9 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QTextStream>
 
 #include <algorithm>
@@ -119,42 +122,73 @@ Outcome showCommand(const QString& path, bool json, QTextStream& out) {
     return Outcome::done();
 }
 
-Outcome portsCommand(const QString& port, QTextStream& out) {
+// What the search saw on one port: a word for scripts and the words for people.
+struct PortSeen {
+    const char* state;
+    QString text;
+};
+
+PortSeen portSeen(const midi::SearchRecord& search, const midi::PortState& p, int i, bool outputs,
+                  int chosen) {
+    const bool answeredHere =
+        std::any_of(search.devices.begin(), search.devices.end(), [&](const midi::FoundDevice& d) {
+            return (outputs ? d.outPort : d.inPort) == i;
+        });
+    if (!p.opened && p.failure == midi::OpenFailure::None)
+        return {"not-tried", QStringLiteral("not tried")};
+    if (!p.opened) return {"not-opened", QStringLiteral("could not be opened")};
+    if (i == chosen)
+        return {"controller", outputs
+                                  ? QStringLiteral("the Korvalen25 answered the probe sent here")
+                                  : QStringLiteral("the Korvalen25 answers here")};
+    // A controller answered here that was not chosen.
+    if (answeredHere)
+        return {"other-controller",
+                outputs ? QStringLiteral("a Korvalen25 answered the probe sent here")
+                        : QStringLiteral("a Korvalen25 answers here")};
+    if (p.answered) return {"unconfirmed", QStringLiteral("an answer came, not confirmed")};
+    if (outputs && !p.probed) return {"not-probed", QStringLiteral("not probed")};
+    return {"no-answer", QStringLiteral("no answer")};
+}
+
+Outcome portsCommand(const QString& port, bool json, QTextStream& out) {
     DeviceSession session(midiLink);
     const Outcome found = session.connect(port);
     const midi::SearchRecord& search = midiLink.lastSearch();
-    // Ports on which a controller answered that was not chosen.
-    auto answeredHere = [&search](int i, bool outputs) {
-        for (const midi::FoundDevice& d : search.devices)
-            if ((outputs ? d.outPort : d.inPort) == i) return true;
-        return false;
-    };
-    out << "MIDI backend: " << QString::fromStdString(midi::platform().apiName()) << '\n';
-    auto list = [&out, &answeredHere](const char* heading,
-                                      const std::vector<midi::PortState>& ports, bool outputs,
-                                      int chosen) {
+    const QString api = QString::fromStdString(midi::platform().apiName());
+    if (json) {
+        auto list = [&search](const std::vector<midi::PortState>& ports, bool outputs, int chosen) {
+            QJsonArray array;
+            for (std::size_t i = 0; i < ports.size(); ++i) {
+                const PortSeen seen = portSeen(search, ports[i], int(i), outputs, chosen);
+                array.append(
+                    QJsonObject{{QStringLiteral("index"), int(i)},
+                                {QStringLiteral("name"), QString::fromStdString(ports[i].name)},
+                                {QStringLiteral("state"), QLatin1String(seen.state)},
+                                {QStringLiteral("text"), seen.text}});
+            }
+            return array;
+        };
+        QJsonObject root{
+            {QStringLiteral("backend"), api},
+            {QStringLiteral("inputs"), list(search.inputs, false, found.ok() ? search.inPort : -1)},
+            {QStringLiteral("outputs"),
+             list(search.outputs, true, found.ok() ? search.outPort : -1)},
+            {QStringLiteral("otherDeviceSeen"), search.otherDeviceSeen}};
+        root[QStringLiteral("controller")] =
+            found.ok() ? QJsonValue(QJsonObject{{QStringLiteral("input"), search.inPort},
+                                                {QStringLiteral("output"), search.outPort}})
+                       : QJsonValue();
+        out << QString::fromUtf8(QJsonDocument(root).toJson());
+        return found;
+    }
+    out << "MIDI backend: " << api << '\n';
+    auto list = [&](const char* heading, const std::vector<midi::PortState>& ports, bool outputs,
+                    int chosen) {
         out << heading << " (" << ports.size() << "):\n";
-        for (std::size_t i = 0; i < ports.size(); ++i) {
-            const midi::PortState& p = ports[i];
-            QString state;
-            if (!p.opened && p.failure == midi::OpenFailure::None)
-                state = QStringLiteral("not tried");
-            else if (!p.opened)
-                state = QStringLiteral("could not be opened");
-            else if (int(i) == chosen)
-                state = outputs ? QStringLiteral("the Korvalen25 answered the probe sent here")
-                                : QStringLiteral("the Korvalen25 answers here");
-            else if (answeredHere(int(i), outputs))
-                state = outputs ? QStringLiteral("a Korvalen25 answered the probe sent here")
-                                : QStringLiteral("a Korvalen25 answers here");
-            else if (p.answered)
-                state = QStringLiteral("an answer came, not confirmed");
-            else if (outputs && !p.probed)
-                state = QStringLiteral("not probed");
-            else
-                state = QStringLiteral("no answer");
-            out << "  " << i << "  " << QString::fromStdString(p.name) << "  -- " << state << '\n';
-        }
+        for (std::size_t i = 0; i < ports.size(); ++i)
+            out << "  " << i << "  " << QString::fromStdString(ports[i].name) << "  -- "
+                << portSeen(search, ports[i], int(i), outputs, chosen).text << '\n';
     };
     list("Inputs", search.inputs, false, found.ok() ? search.inPort : -1);
     list("Outputs", search.outputs, true, found.ok() ? search.outPort : -1);
@@ -298,11 +332,18 @@ PresetTransfer::ProgressHandler downloadProgress(QTextStream& out, bool terminal
 }
 
 Outcome putCommand(const QString& port, const QString& path, int number, bool snapshotRequired,
-                   QTextStream& out, bool terminal) {
+                   bool force, QTextStream& out, bool terminal) {
     Preset preset;
     bool ownChannels = false;
     if (Outcome r = readPresetFile(path, preset, &ownChannels); !r.ok()) return r;
     if (Outcome r = checkInRange(path, preset); !r.ok()) return r;
+    // The factory preset is written only when the user names it, or says so with --force.
+    if (number < 0 && preset.presetNumber == 0 && !force)
+        return Outcome::fail(kUsage,
+                             QStringLiteral("\"%1\" names P01, the factory preset; give the "
+                                            "preset to store it as (P01, P17-P30), or --force "
+                                            "to write P01; nothing was sent")
+                                 .arg(QDir::toNativeSeparators(path)));
     if (number < 0) number = preset.presetNumber;
     if (presetNameFor(number) == nullptr) {
         return Outcome::fail(kBadFile,
@@ -525,6 +566,7 @@ struct Invocation {
     bool json = false;
     bool snapshotRequired = true; // no --no-snapshot
     bool fromOther = false;       // --from-other
+    bool force = false;           // --force
     QString output;               // -o
     int number = -1;              // the preset argument, when the command has one
     const RunOptions* options = nullptr;
@@ -557,13 +599,13 @@ bool never(const Invocation&) {
 }
 
 const CommandRunner kRunners[] = {
-    {"ports", -1, false, false, false, false, true, always,
-     [](const Invocation& c) { return portsCommand(c.port, *c.out); }},
+    {"ports", -1, true, false, false, false, true, always,
+     [](const Invocation& c) { return portsCommand(c.port, c.json, *c.out); }},
     {"get", 0, false, false, false, false, true, always,
      [](const Invocation& c) { return getCommand(c.port, c.number, c.rest[1], *c.out); }},
     {"put", 1, false, true, false, false, true, always,
      [](const Invocation& c) {
-         return putCommand(c.port, c.rest[0], c.number, c.snapshotRequired, *c.out,
+         return putCommand(c.port, c.rest[0], c.number, c.snapshotRequired, c.force, *c.out,
                            c.options->terminal);
      }},
     {"show", -1, true, false, false, false, false, never,
@@ -585,8 +627,8 @@ const CommandRunner kRunners[] = {
      [](const Invocation& c) {
          return restoreCommand(c.port, c.rest[0], c.snapshotRequired, *c.out, c.options->terminal);
      }},
-    {"history", 0, false, false, false, false, false, never,
-     [](const Invocation& c) { return historyCommand(c.number, *c.out); }},
+    {"history", 0, true, false, false, false, false, never,
+     [](const Invocation& c) { return historyCommand(c.number, c.json, *c.out); }},
     {"undo-put", 0, false, true, true, false, true, always,
      [](const Invocation& c) {
          return undoPutCommand(c.port, c.number, c.snapshotRequired, c.fromOther, *c.out,
@@ -630,7 +672,8 @@ struct Options {
                                QStringLiteral("Show the version and exit.")};
     QString apiHelp;
     QCommandLineOption api{QStringLiteral("midi-api")};
-    QCommandLineOption json{QStringLiteral("json"), QStringLiteral("show, diff: print as JSON.")};
+    QCommandLineOption json{QStringLiteral("json"),
+                            QStringLiteral("ports, show, diff, history: print as JSON.")};
     QCommandLineOption sendPause{
         QStringLiteral("send-pause"),
         QStringLiteral("put, restore: a pause of MS milliseconds (0-1000) after each message of a "
@@ -651,6 +694,9 @@ struct Options {
         QStringLiteral("from-other"),
         QStringLiteral("undo-put: write back a snapshot taken from another controller (a "
                        "simulated one, or one on another port).")};
+    QCommandLineOption force{
+        QStringLiteral("force"),
+        QStringLiteral("put: write a file that names P01, the factory preset, without PRESET.")};
     QCommandLineOption verbose{
         QStringLiteral("verbose"),
         QStringLiteral("Print every MIDI message of the command on stderr, in words.")};
@@ -668,7 +714,7 @@ struct Options {
     }
     void addTo(QCommandLineParser& parser) const {
         parser.addOptions({help, version, api, json, sendPause, noSnapshot, fromOther, port});
-        parser.addOptions({verbose, output});
+        parser.addOptions({verbose, output, force});
     }
 };
 
@@ -725,6 +771,9 @@ Outcome checkOptions(const QCommandLineParser& parser, const Options& o, const C
         return usage(
             QStringLiteral("--from-other goes with %1").arg(takers(&CommandRunner::fromOther)),
             QStringLiteral("undo-put"));
+    c.force = parser.isSet(o.force);
+    if (c.force && name != QLatin1String("put"))
+        return usage(QStringLiteral("--force goes with put only"), QStringLiteral("put"));
     c.output = parser.value(o.output);
     if (parser.isSet(o.output) && !runner.output)
         return usage(QStringLiteral("-o goes with diagnostics only"),

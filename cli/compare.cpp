@@ -124,11 +124,27 @@ Outcome diffCommand(const QString& port, const QString& first, const QString& se
     return Outcome::done();
 }
 
-Outcome historyCommand(int number, QTextStream& out) {
+Outcome historyCommand(int number, bool json, QTextStream& out) {
     // Real controllers' snapshots first, then those of simulated ones; each the last taken first.
     const PresetHistory history;
     const QList<SnapshotInfo> list =
         history.list(number) + PresetHistory(history.folder(), true).list(number);
+    if (json) {
+        QJsonArray snapshots;
+        for (const SnapshotInfo& info : list)
+            snapshots.append(
+                QJsonObject{{QStringLiteral("preset"), shownPresetName(info.presetNumber)},
+                            {QStringLiteral("taken"), info.taken.toString(Qt::ISODate)},
+                            {QStringLiteral("path"), QDir::toNativeSeparators(info.path)},
+                            {QStringLiteral("simulated"), info.source.simulated},
+                            {QStringLiteral("port"), info.source.port},
+                            {QStringLiteral("backend"), info.source.api}});
+        const QJsonObject root{
+            {QStringLiteral("folder"), QDir::toNativeSeparators(history.folder())},
+            {QStringLiteral("snapshots"), snapshots}};
+        out << QString::fromUtf8(QJsonDocument(root).toJson());
+        return Outcome::done();
+    }
     if (list.isEmpty()) {
         out << (number < 0 ? QStringLiteral("No snapshots")
                            : QStringLiteral("No snapshots of %1").arg(shownPresetName(number)))

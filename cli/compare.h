@@ -33,7 +33,7 @@ QByteArray differenceJson(const DiffSide& a, const DiffSide& b,
 Outcome diffCommand(const QString& port, const QString& first, const QString& second, bool json,
                     QTextStream& out, bool& differ);
 // history [PRESET]: the snapshots of one preset (number), or of all (-1), newest first.
-Outcome historyCommand(int number, QTextStream& out);
+Outcome historyCommand(int number, bool json, QTextStream& out);
 
 // "2026-12-08 15:01:02"
 QString snapshotTime(const SnapshotInfo& info);

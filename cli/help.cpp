@@ -12,7 +12,7 @@ namespace {
     "              presets), or the device's numbers for them, 0 and 16 to 29\n"
 
 constexpr Command kCommands[] = {
-    {"ports", 0, 0, "ports", "list the MIDI ports and the one the Korvalen25 answers on",
+    {"ports", 0, 0, "ports [--json]", "list the MIDI ports and the one the Korvalen25 answers on",
      R"(Lists the MIDI input and output ports, probes each output for a Korvalen25
 and tells which pair of ports it answers on. With no MIDI port at all it
 gives up after about a second.
@@ -21,6 +21,7 @@ gives up after about a second.
      R"(  korvalen25-cli ports
   korvalen25-cli --midi-api jack ports     the ports of a JACK server
   korvalen25-cli --port "MIDI 2" ports    which ports the second controller uses
+  korvalen25-cli ports --json             the same for scripts
 )",
      R"(  0  the Korvalen25 answered
   1  it did not answer, or a port failed
@@ -46,8 +47,10 @@ has been read: after a failure a file that was there is as it was.
      "preset number stored in the file)",
      R"(Writes the preset file FILE.sav to the Korvalen25 as preset PRESET, then
 reads the preset back to check that it arrived whole. Without PRESET the
-preset number stored in the file is used. The keyboard zones keep the MIDI
-channels they have on the device: a preset file holds none. A file with a
+preset number stored in the file is used; when that is P01, the factory
+preset, --force must say so. The keyboard zones get the MIDI channels kept
+beside the file (FILE.zones.json, as get writes it); without that file they
+keep the channels they have on the device. A file with a
 value out of range is refused before anything is sent. What does not read
 back as sent is sent again, more slowly, for up to three more rounds; a
 controller that needs a pause between messages from the start gets one
@@ -140,7 +143,7 @@ only between presets of the device and snapshots.
   3  a file cannot be read or is not a preset file
 )",
      true},
-    {"history", 0, 1, "history [PRESET]",
+    {"history", 0, 1, "history [--json] [PRESET]",
      "list the snapshots kept before writes (of PRESET, or all)",
      R"(Lists the snapshots that put, restore, undo-put and the editor's DownLoad
 kept of the presets they replaced on the device, the last taken first: the
@@ -151,6 +154,7 @@ KORVALEN_HISTORY_DIR or else korvalen25/history in the user's data folder
 )",
      "  PRESET      only the snapshots of this preset (P01, P17 to P30)\n",
      R"(  korvalen25-cli history P17
+  korvalen25-cli history --json           every snapshot, for scripts
 )",
      R"(  0  listed (also when there are none)
   2  wrong command line
@@ -307,6 +311,19 @@ QString commandHelp(const Command& command, const QString& midiApiHelp) {
                                "stderr, in words\n");
     if (name == QLatin1String("diagnostics"))
         text += QStringLiteral("  -o, --output FILE  write the report to FILE\n");
+    if (name == QLatin1String("ports"))
+        text += QStringLiteral("  --json           print the ports as JSON, each with its state "
+                               "as a word
+");
+    if (name == QLatin1String("history"))
+        text += QStringLiteral("  --json           print the snapshots as JSON
+");
+    if (name == QLatin1String("put"))
+        text += QStringLiteral("  --force          write a file that names P01, the factory "
+                               "preset, without
+"
+                               "                   PRESET
+");
     if (name == QLatin1String("show"))
         text += QStringLiteral("  --json           print the preset as JSON, its values and their "
                                "raw numbers\n"

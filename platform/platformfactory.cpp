@@ -11,6 +11,7 @@
 #include <mutex>
 #include <set>
 #include <thread>
+#include <utility>
 
 namespace korvalen::midi {
 
@@ -65,10 +66,16 @@ std::shared_ptr<Platform> createPlatform(const std::string& requested, std::stri
     }
     if (api == "none") return std::make_shared<NullPlatform>();
     if (api == "auto") {
-        std::string reasons;
+        // An API that cannot start is named only when none can: the one that works is used
+        // without a word about the others.
+        std::vector<std::pair<std::string, std::string>> failed;
         for (const std::string& name : autoApiOrder()) {
             std::string why;
             if (auto p = createRtMidiPlatform(name, kEditorClientName, &why)) return p;
+            failed.emplace_back(name, why);
+        }
+        std::string reasons;
+        for (const auto& [name, why] : failed) {
             reportOnce(name, why);
             reasons += (reasons.empty() ? "" : "; ") + name + ": " + why;
         }

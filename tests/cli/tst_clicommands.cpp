@@ -5,6 +5,7 @@
 #include "presethistory.h"
 #include "presets.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -92,6 +93,8 @@ private slots:
     void snapshotsRecordTheControllersIdentity();
     void getReplacesTheChannelsBesideTheFile();
     void theChannelsBesideAFileGoWithIt();
+    void theFactoryPresetIsWrittenOnlyWhenNamed();
+    void portsAsJson();
 
 private:
     std::unique_ptr<QTemporaryDir> history_;
@@ -144,7 +147,9 @@ void CliCommandsTest::refusedBeforeAnythingIsSent_data() {
     QTest::newRow("show two files")
         << QStringList{"show", "a", "b"} << 2 << "show [--json] FILE.sav";
     QTest::newRow("--json with get") << QStringList{"--json", "get", "P17", "%D/x.sav"} << 2
-                                     << "--json goes with show and diff only";
+                                     << "--json goes with ports, show, diff and history only";
+    QTest::newRow("--force with get")
+        << QStringList{"--force", "get", "P17", "%D/x.sav"} << 2 << "--force goes with put only";
     QTest::newRow("unknown backend")
         << QStringList{"--midi-api", "nosuch", "ports"} << 2 << "unknown MIDI backend \"nosuch\"";
 
@@ -1024,6 +1029,19 @@ void CliCommandsTest::putKeepsWhatItReplacesAndUndoPutPutsItBack() {
     QCOMPARE(readAll(snapshot), bytesOf(randomSav(70, 17)));
     QVERIFY(*device->emulator().preset(17) != was);
 
+    r = runCli({"history", "--json", "P18"}, bus);
+    QVERIFY2(r.code == 0, qPrintable(r.err));
+    {
+        const QJsonObject root = QJsonDocument::fromJson(r.out.toUtf8()).object();
+        QCOMPARE(root["folder"].toString(), history_->filePath("history"));
+        const QJsonArray list = root["snapshots"].toArray();
+        QCOMPARE(list.size(), 1);
+        QCOMPARE(list[0]["preset"].toString(), QString("P18"));
+        QCOMPARE(list[0]["path"].toString(), snapshot);
+        QVERIFY(list[0]["simulated"].toBool());
+        QCOMPARE(list[0]["backend"].toString(), QString("virtual"));
+        QVERIFY(QDateTime::fromString(list[0]["taken"].toString(), Qt::ISODate).isValid());
+    }
     r = runCli({"history", "P18"}, bus);
     QVERIFY2(r.code == 0, qPrintable(r.err));
     QVERIFY2(QRegularExpression("^P18  \\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d  " +
@@ -1536,6 +1554,54 @@ void CliCommandsTest::theChannelsBesideAFileGoWithIt() {
     r = runCli({"restore", backup}, bus);
     QVERIFY2(r.code == 0, qPrintable(r.err));
     QCOMPARE(channelsOf(17), (QList<int>{6, 7, 8}));
+}
+
+// A file that names P01 goes there only when P01 is named, or with --force: put without a
+// number must not overwrite the factory preset by surprise.
+void CliCommandsTest::theFactoryPresetIsWrittenOnlyWhenNamed() {
+    auto device = emulator();
+    auto bus = busWith(device);
+    QTemporaryDir dir;
+    const QString path = dir.filePath("factory-copy.sav");
+    QVERIFY(writeAll(path, bytesOf(randomSav(90, 0))));
+    const QByteArray before = bytesOf(device->emulator().savOf(0));
+
+    Result r = runCli({"put", path}, bus);
+    QCOMPARE(r.code, 2);
+    QVERIFY2(r.err.contains("names P01, the factory preset") && r.err.contains("--force"),
+             qPrintable(r.err));
+    QVERIFY(bus->sent(0).empty());
+    QCOMPARE(bytesOf(device->emulator().savOf(0)), before);
+
+    r = runCli({"put", path, "P01"}, bus);
+    QVERIFY2(r.code == 0, qPrintable(r.err));
+    QCOMPARE(bytesOf(device->emulator().savOf(0)), bytesOf(randomSav(90, 0)));
+    QVERIFY(writeAll(path, bytesOf(randomSav(91, 0))));
+    r = runCli({"--force", "put", path}, bus);
+    QVERIFY2(r.code == 0, qPrintable(r.err));
+    QCOMPARE(bytesOf(device->emulator().savOf(0)), bytesOf(randomSav(91, 0)));
+}
+
+// ports --json: each port with its state as a word, and the pair the controller answers on.
+void CliCommandsTest::portsAsJson() {
+    auto bus = busWith(emulator());
+    bus->setPortCounts(2, 2); // a second pair on which nothing answers
+    const Result r = runCli({"ports", "--json"}, bus);
+    QVERIFY2(r.code == 0, qPrintable(r.err));
+    QJsonParseError error{};
+    const QJsonObject root = QJsonDocument::fromJson(r.out.toUtf8(), &error).object();
+    QVERIFY2(error.error == QJsonParseError::NoError, qPrintable(r.out));
+    QCOMPARE(root["backend"].toString(), QString("virtual"));
+    QCOMPARE(root["controller"].toObject()["input"].toInt(-1), 0);
+    QCOMPARE(root["controller"].toObject()["output"].toInt(-1), 0);
+    const QJsonArray outputs = root["outputs"].toArray();
+    QCOMPARE(outputs.size(), 2);
+    QCOMPARE(outputs[0]["state"].toString(), QString("controller"));
+    QCOMPARE(outputs[0]["text"].toString(), QString("the Korvalen25 answered the probe sent here"));
+    QCOMPARE(outputs[1]["state"].toString(), QString("no-answer"));
+    QCOMPARE(outputs[1]["index"].toInt(), 1);
+    QCOMPARE(root["inputs"].toArray()[0]["state"].toString(), QString("controller"));
+    QVERIFY(!root["otherDeviceSeen"].toBool());
 }
 
 QTEST_GUILESS_MAIN(CliCommandsTest)

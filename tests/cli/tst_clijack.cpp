@@ -36,6 +36,7 @@ private slots:
     void flashWritesTheImage();
     void flashEndsCleanlyOnSigterm();
     void diagnosticsAndMonitor();
+    void autoSaysNothingOfABackendItDidNotUse();
     void failures_data();
     void failures();
 
@@ -76,6 +77,18 @@ void CliJackTest::backupRestoreBackup() {
     QVERIFY2(r.code == 0, qPrintable(r.err));
     for (int n : kPresets)
         QCOMPARE(readAll(backupPath(again, n)), readAll(backupPath(first, n)));
+}
+
+// With the backend left to choose, a backend that cannot start here (the ALSA sequencer, where
+// there is none) is not reported when JACK then works.
+void CliJackTest::autoSaysNothingOfABackendItDidNotUse() {
+    Sim sim({"--client-name", "KorvalenAuto"});
+    QVERIFY(sim.ready());
+    const Result r = runProgram(KORVALEN_CLI, {"--midi-api", "auto", "ports"});
+    QVERIFY2(r.code == 0, qPrintable(r.err));
+    if (!QFile::exists(QStringLiteral("/dev/snd/seq")))
+        QVERIFY2(r.out.startsWith("MIDI backend: jack\n"), qPrintable(r.out));
+    QCOMPARE(r.err, QString());
 }
 
 void CliJackTest::diagnosticsAndMonitor() {
