@@ -1,8 +1,8 @@
 #include "comparewindow.h"
 
 #include "accessibility.h"
+#include "commandhost.h"
 #include "edithistory.h"
-#include "korvalen49_test.h"
 #include "presetmodel.h"
 
 #include <QHBoxLayout>
@@ -12,8 +12,8 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
-CompareWindow::CompareWindow(Korvalen49_Test& editor)
-    : QWidget(&editor, Qt::Window), editor_(editor), list_(new QTreeWidget(this)),
+CompareWindow::CompareWindow(CommandHost& host, QWidget* parent)
+    : QWidget(parent, Qt::Window), host_(host), list_(new QTreeWidget(this)),
       summary_(new QLabel(this)) {
     setObjectName(QStringLiteral("compareWindow"));
     setWindowTitle(tr("Compare Presets"));
@@ -105,7 +105,7 @@ bool CompareWindow::takeValue(int row, int side) {
     korvalen::PresetValues values = before.values;
     korvalen::setFieldValue(values, d.field, side == 0 ? d.first : d.second);
     applyPresetValues(values);
-    editor_.editHistory().replaced(
+    host_.editHistory().replaced(
         before, tr("%1 from %2")
                     .arg(QString::fromStdString(korvalen::fieldName(d.field)), sides_[side].name));
     refill();

@@ -8,7 +8,7 @@
 #include <QString>
 #include <QWidget>
 
-class Korvalen49_Test;
+class CommandHost;
 class QLabel;
 class QPushButton;
 class QTreeWidget;
@@ -24,7 +24,7 @@ public:
         bool isEditor = false; // the editor's preset: follows it after a value is taken
     };
 
-    explicit CompareWindow(Korvalen49_Test& editor);
+    CompareWindow(CommandHost& host, QWidget* parent);
 
     // Shows the differences of `first` and `second`.
     void compare(const Side& first, const Side& second);
@@ -41,7 +41,7 @@ private:
     void refill();
     void takeSelected(int side);
 
-    Korvalen49_Test& editor_;
+    CommandHost& host_;
     Side sides_[2];
     std::vector<korvalen::ComparedField> differences_;
     QTreeWidget* list_;

@@ -83,8 +83,8 @@ void Korvalen49_Test::setUpExtras() {
     linkLabel = new QLabel(this);
     linkLabel->setObjectName(QStringLiteral("linkNote"));
     statusBar()->addPermanentWidget(linkLabel);
-    connect(upload.get(), &korvalen::PresetUpload::timedOut, this,
-            &Korvalen49_Test::uploadTimedOut);
+    connect(&downloads, &DownloadCommand::runningChanged, this, &Korvalen49_Test::updateCommands);
+    connect(&downloads, &DownloadCommand::finished, this, &Korvalen49_Test::downloadFinished);
     connect(&connection, &ControllerConnection::polled, this, &Korvalen49_Test::showLinkState);
     connect(&connection, &ControllerConnection::polled, this, &Korvalen49_Test::refreshPortsWindow);
 
@@ -120,7 +120,8 @@ void Korvalen49_Test::setUpExtras() {
     actionUndo->setEnabled(false);
     actionRedo->setEnabled(false);
     // The Library menu comes after Edit.
-    setUpLibraryMenu(*this);
+    libraryMenu = new Library(*this, files, downloads, this);
+    libraryMenu->addMenuTo(menuBar());
 
     actionMidiPorts = new QAction(tr("MIDI Ports"), this);
     actionMidiPorts->setObjectName(QStringLiteral("actionMidiPorts"));
@@ -149,7 +150,7 @@ void Korvalen49_Test::followConnection() {
 }
 
 bool Korvalen49_Test::startSearch(const SearchPlan& plan) {
-    if (downloadJob) return false;
+    if (downloads.isRunning()) return false;
     return connection.startSearch(plan);
 }
 
@@ -222,7 +223,7 @@ Korvalen49_Test::LinkState Korvalen49_Test::linkState() const {
     default:
         break;
     }
-    if (downloadJob) return LinkState::Downloading;
+    if (downloads.isRunning()) return LinkState::Downloading;
     switch (connection.state()) {
     case ControllerConnection::State::Lost:
         return LinkState::Lost;
@@ -279,7 +280,7 @@ void Korvalen49_Test::reconnectSlot() {
         return;
     }
     if (busySearching()) return;
-    if (downloadJob) {
+    if (downloads.isRunning()) {
         showFailure(QStringLiteral("Connection"), tr("A download to the controller is still under "
                                                      "way. Reconnect when it has ended."));
         return;

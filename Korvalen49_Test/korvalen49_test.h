@@ -5,13 +5,17 @@
 #include "ui_korvalen49_test.h"
 #include "ui_upload.h"
 
+#include "commandhost.h"
 #include "controllerconnection.h"
 #include "devicesearch.h"
+#include "downloadcommand.h"
 #include "presetfile.h"
+#include "presetfilecommands.h"
 #include "presethistory.h"
 #include "presetmodel.h"
 #include "presettransfer.h"
 #include "presetupload.h"
+#include "uploadcommand.h"
 
 #include <QDialog>
 #include <QList>
@@ -30,7 +34,10 @@
 #include <thread>
 #include <vector>
 
+class CompareWindow;
 class EditHistory;
+class Library;
+class LibraryWindow;
 class LaterPages;
 class PortsDialog;
 class MonitorWindow;
@@ -41,7 +48,8 @@ class QProgressDialog;
 class SearchWindow;
 class UpgradeDlg;
 
-class Korvalen49_Test : public QMainWindow {
+// The window holds the commands and is their host (commandhost.h).
+class Korvalen49_Test : public QMainWindow, private CommandHost {
     Q_OBJECT
 
 public:
@@ -95,7 +103,7 @@ signals:
 
 public:
     // How long the status bar shows the result of a connection or a transfer.
-    static constexpr int kResultTimeoutMs = 20000;
+    static constexpr int kResultTimeoutMs = CommandHost::kResultTimeoutMs;
     // An upload whose end record has not come this long after the request or after the last
     // bytes received is closed and its values are taken back.
     static constexpr int kUploadTimeoutMs = korvalen::PresetUpload::kTimeoutMs;
@@ -108,39 +116,43 @@ public:
     // busy, or the preset number cannot be sent. Before the download, on its thread, the preset
     // it replaces is read and kept as a snapshot (presethistory.h); when that fails nothing is
     // sent and snapshotQuestion() asks whether to download without one (`snapshotFirst` false).
-    bool download(bool snapshotFirst = true);
+    bool download(bool snapshotFirst = true) { return downloads.download(snapshotFirst); }
     // The question after a snapshot that could not be kept, while it is open.
-    QMessageBox* snapshotQuestion() const { return snapshotBox; }
+    QMessageBox* snapshotQuestion() const { return downloads.snapshotQuestion(); }
     // The question after the window was closed during a download, while it is open.
     QMessageBox* closeDuringDownloadQuestion() const { return closeQuestion; }
     // Reads stored preset `number` from the controller on a thread, as a download runs, and
     // hands the result to `done` on the window's thread. False (and the failure shown under
     // `command`) when the controller is not ready.
-    using ReadDone = std::function<void(const korvalen::ReadResult&, const korvalen::Preset&)>;
-    bool readControllerPreset(int number, const QString& command, ReadDone done);
-    bool isDownloading() const { return downloadJob != nullptr; }
+    using ReadDone = DownloadCommand::ReadDone;
+    bool readControllerPreset(int number, const QString& command, ReadDone done) {
+        return downloads.readControllerPreset(number, command, std::move(done));
+    }
+    bool isDownloading() const { return downloads.isRunning(); }
     // The download's window of progress while one has lasted a second (nullptr otherwise).
-    QProgressDialog* downloadProgressWindow() const { return downloadProgress; }
+    QProgressDialog* downloadProgressWindow() const { return downloads.progressWindow(); }
     // Sends the upload request for a device preset number and opens the upload: the model's
     // values are kept until the dump has ended, to be put back if it does not end. A request
     // that cannot go out is shown as a failure of `command` (see showFailure).
-    bool requestUpload(int presetNumber, const QString& command = QString());
+    bool requestUpload(int presetNumber, const QString& command = QString()) {
+        return uploads.request(presetNumber, command);
+    }
     // The end of a dump: the zones take the dumped values, "Upload OK!" (or how many records
     // were rejected), the title.
-    void finishUpload();
+    void finishUpload() { uploads.finish(); }
     // Closes an open upload that did not end: every value goes back to what it was before
     // the request, and `reason` is shown on the status bar.
-    void abandonUpload(const QString& reason);
-    bool isUploadPending() const { return upload && upload->isOpen(); }
+    void abandonUpload(const QString& reason) { uploads.abandon(reason); }
+    bool isUploadPending() const { return uploads.isPending(); }
     // Records of the open (or last) upload that were rejected as out of range.
-    int uploadRejectedRecords() const { return upload ? upload->rejectedRecords() : 0; }
+    int uploadRejectedRecords() const { return uploads.rejectedRecords(); }
     // For tests: the upload time-out.
-    void setUploadTimeout(int milliseconds) { upload->setTimeoutMs(milliseconds); }
+    void setUploadTimeout(int milliseconds) { uploads.setTimeout(milliseconds); }
 
     // How every failure is told: on the status bar (20 s) and in a warning box titled after the
     // command the user chose ("Download", "Upload", "Load From File", ...). With no command
     // (the upload after a connection, an upload that did not end) only on the status bar.
-    void showFailure(const QString& command, const QString& text);
+    void showFailure(const QString& command, const QString& text) override;
 
     // The status bar's permanent note of the link: the port in use, "controller lost" or not
     // connected.
@@ -156,14 +168,20 @@ public:
 
     // Save and load without their file dialogs. saveToFile replaces the file only once the
     // new one is complete; both show what went wrong.
-    bool saveToFile(const QString& path);
-    bool loadFromFile(const QString& path);
+    bool saveToFile(const QString& path) { return files.saveToFile(path); }
+    bool loadFromFile(const QString& path) { return files.loadFromFile(path); }
     // "Load from file" after its file dialog: asks before unsent edits are replaced, then
     // loads once the answer has come. A file given on the command line and a file dropped on
     // the window come here. False when the file was refused (and why was shown).
-    bool openPresetFile(const QString& path);
+    bool openPresetFile(const QString& path) { return files.openPresetFile(path); }
     // The name "Save to file" saves under: NAME.sav for a NAME without a suffix.
-    static QString withPresetSuffix(const QString& path);
+    static QString withPresetSuffix(const QString& path) {
+        return PresetFileCommands::withPresetSuffix(path);
+    }
+    // The file commands of the window's menu, the command line and drops.
+    PresetFileCommands& fileCommands() { return files; }
+    // The Library menu with its library and compare windows.
+    Library& library() { return *libraryMenu; }
 
     // --- the device search
     using SearchPlan = ControllerConnection::SearchPlan;
@@ -181,7 +199,7 @@ public:
     // A search that is still running this long after it began shows the search window.
     static constexpr int kSearchWindowDelayMs = 200;
     // A download that is still going this long after it began shows its progress window.
-    static constexpr int kDownloadProgressDelayMs = 1000;
+    static constexpr int kDownloadProgressDelayMs = DownloadCommand::kProgressDelayMs;
     // Begins a search on a thread of its own; the window keeps turning, the search window shows
     // how it goes and its Cancel ends it as not found. searchFinished() tells the end, once
     // the window has taken the result. False when a search runs already.
@@ -198,14 +216,14 @@ public:
     }
 
     // --- edits
-    EditHistory& editHistory() { return *history; }
+    EditHistory& editHistory() override { return *history; }
     // The status bar's note of the edits.
     QString editNote() const;
     // When there are edits that were neither downloaded nor saved: asks whether `replacement`
     // may replace them, under the title `command`, in a box that does not wait. `then` runs
     // when it may (at once when nothing would be lost), `kept` when the edits are kept.
     void mayReplaceEdits(const QString& command, const QString& replacement,
-                         std::function<void()> then, std::function<void()> kept = {});
+                         std::function<void()> then, std::function<void()> kept = {}) override;
     PortsDialog* portsDialog() const { return portsWindow; }
     // Diagnostics: the MIDI Monitor (none until first opened) and the report.
     MonitorWindow* monitorWindow() const { return monitor; }
@@ -220,10 +238,6 @@ private slots:
     // The connection's search has begun, or ended and its result is taken.
     void openSearchWindow();
     void takeSearchResult(bool found);
-    // Called by name from the thread of a download, queued on the window's thread: the latest
-    // progress of a download, its end.
-    void downloadProgressed();
-    void finishDownload();
 
 protected:
     // Closing the window asks whether to stop a running firmware upgrade, then before unsent
@@ -256,18 +270,12 @@ private:
     // changed boxes are marked for kChangeMarkMs.
     void showRestoredPlace(const QString& step, const PresetSnapshot& from,
                            const PresetSnapshot& to);
-    // "Save to file" with its dialog, which does not wait; `done` is told whether the preset
-    // was saved (false when cancelled or failed).
-    void saveWithDialog(std::function<void(bool)> done = {});
-    // A box that tells and does not wait for its answer.
-    // The load's report ("Load OK!", a refused file), in a box that does not wait.
-    void showLoadReport(const QString& text);
+    // The host's side of the commands.
+    QWidget* dialogParent() override { return this; }
+    void showStatus(const QString& text, int timeoutMs) override;
     void tellInBox(const QString& objectName, const QString& title, const QString& text,
-                   bool warning);
-    // Loading in two steps: the file's records, or nothing after a box that says why; then
-    // the records into the model, with the box of the result and the title.
-    std::optional<korvalen::PresetRecords> readPresetFile(const QString& path);
-    void applyPresetFile(const korvalen::PresetRecords& records, const QString& path);
+                   bool warning) override;
+    void refreshTitle() override { RefreshTitle(); }
     void showEditNote();
     void refreshPortsWindow();
     // After a search: "Connect OK" and the upload of preset 0, or false.
@@ -278,10 +286,6 @@ private:
     void followConnection();
     // The controller's ports have vanished: the note, and an open upload is closed.
     void tellControllerLost();
-    // True when the controller is connected and its ports are still there; otherwise the
-    // failure is shown under `command` and false returned.
-    bool controllerReady(const QString& command, const QString& action);
-    void uploadTimedOut();
 
     QDialog uploadDlg;
     // The firmware upgrade dialog, parentless, made when first needed and alive as long as the
@@ -300,43 +304,6 @@ private:
     // Enables the commands that use the MIDI ports as the link's state allows.
     void updateCommands();
     bool statusInitDone = false;
-    // A download on its thread; the thread owns the link's ring until it has ended.
-    struct RunningDownload {
-        RunningDownload() = default;
-        RunningDownload(const RunningDownload&) = delete;
-        RunningDownload& operator=(const RunningDownload&) = delete;
-        ~RunningDownload(); // a download not finished is stopped and waited for
-        korvalen::midi::StopToken stop;
-        std::thread worker;
-        korvalen::DownloadResult result;
-        int presetNumber = 0;
-        int shownStep = 0;                           // the step the progress window's text tells
-        korvalen::PresetTransfer::Progress progress; // the latest report shown
-        std::mutex progressMutex;
-        korvalen::PresetTransfer::Progress posted; // the latest report of the thread
-        PresetSnapshot sent;                       // the editor's values that went out
-        // The snapshot before the download (downloadsnapshot.cpp).
-        bool snapshotFirst = true;
-        korvalen::SnapshotResult snapshot;
-        // A job that only reads a stored preset: what it read, and who takes it.
-        ReadDone readDone;
-        korvalen::ReadResult readResult;
-        korvalen::Preset read;
-    };
-    // On the download's thread: the snapshot of the preset the download replaces. False when
-    // it could not be kept: the download does not go on.
-    static bool snapshotBeforeDownload(RunningDownload& job, korvalen::PresetTransfer& transfer);
-    // After a snapshot that could not be kept: asks, without waiting, whether to download
-    // without one.
-    void askToDownloadWithoutSnapshot(const korvalen::SnapshotResult& snapshot, int presetNumber);
-    QMessageBox* snapshotBox = nullptr;
-    std::unique_ptr<RunningDownload> downloadJob;
-    QProgressDialog* downloadProgress = nullptr;
-    void showDownloadProgress(const korvalen::PresetTransfer::Progress& progress);
-    // The progress window, made and shown when a download has lasted a second.
-    void openDownloadProgress();
-    // A download job has ended: its ports and its progress window are let go.
-    void endDownloadJob();
     // Closing during a download: asks, without waiting, whether to close once it has ended.
     void askToCloseAfterDownload();
     // The window closed with unsent edits: asks whether to save them, let them go or stay.
@@ -346,27 +313,9 @@ private:
     bool editsMayClose = false;
     // Set once the user has agreed to stop a running firmware upgrade for this close.
     bool upgradeMayClose = false;
-    bool closeWhenDownloaded = false;
     // The download has ended and the window is to close: `outcome` tells what the controller
     // holds, and the window closes when that is answered.
     void closeAfterDownload(const QString& outcome);
-    // The model's side of an upload: the values kept for the roll-back, and the sink that hands
-    // the dump's values to the bounded setters.
-    struct UploadValues final : korvalen::PresetUpload::Target {
-        explicit UploadValues(Korvalen49_Test& window);
-        void keep() override { kept = takePresetSnapshot(); }
-        void putBack() override {
-            if (kept) restorePresetSnapshot(*kept);
-        }
-        korvalen::DumpSink& sink() override { return modelSink; }
-        std::optional<PresetSnapshot> kept;
-        bool touched = false; // the sink's own notes; the upload keeps its own
-        int rejected = 0;
-        ModelDumpSink modelSink;
-    };
-    UploadValues uploadValues{*this};
-    // The upload request and the dump that answers it, read from the link's ring.
-    std::unique_ptr<korvalen::PresetUpload> upload;
     QLabel* linkLabel = nullptr;
     QLabel* editLabel = nullptr;
     EditHistory* history = nullptr;
@@ -378,4 +327,15 @@ private:
     QList<QPointer<QWidget>> changeMarks;
     Ui::Korvalen49_TestClass ui;
     Ui::UploadDlg uploadUi;
+    PresetFileCommands files{*this};
+    Library* libraryMenu = nullptr;
+    UploadCommand uploads{*this, connection};
+    DownloadCommand downloads{*this, connection};
 };
+
+// The window's library and compare windows, made when first asked for, and its comparisons
+// (librarywindow.h).
+LibraryWindow& libraryWindow(Korvalen49_Test& window);
+CompareWindow& compareWindow(Korvalen49_Test& window);
+bool compareWithController(Korvalen49_Test& window);
+bool compareWithFile(Korvalen49_Test& window, const QString& path);

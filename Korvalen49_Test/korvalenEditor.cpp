@@ -5,6 +5,7 @@
 #include "customTab.h"
 #include "edithistory.h"
 #include "laterpages.h"
+#include "librarywindow.h"
 #include "logo.h"
 #include "midi.h"
 #include "nametables.h"
@@ -17,6 +18,8 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDial>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QMessageBox>
 #include <QPainter>
 #include <QPushButton>
@@ -53,11 +56,7 @@ protected:
 } // namespace
 
 Korvalen49_Test::Korvalen49_Test(QWidget* parent, Qt::WindowFlags flags)
-    : QMainWindow(parent, flags), upload(std::make_unique<korvalen::PresetUpload>(
-                                      [](const std::uint8_t* data, std::uint32_t length) {
-                                          return midiLink.sendSysEx(data, length);
-                                      },
-                                      midiLink.sysExRing, uploadValues)) {
+    : QMainWindow(parent, flags) {
     // The search for the controller runs on its thread while the window is made, and goes on
     // beside it once it is shown; the window takes its result when the thread is done.
     followConnection();
@@ -145,8 +144,7 @@ Korvalen49_Test::~Korvalen49_Test() {
     // A search or a download still going is stopped and waited for: they use the link, and
     // their threads hand their results to this window.
     connection.shutDown();
-    downloadJob.reset();
-    connection.releaseTransfer();
+    downloads.stopNow();
     // A firmware run still going is stopped first, and ends as stopped; the program must not
     // end under it.
     connectThread.requestStop();
@@ -174,7 +172,7 @@ void Korvalen49_Test::closeEvent(QCloseEvent* event) {
     }
     // A download is not cut off: the window closes once it has ended, after telling what
     // the controller holds then.
-    if (downloadJob && !downloadJob->readDone) {
+    if (downloads.isDownloading()) {
         event->ignore();
         askToCloseAfterDownload();
         return;
@@ -194,7 +192,7 @@ void Korvalen49_Test::askToCloseAfterDownload() {
         closeQuestion->raise();
         return;
     }
-    const int shown = downloadJob->presetNumber + 1;
+    const int shown = downloads.presetNumber() + 1;
     closeQuestion = new QMessageBox(QMessageBox::Question, tr("Close"),
                                     tr("P%1 is being downloaded to the controller. Stopping now "
                                        "could leave it incomplete there. Close the editor when "
@@ -210,12 +208,12 @@ void Korvalen49_Test::askToCloseAfterDownload() {
     connect(closeQuestion, &QMessageBox::buttonClicked, this, [this, later](QAbstractButton* b) {
         closeQuestion = nullptr;
         if (b != later) return;
-        if (!downloadJob) {
+        if (!downloads.isRunning()) {
             // It ended while the question was open; its result is on the status bar.
             close();
             return;
         }
-        closeWhenDownloaded = true;
+        downloads.tellEndTo([this](const QString& outcome) { closeAfterDownload(outcome); });
         statusBar()->showMessage(tr("The editor closes when the download has ended."),
                                  kResultTimeoutMs);
     });
@@ -223,7 +221,6 @@ void Korvalen49_Test::askToCloseAfterDownload() {
 }
 
 void Korvalen49_Test::closeAfterDownload(const QString& outcome) {
-    closeWhenDownloaded = false;
     // Told in a box that does not wait: the window closes when it is answered.
     auto* box =
         new QMessageBox(QMessageBox::Information, tr("Close"), outcome, QMessageBox::Ok, this);
@@ -259,7 +256,7 @@ void Korvalen49_Test::askToCloseWithEdits() {
         if (box->clickedButton() == box->button(QMessageBox::Discard)) {
             closeNow();
         } else if (box->clickedButton() == box->button(QMessageBox::Save)) {
-            saveWithDialog([closeNow](bool saved) {
+            files.saveWithDialog([closeNow](bool saved) {
                 if (saved) closeNow();
             });
         }
@@ -439,11 +436,117 @@ void Korvalen49_Test::connectCommands() {
     connect(ui.actionUpload, &QAction::triggered, this, &Korvalen49_Test::uploadSlot);
     connect(ui.actionUpgrade, &QAction::triggered, this,
             [this] { upgradeDialog().UpgradeWinShow(); });
-    connect(ui.actionLoad_from_file, &QAction::triggered, this, &Korvalen49_Test::ComLoadFile);
-    connect(ui.actionSave_to_file, &QAction::triggered, this, &Korvalen49_Test::ComSaveFile);
+    connect(ui.actionLoad_from_file, &QAction::triggered, &files,
+            &PresetFileCommands::loadWithDialog);
+    connect(ui.actionSave_to_file, &QAction::triggered, &files, [this] { files.saveWithDialog(); });
+    // A file loaded by any way wins over a dump still on its way (the upload of preset 0 at
+    // start-up, say).
+    connect(&files, &PresetFileCommands::aboutToLoad, this,
+            [this] { uploads.abandon(tr("Upload stopped: a preset file is loaded instead.")); });
     // Reconnecting and the list of MIDI ports are offered as menu commands, last in "Menu".
     ui.menuMenu->addAction(ui.actionReConnect);
     connect(ui.actionReConnect, &QAction::triggered, this, &Korvalen49_Test::reconnectSlot);
     ui.menuMenu->addAction(actionMidiPorts);
     connect(actionMidiPorts, &QAction::triggered, this, &Korvalen49_Test::portsSlot);
+}
+
+void Korvalen49_Test::ComSaveFile() {
+    files.saveWithDialog();
+}
+
+void Korvalen49_Test::ComLoadFile() {
+    files.loadWithDialog();
+}
+
+void Korvalen49_Test::dragEnterEvent(QDragEnterEvent* event) {
+    if (!PresetFileCommands::droppedPresetFile(event->mimeData()).isEmpty())
+        event->acceptProposedAction();
+}
+
+void Korvalen49_Test::dropEvent(QDropEvent* event) {
+    const QString path = PresetFileCommands::droppedPresetFile(event->mimeData());
+    if (path.isEmpty()) return;
+    event->acceptProposedAction();
+    // The boxes of the load come after the drop has ended, not inside it.
+    QTimer::singleShot(0, this, [this, path] { files.openPresetFile(path); });
+}
+
+void Korvalen49_Test::showStatus(const QString& text, int timeoutMs) {
+    statusBar()->showMessage(text, timeoutMs);
+}
+
+// --- The transfer commands' entry points and how the window tells ---------------------------
+
+void Korvalen49_Test::showFailure(const QString& command, const QString& text) {
+    statusBar()->showMessage(text, kResultTimeoutMs);
+    if (!command.isEmpty()) tellInBox(QStringLiteral("failureBox"), command, text, true);
+}
+
+void Korvalen49_Test::tellInBox(const QString& objectName, const QString& title,
+                                const QString& text, bool warning) {
+    auto* box = new QMessageBox(warning ? QMessageBox::Warning : QMessageBox::Information, title,
+                                text, QMessageBox::Ok, this);
+    box->setObjectName(objectName);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->open();
+}
+
+void Korvalen49_Test::DataInSlot(uint) {}
+
+void Korvalen49_Test::SysInSlot(uint) {}
+
+void Korvalen49_Test::DownLoadSlot() {
+    auto* box = new QMessageBox(QMessageBox::Warning, QStringLiteral("Warning"),
+                                QStringLiteral("Download to Korvalen,are you sure?"),
+                                QMessageBox::Ok | QMessageBox::Cancel, this);
+    box->setObjectName(QStringLiteral("downloadQuestion"));
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    connect(box, &QMessageBox::finished, this, [this, box] {
+        if (box->clickedButton() == box->button(QMessageBox::Ok)) download();
+    });
+    box->open();
+}
+
+void Korvalen49_Test::uploadSlot() {
+    QDialog& dialog = uploadDialog();
+    dialog.show();
+    dialog.raise();
+    dialog.activateWindow();
+}
+
+void Korvalen49_Test::uploadAccept() {
+    const int index = uploadForm().presetSelBox->currentIndex();
+    if (index < 0) return;
+    // Asked only when the request can go out: one that cannot replaces nothing.
+    const bool canGoOut = connection.state() == ControllerConnection::State::Connected;
+    const int presetNumber = index == 0 ? 0 : index + 15;
+    auto go = [this, presetNumber] { requestUpload(presetNumber, tr("Upload")); };
+    if (!canGoOut) {
+        go();
+        return;
+    }
+    mayReplaceEdits(tr("Upload"),
+                    tr("Uploading \"%1\"").arg(uploadForm().presetSelBox->currentText()), go);
+}
+
+void Korvalen49_Test::SysDataInSlot(unsigned char*, uint len) {
+    // A download reads the ring on its own thread: it is the ring's one reader then.
+    if (downloads.isRunning()) return;
+    uploads.sysExArrived(len);
+}
+
+LibraryWindow& libraryWindow(Korvalen49_Test& window) {
+    return window.library().libraryWindow();
+}
+
+CompareWindow& compareWindow(Korvalen49_Test& window) {
+    return window.library().compareWindow();
+}
+
+bool compareWithController(Korvalen49_Test& window) {
+    return window.library().compareWithController();
+}
+
+bool compareWithFile(Korvalen49_Test& window, const QString& path) {
+    return window.library().compareWithFile(path);
 }

@@ -1,14 +1,18 @@
 #include "librarywindow.h"
 
 #include "accessibility.h"
+#include "commandhost.h"
 #include "comparewindow.h"
+#include "downloadcommand.h"
 #include "edithistory.h"
-#include "korvalen49_test.h"
 #include "nametables.h"
 #include "presetfile.h"
+#include "presetfilecommands.h"
 #include "presethistory.h"
 #include "presetmodel.h"
+#include "presetprotocol.h"
 
+#include <QAction>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
@@ -22,6 +26,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QPointer>
 
 #include <QPushButton>
 #include <QSettings>
@@ -44,6 +49,11 @@ QString presetText(int number) {
 }
 
 enum Column { kName, kPreset, kDate, kKind, kColumns };
+
+// The editor's preset number (entry 0 of the preset-wide values).
+unsigned char currentPresetNumber() {
+    return korvalen::presetGlobals[korvalen::global::kPresetNumber];
+}
 
 } // namespace
 
@@ -97,8 +107,8 @@ QString LibraryWindow::defaultFolder() {
 
 // --- The window ------------------------------------------------------------------------------
 
-LibraryWindow::LibraryWindow(Korvalen49_Test& editor)
-    : QWidget(&editor, Qt::Window), editor_(editor), list_(new QTableWidget(this)),
+LibraryWindow::LibraryWindow(Library& library)
+    : QWidget(library.window(), Qt::Window), library_(library), list_(new QTableWidget(this)),
       filter_(new QLineEdit(this)), saveName_(new QLineEdit(this)), target_(new QComboBox(this)),
       folderLabel_(new QLabel(this)), status_(new QLabel(this)),
       watcher_(new QFileSystemWatcher(this)) {
@@ -190,7 +200,7 @@ LibraryWindow::LibraryWindow(Korvalen49_Test& editor)
         select(entries_[index].path);
         if (!renameSelected(newName)) fill(selectedPath());
     });
-    connect(&editor, &Korvalen49_Test::downloadFinished, this, &LibraryWindow::refresh);
+    connect(&library.downloads(), &DownloadCommand::finished, this, &LibraryWindow::refresh);
 
     historyFolder_ = korvalen::PresetHistory::defaultFolder();
     folder_ = settings().value(QLatin1String(kFolderKey), defaultFolder()).toString();
@@ -316,14 +326,14 @@ bool LibraryWindow::openSelected() {
     if (!e) return false;
     // A copy: the list is read again while the load asks or reports, and the entry goes.
     const QString path = e->path;
-    return editor_.openPresetFile(path);
+    return library_.files().openPresetFile(path);
 }
 
 bool LibraryWindow::saveCurrent(const QString& name) {
     const QString base =
         name.isEmpty()
             ? QStringLiteral("P%1 %2")
-                  .arg(Korvalen49_Test::currentPresetNumber() + 1, 2, 10, QLatin1Char('0'))
+                  .arg(currentPresetNumber() + 1, 2, 10, QLatin1Char('0'))
                   .arg(QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HHmmss")))
             : name;
     if (base.contains(QLatin1Char('/')) || base.contains(QLatin1Char('\\'))) {
@@ -339,12 +349,12 @@ bool LibraryWindow::saveCurrent(const QString& name) {
         return false;
     }
     QString error;
-    korvalen::Preset preset{currentPresetValues(), Korvalen49_Test::currentPresetNumber()};
+    korvalen::Preset preset{currentPresetValues(), currentPresetNumber()};
     if (!QDir().mkpath(folder_) || !korvalen::writeStoredPreset(path, preset, &error)) {
         tell(tr("The preset could not be saved: %1").arg(error.isEmpty() ? folder_ : error));
         return false;
     }
-    editor_.editHistory().markInStep(EditHistory::Source::File, QFileInfo(path).fileName());
+    library_.host().editHistory().markInStep(EditHistory::Source::File, QFileInfo(path).fileName());
     saveName_->clear();
     tell(tr("Saved as %1.").arg(QFileInfo(path).fileName()));
     refresh();
@@ -487,7 +497,7 @@ bool LibraryWindow::downloadEntry(const Entry& entry, int presetNumber) {
     // Asked without waiting: the download goes out once the edits may be replaced.
     // False when the download could not go out at once (nothing was in the way of it).
     auto sent = std::make_shared<bool>(true);
-    editor_.mayReplaceEdits(
+    library_.host().mayReplaceEdits(
         tr("Download"), tr("Downloading \"%1\" as %2").arg(name, shown),
         [this, stored, presetNumber, name, shown, sent] {
             *sent = sendToController(stored, presetNumber, name, shown);
@@ -507,10 +517,10 @@ bool LibraryWindow::sendToController(const korvalen::StoredPreset& stored, int p
     applyPresetValues(values);
     korvalen::presetGlobals[korvalen::global::kPresetNumber] =
         static_cast<unsigned char>(presetNumber);
-    editor_.editHistory().replaced(before, tr("Load from library"));
-    editor_.RefreshTitle();
+    library_.host().editHistory().replaced(before, tr("Load from library"));
+    library_.host().refreshTitle();
     tell(tr("\"%1\" goes to %2; the editor tells how the download ends.").arg(name, shown));
-    return editor_.download();
+    return library_.downloads().download();
 }
 
 CompareWindow* LibraryWindow::compareSelected() {
@@ -526,7 +536,7 @@ CompareWindow* LibraryWindow::compareSelected() {
         }
         sides[i] = {chosen[i]->name, stored.preset.values, stored.zoneChannelsKnown, false};
     }
-    CompareWindow& window = compareWindow(editor_);
+    CompareWindow& window = library_.compareWindow();
     if (chosen.size() == 1)
         window.compare(CompareWindow::editorSide(), sides[0]);
     else
@@ -538,49 +548,51 @@ CompareWindow* LibraryWindow::compareSelected() {
 
 // --- The menu --------------------------------------------------------------------------------
 
-LibraryWindow& libraryWindow(Korvalen49_Test& window) {
-    auto* library = window.findChild<LibraryWindow*>(QString(), Qt::FindDirectChildrenOnly);
-    if (!library) library = new LibraryWindow(window);
-    return *library;
+Library::Library(CommandHost& host, PresetFileCommands& files, DownloadCommand& downloads,
+                 QWidget* window)
+    : QObject(window), host_(host), files_(files), downloads_(downloads), window_(window) {}
+
+LibraryWindow& Library::libraryWindow() {
+    if (!library_) library_ = new LibraryWindow(*this);
+    return *library_;
 }
 
-CompareWindow& compareWindow(Korvalen49_Test& window) {
-    auto* compare = window.findChild<CompareWindow*>(QString(), Qt::FindDirectChildrenOnly);
-    if (!compare) compare = new CompareWindow(window);
-    return *compare;
+CompareWindow& Library::compareWindow() {
+    if (!compare_) compare_ = new CompareWindow(host_, window_);
+    return *compare_;
 }
 
-bool compareWithController(Korvalen49_Test& window) {
-    const int number = Korvalen49_Test::currentPresetNumber();
-    QPointer<Korvalen49_Test> guard(&window);
-    return window.readControllerPreset(
-        number, QObject::tr("Compare with Controller"),
+bool Library::compareWithController() {
+    const int number = currentPresetNumber();
+    QPointer<Library> guard(this);
+    return downloads_.readControllerPreset(
+        number, tr("Compare with Controller"),
         [guard, number](const korvalen::ReadResult& r, const korvalen::Preset& preset) {
             if (!guard) return;
             if (!r.ok()) {
-                guard->showFailure(QObject::tr("Compare with Controller"),
-                                   QObject::tr("%1 could not be read from the controller to "
-                                               "compare it. Check the connection and try again.")
-                                       .arg(presetText(number)));
+                guard->host_.showFailure(tr("Compare with Controller"),
+                                         tr("%1 could not be read from the controller to "
+                                            "compare it. Check the connection and try again.")
+                                             .arg(presetText(number)));
                 return;
             }
-            CompareWindow& compare = compareWindow(*guard);
-            compare.compare(CompareWindow::editorSide(),
-                            {QObject::tr("%1 on the controller").arg(presetText(number)),
-                             preset.values, true, false});
+            CompareWindow& compare = guard->compareWindow();
+            compare.compare(
+                CompareWindow::editorSide(),
+                {tr("%1 on the controller").arg(presetText(number)), preset.values, true, false});
             compare.show();
             compare.raise();
         });
 }
 
-bool compareWithFile(Korvalen49_Test& window, const QString& path) {
+bool Library::compareWithFile(const QString& path) {
     korvalen::StoredPreset stored;
     QString error;
     if (!korvalen::readStoredPreset(path, stored, &error)) {
-        window.showFailure(QObject::tr("Compare with File"), error);
+        host_.showFailure(tr("Compare with File"), error);
         return false;
     }
-    CompareWindow& compare = compareWindow(window);
+    CompareWindow& compare = compareWindow();
     compare.compare(CompareWindow::editorSide(),
                     {QFileInfo(path).completeBaseName(), stored.preset.values,
                      stored.zoneChannelsKnown, false});
@@ -589,28 +601,27 @@ bool compareWithFile(Korvalen49_Test& window, const QString& path) {
     return true;
 }
 
-void setUpLibraryMenu(Korvalen49_Test& window) {
-    QMenu* menu = window.menuBar()->addMenu(QObject::tr("Library"));
+void Library::addMenuTo(QMenuBar* bar) {
+    QMenu* menu = bar->addMenu(tr("Library"));
     menu->setObjectName(QStringLiteral("menuLibrary"));
-    QAction* library = menu->addAction(QObject::tr("Preset Library..."), &window, [&window] {
-        LibraryWindow& w = libraryWindow(window);
+    QAction* library = menu->addAction(tr("Preset Library..."), this, [this] {
+        LibraryWindow& w = libraryWindow();
         w.refresh();
         w.show();
         w.raise();
         w.activateWindow();
     });
     library->setObjectName(QStringLiteral("actionLibrary"));
-    QAction* controller = menu->addAction(QObject::tr("Compare with Controller"), &window,
-                                          [&window] { compareWithController(window); });
+    QAction* controller =
+        menu->addAction(tr("Compare with Controller"), this, [this] { compareWithController(); });
     controller->setObjectName(QStringLiteral("actionCompareController"));
-    QAction* file = menu->addAction(QObject::tr("Compare with File..."), &window, [&window] {
-        auto* dialog =
-            new QFileDialog(&window, QObject::tr("Compare with File"),
-                            libraryWindow(window).folder(), QObject::tr("Save Files(*.sav)"));
+    QAction* file = menu->addAction(tr("Compare with File..."), this, [this] {
+        auto* dialog = new QFileDialog(window_, tr("Compare with File"), libraryWindow().folder(),
+                                       tr("Save Files(*.sav)"));
         dialog->setFileMode(QFileDialog::ExistingFile);
         dialog->setAttribute(Qt::WA_DeleteOnClose);
-        QObject::connect(dialog, &QFileDialog::fileSelected, &window,
-                         [&window](const QString& path) { compareWithFile(window, path); });
+        connect(dialog, &QFileDialog::fileSelected, this,
+                [this](const QString& path) { compareWithFile(path); });
         dialog->open();
     });
     file->setObjectName(QStringLiteral("actionCompareFile"));

@@ -12,9 +12,12 @@
 #include <QString>
 #include <QWidget>
 
+class CommandHost;
 class CompareWindow;
-class Korvalen49_Test;
+class DownloadCommand;
+class PresetFileCommands;
 class QComboBox;
+class QMenuBar;
 class QFileSystemWatcher;
 class QLabel;
 class QLineEdit;
@@ -40,7 +43,7 @@ public:
     // "Korvalen25 Presets" in the user's documents.
     static QString defaultFolder();
 
-    explicit LibraryWindow(Korvalen49_Test& editor);
+    explicit LibraryWindow(class Library& library);
 
     // The library folder, remembered for the next start.
     QString folder() const { return folder_; }
@@ -83,7 +86,7 @@ private:
     bool sendToController(const korvalen::StoredPreset& stored, int presetNumber,
                           const QString& name, const QString& shown);
 
-    Korvalen49_Test& editor_;
+    Library& library_;
     QString folder_;
     QString historyFolder_;
     QList<Entry> entries_;
@@ -97,13 +100,37 @@ private:
     bool filling_ = false;
 };
 
-// The "Library" menu of the window, added to its menu bar.
-void setUpLibraryMenu(Korvalen49_Test& window);
-// The window's library and compare windows, made when first asked for.
-LibraryWindow& libraryWindow(Korvalen49_Test& window);
-CompareWindow& compareWindow(Korvalen49_Test& window);
-// "Compare with Controller": reads the stored preset of the editor's number on a thread and
-// compares it with the editor's. False when the controller is not ready.
-bool compareWithController(Korvalen49_Test& window);
-// Compares the editor's preset with the preset file `path`.
-bool compareWithFile(Korvalen49_Test& window, const QString& path);
+// The "Library" menu of the window and what it opens: the library window, the comparisons of the
+// editor's preset with the controller and with a file. It reaches the editor's preset through the
+// commands it is given, and the window only through their host.
+class Library : public QObject {
+    Q_OBJECT
+
+public:
+    Library(CommandHost& host, PresetFileCommands& files, DownloadCommand& downloads,
+            QWidget* window);
+
+    // Adds the "Library" menu to `bar`.
+    void addMenuTo(QMenuBar* bar);
+    // The library and compare windows, made when first asked for.
+    LibraryWindow& libraryWindow();
+    CompareWindow& compareWindow();
+    // "Compare with Controller": reads the stored preset of the editor's number on a thread and
+    // compares it with the editor's. False when the controller is not ready.
+    bool compareWithController();
+    // Compares the editor's preset with the preset file `path`.
+    bool compareWithFile(const QString& path);
+
+    CommandHost& host() { return host_; }
+    PresetFileCommands& files() { return files_; }
+    DownloadCommand& downloads() { return downloads_; }
+    QWidget* window() const { return window_; }
+
+private:
+    CommandHost& host_;
+    PresetFileCommands& files_;
+    DownloadCommand& downloads_;
+    QWidget* window_;
+    LibraryWindow* library_ = nullptr;
+    CompareWindow* compare_ = nullptr;
+};

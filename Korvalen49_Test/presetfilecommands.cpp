@@ -1,22 +1,19 @@
-// The window's preset file commands: "Save to file" and "Load from file".
-#include "korvalen49_test.h"
+#include "presetfilecommands.h"
 
+#include "commandhost.h"
 #include "edithistory.h"
 #include "presetfile.h"
 #include "presethistory.h"
 #include "presetmodel.h"
 #include "presetprotocol.h"
 
-#include <QDragEnterEvent>
-#include <QDropEvent>
+#include <QDir>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QMessageBox>
 #include <QMimeData>
-#include <QSaveFile>
-#include <QTimer>
 #include <QUrl>
+#include <QWidget>
 
 #include <functional>
 #include <numeric>
@@ -24,36 +21,37 @@
 namespace {
 
 QString presetFilter() {
-    return Korvalen49_Test::tr("Save Files(*.sav)");
+    return PresetFileCommands::tr("Save Files(*.sav)");
 }
 
 // Why a file's bytes are no preset, in a line under "File Can not be accepted!".
 QString refusalReason(korvalen::PresetFileStatus status, qint64 size) {
-    if (size == 0) return Korvalen49_Test::tr("The file is empty.");
+    if (size == 0) return PresetFileCommands::tr("The file is empty.");
     if (status == korvalen::PresetFileStatus::WrongSignature)
-        return Korvalen49_Test::tr("It does not begin with \"KORVALEN25\" as a preset file does.");
-    return Korvalen49_Test::tr("It is too short: %1 of the %2 bytes of a preset file.")
+        return PresetFileCommands::tr(
+            "It does not begin with \"KORVALEN25\" as a preset file does.");
+    return PresetFileCommands::tr("It is too short: %1 of the %2 bytes of a preset file.")
         .arg(size)
         .arg(korvalen::kPresetFileSize);
 }
 
 } // namespace
 
-void Korvalen49_Test::showLoadReport(const QString& text) {
-    tellInBox(QStringLiteral("loadReport"), QStringLiteral("Load From File"), text, false);
+PresetFileCommands::PresetFileCommands(CommandHost& host, QObject* parent)
+    : QObject(parent), host_(host) {}
+
+void PresetFileCommands::showLoadReport(const QString& text) {
+    host_.tellInBox(QStringLiteral("loadReport"), QStringLiteral("Load From File"), text, false);
 }
 
-QString Korvalen49_Test::withPresetSuffix(const QString& path) {
+QString PresetFileCommands::withPresetSuffix(const QString& path) {
     if (path.isEmpty() || !QFileInfo(path).suffix().isEmpty()) return path;
     return path + QStringLiteral(".sav");
 }
 
-void Korvalen49_Test::ComSaveFile() {
-    saveWithDialog();
-}
-
-void Korvalen49_Test::saveWithDialog(std::function<void(bool)> done) {
-    auto* dialog = new QFileDialog(this, tr("Save to file"), QStringLiteral("."), presetFilter());
+void PresetFileCommands::saveWithDialog(std::function<void(bool)> done) {
+    auto* dialog = new QFileDialog(host_.dialogParent(), tr("Save to file"), QStringLiteral("."),
+                                   presetFilter());
     dialog->setObjectName(QStringLiteral("saveDialog"));
     dialog->setAcceptMode(QFileDialog::AcceptSave);
     // A name typed without a suffix is saved as NAME.sav, so that Load from file lists it.
@@ -69,23 +67,25 @@ void Korvalen49_Test::saveWithDialog(std::function<void(bool)> done) {
     dialog->open();
 }
 
-bool Korvalen49_Test::saveToFile(const QString& path) {
+bool PresetFileCommands::saveToFile(const QString& path) {
     // The preset file and its zone channels beside it ("NAME.zones.json"), each replacing the
     // old one only once it is complete: a failed save never leaves a half-written preset, nor
     // a new preset beside old channels.
     QString error;
-    if (korvalen::writeStoredPreset(path, {currentPresetValues(), currentPresetNumber()}, &error)) {
-        history->markInStep(EditHistory::Source::File, QFileInfo(path).fileName());
+    const korvalen::Preset preset{currentPresetValues(),
+                                  korvalen::presetGlobals[korvalen::global::kPresetNumber]};
+    if (korvalen::writeStoredPreset(path, preset, &error)) {
+        host_.editHistory().markInStep(EditHistory::Source::File, QFileInfo(path).fileName());
         return true;
     }
-    showFailure(tr("Save to file"), tr("The preset could not be saved to \"%1\": %2")
-                                        .arg(QDir::toNativeSeparators(path), error));
+    host_.showFailure(tr("Save to file"), tr("The preset could not be saved to \"%1\": %2")
+                                              .arg(QDir::toNativeSeparators(path), error));
     return false;
 }
 
-void Korvalen49_Test::ComLoadFile() {
+void PresetFileCommands::loadWithDialog() {
     // Preset files first; any other file can be chosen too and is judged by its content.
-    auto* dialog = new QFileDialog(this, tr("Open to Load"), QStringLiteral("."),
+    auto* dialog = new QFileDialog(host_.dialogParent(), tr("Open to Load"), QStringLiteral("."),
                                    presetFilter() + QStringLiteral(";;") + tr("All files (*)"));
     dialog->setObjectName(QStringLiteral("loadDialog"));
     dialog->setFileMode(QFileDialog::ExistingFile);
@@ -97,26 +97,22 @@ void Korvalen49_Test::ComLoadFile() {
     dialog->open();
 }
 
-bool Korvalen49_Test::openPresetFile(const QString& path) {
+bool PresetFileCommands::openPresetFile(const QString& path) {
     // A file that cannot be loaded replaces nothing: it is refused before anything is asked.
     auto records = readPresetFile(path);
     if (!records) return false;
-    mayReplaceEdits(QStringLiteral("Load From File"),
-                    tr("Loading \"%1\"").arg(QFileInfo(path).fileName()),
-                    [this, path, records = *records] {
-                        // The file wins over a dump still on its way (the upload of preset 0
-                        // at start-up, say).
-                        abandonUpload(tr("Upload stopped: a preset file is loaded instead."));
-                        applyPresetFile(records, path);
-                    });
+    host_.mayReplaceEdits(QStringLiteral("Load From File"),
+                          tr("Loading \"%1\"").arg(QFileInfo(path).fileName()),
+                          [this, path, records = *records] {
+                              // The file wins over a dump still on its way (the upload of
+                              // preset 0 at start-up, say).
+                              emit aboutToLoad();
+                              applyPresetFile(records, path);
+                          });
     return true;
 }
 
-namespace {
-
-// The one local file of a drag that is a preset by its first bytes, or is named as one (so
-// that a damaged ".sav" file is told why it cannot be loaded); otherwise an empty text.
-QString droppedPresetFile(const QMimeData* data) {
+QString PresetFileCommands::droppedPresetFile(const QMimeData* data) {
     const QList<QUrl> urls = data ? data->urls() : QList<QUrl>();
     if (urls.size() != 1 || !urls.front().isLocalFile()) return {};
     const QString path = urls.front().toLocalFile();
@@ -135,33 +131,19 @@ QString droppedPresetFile(const QMimeData* data) {
                : QString();
 }
 
-} // namespace
-
-void Korvalen49_Test::dragEnterEvent(QDragEnterEvent* event) {
-    if (!droppedPresetFile(event->mimeData()).isEmpty()) event->acceptProposedAction();
-}
-
-void Korvalen49_Test::dropEvent(QDropEvent* event) {
-    const QString path = droppedPresetFile(event->mimeData());
-    if (path.isEmpty()) return;
-    event->acceptProposedAction();
-    // The boxes of the load come after the drop has ended, not inside it.
-    QTimer::singleShot(0, this, [this, path] { openPresetFile(path); });
-}
-
-bool Korvalen49_Test::loadFromFile(const QString& path) {
+bool PresetFileCommands::loadFromFile(const QString& path) {
     const auto records = readPresetFile(path);
     if (!records) return false;
     applyPresetFile(*records, path);
     return true;
 }
 
-std::optional<korvalen::PresetRecords> Korvalen49_Test::readPresetFile(const QString& path) {
+std::optional<korvalen::PresetRecords> PresetFileCommands::readPresetFile(const QString& path) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
-        showFailure(QStringLiteral("Load From File"),
-                    tr("\"%1\" could not be opened: %2")
-                        .arg(QDir::toNativeSeparators(path), file.errorString()));
+        host_.showFailure(QStringLiteral("Load From File"),
+                          tr("\"%1\" could not be opened: %2")
+                              .arg(QDir::toNativeSeparators(path), file.errorString()));
         return std::nullopt;
     }
     // Bytes after the preset number are not part of the preset.
@@ -177,7 +159,8 @@ std::optional<korvalen::PresetRecords> Korvalen49_Test::readPresetFile(const QSt
     return contents.records;
 }
 
-void Korvalen49_Test::applyPresetFile(const korvalen::PresetRecords& records, const QString& path) {
+void PresetFileCommands::applyPresetFile(const korvalen::PresetRecords& records,
+                                         const QString& path) {
     const PresetSnapshot before = takePresetSnapshot();
     // Each value goes through its setter; the zones' channels, which the file does not hold,
     // stay as they are.
@@ -191,13 +174,14 @@ void Korvalen49_Test::applyPresetFile(const korvalen::PresetRecords& records, co
     const auto refused = std::inner_product(records.begin(), records.end(), taken.begin(), 0,
                                             std::plus<>(), std::not_equal_to<>());
     korvalen::presetGlobals[korvalen::global::kPresetNumber] = presetNumber;
-    history->replaced(before, tr("Load from file"));
-    history->markInStep(EditHistory::Source::File, QFileInfo(path).fileName());
+    EditHistory& history = host_.editHistory();
+    history.replaced(before, tr("Load from file"));
+    history.markInStep(EditHistory::Source::File, QFileInfo(path).fileName());
     if (refused == 0)
         showLoadReport(QStringLiteral("Load OK!"));
     else
         showLoadReport(tr("Loaded, but %n value(s) in the file were out of range and were not "
                           "taken; those settings kept their previous values.",
                           nullptr, refused));
-    RefreshTitle();
+    host_.refreshTitle();
 }

@@ -1,0 +1,58 @@
+// The preset file commands: "Save to file" and "Load from file" with their file dialogs, the
+// file given on the command line or dropped on the window, and the load's report. They work on
+// the editor's preset (presetmodel.h) and its edit history, and tell through their host.
+#pragma once
+
+#include "presetfile.h"
+
+#include <QObject>
+#include <QString>
+
+#include <functional>
+#include <optional>
+
+class CommandHost;
+class QMimeData;
+
+class PresetFileCommands : public QObject {
+    Q_OBJECT
+
+public:
+    explicit PresetFileCommands(CommandHost& host, QObject* parent = nullptr);
+
+    // "Save to file" with its dialog, which does not wait; `done` is told whether the preset
+    // was saved (false when cancelled or failed).
+    void saveWithDialog(std::function<void(bool)> done = {});
+    // "Load from file" with its dialog, which does not wait; the chosen file goes to
+    // openPresetFile.
+    void loadWithDialog();
+
+    // Save and load without their file dialogs. saveToFile replaces the file only once the
+    // new one is complete; both show what went wrong.
+    bool saveToFile(const QString& path);
+    bool loadFromFile(const QString& path);
+    // "Load from file" after its file dialog: asks before unsent edits are replaced, then
+    // loads once the answer has come. A file given on the command line and a file dropped on
+    // the window come here. False when the file was refused (and why was shown).
+    bool openPresetFile(const QString& path);
+
+    // The name "Save to file" saves under: NAME.sav for a NAME without a suffix.
+    static QString withPresetSuffix(const QString& path);
+    // The one local file of a drag that is a preset by its first bytes, or is named as one (so
+    // that a damaged ".sav" file is told why it cannot be loaded); otherwise an empty text.
+    static QString droppedPresetFile(const QMimeData* data);
+
+signals:
+    // A file is about to replace the editor's preset: a dump still on its way gives way to it.
+    void aboutToLoad();
+
+private:
+    // Loading in two steps: the file's records, or nothing after a box that says why; then
+    // the records into the model, with the box of the result and the title.
+    std::optional<korvalen::PresetRecords> readPresetFile(const QString& path);
+    void applyPresetFile(const korvalen::PresetRecords& records, const QString& path);
+    // The load's report ("Load OK!", a refused file), in a box that does not wait.
+    void showLoadReport(const QString& text);
+
+    CommandHost& host_;
+};
