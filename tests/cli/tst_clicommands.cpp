@@ -850,7 +850,7 @@ void CliCommandsTest::commandHelp_data() {
     QTest::addColumn<bool>("midiApi");    // --midi-api is among its options
 
     QTest::newRow("ports") << "ports"
-                           << "Usage: korvalen25-cli ports [--midi-api NAME] [--port NAME]"
+                           << "Usage: korvalen25-cli ports [--midi-api NAME] [--port NAME] [--json]"
                            << "  korvalen25-cli ports" << true;
     QTest::newRow("get")
         << "get"
@@ -881,7 +881,7 @@ void CliCommandsTest::commandHelp_data() {
            "would change"
         << true;
     QTest::newRow("history") << "history"
-                             << "Usage: korvalen25-cli history [PRESET]"
+                             << "Usage: korvalen25-cli history [--json] [PRESET]"
                              << "  korvalen25-cli history P17" << false;
     QTest::newRow("undo-put")
         << "undo-put"
@@ -914,7 +914,9 @@ void CliCommandsTest::commandHelp() {
     QCOMPARE(
         help.out.contains("  --port NAME      the controller to use when more than one answers"),
         midiApi);
-    QCOMPARE(help.out.contains("  --json "), command == "show" || command == "diff");
+    QCOMPARE(help.out.contains("  --json "),
+             command == "show" || command == "diff" || command == "ports" || command == "history");
+    QCOMPARE(help.out.contains("  --force "), command == "put");
     QCOMPARE(help.out.contains("  --no-snapshot "),
              command == "put" || command == "restore" || command == "undo-put");
     QVERIFY(lines.contains("  -h, --help       show this help"));
@@ -1600,7 +1602,7 @@ void CliCommandsTest::portsAsJson() {
     QCOMPARE(outputs[0]["text"].toString(), QString("the Korvalen25 answered the probe sent here"));
     QCOMPARE(outputs[1]["state"].toString(), QString("no-answer"));
     QCOMPARE(outputs[1]["index"].toInt(), 1);
-    QCOMPARE(root["inputs"].toArray()[0]["state"].toString(), QString("controller"));
+    QCOMPARE(root["inputs"].toArray()[0].toObject()["state"].toString(), QString("controller"));
     QVERIFY(!root["otherDeviceSeen"].toBool());
 }
 
