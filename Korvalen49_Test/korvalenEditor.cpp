@@ -441,6 +441,8 @@ void Korvalen49_Test::connectCommands() {
             [this] { upgradeDialog().UpgradeWinShow(); });
     connect(ui.actionLoad_from_file, &QAction::triggered, this, &Korvalen49_Test::ComLoadFile);
     connect(ui.actionSave_to_file, &QAction::triggered, this, &Korvalen49_Test::ComSaveFile);
+    ui.actionSave_to_file->setShortcuts(QKeySequence::Save);
+    ui.actionLoad_from_file->setShortcuts(QKeySequence::Open);
     // Reconnecting and the list of MIDI ports are offered as menu commands, last in "Menu".
     ui.menuMenu->addAction(ui.actionReConnect);
     connect(ui.actionReConnect, &QAction::triggered, this, &Korvalen49_Test::reconnectSlot);
