@@ -194,8 +194,10 @@ ShortcutsWindow::ShortcutsWindow(const QList<Shortcut>& shortcuts, QWidget* pare
     layout->addWidget(table_);
     layout->addWidget(buttons);
     setTabOrder(table_, close);
+    // The rows grow to their wrapped texts whenever the columns change width.
+    connect(table_->horizontalHeader(), &QHeaderView::sectionResized, table_,
+            &QTableView::resizeRowsToContents);
     resize(620, 420);
-    table_->resizeRowsToContents();
 }
 
 void setUp(Korvalen49_Test& window, QMenu& mainMenu) {
