@@ -6,6 +6,7 @@
 
 #include "choosecontroller.h"
 #include "edithistory.h"
+#include "helpmenu.h"
 #include "librarywindow.h"
 #include "midi.h"
 #include "portsdialog.h"
@@ -35,6 +36,8 @@ void Korvalen49_Test::StatusInit() {
     connect(&midiLink, &midiMethodClass::getSysData, this, &Korvalen49_Test::SysInSlot,
             Qt::UniqueConnection);
     connectCommands();
+    // Quit and the Help menu come last, after every other menu of the window.
+    helpmenu::setUp(*this, *ui.menuMenu);
     connection.start();
     // The constructor began the search (startUpSearchEnded() takes its result); a window made
     // another way searches from here.
@@ -101,10 +104,10 @@ void Korvalen49_Test::setUpExtras() {
     // The Edit menu comes after "Firmware", so that the menus of the form keep their places.
     QMenu* edit = ui.menuBar->addMenu(tr("Edit"));
     edit->setObjectName(QStringLiteral("menuEdit"));
-    actionUndo = edit->addAction(tr("Undo"), this, &Korvalen49_Test::undoSlot);
+    actionUndo = edit->addAction(tr("&Undo"), this, &Korvalen49_Test::undoSlot);
     actionUndo->setObjectName(QStringLiteral("actionUndo"));
     actionUndo->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));
-    actionRedo = edit->addAction(tr("Redo"), this, &Korvalen49_Test::redoSlot);
+    actionRedo = edit->addAction(tr("&Redo"), this, &Korvalen49_Test::redoSlot);
     actionRedo->setObjectName(QStringLiteral("actionRedo"));
     actionRedo->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z));
     QUndoStack& stack = history->stack();
@@ -115,8 +118,8 @@ void Korvalen49_Test::setUpExtras() {
     };
     connect(&stack, &QUndoStack::canUndoChanged, actionUndo, &QAction::setEnabled);
     connect(&stack, &QUndoStack::canRedoChanged, actionRedo, &QAction::setEnabled);
-    connect(&stack, &QUndoStack::undoTextChanged, actionUndo, follow(actionUndo, tr("Undo")));
-    connect(&stack, &QUndoStack::redoTextChanged, actionRedo, follow(actionRedo, tr("Redo")));
+    connect(&stack, &QUndoStack::undoTextChanged, actionUndo, follow(actionUndo, tr("&Undo")));
+    connect(&stack, &QUndoStack::redoTextChanged, actionRedo, follow(actionRedo, tr("&Redo")));
     actionUndo->setEnabled(false);
     actionRedo->setEnabled(false);
     // The Library menu comes after Edit.

@@ -443,6 +443,8 @@ void Korvalen49_Test::connectCommands() {
     // start-up, say).
     connect(&files, &PresetFileCommands::aboutToLoad, this,
             [this] { uploads.abandon(tr("Upload stopped: a preset file is loaded instead.")); });
+    ui.actionSave_to_file->setShortcuts(QKeySequence::Save);
+    ui.actionLoad_from_file->setShortcuts(QKeySequence::Open);
     // Reconnecting and the list of MIDI ports are offered as menu commands, last in "Menu".
     ui.menuMenu->addAction(ui.actionReConnect);
     connect(ui.actionReConnect, &QAction::triggered, this, &Korvalen49_Test::reconnectSlot);

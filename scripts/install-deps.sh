@@ -9,6 +9,8 @@ packages=(
     librtmidi-dev libasound2-dev libfontconfig-dev
     jackd2 libjack-jackd2-dev
     xvfb xauth fonts-dejavu-core fonts-liberation
+    # the desktop's own GTK 3 theme for Qt (its dark Adwaita comes with GTK)
+    qt6-gtk-platformtheme
     # a screen reader's view in the tests: the accessibility bus and its Python client
     at-spi2-core python3-pyatspi dbus
     clang libclang-rt-14-dev clang-format

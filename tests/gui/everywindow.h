@@ -41,9 +41,9 @@ struct Dialog {
     QPointer<QWidget> widget;
 };
 
-// Opens the upload, upgrade, library, compare, MIDI monitor, MIDI ports and search windows of
-// `window`, each filled as it would be in use; `dir` holds the library's files. A window that
-// did not come up is returned without its widget.
+// Opens the upload, upgrade, library, compare, MIDI monitor, MIDI ports, search, Keyboard
+// Shortcuts and About windows of `window`, each filled as it would be in use; `dir` holds the
+// library's files. A window that did not come up is returned without its widget.
 inline QList<Dialog> openDialogs(Korvalen49_Test& window, const QTemporaryDir& dir) {
     QList<Dialog> dialogs;
     auto byAction = [&](const char* action, const char* dialog) {
@@ -70,6 +70,9 @@ inline QList<Dialog> openDialogs(Korvalen49_Test& window, const QTemporaryDir& d
     search->setWindowModality(Qt::NonModal);
     search->show();
     dialogs.append({QStringLiteral("searchWindow"), search});
+
+    byAction("actionKeyboardShortcuts", "keyboardShortcuts");
+    byAction("actionAbout", "aboutBox");
 
     // A window that is not shown counts as not opened.
     for (Dialog& d : dialogs)

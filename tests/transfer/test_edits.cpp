@@ -6,6 +6,7 @@
 #include "commandline.h"
 #include "edithistory.h"
 #include "emulatorbus.h"
+#include "helpmenu.h"
 #include "korvalen49_test.h"
 #include "portwatch.h"
 #include "presetfile.h"
@@ -63,6 +64,8 @@ class TestEdits : public QObject {
     QAction* action(const char* name) {
         return window->findChild<QAction*>(QString::fromLatin1(name));
     }
+    // The entry's text as the menu shows it, without its access mark.
+    QString shown(const char* name) { return helpmenu::shownText(action(name)->text()); }
     // Ctrl+Z (undo) or Ctrl+Shift+Z (redo), as the user presses them in the window.
     void pressUndo(bool redo) {
         window->activateWindow();
@@ -219,13 +222,13 @@ private slots:
         bank->setCurrentIndex(2);
         e1->setCurrentIndex(bank3 == 60 ? 61 : 60);
         bank->setCurrentIndex(0);
-        QCOMPARE(action("actionUndo")->text(), QStringLiteral("Undo E1, bank 3"));
+        QCOMPARE(shown("actionUndo"), QStringLiteral("Undo E1, bank 3"));
         // In a menu of its own after the menus of the form.
         QStringList menus;
         for (QAction* menu : window->menuBar()->actions())
-            menus << menu->text();
-        QCOMPARE(menus,
-                 (QStringList{"Menu", "File", "Firmware", "Edit", "Library", "Diagnostics"}));
+            menus << helpmenu::shownText(menu->text());
+        QCOMPARE(menus, (QStringList{"Menu", "File", "Firmware", "Edit", "Library", "Diagnostics",
+                                     "Help"}));
         QCOMPARE(action("actionUndo")->parent()->objectName(), QStringLiteral("menuEdit"));
 
         // Undo shows the bank of the value it puts back.
@@ -241,7 +244,7 @@ private slots:
         QCOMPARE(editNote(), QStringLiteral("Same as on the controller"));
         // The upload of preset 0 at start-up is where the history begins.
         QVERIFY(!action("actionUndo")->isEnabled());
-        QCOMPARE(action("actionUndo")->text(), QStringLiteral("Undo"));
+        QCOMPARE(shown("actionUndo"), QStringLiteral("Undo"));
         redo();
         QCOMPARE(item_En[1][0].GetCC(), bank2Edit);
         bank->setCurrentIndex(1);
@@ -344,7 +347,7 @@ private slots:
         KORVALEN_TRY_VERIFY(!window->isUploadPending());
         const PresetSnapshot uploaded = takePresetSnapshot();
         QCOMPARE(window->windowTitle(), kUserP17Title);
-        QCOMPARE(action("actionUndo")->text(), QStringLiteral("Undo Upload"));
+        QCOMPARE(shown("actionUndo"), QStringLiteral("Undo Upload"));
         pressUndo(false);
         QCOMPARE(takePresetSnapshot(), first);
         QCOMPARE(window->windowTitle(), kPreset0Title);
@@ -377,7 +380,7 @@ private slots:
             KORVALEN_TRY_COMPARE(boxes.seen.size(), 1);
         }
         QCOMPARE(window->windowTitle(), kFileTitle);
-        QCOMPARE(action("actionUndo")->text(), QStringLiteral("Undo Load from file"));
+        QCOMPARE(shown("actionUndo"), QStringLiteral("Undo Load from file"));
         pressUndo(false);
         QCOMPARE(takePresetSnapshot(), first);
         QCOMPARE(window->windowTitle(), kPreset0Title);

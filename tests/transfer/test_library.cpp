@@ -6,6 +6,7 @@
 #include "downloads.h"
 #include "edithistory.h"
 #include "emulatorbus.h"
+#include "helpmenu.h"
 #include "korvalen49_test.h"
 #include "librarywindow.h"
 #include "presethistory.h"
@@ -99,7 +100,7 @@ private slots:
         auto window = connectedWindow();
         QStringList titles;
         for (QAction* a : window->menuBar()->actions())
-            titles << a->text();
+            titles << helpmenu::shownText(a->text());
         const auto edit = titles.indexOf("Edit");
         QVERIFY(edit > titles.indexOf("Firmware"));
         QCOMPARE(titles.value(edit + 1), QString("Library"));

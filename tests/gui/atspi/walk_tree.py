@@ -148,7 +148,8 @@ PAGE_NAMES = ["Encoder page", "Function button page", "Pad page", "Transport but
 DIALOGS = [("Upload", r"^Upload form Korvalen$"), ("Upgrade", r"^FIRMWARE UPGRADE$"),
            ("MIDI Monitor", r"^MIDI Monitor$"), ("MIDI Ports", r"^MIDI Ports$"),
            ("Preset Library...", r"^Preset Library$"),
-           ("Compare with Controller", r"^Compare Presets$")]
+           ("Compare with Controller", r"^Compare Presets$"),
+           ("Keyboard Shortcuts", r"^Keyboard Shortcuts$")]
 
 
 def walk_pages(app):
