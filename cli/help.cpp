@@ -313,17 +313,13 @@ QString commandHelp(const Command& command, const QString& midiApiHelp) {
         text += QStringLiteral("  -o, --output FILE  write the report to FILE\n");
     if (name == QLatin1String("ports"))
         text += QStringLiteral("  --json           print the ports as JSON, each with its state "
-                               "as a word
-");
+                               "as a word\n");
     if (name == QLatin1String("history"))
-        text += QStringLiteral("  --json           print the snapshots as JSON
-");
+        text += QStringLiteral("  --json           print the snapshots as JSON\n");
     if (name == QLatin1String("put"))
         text += QStringLiteral("  --force          write a file that names P01, the factory "
-                               "preset, without
-"
-                               "                   PRESET
-");
+                               "preset, without\n"
+                               "                   PRESET\n");
     if (name == QLatin1String("show"))
         text += QStringLiteral("  --json           print the preset as JSON, its values and their "
                                "raw numbers\n"
