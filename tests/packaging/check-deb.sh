@@ -95,6 +95,15 @@ dfv=$(desktop-file-validate "$root/usr/share/applications/$id.desktop" 2>&1) ||
     fail "the desktop entry does not validate: $dfv"
 [ -z "$dfv" ] || fail "desktop-file-validate: $dfv"
 
+# Preset files of either kind open in the editor: its own type, and the SysEx type that
+# shared-mime-info gives *.syx.
+grep -q '^MimeType=.*application/x-korvalen25-preset;' "$root/usr/share/applications/$id.desktop" ||
+    fail "the desktop entry does not name application/x-korvalen25-preset"
+grep -q '^MimeType=.*audio/x-syx;' "$root/usr/share/applications/$id.desktop" ||
+    fail "the desktop entry does not name audio/x-syx"
+grep -q '<mediatype>audio/x-syx</mediatype>' "$root/usr/share/metainfo/$id.metainfo.xml" ||
+    fail "the metainfo does not name audio/x-syx"
+
 appstreamcli validate --no-net --explain "$root/usr/share/metainfo/$id.metainfo.xml" ||
     fail "the metainfo does not validate"
 
