@@ -70,7 +70,7 @@ for program in korvalen25-editor korvalen25-cli; do
     grep -q '^\.SH NAME' <<<"$page" || fail "the manual page of $program has no NAME section"
     grep -q -- 'midi\\-api' <<<"$page" || fail "the manual page of $program lacks --midi-api"
 done
-zcat "$root/usr/share/man/man1/korvalen25-cli.1.gz" | grep -q 'backup DIR' ||
+zcat "$root/usr/share/man/man1/korvalen25-cli.1.gz" | grep -q 'restore DIR' ||
     fail "the manual page of korvalen25-cli does not list the commands"
 
 # One version everywhere: the package, the changelog's last entry and the metainfo's newest
