@@ -205,6 +205,8 @@ Outcome getCommand(const QString& port, int number, const QString& path, QTextSt
     if (Outcome r = session.connect(port); !r.ok()) return r;
     if (Outcome r = session.upload(number, preset); !r.ok())
         return with(r, QStringLiteral("nothing was written, try again"));
+    // A ".syx" file stores the preset under the number it was read from.
+    if (isSyxPath(path)) preset.presetNumber = static_cast<std::uint8_t>(number);
     if (Outcome r = writePresetFile(path, preset); !r.ok()) return r;
     out << describe(number) << " saved to " << QDir::toNativeSeparators(path) << '\n';
     return Outcome::done();
@@ -462,7 +464,7 @@ Outcome undoPutCommand(const QString& port, int number, bool snapshotRequired, b
     return Outcome::done();
 }
 
-Outcome backupCommand(const QString& port, const QString& dirPath, QTextStream& out) {
+Outcome backupCommand(const QString& port, const QString& dirPath, bool syx, QTextStream& out) {
     DeviceSession session(midiLink);
     if (Outcome r = session.connect(port); !r.ok()) return r;
     // Every preset is read before any file is written: a failed transfer writes nothing.
@@ -479,7 +481,7 @@ Outcome backupCommand(const QString& port, const QString& dirPath, QTextStream& 
                                            .arg(QDir::toNativeSeparators(dirPath)));
     for (std::size_t i = 0; i < kDevicePresets.size(); ++i)
         if (Outcome r =
-                writePresetFile(dir.filePath(backupFileName(kDevicePresets[i])), presets[i]);
+                writePresetFile(dir.filePath(backupFileName(kDevicePresets[i], syx)), presets[i]);
             !r.ok())
             return r;
     out << kDevicePresets.size() << " presets saved in " << QDir::toNativeSeparators(dirPath)
@@ -499,11 +501,22 @@ Outcome restoreCommand(const QString& port, const QString& dirPath, bool snapsho
     std::vector<char> ownChannels(kDevicePresets.size(), 0);
     QStringList missing;
     for (std::size_t i = 0; i < kDevicePresets.size(); ++i) {
-        const QString path = dir.filePath(backupFileName(kDevicePresets[i]));
-        if (!QFileInfo::exists(path)) {
+        // Each preset from its ".sav" file or its ".syx" file, never from a choice of both.
+        const QString sav = dir.filePath(backupFileName(kDevicePresets[i]));
+        const QString syx = dir.filePath(backupFileName(kDevicePresets[i], true));
+        const bool hasSav = QFileInfo::exists(sav), hasSyx = QFileInfo::exists(syx);
+        if (hasSav && hasSyx)
+            return Outcome::fail(kBadFile, QStringLiteral("\"%1\" holds both %2 and %3; remove "
+                                                          "the one not to restore; nothing was "
+                                                          "sent")
+                                               .arg(QDir::toNativeSeparators(dirPath),
+                                                    backupFileName(kDevicePresets[i]),
+                                                    backupFileName(kDevicePresets[i], true)));
+        if (!hasSav && !hasSyx) {
             missing << backupFileName(kDevicePresets[i]);
             continue;
         }
+        const QString path = hasSav ? sav : syx;
         bool known = false;
         if (Outcome r = readPresetFile(path, presets[i], &known); !r.ok()) return r;
         if (Outcome r = checkInRange(path, presets[i]); !r.ok()) return r;
@@ -567,6 +580,7 @@ struct Invocation {
     bool snapshotRequired = true; // no --no-snapshot
     bool fromOther = false;       // --from-other
     bool force = false;           // --force
+    bool syx = false;             // --syx
     QString output;               // -o
     int number = -1;              // the preset argument, when the command has one
     const RunOptions* options = nullptr;
@@ -622,7 +636,7 @@ const CommandRunner kRunners[] = {
          return r;
      }},
     {"backup", -1, false, false, false, false, true, always,
-     [](const Invocation& c) { return backupCommand(c.port, c.rest[0], *c.out); }},
+     [](const Invocation& c) { return backupCommand(c.port, c.rest[0], c.syx, *c.out); }},
     {"restore", -1, false, true, false, false, true, always,
      [](const Invocation& c) {
          return restoreCommand(c.port, c.rest[0], c.snapshotRequired, *c.out, c.options->terminal);
@@ -697,6 +711,10 @@ struct Options {
     QCommandLineOption force{
         QStringLiteral("force"),
         QStringLiteral("put: write a file that names P01, the factory preset, without PRESET.")};
+    QCommandLineOption syx{
+        QStringLiteral("syx"),
+        QStringLiteral("backup: write P01.syx, P17.syx ... (SysEx that any MIDI tool can play to "
+                       "the controller) instead of .sav files.")};
     QCommandLineOption verbose{
         QStringLiteral("verbose"),
         QStringLiteral("Print every MIDI message of the command on stderr, in words.")};
@@ -714,7 +732,7 @@ struct Options {
     }
     void addTo(QCommandLineParser& parser) const {
         parser.addOptions({help, version, api, json, sendPause, noSnapshot, fromOther, port});
-        parser.addOptions({verbose, output, force});
+        parser.addOptions({verbose, output, force, syx});
     }
 };
 
@@ -774,6 +792,9 @@ Outcome checkOptions(const QCommandLineParser& parser, const Options& o, const C
     c.force = parser.isSet(o.force);
     if (c.force && name != QLatin1String("put"))
         return usage(QStringLiteral("--force goes with put only"), QStringLiteral("put"));
+    c.syx = parser.isSet(o.syx);
+    if (c.syx && name != QLatin1String("backup"))
+        return usage(QStringLiteral("--syx goes with backup only"), QStringLiteral("backup"));
     c.output = parser.value(o.output);
     if (parser.isSet(o.output) && !runner.output)
         return usage(QStringLiteral("-o goes with diagnostics only"),

@@ -99,6 +99,13 @@ Outcome diffCommand(const QString& port, const QString& first, const QString& se
             needsDevice = true;
             continue;
         }
+        if (isSyxPath(side.name)) { // SysEx carries the zones' channels itself
+            side.stored = StoredPreset{};
+            Outcome r =
+                readPresetFile(side.name, side.stored.preset, &side.stored.zoneChannelsKnown);
+            if (!r.ok()) return r;
+            continue;
+        }
         QString error;
         if (!readStoredPreset(side.name, side.stored, &error))
             return Outcome::fail(kBadFile, error);

@@ -30,11 +30,14 @@ gives up after about a second.
      true},
     {"get", 2, 2, "get PRESET FILE.sav", "read device preset PRESET into a preset file",
      R"(Reads preset PRESET from the Korvalen25 and saves it in FILE.sav, in the
-editor's preset file format. FILE.sav is written only once the whole preset
-has been read: after a failure a file that was there is as it was.
+editor's preset file format. A name ending in .syx gets the SysEx that
+stores the preset, the keyboard zones' channels included, when any MIDI
+tool plays it to the controller. FILE.sav is written only once the whole
+preset has been read: after a failure a file that was there is as it was.
 )",
-     KORVALEN_PRESET_ARGUMENT "  FILE.sav    the preset file to write\n",
+     KORVALEN_PRESET_ARGUMENT "  FILE.sav    the preset file to write (.sav, or .syx for SysEx)\n",
      R"(  korvalen25-cli get P17 lead.sav         save user preset P17 in lead.sav
+  korvalen25-cli get P17 lead.syx         the same as SysEx
 )",
      R"(  0  saved
   1  no controller, or the transfer failed
@@ -50,7 +53,9 @@ reads the preset back to check that it arrived whole. Without PRESET the
 preset number stored in the file is used; when that is P01, the factory
 preset, --force must say so. The keyboard zones get the MIDI channels kept
 beside the file (FILE.zones.json, as get writes it); without that file they
-keep the channels they have on the device. A file with a
+keep the channels they have on the device. A .syx file (the messages get
+writes, or a controller's dump such as a snapshot's .syx) carries the
+channels itself. A file with a
 value out of range is refused before anything is sent. What does not read
 back as sent is sent again, more slowly, for up to three more rounds; a
 controller that needs a pause between messages from the start gets one
@@ -60,7 +65,8 @@ that was on the device is read first and kept as a snapshot (see history
 and undo-put); when it cannot be read or kept nothing is sent, unless
 --no-snapshot is given.
 )",
-     "  FILE.sav    the preset file to write to the device\n" KORVALEN_PRESET_ARGUMENT,
+     "  FILE.sav    the preset file to write to the device (.sav or "
+     ".syx)\n" KORVALEN_PRESET_ARGUMENT,
      R"(  korvalen25-cli put lead.sav             store it under its own number
   korvalen25-cli put lead.sav P20         store it as user preset P20
 )",
@@ -75,7 +81,7 @@ and undo-put); when it cannot be read or kept nothing is sent, unless
      R"(Prints a preset file: every control of every bank and the three keyboard
 zones, each value as the editor shows it. No controller is needed.
 )",
-     R"(  FILE.sav    the preset file to show
+     R"(  FILE.sav    the preset file to show (.sav or .syx)
 )",
      R"(  korvalen25-cli show lead.sav
   korvalen25-cli show --json lead.sav     the same as JSON
@@ -85,17 +91,19 @@ zones, each value as the editor shows it. No controller is needed.
   3  FILE.sav cannot be read or is not a preset file
 )",
      false},
-    {"backup", 1, 1, "backup DIR",
+    {"backup", 1, 1, "backup [--syx] DIR",
      "read all 15 presets into DIR, one file each: P01.sav,\n"
      "P17.sav ... P30.sav",
      R"(Reads all 15 presets of the Korvalen25 and saves them in the folder DIR,
 which is made if it does not exist, one preset file each: P01.sav, P17.sav
-... P30.sav. Every preset is read before any file is written, so a transfer
-that fails writes nothing.
+... P30.sav; with --syx P01.syx ... P30.syx, SysEx that any MIDI tool can
+play to the controller. Every preset is read before any file is written, so
+a transfer that fails writes nothing.
 )",
      R"(  DIR         the folder to save the presets in
 )",
      R"(  korvalen25-cli backup ~/korvalen-backup
+  korvalen25-cli backup --syx ~/korvalen-syx
 )",
      R"(  0  saved
   1  no controller, or a transfer failed
@@ -105,12 +113,13 @@ that fails writes nothing.
      true},
     {"restore", 1, 1, "restore DIR", "write the 15 files of a backup in DIR back to the device",
      R"(Writes the 15 preset files of a backup in the folder DIR (P01.sav, P17.sav
-... P30.sav) back to the Korvalen25, and reads each preset back to check
-it (sending again, more slowly, what did not arrive, as put does; see
---send-pause there). All files are read and checked before anything is
-sent. A failure names the presets restored whole, the one that may now be
-incomplete and those not changed. Each preset on the device is kept as a
-snapshot before it is replaced, as put does.
+... P30.sav, or the same names ending in .syx) back to the Korvalen25, and
+reads each preset back to check it (sending again, more slowly, what did
+not arrive, as put does; see --send-pause there). All files are read and
+checked before anything is sent. A failure names the presets restored
+whole, the one that may now be incomplete and those not changed. Each
+preset on the device is kept as a snapshot before it is replaced, as put
+does.
 )",
      R"(  DIR         a folder written by the backup command
 )",
@@ -128,10 +137,11 @@ snapshot before it is replaced, as put does.
      "preset such as P17",
      R"(Compares two presets control by control and lists where they differ: the
 control, its bank, the field and the two values, as the editor's boxes show
-them. A and B are each a preset file (a snapshot too) or a preset of the
-Korvalen25 given as PRESET; a file named like a preset is given as ./P17.
-A preset file holds no channels for the keyboard zones, so they are compared
-only between presets of the device and snapshots.
+them. A and B are each a preset file (.sav or .syx, a snapshot too) or a
+preset of the Korvalen25 given as PRESET; a file named like a preset is
+given as ./P17.
+A .sav file holds no channels for the keyboard zones, so they are compared
+only between presets of the device, snapshots and .syx files.
 )",
      "  A, B        a preset file, or PRESET: P01 or P17 to P30 on the device\n",
      R"(  korvalen25-cli diff lead.sav P17        what a put of lead.sav would change
@@ -320,6 +330,11 @@ QString commandHelp(const Command& command, const QString& midiApiHelp) {
         text += QStringLiteral("  --force          write a file that names P01, the factory "
                                "preset, without\n"
                                "                   PRESET\n");
+    if (name == QLatin1String("backup"))
+        text += QStringLiteral("  --syx            write P01.syx ... P30.syx, SysEx that any MIDI "
+                               "tool can\n"
+                               "                   play to the controller, instead of .sav "
+                               "files\n");
     if (name == QLatin1String("show"))
         text += QStringLiteral("  --json           print the preset as JSON, its values and their "
                                "raw numbers\n"

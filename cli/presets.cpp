@@ -2,6 +2,7 @@
 
 #include "nametables.h"
 #include "presethistory.h"
+#include "presetsyx.h"
 
 #include <QDir>
 #include <QFile>
@@ -35,8 +36,12 @@ QString shownPresetName(int number) {
     return QString::asprintf("P%02d", number + 1);
 }
 
-QString backupFileName(int number) {
-    return shownPresetName(number) + QStringLiteral(".sav");
+QString backupFileName(int number, bool syx) {
+    return shownPresetName(number) + (syx ? QStringLiteral(".syx") : QStringLiteral(".sav"));
+}
+
+bool isSyxPath(const QString& path) {
+    return path.endsWith(QStringLiteral(".syx"), Qt::CaseInsensitive);
 }
 
 // --- Bounds ----------------------------------------------------------------------------------
@@ -216,6 +221,31 @@ PresetFileBytes presetFileBytes(const Preset& preset) {
     return buildPresetFile(packPresetRecords(preset.values, preset.presetNumber));
 }
 
+namespace {
+
+// A preset's SysEx is a few kilobytes; a file far larger than that is no preset.
+constexpr qint64 kMaxSyxSize = 1 << 20;
+
+Outcome readSyxFile(QFile& file, Preset& preset) {
+    const QString path = QDir::toNativeSeparators(file.fileName());
+    if (file.size() > kMaxSyxSize)
+        return Outcome::fail(kBadFile,
+                             QStringLiteral("\"%1\" is not a preset: %2 bytes, far more than the "
+                                            "SysEx of a preset")
+                                 .arg(path)
+                                 .arg(file.size()));
+    const QByteArray bytes = file.read(kMaxSyxSize + 1);
+    const SyxPreset read = readPresetSyx(reinterpret_cast<const std::uint8_t*>(bytes.constData()),
+                                         static_cast<std::size_t>(bytes.size()));
+    if (!read.ok)
+        return Outcome::fail(kBadFile, QStringLiteral("\"%1\" is not a preset: %2")
+                                           .arg(path, QString::fromStdString(read.error)));
+    preset = read.preset;
+    return Outcome::done();
+}
+
+} // namespace
+
 Outcome readPresetFile(const QString& path, Preset& preset, bool* zoneChannelsKnown) {
     if (zoneChannelsKnown) *zoneChannelsKnown = false;
     QFile file(path);
@@ -223,6 +253,12 @@ Outcome readPresetFile(const QString& path, Preset& preset, bool* zoneChannelsKn
         return Outcome::fail(kBadFile,
                              QStringLiteral("cannot read \"%1\": %2")
                                  .arg(QDir::toNativeSeparators(path), file.errorString()));
+    if (isSyxPath(path)) {
+        // The zones' channels are among the file's messages.
+        Outcome r = readSyxFile(file, preset);
+        if (r.ok() && zoneChannelsKnown) *zoneChannelsKnown = true;
+        return r;
+    }
     const QByteArray bytes = file.read(kPresetFileSize);
     const auto contents = parsePresetFile(reinterpret_cast<const std::uint8_t*>(bytes.constData()),
                                           static_cast<std::size_t>(bytes.size()));
@@ -261,6 +297,16 @@ Outcome writeFileAtomically(const QString& path, const QByteArray& bytes) {
 }
 
 Outcome writePresetFile(const QString& path, const Preset& preset) {
+    if (isSyxPath(path)) {
+        const std::vector<std::uint8_t> bytes = presetSyx(preset.values, preset.presetNumber);
+        if (bytes.empty())
+            return Outcome::fail(kBadFile, QStringLiteral("cannot write \"%1\": preset number "
+                                                          "%2 cannot be sent as SysEx")
+                                               .arg(QDir::toNativeSeparators(path))
+                                               .arg(preset.presetNumber));
+        return writeFileAtomically(path, QByteArray(reinterpret_cast<const char*>(bytes.data()),
+                                                    static_cast<qsizetype>(bytes.size())));
+    }
     // With the zone channels beside it, so that no older channels file stays with it.
     QString error;
     if (!writeStoredPreset(path, preset, &error)) return Outcome::fail(kBadFile, error);

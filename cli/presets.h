@@ -26,8 +26,11 @@ constexpr std::array<int, 15> kDevicePresets = {0,  16, 17, 18, 19, 20, 21, 22,
 std::optional<int> parsePresetName(const QString& text);
 // "P01" for 0, "P17" for 16: the number shown in the editor's title.
 QString shownPresetName(int number);
-// The file a backup keeps preset `number` in: "P01.sav", "P17.sav", ...
-QString backupFileName(int number);
+// The file a backup keeps preset `number` in: "P01.sav", "P17.sav", ... or with `syx`
+// "P01.syx", "P17.syx", ...
+QString backupFileName(int number, bool syx = false);
+// A ".syx" file (any letter case): SysEx that stores the preset when played to the controller.
+bool isSyxPath(const QString& path);
 
 using korvalen::Preset;
 using korvalen::PresetDumpSink;
@@ -41,12 +44,15 @@ PresetFileBytes presetFileBytes(const Preset& preset);
 // Reads a ".sav" file as the editor's "Load from file" accepts it (the first six signature
 // bytes compared, at least 348 bytes, anything after them ignored). kBadFile when it cannot be
 // read or is not a preset file. The zones' channels come from the file that get wrote beside
-// it; `zoneChannelsKnown` (when given) says whether there was one.
+// it; `zoneChannelsKnown` (when given) says whether there was one. A ".syx" file is read as
+// download messages or a dump, and carries the zones' channels itself.
 Outcome readPresetFile(const QString& path, Preset& preset, bool* zoneChannelsKnown = nullptr);
 
 // Writes `bytes` to `path` through a temporary file that replaces `path` only once it is
 // complete: on any failure `path` is as it was. kBadFile on failure.
 Outcome writeFileAtomically(const QString& path, const QByteArray& bytes);
+// A ".sav" file with the zones' channels beside it, or for a ".syx" path the messages that
+// store the preset as `preset.presetNumber` when played to the controller.
 Outcome writePresetFile(const QString& path, const Preset& preset);
 
 // Every bank, control and zone with the editor's own list texts, one per line.

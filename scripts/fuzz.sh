@@ -13,7 +13,7 @@ scripts/install-deps.sh
 seconds=${1:-30}
 shift || true
 targets=("$@")
-[ ${#targets[@]} -eq 0 ] && targets=(fuzz_dumpparser fuzz_presetfile fuzz_firmware fuzz_upgradeinput fuzz_messagedecoder)
+[ ${#targets[@]} -eq 0 ] && targets=(fuzz_dumpparser fuzz_presetfile fuzz_firmware fuzz_upgradeinput fuzz_messagedecoder fuzz_presetsyx)
 [[ "$seconds" =~ ^[0-9]+$ ]] || { echo "usage: $0 [SECONDS] [TARGET...]" >&2; exit 2; }
 
 # Largest input per target: enough for several dumps or a few hundred firmware blocks, small
@@ -22,6 +22,7 @@ max_len() {
     case "$1" in
     fuzz_presetfile) echo 600 ;;
     fuzz_upgradeinput) echo 2048 ;;
+    fuzz_presetsyx) echo 8192 ;; # a whole preset's download is about 4.5 kB
     *) echo 4096 ;;
     esac
 }

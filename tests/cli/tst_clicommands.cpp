@@ -95,6 +95,13 @@ private slots:
     void theChannelsBesideAFileGoWithIt();
     void theFactoryPresetIsWrittenOnlyWhenNamed();
     void portsAsJson();
+    // Presets as .syx files.
+    void syxGetThenPutStoresTheSamePreset();
+    void syxPlayedMessageByMessageStoresThePreset();
+    void syxBackupAndRestore();
+    void syxDumpsImport();
+    void syxDamagedFilesAreRefused_data();
+    void syxDamagedFilesAreRefused();
 
 private:
     std::unique_ptr<QTemporaryDir> history_;
@@ -865,9 +872,10 @@ void CliCommandsTest::commandHelp_data() {
     QTest::newRow("show") << "show"
                           << "Usage: korvalen25-cli show [--json] FILE.sav"
                           << "  korvalen25-cli show --json lead.sav     the same as JSON" << false;
-    QTest::newRow("backup") << "backup"
-                            << "Usage: korvalen25-cli backup [--midi-api NAME] [--port NAME] DIR"
-                            << "  korvalen25-cli backup ~/korvalen-backup" << true;
+    QTest::newRow("backup")
+        << "backup"
+        << "Usage: korvalen25-cli backup [--midi-api NAME] [--port NAME] [--syx] DIR"
+        << "  korvalen25-cli backup ~/korvalen-backup" << true;
     QTest::newRow("restore") << "restore"
                              << "Usage: korvalen25-cli restore [--midi-api NAME] [--port NAME] DIR"
                              << "  korvalen25-cli restore ~/korvalen-backup" << true;
@@ -917,6 +925,7 @@ void CliCommandsTest::commandHelp() {
     QCOMPARE(help.out.contains("  --json "),
              command == "show" || command == "diff" || command == "ports" || command == "history");
     QCOMPARE(help.out.contains("  --force "), command == "put");
+    QCOMPARE(help.out.contains("  --syx "), command == "backup");
     QCOMPARE(help.out.contains("  --no-snapshot "),
              command == "put" || command == "restore" || command == "undo-put");
     QVERIFY(lines.contains("  -h, --help       show this help"));
@@ -1604,6 +1613,211 @@ void CliCommandsTest::portsAsJson() {
     QCOMPARE(outputs[1]["index"].toInt(), 1);
     QCOMPARE(root["inputs"].toArray()[0].toObject()["state"].toString(), QString("controller"));
     QVERIFY(!root["otherDeviceSeen"].toBool());
+}
+
+// --- Presets as .syx files --------------------------------------------------------------------
+
+namespace {
+
+// The zone entries of the globals block: what a download sets besides the controls.
+const int kZoneGlobals[] = {1,  2,  3,  5,  6,  7,  9,  10, 11, 16, 17, 18, 19, 21,
+                            22, 23, 25, 26, 27, 29, 30, 31, 41, 42, 43, 45, 46, 47};
+
+// Preset `number` of `device` with every field from `seed` and zone channels of its own.
+void loadWithChannels(korvalen::midi::EmulatorDevice& device, unsigned seed, int number) {
+    QVERIFY(device.emulator().loadSav(randomSav(seed, number), number));
+    korvalen::sim::StoredPreset p = *device.emulator().preset(number);
+    p.globals[21] = std::uint8_t(seed % 16);
+    p.globals[22] = 16;
+    p.globals[23] = std::uint8_t((seed + 5) % 16);
+    QVERIFY(device.emulator().setPreset(number, p));
+}
+
+// The controls and the zones, their channels included, of two stored presets.
+void compareStored(const korvalen::sim::StoredPreset& a, const korvalen::sim::StoredPreset& b) {
+    QCOMPARE(a.controls, b.controls);
+    for (int i : kZoneGlobals)
+        QVERIFY2(a.globals[i] == b.globals[i], qPrintable(QStringLiteral("globals entry %1: %2 "
+                                                                         "and %3")
+                                                              .arg(i)
+                                                              .arg(a.globals[i])
+                                                              .arg(b.globals[i])));
+}
+
+QList<Message> messagesOf(const QByteArray& file) {
+    QList<Message> list;
+    qsizetype at = 0;
+    while (at < file.size()) {
+        const qsizetype end = file.indexOf(char(0xF7), at);
+        if (end < 0) break;
+        list << Message(file.begin() + at, file.begin() + end + 1);
+        at = end + 1;
+    }
+    return list;
+}
+
+} // namespace
+
+void CliCommandsTest::syxGetThenPutStoresTheSamePreset() {
+    auto device = emulator();
+    loadWithChannels(*device, 31, 19);
+    auto bus = busWith(device);
+    QTemporaryDir dir;
+    const QString file = dir.filePath("p20.SYX"); // the suffix in any letter case
+
+    Result r = runCli({"get", "P20", file}, bus);
+    QVERIFY2(r.code == 0, qPrintable(r.err));
+    QVERIFY(!QFileInfo::exists(dir.filePath("p20.zones.json"))); // the file carries them
+    const QByteArray bytes = readAll(file);
+    QVERIFY(bytes.startsWith(QByteArray::fromHex("f000206b02")));
+    QVERIFY(bytes.endsWith(QByteArray::fromHex("f000206b02071300f7"))); // stored as P20
+
+    r = runCli({"put", file, "P21"}, bus);
+    QVERIFY2(r.code == 0, qPrintable(r.err));
+    compareStored(*device->emulator().preset(20), *device->emulator().preset(19));
+
+    // Without a number: the file's own.
+    korvalen::sim::StoredPreset changed = *device->emulator().preset(19);
+    changed.controls[0].cc = std::uint8_t(changed.controls[0].cc ^ 1);
+    changed.globals[22] = 3;
+    QVERIFY(device->emulator().setPreset(19, changed));
+    r = runCli({"put", file}, bus);
+    QVERIFY2(r.code == 0, qPrintable(r.err));
+    compareStored(*device->emulator().preset(19), *device->emulator().preset(20));
+
+    // show and diff read it too; the zones' channels are compared.
+    r = runCli({"show", file}, bus);
+    QVERIFY2(r.code == 0, qPrintable(r.err));
+    QVERIFY(r.out.startsWith("Preset P20"));
+    r = runCli({"diff", file, "P21"}, bus);
+    QCOMPARE(r.code, 0);
+    QVERIFY(!r.out.contains("not compared"));
+
+    // A file of P01 is written back as P01 only when named, or with --force.
+    const QString factory = dir.filePath("p01.syx");
+    QCOMPARE(runCli({"get", "P01", factory}, bus).code, 0);
+    const std::size_t before = device->emulator().ignoredMessages();
+    r = runCli({"put", factory}, bus);
+    QCOMPARE(r.code, 2);
+    QVERIFY(r.err.contains("names P01, the factory preset"));
+    QCOMPARE(device->emulator().ignoredMessages(), before);
+    r = runCli({"put", "--force", factory}, bus);
+    QVERIFY2(r.code == 0, qPrintable(r.err));
+}
+
+// Played by any MIDI program, one message after the other, the file stores the preset: here
+// straight into a controller, with no part of the program between.
+void CliCommandsTest::syxPlayedMessageByMessageStoresThePreset() {
+    auto device = emulator();
+    loadWithChannels(*device, 47, 23);
+    QTemporaryDir dir;
+    const QString file = dir.filePath("x.syx");
+    Result r = runCli({"get", "P24", file}, busWith(device));
+    QVERIFY2(r.code == 0, qPrintable(r.err));
+
+    ControllerEmulator fresh;
+    const QList<Message> messages = messagesOf(readAll(file));
+    QVERIFY(messages.size() > 300);
+    for (const Message& m : messages)
+        QVERIFY(fresh.receive(m).empty());
+    QCOMPARE(fresh.ignoredMessages(), 0u);
+    compareStored(*fresh.preset(23), *device->emulator().preset(23));
+}
+
+void CliCommandsTest::syxBackupAndRestore() {
+    auto source = emulator();
+    for (int n : kPresets)
+        loadWithChannels(*source, 200 + unsigned(n), n);
+    QTemporaryDir dir;
+    const QString backup = dir.filePath("b");
+    Result r = runCli({"backup", "--syx", backup}, busWith(source));
+    QVERIFY2(r.code == 0, qPrintable(r.err));
+    for (int n : kPresets) {
+        QVERIFY(QFileInfo::exists(QDir(backup).filePath(korvalen::cli::backupFileName(n, true))));
+        QVERIFY(!QFileInfo::exists(backupPath(backup, n)));
+    }
+    QCOMPARE(runCli({"get", "--syx", "P17", dir.filePath("x.syx")}, busWith(source)).code, 2);
+
+    auto fresh = emulator();
+    r = runCli({"restore", backup}, busWith(fresh));
+    QVERIFY2(r.code == 0, qPrintable(r.err));
+    for (int n : kPresets)
+        compareStored(*fresh->emulator().preset(n), *source->emulator().preset(n));
+
+    // A folder with both files of a preset is refused before anything is sent.
+    QVERIFY(writeAll(backupPath(backup, 17), bytesOf(randomSav(1, 17))));
+    auto untouched = emulator();
+    r = runCli({"restore", backup}, busWith(untouched));
+    QCOMPARE(r.code, 3);
+    QVERIFY2(r.err.contains("holds both P18.sav and P18.syx"), qPrintable(r.err));
+    QCOMPARE(*untouched->emulator().preset(17), ControllerEmulator::factoryPreset(17));
+}
+
+// The controller's dump kept as a file (a snapshot's NAME.syx) imports as the preset it holds.
+void CliCommandsTest::syxDumpsImport() {
+    auto device = emulator();
+    loadWithChannels(*device, 58, 26);
+    loadWithChannels(*device, 59, 27);
+    auto bus = busWith(device);
+    // Writing P28 keeps what it held as a snapshot, its dump among the files.
+    QTemporaryDir dir;
+    QCOMPARE(runCli({"get", "P27", dir.filePath("p27.syx")}, bus).code, 0);
+    const korvalen::sim::StoredPreset was = *device->emulator().preset(27);
+    Result r = runCli({"put", dir.filePath("p27.syx"), "P28"}, bus);
+    QVERIFY2(r.code == 0, qPrintable(r.err));
+    const auto snapshot =
+        korvalen::PresetHistory::of(korvalen::SnapshotSource::ofLink()).latest(27);
+    QVERIFY(snapshot && !snapshot->dumpPath.isEmpty());
+    QVERIFY(snapshot->dumpPath.endsWith(".syx"));
+
+    r = runCli({"put", snapshot->dumpPath, "P29"}, bus);
+    QVERIFY2(r.code == 0, qPrintable(r.err));
+    compareStored(*device->emulator().preset(28), was);
+
+    // The emulator's own dump, as a MIDI program would record it.
+    QByteArray dump;
+    for (const Message& m : device->emulator().dumpOf(26, false))
+        dump.append(reinterpret_cast<const char*>(m.data()), qsizetype(m.size()));
+    QVERIFY(writeAll(dir.filePath("dump.syx"), dump));
+    r = runCli({"put", dir.filePath("dump.syx"), "P30"}, bus);
+    QVERIFY2(r.code == 0, qPrintable(r.err));
+    compareStored(*device->emulator().preset(29), *device->emulator().preset(26));
+}
+
+void CliCommandsTest::syxDamagedFilesAreRefused_data() {
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<QString>("reason");
+    auto source = emulator();
+    QTemporaryDir dir;
+    QVERIFY(runCli({"get", "P17", dir.filePath("g.syx")}, busWith(source)).code == 0);
+    const QByteArray good = readAll(dir.filePath("g.syx"));
+    QTest::newRow("put, cut short") << "put" << good.chopped(1) << "the file ends before its F7";
+    QTest::newRow("put, a .sav named .syx")
+        << "put" << bytesOf(randomSav(2, 16)) << "it does not begin with F0";
+    QTest::newRow("put, two presets") << "put" << good + good << "it holds 2 presets";
+    QTest::newRow("show, no end") << "show" << good.chopped(9) << "no download end message";
+    QTest::newRow("diff, another device's message")
+        << "diff" << QByteArray::fromHex("f07e7f0901f7") + good << "may be another device's";
+}
+
+void CliCommandsTest::syxDamagedFilesAreRefused() {
+    QFETCH(QString, command);
+    QFETCH(QByteArray, file);
+    QFETCH(QString, reason);
+    QTemporaryDir dir;
+    const QString path = dir.filePath("bad.syx");
+    QVERIFY(writeAll(path, file));
+    auto device = emulator();
+    QStringList args{command, path};
+    if (command == "put") args << "P20";
+    if (command == "diff") args << "P20";
+    const Result r = runCli(args, busWith(device));
+    QCOMPARE(r.code, 3);
+    QVERIFY2(r.err.startsWith("korvalen25-cli: \"" + path + "\" is not a preset: "),
+             qPrintable(r.err));
+    QVERIFY2(r.err.contains(reason), qPrintable(r.err));
+    QCOMPARE(*device->emulator().preset(19), ControllerEmulator::factoryPreset(19));
 }
 
 QTEST_GUILESS_MAIN(CliCommandsTest)

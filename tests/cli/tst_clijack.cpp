@@ -3,15 +3,20 @@
 // controllers in normal mode that this test starts as korvalen25-sim processes.
 #include "jacksim.h"
 #include "presets.h"
+#include "presetsyx.h"
 #include "waits.h"
+
+#include <RtMidi.h>
 
 #include <QDir>
 #include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <chrono>
 #include <csignal>
 #include <memory>
+#include <thread>
 
 using namespace clitest;
 
@@ -32,6 +37,7 @@ private slots:
     void initTestCase();
     void backupRestoreBackup();
     void getAndPut();
+    void aSyxFilePlayedByAPlainClientStoresThePreset();
     void behindASilentClient();
     void flashWritesTheImage();
     void flashEndsCleanlyOnSigterm();
@@ -161,6 +167,55 @@ void CliJackTest::getAndPut() {
     r = cli({"get", "P22", after});
     QVERIFY2(r.code == 0, qPrintable(r.err));
     QCOMPARE(readAll(after), readAll(before));
+}
+
+// A .syx file played message by message by a plain JACK MIDI client, as any MIDI tool plays
+// one, stores the preset: read back with get it is the same file.
+void CliJackTest::aSyxFilePlayedByAPlainClientStoresThePreset() {
+    Sim sim({"--client-name", "KorvalenSyxPlay"});
+    QVERIFY(sim.ready());
+    const auto sav = randomSav(77, 22);
+    // The preset of a random preset file, with zone channels of its own.
+    korvalen::Preset preset;
+    {
+        const QString path = dir_.filePath("syx-source.sav");
+        QVERIFY(writeAll(path, bytesOf(sav)));
+        QVERIFY(korvalen::cli::readPresetFile(path, preset).ok());
+        preset.values.zones[0].chan = 4;
+        preset.values.zones[1].chan = 16;
+        preset.values.zones[2].chan = 11;
+    }
+    const std::vector<std::uint8_t> file = korvalen::presetSyx(preset.values, 22);
+    QVERIFY(!file.empty());
+
+    {
+        RtMidiOut player(RtMidi::UNIX_JACK, "syx-player");
+        int port = -1;
+        for (unsigned i = 0; i < player.getPortCount(); ++i)
+            if (QString::fromStdString(player.getPortName(i)).contains("KorvalenSyxPlay"))
+                port = int(i);
+        QVERIFY2(port >= 0, "the simulator's input is not among the JACK ports");
+        player.openPort(unsigned(port));
+        // One message after the other, no faster than a MIDI cable carries them.
+        std::size_t at = 0;
+        while (at < file.size()) {
+            std::size_t end = at;
+            while (file[end] != 0xF7)
+                ++end;
+            player.sendMessage(file.data() + at, end - at + 1);
+            std::this_thread::sleep_for(std::chrono::microseconds(320 * (end - at + 1)));
+            at = end + 1;
+        }
+        // The last messages may still be on their way: the read-back below asks until the
+        // preset is there, bounded by the test's time-out.
+    }
+    const QString back = dir_.filePath("syx-back.syx");
+    const QByteArray expected(reinterpret_cast<const char*>(file.data()), qsizetype(file.size()));
+    for (;;) {
+        const Result r = cli({"get", "P23", back});
+        QVERIFY2(r.code == 0, qPrintable(r.err));
+        if (readAll(back) == expected) break;
+    }
 }
 
 void CliJackTest::behindASilentClient() {

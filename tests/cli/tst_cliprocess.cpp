@@ -31,7 +31,7 @@ void CliProcessTest::commandLines_data() {
     QTest::newRow("--version") << QStringList{"--version"} << none << 0
                                << "korvalen25-cli " KORVALEN_VERSION << "";
     QTest::newRow("--help") << QStringList{"--help"} << none << 0
-                            << "  backup DIR              read all 15 presets into DIR, one "
+                            << "  backup [--syx] DIR      read all 15 presets into DIR, one "
                                "file each: P01.sav,"
                             << "";
     QTest::newRow("help get")

@@ -70,7 +70,7 @@ for program in korvalen25-editor korvalen25-cli; do
     grep -q '^\.SH NAME' <<<"$page" || fail "the manual page of $program has no NAME section"
     grep -q -- 'midi\\-api' <<<"$page" || fail "the manual page of $program lacks --midi-api"
 done
-zcat "$root/usr/share/man/man1/korvalen25-cli.1.gz" | grep -q 'backup DIR' ||
+zcat "$root/usr/share/man/man1/korvalen25-cli.1.gz" | grep -q 'restore DIR' ||
     fail "the manual page of korvalen25-cli does not list the commands"
 
 # One version everywhere: the package, the changelog's last entry and the metainfo's newest
@@ -94,6 +94,15 @@ grep -E '^[EW]: ' "$out/lintian.txt" && fail "lintian reported errors or warning
 dfv=$(desktop-file-validate "$root/usr/share/applications/$id.desktop" 2>&1) ||
     fail "the desktop entry does not validate: $dfv"
 [ -z "$dfv" ] || fail "desktop-file-validate: $dfv"
+
+# Preset files of either kind open in the editor: its own type, and the SysEx type that
+# shared-mime-info gives *.syx.
+grep -q '^MimeType=.*application/x-korvalen25-preset;' "$root/usr/share/applications/$id.desktop" ||
+    fail "the desktop entry does not name application/x-korvalen25-preset"
+grep -q '^MimeType=.*audio/x-syx;' "$root/usr/share/applications/$id.desktop" ||
+    fail "the desktop entry does not name audio/x-syx"
+grep -q '<mediatype>audio/x-syx</mediatype>' "$root/usr/share/metainfo/$id.metainfo.xml" ||
+    fail "the metainfo does not name audio/x-syx"
 
 appstreamcli validate --no-net --explain "$root/usr/share/metainfo/$id.metainfo.xml" ||
     fail "the metainfo does not validate"

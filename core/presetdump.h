@@ -1,6 +1,7 @@
 // A dump from the controller taken into a preset as the editor's model takes it: each value
 // through its bound, the zones from the dump's globals at its end record. Used by the CLI's
-// transfers and by the read-back of a download, neither of which touches the editor's model.
+// transfers, by the read-back of a download and by the reader of .syx files, none of which
+// touches the editor's model.
 #pragma once
 
 #include "presetprotocol.h"
