@@ -6,6 +6,7 @@
 #include "presethistory.h"
 #include "presetmodel.h"
 #include "presetprotocol.h"
+#include "presetsyx.h"
 
 #include <QDir>
 #include <QFile>
@@ -99,11 +100,11 @@ void PresetFileCommands::loadWithDialog() {
 
 bool PresetFileCommands::openPresetFile(const QString& path) {
     // A file that cannot be loaded replaces nothing: it is refused before anything is asked.
-    auto records = readPresetFile(path);
-    if (!records) return false;
+    auto loaded = readPresetFile(path);
+    if (!loaded) return false;
     host_.mayReplaceEdits(QStringLiteral("Load From File"),
                           tr("Loading \"%1\"").arg(QFileInfo(path).fileName()),
-                          [this, path, records = *records] {
+                          [this, path, records = *loaded] {
                               // The file wins over a dump still on its way (the upload of
                               // preset 0 at start-up, say).
                               emit aboutToLoad();
@@ -117,7 +118,9 @@ QString PresetFileCommands::droppedPresetFile(const QMimeData* data) {
     if (urls.size() != 1 || !urls.front().isLocalFile()) return {};
     const QString path = urls.front().toLocalFile();
     if (!QFileInfo(path).isFile()) return {};
-    if (path.endsWith(QLatin1String(".sav"), Qt::CaseInsensitive)) return path;
+    if (path.endsWith(QLatin1String(".sav"), Qt::CaseInsensitive) ||
+        path.endsWith(QLatin1String(".syx"), Qt::CaseInsensitive))
+        return path;
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) return {};
     const QByteArray head = file.read(korvalen::kPresetSignatureCompared);
@@ -132,13 +135,13 @@ QString PresetFileCommands::droppedPresetFile(const QMimeData* data) {
 }
 
 bool PresetFileCommands::loadFromFile(const QString& path) {
-    const auto records = readPresetFile(path);
-    if (!records) return false;
-    applyPresetFile(*records, path);
+    const auto loaded = readPresetFile(path);
+    if (!loaded) return false;
+    applyPresetFile(*loaded, path);
     return true;
 }
 
-std::optional<korvalen::PresetRecords> PresetFileCommands::readPresetFile(const QString& path) {
+std::optional<PresetFileCommands::Loaded> PresetFileCommands::readPresetFile(const QString& path) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
         host_.showFailure(QStringLiteral("Load From File"),
@@ -146,6 +149,7 @@ std::optional<korvalen::PresetRecords> PresetFileCommands::readPresetFile(const 
                               .arg(QDir::toNativeSeparators(path), file.errorString()));
         return std::nullopt;
     }
+    if (path.endsWith(QLatin1String(".syx"), Qt::CaseInsensitive)) return readSyxFile(path, file);
     // Bytes after the preset number are not part of the preset.
     const QByteArray bytes = file.read(korvalen::kPresetFileSize);
     const auto contents =
@@ -156,17 +160,46 @@ std::optional<korvalen::PresetRecords> PresetFileCommands::readPresetFile(const 
                        refusalReason(contents.status, bytes.size()));
         return std::nullopt;
     }
-    return contents.records;
+    return Loaded{contents.records, std::nullopt};
 }
 
-void PresetFileCommands::applyPresetFile(const korvalen::PresetRecords& records,
-                                         const QString& path) {
+std::optional<PresetFileCommands::Loaded> PresetFileCommands::readSyxFile(const QString& path,
+                                                                          QFile& file) {
+    // A whole preset as SysEx is a few kilobytes; a file far larger is no preset of ours and
+    // is not read into memory.
+    constexpr qint64 kLargestSyx = 64 * 1024;
+    if (file.size() > kLargestSyx) {
+        showLoadReport(QStringLiteral("File Can not be accepted!") + QLatin1Char('\n') +
+                       tr("\"%1\" is too large to be a preset.").arg(QFileInfo(path).fileName()));
+        return std::nullopt;
+    }
+    const QByteArray bytes = file.readAll();
+    const korvalen::SyxPreset syx =
+        korvalen::readPresetSyx(reinterpret_cast<const std::uint8_t*>(bytes.constData()),
+                                static_cast<std::size_t>(bytes.size()));
+    if (!syx.ok) {
+        showLoadReport(QStringLiteral("File Can not be accepted!") + QLatin1Char('\n') +
+                       QString::fromStdString(syx.error));
+        return std::nullopt;
+    }
+    Loaded loaded{korvalen::packPresetRecords(syx.preset.values, syx.preset.presetNumber),
+                  std::array<std::uint8_t, 3>{}};
+    for (std::size_t z = 0; z < loaded.zoneChannels->size(); ++z)
+        (*loaded.zoneChannels)[z] = syx.preset.values.zones[z].chan;
+    return loaded;
+}
+
+void PresetFileCommands::applyPresetFile(const Loaded& loaded, const QString& path) {
+    const korvalen::PresetRecords& records = loaded.records;
     const PresetSnapshot before = takePresetSnapshot();
-    // Each value goes through its setter; the zones' channels, which the file does not hold,
-    // stay as they are.
+    // Each value goes through its setter; the zones' channels, which a preset file does not
+    // hold, stay as they are unless the file brought them.
     korvalen::PresetValues given = before.values;
     std::uint8_t presetNumber = 0;
     korvalen::unpackPresetRecords(records, given, presetNumber);
+    if (loaded.zoneChannels)
+        for (std::size_t z = 0; z < given.zones.size(); ++z)
+            given.zones[z].chan = (*loaded.zoneChannels)[z];
     applyPresetValues(given);
     // A value its setter refused left its field as it was: the records written back from the
     // model then differ in that byte.

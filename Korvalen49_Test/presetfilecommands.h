@@ -8,10 +8,13 @@
 #include <QObject>
 #include <QString>
 
+#include <array>
+#include <cstdint>
 #include <functional>
 #include <optional>
 
 class CommandHost;
+class QFile;
 class QMimeData;
 
 class PresetFileCommands : public QObject {
@@ -38,8 +41,9 @@ public:
 
     // The name "Save to file" saves under: NAME.sav for a NAME without a suffix.
     static QString withPresetSuffix(const QString& path);
-    // The one local file of a drag that is a preset by its first bytes, or is named as one (so
-    // that a damaged ".sav" file is told why it cannot be loaded); otherwise an empty text.
+    // The one local file of a drag that is a preset by its first bytes, or is named as one
+    // (".sav", ".syx": so that a damaged file is told why it cannot be loaded); otherwise an
+    // empty text.
     static QString droppedPresetFile(const QMimeData* data);
 
 signals:
@@ -47,10 +51,17 @@ signals:
     void aboutToLoad();
 
 private:
+    // What a file gives: a preset file's records; a ".syx" file (SysEx as a download sends it,
+    // or a dump) the zones' channels as well.
+    struct Loaded {
+        korvalen::PresetRecords records;
+        std::optional<std::array<std::uint8_t, 3>> zoneChannels;
+    };
     // Loading in two steps: the file's records, or nothing after a box that says why; then
     // the records into the model, with the box of the result and the title.
-    std::optional<korvalen::PresetRecords> readPresetFile(const QString& path);
-    void applyPresetFile(const korvalen::PresetRecords& records, const QString& path);
+    std::optional<Loaded> readPresetFile(const QString& path);
+    std::optional<Loaded> readSyxFile(const QString& path, QFile& file);
+    void applyPresetFile(const Loaded& loaded, const QString& path);
     // The load's report ("Load OK!", a refused file), in a box that does not wait.
     void showLoadReport(const QString& text);
 

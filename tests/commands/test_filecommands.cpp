@@ -7,6 +7,7 @@
 #include "presetfilecommands.h"
 #include "presetmodel.h"
 #include "presetprotocol.h"
+#include "presetsyx.h"
 
 #include <QFile>
 #include <QFileDialog>
@@ -127,6 +128,48 @@ private slots:
         QCOMPARE(currentPresetValues(), edited);
         QVERIFY(host->history.modified());
         QCOMPARE(host->titleRefreshes, 0);
+    }
+
+    // A ".syx" file, as a download sends the preset, loads with its zones' channels and its
+    // number; a damaged one is refused with the reason and changes nothing.
+    void syxFilesLoadWithTheirChannels() {
+        korvalen::PresetValues values = distinctValues(7);
+        values.zones[0].chan = 4;
+        values.zones[1].chan = 9;
+        values.zones[2].chan = 16;
+        const auto bytes = korvalen::presetSyx(values, 22);
+        QVERIFY(!bytes.empty());
+        const QString file = path(QStringLiteral("lead.SYX"));
+        QVERIFY(writeBytes(file, QByteArray(reinterpret_cast<const char*>(bytes.data()),
+                                            qsizetype(bytes.size()))));
+        QVERIFY(files->loadFromFile(file));
+        QCOMPARE(host->boxes.size(), 1);
+        QCOMPARE(host->boxes[0].text, QStringLiteral("Load OK!"));
+        // What the file holds, as the core reads it (zone 1 always goes out as on).
+        const korvalen::SyxPreset read = korvalen::readPresetSyx(bytes.data(), bytes.size());
+        QVERIFY2(read.ok, read.error.c_str());
+        QCOMPARE(currentPresetValues(), read.preset.values);
+        QCOMPARE(currentPresetValues().zones[1].chan, std::uint8_t(9));
+        QCOMPARE(currentPresetValues().zones[2].chan, std::uint8_t(16));
+        QCOMPARE(int(korvalen::presetGlobals[korvalen::global::kPresetNumber]), 22);
+
+        host->forget();
+        const QString cut = path(QStringLiteral("cut.syx"));
+        QVERIFY(writeBytes(cut, QByteArray(reinterpret_cast<const char*>(bytes.data()),
+                                           qsizetype(bytes.size()) / 2)));
+        applyPresetValues(distinctValues(8));
+        QVERIFY(!files->loadFromFile(cut));
+        QCOMPARE(host->boxes.size(), 1);
+        QVERIFY2(host->boxes[0].text.startsWith(QStringLiteral("File Can not be accepted!\n")) &&
+                     host->boxes[0].text.size() > 30,
+                 qPrintable(host->boxes[0].text));
+        QCOMPARE(currentPresetValues(), distinctValues(8));
+        QCOMPARE(PresetFileCommands::droppedPresetFile([&] {
+                     static QMimeData data;
+                     data.setUrls({QUrl::fromLocalFile(file)});
+                     return &data;
+                 }()),
+                 file);
     }
 
     // A file that cannot be opened is a failure of "Load From File".
