@@ -1,11 +1,13 @@
 // korvalen25-cli over a real MIDI server: a private JACK server (started by the CTest
 // fixture, with a controller in upgrade mode on it that answers no preset message) and
 // controllers in normal mode that this test starts as korvalen25-sim processes.
+#include "cyclewatcher.h"
 #include "jacksim.h"
 #include "presets.h"
 #include "presetsyx.h"
 #include "waits.h"
 
+#include "rtmidibackend.h"
 #include <RtMidi.h>
 
 #include <QDir>
@@ -231,9 +233,20 @@ void CliJackTest::behindASilentClient() {
     QCOMPARE(readAll(file).size(), 348);
 }
 
+// The fixture's controller in upgrade mode writes what it received to KORVALEN_IMAGE_OUT. On
+// jackd the flash leaves the server's buffer size as it is; on PipeWire it runs at the short
+// cycle and gives the graph's own back (KORVALEN_EXPECT_SERVER names the server).
 void CliJackTest::flashWritesTheImage() {
-    // The fixture's controller in upgrade mode writes what it received to KORVALEN_IMAGE_OUT.
-    QFile::remove(KORVALEN_IMAGE_OUT);
+    const QString imageOut = qEnvironmentVariable("KORVALEN_IMAGE_OUT");
+    const QByteArray server = qgetenv("KORVALEN_EXPECT_SERVER");
+    QVERIFY2(!imageOut.isEmpty() && (server == "jackd" || server == "pipewire"),
+             "run through CTest: it sets KORVALEN_IMAGE_OUT and KORVALEN_EXPECT_SERVER");
+    CycleWatcher watcher;
+    QVERIFY(watcher.ok());
+    watcher.waitFor(watcher.bufferSize());
+    const unsigned before = watcher.frames();
+    watcher.resetFewest();
+    QFile::remove(imageOut);
     const QByteArray bytes = firmwareFile(28 * 50 + 3);
     const QByteArray body = bytes.left(bytes.size() - 15);
     const QString file = dir_.filePath("fw.bin");
@@ -246,7 +259,14 @@ void CliJackTest::flashWritesTheImage() {
         log.join('\n').endsWith("Writing the firmware...\nThe firmware is written.\nSwitch the "
                                 "controller off and on again to start the new firmware."),
         qPrintable(r.out));
-    KORVALEN_TRY_COMPARE(readAll(KORVALEN_IMAGE_OUT), body);
+    KORVALEN_TRY_COMPARE(readAll(imageOut), body);
+    if (server == "jackd") {
+        QCOMPARE(watcher.bufferSize(), before);
+        QCOMPARE(watcher.fewest(), before);
+    } else {
+        QCOMPARE(watcher.fewest(), korvalen::midi::pipeWireTransferQuantum());
+        watcher.waitFor(before);
+    }
 }
 
 // SIGTERM (as Ctrl-C) during a flash stops the worker: the program ends by itself, at once,
