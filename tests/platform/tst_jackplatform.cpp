@@ -36,6 +36,7 @@ private slots:
     void longSysExInPieces();
     void wholeDumpInOrder();
     void resetAndClose();
+    void serverCycleDuringTransfers();
 
 private:
     std::shared_ptr<Platform> platform_;
