@@ -10,7 +10,6 @@
 #include <atomic>
 #include <cctype>
 #include <chrono>
-#include <condition_variable>
 #include <cstdlib>
 #include <cstring>
 #include <deque>
@@ -244,23 +243,25 @@ public:
         client_ = jack_client_open(clientName_.c_str(), JackNoStartServer, &status);
         if (!client_) return; // the transfer goes on at the server's own cycle
         cycle_ = 0;
+        cycles_ = 0;
+        shortCycles_ = 0;
         if (jack_set_process_callback(client_, &JackTransferPace::onCycle, this) != 0 ||
             jack_activate(client_) != 0) {
             closeLocked();
             return;
         }
         // The cycle the graph runs at is known once the client took part in one.
-        {
-            std::unique_lock wait(cycleMutex_);
-            cycleSeen_.wait_for(wait, std::chrono::milliseconds(kFirstCycleWaitMs),
-                                [this] { return cycle_.load() != 0; });
-        }
+        waitForCycles([this] { return cycles_.load() > 0; });
         before_ = cycle_.load();
         // A server that already runs cycles this short is left as it is.
         if (before_ == 0 || before_ <= frames_ || jack_set_buffer_size(client_, frames_) != 0) {
             before_ = 0;
             closeLocked();
+            return;
         }
+        // The transfer starts once the graph runs the short cycles: a message sent while
+        // PipeWire changes the cycle may be lost on the way.
+        waitForCycles([this] { return shortCycles_.load() >= kSettleCycles; });
     }
 
     void end() {
@@ -270,15 +271,23 @@ public:
     }
 
 private:
-    static constexpr unsigned kFirstCycleWaitMs = 1000;
+    // Cycles of the new length before the transfer goes on, and the longest wait for a cycle
+    // to come (a graph that stalls does not hold the transfer up longer).
+    static constexpr unsigned kSettleCycles = 3;
+    static constexpr int kCycleWaitMs = 1000;
 
     static int onCycle(jack_nframes_t frames, void* self) {
         auto* pace = static_cast<JackTransferPace*>(self);
-        if (pace->cycle_.exchange(frames) == 0) {
-            std::lock_guard lock(pace->cycleMutex_);
-            pace->cycleSeen_.notify_all();
-        }
+        pace->cycle_.store(frames);
+        pace->cycles_.fetch_add(1);
+        if (frames == pace->frames_) pace->shortCycles_.fetch_add(1);
         return 0;
+    }
+
+    // Looks every millisecond until `done` or kCycleWaitMs have passed.
+    template <class Done> static void waitForCycles(Done done) {
+        for (int ms = 0; ms < kCycleWaitMs && !done(); ++ms)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
 
     void close() {
@@ -300,9 +309,9 @@ private:
     int depth_ = 0;
     jack_client_t* client_ = nullptr;
     unsigned before_ = 0; // the graph's cycle before the request; 0 when nothing was asked
-    std::atomic<unsigned> cycle_{0};
-    std::mutex cycleMutex_;
-    std::condition_variable cycleSeen_;
+    std::atomic<unsigned> cycle_{0};       // the frames of the last cycle
+    std::atomic<unsigned> cycles_{0};      // cycles since the client was activated
+    std::atomic<unsigned> shortCycles_{0}; // of them, cycles of frames_ frames
 };
 #endif
 

@@ -11,6 +11,7 @@
 #include <RtMidi.h>
 
 #include <QDir>
+#include <QRegularExpression>
 #include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
@@ -105,6 +106,20 @@ void CliJackTest::diagnosticsAndMonitor() {
     const Result r = cli({"diagnostics"});
     QVERIFY2(r.code == 0, qPrintable(r.err));
     QVERIFY(r.out.contains("MIDI backend: jack\n"));
+    // The server behind it, and what a transfer asks of it.
+    const QStringList server = r.out.split('\n').filter(QRegularExpression("^MIDI server: "));
+    QCOMPARE(server.size(), 1);
+    if (qgetenv("KORVALEN_EXPECT_SERVER") == "pipewire")
+        QVERIFY2(QRegularExpression("^MIDI server: PipeWire [0-9.]+, quantum 64 asked during "
+                                    "transfers$")
+                     .match(server.first())
+                     .hasMatch(),
+                 qPrintable(server.first()));
+    else
+        QVERIFY2(QRegularExpression("^MIDI server: jackd [0-9.]+, its buffer size left as it is$")
+                     .match(server.first())
+                     .hasMatch(),
+                 qPrintable(server.first()));
     const QStringList lines = r.out.split('\n');
     const QStringList input = lines.filter("-- the controller answers here");
     QCOMPARE(input.size(), 1);
