@@ -34,6 +34,10 @@ use_server() {
     # PipeWire's JACK library does not read it; tests take it as the sign of a server.
     export JACK_DEFAULT_SERVER="korvalen-pw-$name"
     unset PIPEWIRE_LATENCY PIPEWIRE_QUANTUM
+    # Under the address sanitizer, PipeWire's own libraries keep memory until the program ends.
+    printf '%s\n' 'leak:libpipewire-0.3.so' 'leak:pipewire-0.3/jack/libjack.so' 'leak:libspa-' \
+        >"$dir/lsan.supp"
+    export LSAN_OPTIONS="${LSAN_OPTIONS:+$LSAN_OPTIONS:}suppressions=$dir/lsan.supp"
 }
 
 # Sends TERM to a process, waits up to 5 s for it to end, then KILLs it.
