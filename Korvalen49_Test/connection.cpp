@@ -5,6 +5,7 @@
 #include "korvalen49_test.h"
 
 #include "choosecontroller.h"
+#include "diagnostics.h"
 #include "edithistory.h"
 #include "helpmenu.h"
 #include "librarywindow.h"
@@ -345,6 +346,7 @@ void Korvalen49_Test::refreshPortsWindow() {
     if (!portsWindow) return;
     PortsDialog::Facts facts;
     facts.backend = QString::fromStdString(korvalen::midi::platform().apiName());
+    facts.server = korvalen::midiServerWords(korvalen::midi::platform().midiServer());
     facts.inputs = connection.portWatch().inputs();
     facts.outputs = connection.portWatch().outputs();
     facts.search = connection.lastSearchRecord();

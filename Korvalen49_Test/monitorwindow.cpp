@@ -354,6 +354,7 @@ QString Korvalen49_Test::diagnosticsReportText() const {
     in.program = QStringLiteral("korvalen25-editor %1").arg(QApplication::applicationVersion());
     auto& midi = korvalen::midi::platform();
     in.backend = QString::fromStdString(midi.apiName());
+    in.server = midi.midiServer();
     in.inputsNow = midi.inputNames();
     in.outputsNow = midi.outputNames();
     in.searched = connection.searched();

@@ -98,6 +98,8 @@ QString PortsDialog::summaryFor(const Facts& facts) {
         last = tr("cancelled in attempt %1").arg(s.attempts);
     else
         last = tr("no controller answered (attempts: %1)").arg(s.attempts);
+    if (!facts.server.isEmpty())
+        return tr("MIDI backend: %1 (%2). Last search: %3.").arg(facts.backend, facts.server, last);
     return tr("MIDI backend: %1. Last search: %2.").arg(facts.backend, last);
 }
 

@@ -22,6 +22,7 @@ public:
     // What the window knows when it shows the ports.
     struct Facts {
         QString backend;
+        QString server;     // the MIDI server behind it, in a few words; empty: none to tell of
         QStringList inputs; // the ports listed now
         QStringList outputs;
         korvalen::midi::SearchRecord search; // the last search

@@ -118,6 +118,7 @@ Outcome diagnosticsCommand(const QString& port, const QString& path, QTextStream
             QStringLiteral("korvalen25-cli %1").arg(QCoreApplication::applicationVersion());
         auto& midi = midi::platform();
         in.backend = QString::fromStdString(midi.apiName());
+        in.server = midi.midiServer();
         in.inputsNow = midi.inputNames();
         in.outputsNow = midi.outputNames();
         in.searched = true;

@@ -323,6 +323,8 @@ int ConnectThread::probeDevices() {
 
 void ConnectThread::flashFirmware() {
     Run& run = *run_;
+    // From the start message to the end of the run, however it ends.
+    const korvalen::midi::TransferScope scope(platform());
     const std::uint32_t blockCount = run.image.blockCount;
     const auto start = korvalen::firmwareStartMessage(blockCount);
     if (ports_.replyInPort == 0 || ports_.replyOutPort == 0) {

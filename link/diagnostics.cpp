@@ -4,6 +4,7 @@
 #include "rtmidibackend.h"
 #include "trafficlines.h"
 
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QSysInfo>
 #include <QtGlobal>
@@ -67,6 +68,26 @@ void listNames(QString& text, const char* heading, const std::vector<std::string
 }
 
 } // namespace
+
+QString midiServerWords(const midi::MidiServer& server) {
+    const QString version = QString::fromStdString(server.version);
+    switch (server.kind) {
+    case midi::MidiServer::Kind::None:
+        break;
+    case midi::MidiServer::Kind::Jackd:
+        return QCoreApplication::translate("MidiServer", "jackd %1, its buffer size left as it is")
+            .arg(version);
+    case midi::MidiServer::Kind::PipeWire:
+        if (server.transferQuantum == 0)
+            return QCoreApplication::translate("MidiServer", "PipeWire %1, no quantum asked")
+                .arg(version);
+        return QCoreApplication::translate("MidiServer",
+                                           "PipeWire %1, quantum %2 asked during transfers")
+            .arg(version)
+            .arg(server.transferQuantum);
+    }
+    return {};
+}
 
 void noteTransfer(std::string what, std::string outcome) {
     std::lock_guard lock(noteMutex());
@@ -132,7 +153,10 @@ QString diagnosticsReport(const DiagnosticsInput& in) {
                 .arg(QLatin1String(qVersion()), QLatin1String(QT_VERSION_STR));
     text += QStringLiteral("RtMidi: %1\n").arg(QString::fromStdString(midi::rtMidiVersion()));
     text += QStringLiteral("System: %1\n").arg(QSysInfo::prettyProductName());
-    text += QStringLiteral("MIDI backend: %1\n\n").arg(in.backend);
+    text += QStringLiteral("MIDI backend: %1\n").arg(in.backend);
+    if (const QString server = midiServerWords(in.server); !server.isEmpty())
+        text += QStringLiteral("MIDI server: %1\n").arg(server);
+    text += QLatin1Char('\n');
 
     listNames(text, "Input ports now", in.inputsNow);
     listNames(text, "Output ports now", in.outputsNow);

@@ -31,9 +31,15 @@ std::optional<TransferNote> lastTransfer();
 std::string outcomeWords(const ReadResult& result);
 std::string outcomeWords(const DownloadResult& result);
 
+// The MIDI server behind the backend and what the program asks of it, in a few words:
+// "PipeWire 0.3.65, quantum 64 asked during transfers"; empty when there is no server to
+// tell of.
+QString midiServerWords(const midi::MidiServer& server);
+
 struct DiagnosticsInput {
-    QString program; // "korvalen25-cli 0.1"
-    QString backend; // the MIDI backend's name
+    QString program;         // "korvalen25-cli 0.1"
+    QString backend;         // the MIDI backend's name
+    midi::MidiServer server; // the server behind it
     std::vector<std::string> inputsNow;
     std::vector<std::string> outputsNow;
     bool searched = false; // whether `search` holds a search of this run

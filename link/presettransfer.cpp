@@ -84,6 +84,7 @@ PresetTransfer::PresetTransfer(Sender send, ByteRing& ring, midi::StopToken& sto
     : send_(std::move(send)), ring_(ring), stop_(stop), pace_(&pace) {}
 
 ReadResult PresetTransfer::readPreset(int number, Preset& preset) {
+    const midi::TransferScope scope(midi::platform());
     const ReadResult result = readAsking(number, preset, false);
     noteTransfer("read of preset " + std::to_string(number), outcomeWords(result));
     return result;
@@ -173,6 +174,7 @@ bool PresetTransfer::pauseAfter(std::size_t length) {
 
 DownloadResult PresetTransfer::download(const PresetValues& values, int number,
                                         DownloadValues which) {
+    const midi::TransferScope scope(midi::platform());
     DownloadResult result;
     // Noted however the download ends.
     struct Noted {

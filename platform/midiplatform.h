@@ -112,6 +112,20 @@ private:
     bool woken_ = false;
 };
 
+// The MIDI server behind a backend, as far as the backend can tell.
+struct MidiServer {
+    enum class Kind : std::uint8_t {
+        None,     // no server: the backend talks to the system directly, or it is not known
+        Jackd,    // the JACK server jackd
+        PipeWire, // PipeWire, through its own JACK library
+    };
+    Kind kind = Kind::None;
+    std::string version; // "1.9.21", "0.3.65"; empty when unknown
+    // The cycle, in frames, that the backend asks the server for while a transfer goes on; 0
+    // when it asks for nothing.
+    unsigned transferQuantum = 0;
+};
+
 class Platform {
 public:
     virtual ~Platform() = default;
@@ -139,6 +153,27 @@ public:
     // counts, this does not change which port an index opens.
     virtual std::vector<std::string> inputNames() = 0;
     virtual std::vector<std::string> outputNames() = 0;
+
+    virtual MidiServer midiServer() { return {}; }
+    // A transfer that sends a message and waits for the answer before it sends the next one
+    // begins, or has ended. A server that runs its graph in long cycles makes each such step
+    // wait for them, so the backend may ask for short cycles in between and gives them back
+    // at the end. The calls come in pairs (TransferScope); they may nest, from any thread.
+    virtual void transferBegins() {}
+    virtual void transferEnds() {}
+};
+
+// One transfer, from the construction to the end of the scope: however the transfer ends
+// (done, failed or stopped), the backend hears of the end.
+class TransferScope {
+public:
+    explicit TransferScope(Platform& p) : platform_(p) { platform_.transferBegins(); }
+    ~TransferScope() { platform_.transferEnds(); }
+    TransferScope(const TransferScope&) = delete;
+    TransferScope& operator=(const TransferScope&) = delete;
+
+private:
+    Platform& platform_;
 };
 
 // The platform the program uses; set once at start-up (or by a test) before any port work.

@@ -10,6 +10,7 @@
 #include <atomic>
 #include <cctype>
 #include <chrono>
+#include <cstdlib>
 #include <cstring>
 #include <deque>
 #include <mutex>
@@ -218,6 +219,102 @@ private:
 
 // ---------------------------------------------------------------------------------------------
 
+#ifdef KORVALEN_HAVE_JACK_PROBE
+// Short cycles of PipeWire's graph while transfers go on. PipeWire runs its graph in cycles
+// of 1024 frames (21 ms) unless a client asks for less, and each step of a transfer that
+// waits for an answer takes two of them. A JACK client of our own, without ports, asks for
+// the short cycle through jack_set_buffer_size() (on PipeWire a request of that client only,
+// node.force-quantum) when the first transfer begins. When the last one ends it asks for the
+// cycle the graph ran at before and is closed: PipeWire keeps the cycle a request leaves
+// behind, so closing alone would leave the graph at the short one. Never used on jackd,
+// where jack_set_buffer_size() changes the server for every client.
+class JackTransferPace {
+public:
+    JackTransferPace(std::string clientName, unsigned frames)
+        : clientName_(std::move(clientName)), frames_(frames) {}
+    ~JackTransferPace() { close(); }
+    JackTransferPace(const JackTransferPace&) = delete;
+    JackTransferPace& operator=(const JackTransferPace&) = delete;
+
+    void begin() {
+        std::lock_guard lock(mutex_);
+        if (depth_++ > 0 || frames_ == 0) return;
+        jack_status_t status{};
+        client_ = jack_client_open(clientName_.c_str(), JackNoStartServer, &status);
+        if (!client_) return; // the transfer goes on at the server's own cycle
+        cycle_ = 0;
+        cycles_ = 0;
+        shortCycles_ = 0;
+        if (jack_set_process_callback(client_, &JackTransferPace::onCycle, this) != 0 ||
+            jack_activate(client_) != 0) {
+            closeLocked();
+            return;
+        }
+        // The cycle the graph runs at is known once the client took part in one.
+        waitForCycles([this] { return cycles_.load() > 0; });
+        before_ = cycle_.load();
+        // A server that already runs cycles this short is left as it is.
+        if (before_ == 0 || before_ <= frames_ || jack_set_buffer_size(client_, frames_) != 0) {
+            before_ = 0;
+            closeLocked();
+            return;
+        }
+        // The transfer starts once the graph runs the short cycles: a message sent while
+        // PipeWire changes the cycle may be lost on the way.
+        waitForCycles([this] { return shortCycles_.load() >= kSettleCycles; });
+    }
+
+    void end() {
+        std::lock_guard lock(mutex_);
+        if (depth_ == 0 || --depth_ > 0) return;
+        closeLocked();
+    }
+
+private:
+    // Cycles of the new length before the transfer goes on, and the longest wait for a cycle
+    // to come (a graph that stalls does not hold the transfer up longer).
+    static constexpr unsigned kSettleCycles = 3;
+    static constexpr int kCycleWaitMs = 1000;
+
+    static int onCycle(jack_nframes_t frames, void* self) {
+        auto* pace = static_cast<JackTransferPace*>(self);
+        pace->cycle_.store(frames);
+        pace->cycles_.fetch_add(1);
+        if (frames == pace->frames_) pace->shortCycles_.fetch_add(1);
+        return 0;
+    }
+
+    // Looks every millisecond until `done` or kCycleWaitMs have passed.
+    template <class Done> static void waitForCycles(Done done) {
+        for (int ms = 0; ms < kCycleWaitMs && !done(); ++ms)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+
+    void close() {
+        std::lock_guard lock(mutex_);
+        closeLocked();
+    }
+    void closeLocked() {
+        if (!client_) return;
+        if (before_ != 0) jack_set_buffer_size(client_, before_); // the cycle given back
+        before_ = 0;
+        jack_deactivate(client_);
+        jack_client_close(client_);
+        client_ = nullptr;
+    }
+
+    const std::string clientName_;
+    const unsigned frames_;
+    std::mutex mutex_;
+    int depth_ = 0;
+    jack_client_t* client_ = nullptr;
+    unsigned before_ = 0; // the graph's cycle before the request; 0 when nothing was asked
+    std::atomic<unsigned> cycle_{0};       // the frames of the last cycle
+    std::atomic<unsigned> cycles_{0};      // cycles since the client was activated
+    std::atomic<unsigned> shortCycles_{0}; // of them, cycles of frames_ frames
+};
+#endif
+
 class RtMidiPlatform final : public Platform {
 public:
     RtMidiPlatform(std::string name, RtMidi::Api api, std::string clientName)
@@ -241,10 +338,40 @@ public:
             if (error) *error = errors_.last();
             return false;
         }
+#ifdef KORVALEN_HAVE_JACK_PROBE
+        if (api_ == RtMidi::UNIX_JACK) {
+            const char* version = jack_get_version_string();
+            server_ = jackServerOf(version ? version : "");
+            if (server_.kind == MidiServer::Kind::PipeWire) {
+                server_.transferQuantum = pipeWireTransferQuantum();
+                // JACK client names are short; this one is seen in PipeWire's node list only.
+                pace_ = std::make_unique<JackTransferPace>(clientName_.substr(0, 40) + " pace",
+                                                           server_.transferQuantum);
+            }
+        }
+#endif
         return true;
     }
 
-    std::string apiName() const override { return name_; }
+    MidiServer midiServer() override {
+        return server_;
+    }
+
+    void transferBegins() override {
+#ifdef KORVALEN_HAVE_JACK_PROBE
+        if (pace_) pace_->begin();
+#endif
+    }
+
+    void transferEnds() override {
+#ifdef KORVALEN_HAVE_JACK_PROBE
+        if (pace_) pace_->end();
+#endif
+    }
+
+    std::string apiName() const override {
+        return name_;
+    }
 
     unsigned inputCount() override {
         std::lock_guard lock(mutex_);
@@ -334,6 +461,10 @@ private:
     std::unique_ptr<RtMidiOut> queryOut_;
     std::vector<std::string> inNames_;
     std::vector<std::string> outNames_;
+    MidiServer server_;
+#ifdef KORVALEN_HAVE_JACK_PROBE
+    std::unique_ptr<JackTransferPace> pace_;
+#endif
 };
 
 #ifdef KORVALEN_HAVE_JACK_PROBE
@@ -363,6 +494,36 @@ std::vector<std::string> rtMidiCompiledApis() {
 
 std::string rtMidiVersion() {
     return RtMidi::getVersion();
+}
+
+MidiServer jackServerOf(std::string_view versionText) {
+    MidiServer server;
+    constexpr std::string_view kPipeWire = "PipeWire";
+    const auto at = versionText.find(kPipeWire);
+    if (at == std::string_view::npos) {
+        server.kind = MidiServer::Kind::Jackd;
+        server.version = std::string(versionText);
+        return server;
+    }
+    server.kind = MidiServer::Kind::PipeWire;
+    std::string_view rest = versionText.substr(at + kPipeWire.size());
+    while (!rest.empty() && rest.front() == ' ')
+        rest.remove_prefix(1);
+    const auto end = rest.find_first_of(" )");
+    server.version = std::string(rest.substr(0, end));
+    return server;
+}
+
+unsigned pipeWireTransferQuantum() {
+    constexpr unsigned kDefault = 64;
+    const char* text = std::getenv("KORVALEN_PIPEWIRE_QUANTUM");
+    if (!text || !*text) return kDefault;
+    char* end = nullptr;
+    const unsigned long frames = std::strtoul(text, &end, 10);
+    if (*end != '\0' || !std::isdigit(static_cast<unsigned char>(*text))) return kDefault;
+    if (frames == 0) return 0;
+    if (frames < 16 || frames > 8192 || (frames & (frames - 1)) != 0) return kDefault;
+    return static_cast<unsigned>(frames);
 }
 
 bool isOwnPortName(std::string_view portName, std::string_view clientName) {

@@ -28,6 +28,15 @@ bool rtMidiApiStarts(const std::string& api, std::string* why);
 std::shared_ptr<Platform> createRtMidiPlatform(const std::string& api,
                                                const std::string& clientName, std::string* error);
 
+// The server behind a JACK library, told by the library's version text: PipeWire's own JACK
+// library names PipeWire and its version in it ("3.0.0.0 (using PipeWire 0.3.65)"); any other
+// is jackd's, whose text is jackd's version ("1.9.21"). No quantum is filled in.
+MidiServer jackServerOf(std::string_view versionText);
+
+// The cycle asked of PipeWire while a transfer goes on, in frames: KORVALEN_PIPEWIRE_QUANTUM
+// when it holds 0 (ask for nothing) or a power of two from 16 to 8192, else 64.
+unsigned pipeWireTransferQuantum();
+
 // True when `portName`, as RtMidi lists it, is a port of a client called `clientName`: the
 // text before the first ':' is the client name, or the client name with "-NN" appended (JACK
 // renames a second client of the same name that way). ALSA lists "client:port c:p".

@@ -8,6 +8,8 @@ packages=(
     qt6-base-dev qt6-tools-dev qt6-tools-dev-tools libgl-dev
     librtmidi-dev libasound2-dev libfontconfig-dev
     jackd2 libjack-jackd2-dev
+    # PipeWire as the JACK server, headless, for the tests that run through pw-jack
+    pipewire pipewire-bin pipewire-jack
     xvfb xauth fonts-dejavu-core fonts-liberation
     # the desktop's own GTK 3 theme for Qt (its dark Adwaita comes with GTK)
     qt6-gtk-platformtheme

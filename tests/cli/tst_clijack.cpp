@@ -1,14 +1,17 @@
 // korvalen25-cli over a real MIDI server: a private JACK server (started by the CTest
 // fixture, with a controller in upgrade mode on it that answers no preset message) and
 // controllers in normal mode that this test starts as korvalen25-sim processes.
+#include "cyclewatcher.h"
 #include "jacksim.h"
 #include "presets.h"
 #include "presetsyx.h"
 #include "waits.h"
 
+#include "rtmidibackend.h"
 #include <RtMidi.h>
 
 #include <QDir>
+#include <QRegularExpression>
 #include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
@@ -103,6 +106,20 @@ void CliJackTest::diagnosticsAndMonitor() {
     const Result r = cli({"diagnostics"});
     QVERIFY2(r.code == 0, qPrintable(r.err));
     QVERIFY(r.out.contains("MIDI backend: jack\n"));
+    // The server behind it, and what a transfer asks of it.
+    const QStringList server = r.out.split('\n').filter(QRegularExpression("^MIDI server: "));
+    QCOMPARE(server.size(), 1);
+    if (qgetenv("KORVALEN_EXPECT_SERVER") == "pipewire")
+        QVERIFY2(QRegularExpression("^MIDI server: PipeWire [0-9.]+, quantum 64 asked during "
+                                    "transfers$")
+                     .match(server.first())
+                     .hasMatch(),
+                 qPrintable(server.first()));
+    else
+        QVERIFY2(QRegularExpression("^MIDI server: jackd [0-9.]+, its buffer size left as it is$")
+                     .match(server.first())
+                     .hasMatch(),
+                 qPrintable(server.first()));
     const QStringList lines = r.out.split('\n');
     const QStringList input = lines.filter("-- the controller answers here");
     QCOMPARE(input.size(), 1);
@@ -231,9 +248,20 @@ void CliJackTest::behindASilentClient() {
     QCOMPARE(readAll(file).size(), 348);
 }
 
+// The fixture's controller in upgrade mode writes what it received to KORVALEN_IMAGE_OUT. On
+// jackd the flash leaves the server's buffer size as it is; on PipeWire it runs at the short
+// cycle and gives the graph's own back (KORVALEN_EXPECT_SERVER names the server).
 void CliJackTest::flashWritesTheImage() {
-    // The fixture's controller in upgrade mode writes what it received to KORVALEN_IMAGE_OUT.
-    QFile::remove(KORVALEN_IMAGE_OUT);
+    const QString imageOut = qEnvironmentVariable("KORVALEN_IMAGE_OUT");
+    const QByteArray server = qgetenv("KORVALEN_EXPECT_SERVER");
+    QVERIFY2(!imageOut.isEmpty() && (server == "jackd" || server == "pipewire"),
+             "run through CTest: it sets KORVALEN_IMAGE_OUT and KORVALEN_EXPECT_SERVER");
+    CycleWatcher watcher;
+    QVERIFY(watcher.ok());
+    watcher.waitFor(watcher.bufferSize());
+    const unsigned before = watcher.frames();
+    watcher.resetFewest();
+    QFile::remove(imageOut);
     const QByteArray bytes = firmwareFile(28 * 50 + 3);
     const QByteArray body = bytes.left(bytes.size() - 15);
     const QString file = dir_.filePath("fw.bin");
@@ -246,7 +274,14 @@ void CliJackTest::flashWritesTheImage() {
         log.join('\n').endsWith("Writing the firmware...\nThe firmware is written.\nSwitch the "
                                 "controller off and on again to start the new firmware."),
         qPrintable(r.out));
-    KORVALEN_TRY_COMPARE(readAll(KORVALEN_IMAGE_OUT), body);
+    KORVALEN_TRY_COMPARE(readAll(imageOut), body);
+    if (server == "jackd") {
+        QCOMPARE(watcher.bufferSize(), before);
+        QCOMPARE(watcher.fewest(), before);
+    } else {
+        QCOMPARE(watcher.fewest(), korvalen::midi::pipeWireTransferQuantum());
+        watcher.waitFor(before);
+    }
 }
 
 // SIGTERM (as Ctrl-C) during a flash stops the worker: the program ends by itself, at once,

@@ -3,6 +3,7 @@
 // own ports are never listed, and System Exclusive longer than a receive buffer arrives in
 // 256-byte pieces, intact.
 #include "controlleremulator.h"
+#include "cyclewatcher.h"
 #include "inputrecorder.h"
 #include "platformfactory.h"
 #include "rtmidibackend.h"
@@ -35,6 +36,7 @@ private slots:
     void longSysExInPieces();
     void wholeDumpInOrder();
     void resetAndClose();
+    void serverCycleDuringTransfers();
 
 private:
     std::shared_ptr<Platform> platform_;
@@ -152,6 +154,56 @@ void TestJackPlatform::resetAndClose() {
     QCOMPARE(events.size(), before + 3);
     QVERIFY(events[before + 1].bytes.empty());
     QCOMPARE(events[before + 2].kind, InputEvent::Kind::Close);
+}
+
+// The server is told apart (KORVALEN_EXPECT_SERVER says which the fixture runs). On PipeWire a
+// transfer asks for the short cycle and gives the graph's own back when it ends; on jackd the
+// server's buffer size is never touched.
+void TestJackPlatform::serverCycleDuringTransfers() {
+    const QByteArray expected = qgetenv("KORVALEN_EXPECT_SERVER");
+    QVERIFY2(expected == "jackd" || expected == "pipewire",
+             "run through CTest: it names the fixture's server in KORVALEN_EXPECT_SERVER");
+    const MidiServer server = platform_->midiServer();
+    CycleWatcher watcher;
+    QVERIFY(watcher.ok());
+    watcher.waitFor(watcher.bufferSize());
+    const unsigned before = watcher.frames();
+    QVERIFY(before > 0);
+
+    if (expected == "jackd") {
+        QCOMPARE(int(server.kind), int(MidiServer::Kind::Jackd));
+        QCOMPARE(server.transferQuantum, 0u);
+        watcher.resetFewest();
+        {
+            const TransferScope outer(*platform_);
+            const TransferScope inner(*platform_);
+            QCOMPARE(watcher.bufferSize(), before);
+        }
+        QCOMPARE(watcher.bufferSize(), before);
+        QCOMPARE(watcher.fewest(), before);
+        return;
+    }
+
+    QCOMPARE(int(server.kind), int(MidiServer::Kind::PipeWire));
+    QVERIFY(!server.version.empty());
+    QCOMPARE(server.transferQuantum, pipeWireTransferQuantum());
+    QVERIFY2(server.transferQuantum < before,
+             "the fixture's graph runs at the short cycle already");
+    {
+        const TransferScope outer(*platform_);
+        watcher.waitFor(server.transferQuantum);
+        {
+            // A transfer inside another changes nothing, nor does its end.
+            const TransferScope inner(*platform_);
+        }
+    }
+    watcher.waitFor(before);
+    // Asked again, and given back again: the second transfer is as the first.
+    {
+        const TransferScope again(*platform_);
+        watcher.waitFor(server.transferQuantum);
+    }
+    watcher.waitFor(before);
 }
 
 QTEST_GUILESS_MAIN(TestJackPlatform)

@@ -26,6 +26,10 @@ private slots:
     void ownPortNames_data();
     void ownPortNames();
     void currentPlatform();
+    void jackServer_data();
+    void jackServer();
+    void pipeWireQuantum_data();
+    void pipeWireQuantum();
 };
 
 void TestPlatformSelect::init() {
@@ -160,6 +164,60 @@ void TestPlatformSelect::currentPlatform() {
     QCOMPARE(&platform(), static_cast<Platform*>(bus.get()));
     setPlatform(nullptr);
     QCOMPARE(platform().apiName(), std::string("none"));
+}
+
+// The JACK library's version text tells jackd from PipeWire, and PipeWire's version.
+void TestPlatformSelect::jackServer_data() {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<QString>("version");
+    const int jackd = int(MidiServer::Kind::Jackd), pipeWire = int(MidiServer::Kind::PipeWire);
+    QTest::newRow("jackd") << "1.9.21" << jackd << "1.9.21";
+    QTest::newRow("PipeWire 0.3") << "3.0.0.0 (using PipeWire 0.3.65)" << pipeWire << "0.3.65";
+    QTest::newRow("PipeWire 1.2") << "3.0.0.0 (using PipeWire 1.2.7)" << pipeWire << "1.2.7";
+    QTest::newRow("PipeWire, no parenthesis") << "PipeWire 1.0.5" << pipeWire << "1.0.5";
+    QTest::newRow("PipeWire, no version") << "3.0.0.0 (PipeWire)" << pipeWire << "";
+    QTest::newRow("empty") << "" << jackd << "";
+}
+
+void TestPlatformSelect::jackServer() {
+    QFETCH(QString, text);
+    QFETCH(int, kind);
+    QFETCH(QString, version);
+    const MidiServer server = jackServerOf(text.toStdString());
+    QCOMPARE(int(server.kind), kind);
+    QCOMPARE(QString::fromStdString(server.version), version);
+    QCOMPARE(server.transferQuantum, 0u);
+}
+
+// The cycle asked of PipeWire during transfers: 64 frames, or what KORVALEN_PIPEWIRE_QUANTUM
+// says when it says something PipeWire takes.
+void TestPlatformSelect::pipeWireQuantum_data() {
+    QTest::addColumn<QByteArray>("setting"); // "-": not set
+    QTest::addColumn<unsigned>("frames");
+    QTest::newRow("not set") << QByteArray("-") << 64u;
+    QTest::newRow("empty") << QByteArray("") << 64u;
+    QTest::newRow("0: ask for nothing") << QByteArray("0") << 0u;
+    QTest::newRow("16") << QByteArray("16") << 16u;
+    QTest::newRow("256") << QByteArray("256") << 256u;
+    QTest::newRow("8192") << QByteArray("8192") << 8192u;
+    QTest::newRow("not a power of two") << QByteArray("100") << 64u;
+    QTest::newRow("too short") << QByteArray("8") << 64u;
+    QTest::newRow("too long") << QByteArray("16384") << 64u;
+    QTest::newRow("not a number") << QByteArray("fast") << 64u;
+    QTest::newRow("trailing text") << QByteArray("128 frames") << 64u;
+    QTest::newRow("negative") << QByteArray("-128") << 64u;
+}
+
+void TestPlatformSelect::pipeWireQuantum() {
+    QFETCH(QByteArray, setting);
+    QFETCH(unsigned, frames);
+    if (setting == "-")
+        qunsetenv("KORVALEN_PIPEWIRE_QUANTUM");
+    else
+        qputenv("KORVALEN_PIPEWIRE_QUANTUM", setting);
+    QCOMPARE(pipeWireTransferQuantum(), frames);
+    qunsetenv("KORVALEN_PIPEWIRE_QUANTUM");
 }
 
 QTEST_GUILESS_MAIN(TestPlatformSelect)
