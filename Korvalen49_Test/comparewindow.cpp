@@ -20,7 +20,8 @@ CompareWindow::CompareWindow(CommandHost& host, QWidget* parent)
     list_->setObjectName(QStringLiteral("compareList"));
     list_->setRootIsDecorated(false);
     list_->setAlternatingRowColors(true);
-    list_->setSelectionMode(QAbstractItemView::SingleSelection);
+    // Several rows are taken at once: Shift and Ctrl choose them.
+    list_->setSelectionMode(QAbstractItemView::ExtendedSelection);
     summary_->setObjectName(QStringLiteral("compareSummary"));
     auto* buttons = new QHBoxLayout;
     for (int side = 0; side < 2; ++side) {
@@ -30,6 +31,11 @@ CompareWindow::CompareWindow(CommandHost& host, QWidget* parent)
         take_[side]->setEnabled(false);
         connect(take_[side], &QPushButton::clicked, this, [this, side] { takeSelected(side); });
         buttons->addWidget(take_[side]);
+        takeAll_[side] = new QPushButton(this);
+        takeAll_[side]->setObjectName(side == 0 ? QStringLiteral("takeAllFirst")
+                                                : QStringLiteral("takeAllSecond"));
+        connect(takeAll_[side], &QPushButton::clicked, this, [this, side] { takeAll(side); });
+        buttons->addWidget(takeAll_[side]);
     }
     buttons->addStretch();
     auto* close = new QPushButton(tr("Close"), this);
@@ -39,10 +45,10 @@ CompareWindow::CompareWindow(CommandHost& host, QWidget* parent)
     layout->addWidget(summary_);
     layout->addWidget(list_);
     layout->addLayout(buttons);
-    connect(list_, &QTreeWidget::itemSelectionChanged, this, [this] {
-        const bool any = !list_->selectedItems().isEmpty();
-        take_[0]->setEnabled(any);
-        take_[1]->setEnabled(any);
+    connect(list_, &QTreeWidget::itemSelectionChanged, this, &CompareWindow::updateButtons);
+    // An undo or a redo changes the editor's side: its rows follow.
+    connect(&host_.editHistory(), &EditHistory::restored, this, [this] {
+        if (sides_[0].isEditor || sides_[1].isEditor) refill();
     });
     resize(640, 420);
     a11y::describeWindow(this);
@@ -85,29 +91,68 @@ void CompareWindow::refill() {
                                       "file holds none.");
     summary_->setText(text);
     for (int side = 0; side < 2; ++side) {
-        take_[side]->setText(tr("Take %1's value").arg(sides_[side].name));
-        take_[side]->setEnabled(false);
         // The editor's own values are in the editor already.
         take_[side]->setVisible(!sides_[side].isEditor);
+        takeAll_[side]->setVisible(!sides_[side].isEditor);
+    }
+    updateButtons();
+}
+
+void CompareWindow::updateButtons() {
+    const int chosen = int(list_->selectedItems().size());
+    const int all = int(differences_.size());
+    for (int side = 0; side < 2; ++side) {
+        const QString& name = sides_[side].name;
+        const QString take = chosen <= 1 ? tr("Take %1's value").arg(name)
+                                         : tr("Take %1's %n values", nullptr, chosen).arg(name);
+        take_[side]->setText(take);
+        take_[side]->setAccessibleName(take);
+        take_[side]->setEnabled(chosen > 0);
+        const QString takeAll = tr("Take all of %1 (%n value(s))", nullptr, all).arg(name);
+        takeAll_[side]->setText(takeAll);
+        takeAll_[side]->setAccessibleName(takeAll);
+        takeAll_[side]->setEnabled(all > 0);
     }
 }
 
 void CompareWindow::takeSelected(int side) {
-    const QList<QTreeWidgetItem*> selected = list_->selectedItems();
-    if (selected.isEmpty()) return;
-    takeValue(list_->indexOfTopLevelItem(selected.front()), side);
+    QList<int> rows;
+    for (QTreeWidgetItem* item : list_->selectedItems())
+        rows << list_->indexOfTopLevelItem(item);
+    takeValues(rows, side);
 }
 
 bool CompareWindow::takeValue(int row, int side) {
-    if (row < 0 || row >= int(differences_.size()) || side < 0 || side > 1) return false;
-    const korvalen::ComparedField d = differences_[std::size_t(row)];
+    return takeValues({row}, side);
+}
+
+bool CompareWindow::takeAll(int side) {
+    QList<int> rows;
+    for (int row = 0; row < int(differences_.size()); ++row)
+        rows << row;
+    return takeValues(rows, side);
+}
+
+bool CompareWindow::takeValues(const QList<int>& rows, int side) {
+    if (rows.isEmpty() || side < 0 || side > 1) return false;
+    for (int row : rows)
+        if (row < 0 || row >= int(differences_.size())) return false;
     const PresetSnapshot before = takePresetSnapshot();
     korvalen::PresetValues values = before.values;
-    korvalen::setFieldValue(values, d.field, side == 0 ? d.first : d.second);
+    for (int row : rows) {
+        const korvalen::ComparedField& d = differences_[std::size_t(row)];
+        korvalen::setFieldValue(values, d.field, side == 0 ? d.first : d.second);
+    }
     applyPresetValues(values);
-    host_.editHistory().replaced(
-        before, tr("%1 from %2")
-                    .arg(QString::fromStdString(korvalen::fieldName(d.field)), sides_[side].name));
+    // One step for the lot: one undo puts every value back.
+    const QString what =
+        rows.size() == 1
+            ? tr("%1 from %2")
+                  .arg(QString::fromStdString(
+                           korvalen::fieldName(differences_[std::size_t(rows.front())].field)),
+                       sides_[side].name)
+            : tr("%n values from %1", nullptr, int(rows.size())).arg(sides_[side].name);
+    host_.editHistory().replaced(before, what);
     refill();
     return true;
 }

@@ -73,6 +73,22 @@ bool DownloadCommand::handToTaker(const QString& outcome) {
     return true;
 }
 
+void DownloadCommand::askToDownload(std::function<void()> yes, std::function<void()> no) {
+    auto* box = new QMessageBox(QMessageBox::Warning, QStringLiteral("Warning"),
+                                QStringLiteral("Download to Korvalen,are you sure?"),
+                                QMessageBox::Ok | QMessageBox::Cancel, host_.dialogParent());
+    box->setObjectName(QStringLiteral("downloadQuestion"));
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    connect(box, &QMessageBox::finished, this, [box, yes = std::move(yes), no = std::move(no)] {
+        if (box->clickedButton() == box->button(QMessageBox::Ok)) {
+            if (yes) yes();
+        } else if (no) {
+            no();
+        }
+    });
+    box->open();
+}
+
 bool DownloadCommand::download(bool snapshotFirst) {
     const QString command = tr("Download");
     // A download never goes out while an upload arrives: it waits for the upload's end and

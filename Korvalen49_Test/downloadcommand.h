@@ -40,6 +40,10 @@ public:
     // replaces is read and kept as a snapshot (presethistory.h); when that fails nothing is
     // sent and snapshotQuestion() asks whether to download without one (`snapshotFirst` false).
     bool download(bool snapshotFirst = true);
+    // The question before a download ("Download to Korvalen,are you sure?"), in a box that
+    // does not wait: `yes` runs when the user says OK, `no` (when given) otherwise. Menu >
+    // DownLoad and the library's Download ask it alike.
+    void askToDownload(std::function<void()> yes, std::function<void()> no = {});
     // Reads stored preset `number` from the controller on a thread, as a download runs, and
     // hands the result to `done` on this object's thread. False (and the failure shown under
     // `command`) when the controller is not ready.

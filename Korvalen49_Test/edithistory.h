@@ -33,6 +33,9 @@ public:
     // The preset as it is now has just been uploaded or downloaded (Controller), or loaded or
     // saved (File, with the file's name): from here on, a difference is an edit.
     void markInStep(Source source, const QString& fileName = {});
+    // The file the preset was last loaded from or saved to; empty when it was last put in
+    // step with the controller, or with nothing.
+    QString fileName() const { return source_ == Source::File ? fileName_ : QString(); }
     // True when the preset differs from what it was last put in step with.
     bool modified() const;
     // The status bar's note: the edits, or what the preset is the same as.

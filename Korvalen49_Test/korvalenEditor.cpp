@@ -445,6 +445,13 @@ void Korvalen49_Test::connectCommands() {
             [this] { uploads.abandon(tr("Upload stopped: a preset file is loaded instead.")); });
     ui.actionSave_to_file->setShortcuts(QKeySequence::Save);
     ui.actionLoad_from_file->setShortcuts(QKeySequence::Open);
+    // The preset as a ".syx" file, both ways, last in "File".
+    QAction* exportSyx = ui.menuFile->addAction(tr("&Export .syx..."), &files,
+                                                &PresetFileCommands::exportWithDialog);
+    exportSyx->setObjectName(QStringLiteral("actionExport"));
+    QAction* importSyx = ui.menuFile->addAction(tr("&Import .syx..."), &files,
+                                                &PresetFileCommands::importWithDialog);
+    importSyx->setObjectName(QStringLiteral("actionImport"));
     // Reconnecting and the list of MIDI ports are offered as menu commands, last in "Menu".
     ui.menuMenu->addAction(ui.actionReConnect);
     connect(ui.actionReConnect, &QAction::triggered, this, &Korvalen49_Test::reconnectSlot);
@@ -498,15 +505,7 @@ void Korvalen49_Test::DataInSlot(uint) {}
 void Korvalen49_Test::SysInSlot(uint) {}
 
 void Korvalen49_Test::DownLoadSlot() {
-    auto* box = new QMessageBox(QMessageBox::Warning, QStringLiteral("Warning"),
-                                QStringLiteral("Download to Korvalen,are you sure?"),
-                                QMessageBox::Ok | QMessageBox::Cancel, this);
-    box->setObjectName(QStringLiteral("downloadQuestion"));
-    box->setAttribute(Qt::WA_DeleteOnClose);
-    connect(box, &QMessageBox::finished, this, [this, box] {
-        if (box->clickedButton() == box->button(QMessageBox::Ok)) download();
-    });
-    box->open();
+    downloads.askToDownload([this] { download(); });
 }
 
 void Korvalen49_Test::uploadSlot() {

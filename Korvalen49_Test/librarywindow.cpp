@@ -5,12 +5,14 @@
 #include "comparewindow.h"
 #include "downloadcommand.h"
 #include "edithistory.h"
+#include "filefolders.h"
 #include "nametables.h"
 #include "presetfile.h"
 #include "presetfilecommands.h"
 #include "presethistory.h"
 #include "presetmodel.h"
 #include "presetprotocol.h"
+#include "presetsyx.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -38,12 +40,6 @@
 
 namespace {
 
-const char* const kFolderKey = "library/folder";
-
-QSettings settings() {
-    return QSettings(QStringLiteral("korvalen25"), QStringLiteral("korvalen25-editor"));
-}
-
 QString presetText(int number) {
     return number < 0 ? QString() : QStringLiteral("P%1").arg(number + 1, 2, 10, QLatin1Char('0'));
 }
@@ -55,6 +51,32 @@ unsigned char currentPresetNumber() {
     return korvalen::presetGlobals[korvalen::global::kPresetNumber];
 }
 
+bool isSyx(const QString& path) {
+    return path.endsWith(QLatin1String(".syx"), Qt::CaseInsensitive);
+}
+
+// The zone channels file that goes with a library file: none for a ".syx" file, which holds
+// its channels itself (and must not take those of the ".sav" file of the same name).
+QString channelsFileOf(const QString& path) {
+    return isSyx(path) ? QString() : korvalen::zoneChannelsPath(path);
+}
+
+// The preset number a library file holds; -1 when it is no preset.
+int presetNumberOf(const QString& path) {
+    if (isSyx(path)) {
+        korvalen::StoredPreset stored;
+        return korvalen::readStoredPreset(path, stored) ? stored.preset.presetNumber : -1;
+    }
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) return -1;
+    const QByteArray bytes = file.read(korvalen::kPresetFileSize);
+    const auto contents = korvalen::parsePresetFile(
+        reinterpret_cast<const std::uint8_t*>(bytes.constData()), std::size_t(bytes.size()));
+    return contents.status == korvalen::PresetFileStatus::Accepted
+               ? contents.records[korvalen::presetrecord::kPresetNumber]
+               : -1;
+}
+
 } // namespace
 
 // --- Reading the folders -----------------------------------------------------------------
@@ -63,22 +85,16 @@ QList<LibraryWindow::Entry> LibraryWindow::readFolder(const QString& folder) {
     QList<Entry> found;
     const QDir dir(folder);
     const QFileInfoList files =
-        dir.entryInfoList({QStringLiteral("*.sav")}, QDir::Files, QDir::Name | QDir::IgnoreCase);
+        dir.entryInfoList({QStringLiteral("*.sav"), QStringLiteral("*.syx")}, QDir::Files,
+                          QDir::Name | QDir::IgnoreCase);
     found.reserve(files.size());
     for (const QFileInfo& info : files) {
         Entry e;
         e.path = info.filePath();
         e.name = info.completeBaseName();
         e.date = info.lastModified();
-        QFile file(e.path);
-        if (file.open(QIODevice::ReadOnly)) {
-            const QByteArray bytes = file.read(korvalen::kPresetFileSize);
-            const auto contents =
-                korvalen::parsePresetFile(reinterpret_cast<const std::uint8_t*>(bytes.constData()),
-                                          std::size_t(bytes.size()));
-            if (contents.status == korvalen::PresetFileStatus::Accepted)
-                e.presetNumber = contents.records[korvalen::presetrecord::kPresetNumber];
-        }
+        e.syx = isSyx(e.path);
+        e.presetNumber = presetNumberOf(e.path);
         found.append(e);
     }
     return found;
@@ -101,8 +117,7 @@ QList<LibraryWindow::Entry> LibraryWindow::readSnapshots(const QString& historyF
 }
 
 QString LibraryWindow::defaultFolder() {
-    return QDir(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation))
-        .filePath(QStringLiteral("Korvalen25 Presets"));
+    return filefolders::defaultLibraryFolder();
 }
 
 // --- The window ------------------------------------------------------------------------------
@@ -201,9 +216,16 @@ LibraryWindow::LibraryWindow(Library& library)
         if (!renameSelected(newName)) fill(selectedPath());
     });
     connect(&library.downloads(), &DownloadCommand::finished, this, &LibraryWindow::refresh);
+    // The download goes to the chosen entry's own preset, when it is one of the user presets
+    // the target list offers; the user may choose another one after.
+    connect(list_, &QTableWidget::itemSelectionChanged, this, [this] {
+        const Entry* e = selectedEntry();
+        const int at = e ? target_->findData(e->presetNumber) : -1;
+        if (at >= 0) target_->setCurrentIndex(at);
+    });
 
     historyFolder_ = korvalen::PresetHistory::defaultFolder();
-    folder_ = settings().value(QLatin1String(kFolderKey), defaultFolder()).toString();
+    folder_ = filefolders::libraryFolder();
     folderLabel_->setText(QDir::toNativeSeparators(folder_));
     resize(620, 480);
     a11y::describeWindow(this);
@@ -212,7 +234,7 @@ LibraryWindow::LibraryWindow(Library& library)
 void LibraryWindow::setFolder(const QString& folder) {
     if (folder.isEmpty()) return;
     folder_ = folder;
-    settings().setValue(QLatin1String(kFolderKey), folder);
+    filefolders::setLibraryFolder(folder);
     folderLabel_->setText(QDir::toNativeSeparators(folder_));
     refresh();
 }
@@ -245,13 +267,14 @@ void LibraryWindow::fill(const QString& keep) {
     list_->setRowCount(int(entries_.size()));
     for (int i = 0; i < int(entries_.size()); ++i) {
         const Entry& e = entries_[i];
-        const QString cells[kColumns] = {e.name, presetText(e.presetNumber),
-                                         e.date.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")),
-                                         e.snapshot && e.info.source.simulated
-                                             ? tr("Snapshot (simulated)")
-                                         : e.snapshot         ? tr("Snapshot")
-                                         : e.presetNumber < 0 ? tr("Not a preset")
-                                                              : tr("Library")};
+        const QString cells[kColumns] = {
+            e.name, presetText(e.presetNumber),
+            e.date.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")),
+            e.snapshot && e.info.source.simulated ? tr("Snapshot (simulated)")
+            : e.snapshot                          ? tr("Snapshot")
+            : e.presetNumber < 0 ? (e.syx ? tr("Not a preset (.syx)") : tr("Not a preset"))
+            : e.syx              ? tr("Library (.syx)")
+                                 : tr("Library")};
         for (int c = 0; c < kColumns; ++c) {
             auto* item = new QTableWidgetItem(cells[c]);
             Qt::ItemFlags flags = Qt::ItemIsSelectable | Qt::ItemIsEnabled;
@@ -366,7 +389,9 @@ bool LibraryWindow::renameSelected(const QString& newName) {
     const Entry* e = selectedEntry();
     if (!e || e->snapshot) return false;
     const QString name = newName.trimmed();
-    const QString to = QDir(folder_).filePath(name + QStringLiteral(".sav"));
+    // A file keeps its kind: NAME.sav or NAME.syx.
+    const QString to =
+        QDir(folder_).filePath(name + QLatin1Char('.') + QFileInfo(e->path).suffix().toLower());
     if (name.isEmpty() || name.contains(QLatin1Char('/')) || QFileInfo::exists(to)) {
         tell(tr("\"%1\" cannot be renamed to \"%2\": the name is empty, holds a slash or is "
                 "taken.")
@@ -374,11 +399,12 @@ bool LibraryWindow::renameSelected(const QString& newName) {
         return false;
     }
     const QString from = e->path;
-    const QString channelsFrom = korvalen::zoneChannelsPath(from);
-    const QString channelsTo = korvalen::zoneChannelsPath(to);
-    const bool hasChannels = QFileInfo::exists(channelsFrom);
+    const QString channelsFrom = channelsFileOf(from);
+    const QString channelsTo = channelsFileOf(to);
+    const bool hasChannels = !channelsFrom.isEmpty() && QFileInfo::exists(channelsFrom);
     // Channels left under the new name would go with a preset that has none of its own.
-    if (!hasChannels && QFileInfo::exists(channelsTo) && !QFile::remove(channelsTo)) {
+    if (!hasChannels && !channelsTo.isEmpty() && QFileInfo::exists(channelsTo) &&
+        !QFile::remove(channelsTo)) {
         tell(tr("\"%1\" was not renamed: \"%2\" is in the way and cannot be removed.")
                  .arg(e->name, QFileInfo(channelsTo).fileName()));
         return false;
@@ -409,8 +435,8 @@ bool LibraryWindow::deleteSelected() {
     const Entry* e = selectedEntry();
     if (!e) return false;
     const QString path = e->path, name = QFileInfo(path).fileName();
-    const QString channels = korvalen::zoneChannelsPath(path);
-    const bool hasChannels = QFileInfo::exists(channels);
+    const QString channels = channelsFileOf(path);
+    const bool hasChannels = !channels.isEmpty() && QFileInfo::exists(channels);
     // The trash is made in the user's data folder only when that folder exists; without it a
     // trash could end up beside the program's working folder.
     QDir().mkpath(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation));
@@ -439,7 +465,12 @@ bool LibraryWindow::deleteSelected() {
     connect(box, &QMessageBox::finished, this, [this, path, name](int answer) {
         if (answer != QMessageBox::Yes) return;
         QString error;
-        if (korvalen::removeStoredPreset(path, &error))
+        // A ".syx" file goes alone: the channels beside it are those of its ".sav" namesake.
+        QFile syx(path);
+        const bool removed = isSyx(path) ? (!syx.exists() || syx.remove())
+                                         : korvalen::removeStoredPreset(path, &error);
+        if (isSyx(path) && !removed) error = syx.errorString();
+        if (removed)
             tell(tr("%1 was deleted.").arg(name));
         else
             tell(tr("%1 was not deleted whole: %2").arg(name, error));
@@ -452,6 +483,16 @@ bool LibraryWindow::deleteSelected() {
 bool LibraryWindow::downloadSelected(int presetNumber) {
     const Entry* e = selectedEntry();
     if (!e) return false;
+    // Asked as Menu > DownLoad asks; the entry is copied, as the list may be read again
+    // before the answer comes.
+    library_.downloads().askToDownload(
+        [this, entry = *e, presetNumber] { downloadAnswered(entry, presetNumber); },
+        [this] { tell(tr("Nothing was downloaded.")); });
+    return true;
+}
+
+bool LibraryWindow::downloadAnswered(const Entry& entry, int presetNumber) {
+    const Entry* e = &entry;
     const korvalen::SnapshotSource here = korvalen::SnapshotSource::ofLink();
     if (!e->snapshot || e->info.source.sameController(here)) return downloadEntry(*e, presetNumber);
     // A snapshot of another controller: asked first, without waiting for the answer.
@@ -550,7 +591,12 @@ CompareWindow* LibraryWindow::compareSelected() {
 
 Library::Library(CommandHost& host, PresetFileCommands& files, DownloadCommand& downloads,
                  QWidget* window)
-    : QObject(window), host_(host), files_(files), downloads_(downloads), window_(window) {}
+    : QObject(window), host_(host), files_(files), downloads_(downloads), window_(window) {
+    // A preset saved or exported into the library folder is listed at once.
+    connect(&files, &PresetFileCommands::saved, this, [this] {
+        if (library_) library_->refresh();
+    });
+}
 
 LibraryWindow& Library::libraryWindow() {
     if (!library_) library_ = new LibraryWindow(*this);
@@ -617,7 +663,8 @@ void Library::addMenuTo(QMenuBar* bar) {
     controller->setObjectName(QStringLiteral("actionCompareController"));
     QAction* file = menu->addAction(tr("Compare with File..."), this, [this] {
         auto* dialog = new QFileDialog(window_, tr("Compare with File"), libraryWindow().folder(),
-                                       tr("Save Files(*.sav)"));
+                                       tr("Save Files(*.sav)") + QStringLiteral(";;") +
+                                           tr("SysEx Files (*.syx)"));
         dialog->setFileMode(QFileDialog::ExistingFile);
         dialog->setAttribute(Qt::WA_DeleteOnClose);
         connect(dialog, &QFileDialog::fileSelected, this,

@@ -29,13 +29,15 @@ class LibraryWindow : public QWidget {
 public:
     struct Entry {
         QString path;
-        QString name;          // the file's name without ".sav"
+        QString name;          // the file's name without ".sav" or ".syx"
         int presetNumber = -1; // as the file holds it; -1 when it is no preset file
+        bool syx = false;      // a ".syx" file (SysEx of a preset, its zone channels in it)
         QDateTime date;        // a snapshot's time, a library file's last change
         bool snapshot = false;
         korvalen::SnapshotInfo info; // a snapshot's: its controller, its dump
     };
-    // The preset files of `folder`, each read for its preset number; sorted by name.
+    // The preset files (".sav" and ".syx") of `folder`, each read for its preset number;
+    // sorted by name. A file that is no preset is listed, with no number.
     static QList<Entry> readFolder(const QString& folder);
     // The snapshots of `historyFolder`, the last taken first, then those of simulated
     // controllers (their preset files are not read).
@@ -68,9 +70,13 @@ public:
     bool saveCurrent(const QString& name = QString());
     bool renameSelected(const QString& newName);
     bool deleteSelected();
-    // A snapshot taken from another controller than the one connected is downloaded only when
-    // the user says so: the question comes and false is returned; "Yes" downloads it.
+    // Downloads the selected entry as `presetNumber` (the target list follows the entry's own
+    // preset) once the user has said OK to the question Menu > DownLoad asks; false when no
+    // entry is selected. A snapshot taken from another controller than the one connected is
+    // asked about as well: "Yes" downloads it.
     bool downloadSelected(int presetNumber);
+    // The target list: the user preset the library's Download goes to.
+    QComboBox* targetBox() const { return target_; }
     // Compares the selected entry with the editor's preset, or two selected entries.
     CompareWindow* compareSelected();
 
@@ -81,6 +87,8 @@ private:
     void applyFilter();
     void tell(const QString& text);
     QList<const Entry*> selectedEntries() const;
+    // After the download question's OK: asks about a snapshot of another controller.
+    bool downloadAnswered(const Entry& entry, int presetNumber);
     // Asks before unsent edits are replaced; false when the download did not go out at once.
     bool downloadEntry(const Entry& e, int presetNumber);
     bool sendToController(const korvalen::StoredPreset& stored, int presetNumber,

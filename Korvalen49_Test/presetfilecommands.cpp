@@ -2,6 +2,7 @@
 
 #include "commandhost.h"
 #include "edithistory.h"
+#include "filefolders.h"
 #include "presetfile.h"
 #include "presethistory.h"
 #include "presetmodel.h"
@@ -13,6 +14,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMimeData>
+#include <QSaveFile>
 #include <QUrl>
 #include <QWidget>
 
@@ -23,6 +25,18 @@ namespace {
 
 QString presetFilter() {
     return PresetFileCommands::tr("Save Files(*.sav)");
+}
+
+QString syxFilter() {
+    return PresetFileCommands::tr("SysEx Files (*.syx)");
+}
+
+QString loadTitle() {
+    return QStringLiteral("Load From File");
+}
+
+bool isSyxName(const QString& path) {
+    return path.endsWith(QLatin1String(".syx"), Qt::CaseInsensitive);
 }
 
 // Why a file's bytes are no preset, in a line under "File Can not be accepted!".
@@ -41,8 +55,14 @@ QString refusalReason(korvalen::PresetFileStatus status, qint64 size) {
 PresetFileCommands::PresetFileCommands(CommandHost& host, QObject* parent)
     : QObject(parent), host_(host) {}
 
-void PresetFileCommands::showLoadReport(const QString& text) {
-    host_.tellInBox(QStringLiteral("loadReport"), QStringLiteral("Load From File"), text, false);
+void PresetFileCommands::showLoadReport(const QString& text, const QString& title) {
+    host_.tellInBox(QStringLiteral("loadReport"), title, text, false);
+}
+
+QString PresetFileCommands::suggestedName(const QString& suffix) const {
+    return filefolders::suggestedName(korvalen::presetGlobals[korvalen::global::kPresetNumber],
+                                      filefolders::presetNameOf(host_.editHistory().fileName()),
+                                      suffix);
 }
 
 QString PresetFileCommands::withPresetSuffix(const QString& path) {
@@ -51,14 +71,14 @@ QString PresetFileCommands::withPresetSuffix(const QString& path) {
 }
 
 void PresetFileCommands::saveWithDialog(std::function<void(bool)> done) {
-    auto* dialog = new QFileDialog(host_.dialogParent(), tr("Save to file"), QStringLiteral("."),
-                                   presetFilter());
+    auto* dialog = filefolders::makeDialog(host_.dialogParent(), filefolders::Dialog::SavePreset,
+                                           tr("Save to file"), presetFilter(),
+                                           suggestedName(QStringLiteral("sav")));
     dialog->setObjectName(QStringLiteral("saveDialog"));
     dialog->setAcceptMode(QFileDialog::AcceptSave);
     // A name typed without a suffix is saved as NAME.sav, so that Load from file lists it.
     dialog->setDefaultSuffix(QStringLiteral("sav"));
     connect(dialog, &QFileDialog::finished, this, [this, dialog, done = std::move(done)](int r) {
-        dialog->deleteLater();
         // A dialog of the desktop may hand the name back as typed.
         const QString path =
             r == QDialog::Accepted ? withPresetSuffix(dialog->selectedFiles().value(0)) : QString();
@@ -77,6 +97,7 @@ bool PresetFileCommands::saveToFile(const QString& path) {
                                   korvalen::presetGlobals[korvalen::global::kPresetNumber]};
     if (korvalen::writeStoredPreset(path, preset, &error)) {
         host_.editHistory().markInStep(EditHistory::Source::File, QFileInfo(path).fileName());
+        emit saved(path);
         return true;
     }
     host_.showFailure(tr("Save to file"), tr("The preset could not be saved to \"%1\": %2")
@@ -86,29 +107,96 @@ bool PresetFileCommands::saveToFile(const QString& path) {
 
 void PresetFileCommands::loadWithDialog() {
     // Preset files first; any other file can be chosen too and is judged by its content.
-    auto* dialog = new QFileDialog(host_.dialogParent(), tr("Open to Load"), QStringLiteral("."),
-                                   presetFilter() + QStringLiteral(";;") + tr("All files (*)"));
+    auto* dialog = filefolders::makeDialog(
+        host_.dialogParent(), filefolders::Dialog::LoadPreset, tr("Open to Load"),
+        presetFilter() + QStringLiteral(";;") + tr("All files (*)"),
+        suggestedName(QStringLiteral("sav")));
     dialog->setObjectName(QStringLiteral("loadDialog"));
     dialog->setFileMode(QFileDialog::ExistingFile);
     connect(dialog, &QFileDialog::finished, this, [this, dialog](int r) {
-        dialog->deleteLater();
         const QString path = r == QDialog::Accepted ? dialog->selectedFiles().value(0) : QString();
         if (!path.isEmpty()) openPresetFile(path);
     });
     dialog->open();
 }
 
+void PresetFileCommands::exportWithDialog() {
+    auto* dialog =
+        filefolders::makeDialog(host_.dialogParent(), filefolders::Dialog::ExportSyx, tr("Export"),
+                                syxFilter(), suggestedName(QStringLiteral("syx")));
+    dialog->setObjectName(QStringLiteral("exportDialog"));
+    dialog->setAcceptMode(QFileDialog::AcceptSave);
+    dialog->setDefaultSuffix(QStringLiteral("syx"));
+    connect(dialog, &QFileDialog::finished, this, [this, dialog](int r) {
+        QString path = r == QDialog::Accepted ? dialog->selectedFiles().value(0) : QString();
+        if (!path.isEmpty() && QFileInfo(path).suffix().isEmpty()) path += QStringLiteral(".syx");
+        if (!path.isEmpty()) exportToFile(path);
+    });
+    dialog->open();
+}
+
+void PresetFileCommands::importWithDialog() {
+    auto* dialog =
+        filefolders::makeDialog(host_.dialogParent(), filefolders::Dialog::ImportSyx, tr("Import"),
+                                syxFilter() + QStringLiteral(";;") + tr("All files (*)"),
+                                suggestedName(QStringLiteral("syx")));
+    dialog->setObjectName(QStringLiteral("importDialog"));
+    dialog->setFileMode(QFileDialog::ExistingFile);
+    connect(dialog, &QFileDialog::finished, this, [this, dialog](int r) {
+        const QString path = r == QDialog::Accepted ? dialog->selectedFiles().value(0) : QString();
+        if (!path.isEmpty()) importFile(path);
+    });
+    dialog->open();
+}
+
+bool PresetFileCommands::exportToFile(const QString& path) {
+    const int number = korvalen::presetGlobals[korvalen::global::kPresetNumber];
+    const std::vector<std::uint8_t> bytes = korvalen::presetSyx(currentPresetValues(), number);
+    if (bytes.empty()) {
+        host_.showFailure(tr("Export"),
+                          tr("Nothing was exported: preset number P%1 cannot be sent to the "
+                             "controller, which takes numbers up to P%2. Upload a preset from "
+                             "the controller, or load a preset file, and export again.")
+                              .arg(number + 1)
+                              .arg(korvalen::kMaxSendablePresetNumber + 1));
+        return false;
+    }
+    // The old file stays until the new one is complete.
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) ||
+        file.write(reinterpret_cast<const char*>(bytes.data()), qint64(bytes.size())) !=
+            qint64(bytes.size()) ||
+        !file.commit()) {
+        host_.showFailure(tr("Export"),
+                          tr("The preset could not be exported to \"%1\": %2")
+                              .arg(QDir::toNativeSeparators(path), file.errorString()));
+        return false;
+    }
+    // The file holds the whole preset, the zones' channels included: the edits are kept.
+    host_.editHistory().markInStep(EditHistory::Source::File, QFileInfo(path).fileName());
+    host_.showStatus(tr("Exported P%1 to %2.").arg(number + 1).arg(QDir::toNativeSeparators(path)));
+    emit saved(path);
+    return true;
+}
+
 bool PresetFileCommands::openPresetFile(const QString& path) {
+    return openFile(path, false, loadTitle());
+}
+
+bool PresetFileCommands::importFile(const QString& path) {
+    return openFile(path, true, tr("Import"));
+}
+
+bool PresetFileCommands::openFile(const QString& path, bool syx, const QString& title) {
     // A file that cannot be loaded replaces nothing: it is refused before anything is asked.
-    auto loaded = readPresetFile(path);
+    auto loaded = readPresetFile(path, syx, title);
     if (!loaded) return false;
-    host_.mayReplaceEdits(QStringLiteral("Load From File"),
-                          tr("Loading \"%1\"").arg(QFileInfo(path).fileName()),
-                          [this, path, records = *loaded] {
+    host_.mayReplaceEdits(title, tr("Loading \"%1\"").arg(QFileInfo(path).fileName()),
+                          [this, path, title, records = *loaded] {
                               // The file wins over a dump still on its way (the upload of
                               // preset 0 at start-up, say).
                               emit aboutToLoad();
-                              applyPresetFile(records, path);
+                              applyPresetFile(records, path, title);
                           });
     return true;
 }
@@ -135,21 +223,21 @@ QString PresetFileCommands::droppedPresetFile(const QMimeData* data) {
 }
 
 bool PresetFileCommands::loadFromFile(const QString& path) {
-    const auto loaded = readPresetFile(path);
+    const auto loaded = readPresetFile(path, false, loadTitle());
     if (!loaded) return false;
-    applyPresetFile(*loaded, path);
+    applyPresetFile(*loaded, path, loadTitle());
     return true;
 }
 
-std::optional<PresetFileCommands::Loaded> PresetFileCommands::readPresetFile(const QString& path) {
+std::optional<PresetFileCommands::Loaded>
+PresetFileCommands::readPresetFile(const QString& path, bool syx, const QString& title) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
-        host_.showFailure(QStringLiteral("Load From File"),
-                          tr("\"%1\" could not be opened: %2")
-                              .arg(QDir::toNativeSeparators(path), file.errorString()));
+        host_.showFailure(title, tr("\"%1\" could not be opened: %2")
+                                     .arg(QDir::toNativeSeparators(path), file.errorString()));
         return std::nullopt;
     }
-    if (path.endsWith(QLatin1String(".syx"), Qt::CaseInsensitive)) return readSyxFile(path, file);
+    if (syx || isSyxName(path)) return readSyxFile(path, file, title);
     // Bytes after the preset number are not part of the preset.
     const QByteArray bytes = file.read(korvalen::kPresetFileSize);
     const auto contents =
@@ -157,20 +245,23 @@ std::optional<PresetFileCommands::Loaded> PresetFileCommands::readPresetFile(con
                                   static_cast<std::size_t>(bytes.size()));
     if (contents.status != korvalen::PresetFileStatus::Accepted) {
         showLoadReport(QStringLiteral("File Can not be accepted!") + QLatin1Char('\n') +
-                       refusalReason(contents.status, bytes.size()));
+                           refusalReason(contents.status, bytes.size()),
+                       title);
         return std::nullopt;
     }
     return Loaded{contents.records, std::nullopt};
 }
 
-std::optional<PresetFileCommands::Loaded> PresetFileCommands::readSyxFile(const QString& path,
-                                                                          QFile& file) {
+std::optional<PresetFileCommands::Loaded>
+PresetFileCommands::readSyxFile(const QString& path, QFile& file, const QString& title) {
     // A whole preset as SysEx is a few kilobytes; a file far larger is no preset of ours and
     // is not read into memory.
     constexpr qint64 kLargestSyx = 64 * 1024;
     if (file.size() > kLargestSyx) {
-        showLoadReport(QStringLiteral("File Can not be accepted!") + QLatin1Char('\n') +
-                       tr("\"%1\" is too large to be a preset.").arg(QFileInfo(path).fileName()));
+        showLoadReport(
+            QStringLiteral("File Can not be accepted!") + QLatin1Char('\n') +
+                tr("\"%1\" is too large to be a preset.").arg(QFileInfo(path).fileName()),
+            title);
         return std::nullopt;
     }
     const QByteArray bytes = file.readAll();
@@ -179,7 +270,8 @@ std::optional<PresetFileCommands::Loaded> PresetFileCommands::readSyxFile(const 
                                 static_cast<std::size_t>(bytes.size()));
     if (!syx.ok) {
         showLoadReport(QStringLiteral("File Can not be accepted!") + QLatin1Char('\n') +
-                       QString::fromStdString(syx.error));
+                           QString::fromStdString(syx.error),
+                       title);
         return std::nullopt;
     }
     Loaded loaded{korvalen::packPresetRecords(syx.preset.values, syx.preset.presetNumber),
@@ -189,7 +281,8 @@ std::optional<PresetFileCommands::Loaded> PresetFileCommands::readSyxFile(const 
     return loaded;
 }
 
-void PresetFileCommands::applyPresetFile(const Loaded& loaded, const QString& path) {
+void PresetFileCommands::applyPresetFile(const Loaded& loaded, const QString& path,
+                                         const QString& title) {
     const korvalen::PresetRecords& records = loaded.records;
     const PresetSnapshot before = takePresetSnapshot();
     // Each value goes through its setter; the zones' channels, which a preset file does not
@@ -208,13 +301,14 @@ void PresetFileCommands::applyPresetFile(const Loaded& loaded, const QString& pa
                                             std::plus<>(), std::not_equal_to<>());
     korvalen::presetGlobals[korvalen::global::kPresetNumber] = presetNumber;
     EditHistory& history = host_.editHistory();
-    history.replaced(before, tr("Load from file"));
+    history.replaced(before, title == loadTitle() ? tr("Load from file") : title);
     history.markInStep(EditHistory::Source::File, QFileInfo(path).fileName());
     if (refused == 0)
-        showLoadReport(QStringLiteral("Load OK!"));
+        showLoadReport(QStringLiteral("Load OK!"), title);
     else
         showLoadReport(tr("Loaded, but %n value(s) in the file were out of range and were not "
                           "taken; those settings kept their previous values.",
-                          nullptr, refused));
+                          nullptr, refused),
+                       title);
     host_.refreshTitle();
 }

@@ -1,6 +1,8 @@
 // The preset file commands: "Save to file" and "Load from file" with their file dialogs, the
-// file given on the command line or dropped on the window, and the load's report. They work on
-// the editor's preset (presetmodel.h) and its edit history, and tell through their host.
+// file given on the command line or dropped on the window, and the load's report; "Export" and
+// "Import" of the preset as a ".syx" file. They work on the editor's preset (presetmodel.h) and
+// its edit history, and tell through their host. Their dialogs start where filefolders.h says,
+// with the preset's number and name suggested.
 #pragma once
 
 #include "presetfile.h"
@@ -29,6 +31,10 @@ public:
     // "Load from file" with its dialog, which does not wait; the chosen file goes to
     // openPresetFile.
     void loadWithDialog();
+    // "Export" with its dialog, which does not wait: the preset as a ".syx" file.
+    void exportWithDialog();
+    // "Import" with its dialog, which does not wait: the chosen file goes to importFile.
+    void importWithDialog();
 
     // Save and load without their file dialogs. saveToFile replaces the file only once the
     // new one is complete; both show what went wrong.
@@ -38,6 +44,17 @@ public:
     // loads once the answer has come. A file given on the command line and a file dropped on
     // the window come here. False when the file was refused (and why was shown).
     bool openPresetFile(const QString& path);
+    // The preset as SysEx, the messages a download sends with the zones' channels, written to
+    // `path` once complete. False (and why shown) when the preset number cannot be sent or the
+    // file cannot be written.
+    bool exportToFile(const QString& path);
+    // "Import" after its file dialog: a ".syx" file (download messages or dump records) read
+    // whatever its name, then taken as openPresetFile takes one.
+    bool importFile(const QString& path);
+
+    // The name the dialogs suggest for the editor's preset with `suffix`: "P20 Lead.sav", the
+    // name being that of the file it was last loaded from or saved to.
+    QString suggestedName(const QString& suffix) const;
 
     // The name "Save to file" saves under: NAME.sav for a NAME without a suffix.
     static QString withPresetSuffix(const QString& path);
@@ -49,6 +66,8 @@ public:
 signals:
     // A file is about to replace the editor's preset: a dump still on its way gives way to it.
     void aboutToLoad();
+    // The preset was saved or exported to `path`: a list of the folder follows.
+    void saved(const QString& path);
 
 private:
     // What a file gives: a preset file's records; a ".syx" file (SysEx as a download sends it,
@@ -59,11 +78,14 @@ private:
     };
     // Loading in two steps: the file's records, or nothing after a box that says why; then
     // the records into the model, with the box of the result and the title.
-    std::optional<Loaded> readPresetFile(const QString& path);
-    std::optional<Loaded> readSyxFile(const QString& path, QFile& file);
-    void applyPresetFile(const Loaded& loaded, const QString& path);
+    // A file is read as ".syx" when `syx` is set or its name ends so; `title` is the title of
+    // the boxes (Load From File, Import).
+    bool openFile(const QString& path, bool syx, const QString& title);
+    std::optional<Loaded> readPresetFile(const QString& path, bool syx, const QString& title);
+    std::optional<Loaded> readSyxFile(const QString& path, QFile& file, const QString& title);
+    void applyPresetFile(const Loaded& loaded, const QString& path, const QString& title);
     // The load's report ("Load OK!", a refused file), in a box that does not wait.
-    void showLoadReport(const QString& text);
+    void showLoadReport(const QString& text, const QString& title);
 
     CommandHost& host_;
 };

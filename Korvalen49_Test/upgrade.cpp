@@ -2,12 +2,14 @@
 
 #include "accessibility.h"
 #include "choosecontroller.h"
+#include "filefolders.h"
 #include "textfit.h"
 #include "upgradecheck.h"
 
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QMessageBox>
 
 #include <cmath>
@@ -74,13 +76,15 @@ void UpgradeDlg::UpgradeWinShow() {
 }
 
 void UpgradeDlg::ComLoadFile() {
-    // Opened without waiting; a cancelled dialog loads nothing, as an empty path.
-    auto* dialog =
-        new QFileDialog(this, tr("Open to Load"), QStringLiteral("."), tr("Bin Files(*.bin)"));
+    // Opened without waiting; a cancelled dialog loads nothing, as an empty path. It starts
+    // where the image was loaded from last, with its name, else in the downloads folder.
+    const QString last = filefolders::lastFile(filefolders::Dialog::Firmware);
+    auto* dialog = filefolders::makeDialog(this, filefolders::Dialog::Firmware, tr("Open to Load"),
+                                           tr("Bin Files(*.bin)"),
+                                           last.isEmpty() ? QString() : QFileInfo(last).fileName());
     dialog->setObjectName(QStringLiteral("upgradeOpenDialog"));
     dialog->setFileMode(QFileDialog::ExistingFile);
     dialog->setAcceptMode(QFileDialog::AcceptOpen);
-    dialog->setAttribute(Qt::WA_DeleteOnClose);
     connect(dialog, &QFileDialog::finished, this, [this, dialog](int result) {
         const QStringList chosen = dialog->selectedFiles();
         loadImage(result == QDialog::Accepted && !chosen.isEmpty() ? chosen.front() : QString());

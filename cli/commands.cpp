@@ -499,7 +499,8 @@ Outcome restoreCommand(const QString& port, const QString& dirPath, bool snapsho
     // Every file is read and checked before anything is sent.
     std::vector<Preset> presets(kDevicePresets.size());
     std::vector<char> ownChannels(kDevicePresets.size(), 0);
-    QStringList missing;
+    std::vector<std::size_t> missing;
+    bool anySav = false, anySyx = false;
     for (std::size_t i = 0; i < kDevicePresets.size(); ++i) {
         // Each preset from its ".sav" file or its ".syx" file, never from a choice of both.
         const QString sav = dir.filePath(backupFileName(kDevicePresets[i]));
@@ -513,21 +514,29 @@ Outcome restoreCommand(const QString& port, const QString& dirPath, bool snapsho
                                                     backupFileName(kDevicePresets[i]),
                                                     backupFileName(kDevicePresets[i], true)));
         if (!hasSav && !hasSyx) {
-            missing << backupFileName(kDevicePresets[i]);
+            missing.push_back(i);
             continue;
         }
+        anySav = anySav || hasSav;
+        anySyx = anySyx || hasSyx;
         const QString path = hasSav ? sav : syx;
         bool known = false;
         if (Outcome r = readPresetFile(path, presets[i], &known); !r.ok()) return r;
         if (Outcome r = checkInRange(path, presets[i]); !r.ok()) return r;
         ownChannels[i] = known;
     }
-    if (!missing.isEmpty())
+    if (!missing.empty()) {
+        // The missing files are named as the folder's others are: .syx in a backup of .syx.
+        const bool syxFolder = anySyx && !anySav;
+        QStringList names;
+        for (std::size_t i : missing)
+            names << backupFileName(kDevicePresets[i], syxFolder);
         return Outcome::fail(
             kBadFile,
             QStringLiteral("\"%1\" is not a complete backup: %2 missing; "
                            "nothing was sent")
-                .arg(QDir::toNativeSeparators(dirPath), missing.join(QStringLiteral(", "))));
+                .arg(QDir::toNativeSeparators(dirPath), names.join(QStringLiteral(", "))));
+    }
 
     DeviceSession session(midiLink);
     if (Outcome r = session.connect(port); !r.ok()) return r;

@@ -2,6 +2,7 @@
 
 #include "midi.h"
 #include "presetfile.h"
+#include "presetsyx.h"
 
 #include <QDir>
 #include <QFile>
@@ -156,6 +157,26 @@ bool readStoredPreset(const QString& path, StoredPreset& stored, QString* error)
             *error = QStringLiteral("cannot read \"%1\": %2")
                          .arg(QDir::toNativeSeparators(path), file.errorString());
         return false;
+    }
+    if (path.endsWith(QLatin1String(".syx"), Qt::CaseInsensitive)) {
+        // SysEx of a preset, its zones' channels among its messages. A preset is a few
+        // kilobytes: a far larger file is not read into memory.
+        constexpr qint64 kLargestSyx = 64 * 1024;
+        const QByteArray bytes = file.read(kLargestSyx + 1);
+        const SyxPreset syx =
+            bytes.size() > kLargestSyx
+                ? SyxPreset{false, "it is far larger than the SysEx of a preset", {}, {}}
+                : readPresetSyx(reinterpret_cast<const std::uint8_t*>(bytes.constData()),
+                                static_cast<std::size_t>(bytes.size()));
+        if (!syx.ok) {
+            if (error)
+                *error =
+                    QStringLiteral("\"%1\" is not a preset: %2")
+                        .arg(QDir::toNativeSeparators(path), QString::fromStdString(syx.error));
+            return false;
+        }
+        stored = StoredPreset{syx.preset, true};
+        return true;
     }
     const QByteArray bytes = file.read(kPresetFileSize);
     const auto contents = parsePresetFile(reinterpret_cast<const std::uint8_t*>(bytes.constData()),

@@ -43,7 +43,8 @@ bool writeStoredPreset(const QString& path, const Preset& preset, QString* error
 // stays: a preset file whose removal failed keeps its channels.
 bool removeStoredPreset(const QString& path, QString* error = nullptr);
 // Reads a preset file as the editor's Load from file takes it, and the zones' channels beside
-// it when there are any. False (with `error`) when the file cannot be read or is no preset.
+// it when there are any; a ".syx" file (download messages or a dump) with the zones' channels
+// it holds. False (with `error`) when the file cannot be read or is no preset.
 bool readStoredPreset(const QString& path, StoredPreset& stored, QString* error = nullptr);
 // The zones' channels kept beside `presetPath`; none when there is no such file or it is not
 // one of ours.

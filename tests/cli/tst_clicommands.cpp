@@ -4,6 +4,7 @@
 #include "identitycontroller.h"
 #include "presethistory.h"
 #include "presets.h"
+#include "presetsyx.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -170,6 +171,8 @@ void CliCommandsTest::refusedBeforeAnythingIsSent_data() {
         << QStringList{"put", "%D/number5.sav"} << 3 << "preset number 5";
     QTest::newRow("restore: a file missing")
         << QStringList{"restore", "%D/partial"} << 3 << "P20.sav missing";
+    QTest::newRow("restore: a file missing from a backup of .syx")
+        << QStringList{"restore", "%D/partialsyx"} << 3 << "P20.syx missing";
     QTest::newRow("restore: a short file")
         << QStringList{"restore", "%D/damaged"} << 3 << "P25.sav\" is not a Korvalen25 preset file";
     QTest::newRow("restore: no folder")
@@ -200,6 +203,24 @@ void CliCommandsTest::refusedBeforeAnythingIsSent() {
             if (!(folder[0] == 'p' && n == 19))
                 QVERIFY(writeAll(backupPath(d + "/" + folder, n),
                                  n == 24 && folder[0] == 'd' ? good.left(10) : good));
+    }
+
+    // The same backup as .syx files, P20 left out.
+    QVERIFY(QDir(d).mkpath(QStringLiteral("partialsyx")));
+    korvalen::PresetValues values;
+    std::uint8_t held = 0;
+    korvalen::unpackPresetRecords(
+        korvalen::parsePresetFile(reinterpret_cast<const std::uint8_t*>(good.constData()),
+                                  std::size_t(good.size()))
+            .records,
+        values, held);
+    for (int n : kPresets) {
+        if (n == 19) continue;
+        const auto syx = korvalen::presetSyx(values, n);
+        QVERIFY(!syx.empty());
+        QVERIFY(
+            writeAll(QDir(d + "/partialsyx").filePath(korvalen::cli::backupFileName(n, true)),
+                     QByteArray(reinterpret_cast<const char*>(syx.data()), qsizetype(syx.size()))));
     }
 
     for (QString& a : args)

@@ -50,7 +50,13 @@ class TestFileCommands : public QObject {
     }
 
 private slots:
-    void initTestCase() { QVERIFY(dir.isValid()); }
+    void initTestCase() {
+        QVERIFY(dir.isValid());
+        // The dialogs remember their folders in the settings and may make the library folder:
+        // both in the test's own folder.
+        qputenv("HOME", dir.path().toUtf8());
+        qputenv("XDG_CONFIG_HOME", dir.filePath(QStringLiteral("config")).toUtf8());
+    }
 
     void init() {
         applyPresetValues(korvalen::PresetValues{});

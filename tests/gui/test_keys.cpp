@@ -138,8 +138,9 @@ private slots:
                  (QStringList{"Upload", "DownLoad", "ReConnect", "MIDI Ports", "Quit"}));
         QCOMPARE(texts(menuShown(bar, QStringLiteral("Help"))->actions(), true),
                  (QStringList{"Keyboard Shortcuts", "Report a Problem…", "About"}));
-        QCOMPARE(texts(menuShown(bar, QStringLiteral("File"))->actions(), true),
-                 (QStringList{"Save to file", "Load from file"}));
+        QCOMPARE(
+            texts(menuShown(bar, QStringLiteral("File"))->actions(), true),
+            (QStringList{"Save to file", "Load from file", "Export .syx...", "Import .syx..."}));
         QStringList missing;
         for (QAction* title : bar->actions()) {
             QSet<QChar> used;

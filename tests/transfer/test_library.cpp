@@ -247,7 +247,11 @@ private slots:
         LibraryWindow& library = libraryWindow(*window);
         library.refresh();
         QVERIFY(library.select(path));
-        QVERIFY(!library.downloadSelected(20));
+        QVERIFY(library.downloadSelected(20));
+        // First the question Menu > DownLoad asks, then the one about the other controller.
+        auto* asked = window->findChild<QMessageBox*>("downloadQuestion");
+        QVERIFY(asked);
+        asked->button(QMessageBox::Ok)->click();
         auto* question = library.findChild<QMessageBox*>("libraryOtherControllerQuestion");
         QVERIFY(question);
         QVERIFY2(question->text().contains("Korvalen25 MIDI 1"), qPrintable(question->text()));
@@ -273,9 +277,13 @@ private slots:
         QVERIFY(library.select(folder + "/strings.sav"));
         item_S1.SetCC(3); // an edit not downloaded: the editor asks before it is replaced
         testdownload::Watch download(*window);
+        // First the question Menu > DownLoad asks; then, for the edits, the editor's.
+        QVERIFY(library.downloadSelected(20));
+        auto* asked = window->findChild<QMessageBox*>("downloadQuestion");
+        QVERIFY(asked);
+        asked->button(QMessageBox::Ok)->click();
         {
             testboxes::BoxAnswerer boxes(QMessageBox::Discard);
-            QVERIFY(library.downloadSelected(20));
             KORVALEN_TRY_COMPARE(boxes.seen.size(), 1);
         }
         QVERIFY(download.ended());
