@@ -254,7 +254,7 @@ void DownloadCommand::finishJob() {
     using Status = korvalen::DownloadResult::Status;
     const QString command = tr("Download");
     if (result.status == Status::Confirmed) {
-        host_.showStatus(QStringLiteral("Download to Korvalen OK"));
+        host_.showStatus(tr("Download to Korvalen OK"));
         if (!editedMeanwhile) host_.editHistory().markInStep(EditHistory::Source::Controller);
         handToTaker(tr("Download to Korvalen OK: P%1 on the controller now holds the preset "
                        "that was sent.")

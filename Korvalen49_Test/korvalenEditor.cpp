@@ -412,9 +412,10 @@ unsigned char Korvalen49_Test::currentPresetNumber() {
 
 QString Korvalen49_Test::titleForPreset(unsigned char presetNumber) {
     const char* name = korvalen::presetNameFor(presetNumber);
-    if (name == nullptr)
-        return QString::asprintf("Korvalen25 Editor--------P%02d", presetNumber + 1);
-    return QString::asprintf("Korvalen25 Editor--------P%02d %s", presetNumber + 1, name);
+    // The preset's number and name are the device's own.
+    const QString preset = name == nullptr ? QString::asprintf("P%02d", presetNumber + 1)
+                                           : QString::asprintf("P%02d %s", presetNumber + 1, name);
+    return tr("Korvalen25 Editor--------%1").arg(preset);
 }
 
 void Korvalen49_Test::RefreshTitle() {
@@ -498,8 +499,8 @@ void Korvalen49_Test::DataInSlot(uint) {}
 void Korvalen49_Test::SysInSlot(uint) {}
 
 void Korvalen49_Test::DownLoadSlot() {
-    auto* box = new QMessageBox(QMessageBox::Warning, QStringLiteral("Warning"),
-                                QStringLiteral("Download to Korvalen,are you sure?"),
+    auto* box = new QMessageBox(QMessageBox::Warning, tr("Warning"),
+                                tr("Download to Korvalen,are you sure?"),
                                 QMessageBox::Ok | QMessageBox::Cancel, this);
     box->setObjectName(QStringLiteral("downloadQuestion"));
     box->setAttribute(Qt::WA_DeleteOnClose);

@@ -42,7 +42,7 @@ PresetFileCommands::PresetFileCommands(CommandHost& host, QObject* parent)
     : QObject(parent), host_(host) {}
 
 void PresetFileCommands::showLoadReport(const QString& text) {
-    host_.tellInBox(QStringLiteral("loadReport"), QStringLiteral("Load From File"), text, false);
+    host_.tellInBox(QStringLiteral("loadReport"), tr("Load From File"), text, false);
 }
 
 QString PresetFileCommands::withPresetSuffix(const QString& path) {
@@ -102,7 +102,7 @@ bool PresetFileCommands::openPresetFile(const QString& path) {
     // A file that cannot be loaded replaces nothing: it is refused before anything is asked.
     auto loaded = readPresetFile(path);
     if (!loaded) return false;
-    host_.mayReplaceEdits(QStringLiteral("Load From File"),
+    host_.mayReplaceEdits(tr("Load From File"),
                           tr("Loading \"%1\"").arg(QFileInfo(path).fileName()),
                           [this, path, records = *loaded] {
                               // The file wins over a dump still on its way (the upload of
@@ -144,7 +144,7 @@ bool PresetFileCommands::loadFromFile(const QString& path) {
 std::optional<PresetFileCommands::Loaded> PresetFileCommands::readPresetFile(const QString& path) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
-        host_.showFailure(QStringLiteral("Load From File"),
+        host_.showFailure(tr("Load From File"),
                           tr("\"%1\" could not be opened: %2")
                               .arg(QDir::toNativeSeparators(path), file.errorString()));
         return std::nullopt;
@@ -156,8 +156,8 @@ std::optional<PresetFileCommands::Loaded> PresetFileCommands::readPresetFile(con
         korvalen::parsePresetFile(reinterpret_cast<const std::uint8_t*>(bytes.constData()),
                                   static_cast<std::size_t>(bytes.size()));
     if (contents.status != korvalen::PresetFileStatus::Accepted) {
-        showLoadReport(QStringLiteral("File Can not be accepted!") + QLatin1Char('\n') +
-                       refusalReason(contents.status, bytes.size()));
+        showLoadReport(
+            tr("File Can not be accepted!\n%1").arg(refusalReason(contents.status, bytes.size())));
         return std::nullopt;
     }
     return Loaded{contents.records, std::nullopt};
@@ -169,8 +169,9 @@ std::optional<PresetFileCommands::Loaded> PresetFileCommands::readSyxFile(const 
     // is not read into memory.
     constexpr qint64 kLargestSyx = 64 * 1024;
     if (file.size() > kLargestSyx) {
-        showLoadReport(QStringLiteral("File Can not be accepted!") + QLatin1Char('\n') +
-                       tr("\"%1\" is too large to be a preset.").arg(QFileInfo(path).fileName()));
+        showLoadReport(
+            tr("File Can not be accepted!\n%1")
+                .arg(tr("\"%1\" is too large to be a preset.").arg(QFileInfo(path).fileName())));
         return std::nullopt;
     }
     const QByteArray bytes = file.readAll();
@@ -178,8 +179,7 @@ std::optional<PresetFileCommands::Loaded> PresetFileCommands::readSyxFile(const 
         korvalen::readPresetSyx(reinterpret_cast<const std::uint8_t*>(bytes.constData()),
                                 static_cast<std::size_t>(bytes.size()));
     if (!syx.ok) {
-        showLoadReport(QStringLiteral("File Can not be accepted!") + QLatin1Char('\n') +
-                       QString::fromStdString(syx.error));
+        showLoadReport(tr("File Can not be accepted!\n%1").arg(QString::fromStdString(syx.error)));
         return std::nullopt;
     }
     Loaded loaded{korvalen::packPresetRecords(syx.preset.values, syx.preset.presetNumber),
@@ -211,7 +211,7 @@ void PresetFileCommands::applyPresetFile(const Loaded& loaded, const QString& pa
     history.replaced(before, tr("Load from file"));
     history.markInStep(EditHistory::Source::File, QFileInfo(path).fileName());
     if (refused == 0)
-        showLoadReport(QStringLiteral("Load OK!"));
+        showLoadReport(tr("Load OK!"));
     else
         showLoadReport(tr("Loaded, but %n value(s) in the file were out of range and were not "
                           "taken; those settings kept their previous values.",
