@@ -3249,6 +3249,270 @@ Ein angehaltenes Update lässt den Controller ohne vollständige Firmware: ihn i
         <source>Display button</source>
         <translation>Anzeigetaste</translation>
     </message>
+    <message>
+        <source>Encoder E1</source>
+        <translation>Drehregler E1</translation>
+    </message>
+    <message>
+        <source>Shows the encoder page.</source>
+        <translation>Zeigt die Seite der Drehregler.</translation>
+    </message>
+    <message>
+        <source>Encoder E2</source>
+        <translation>Drehregler E2</translation>
+    </message>
+    <message>
+        <source>Encoder E3</source>
+        <translation>Drehregler E3</translation>
+    </message>
+    <message>
+        <source>Encoder E4</source>
+        <translation>Drehregler E4</translation>
+    </message>
+    <message>
+        <source>Encoder E5</source>
+        <translation>Drehregler E5</translation>
+    </message>
+    <message>
+        <source>Encoder E6</source>
+        <translation>Drehregler E6</translation>
+    </message>
+    <message>
+        <source>Encoder E7</source>
+        <translation>Drehregler E7</translation>
+    </message>
+    <message>
+        <source>Encoder E8</source>
+        <translation>Drehregler E8</translation>
+    </message>
+    <message>
+        <source>Function button F1</source>
+        <translation>Funktionstaste F1</translation>
+    </message>
+    <message>
+        <source>Shows the function button page.</source>
+        <translation>Zeigt die Seite der Funktionstasten.</translation>
+    </message>
+    <message>
+        <source>Function button F2</source>
+        <translation>Funktionstaste F2</translation>
+    </message>
+    <message>
+        <source>Function button F3</source>
+        <translation>Funktionstaste F3</translation>
+    </message>
+    <message>
+        <source>Function button F4</source>
+        <translation>Funktionstaste F4</translation>
+    </message>
+    <message>
+        <source>Pad P1</source>
+        <translation>Pad P1</translation>
+    </message>
+    <message>
+        <source>Shows the pad page.</source>
+        <translation>Zeigt die Seite der Pads.</translation>
+    </message>
+    <message>
+        <source>Pad P2</source>
+        <translation>Pad P2</translation>
+    </message>
+    <message>
+        <source>Pad P3</source>
+        <translation>Pad P3</translation>
+    </message>
+    <message>
+        <source>Pad P4</source>
+        <translation>Pad P4</translation>
+    </message>
+    <message>
+        <source>Rewind</source>
+        <translation>Zurückspulen</translation>
+    </message>
+    <message>
+        <source>Shows the transport button page.</source>
+        <translation>Zeigt die Seite der Transporttasten.</translation>
+    </message>
+    <message>
+        <source>Fast forward</source>
+        <translation>Vorspulen</translation>
+    </message>
+    <message>
+        <source>Stop</source>
+        <translation>Stopp</translation>
+    </message>
+    <message>
+        <source>Play</source>
+        <translation>Wiedergabe</translation>
+    </message>
+    <message>
+        <source>Record</source>
+        <translation>Aufnahme</translation>
+    </message>
+    <message>
+        <source>Shows the slider page.</source>
+        <translation>Zeigt die Seite des Schiebereglers.</translation>
+    </message>
+    <message>
+        <source>Shows the keyboard zone page.</source>
+        <translation>Zeigt die Seite der Tastaturzonen.</translation>
+    </message>
+    <message>
+        <source>Encoders</source>
+        <translation>Drehregler</translation>
+    </message>
+    <message>
+        <source>Function buttons</source>
+        <translation>Funktionstasten</translation>
+    </message>
+    <message>
+        <source>Pads</source>
+        <translation>Pads</translation>
+    </message>
+    <message>
+        <source>Transport buttons</source>
+        <translation>Transporttasten</translation>
+    </message>
+    <message>
+        <source>Slider</source>
+        <translation>Schieberegler</translation>
+    </message>
+    <message>
+        <source>Keyboard zones</source>
+        <translation>Tastaturzonen</translation>
+    </message>
+    <message>
+        <source>Encoder and function button bank</source>
+        <translation>Bank der Drehregler und Funktionstasten</translation>
+    </message>
+    <message>
+        <source>The bank whose values the encoder and function button pages show.</source>
+        <translation>Die Bank, deren Werte die Seiten der Drehregler und Funktionstasten zeigen.</translation>
+    </message>
+    <message>
+        <source>Pad bank</source>
+        <translation>Pad-Bank</translation>
+    </message>
+    <message>
+        <source>The bank whose values the pad page shows.</source>
+        <translation>Die Bank, deren Werte die Seite der Pads zeigt.</translation>
+    </message>
+    <message>
+        <source>Display</source>
+        <translation>Anzeige</translation>
+    </message>
+    <message>
+        <source>Logo</source>
+        <translation>Logo</translation>
+    </message>
+    <message>
+        <source>Encoder page</source>
+        <translation>Seite der Drehregler</translation>
+    </message>
+    <message>
+        <source>Function button page</source>
+        <translation>Seite der Funktionstasten</translation>
+    </message>
+    <message>
+        <source>Pad page</source>
+        <translation>Seite der Pads</translation>
+    </message>
+    <message>
+        <source>Transport button page</source>
+        <translation>Seite der Transporttasten</translation>
+    </message>
+    <message>
+        <source>Slider page</source>
+        <translation>Seite des Schiebereglers</translation>
+    </message>
+    <message>
+        <source>Keyboard zone page</source>
+        <translation>Seite der Tastaturzonen</translation>
+    </message>
+    <message>
+        <source>Preset to upload</source>
+        <translation>Hochzuladendes Preset</translation>
+    </message>
+    <message>
+        <source>The factory preset or one of the user presets.</source>
+        <translation>Das Werks-Preset oder eines der Benutzer-Presets.</translation>
+    </message>
+    <message>
+        <source>Step 1: choose the firmware image file.</source>
+        <translation>Schritt 1: die Datei mit dem Firmware-Image wählen.</translation>
+    </message>
+    <message>
+        <source>Step 2: flash the image into the controller in upgrade mode.</source>
+        <translation>Schritt 2: das Image in den Controller im Update-Modus schreiben.</translation>
+    </message>
+    <message>
+        <source>Upgrade progress</source>
+        <translation>Fortschritt des Updates</translation>
+    </message>
+    <message>
+        <source>Upgrade log</source>
+        <translation>Protokoll des Updates</translation>
+    </message>
+    <message>
+        <source>Presets</source>
+        <translation>Presets</translation>
+    </message>
+    <message>
+        <source>Enter opens the chosen preset, F2 renames it, Delete moves it to the trash.</source>
+        <translation>Eingabe öffnet das gewählte Preset, F2 benennt es um, Entf verschiebt es in den Papierkorb.</translation>
+    </message>
+    <message>
+        <source>Filter</source>
+        <translation>Filter</translation>
+    </message>
+    <message>
+        <source>Shows only the presets whose name, number or kind match.</source>
+        <translation>Zeigt nur die Presets, deren Name, Nummer oder Art passen.</translation>
+    </message>
+    <message>
+        <source>Name for the editor&apos;s preset</source>
+        <translation>Name für das Preset des Editors</translation>
+    </message>
+    <message>
+        <source>User preset to download to</source>
+        <translation>Benutzer-Preset, zu dem übertragen wird</translation>
+    </message>
+    <message>
+        <source>Library folder</source>
+        <translation>Bibliotheksordner</translation>
+    </message>
+    <message>
+        <source>Differences</source>
+        <translation>Unterschiede</translation>
+    </message>
+    <message>
+        <source>Each field that differs, with both values. Take a side&apos;s value with the buttons below.</source>
+        <translation>Jedes Feld, das sich unterscheidet, mit beiden Werten. Mit den Schaltflächen darunter den Wert einer Seite übernehmen.</translation>
+    </message>
+    <message>
+        <source>MIDI messages</source>
+        <translation>MIDI-Nachrichten</translation>
+    </message>
+    <message>
+        <source>Kind of messages shown</source>
+        <translation>Art der gezeigten Nachrichten</translation>
+    </message>
+    <message>
+        <source>Stops and resumes the list; the traffic is still recorded.</source>
+        <translation>Hält die Liste an und setzt sie fort; der Verkehr wird weiter aufgezeichnet.</translation>
+    </message>
+    <message>
+        <source>MIDI ports</source>
+        <translation>MIDI-Ports</translation>
+    </message>
+    <message>
+        <source>Every port and what the last search did with it.</source>
+        <translation>Jeder Port und was die letzte Suche mit ihm tat.</translation>
+    </message>
+    <message>
+        <source>Ends the search for the controller.</source>
+        <translation>Beendet die Suche nach dem Controller.</translation>
+    </message>
 </context>
 <context>
     <name>helpmenu::ShortcutsWindow</name>
@@ -3267,6 +3531,25 @@ Ein angehaltenes Update lässt den Controller ohne vollständige Firmware: ihn i
     <message>
         <source>What they do</source>
         <translation>Was sie tun</translation>
+    </message>
+</context>
+<context>
+    <name>item</name>
+    <message>
+        <source>Control</source>
+        <translation>Controller</translation>
+    </message>
+    <message>
+        <source>Note</source>
+        <translation>Note</translation>
+    </message>
+    <message>
+        <source>toggle</source>
+        <translation>umschalten</translation>
+    </message>
+    <message>
+        <source>momentary</source>
+        <translation>kurzzeitig</translation>
     </message>
 </context>
 <context>
