@@ -313,11 +313,11 @@ Exit-Codes: 0 erledigt, 1 Geräte- oder Übertragungsfehler, 2 falsche Befehlsze
     </message>
     <message>
         <source>there is no snapshot of %1 from %2 in &quot;%3&quot;; the snapshots in &quot;%4&quot; are of another controller, nothing was sent (--from-other writes one back anyway)</source>
-        <translation>es gibt keinen Schnappschuss von %1 von %2 in &quot;%3&quot;; die Schnappschüsse in &quot;%4&quot; stammen von einem anderen Controller, nichts wurde gesendet (--from-other schreibt trotzdem einen zurück)</translation>
+        <translation>in &quot;%3&quot; gibt es keinen Schnappschuss von %1 dieses Controllers (%2); die Schnappschüsse in &quot;%4&quot; stammen von einem anderen Controller, nichts wurde gesendet (--from-other schreibt trotzdem einen zurück)</translation>
     </message>
     <message>
         <source>the last snapshot of %1 (%2) was taken from %3, not from %4 connected now; nothing was sent (--from-other writes it back anyway)</source>
-        <translation>der letzte Schnappschuss von %1 (%2) stammt von %3, nicht vom jetzt verbundenen %4; nichts wurde gesendet (--from-other schreibt ihn trotzdem zurück)</translation>
+        <translation>der letzte Schnappschuss von %1 (%2) stammt von einem anderen Controller (aufgenommen: %3; jetzt verbunden: %4); nichts wurde gesendet (--from-other schreibt ihn trotzdem zurück)</translation>
     </message>
     <message>
         <source>there is no snapshot of %1 in &quot;%2&quot;</source>
@@ -2430,7 +2430,7 @@ Welchen soll der Editor verwenden? Die Wahl wird für den nächsten Start gemerk
     </message>
     <message>
         <source>%1 was taken from %2, not from %3 connected now. Download it to this controller anyway?</source>
-        <translation>%1 stammt von %2, nicht vom jetzt verbundenen %3. Trotzdem zu diesem Controller herunterladen?</translation>
+        <translation>%1 stammt von einem anderen Controller (aufgenommen: %2; jetzt verbunden: %3). Trotzdem zu diesem Controller herunterladen?</translation>
     </message>
     <message>
         <source>Nothing was downloaded.</source>
@@ -2703,6 +2703,65 @@ Welchen soll der Editor verwenden? Die Wahl wird für den nächsten Start gemerk
     <message>
         <source>Load OK!</source>
         <translation>Laden OK!</translation>
+    </message>
+</context>
+<context>
+    <name>PresetHistory</name>
+    <message>
+        <source>cannot write &quot;%1&quot;: %2; the files there before are unchanged</source>
+        <translation>kann &quot;%1&quot; nicht schreiben: %2; die Dateien, die vorher dort lagen, sind unverändert</translation>
+    </message>
+    <message>
+        <source>cannot write &quot;%1&quot;: %2</source>
+        <translation>kann &quot;%1&quot; nicht schreiben: %2</translation>
+    </message>
+    <message>
+        <source>&quot;%1&quot; was written, but the zone channels beside it could not be (%2)</source>
+        <translation>&quot;%1&quot; wurde geschrieben, die Zonenkanäle daneben aber nicht (%2)</translation>
+    </message>
+    <message>
+        <source>&quot;%1&quot; was written, but the zone channels beside it could not be (%2); remove the old &quot;%3&quot; by hand</source>
+        <translation>&quot;%1&quot; wurde geschrieben, die Zonenkanäle daneben aber nicht (%2); die alte Datei &quot;%3&quot; von Hand entfernen</translation>
+    </message>
+    <message>
+        <source>cannot remove &quot;%1&quot;: %2</source>
+        <translation>kann &quot;%1&quot; nicht entfernen: %2</translation>
+    </message>
+    <message>
+        <source>cannot read &quot;%1&quot;: %2</source>
+        <translation>kann &quot;%1&quot; nicht lesen: %2</translation>
+    </message>
+    <message>
+        <source>&quot;%1&quot; is not a Korvalen25 preset file</source>
+        <translation>&quot;%1&quot; ist keine Preset-Datei des Korvalen25</translation>
+    </message>
+    <message>
+        <source>an unknown controller</source>
+        <translation>ein unbekannter Controller</translation>
+    </message>
+    <message>
+        <source>the simulated controller &quot;%1&quot; (%2)</source>
+        <translation>der simulierte Controller &quot;%1&quot; (%2)</translation>
+    </message>
+    <message>
+        <source>the controller &quot;%1&quot; (%2)</source>
+        <translation>der Controller &quot;%1&quot; (%2)</translation>
+    </message>
+    <message>
+        <source>the simulated controller &quot;%1&quot; (%2, identity %3)</source>
+        <translation>der simulierte Controller &quot;%1&quot; (%2, Identität %3)</translation>
+    </message>
+    <message>
+        <source>the controller &quot;%1&quot; (%2, identity %3)</source>
+        <translation>der Controller &quot;%1&quot; (%2, Identität %3)</translation>
+    </message>
+    <message>
+        <source>&quot;%1&quot; is not a whole dump of a preset</source>
+        <translation>&quot;%1&quot; ist kein vollständiger Dump eines Presets</translation>
+    </message>
+    <message>
+        <source>cannot create the folder &quot;%1&quot;</source>
+        <translation>kann den Ordner &quot;%1&quot; nicht anlegen</translation>
     </message>
 </context>
 <context>
