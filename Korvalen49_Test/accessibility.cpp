@@ -27,8 +27,11 @@ namespace a11y {
 
 namespace {
 
+// The tables' texts are marked for the context "Accessibility"; the texts written out below
+// are filed under "a11y", this namespace.
 QString tr(const char* text) {
-    return QCoreApplication::translate("Accessibility", text);
+    const QString table = QCoreApplication::translate("Accessibility", text);
+    return table != QLatin1String(text) ? table : QCoreApplication::translate("a11y", text);
 }
 
 // --- Names of the panel boxes ----------------------------------------------------------------

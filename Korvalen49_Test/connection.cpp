@@ -68,10 +68,10 @@ void Korvalen49_Test::startUpSearchEnded(bool found) {
 }
 
 void Korvalen49_Test::tellConnectError() {
-    statusBar()->showMessage(QStringLiteral("Connect Error"), kResultTimeoutMs);
+    statusBar()->showMessage(tr("Connect Error"), kResultTimeoutMs);
     // Told without waiting for the answer: the window goes on.
-    auto* box = new QMessageBox(QMessageBox::Information, QStringLiteral("Connection"),
-                                QStringLiteral("Connect Error!"), QMessageBox::Ok);
+    auto* box = new QMessageBox(QMessageBox::Information, tr("Connection"), tr("Connect Error!"),
+                                QMessageBox::Ok);
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->setWindowModality(Qt::ApplicationModal);
     box->show();
@@ -177,7 +177,7 @@ void Korvalen49_Test::takeSearchResult(bool found) {
     showLinkState();
     refreshPortsWindow();
     updateCommands();
-    if (found) statusBar()->showMessage(QStringLiteral("Connect OK"), kResultTimeoutMs);
+    if (found) statusBar()->showMessage(tr("Connect OK"), kResultTimeoutMs);
     if (choosecontroller::takeSearchEnd(this, connection.lastResult(),
                                         connection.lastSearchRecord())) {
         emit searchFinished(false);

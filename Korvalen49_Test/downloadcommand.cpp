@@ -74,8 +74,8 @@ bool DownloadCommand::handToTaker(const QString& outcome) {
 }
 
 void DownloadCommand::askToDownload(std::function<void()> yes, std::function<void()> no) {
-    auto* box = new QMessageBox(QMessageBox::Warning, QStringLiteral("Warning"),
-                                QStringLiteral("Download to Korvalen,are you sure?"),
+    auto* box = new QMessageBox(QMessageBox::Warning, tr("Warning"),
+                                tr("Download to Korvalen,are you sure?"),
                                 QMessageBox::Ok | QMessageBox::Cancel, host_.dialogParent());
     box->setObjectName(QStringLiteral("downloadQuestion"));
     box->setAttribute(Qt::WA_DeleteOnClose);
@@ -270,7 +270,7 @@ void DownloadCommand::finishJob() {
     using Status = korvalen::DownloadResult::Status;
     const QString command = tr("Download");
     if (result.status == Status::Confirmed) {
-        host_.showStatus(QStringLiteral("Download to Korvalen OK"));
+        host_.showStatus(tr("Download to Korvalen OK"));
         if (!editedMeanwhile) host_.editHistory().markInStep(EditHistory::Source::Controller);
         handToTaker(tr("Download to Korvalen OK: P%1 on the controller now holds the preset "
                        "that was sent.")

@@ -7,12 +7,12 @@
 namespace {
 
 const QStringList& typeEntries() {
-    static const QStringList list{QStringLiteral("Control"), QStringLiteral("Note")};
+    static const QStringList list{item::tr("Control"), item::tr("Note")};
     return list;
 }
 
 const QStringList& modeEntries() {
-    static const QStringList list{QStringLiteral("toggle"), QStringLiteral("momentary")};
+    static const QStringList list{item::tr("toggle"), item::tr("momentary")};
     return list;
 }
 

@@ -412,9 +412,10 @@ unsigned char Korvalen49_Test::currentPresetNumber() {
 
 QString Korvalen49_Test::titleForPreset(unsigned char presetNumber) {
     const char* name = korvalen::presetNameFor(presetNumber);
-    if (name == nullptr)
-        return QString::asprintf("Korvalen25 Editor--------P%02d", presetNumber + 1);
-    return QString::asprintf("Korvalen25 Editor--------P%02d %s", presetNumber + 1, name);
+    // The preset's number and name are the device's own.
+    const QString preset = name == nullptr ? QString::asprintf("P%02d", presetNumber + 1)
+                                           : QString::asprintf("P%02d %s", presetNumber + 1, name);
+    return tr("Korvalen25 Editor--------%1").arg(preset);
 }
 
 void Korvalen49_Test::RefreshTitle() {

@@ -5,6 +5,7 @@
 #include "korvalen49_test.h"
 #include "midi.h"
 #include "platformfactory.h"
+#include "translator.h"
 #include "virtualdevice.h"
 
 #include <QApplication>
@@ -30,6 +31,7 @@ int main(int argc, char* argv[]) {
         app = std::make_unique<QApplication>(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("korvalen25-editor"));
     QCoreApplication::setApplicationVersion(QStringLiteral(KORVALEN_VERSION));
+    korvalen::i18n::install(*app);
 
     QCommandLineParser parser;
     editor::addOptions(parser);
@@ -58,9 +60,10 @@ int main(int argc, char* argv[]) {
         FontSetUp::waitForCurrent(); // before the box's text
         std::fprintf(stderr, "korvalen25-editor: MIDI backend \"%s\" cannot be used: %s\n",
                      line.midiApi.c_str(), why.c_str());
-        midiProblem = QStringLiteral("The MIDI backend \"%1\" cannot be used: %2\n"
-                                     "The editor starts without MIDI ports.")
-                          .arg(QString::fromStdString(line.midiApi), QString::fromStdString(why));
+        midiProblem =
+            QCoreApplication::translate("main", "The MIDI backend \"%1\" cannot be used: %2\n"
+                                                "The editor starts without MIDI ports.")
+                .arg(QString::fromStdString(line.midiApi), QString::fromStdString(why));
         midi = korvalen::midi::createPlatform("none");
     }
     korvalen::midi::setPlatform(midi);
@@ -71,8 +74,9 @@ int main(int argc, char* argv[]) {
         window.show();
         // Told once the window is up, in a box that does not wait.
         if (!midiProblem.isEmpty()) {
-            auto* box = new QMessageBox(QMessageBox::Warning, QStringLiteral("MIDI"), midiProblem,
-                                        QMessageBox::Ok, &window);
+            auto* box =
+                new QMessageBox(QMessageBox::Warning, QCoreApplication::translate("main", "MIDI"),
+                                midiProblem, QMessageBox::Ok, &window);
             box->setObjectName(QStringLiteral("midiBackendProblem"));
             box->setAttribute(Qt::WA_DeleteOnClose);
             box->open();

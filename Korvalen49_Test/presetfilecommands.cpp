@@ -32,7 +32,7 @@ QString syxFilter() {
 }
 
 QString loadTitle() {
-    return QStringLiteral("Load From File");
+    return PresetFileCommands::tr("Load From File");
 }
 
 bool isSyxName(const QString& path) {
@@ -244,9 +244,9 @@ PresetFileCommands::readPresetFile(const QString& path, bool syx, const QString&
         korvalen::parsePresetFile(reinterpret_cast<const std::uint8_t*>(bytes.constData()),
                                   static_cast<std::size_t>(bytes.size()));
     if (contents.status != korvalen::PresetFileStatus::Accepted) {
-        showLoadReport(QStringLiteral("File Can not be accepted!") + QLatin1Char('\n') +
-                           refusalReason(contents.status, bytes.size()),
-                       title);
+        showLoadReport(
+            tr("File Can not be accepted!\n%1").arg(refusalReason(contents.status, bytes.size())),
+            title);
         return std::nullopt;
     }
     return Loaded{contents.records, std::nullopt};
@@ -259,8 +259,8 @@ PresetFileCommands::readSyxFile(const QString& path, QFile& file, const QString&
     constexpr qint64 kLargestSyx = 64 * 1024;
     if (file.size() > kLargestSyx) {
         showLoadReport(
-            QStringLiteral("File Can not be accepted!") + QLatin1Char('\n') +
-                tr("\"%1\" is too large to be a preset.").arg(QFileInfo(path).fileName()),
+            tr("File Can not be accepted!\n%1")
+                .arg(tr("\"%1\" is too large to be a preset.").arg(QFileInfo(path).fileName())),
             title);
         return std::nullopt;
     }
@@ -269,8 +269,7 @@ PresetFileCommands::readSyxFile(const QString& path, QFile& file, const QString&
         korvalen::readPresetSyx(reinterpret_cast<const std::uint8_t*>(bytes.constData()),
                                 static_cast<std::size_t>(bytes.size()));
     if (!syx.ok) {
-        showLoadReport(QStringLiteral("File Can not be accepted!") + QLatin1Char('\n') +
-                           QString::fromStdString(syx.error),
+        showLoadReport(tr("File Can not be accepted!\n%1").arg(QString::fromStdString(syx.error)),
                        title);
         return std::nullopt;
     }
@@ -304,7 +303,7 @@ void PresetFileCommands::applyPresetFile(const Loaded& loaded, const QString& pa
     history.replaced(before, title == loadTitle() ? tr("Load from file") : title);
     history.markInStep(EditHistory::Source::File, QFileInfo(path).fileName());
     if (refused == 0)
-        showLoadReport(QStringLiteral("Load OK!"), title);
+        showLoadReport(tr("Load OK!"), title);
     else
         showLoadReport(tr("Loaded, but %n value(s) in the file were out of range and were not "
                           "taken; those settings kept their previous values.",

@@ -18,7 +18,7 @@ namespace text = upgradetext;
 
 namespace {
 
-constexpr char kBarFormat[] = "%v / %m blocks (%p%)";
+constexpr char kBarFormat[] = QT_TRANSLATE_NOOP("UpgradeDlg", "%v / %m blocks (%p%)");
 // The time left is shown once the pace has been measured this long.
 constexpr qint64 kPaceMs = 3000;
 
@@ -32,7 +32,7 @@ qint64 monotonicMs() {
 QString refusalReason(korvalen::FirmwareLoadStatus status, const QByteArray& bytes) {
     if (bytes.isEmpty()) return UpgradeDlg::tr("The file is empty.");
     if (status == korvalen::FirmwareLoadStatus::TooManyBlocks)
-        return QString::fromLatin1(text::kFileTooLarge);
+        return upgradetext::line(text::kFileTooLarge);
     if (static_cast<std::size_t>(bytes.size()) < korvalen::kFirmwareTrailerSize)
         return UpgradeDlg::tr(
                    "It is too short for a firmware image: %1 bytes, an image has at least %2.")
@@ -53,7 +53,7 @@ UpgradeDlg::UpgradeDlg(QWidget* parent) : QDialog(parent), clock_(monotonicMs) {
     ui.upgradeLog->setTextElideMode(Qt::ElideNone);
     ui.upgradeLog->setResizeMode(QListView::Adjust);
     ui.upgradeLog->setAlternatingRowColors(true); // a wrapped line reads as one
-    ui.upgradeBar->setFormat(QString::fromLatin1(kBarFormat));
+    ui.upgradeBar->setFormat(tr(kBarFormat));
 
     connect(ui.upgradeLoad, &QPushButton::clicked, this, &UpgradeDlg::ComLoadFile);
     connect(ui.upgradeStart, &QPushButton::clicked, this, &UpgradeDlg::OnFirmwareUpgrade);
@@ -102,8 +102,8 @@ void UpgradeDlg::loadImage(const QString& path) {
         if (file.open(QIODevice::ReadOnly)) {
             // No image is this large: refused before it is read.
             if (static_cast<std::uint64_t>(file.size()) > korvalen::kMaxFirmwareFileSize) {
-                addLogLine(QString::fromLatin1(text::kOpenError));
-                addLogLine(QString::fromLatin1(text::kFileTooLarge));
+                addLogLine(upgradetext::line(text::kOpenError));
+                addLogLine(upgradetext::line(text::kFileTooLarge));
                 return;
             }
             bytes = file.readAll();
@@ -115,7 +115,7 @@ void UpgradeDlg::loadImage(const QString& path) {
         korvalen::loadFirmwareImage(reinterpret_cast<const std::uint8_t*>(bytes.constData()),
                                     static_cast<std::size_t>(bytes.size()));
     if (loaded.status != korvalen::FirmwareLoadStatus::Loaded) {
-        addLogLine(QString::fromLatin1(text::kOpenError));
+        addLogLine(upgradetext::line(text::kOpenError));
         if (reason.isEmpty() && !path.isEmpty()) reason = refusalReason(loaded.status, bytes);
         if (!reason.isEmpty()) addLogLine(reason);
         return;
@@ -123,12 +123,12 @@ void UpgradeDlg::loadImage(const QString& path) {
     korvalen::FirmwareImage& image = loaded.image;
     ui.fileVer->setText(
         QString::fromLatin1(korvalen::firmwareVersionText(image.versionChars).c_str()));
-    addLogLine(QString::fromLatin1(text::kFileLoaded));
+    addLogLine(upgradetext::line(text::kFileLoaded));
     const bool empty = image.blockCount == 0;
     // An image without blocks is taken (its version shows) but cannot be flashed.
     if (empty) {
-        addLogLine(QString::fromLatin1(text::kOpenError));
-        addLogLine(QString::fromLatin1(text::kEmptyImage));
+        addLogLine(upgradetext::line(text::kOpenError));
+        addLogLine(upgradetext::line(text::kEmptyImage));
     }
     ui.upgradeStart->setEnabled(!empty);
     firmwareImage = std::move(image);
@@ -136,7 +136,7 @@ void UpgradeDlg::loadImage(const QString& path) {
     ui.upgradeBar->setRange(0, empty ? 1 : static_cast<int>(firmwareImage.blockCount));
     ui.upgradeBar->setValue(0);
     ui.upgradeBar->setTextVisible(!empty);
-    ui.upgradeBar->setFormat(QString::fromLatin1(kBarFormat));
+    ui.upgradeBar->setFormat(tr(kBarFormat));
 }
 
 void UpgradeDlg::OnFirmwareUpgrade() {
@@ -231,9 +231,8 @@ void UpgradeDlg::showProgress(std::uint32_t done) {
     }
     const QString left = timeLeftText(done, static_cast<std::uint32_t>(ui.upgradeBar->maximum()),
                                       paceBlocks_, now - paceStartMs_);
-    QString format = QString::fromLatin1(kBarFormat);
-    if (!left.isEmpty()) format += QStringLiteral(", ") + left;
-    ui.upgradeBar->setFormat(format);
+    ui.upgradeBar->setFormat(left.isEmpty() ? tr(kBarFormat)
+                                            : tr("%v / %m blocks (%p%), %1").arg(left));
 }
 
 void UpgradeDlg::updataUISlot(uint comp, uint val, char* str) {
@@ -269,5 +268,5 @@ void UpgradeDlg::showRunning(bool running) {
     // A run starts or ends: the pace is measured afresh, and the bar of an ended run keeps its
     // count without a time left.
     paceStarted_ = false;
-    ui.upgradeBar->setFormat(QString::fromLatin1(kBarFormat));
+    ui.upgradeBar->setFormat(tr(kBarFormat));
 }

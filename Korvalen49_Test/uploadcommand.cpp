@@ -19,7 +19,7 @@ constexpr int kBadRecordTimeoutMs = 5000;
 UploadCommand::Values::Values(CommandHost& host)
     : modelSink(
           touched, rejected,
-          [&host] { host.showStatus(QStringLiteral("upload Error"), kBadRecordTimeoutMs); },
+          [&host] { host.showStatus(UploadCommand::tr("upload Error"), kBadRecordTimeoutMs); },
           [] {}) {}
 
 UploadCommand::UploadCommand(CommandHost& host, ControllerConnection& connection, QObject* parent)
@@ -86,7 +86,7 @@ void UploadCommand::sysExArrived(unsigned length) {
 void UploadCommand::finish() {
     applyZonesFromGlobals(korvalen::presetGlobals);
     if (upload_->rejectedRecords() == 0)
-        host_.showStatus(QStringLiteral("Upload OK!"));
+        host_.showStatus(tr("Upload OK!"));
     else
         host_.showStatus(tr("Upload finished, but %n record(s) from the controller were out of "
                             "range and skipped; those controls kept their values.",

@@ -67,9 +67,15 @@ QString zone::OffsetText(int value, int midpoint) {
 }
 
 void zone::RefreshCaption() {
-    if (captionButton)
+    if (!captionButton) return;
+    // korvalen::zoneCaption() in the user's language; the program's name is the device's own.
+    if (status == 1)
         captionButton->setText(
-            QString::fromLatin1(korvalen::zoneCaption(zoneIndex, status, prog).c_str()));
+            tr("Zone%1:%2")
+                .arg(zoneIndex + 1)
+                .arg(QString::fromLatin1(korvalen::nameTable[korvalen::kProgramBase + prog])));
+    else
+        captionButton->setText(tr("Zone%1: Closed").arg(zoneIndex + 1));
 }
 
 void zone::SetCaptionButton(QPushButton* button) {

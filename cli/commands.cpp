@@ -1,4 +1,5 @@
 #include "commands.h"
+#include "clitext.h"
 
 #include "compare.h"
 #include "device.h"
@@ -33,13 +34,14 @@ namespace korvalen::cli {
 namespace {
 
 // The general help around the list of commands.
-const char* const kIntroduction =
+const char* const kIntroduction = QT_TRANSLATE_NOOP(
+    "CliText",
     R"(Reads, writes, backs up and shows the presets of a Korvalen25 MIDI controller, and
 flashes its firmware.
 
-)";
-const char* const kPresetsAndExitCodes =
-    R"(
+)");
+const char* const kPresetsAndExitCodes = QT_TRANSLATE_NOOP("CliText",
+                                                           R"(
 PRESET is P01 (the factory preset "Korvalen") or P17 to P30 (the user presets), or
 the device's numbers for them, 0 and 16 to 29.
 
@@ -48,21 +50,21 @@ read and kept as a snapshot (see history). Snapshots are kept in KORVALEN_HISTOR
 korvalen25/history in the user's data folder (XDG_DATA_HOME, ~/.local/share).
 
 Exit codes: 0 done, 1 device or transfer failure, 2 wrong command line, 3 bad file
-(diff: 0 the same, 1 different).)";
+(diff: 0 the same, 1 different).)");
 
 // A wrong command line; `command` names the help to read, the general help when empty.
 Outcome usage(const QString& what, const QString& command = QString()) {
     return Outcome::fail(kUsage,
-                         what + QStringLiteral(" (see korvalen25-cli %1)")
-                                    .arg(command.isEmpty() ? QStringLiteral("--help")
-                                                           : QStringLiteral("help ") + command));
+                         CliText::tr("%1 (see korvalen25-cli %2)")
+                             .arg(what, command.isEmpty() ? QStringLiteral("--help")
+                                                          : QStringLiteral("help ") + command));
 }
 
 Outcome presetArgument(const QString& text, const QString& command, int& number) {
     const auto n = parsePresetName(text);
     if (!n)
         return usage(
-            QStringLiteral("\"%1\" is not a preset: use P01, P17 to P30, or 0, 16 to 29").arg(text),
+            CliText::tr("\"%1\" is not a preset: use P01, P17 to P30, or 0, 16 to 29").arg(text),
             command);
     number = *n;
     return Outcome::done();
@@ -82,7 +84,7 @@ Outcome openPlatform(const QStringList& args, const RunOptions& options) {
         QStringList names;
         for (const std::string& n : known)
             names << QString::fromStdString(n);
-        return usage(QStringLiteral("unknown MIDI backend \"%1\"; known: %2")
+        return usage(CliText::tr("unknown MIDI backend \"%1\"; known: %2")
                          .arg(QString::fromStdString(api), names.join(QStringLiteral(", "))));
     }
     if (options.platform) {
@@ -93,7 +95,7 @@ Outcome openPlatform(const QStringList& args, const RunOptions& options) {
     auto platform = midi::createPlatform(api, &error, sim::attachVirtualDevice);
     if (!platform)
         return Outcome::fail(kDeviceFailure,
-                             QStringLiteral("the MIDI backend \"%1\" cannot be used: %2")
+                             CliText::tr("the MIDI backend \"%1\" cannot be used: %2")
                                  .arg(QString::fromStdString(api), QString::fromStdString(error)));
     midi::setPlatform(platform);
     return Outcome::done();
@@ -135,20 +137,19 @@ PortSeen portSeen(const midi::SearchRecord& search, const midi::PortState& p, in
             return (outputs ? d.outPort : d.inPort) == i;
         });
     if (!p.opened && p.failure == midi::OpenFailure::None)
-        return {"not-tried", QStringLiteral("not tried")};
-    if (!p.opened) return {"not-opened", QStringLiteral("could not be opened")};
+        return {"not-tried", CliText::tr("not tried")};
+    if (!p.opened) return {"not-opened", CliText::tr("could not be opened")};
     if (i == chosen)
-        return {"controller", outputs
-                                  ? QStringLiteral("the Korvalen25 answered the probe sent here")
-                                  : QStringLiteral("the Korvalen25 answers here")};
+        return {"controller", outputs ? CliText::tr("the Korvalen25 answered the probe sent here")
+                                      : CliText::tr("the Korvalen25 answers here")};
     // A controller answered here that was not chosen.
     if (answeredHere)
-        return {"other-controller",
-                outputs ? QStringLiteral("a Korvalen25 answered the probe sent here")
-                        : QStringLiteral("a Korvalen25 answers here")};
-    if (p.answered) return {"unconfirmed", QStringLiteral("an answer came, not confirmed")};
-    if (outputs && !p.probed) return {"not-probed", QStringLiteral("not probed")};
-    return {"no-answer", QStringLiteral("no answer")};
+        return {"other-controller", outputs
+                                        ? CliText::tr("a Korvalen25 answered the probe sent here")
+                                        : CliText::tr("a Korvalen25 answers here")};
+    if (p.answered) return {"unconfirmed", CliText::tr("an answer came, not confirmed")};
+    if (outputs && !p.probed) return {"not-probed", CliText::tr("not probed")};
+    return {"no-answer", CliText::tr("no answer")};
 }
 
 Outcome portsCommand(const QString& port, bool json, QTextStream& out) {
@@ -182,20 +183,22 @@ Outcome portsCommand(const QString& port, bool json, QTextStream& out) {
         out << QString::fromUtf8(QJsonDocument(root).toJson());
         return found;
     }
-    out << "MIDI backend: " << api << '\n';
-    auto list = [&](const char* heading, const std::vector<midi::PortState>& ports, bool outputs,
+    out << CliText::tr("MIDI backend: %1").arg(api) << '\n';
+    auto list = [&](const QString& heading, const std::vector<midi::PortState>& ports, bool outputs,
                     int chosen) {
-        out << heading << " (" << ports.size() << "):\n";
+        out << heading.arg(ports.size()) << '\n';
         for (std::size_t i = 0; i < ports.size(); ++i)
             out << "  " << i << "  " << QString::fromStdString(ports[i].name) << "  -- "
                 << portSeen(search, ports[i], int(i), outputs, chosen).text << '\n';
     };
-    list("Inputs", search.inputs, false, found.ok() ? search.inPort : -1);
-    list("Outputs", search.outputs, true, found.ok() ? search.outPort : -1);
-    if (search.otherDeviceSeen) out << "Another device answered as well.\n";
+    list(CliText::tr("Inputs (%1):"), search.inputs, false, found.ok() ? search.inPort : -1);
+    list(CliText::tr("Outputs (%1):"), search.outputs, true, found.ok() ? search.outPort : -1);
+    if (search.otherDeviceSeen) out << CliText::tr("Another device answered as well.") << '\n';
     if (found.ok())
-        out << "The Korvalen25 answers on input " << search.inPort << " and output "
-            << search.outPort << ".\n";
+        out << CliText::tr("The Korvalen25 answers on input %1 and output %2.")
+                   .arg(search.inPort)
+                   .arg(search.outPort)
+            << '\n';
     return found;
 }
 
@@ -204,11 +207,12 @@ Outcome getCommand(const QString& port, int number, const QString& path, QTextSt
     Preset preset;
     if (Outcome r = session.connect(port); !r.ok()) return r;
     if (Outcome r = session.upload(number, preset); !r.ok())
-        return with(r, QStringLiteral("nothing was written, try again"));
+        return with(r, CliText::tr("nothing was written, try again"));
     // A ".syx" file stores the preset under the number it was read from.
     if (isSyxPath(path)) preset.presetNumber = static_cast<std::uint8_t>(number);
     if (Outcome r = writePresetFile(path, preset); !r.ok()) return r;
-    out << describe(number) << " saved to " << QDir::toNativeSeparators(path) << '\n';
+    out << CliText::tr("%1 saved to %2").arg(describe(number), QDir::toNativeSeparators(path))
+        << '\n';
     return Outcome::done();
 }
 
@@ -217,8 +221,8 @@ Outcome getCommand(const QString& port, int number, const QString& path, QTextSt
 Outcome checkInRange(const QString& path, const Preset& preset) {
     const QStringList faults = outOfRangeFields(preset);
     if (faults.isEmpty()) return Outcome::done();
-    return Outcome::fail(kBadFile, QStringLiteral("\"%1\" holds %2 value(s) out of range (%3); "
-                                                  "nothing was sent")
+    return Outcome::fail(kBadFile, CliText::tr("\"%1\" holds %2 value(s) out of range (%3); "
+                                               "nothing was sent")
                                        .arg(QDir::toNativeSeparators(path))
                                        .arg(faults.size())
                                        .arg(faults.first()));
@@ -240,7 +244,7 @@ struct Snapshot {
 };
 
 QString withoutSnapshotHint() {
-    return QStringLiteral("nothing was sent (--no-snapshot writes without one)");
+    return CliText::tr("nothing was sent (--no-snapshot writes without one)");
 }
 
 // Stores `preset` as device preset `number`; the link reads it back and sends again what did
@@ -259,21 +263,20 @@ Outcome store(DeviceSession& session, Preset preset, int number, Written& writte
     const Outcome uploaded = session.upload(number, current, read);
     if (!SnapshotResult::keepable(read)) {
         if (snapshot.required)
-            return with(uploaded, QStringLiteral("no snapshot of %1 could be kept, so %2")
+            return with(uploaded, CliText::tr("no snapshot of %1 could be kept, so %2")
                                       .arg(name, withoutSnapshotHint()));
-        snapshot.note =
-            QStringLiteral("No snapshot of %1 was kept: %2.").arg(name, uploaded.message);
+        snapshot.note = CliText::tr("No snapshot of %1 was kept: %2.").arg(name, uploaded.message);
         if (!ownZoneChannels)
-            snapshot.note += QStringLiteral(" Its keyboard zones now send on channel 1.");
+            snapshot.note += CliText::tr(" Its keyboard zones now send on channel 1.");
     } else {
         const SnapshotResult kept =
             keepSnapshot(current, read, number, SnapshotSource::ofLink(), PresetHistory());
         if (kept.path.isEmpty() && snapshot.required)
-            return Outcome::fail(kBadFile, QStringLiteral("cannot keep a snapshot of %1: %2; %3")
+            return Outcome::fail(kBadFile, CliText::tr("cannot keep a snapshot of %1: %2; %3")
                                                .arg(name, kept.writeError, withoutSnapshotHint()));
         if (kept.path.isEmpty())
             snapshot.note =
-                QStringLiteral("No snapshot of %1 was kept: %2.").arg(name, kept.writeError);
+                CliText::tr("No snapshot of %1 was kept: %2.").arg(name, kept.writeError);
         snapshot.kept = kept.path;
         if (!ownZoneChannels) {
             // The zone channels as the controller holds them, also one the boxes cannot show.
@@ -297,17 +300,17 @@ Outcome store(DeviceSession& session, Preset preset, int number, Written& writte
 void tellSnapshot(const Snapshot& snapshot, int number, QTextStream& out) {
     if (!snapshot.note.isEmpty()) out << snapshot.note << '\n';
     if (!snapshot.kept.isEmpty())
-        out << shownPresetName(number) << " as it was before is kept in "
-            << QDir::toNativeSeparators(snapshot.kept) << '\n';
+        out << CliText::tr("%1 as it was before is kept in %2")
+                   .arg(shownPresetName(number), QDir::toNativeSeparators(snapshot.kept))
+            << '\n';
 }
 
 // What became of the preset a failed write was aimed at.
 QString aftermath(Written written, int number) {
     return written == Written::MaybeIncomplete
-               ? QStringLiteral("%1 may now be incomplete on the controller")
+               ? CliText::tr("%1 may now be incomplete on the controller")
                      .arg(shownPresetName(number))
-               : QStringLiteral("%1 on the controller was not changed")
-                     .arg(shownPresetName(number));
+               : CliText::tr("%1 on the controller was not changed").arg(shownPresetName(number));
 }
 
 // Shows how a download goes once it has taken more than a second: on a terminal a line that
@@ -321,12 +324,11 @@ PresetTransfer::ProgressHandler downloadProgress(QTextStream& out, bool terminal
     return [&out, started, shown, name](const PresetTransfer::Progress& p) {
         if (!*shown && started->elapsed() < 1000) return;
         *shown = true;
-        const QString what = p.readingBack ? QStringLiteral("reading it back")
-                             : p.round == 1
-                                 ? QStringLiteral("%1 of %2 messages").arg(p.sent).arg(p.total)
-                                 : QStringLiteral("sending again, slower: %1 of %2 messages")
-                                       .arg(p.sent)
-                                       .arg(p.total);
+        const QString what =
+            p.readingBack ? CliText::tr("reading it back")
+            : p.round == 1
+                ? CliText::tr("%1 of %2 messages").arg(p.sent).arg(p.total)
+                : CliText::tr("sending again, slower: %1 of %2 messages").arg(p.sent).arg(p.total);
         out << "\r\x1b[K" << name << ": " << what;
         if (p.readingBack) out << '\n';
         out.flush();
@@ -341,17 +343,16 @@ Outcome putCommand(const QString& port, const QString& path, int number, bool sn
     if (Outcome r = checkInRange(path, preset); !r.ok()) return r;
     // The factory preset is written only when the user names it, or says so with --force.
     if (number < 0 && preset.presetNumber == 0 && !force)
-        return Outcome::fail(kUsage,
-                             QStringLiteral("\"%1\" names P01, the factory preset; give the "
-                                            "preset to store it as (P01, P17-P30), or --force "
-                                            "to write P01; nothing was sent")
-                                 .arg(QDir::toNativeSeparators(path)));
+        return Outcome::fail(kUsage, CliText::tr("\"%1\" names P01, the factory preset; give the "
+                                                 "preset to store it as (P01, P17-P30), or --force "
+                                                 "to write P01; nothing was sent")
+                                         .arg(QDir::toNativeSeparators(path)));
     if (number < 0) number = preset.presetNumber;
     if (presetNameFor(number) == nullptr) {
         return Outcome::fail(kBadFile,
-                             QStringLiteral("\"%1\" names preset number %2, which the device does "
-                                            "not have; give the preset to store it as (P01, "
-                                            "P17-P30)")
+                             CliText::tr("\"%1\" names preset number %2, which the device does "
+                                         "not have; give the preset to store it as (P01, "
+                                         "P17-P30)")
                                  .arg(QDir::toNativeSeparators(path))
                                  .arg(number));
     }
@@ -362,7 +363,8 @@ Outcome putCommand(const QString& port, const QString& path, int number, bool sn
     Snapshot snapshot{snapshotRequired, {}, {}};
     if (Outcome r = store(session, preset, number, written, snapshot, ownChannels); !r.ok())
         return with(r, aftermath(written, number));
-    out << QDir::toNativeSeparators(path) << " stored as " << describe(number) << '\n';
+    out << CliText::tr("%1 stored as %2").arg(QDir::toNativeSeparators(path), describe(number))
+        << '\n';
     tellSnapshot(snapshot, number, out);
     return Outcome::done();
 }
@@ -389,17 +391,17 @@ Outcome snapshotToPutBack(int number, bool fromOther, SnapshotInfo& chosen) {
     }
     if (!ownLatest)
         return Outcome::fail(kBadFile,
-                             QStringLiteral("there is no snapshot of %1 from %2 in \"%3\"; the "
-                                            "snapshots in \"%4\" are of another controller, "
-                                            "nothing was sent (--from-other writes one back "
-                                            "anyway)")
+                             CliText::tr("there is no snapshot of %1 from %2 in \"%3\"; the "
+                                         "snapshots in \"%4\" are of another controller, "
+                                         "nothing was sent (--from-other writes one back "
+                                         "anyway)")
                                  .arg(name, here.describe(), QDir::toNativeSeparators(own.folder()),
                                       QDir::toNativeSeparators(other.folder())));
     if (!ownLatest->source.sameController(here))
         return Outcome::fail(kBadFile,
-                             QStringLiteral("the last snapshot of %1 (%2) was taken from %3, not "
-                                            "from %4 connected now; nothing was sent "
-                                            "(--from-other writes it back anyway)")
+                             CliText::tr("the last snapshot of %1 (%2) was taken from %3, not "
+                                         "from %4 connected now; nothing was sent "
+                                         "(--from-other writes it back anyway)")
                                  .arg(name, QDir::toNativeSeparators(ownLatest->path),
                                       ownLatest->source.describe(), here.describe()));
     chosen = *ownLatest;
@@ -417,7 +419,7 @@ Outcome undoPutCommand(const QString& port, int number, bool snapshotRequired, b
         const bool virtualApi =
             SnapshotSource::isSimulated(QString::fromStdString(midi::platform().apiName()), {});
         return Outcome::fail(
-            kBadFile, QStringLiteral("there is no snapshot of %1 in \"%2\"")
+            kBadFile, CliText::tr("there is no snapshot of %1 in \"%2\"")
                           .arg(shownPresetName(number),
                                QDir::toNativeSeparators((virtualApi ? simulated : real).folder())));
     }
@@ -433,17 +435,17 @@ Outcome undoPutCommand(const QString& port, int number, bool snapshotRequired, b
     if (!contents.fromDump)
         if (Outcome r = checkInRange(latest.path, contents.preset); !r.ok()) return r;
     if (contents.wideValues > 0)
-        return Outcome::fail(kBadFile, QStringLiteral("\"%1\" holds %2 value(s) wider than a "
-                                                      "byte, which cannot be sent back; nothing "
-                                                      "was sent")
+        return Outcome::fail(kBadFile, CliText::tr("\"%1\" holds %2 value(s) wider than a "
+                                                   "byte, which cannot be sent back; nothing "
+                                                   "was sent")
                                            .arg(QDir::toNativeSeparators(latest.dumpPath))
                                            .arg(contents.wideValues));
     if (contents.fromDump)
         if (const auto bad = unsendableAsHeld(contents.preset.values); !bad.empty())
             return Outcome::fail(
                 kBadFile,
-                QStringLiteral("\"%1\" holds %2 value(s) that cannot be sent back as they are "
-                               "(%3: %4); nothing was sent")
+                CliText::tr("\"%1\" holds %2 value(s) that cannot be sent back as they are "
+                            "(%3: %4); nothing was sent")
                     .arg(QDir::toNativeSeparators(latest.dumpPath))
                     .arg(bad.size())
                     .arg(QString::fromStdString(fieldName(bad.front())))
@@ -458,8 +460,9 @@ Outcome undoPutCommand(const QString& port, int number, bool snapshotRequired, b
                           contents.fromDump);
         !r.ok())
         return with(r, aftermath(written, number));
-    out << describe(number) << " put back as it was at " << snapshotTime(latest) << " ("
-        << QDir::toNativeSeparators(latest.path) << ")\n";
+    out << CliText::tr("%1 put back as it was at %2 (%3)")
+               .arg(describe(number), snapshotTime(latest), QDir::toNativeSeparators(latest.path))
+        << '\n';
     tellSnapshot(snapshot, number, out);
     return Outcome::done();
 }
@@ -471,20 +474,23 @@ Outcome backupCommand(const QString& port, const QString& dirPath, bool syx, QTe
     std::vector<Preset> presets(kDevicePresets.size());
     for (std::size_t i = 0; i < kDevicePresets.size(); ++i) {
         if (Outcome r = session.upload(kDevicePresets[i], presets[i]); !r.ok())
-            return with(r, QStringLiteral("nothing was written, try again"));
-        out << describe(kDevicePresets[i]) << " read\n";
+            return with(r, CliText::tr("nothing was written, try again"));
+        out << CliText::tr("%1 read").arg(describe(kDevicePresets[i])) << '\n';
         out.flush();
     }
     const QDir dir(dirPath);
     if (!dir.mkpath(QStringLiteral(".")))
-        return Outcome::fail(kBadFile, QStringLiteral("cannot create the folder \"%1\"")
-                                           .arg(QDir::toNativeSeparators(dirPath)));
+        return Outcome::fail(
+            kBadFile,
+            CliText::tr("cannot create the folder \"%1\"").arg(QDir::toNativeSeparators(dirPath)));
     for (std::size_t i = 0; i < kDevicePresets.size(); ++i)
         if (Outcome r =
                 writePresetFile(dir.filePath(backupFileName(kDevicePresets[i], syx)), presets[i]);
             !r.ok())
             return r;
-    out << kDevicePresets.size() << " presets saved in " << QDir::toNativeSeparators(dirPath)
+    out << CliText::tr("%1 presets saved in %2")
+               .arg(kDevicePresets.size())
+               .arg(QDir::toNativeSeparators(dirPath))
         << '\n';
     return Outcome::done();
 }
@@ -495,7 +501,7 @@ Outcome restoreCommand(const QString& port, const QString& dirPath, bool snapsho
     if (!dir.exists())
         return Outcome::fail(
             kBadFile,
-            QStringLiteral("there is no folder \"%1\"").arg(QDir::toNativeSeparators(dirPath)));
+            CliText::tr("there is no folder \"%1\"").arg(QDir::toNativeSeparators(dirPath)));
     // Every file is read and checked before anything is sent.
     std::vector<Preset> presets(kDevicePresets.size());
     std::vector<char> ownChannels(kDevicePresets.size(), 0);
@@ -507,9 +513,9 @@ Outcome restoreCommand(const QString& port, const QString& dirPath, bool snapsho
         const QString syx = dir.filePath(backupFileName(kDevicePresets[i], true));
         const bool hasSav = QFileInfo::exists(sav), hasSyx = QFileInfo::exists(syx);
         if (hasSav && hasSyx)
-            return Outcome::fail(kBadFile, QStringLiteral("\"%1\" holds both %2 and %3; remove "
-                                                          "the one not to restore; nothing was "
-                                                          "sent")
+            return Outcome::fail(kBadFile, CliText::tr("\"%1\" holds both %2 and %3; remove "
+                                                       "the one not to restore; nothing was "
+                                                       "sent")
                                                .arg(QDir::toNativeSeparators(dirPath),
                                                     backupFileName(kDevicePresets[i]),
                                                     backupFileName(kDevicePresets[i], true)));
@@ -531,11 +537,10 @@ Outcome restoreCommand(const QString& port, const QString& dirPath, bool snapsho
         QStringList names;
         for (std::size_t i : missing)
             names << backupFileName(kDevicePresets[i], syxFolder);
-        return Outcome::fail(
-            kBadFile,
-            QStringLiteral("\"%1\" is not a complete backup: %2 missing; "
-                           "nothing was sent")
-                .arg(QDir::toNativeSeparators(dirPath), names.join(QStringLiteral(", "))));
+        return Outcome::fail(kBadFile, CliText::tr("\"%1\" is not a complete backup: %2 missing; "
+                                                   "nothing was sent")
+                                           .arg(QDir::toNativeSeparators(dirPath),
+                                                names.join(QStringLiteral(", "))));
     }
 
     DeviceSession session(midiLink);
@@ -556,25 +561,28 @@ Outcome restoreCommand(const QString& port, const QString& dirPath, bool snapsho
             if (written == Written::Untouched)
                 untouched.prepend(shownPresetName(kDevicePresets[i]));
             QStringList parts;
-            parts << (whole.isEmpty() ? QStringLiteral("no preset was restored")
-                                      : QStringLiteral("restored whole: %1")
-                                            .arg(whole.join(QStringLiteral(", "))));
+            parts
+                << (whole.isEmpty()
+                        ? CliText::tr("no preset was restored")
+                        : CliText::tr("restored whole: %1").arg(whole.join(QStringLiteral(", "))));
             if (written == Written::MaybeIncomplete) parts << aftermath(written, kDevicePresets[i]);
             if (!untouched.isEmpty())
-                parts
-                    << QStringLiteral("not changed: %1").arg(untouched.join(QStringLiteral(", ")));
+                parts << CliText::tr("not changed: %1").arg(untouched.join(QStringLiteral(", ")));
             return with(r, parts.join(QStringLiteral("; ")));
         }
-        out << describe(kDevicePresets[i]) << " restored\n";
+        out << CliText::tr("%1 restored").arg(describe(kDevicePresets[i])) << '\n';
         if (!snapshot.note.isEmpty()) out << snapshot.note << '\n';
         kept = kept || !snapshot.kept.isEmpty();
         out.flush();
     }
     if (kept)
-        out << "The presets as they were before are kept in "
-            << QDir::toNativeSeparators(PresetHistory::of(SnapshotSource::ofLink()).folder())
+        out << CliText::tr("The presets as they were before are kept in %1")
+                   .arg(QDir::toNativeSeparators(
+                       PresetHistory::of(SnapshotSource::ofLink()).folder()))
             << '\n';
-    out << kDevicePresets.size() << " presets restored from " << QDir::toNativeSeparators(dirPath)
+    out << CliText::tr("%1 presets restored from %2")
+               .arg(kDevicePresets.size())
+               .arg(QDir::toNativeSeparators(dirPath))
         << '\n';
     return Outcome::done();
 }
@@ -680,62 +688,61 @@ QString takers(bool CommandRunner::*option) {
     QStringList names;
     for (const CommandRunner& r : kRunners)
         if (r.*option) names << QLatin1String(r.name);
-    if (names.size() == 1) return names.first() + QStringLiteral(" only");
+    if (names.size() == 1) return CliText::tr("%1 only").arg(names.first());
     const QString last = names.takeLast();
-    return names.join(QStringLiteral(", ")) + QStringLiteral(" and ") + last +
-           QStringLiteral(" only");
+    return CliText::tr("%1 and %2 only").arg(names.join(QStringLiteral(", ")), last);
 }
 
 // The options of the command line.
 struct Options {
     QCommandLineOption help{{QStringLiteral("h"), QStringLiteral("help")},
-                            QStringLiteral("Show this help and exit; after a command, that "
-                                           "command's help.")};
+                            CliText::tr("Show this help and exit; after a command, that "
+                                        "command's help.")};
     QCommandLineOption version{{QStringLiteral("v"), QStringLiteral("version")},
-                               QStringLiteral("Show the version and exit.")};
+                               CliText::tr("Show the version and exit.")};
     QString apiHelp;
     QCommandLineOption api{QStringLiteral("midi-api")};
     QCommandLineOption json{QStringLiteral("json"),
-                            QStringLiteral("ports, show, diff, history: print as JSON.")};
+                            CliText::tr("ports, show, diff, history: print as JSON.")};
     QCommandLineOption sendPause{
         QStringLiteral("send-pause"),
-        QStringLiteral("put, restore: a pause of MS milliseconds (0-1000) after each message of a "
-                       "download, for a controller that cannot keep up (default: "
-                       "KORVALEN_SEND_PAUSE_MS, else none; a download that does not arrive whole "
-                       "is sent again more slowly in any case)."),
+        CliText::tr("put, restore: a pause of MS milliseconds (0-1000) after each message of a "
+                    "download, for a controller that cannot keep up (default: "
+                    "KORVALEN_SEND_PAUSE_MS, else none; a download that does not arrive whole "
+                    "is sent again more slowly in any case)."),
         QStringLiteral("MS")};
     QCommandLineOption port{
         QStringLiteral("port"),
-        QStringLiteral("The controller to use when more than one answers: a part of its MIDI port "
-                       "name, in any case."),
+        CliText::tr("The controller to use when more than one answers: a part of its MIDI port "
+                    "name, in any case."),
         QStringLiteral("NAME")};
     QCommandLineOption noSnapshot{
         QStringLiteral("no-snapshot"),
-        QStringLiteral("put, restore, undo-put: write even when the preset to be replaced "
-                       "cannot be read and kept as a snapshot.")};
+        CliText::tr("put, restore, undo-put: write even when the preset to be replaced "
+                    "cannot be read and kept as a snapshot.")};
     QCommandLineOption fromOther{
         QStringLiteral("from-other"),
-        QStringLiteral("undo-put: write back a snapshot taken from another controller (a "
-                       "simulated one, or one on another port).")};
+        CliText::tr("undo-put: write back a snapshot taken from another controller (a "
+                    "simulated one, or one on another port).")};
     QCommandLineOption force{
         QStringLiteral("force"),
-        QStringLiteral("put: write a file that names P01, the factory preset, without PRESET.")};
+        CliText::tr("put: write a file that names P01, the factory preset, without PRESET.")};
     QCommandLineOption syx{
         QStringLiteral("syx"),
-        QStringLiteral("backup: write P01.syx, P17.syx ... (SysEx that any MIDI tool can play to "
-                       "the controller) instead of .sav files.")};
+        CliText::tr("backup: write P01.syx, P17.syx ... (SysEx that any MIDI tool can play to "
+                    "the controller) instead of .sav files.")};
     QCommandLineOption verbose{
         QStringLiteral("verbose"),
-        QStringLiteral("Print every MIDI message of the command on stderr, in words.")};
+        CliText::tr("Print every MIDI message of the command on stderr, in words.")};
     QCommandLineOption output{{QStringLiteral("o"), QStringLiteral("output")},
-                              QStringLiteral("diagnostics: write the report to FILE."),
+                              CliText::tr("diagnostics: write the report to FILE."),
                               QStringLiteral("FILE")};
 
     Options() {
         QStringList apiNames;
         for (const std::string& n : midi::platformApiNames())
             apiNames << QString::fromStdString(n);
-        apiHelp = QStringLiteral("MIDI backend: %1 (default: KORVALEN_MIDI_API, else auto).")
+        apiHelp = CliText::tr("MIDI backend: %1 (default: KORVALEN_MIDI_API, else auto).")
                       .arg(apiNames.join(QStringLiteral(", ")));
         api = QCommandLineOption(QStringLiteral("midi-api"), apiHelp, QStringLiteral("NAME"));
     }
@@ -752,12 +759,11 @@ Outcome printHelp(const QCommandLineParser& parser, const Options& o, const Comm
     const Command* about = command;
     if (name == QLatin1String("help") && !parser.isSet(o.help)) {
         if (rest.size() > 1)
-            return usage(
-                QStringLiteral("usage: korvalen25-cli %1").arg(QLatin1String(command->usage)),
-                name);
+            return usage(CliText::tr("usage: korvalen25-cli %1").arg(QLatin1String(command->usage)),
+                         name);
         about = rest.isEmpty() ? nullptr : findCommand(rest[0]);
         if (!rest.isEmpty() && about == nullptr)
-            return usage(QStringLiteral("unknown command \"%1\"").arg(rest[0]));
+            return usage(CliText::tr("unknown command \"%1\"").arg(rest[0]));
     }
     if (about) {
         out << commandHelp(*about, o.apiHelp);
@@ -766,7 +772,7 @@ Outcome printHelp(const QCommandLineParser& parser, const Options& o, const Comm
         // this text).
         QString text = parser.helpText();
         text.replace(0, text.indexOf(QLatin1Char('\n')),
-                     QStringLiteral("Usage: korvalen25-cli [options] command [arguments]\n"));
+                     CliText::tr("Usage: korvalen25-cli [options] command [arguments]\n"));
         out << text;
     }
     return Outcome::done();
@@ -777,43 +783,41 @@ Outcome checkOptions(const QCommandLineParser& parser, const Options& o, const C
                      const CommandRunner& runner, Invocation& c) {
     const QString name = QLatin1String(command.name);
     if (c.rest.size() < command.minArgs || c.rest.size() > command.maxArgs)
-        return usage(QStringLiteral("usage: korvalen25-cli %1").arg(QLatin1String(command.usage)),
+        return usage(CliText::tr("usage: korvalen25-cli %1").arg(QLatin1String(command.usage)),
                      name);
     c.port = parser.value(o.port);
     if (parser.isSet(o.port) && !command.usesDevice)
-        return usage(QStringLiteral("--port goes with the commands that use the controller"), name);
+        return usage(CliText::tr("--port goes with the commands that use the controller"), name);
     if (parser.isSet(o.port) && c.port.trimmed().isEmpty())
-        return usage(QStringLiteral("--port takes a part of a MIDI port name"), name);
+        return usage(CliText::tr("--port takes a part of a MIDI port name"), name);
     c.json = parser.isSet(o.json);
     if (c.json && !runner.json)
-        return usage(QStringLiteral("--json goes with %1").arg(takers(&CommandRunner::json)),
+        return usage(CliText::tr("--json goes with %1").arg(takers(&CommandRunner::json)),
                      QStringLiteral("show"));
     c.snapshotRequired = !parser.isSet(o.noSnapshot);
     if (!c.snapshotRequired && !runner.writes)
-        return usage(
-            QStringLiteral("--no-snapshot goes with %1").arg(takers(&CommandRunner::writes)),
-            QStringLiteral("put"));
+        return usage(CliText::tr("--no-snapshot goes with %1").arg(takers(&CommandRunner::writes)),
+                     QStringLiteral("put"));
     c.fromOther = parser.isSet(o.fromOther);
     if (c.fromOther && !runner.fromOther)
         return usage(
-            QStringLiteral("--from-other goes with %1").arg(takers(&CommandRunner::fromOther)),
+            CliText::tr("--from-other goes with %1").arg(takers(&CommandRunner::fromOther)),
             QStringLiteral("undo-put"));
     c.force = parser.isSet(o.force);
     if (c.force && name != QLatin1String("put"))
-        return usage(QStringLiteral("--force goes with put only"), QStringLiteral("put"));
+        return usage(CliText::tr("--force goes with put only"), QStringLiteral("put"));
     c.syx = parser.isSet(o.syx);
     if (c.syx && name != QLatin1String("backup"))
-        return usage(QStringLiteral("--syx goes with backup only"), QStringLiteral("backup"));
+        return usage(CliText::tr("--syx goes with backup only"), QStringLiteral("backup"));
     c.output = parser.value(o.output);
     if (parser.isSet(o.output) && !runner.output)
-        return usage(QStringLiteral("-o goes with diagnostics only"),
-                     QStringLiteral("diagnostics"));
+        return usage(CliText::tr("-o goes with diagnostics only"), QStringLiteral("diagnostics"));
     // Each command starts at full speed; a download slows down as the controller needs.
     SendPace::session().setBytesPerSecond(0);
     if (parser.isSet(o.sendPause)) {
         unsigned ms = 0;
         if (!SendPace::parsePause(parser.value(o.sendPause).toStdString(), ms))
-            return usage(QStringLiteral("--send-pause takes milliseconds from 0 to 1000"));
+            return usage(CliText::tr("--send-pause takes milliseconds from 0 to 1000"));
         SendPace::session().setPauseMs(ms);
     }
     // get, undo-put: the preset to read or write; put: the one to store as, -1 the file's own;
@@ -828,15 +832,15 @@ Outcome checkOptions(const QCommandLineParser& parser, const Options& o, const C
 int run(const QStringList& args, QTextStream& out, QTextStream& err, const RunOptions& options) {
     const Options o;
     QCommandLineParser parser;
-    parser.setApplicationDescription(QString::fromLatin1(kIntroduction) + commandList() +
-                                     QString::fromLatin1(kPresetsAndExitCodes));
+    parser.setApplicationDescription(CliText::tr(kIntroduction) + commandList() +
+                                     CliText::tr(kPresetsAndExitCodes));
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     o.addTo(parser);
     parser.addPositionalArgument(
         QStringLiteral("command"),
-        QStringLiteral("ports, get, put, show, diff, backup, restore, history, undo-put, flash, "
-                       "monitor, diagnostics or help."),
-        QStringLiteral("command [arguments]"));
+        CliText::tr("ports, get, put, show, diff, backup, restore, history, undo-put, flash, "
+                    "monitor, diagnostics or help."),
+        CliText::tr("command [arguments]"));
 
     auto finish = [&](const Outcome& r) {
         if (!r.ok() && !r.message.isEmpty()) err << "korvalen25-cli: " << r.message << '\n';
@@ -849,7 +853,7 @@ int run(const QStringList& args, QTextStream& out, QTextStream& err, const RunOp
     const QStringList positional = parser.positionalArguments();
     const Command* command = positional.isEmpty() ? nullptr : findCommand(positional.first());
     if (!positional.isEmpty() && command == nullptr)
-        return finish(usage(QStringLiteral("unknown command \"%1\"").arg(positional.first())));
+        return finish(usage(CliText::tr("unknown command \"%1\"").arg(positional.first())));
     Invocation c;
     c.rest = positional.mid(1);
     c.options = &options;
@@ -861,10 +865,10 @@ int run(const QStringList& args, QTextStream& out, QTextStream& err, const RunOp
         out << "korvalen25-cli " << QCoreApplication::applicationVersion() << '\n';
         return finish(Outcome::done());
     }
-    if (command == nullptr) return finish(usage(QStringLiteral("no command given")));
+    if (command == nullptr) return finish(usage(CliText::tr("no command given")));
     const CommandRunner* runner = runnerFor(QLatin1String(command->name));
     if (runner == nullptr)
-        return finish(usage(QStringLiteral("unknown command \"%1\"").arg(positional.first())));
+        return finish(usage(CliText::tr("unknown command \"%1\"").arg(positional.first())));
     if (Outcome r = checkOptions(parser, o, *command, *runner, c); !r.ok()) return finish(r);
 
     if (runner->usesBackend(c))

@@ -1,4 +1,5 @@
 #include "compare.h"
+#include "clitext.h"
 
 #include "device.h"
 #include "midi.h"
@@ -56,11 +57,11 @@ QString differenceText(const DiffSide& a, const DiffSide& b,
         }
     }
     if (list.empty())
-        text += QStringLiteral("%1 and %2 are the same").arg(a.name, b.name);
+        text += CliText::tr("%1 and %2 are the same").arg(a.name, b.name);
     else
-        text += QStringLiteral("%1 difference(s)").arg(list.size());
+        text += CliText::tr("%1 difference(s)").arg(list.size());
     if (!zoneChannelsCompared(a, b))
-        text += QStringLiteral(" (the zones' channels not compared: a preset file holds none)");
+        text += CliText::tr(" (the zones' channels not compared: a preset file holds none)");
     return text + QLatin1Char('\n');
 }
 
@@ -153,15 +154,17 @@ Outcome historyCommand(int number, bool json, QTextStream& out) {
         return Outcome::done();
     }
     if (list.isEmpty()) {
-        out << (number < 0 ? QStringLiteral("No snapshots")
-                           : QStringLiteral("No snapshots of %1").arg(shownPresetName(number)))
-            << " in " << QDir::toNativeSeparators(history.folder()) << '\n';
+        const QString folder = QDir::toNativeSeparators(history.folder());
+        out << (number < 0
+                    ? CliText::tr("No snapshots in %1").arg(folder)
+                    : CliText::tr("No snapshots of %1 in %2").arg(shownPresetName(number), folder))
+            << '\n';
         return Outcome::done();
     }
     for (const SnapshotInfo& info : list)
         out << shownPresetName(info.presetNumber) << "  " << snapshotTime(info) << "  "
-            << QDir::toNativeSeparators(info.path) << (info.source.simulated ? "  (simulated)" : "")
-            << '\n';
+            << QDir::toNativeSeparators(info.path)
+            << (info.source.simulated ? CliText::tr("  (simulated)") : QString()) << '\n';
     return Outcome::done();
 }
 

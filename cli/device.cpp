@@ -1,4 +1,5 @@
 #include "device.h"
+#include "clitext.h"
 
 #include "midi.h"
 #include "midiplatform.h"
@@ -23,28 +24,35 @@ DeviceSession::~DeviceSession() {
 
 Outcome notChosen(const std::vector<midi::FoundDevice>& devices, const QString& port,
                   bool upgradeMode) {
-    const QString mode = upgradeMode ? QStringLiteral(" in upgrade mode") : QString();
     QString text =
         port.isEmpty()
-            ? QStringLiteral("%1 Korvalen25 controllers%2 answered; choose one with --port NAME "
-                             "(a part of its port name):")
+            ? (upgradeMode ? CliText::tr("%1 Korvalen25 controllers in upgrade mode answered; "
+                                         "choose one with --port NAME (a part of its port name):")
+                           : CliText::tr("%1 Korvalen25 controllers answered; choose one with "
+                                         "--port NAME (a part of its port name):"))
                   .arg(devices.size())
-                  .arg(mode)
-            : QStringLiteral("no Korvalen25%1 answered on a port named \"%2\"; these answered "
-                             "(choose one with --port NAME, a part of its port name):")
-                  .arg(mode, port);
+            : (upgradeMode ? CliText::tr("no Korvalen25 in upgrade mode answered on a port named "
+                                         "\"%1\"; these answered (choose one with --port NAME, a "
+                                         "part of its port name):")
+                           : CliText::tr("no Korvalen25 answered on a port named \"%1\"; these "
+                                         "answered (choose one with --port NAME, a part of its "
+                                         "port name):"))
+                  .arg(port);
     int named = 0;
     for (const midi::FoundDevice& d : devices)
         named += midi::portNameContains(d.inName, port.toStdString()) ||
                  midi::portNameContains(d.outName, port.toStdString());
     if (!port.isEmpty() && named > 1)
-        text = QStringLiteral("\"%1\" is in the port names of %2 Korvalen25 controllers%3 that "
-                              "answered; give more of the name with --port NAME:")
+        text = (upgradeMode ? CliText::tr("\"%1\" is in the port names of %2 Korvalen25 "
+                                          "controllers in upgrade mode that answered; give more "
+                                          "of the name with --port NAME:")
+                            : CliText::tr("\"%1\" is in the port names of %2 Korvalen25 "
+                                          "controllers that answered; give more of the name with "
+                                          "--port NAME:"))
                    .arg(port)
-                   .arg(named)
-                   .arg(mode);
+                   .arg(named);
     for (const midi::FoundDevice& d : devices)
-        text += QStringLiteral("\n  %1  (input: %2)")
+        text += CliText::tr("\n  %1  (input: %2)")
                     .arg(QString::fromStdString(d.outName), QString::fromStdString(d.inName));
     return Outcome::fail(kUsage, text);
 }
@@ -60,8 +68,8 @@ Outcome DeviceSession::connect(const QString& port) {
     if (result == midi::SearchResult::NotChosen) return notChosen(link_.lastSearch().devices, port);
     if (result == midi::SearchResult::Found) return Outcome::done();
     return Outcome::fail(kDeviceFailure,
-                         QStringLiteral("no Korvalen25 answered on the MIDI ports (%1 inputs, %2 "
-                                        "outputs); check that it is plugged in and switched on")
+                         CliText::tr("no Korvalen25 answered on the MIDI ports (%1 inputs, %2 "
+                                     "outputs); check that it is plugged in and switched on")
                              .arg(link_.inPortCount)
                              .arg(link_.outPortCount));
 }
@@ -75,40 +83,40 @@ Outcome readFailure(const ReadResult& r, const QString& name, unsigned timeoutMs
         break;
     case ReadResult::Status::SendFailed:
         return Outcome::fail(kDeviceFailure,
-                             QStringLiteral("the controller's MIDI port did not take the request "
-                                            "for %1; check the connection")
+                             CliText::tr("the controller's MIDI port did not take the request "
+                                         "for %1; check the connection")
                                  .arg(name));
     case ReadResult::Status::NoAnswer:
         return Outcome::fail(kDeviceFailure,
-                             QStringLiteral("the controller did not answer the request for %1 "
-                                            "within %2 s")
+                             CliText::tr("the controller did not answer the request for %1 "
+                                         "within %2 s")
                                  .arg(name)
                                  .arg(seconds));
     case ReadResult::Status::Cut:
         return Outcome::fail(kDeviceFailure,
-                             QStringLiteral("the dump of %1 stopped before its end (nothing came "
-                                            "for %2 s)")
+                             CliText::tr("the dump of %1 stopped before its end (nothing came "
+                                         "for %2 s)")
                                  .arg(name)
                                  .arg(seconds));
     case ReadResult::Status::Damaged:
-        return Outcome::fail(
-            kDeviceFailure, QStringLiteral("part of the dump of %1 was lost on the way").arg(name));
+        return Outcome::fail(kDeviceFailure,
+                             CliText::tr("part of the dump of %1 was lost on the way").arg(name));
     case ReadResult::Status::BadRecords:
         return Outcome::fail(kDeviceFailure,
-                             QStringLiteral("the controller sent %1 invalid record(s) in the dump "
-                                            "of %2")
+                             CliText::tr("the controller sent %1 invalid record(s) in the dump "
+                                         "of %2")
                                  .arg(r.badRecords)
                                  .arg(name));
     case ReadResult::Status::Incomplete:
         return Outcome::fail(kDeviceFailure,
-                             QStringLiteral("the dump of %1 was incomplete (nothing for %2)")
+                             CliText::tr("the dump of %1 was incomplete (nothing for %2)")
                                  .arg(name, QString::fromStdString(r.missing)));
     case ReadResult::Status::Stopped:
         return Outcome::fail(kDeviceFailure, QStringLiteral("stopped"));
     case ReadResult::Status::OtherPreset:
         return Outcome::fail(kDeviceFailure,
-                             QStringLiteral("the controller sent preset number %1 when asked for "
-                                            "%2")
+                             CliText::tr("the controller sent preset number %1 when asked for "
+                                         "%2")
                                  .arg(r.presetNumber)
                                  .arg(name));
     }
@@ -146,35 +154,35 @@ Outcome DeviceSession::download(const Preset& preset, int number, DownloadResult
             const int shown = 5;
             QString list = fields.mid(0, shown).join(QStringLiteral(", "));
             if (fields.size() > shown)
-                list += QStringLiteral(" and %1 more").arg(fields.size() - shown);
+                list = CliText::tr("%1 and %2 more").arg(list).arg(fields.size() - shown);
             return list;
         };
         QStringList parts;
         if (const QString slow = listOf(false); !slow.isEmpty())
-            parts << QStringLiteral("%1 did not arrive").arg(slow);
+            parts << CliText::tr("%1 did not arrive").arg(slow);
         if (const QString never = listOf(true); !never.isEmpty())
-            parts << QStringLiteral("%1 did not take (still different although the rest "
-                                    "arrived, so not a matter of speed)")
+            parts << CliText::tr("%1 did not take (still different although the rest "
+                                 "arrived, so not a matter of speed)")
                          .arg(never);
         return Outcome::fail(kDeviceFailure,
-                             QStringLiteral("%1 reads back different from what was sent after %2 "
-                                            "rounds, each slower than the one before: %3; check "
-                                            "the controller and try again")
+                             CliText::tr("%1 reads back different from what was sent after %2 "
+                                         "rounds, each slower than the one before: %3; check "
+                                         "the controller and try again")
                                  .arg(name)
                                  .arg(result.rounds)
                                  .arg(parts.join(QStringLiteral("; "))));
     }
     case DownloadResult::Status::NotConfirmed:
         return Outcome::fail(
-            kDeviceFailure, QStringLiteral("%1 sent, not confirmed: %2")
+            kDeviceFailure, CliText::tr("%1 sent, not confirmed: %2")
                                 .arg(name, readFailure(result.readBack, name, timeoutMs_).message));
     case DownloadResult::Status::SendFailed:
     case DownloadResult::Status::Stopped:
         break;
     }
     return Outcome::fail(kDeviceFailure,
-                         QStringLiteral("the controller's MIDI port stopped taking messages after "
-                                        "%1 of the download of %2")
+                         CliText::tr("the controller's MIDI port stopped taking messages after "
+                                     "%1 of the download of %2")
                              .arg(result.messagesSent)
                              .arg(name));
 }

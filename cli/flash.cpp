@@ -1,4 +1,5 @@
 #include "flash.h"
+#include "clitext.h"
 
 #include "connectthread.h"
 #include "device.h"
@@ -24,7 +25,7 @@ namespace korvalen::cli {
 QString progressBar(std::uint32_t done, std::uint32_t total, int width) {
     const double share = total == 0 ? 1.0 : double(std::min(done, total)) / total;
     const int filled = int(share * width);
-    return QStringLiteral("[%1%2] %3%  %4/%5 blocks")
+    return CliText::tr("[%1%2] %3%  %4/%5 blocks")
         .arg(QString(filled, QLatin1Char('#')), QString(width - filled, QLatin1Char('.')))
         .arg(int(share * 100), 3)
         .arg(done)
@@ -44,40 +45,53 @@ struct Wording {
 };
 
 const Wording kWordings[] = {
-    {text::kFinding, "Looking for a Korvalen25 in upgrade mode..."},
-    {text::kNoPorts, "There are no MIDI ports."},
-    {text::kReconnect, "Check that the controller is plugged in, and try again."},
-    {text::kTooManyPorts, "There are too many MIDI ports: unplug other MIDI devices."},
-    {text::kOpenInError, "A MIDI input port could not be opened."},
-    {text::kOpenOutError, "A MIDI output port could not be opened."},
-    {text::kNotFound, "No Korvalen25 in upgrade mode answered."},
-    {text::kFound, "The Korvalen25 in upgrade mode answered."},
-    {text::kFlashWriting, "Writing the firmware..."},
-    {text::kUpdateOk, "The firmware is written."},
-    {text::kRestart, "Switch the controller off and on again to start the new firmware."},
+    {text::kFinding, QT_TRANSLATE_NOOP("CliText", "Looking for a Korvalen25 in upgrade mode...")},
+    {text::kNoPorts, QT_TRANSLATE_NOOP("CliText", "There are no MIDI ports.")},
+    {text::kReconnect,
+     QT_TRANSLATE_NOOP("CliText", "Check that the controller is plugged in, and try again.")},
+    {text::kTooManyPorts,
+     QT_TRANSLATE_NOOP("CliText", "There are too many MIDI ports: unplug other MIDI devices.")},
+    {text::kOpenInError, QT_TRANSLATE_NOOP("CliText", "A MIDI input port could not be opened.")},
+    {text::kOpenOutError, QT_TRANSLATE_NOOP("CliText", "A MIDI output port could not be opened.")},
+    {text::kNotFound, QT_TRANSLATE_NOOP("CliText", "No Korvalen25 in upgrade mode answered.")},
+    {text::kFound, QT_TRANSLATE_NOOP("CliText", "The Korvalen25 in upgrade mode answered.")},
+    {text::kFlashWriting, QT_TRANSLATE_NOOP("CliText", "Writing the firmware...")},
+    {text::kUpdateOk, QT_TRANSLATE_NOOP("CliText", "The firmware is written.")},
+    {text::kRestart,
+     QT_TRANSLATE_NOOP("CliText",
+                       "Switch the controller off and on again to start the new firmware.")},
     {text::kTheEnd, nullptr}, // the dialog's log ends; the command's exit says how it ended
-    {text::kNormalMode, "The controller on \"%1\" is in normal mode (firmware %2): start it in "
-                        "upgrade mode and run the flash command again."},
-    {text::kAnotherDevice, "Flashing the controller on \"%1\"; another controller in upgrade "
-                           "mode, on \"%2\", is left as it is."},
+    {text::kNormalMode,
+     QT_TRANSLATE_NOOP("CliText",
+                       "The controller on \"%1\" is in normal mode (firmware %2): start it in "
+                       "upgrade mode and run the flash command again.")},
+    {text::kAnotherDevice,
+     QT_TRANSLATE_NOOP("CliText",
+                       "Flashing the controller on \"%1\"; another controller in upgrade "
+                       "mode, on \"%2\", is left as it is.")},
     // The command's failure lists the controllers and says what to do.
     {text::kSeveralDevices, nullptr},
     {text::kDeviceListed, nullptr},
     {text::kChosenNotFound, nullptr},
-    {text::kStoppedSearching, "Stopped before anything was sent."},
-    {text::kStoppedFlashing, "Stopped: the firmware in the controller is incomplete."},
+    {text::kStoppedSearching, QT_TRANSLATE_NOOP("CliText", "Stopped before anything was sent.")},
+    {text::kStoppedFlashing,
+     QT_TRANSLATE_NOOP("CliText", "Stopped: the firmware in the controller is incomplete.")},
     {text::kFirstRequestMissing,
-     "The controller did not ask for the firmware after the start message."},
-    {text::kDeviceSilent, "The controller stopped answering during the transfer."},
-    {"ERROR: The device asked for block %1 of %2 again %3 times in a row and does not take it. "
-     "Restart it in upgrade mode and try again.",
-     "The controller asked for block %1 of %2 again %3 times in a row and does not take it."},
+     QT_TRANSLATE_NOOP("CliText",
+                       "The controller did not ask for the firmware after the start message.")},
+    {text::kDeviceSilent,
+     QT_TRANSLATE_NOOP("CliText", "The controller stopped answering during the transfer.")},
+    {text::kRepeatsRefused,
+     QT_TRANSLATE_NOOP(
+         "CliText",
+         "The controller asked for block %1 of %2 again %3 times in a row and does not take it.")},
 };
 
-// The worker's line as a pattern: its text, with a capture for each %N.
+// The worker's line as a pattern: its text in the user's language, as the worker writes it,
+// with a capture for each %N.
 QRegularExpression patternOf(const char* worker) {
     static const QRegularExpression placeholder(QStringLiteral("%\\d"));
-    const QString line = QString::fromLatin1(worker);
+    const QString line = upgradetext::line(worker);
     QString pattern = QStringLiteral("^");
     qsizetype from = 0;
     for (auto it = placeholder.globalMatch(line); it.hasNext();) {
@@ -103,7 +117,7 @@ std::optional<QString> terminalLine(const QString& workerLine) {
         const auto m = pattern.match(workerLine);
         if (!m.hasMatch()) continue;
         if (terminal == nullptr) return std::nullopt;
-        QString line = QString::fromLatin1(terminal);
+        QString line = CliText::tr(terminal);
         for (int i = 1; i <= m.lastCapturedIndex(); ++i)
             line.replace(QStringLiteral("%%1").arg(i), m.captured(i));
         return line;
@@ -125,7 +139,7 @@ void FlashPrinter::version(const QString& version) {
     if (version_ == version) return;
     version_ = version;
     endBarLine();
-    out_ << "Device firmware version: " << version_ << '\n';
+    out_ << CliText::tr("Device firmware version: %1").arg(version_) << '\n';
     out_.flush();
 }
 
@@ -150,7 +164,7 @@ void FlashPrinter::progress(std::uint32_t done) {
 void FlashPrinter::logLine(const QString& workerLine) {
     // The worker says the update is done before its last count: the bar is drawn full first,
     // so that it stands above the closing lines.
-    if (workerLine == QLatin1String(upgradetext::kUpdateOk)) showAllBlocks();
+    if (workerLine == upgradetext::line(upgradetext::kUpdateOk)) showAllBlocks();
     const auto line = terminalLine(workerLine);
     if (line) {
         endBarLine();
@@ -285,11 +299,11 @@ Outcome flashCommand(const QString& path, QTextStream& out, bool terminal, const
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return Outcome::fail(
-            kBadFile, QStringLiteral("cannot read \"%1\": %2").arg(shownPath, file.errorString()));
+            kBadFile, CliText::tr("cannot read \"%1\": %2").arg(shownPath, file.errorString()));
     if (static_cast<std::uint64_t>(file.size()) > kMaxFirmwareFileSize)
         return Outcome::fail(kBadFile,
-                             QStringLiteral("\"%1\" is larger than a Korvalen25 firmware image "
-                                            "can be; give the .bin file of the firmware")
+                             CliText::tr("\"%1\" is larger than a Korvalen25 firmware image "
+                                         "can be; give the .bin file of the firmware")
                                  .arg(shownPath));
     const QByteArray bytes = file.readAll();
     auto loaded = loadFirmwareImage(reinterpret_cast<const std::uint8_t*>(bytes.constData()),
@@ -298,21 +312,22 @@ Outcome flashCommand(const QString& path, QTextStream& out, bool terminal, const
         return Outcome::fail(
             kBadFile,
             loaded.status == FirmwareLoadStatus::TooManyBlocks
-                ? QStringLiteral("\"%1\" has more blocks than a Korvalen25 firmware image can "
-                                 "have")
+                ? CliText::tr("\"%1\" has more blocks than a Korvalen25 firmware image can "
+                              "have")
                       .arg(shownPath)
-                : QStringLiteral("\"%1\" is not a Korvalen25 firmware image (it does not end "
-                                 "in one's trailer)")
+                : CliText::tr("\"%1\" is not a Korvalen25 firmware image (it does not end "
+                              "in one's trailer)")
                       .arg(shownPath));
     const FirmwareImage& image = loaded.image;
     if (image.blockCount == 0)
         return Outcome::fail(kBadFile,
-                             QStringLiteral("\"%1\" holds no firmware: the image is empty, so "
-                                            "there is nothing to flash")
+                             CliText::tr("\"%1\" holds no firmware: the image is empty, so "
+                                         "there is nothing to flash")
                                  .arg(shownPath));
-    out << "Firmware image " << shownPath << ": version "
-        << QString::fromStdString(firmwareVersionText(image.versionChars)) << ", "
-        << image.blockCount << " blocks\n";
+    out << CliText::tr("Firmware image %1: version %2, %3 blocks")
+               .arg(shownPath, QString::fromStdString(firmwareVersionText(image.versionChars)))
+               .arg(image.blockCount)
+        << '\n';
     out.flush();
 
     // The printer follows the worker on the worker's thread (the version comes from the MIDI
@@ -345,7 +360,7 @@ Outcome flashCommand(const QString& path, QTextStream& out, bool terminal, const
     // closed and the program ends with a message instead of being killed in the middle.
     StopSignals stopSignals([] { connectThread.requestStop(); });
     if (!connectThread.startRun(image, port.toStdString()))
-        return Outcome::fail(kDeviceFailure, QStringLiteral("the upgrade could not start"));
+        return Outcome::fail(kDeviceFailure, CliText::tr("the upgrade could not start"));
     connectThread.wait();
     QObject::disconnect(&connectThread, nullptr, &receiver, nullptr);
     {
@@ -354,41 +369,44 @@ Outcome flashCommand(const QString& path, QTextStream& out, bool terminal, const
     }
 
     using Result = ConnectThread::Outcome;
-    const QString restart = QStringLiteral("; the firmware in the controller is incomplete: start "
-                                           "it in upgrade mode and flash again");
+    // What went wrong, and what it leaves in the controller.
+    auto incomplete = [](const QString& what) {
+        return CliText::tr("%1; the firmware in the controller is incomplete: start it in "
+                           "upgrade mode and flash again")
+            .arg(what);
+    };
     switch (connectThread.outcome()) {
     case Result::Flashed:
         return Outcome::done();
     case Result::NoPorts:
         return Outcome::fail(kDeviceFailure,
-                             QStringLiteral("there are no MIDI ports; plug in the controller, "
-                                            "started in upgrade mode, and try again"));
+                             CliText::tr("there are no MIDI ports; plug in the controller, "
+                                         "started in upgrade mode, and try again"));
     case Result::TooManyPorts:
         return Outcome::fail(kDeviceFailure,
-                             QStringLiteral("there are too many MIDI ports to search; unplug "
-                                            "other MIDI devices and try again"));
+                             CliText::tr("there are too many MIDI ports to search; unplug "
+                                         "other MIDI devices and try again"));
     case Result::NotFound:
     case Result::NoOutput:
         return Outcome::fail(kDeviceFailure,
-                             QStringLiteral("no Korvalen25 in upgrade mode answered on the MIDI "
-                                            "ports; start it in upgrade mode and try again"));
+                             CliText::tr("no Korvalen25 in upgrade mode answered on the MIDI "
+                                         "ports; start it in upgrade mode and try again"));
     case Result::Stopped:
         if (stopSignals.caught())
             return Outcome::fail(kDeviceFailure,
-                                 QStringLiteral("interrupted: the upgrade was stopped") + restart);
-        return Outcome::fail(kDeviceFailure, QStringLiteral("the upgrade was stopped") + restart);
+                                 incomplete(CliText::tr("interrupted: the upgrade was stopped")));
+        return Outcome::fail(kDeviceFailure, incomplete(CliText::tr("the upgrade was stopped")));
     case Result::DeviceSilent:
         return Outcome::fail(kDeviceFailure,
-                             QStringLiteral("the controller stopped answering during the "
-                                            "transfer") +
-                                 restart);
+                             incomplete(CliText::tr("the controller stopped answering during "
+                                                    "the transfer")));
     case Result::NotChosen:
         return notChosen(connectThread.devices(), port, true);
     case Result::RepeatsRefused:
     case Result::None:
         break;
     }
-    return Outcome::fail(kDeviceFailure, QStringLiteral("the upgrade did not complete") + restart);
+    return Outcome::fail(kDeviceFailure, incomplete(CliText::tr("the upgrade did not complete")));
 }
 
 } // namespace korvalen::cli

@@ -3,6 +3,7 @@
 #include "connectthread.h"
 #include "midi.h"
 #include "midiplatform.h"
+#include "translator.h"
 
 #include <QCoreApplication>
 #include <QTextStream>
@@ -14,6 +15,7 @@ int main(int argc, char* argv[]) {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("korvalen25-cli"));
     QCoreApplication::setApplicationVersion(QStringLiteral(KORVALEN_VERSION));
+    korvalen::i18n::install(app);
 
     QTextStream out(stdout);
     QTextStream err(stderr);

@@ -1,4 +1,5 @@
 #include "monitor.h"
+#include "clitext.h"
 
 #include "device.h"
 #include "diagnostics.h"
@@ -79,9 +80,11 @@ Outcome monitorCommand(const QString& port, QTextStream& out, QTextStream& err,
     searching = false;
     watcher.join();
     if (found.ok()) {
-        err << "korvalen25-cli: monitoring "
-            << QString::fromStdString(midiLink.controllerInputName()) << " and "
-            << QString::fromStdString(midiLink.controllerOutputName()) << "; Ctrl-C ends\n";
+        err << "korvalen25-cli: "
+            << CliText::tr("monitoring %1 and %2; Ctrl-C ends")
+                   .arg(QString::fromStdString(midiLink.controllerInputName()),
+                        QString::fromStdString(midiLink.controllerOutputName()))
+            << '\n';
         err.flush();
     }
     print(out, reader.take());
@@ -126,7 +129,7 @@ Outcome diagnosticsCommand(const QString& port, const QString& path, QTextStream
         in.connected = connected;
         in.transfer = lastTransfer();
         in.trafficLines = QStringList(lines.begin(), lines.end());
-        in.trafficNote = QStringLiteral("no message went over the ports");
+        in.trafficNote = CliText::tr("no message went over the ports");
         const QString report = diagnosticsReport(in);
 
         if (path.isEmpty()) {
@@ -137,9 +140,10 @@ Outcome diagnosticsCommand(const QString& port, const QString& path, QTextStream
         if (!file.open(QIODevice::WriteOnly | QIODevice::Text) || file.write(report.toUtf8()) < 0 ||
             !file.commit())
             return Outcome::fail(kBadFile,
-                                 QStringLiteral("cannot write \"%1\": %2")
+                                 CliText::tr("cannot write \"%1\": %2")
                                      .arg(QDir::toNativeSeparators(path), file.errorString()));
-        out << "diagnostics report written to " << QDir::toNativeSeparators(path) << '\n';
+        out << CliText::tr("diagnostics report written to %1").arg(QDir::toNativeSeparators(path))
+            << '\n';
         return Outcome::done();
     }
 }

@@ -1,4 +1,5 @@
 #include "presets.h"
+#include "clitext.h"
 
 #include "nametables.h"
 #include "presethistory.h"
@@ -128,18 +129,18 @@ std::vector<ControlView> controlsOf(const PresetValues& v) {
     for (int b = 0; b < 4; ++b) {
         const QString bank = QStringLiteral("BANK %1").arg(b + 1);
         for (int k = 0; k < 8; ++k)
-            list.push_back({QStringLiteral("encoders"), QStringLiteral("Encoders, ") + bank, bank,
+            list.push_back({QStringLiteral("encoders"), CliText::tr("Encoders, %1").arg(bank), bank,
                             QStringLiteral("E%1").arg(k + 1), Panel::Encoder,
                             &v.encoders[8 * b + k]});
         for (int k = 0; k < 4; ++k)
             list.push_back(
-                {QStringLiteral("functionButtons"), QStringLiteral("Function buttons, ") + bank,
+                {QStringLiteral("functionButtons"), CliText::tr("Function buttons, %1").arg(bank),
                  bank, QStringLiteral("F%1").arg(k + 1), Panel::Button, &v.functions[4 * b + k]});
     }
     for (int b = 0; b < 2; ++b) {
         const QString bank = b == 0 ? QStringLiteral("A") : QStringLiteral("B");
         for (int k = 0; k < 4; ++k)
-            list.push_back({QStringLiteral("pads"), QStringLiteral("Pads, bank ") + bank, bank,
+            list.push_back({QStringLiteral("pads"), CliText::tr("Pads, bank %1").arg(bank), bank,
                             QStringLiteral("P%1").arg(k + 1), Panel::Button, &v.pads[4 * b + k]});
     }
     for (int k = 0; k < 5; ++k)
@@ -174,7 +175,7 @@ QString bounded(int value, int max, const std::function<QString(int)>& text) {
 
 // A text for the readable form: the entry, or the raw value marked as outside the list.
 QString shown(const QString& text, int value) {
-    return text.isEmpty() ? QStringLiteral("%1 (out of range)").arg(value) : text;
+    return text.isEmpty() ? CliText::tr("%1 (out of range)").arg(value) : text;
 }
 
 QString zoneCaptionText(int z, const ZoneValues& zone) {
@@ -230,15 +231,15 @@ Outcome readSyxFile(QFile& file, Preset& preset) {
     const QString path = QDir::toNativeSeparators(file.fileName());
     if (file.size() > kMaxSyxSize)
         return Outcome::fail(kBadFile,
-                             QStringLiteral("\"%1\" is not a preset: %2 bytes, far more than the "
-                                            "SysEx of a preset")
+                             CliText::tr("\"%1\" is not a preset: %2 bytes, far more than the "
+                                         "SysEx of a preset")
                                  .arg(path)
                                  .arg(file.size()));
     const QByteArray bytes = file.read(kMaxSyxSize + 1);
     const SyxPreset read = readPresetSyx(reinterpret_cast<const std::uint8_t*>(bytes.constData()),
                                          static_cast<std::size_t>(bytes.size()));
     if (!read.ok)
-        return Outcome::fail(kBadFile, QStringLiteral("\"%1\" is not a preset: %2")
+        return Outcome::fail(kBadFile, CliText::tr("\"%1\" is not a preset: %2")
                                            .arg(path, QString::fromStdString(read.error)));
     preset = read.preset;
     return Outcome::done();
@@ -251,7 +252,7 @@ Outcome readPresetFile(const QString& path, Preset& preset, bool* zoneChannelsKn
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return Outcome::fail(kBadFile,
-                             QStringLiteral("cannot read \"%1\": %2")
+                             CliText::tr("cannot read \"%1\": %2")
                                  .arg(QDir::toNativeSeparators(path), file.errorString()));
     if (isSyxPath(path)) {
         // The zones' channels are among the file's messages.
@@ -266,13 +267,13 @@ Outcome readPresetFile(const QString& path, Preset& preset, bool* zoneChannelsKn
     case PresetFileStatus::Accepted:
         break;
     case PresetFileStatus::WrongSignature:
-        return Outcome::fail(kBadFile, QStringLiteral("\"%1\" is not a Korvalen25 preset file "
-                                                      "(it does not begin with KORVALEN25)")
+        return Outcome::fail(kBadFile, CliText::tr("\"%1\" is not a Korvalen25 preset file "
+                                                   "(it does not begin with KORVALEN25)")
                                            .arg(QDir::toNativeSeparators(path)));
     case PresetFileStatus::TooShort:
         return Outcome::fail(kBadFile,
-                             QStringLiteral("\"%1\" is not a Korvalen25 preset file: %2 bytes, a "
-                                            "preset file has %3")
+                             CliText::tr("\"%1\" is not a Korvalen25 preset file: %2 bytes, a "
+                                         "preset file has %3")
                                  .arg(QDir::toNativeSeparators(path))
                                  .arg(bytes.size())
                                  .arg(kPresetFileSize));
@@ -292,7 +293,7 @@ Outcome writeFileAtomically(const QString& path, const QByteArray& bytes) {
     QSaveFile file(path);
     if (file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit())
         return Outcome::done();
-    return Outcome::fail(kBadFile, QStringLiteral("cannot write \"%1\": %2")
+    return Outcome::fail(kBadFile, CliText::tr("cannot write \"%1\": %2")
                                        .arg(QDir::toNativeSeparators(path), file.errorString()));
 }
 
@@ -300,8 +301,8 @@ Outcome writePresetFile(const QString& path, const Preset& preset) {
     if (isSyxPath(path)) {
         const std::vector<std::uint8_t> bytes = presetSyx(preset.values, preset.presetNumber);
         if (bytes.empty())
-            return Outcome::fail(kBadFile, QStringLiteral("cannot write \"%1\": preset number "
-                                                          "%2 cannot be sent as SysEx")
+            return Outcome::fail(kBadFile, CliText::tr("cannot write \"%1\": preset number "
+                                                       "%2 cannot be sent as SysEx")
                                                .arg(QDir::toNativeSeparators(path))
                                                .arg(preset.presetNumber));
         return writeFileAtomically(path, QByteArray(reinterpret_cast<const char*>(bytes.data()),
@@ -318,7 +319,7 @@ Outcome writePresetFile(const QString& path, const Preset& preset) {
 QString presetText(const Preset& preset) {
     QString out;
     const char* name = presetNameFor(preset.presetNumber);
-    out += QStringLiteral("Preset %1%2\n")
+    out += CliText::tr("Preset %1%2\n")
                .arg(shownPresetName(preset.presetNumber),
                     name ? QStringLiteral(" ") + QLatin1String(name) : QString());
     QString heading;

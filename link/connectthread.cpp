@@ -63,8 +63,7 @@ void ConnectThread::report(uint comp, uint val, const char* str) {
 }
 
 void ConnectThread::log(const char* line) {
-    emit logged(QString::fromUtf8(line));
-    report(Log, 0, line);
+    log(upgradetext::line(line));
 }
 
 void ConnectThread::log(const QString& line) {
@@ -247,7 +246,7 @@ void ConnectThread::run() {
     if (result == 0) {
         log(text::kFound);
         if (!other.empty())
-            log(QString::fromLatin1(text::kAnotherDevice)
+            log(upgradetext::line(text::kAnotherDevice)
                     .arg(QString::fromStdString(record.outputs[record.outPort].name),
                          QString::fromStdString(other)));
         ports_.linkState = 1;
@@ -256,11 +255,11 @@ void ConnectThread::run() {
     }
     if (result == -3) {
         if (run.port.empty())
-            log(QString::fromLatin1(text::kSeveralDevices).arg(record.devices.size()));
+            log(upgradetext::line(text::kSeveralDevices).arg(record.devices.size()));
         else
-            log(QString::fromLatin1(text::kChosenNotFound).arg(QString::fromStdString(run.port)));
+            log(upgradetext::line(text::kChosenNotFound).arg(QString::fromStdString(run.port)));
         for (const auto& d : record.devices)
-            log(QString::fromLatin1(text::kDeviceListed)
+            log(upgradetext::line(text::kDeviceListed)
                     .arg(QString::fromStdString(d.outName), QString::fromStdString(d.inName)));
         endRun(Outcome::NotChosen, ~0u, nullptr);
         return;
@@ -270,7 +269,7 @@ void ConnectThread::run() {
         if (const int in = run.normalInPort - 1; in >= 0) {
             const std::string name =
                 in < static_cast<int>(record.inputs.size()) ? record.inputs[in].name : "";
-            log(QString::fromLatin1(text::kNormalMode)
+            log(upgradetext::line(text::kNormalMode)
                     .arg(QString::fromStdString(name),
                          QString::fromStdString(korvalen::deviceVersionText(run.normalVersion))));
         }
@@ -380,11 +379,11 @@ void ConnectThread::flashFirmware() {
             if (++repeats == kMaxRepeats) {
                 const std::uint32_t k = run.blockIndex;
                 endRun(Outcome::RepeatsRefused, accepted,
-                       lastingText("ERROR: The device asked for block " + std::to_string(k + 1) +
-                                   " of " + std::to_string(blockCount) + " again " +
-                                   std::to_string(kMaxRepeats) +
-                                   " times in a row and does not take it. Restart it in upgrade "
-                                   "mode and try again."));
+                       lastingText(upgradetext::line(text::kRepeatsRefused)
+                                       .arg(k + 1)
+                                       .arg(blockCount)
+                                       .arg(kMaxRepeats)
+                                       .toStdString()));
                 return;
             }
             sendBlock();
@@ -439,4 +438,8 @@ void ConnectThread::upgradeMidiInProc(Run& run, std::uintptr_t instance, const I
         break;
     }
     }
+}
+
+QString upgradetext::line(const char* text) {
+    return QCoreApplication::translate("upgradetext", text);
 }

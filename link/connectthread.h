@@ -11,6 +11,7 @@
 #include "midiplatform.h"
 #include "porttable.h"
 
+#include <QCoreApplication>
 #include <QString>
 #include <QThread>
 
@@ -23,57 +24,81 @@
 #include <string>
 #include <vector>
 
-// The upgrade log's lines. The dialog and the command line show the same words.
+// The upgrade log's lines. The dialog and the command line show the same words, translated
+// where the worker writes them.
 namespace upgradetext {
 // Loading an image.
-inline constexpr char kFileLoaded[] = "File Loaded.";
-inline constexpr char kOpenError[] = "Open Error!";
-inline constexpr char kFileTooLarge[] =
-    "The file is larger than any firmware image can be. Choose the .bin file of the firmware.";
-inline constexpr char kEmptyImage[] =
-    "The image holds no firmware, so there is nothing to flash. Load another file.";
+inline constexpr char kFileLoaded[] = QT_TRANSLATE_NOOP("upgradetext", "File Loaded.");
+inline constexpr char kOpenError[] = QT_TRANSLATE_NOOP("upgradetext", "Open Error!");
+inline constexpr char kFileTooLarge[] = QT_TRANSLATE_NOOP(
+    "upgradetext",
+    "The file is larger than any firmware image can be. Choose the .bin file of the firmware.");
+inline constexpr char kEmptyImage[] = QT_TRANSLATE_NOOP(
+    "upgradetext", "The image holds no firmware, so there is nothing to flash. Load another file.");
 // The search.
-inline constexpr char kFinding[] = "Finding MIDI device in upgrade mode...";
-inline constexpr char kNoPorts[] = "Can not found any MIDI devices.";
-inline constexpr char kReconnect[] = "Reconnect,and try again.";
-inline constexpr char kTooManyPorts[] = "Too many MIDI devices, please remove some others";
-inline constexpr char kOpenInError[] = "Open MIDI In error";
-inline constexpr char kOpenOutError[] = "Open MIDI Out error";
-inline constexpr char kNotFound[] = "ERROR: Can not find device in upgrade mode";
-inline constexpr char kFound[] = "Success to find midi in out device in upgrade mode!";
+inline constexpr char kFinding[] =
+    QT_TRANSLATE_NOOP("upgradetext", "Finding MIDI device in upgrade mode...");
+inline constexpr char kNoPorts[] =
+    QT_TRANSLATE_NOOP("upgradetext", "Can not found any MIDI devices.");
+inline constexpr char kReconnect[] = QT_TRANSLATE_NOOP("upgradetext", "Reconnect,and try again.");
+inline constexpr char kTooManyPorts[] =
+    QT_TRANSLATE_NOOP("upgradetext", "Too many MIDI devices, please remove some others");
+inline constexpr char kOpenInError[] = QT_TRANSLATE_NOOP("upgradetext", "Open MIDI In error");
+inline constexpr char kOpenOutError[] = QT_TRANSLATE_NOOP("upgradetext", "Open MIDI Out error");
+inline constexpr char kNotFound[] =
+    QT_TRANSLATE_NOOP("upgradetext", "ERROR: Can not find device in upgrade mode");
+inline constexpr char kFound[] =
+    QT_TRANSLATE_NOOP("upgradetext", "Success to find midi in out device in upgrade mode!");
 // The transfer.
-inline constexpr char kFlashWriting[] = "Flash writing";
-inline constexpr char kUpdateOk[] = "Update OK!";
-inline constexpr char kRestart[] = "Please turn off the power and restart!";
-inline constexpr char kTheEnd[] = "The End!";
+inline constexpr char kFlashWriting[] = QT_TRANSLATE_NOOP("upgradetext", "Flash writing");
+inline constexpr char kUpdateOk[] = QT_TRANSLATE_NOOP("upgradetext", "Update OK!");
+inline constexpr char kRestart[] =
+    QT_TRANSLATE_NOOP("upgradetext", "Please turn off the power and restart!");
+inline constexpr char kTheEnd[] = QT_TRANSLATE_NOOP("upgradetext", "The End!");
 // A device that answered but could not be flashed, or was left alone ("%1" a port's name,
 // "%2" a version).
-inline constexpr char kNormalMode[] =
+inline constexpr char kNormalMode[] = QT_TRANSLATE_NOOP(
+    "upgradetext",
     "The controller answered on \"%1\" in normal mode, firmware %2. Start it in upgrade mode "
-    "and press Start again.";
-inline constexpr char kAnotherDevice[] =
+    "and press Start again.");
+inline constexpr char kAnotherDevice[] = QT_TRANSLATE_NOOP(
+    "upgradetext",
     "Flashing the controller on \"%1\". Another controller in upgrade mode answered on "
-    "\"%2\"; it is left as it is.";
+    "\"%2\"; it is left as it is.");
 // Several controllers in upgrade mode answered and none was named: "%1" how many; a line
 // for each follows ("%1" its output port, "%2" its input port).
-inline constexpr char kSeveralDevices[] =
-    "%1 controllers in upgrade mode answered, and none was flashed. Choose the one to flash.";
-inline constexpr char kDeviceListed[] = "Controller in upgrade mode on \"%1\" (input \"%2\")";
+inline constexpr char kSeveralDevices[] = QT_TRANSLATE_NOOP(
+    "upgradetext",
+    "%1 controllers in upgrade mode answered, and none was flashed. Choose the one to flash.");
+inline constexpr char kDeviceListed[] =
+    QT_TRANSLATE_NOOP("upgradetext", "Controller in upgrade mode on \"%1\" (input \"%2\")");
 // The port chosen for the run is not among those that answered ("%1" the name).
-inline constexpr char kChosenNotFound[] =
-    "No controller in upgrade mode answered on a port named \"%1\".";
-inline constexpr char kStoppedSearching[] =
+inline constexpr char kChosenNotFound[] = QT_TRANSLATE_NOOP(
+    "upgradetext", "No controller in upgrade mode answered on a port named \"%1\".");
+inline constexpr char kStoppedSearching[] = QT_TRANSLATE_NOOP(
+    "upgradetext",
     "Upgrade stopped before anything was sent. Start the controller in upgrade mode and press "
-    "Start again.";
-inline constexpr char kStoppedFlashing[] =
+    "Start again.");
+inline constexpr char kStoppedFlashing[] = QT_TRANSLATE_NOOP(
+    "upgradetext",
     "Upgrade stopped: the firmware in the controller is incomplete. Restart the controller in "
-    "upgrade mode and press Start again.";
-inline constexpr char kFirstRequestMissing[] =
+    "upgrade mode and press Start again.");
+inline constexpr char kFirstRequestMissing[] = QT_TRANSLATE_NOOP(
+    "upgradetext",
     "ERROR: The device did not ask for the firmware after the start message. Restart it in "
-    "upgrade mode and try again.";
-inline constexpr char kDeviceSilent[] =
+    "upgrade mode and try again.");
+inline constexpr char kDeviceSilent[] = QT_TRANSLATE_NOOP(
+    "upgradetext",
     "ERROR: The device stopped answering during the transfer. Restart it in upgrade mode and "
-    "try again.";
+    "try again.");
+// The device asked for a block again too often ("%1" the block, "%2" of how many, "%3" times).
+inline constexpr char kRepeatsRefused[] = QT_TRANSLATE_NOOP(
+    "upgradetext",
+    "ERROR: The device asked for block %1 of %2 again %3 times in a row and does not take it. "
+    "Restart it in upgrade mode and try again.");
+
+// `text`, one of the lines above, in the user's language.
+QString line(const char* text);
 } // namespace upgradetext
 
 // Which counts of blocks taken a run reports. A fast device takes blocks faster than anyone

@@ -4,6 +4,7 @@
 #include "presetfile.h"
 #include "presetsyx.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -22,14 +23,16 @@ namespace korvalen {
 namespace {
 
 const char* const kZoneChannelsKey = "zoneChannels";
-const QLatin1String kNothingReplaced("; the files there before are unchanged");
 
 QByteArray bytesOf(const std::vector<std::uint8_t>& v) {
     return QByteArray(reinterpret_cast<const char*>(v.data()), qsizetype(v.size()));
 }
 
+// A file of a stored preset that could not be written, when the files there before are kept.
 QString cannotWrite(const QString& path, const QString& why) {
-    return QStringLiteral("cannot write \"%1\": %2").arg(QDir::toNativeSeparators(path), why);
+    return QCoreApplication::translate(
+               "PresetHistory", "cannot write \"%1\": %2; the files there before are unchanged")
+        .arg(QDir::toNativeSeparators(path), why);
 }
 
 bool writeAtomically(const QString& path, const QByteArray& bytes, QString* error) {
@@ -37,7 +40,7 @@ bool writeAtomically(const QString& path, const QByteArray& bytes, QString* erro
     if (file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit())
         return true;
     if (error)
-        *error = QStringLiteral("cannot write \"%1\": %2")
+        *error = QCoreApplication::translate("PresetHistory", "cannot write \"%1\": %2")
                      .arg(QDir::toNativeSeparators(path), file.errorString());
     return false;
 }
@@ -91,24 +94,29 @@ bool writeStoredPreset(const QString& path, const Preset& preset, QString* error
     const QString channelsPath = zoneChannelsPath(path);
     QSaveFile channels(channelsPath);
     if (!channels.open(QIODevice::WriteOnly) || channels.write(json) != json.size()) {
-        if (error) *error = cannotWrite(channelsPath, channels.errorString()) + kNothingReplaced;
+        if (error) *error = cannotWrite(channelsPath, channels.errorString());
         return false;
     }
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly) || file.write(sav) != sav.size() || !file.commit()) {
-        if (error) *error = cannotWrite(path, file.errorString()) + kNothingReplaced;
+        if (error) *error = cannotWrite(path, file.errorString());
         return false;
     }
     if (!channels.commit()) {
         // The old channels must not go with the new preset.
         const bool removed = !QFile::exists(channelsPath) || QFile::remove(channelsPath);
         if (error)
-            *error = QStringLiteral("\"%1\" was written, but the zone channels beside it could "
-                                    "not be (%2)%3")
-                         .arg(QDir::toNativeSeparators(path), channels.errorString(),
-                              removed ? QString()
-                                      : QStringLiteral("; remove the old \"%1\" by hand")
-                                            .arg(QDir::toNativeSeparators(channelsPath)));
+            *error = removed
+                         ? QCoreApplication::translate("PresetHistory",
+                                                       "\"%1\" was written, but the zone channels "
+                                                       "beside it could not be (%2)")
+                               .arg(QDir::toNativeSeparators(path), channels.errorString())
+                         : QCoreApplication::translate(
+                               "PresetHistory",
+                               "\"%1\" was written, but the zone channels beside it could "
+                               "not be (%2); remove the old \"%3\" by hand")
+                               .arg(QDir::toNativeSeparators(path), channels.errorString(),
+                                    QDir::toNativeSeparators(channelsPath));
         return false;
     }
     return true;
@@ -118,7 +126,7 @@ bool removeStoredPreset(const QString& path, QString* error) {
     QFile file(path);
     if (file.exists() && !file.remove()) {
         if (error)
-            *error = QStringLiteral("cannot remove \"%1\": %2")
+            *error = QCoreApplication::translate("PresetHistory", "cannot remove \"%1\": %2")
                          .arg(QDir::toNativeSeparators(path), file.errorString());
         return false;
     }
@@ -126,7 +134,7 @@ bool removeStoredPreset(const QString& path, QString* error) {
     if (channels.exists() && !channels.remove()) {
         if (error)
             *error =
-                QStringLiteral("cannot remove \"%1\": %2")
+                QCoreApplication::translate("PresetHistory", "cannot remove \"%1\": %2")
                     .arg(QDir::toNativeSeparators(channels.fileName()), channels.errorString());
         return false;
     }
@@ -154,7 +162,7 @@ bool readStoredPreset(const QString& path, StoredPreset& stored, QString* error)
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
         if (error)
-            *error = QStringLiteral("cannot read \"%1\": %2")
+            *error = QCoreApplication::translate("PresetHistory", "cannot read \"%1\": %2")
                          .arg(QDir::toNativeSeparators(path), file.errorString());
         return false;
     }
@@ -183,7 +191,8 @@ bool readStoredPreset(const QString& path, StoredPreset& stored, QString* error)
                                           static_cast<std::size_t>(bytes.size()));
     if (contents.status != PresetFileStatus::Accepted) {
         if (error)
-            *error = QStringLiteral("\"%1\" is not a Korvalen25 preset file")
+            *error = QCoreApplication::translate("PresetHistory",
+                                                 "\"%1\" is not a Korvalen25 preset file")
                          .arg(QDir::toNativeSeparators(path));
         return false;
     }
@@ -232,12 +241,18 @@ bool SnapshotSource::sameController(const SnapshotSource& other) const {
 }
 
 QString SnapshotSource::describe() const {
-    if (!known()) return QStringLiteral("an unknown controller");
-    return QStringLiteral("%1\"%2\" (%3%4)")
-        .arg(simulated ? QStringLiteral("the simulated controller ")
-                       : QStringLiteral("the controller "),
-             port, api,
-             identity.isEmpty() ? QString() : QStringLiteral(", identity %1").arg(identity));
+    if (!known()) return QCoreApplication::translate("PresetHistory", "an unknown controller");
+    if (identity.isEmpty())
+        return (simulated
+                    ? QCoreApplication::translate("PresetHistory",
+                                                  "the simulated controller \"%1\" (%2)")
+                    : QCoreApplication::translate("PresetHistory", "the controller \"%1\" (%2)"))
+            .arg(port, api);
+    return (simulated ? QCoreApplication::translate(
+                            "PresetHistory", "the simulated controller \"%1\" (%2, identity %3)")
+                      : QCoreApplication::translate("PresetHistory",
+                                                    "the controller \"%1\" (%2, identity %3)"))
+        .arg(port, api, identity);
 }
 
 // --- Snapshots ------------------------------------------------------------------------------
@@ -301,7 +316,7 @@ bool readSnapshot(const SnapshotInfo& info, SnapshotContents& contents, QString*
     QFile file(info.dumpPath);
     if (!file.open(QIODevice::ReadOnly)) {
         if (error)
-            *error = QStringLiteral("cannot read \"%1\": %2")
+            *error = QCoreApplication::translate("PresetHistory", "cannot read \"%1\": %2")
                          .arg(QDir::toNativeSeparators(info.dumpPath), file.errorString());
         return false;
     }
@@ -309,7 +324,8 @@ bool readSnapshot(const SnapshotInfo& info, SnapshotContents& contents, QString*
     contents.dump.assign(bytes.begin(), bytes.end());
     if (!presetFromDump(contents.dump, contents.preset, &contents.wideValues)) {
         if (error)
-            *error = QStringLiteral("\"%1\" is not a whole dump of a preset")
+            *error = QCoreApplication::translate("PresetHistory",
+                                                 "\"%1\" is not a whole dump of a preset")
                          .arg(QDir::toNativeSeparators(info.dumpPath));
         return false;
     }
@@ -392,7 +408,7 @@ QString PresetHistory::store(const Preset& preset, int presetNumber, const QDate
     const QDir dir(folder_);
     if (!dir.mkpath(QStringLiteral("."))) {
         if (error)
-            *error = QStringLiteral("cannot create the folder \"%1\"")
+            *error = QCoreApplication::translate("PresetHistory", "cannot create the folder \"%1\"")
                          .arg(QDir::toNativeSeparators(folder_));
         return {};
     }

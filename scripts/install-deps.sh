@@ -6,6 +6,8 @@ set -euo pipefail
 packages=(
     build-essential cmake pkg-config python3
     qt6-base-dev qt6-tools-dev qt6-tools-dev-tools libgl-dev
+    # lupdate and lrelease for the translations, and Qt's own (the standard buttons)
+    qt6-l10n-tools qt6-translations-l10n
     librtmidi-dev libasound2-dev libfontconfig-dev
     jackd2 libjack-jackd2-dev
     # PipeWire as the JACK server, headless, for the tests that run through pw-jack
