@@ -290,64 +290,80 @@ SearchResult DeviceSearch::findDevice(int attempt) {
         return SearchResult::Stopped;
     };
 
-    // Every output to ask is opened and probed at once, and one reply window serves them all:
-    // ports that never answer cost that one window together, not one window each.
-    std::vector<unsigned> asked;
+    // The outputs of a group are opened and probed at once, and one reply window serves them
+    // all: ports that never answer cost that one window together, not one window each. Then
+    // the outputs are asked one at a time, those whose names go with an input that answered
+    // first, until every such input has its output. A window ends as soon as one of those
+    // inputs answers. Outputs that led to no device are closed after their group.
+    auto ask = [&](const std::vector<unsigned>& group) {
+        std::vector<unsigned> asked;
+        for (unsigned j : group) {
+            noteOpenFailure(OpenFailure::Unknown);
+            outputs_[j] = midi.openOutput(j);
+            if (!outputs_[j]) {
+                record_.outputs[j].failure = lastOpenFailure();
+                continue;
+            }
+            record_.outputs[j].opened = true;
+            asked.push_back(j);
+        }
+        if (asked.empty()) return true;
+        if (!pause(options_.openPauseMs)) return false;
+        const Window all = probeWindow(asked, 0, replyWaitMs_, attempt);
+        noteAnswers();
+        if (all.stopped) return false;
+
+        std::uint32_t pending = all.inputs;
+        for (const FoundDevice& d : record_.devices)
+            pending &= ~(1u << d.inPort);
+        std::vector<unsigned> order = all.sent;
+        std::stable_partition(order.begin(), order.end(),
+                              [&](unsigned j) { return pairsWithAny(names[j], pending); });
+        for (unsigned j : order) {
+            if (pending == 0) break;
+            // With only one output asked, the window of all was its own.
+            std::uint32_t heard = pending;
+            if (all.sent.size() > 1) {
+                const Window one = probeWindow({j}, pending, replyWaitMs_, attempt);
+                noteAnswers();
+                if (one.stopped) return false;
+                heard = one.inputs & pending;
+            }
+            if (heard == 0) continue;
+            record_.outputs[j].answered = true;
+            bool confirmed = false;
+            for (int i = 0; i < PortTable::kMaxPorts && !confirmed; ++i) {
+                if (((heard >> i) & 1u) == 0) continue;
+                confirmed = confirm(j, i);
+                if (stop_.stopRequested()) return false;
+                if (!confirmed) continue;
+                pending &= ~(1u << i);
+                const auto in = static_cast<std::size_t>(i);
+                record_.devices.push_back({i, static_cast<int>(j), record_.inputs[in].name,
+                                           names[j], shared_->versions[in].load()});
+                report(makeEvent(SearchEvent::Kind::Found, attempt, options_.attempts,
+                                 static_cast<int>(j), names[j]));
+            }
+            // The reply was not this output's: it came late, from an earlier probe.
+            if (!confirmed) lengthenWindow();
+        }
+        for (unsigned j : asked)
+            if (std::none_of(record_.devices.begin(), record_.devices.end(),
+                             [j](const FoundDevice& d) { return d.outPort == int(j); }))
+                outputs_[j].reset();
+        return true;
+    };
+
+    // The outputs named "Korvalen" first. When a controller answers among them, the others are
+    // not asked: a second controller has a port of that name too, and every port asked costs
+    // the time to open it.
+    std::vector<unsigned> named, others;
     for (unsigned j : probingOrder(names)) {
         if (!only.empty() && std::find(only.begin(), only.end(), names[j]) == only.end()) continue;
-        noteOpenFailure(OpenFailure::Unknown);
-        outputs_[j] = midi.openOutput(j);
-        if (!outputs_[j]) {
-            record_.outputs[j].failure = lastOpenFailure();
-            continue;
-        }
-        record_.outputs[j].opened = true;
-        asked.push_back(j);
+        (isKorvalenPortName(names[j]) ? named : others).push_back(j);
     }
-    if (asked.empty()) {
-        record_.replyWaitMs = replyWaitMs_;
-        return SearchResult::NotFound;
-    }
-    if (!pause(options_.openPauseMs)) return stopped();
-    const Window all = probeWindow(asked, 0, replyWaitMs_, attempt);
-    noteAnswers();
-    if (all.stopped) return stopped();
-
-    // Which output leads to which input that answered: the outputs are asked one at a time,
-    // those whose names go with an input that answered first, until every such input has its
-    // output. A window ends as soon as one of those inputs answers.
-    std::uint32_t pending = all.inputs;
-    std::vector<unsigned> order = all.sent;
-    std::stable_partition(order.begin(), order.end(),
-                          [&](unsigned j) { return pairsWithAny(names[j], pending); });
-    for (unsigned j : order) {
-        if (pending == 0) break;
-        // With only one output asked, the window of all was its own.
-        std::uint32_t heard = pending;
-        if (all.sent.size() > 1) {
-            const Window one = probeWindow({j}, pending, replyWaitMs_, attempt);
-            noteAnswers();
-            if (one.stopped) return stopped();
-            heard = one.inputs & pending;
-        }
-        if (heard == 0) continue;
-        record_.outputs[j].answered = true;
-        bool confirmed = false;
-        for (int i = 0; i < PortTable::kMaxPorts && !confirmed; ++i) {
-            if (((heard >> i) & 1u) == 0) continue;
-            confirmed = confirm(j, i);
-            if (stop_.stopRequested()) return stopped();
-            if (!confirmed) continue;
-            pending &= ~(1u << i);
-            const auto in = static_cast<std::size_t>(i);
-            record_.devices.push_back({i, static_cast<int>(j), record_.inputs[in].name, names[j],
-                                       shared_->versions[in].load()});
-            report(makeEvent(SearchEvent::Kind::Found, attempt, options_.attempts,
-                             static_cast<int>(j), names[j]));
-        }
-        // The reply was not this output's: it came late, from an earlier probe.
-        if (!confirmed) lengthenWindow();
-    }
+    if (!ask(named)) return stopped();
+    if (record_.devices.empty() && !ask(others)) return stopped();
     record_.replyWaitMs = replyWaitMs_;
     if (record_.devices.empty()) {
         closeOutputs();

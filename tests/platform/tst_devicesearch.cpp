@@ -187,9 +187,9 @@ private slots:
         QCOMPARE(bus->now(), std::uint64_t{1400});
     }
 
-    // Every output is probed at once; the input that answered is matched with an output named
-    // "Korvalen" first: the controller is found in one window, then asked alone and confirmed.
-    // The other outputs are asked once each, in the same window, for a second controller.
+    // Outputs named "Korvalen" are probed first: the controller is found with one probe and its
+    // confirmation, and the other outputs are not asked (a second controller would have a port
+    // of that name too).
     void korvalenOutputsAreProbedFirst() {
         bus->setPortCounts(3, 3);
         bus->setOutputName(2, "Korvalen25:Korvalen25 Out");
@@ -198,14 +198,14 @@ private slots:
         std::vector<SearchEvent> events;
         DeviceSearch search(*table, searchOptions(*table, &events), stop);
         QCOMPARE(search.run(), SearchResult::Found);
-        QCOMPARE(probesOn(*bus, 2), std::size_t{3});
-        QCOMPARE(probesOn(*bus, 0), std::size_t{1});
-        QCOMPARE(probesOn(*bus, 1), std::size_t{1});
+        QCOMPARE(probesOn(*bus, 2), std::size_t{2});
+        QCOMPARE(probesOn(*bus, 0), std::size_t{0});
+        QCOMPARE(probesOn(*bus, 1), std::size_t{0});
         const auto& rec = search.record();
         QCOMPARE(rec.outputs.size(), std::size_t{3});
         QCOMPARE(rec.outputs[2].name, std::string("Korvalen25:Korvalen25 Out"));
         QVERIFY(rec.outputs[2].opened && rec.outputs[2].probed && rec.outputs[2].answered);
-        QVERIFY(!rec.outputs[0].answered && !rec.outputs[1].answered);
+        QVERIFY(!rec.outputs[0].opened && !rec.outputs[1].opened);
         QVERIFY(rec.inputs[0].opened && rec.inputs[2].answered && !rec.inputs[1].answered);
         QCOMPARE(events.front().kind, SearchEvent::Kind::Attempt);
         auto probing = std::find_if(events.begin(), events.end(), [](const SearchEvent& e) {
@@ -218,14 +218,15 @@ private slots:
         QCOMPARE(found->name, std::string("Korvalen25:Korvalen25 Out"));
         QCOMPARE(rec.devices.size(), std::size_t{1});
         QCOMPARE(bus->openOutputs(), std::vector<unsigned>{2});
-        // One window for all three outputs: the controller answers at once when asked alone.
+        // The controller's output alone: its window and the confirmation.
         QCOMPARE(bus->now(), std::uint64_t{60});
     }
 
-    // Clients that never answer are listed before the controller. Every output is probed in
-    // one window, so with names that tell which output goes with the input that answered the
-    // search takes the virtual time of the controller alone; with plain names each silent
-    // output ahead of the controller is asked alone once, one window each.
+    // Clients that never answer are listed before the controller. A controller named
+    // "Korvalen" is asked first and alone: the others are not asked. Otherwise every output is
+    // probed in one window, so with names that tell which output goes with the input that
+    // answered the search takes the virtual time of the controller alone; with plain names
+    // each silent output ahead of the controller is asked alone once, one window each.
     void silentPairsBeforeTheController_data() {
         QTest::addColumn<unsigned>("silentPairs");
         QTest::addColumn<QString>("names");
@@ -266,12 +267,37 @@ private slots:
         QCOMPARE(bus->openOutputs(), std::vector<unsigned>{silentPairs});
         QCOMPARE(bus->openInputs(), std::vector<unsigned>{silentPairs});
         QCOMPARE(bus->now(), end);
-        // Each silent output: the probe of the common window, and one alone with plain names.
+        // Each silent output: none when the controller is named; else the probe of the common
+        // window, and one alone with plain names.
+        const std::size_t silentProbes = names == "korvalen" ? 0 : names == "plain" ? 2 : 1;
         for (unsigned k = 0; k < silentPairs; ++k)
-            QCOMPARE(probesOn(*bus, k), std::size_t{names == "plain" ? 2u : 1u});
-        // The controller: the common window, asked alone (unless it was the only output), and
-        // the confirmation.
-        QCOMPARE(probesOn(*bus, silentPairs), std::size_t{silentPairs == 0 ? 2u : 3u});
+            QCOMPARE(probesOn(*bus, k), silentProbes);
+        // The controller: the common window, asked alone (unless it was the only output asked),
+        // and the confirmation.
+        const bool alone = silentPairs == 0 || names == "korvalen";
+        QCOMPARE(probesOn(*bus, silentPairs), std::size_t{alone ? 2u : 3u});
+    }
+
+    // A port named "Korvalen" that does not answer does not hide a controller on ports of other
+    // names: those are asked after it.
+    void controllerBehindASilentKorvalenPort() {
+        bus->setPortCounts(3, 3);
+        bus->setInputName(0, "Korvalen25 MIDI 1 in");
+        bus->setOutputName(0, "Korvalen25 MIDI 1 out");
+        bus->attach(0, 0, silent);
+        bus->attach(1, 1, silent);
+        bus->attach(2, 2, testsupport::answerIdentityProbe);
+        DeviceSearch search(*table, searchOptions(*table), stop);
+        QCOMPARE(search.run(), SearchResult::Found);
+        QCOMPARE(search.record().outPort, 2);
+        QCOMPARE(search.record().inPort, 2);
+        QCOMPARE(probesOn(*bus, 0), std::size_t{1});
+        QCOMPARE(probesOn(*bus, 1), std::size_t{2});
+        QCOMPARE(probesOn(*bus, 2), std::size_t{3});
+        // The named output's window, the others' common window, output 1 alone; output 2
+        // answers at once alone and to its confirmation.
+        QCOMPARE(bus->now(), std::uint64_t{60 + 60 + 50});
+        QCOMPARE(bus->openOutputs(), std::vector<unsigned>{2});
     }
 
     // Two controllers listed after eight silent clients: both are heard in the common window
