@@ -199,7 +199,8 @@ private slots:
         for (int i = 0; i < 198; ++i)
             longOne.push_back(std::uint8_t(i % 0x70));
         longOne.push_back(0xF7);
-        const QString whole = QString::fromStdString(korvalen::hexBytes(longOne.data(), 200));
+        const QString whole =
+            QString::fromStdString(korvalen::hexBytes(longOne.data(), longOne.size()));
         on.bus->inject(0, Message{0xB0, 7, 100});
         on.bus->inject(0, longOne);
         on.bus->quiesce();
