@@ -56,6 +56,11 @@ QVariant TrafficTableModel::data(const QModelIndex& index, int role) const {
     case Message:
         return line.decoded;
     default:
+        // A long message's bytes run far past any column; the view would lay out every one of
+        // them at each repaint only to cut them off. The list shows the first ones, the tool
+        // tip (and the saved text) all of them.
+        if (role == Qt::DisplayRole && line.bytes.size() > kShownByteChars)
+            return line.bytes.left(kShownByteChars) + QStringLiteral(" ...");
         return line.bytes;
     }
 }

@@ -32,6 +32,9 @@ class TrafficTableModel : public QAbstractTableModel {
 public:
     enum Column { Time, Direction, Port, Message, Bytes, ColumnCount };
     static constexpr int kGroupRole = Qt::UserRole + 1; // the line's MessageGroup, or -1 for a note
+    // The most characters of the bytes the list shows of a line: 64 bytes, wider than the
+    // column on a wide screen.
+    static constexpr qsizetype kShownByteChars = 64 * 3 - 1;
 
     explicit TrafficTableModel(int maxLines, QObject* parent = nullptr);
     int rowCount(const QModelIndex& parent = {}) const override;

@@ -7,7 +7,9 @@
 //   bench_startup --over-jack LABEL [RUNS]
 //                                   on the JACK server that JACK_DEFAULT_SERVER names, with the
 //                                   controller emulator on it: the device search with its real
-//                                   waits and the upload of preset 0; one row named LABEL
+//                                   waits and the upload of preset 0; one row named LABEL,
+//                                   against the empty window, or against
+//                                   KORVALEN_BENCH_JACK_ALONE_MS when that is set
 //   bench_startup --child editor    one start-up (started by the forms above)
 //   bench_startup --child editor-jack
 //   bench_startup --child empty
@@ -200,6 +202,18 @@ int overJack(const char* label, int runs) {
         emptyMs.push_back(empty.ms);
     }
     const double ms = bench::median(editorMs), base = bench::median(emptyMs);
+    // Against the start-up with the controller alone on the server, when that was measured
+    // first (scripts/bench.sh passes its median): ports that never answer should cost little.
+    const char* alone = std::getenv("KORVALEN_BENCH_JACK_ALONE_MS");
+    const double aloneMs = alone ? std::atof(alone) : 0;
+    if (aloneMs > 0) {
+        std::printf("%s: median %.1f ms, the controller alone %.1f ms, empty window %.1f ms\n",
+                    label, ms, aloneMs, base);
+        bench::row(label, bench::fmt("%.1f ms", ms), bench::fmt("%.1f ms", aloneMs),
+                   bench::fmt("%.2f", ms / aloneMs), "ratio <= 1.5",
+                   bench::verdict(ms / aloneMs <= 1.5));
+        return 0;
+    }
     bench::row(label, bench::fmt("%.1f ms", ms), bench::fmt("%.1f ms", base),
                bench::fmt("%.2f", ms / base), "(reported)", "-");
     return 0;
@@ -245,7 +259,7 @@ int main(int argc, char** argv) {
     const double ms = bench::median(editorMs), base = bench::median(emptyMs);
     const double kb = bench::median(editorKb), baseKb = bench::median(emptyKb);
     bench::row("Start-up to preset 0 shown", bench::fmt("%.1f ms", ms), bench::fmt("%.1f ms", base),
-               bench::fmt("%.2f", ms / base), "ratio <= 3", bench::verdict(ms / base <= 3));
+               bench::fmt("%.2f", ms / base), "ratio <= 2.5", bench::verdict(ms / base <= 2.5));
     const double formOnly = bench::median(formMs);
     bench::row("  the main form alone, shown", bench::fmt("%.1f ms", formOnly),
                bench::fmt("%.1f ms", base), bench::fmt("%.2f", formOnly / base), "(reported)", "-");

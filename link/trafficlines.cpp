@@ -43,9 +43,15 @@ std::vector<TrafficLine> TrafficReader::take(std::size_t max) {
         TrafficLine line;
         line.time = r.time;
         line.outgoing = r.outgoing;
-        line.port = QString::fromStdString(r.port);
+        // Most lines come from one or two ports: their lines share the name's text.
+        if (r.port != lastPort_) {
+            lastPort_ = r.port;
+            lastPortText_ = QString::fromStdString(r.port);
+        }
+        line.port = lastPortText_;
         line.kind = decoded.kind;
-        line.bytes = QString::fromStdString(hexBytes(r.bytes.data(), r.bytes.size()));
+        const std::string hex = hexBytes(r.bytes.data(), r.bytes.size());
+        line.bytes = QString::fromLatin1(hex.data(), qsizetype(hex.size()));
         if (r.length > r.bytes.size()) {
             // Only the first bytes of a long message are kept.
             text = "SysEx of " + std::to_string(r.length) + " bytes";

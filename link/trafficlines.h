@@ -9,6 +9,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 namespace korvalen {
@@ -45,6 +46,8 @@ private:
     std::uint64_t next_;
     std::uint64_t read_ = 0;
     FlashSummary summary_;
+    std::string lastPort_;
+    QString lastPortText_;
 };
 
 } // namespace korvalen

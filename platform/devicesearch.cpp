@@ -50,19 +50,31 @@ struct DeviceSearch::Shared {
     std::atomic<std::uint64_t> noted{0};          // the last Other or Version reply, PackedReply
     std::atomic<std::uint32_t> answeredInputs{0}; // bit i: a reply came on input i
     std::atomic<int> lateReplies{0};              // device replies outside every window
-    std::uint16_t lastWindow = 0;                 // searching thread only
+    // The inputs on which the device answered in a window: the window (high 32 bits) and one
+    // bit per input, so that a reply is never counted for a window after its own.
+    std::atomic<std::uint64_t> windowInputs{0};
+    std::atomic<std::uint32_t> wakeInputs{0}; // a device reply on one of these ends the wait
+    std::atomic<std::uint32_t> versions[PortTable::kMaxPorts] = {}; // per input, the last reply
+    std::uint16_t lastWindow = 0;                                   // searching thread only
 
-    std::uint16_t openWindow(int expected) {
+    std::uint16_t openWindow(int expected, std::uint32_t wake) {
         if (++lastWindow == 0) lastWindow = 1;
         reply.store(0);
+        windowInputs.store(std::uint64_t{lastWindow} << 32);
         expectedInput.store(expected);
+        wakeInputs.store(wake);
         window.store(lastWindow);
         return lastWindow;
     }
-    PackedReply closeWindow() {
-        window.store(0);
+    // The first reply of the window and the inputs that answered in it.
+    std::pair<PackedReply, std::uint32_t> closeWindow() {
+        const std::uint16_t w = window.exchange(0);
         expectedInput.store(-1);
-        return PackedReply::unpack(reply.load());
+        wakeInputs.store(0);
+        const std::uint64_t inputs = windowInputs.load();
+        const std::uint32_t mask =
+            w != 0 && (inputs >> 32) == w ? static_cast<std::uint32_t>(inputs) : 0;
+        return {PackedReply::unpack(reply.load()), mask};
     }
 
     void onInput(std::uintptr_t instance, const InputEvent& event) {
@@ -94,12 +106,16 @@ struct DeviceSearch::Shared {
         }
         const int expected = expectedInput.load();
         if (expected >= 0 && expected != port) return;
+        versions[port].store(match.version);
+        std::uint64_t inputs = windowInputs.load();
+        while ((inputs >> 32) == w)
+            if (windowInputs.compare_exchange_weak(inputs, inputs | (1u << port))) break;
         // The first reply of this window counts; one left over from an earlier window is
         // replaced.
         std::uint64_t current = reply.load();
         while (PackedReply::unpack(current).window != w)
             if (reply.compare_exchange_weak(current, r.pack())) break;
-        if (expected == port && token) token->wake();
+        if (((wakeInputs.load() >> port) & 1u) != 0 && token) token->wake();
     }
 };
 
@@ -145,6 +161,16 @@ bool isBridgedPortName(const std::string& name) {
            name.find("] (playback): ") != std::string::npos;
 }
 
+bool portNamesPair(const std::string& output, const std::string& input) {
+    if (isKorvalenPortName(output) && isKorvalenPortName(input)) return true;
+    const auto client = [](const std::string& name) {
+        const auto colon = name.find(':');
+        return colon == std::string::npos || colon == 0 ? std::string() : name.substr(0, colon);
+    };
+    const std::string c = client(output);
+    return !c.empty() && c == client(input);
+}
+
 std::vector<unsigned> probingOrder(const std::vector<std::string>& outputNames) {
     std::vector<unsigned> order(outputNames.size());
     for (unsigned j = 0; j < order.size(); ++j)
@@ -183,7 +209,7 @@ void DeviceSearch::lengthenWindow() {
 
 SearchResult DeviceSearch::findDevice(int attempt) {
     table_.closeInputs();
-    table_.closeOutput();
+    closeOutputs();
     shared_->searching.store(true);
     record_.attempts = std::max(record_.attempts, attempt);
     record_.inPort = record_.outPort = -1;
@@ -251,97 +277,148 @@ SearchResult DeviceSearch::findDevice(int attempt) {
         if (shared_->lateReplies.exchange(0) > 0) lengthenWindow();
     };
 
-    const std::vector<std::uint8_t>& probe = options_.probe;
-    SearchResult result = SearchResult::NotFound;
+    // Replies that came after the last attempt had ended were late too.
+    if (shared_->lateReplies.exchange(0) > 0) lengthenWindow();
     const auto& only = options_.onlyOutputs;
     record_.devices.clear();
-    // The output of the first device found stays open while the others are asked.
-    std::unique_ptr<OutputPort> firstOutput;
-    auto foundOn = [&](int input) {
-        return std::any_of(record_.devices.begin(), record_.devices.end(),
-                           [input](const FoundDevice& d) { return d.inPort == input; });
+    outputs_.clear();
+    outputs_.resize(table_.outPortCount);
+    auto stopped = [&] {
+        closeOutputs();
+        record_.replyWaitMs = replyWaitMs_;
+        record_.stopped = true;
+        return SearchResult::Stopped;
     };
-    for (unsigned j : probingOrder(names)) {
-        if (!only.empty() && std::find(only.begin(), only.end(), names[j]) == only.end()) continue;
-        noteOpenFailure(OpenFailure::Unknown);
-        table_.outPort = midi.openOutput(j);
-        if (!table_.outPort) {
-            record_.outputs[j].failure = lastOpenFailure();
-            continue;
-        }
-        record_.outputs[j].opened = true;
-        if (!pause(options_.openPauseMs)) {
-            result = SearchResult::Stopped;
-            break;
-        }
-        const std::uint16_t window = shared_->openWindow(-1);
-        report(makeEvent(SearchEvent::Kind::Probing, attempt, options_.attempts,
-                         static_cast<int>(j), names[j]));
-        if (table_.sendSysEx(probe.data(), static_cast<std::uint32_t>(probe.size())) != 0) {
-            shared_->closeWindow();
-            table_.closeOutput();
-            continue;
-        }
-        record_.outputs[j].probed = true;
-        const bool waited = pause(replyWaitMs_);
-        const PackedReply reply = shared_->closeWindow();
-        noteAnswers();
-        if (!waited) {
-            result = SearchResult::Stopped;
-            break;
-        }
-        // A device already found that answers through this output as well is not another one.
-        if (reply.window == window && reply.kind == ReplyMatch::Kind::Device &&
-            !foundOn(reply.port)) {
-            record_.outputs[j].answered = true;
-            if (confirm(j, reply.port)) {
-                record_.devices.push_back({reply.port, static_cast<int>(j),
-                                           record_.inputs[reply.port].name, names[j],
-                                           reply.version});
-                report(makeEvent(SearchEvent::Kind::Found, attempt, options_.attempts,
-                                 static_cast<int>(j), names[j]));
-                if (!firstOutput) firstOutput = std::move(table_.outPort);
-                table_.closeOutput();
+
+    // The outputs of a group are opened and probed at once, and one reply window serves them
+    // all: ports that never answer cost that one window together, not one window each. Then
+    // the outputs are asked one at a time, those whose names go with an input that answered
+    // first, until every such input has its output. A window ends as soon as one of those
+    // inputs answers. Outputs that led to no device are closed after their group.
+    auto ask = [&](const std::vector<unsigned>& group) {
+        std::vector<unsigned> asked;
+        for (unsigned j : group) {
+            noteOpenFailure(OpenFailure::Unknown);
+            outputs_[j] = midi.openOutput(j);
+            if (!outputs_[j]) {
+                record_.outputs[j].failure = lastOpenFailure();
                 continue;
             }
-            if (stop_.stopRequested()) {
-                result = SearchResult::Stopped;
-                break;
+            record_.outputs[j].opened = true;
+            asked.push_back(j);
+        }
+        if (asked.empty()) return true;
+        if (!pause(options_.openPauseMs)) return false;
+        const Window all = probeWindow(asked, 0, replyWaitMs_, attempt);
+        noteAnswers();
+        if (all.stopped) return false;
+
+        std::uint32_t pending = all.inputs;
+        for (const FoundDevice& d : record_.devices)
+            pending &= ~(1u << d.inPort);
+        std::vector<unsigned> order = all.sent;
+        std::stable_partition(order.begin(), order.end(),
+                              [&](unsigned j) { return pairsWithAny(names[j], pending); });
+        for (unsigned j : order) {
+            if (pending == 0) break;
+            // With only one output asked, the window of all was its own.
+            std::uint32_t heard = pending;
+            if (all.sent.size() > 1) {
+                const Window one = probeWindow({j}, pending, replyWaitMs_, attempt);
+                noteAnswers();
+                if (one.stopped) return false;
+                heard = one.inputs & pending;
+            }
+            if (heard == 0) continue;
+            record_.outputs[j].answered = true;
+            bool confirmed = false;
+            for (int i = 0; i < PortTable::kMaxPorts && !confirmed; ++i) {
+                if (((heard >> i) & 1u) == 0) continue;
+                confirmed = confirm(j, i);
+                if (stop_.stopRequested()) return false;
+                if (!confirmed) continue;
+                pending &= ~(1u << i);
+                const auto in = static_cast<std::size_t>(i);
+                record_.devices.push_back({i, static_cast<int>(j), record_.inputs[in].name,
+                                           names[j], shared_->versions[in].load()});
+                report(makeEvent(SearchEvent::Kind::Found, attempt, options_.attempts,
+                                 static_cast<int>(j), names[j]));
             }
             // The reply was not this output's: it came late, from an earlier probe.
-            lengthenWindow();
+            if (!confirmed) lengthenWindow();
         }
-        table_.closeOutput();
+        for (unsigned j : asked)
+            if (std::none_of(record_.devices.begin(), record_.devices.end(),
+                             [j](const FoundDevice& d) { return d.outPort == int(j); }))
+                outputs_[j].reset();
+        return true;
+    };
+
+    // The outputs named "Korvalen" first. When a controller answers among them, the others are
+    // not asked: a second controller has a port of that name too, and every port asked costs
+    // the time to open it.
+    std::vector<unsigned> named, others;
+    for (unsigned j : probingOrder(names)) {
+        if (!only.empty() && std::find(only.begin(), only.end(), names[j]) == only.end()) continue;
+        (isKorvalenPortName(names[j]) ? named : others).push_back(j);
     }
-    table_.closeOutput();
+    if (!ask(named)) return stopped();
+    if (record_.devices.empty() && !ask(others)) return stopped();
     record_.replyWaitMs = replyWaitMs_;
-    if (result == SearchResult::Stopped) {
-        record_.stopped = true;
-        return result;
+    if (record_.devices.empty()) {
+        closeOutputs();
+        return SearchResult::NotFound;
     }
-    if (record_.devices.empty()) return result;
-    table_.outPort = std::move(firstOutput);
     return choose(attempt);
+}
+
+DeviceSearch::Window DeviceSearch::probeWindow(const std::vector<unsigned>& outputs,
+                                               std::uint32_t wake, unsigned waitMs, int attempt) {
+    Window result;
+    stop_.takeWake();
+    shared_->openWindow(-1, wake);
+    const std::vector<std::uint8_t>& probe = options_.probe;
+    for (unsigned j : outputs) {
+        report(makeEvent(SearchEvent::Kind::Probing, attempt, options_.attempts,
+                         static_cast<int>(j), record_.outputs[j].name));
+        OutputPort* port = outputs_[j].get();
+        if (port && port->send(probe.data(), static_cast<std::uint32_t>(probe.size())) == 0) {
+            record_.outputs[j].probed = true;
+            result.sent.push_back(j);
+        } else {
+            outputs_[j].reset(); // an output that does not take the probe is not asked again
+        }
+    }
+    if (!result.sent.empty()) pause(waitMs); // ends early when an input of `wake` answers
+    result.inputs = shared_->closeWindow().second;
+    stop_.takeWake();
+    result.stopped = stop_.stopRequested();
+    return result;
+}
+
+void DeviceSearch::closeOutputs() {
+    table_.closeOutput();
+    outputs_.clear();
+}
+
+bool DeviceSearch::pairsWithAny(const std::string& output, std::uint32_t inputs) const {
+    for (std::size_t i = 0; i < record_.inputs.size(); ++i)
+        if (((inputs >> i) & 1u) != 0 && portNamesPair(output, record_.inputs[i].name)) return true;
+    return false;
 }
 
 SearchResult DeviceSearch::choose(int attempt) {
     const DeviceChoice choice = chooseController(record_.devices, options_.preference);
     if (choice.kind != DeviceChoice::Kind::Chosen) {
-        table_.closeOutput();
+        closeOutputs();
         report(makeEvent(SearchEvent::Kind::Several, attempt, options_.attempts));
         return SearchResult::NotChosen;
     }
     const FoundDevice& device = record_.devices[static_cast<std::size_t>(choice.index)];
-    if (choice.index != 0) {
-        // The output of the first device is open; the chosen one is opened again.
-        table_.closeOutput();
-        noteOpenFailure(OpenFailure::Unknown);
-        table_.outPort = platform().openOutput(static_cast<unsigned>(device.outPort));
-        if (!table_.outPort) {
-            record_.outputs[static_cast<std::size_t>(device.outPort)].failure = lastOpenFailure();
-            return SearchResult::NotFound;
-        }
-    }
+    // The chosen output stays open in the table; the others are closed.
+    table_.closeOutput();
+    table_.outPort = std::move(outputs_[static_cast<std::size_t>(device.outPort)]);
+    outputs_.clear();
     record_.inPort = device.inPort;
     record_.outPort = device.outPort;
     return SearchResult::Found;
@@ -351,14 +428,15 @@ bool DeviceSearch::confirm(unsigned output, int input) {
     report(makeEvent(SearchEvent::Kind::Confirming, record_.attempts, options_.attempts,
                      static_cast<int>(output)));
     stop_.takeWake();
-    const std::uint16_t window = shared_->openWindow(input);
+    const std::uint16_t window = shared_->openWindow(input, 1u << input);
     const std::vector<std::uint8_t>& probe = options_.probe;
-    if (table_.sendSysEx(probe.data(), static_cast<std::uint32_t>(probe.size())) != 0) {
+    OutputPort* port = outputs_[output].get();
+    if (!port || port->send(probe.data(), static_cast<std::uint32_t>(probe.size())) != 0) {
         shared_->closeWindow();
         return false;
     }
     pause(options_.confirmWaitMs); // ends early when the reply comes
-    const PackedReply reply = shared_->closeWindow();
+    const PackedReply reply = shared_->closeWindow().first;
     stop_.takeWake();
     return !stop_.stopRequested() && reply.window == window &&
            reply.kind == ReplyMatch::Kind::Device && reply.port == input;

@@ -4,17 +4,23 @@
 // own idea of what counts as an answer; so can a program without a window.
 //
 // What the search guarantees:
-// - Outputs whose names contain "Korvalen" are probed first, then the others in list order.
-// - A reply counts only for the output probed in the reply window in which it arrived; the
-//   reply state is cleared before every probe, and a reply that comes after its window never
-//   counts for a later output. A search that hears late replies lengthens its window (up to
-//   the confirmation wait) for the rest of its run.
+// - Each attempt opens every output to ask and sends the probe on all of them at once, in
+//   one reply window: ports that never answer cost that one window together. This tells
+//   which inputs a device answers on, and that every device of the kind is heard, a second
+//   one too.
+// - Then the outputs are asked one at a time, until each input that answered has its output:
+//   outputs whose names go with such an input first (both name "Korvalen", or both belong to
+//   the same client), then outputs whose names contain "Korvalen", then the others in list
+//   order. Such a window ends as soon as one of those inputs answers.
+// - A reply counts only for the window in which it arrived; the reply state is cleared before
+//   every probe, and a reply that comes after its window never counts for a later one. A
+//   search that hears late replies lengthens its window (up to the confirmation wait) for the
+//   rest of its run.
 // - Before a device counts as found, the chosen output is probed once more and the answer
 //   has to come on the chosen input within the confirmation wait.
-// - Once a device has answered, the outputs not yet probed are asked too in the same attempt,
-//   so that a second device of the kind is seen. Which one is kept follows chooseController():
-//   the one the preference names, else the only one; with several and none named the search
-//   ends without keeping any and lists them.
+// - Which device is kept follows chooseController(): the one the preference names, else the
+//   only one; with several and none named the search ends without keeping any and lists
+//   them.
 // - Every wait goes through the platform's sleep with a stop token: a stop request ends the
 //   search at once, in its pauses too.
 // - The counts, the pauses and the 20-port limits are those of the device link.
@@ -186,14 +192,31 @@ public:
     struct Shared; // shared with the input handlers, which outlive the search
 
 private:
+    // One reply window: the outputs whose probe went out, whether a stop ended it, and the
+    // inputs on which a device answered in it (bit i: input i).
+    struct Window {
+        std::vector<unsigned> sent;
+        bool stopped = false;
+        std::uint32_t inputs = 0;
+    };
+
     void report(SearchEvent event) const;
     bool pause(unsigned milliseconds);
     bool confirm(unsigned output, int input);
+    // Sends the probe on `outputs` and waits `waitMs`, less when a device answers on one of
+    // the inputs of `wake`.
+    Window probeWindow(const std::vector<unsigned>& outputs, std::uint32_t wake, unsigned waitMs,
+                       int attempt);
+    // True when the output's name goes with one of `inputs` (portNamesPair()).
+    bool pairsWithAny(const std::string& output, std::uint32_t inputs) const;
     // After the probes of an attempt: keeps the chosen device's output open.
     SearchResult choose(int attempt);
+    void closeOutputs();
     void lengthenWindow();
 
     PortTable& table_;
+    // The outputs an attempt holds open, by index; the chosen one moves to the table.
+    std::vector<std::unique_ptr<OutputPort>> outputs_;
     Options options_;
     StopToken& stop_;
     std::shared_ptr<Shared> shared_;
@@ -203,6 +226,10 @@ private:
 
 // True when a port name marks the controller's own port ("Korvalen" anywhere in it).
 bool isKorvalenPortName(const std::string& name);
+
+// True when an output and an input name look like the two ports of one device: both name
+// the controller, or both belong to the same client (the same text before a ':').
+bool portNamesPair(const std::string& output, const std::string& input);
 
 // An ALSA-to-JACK bridge (a2jmidid) passes no message longer than this: it drops longer ones
 // whole. Preset dumps and firmware blocks are longer.

@@ -6,8 +6,9 @@
 #
 # The start-up over JACK runs against a private JACK server in synchronous mode, started by
 # scripts/jack-fixture.sh with the controller emulator on it; for its second row eight
-# emulators that never answer (korvalen25-sim --silent) are listed before it. The flash over
-# PipeWire's JACK runs on a private PipeWire server (scripts/pipewire-fixture.sh).
+# emulators that never answer (korvalen25-sim --silent) are listed before it, and its figure is
+# compared with the first row's. The flash over PipeWire's JACK runs on a private PipeWire
+# server (scripts/pipewire-fixture.sh).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
@@ -42,6 +43,9 @@ over_jack() { # LABEL [FIXTURE-OPTIONS...]
     scripts/jack-fixture.sh stop "$server" >/dev/null || true
 }
 over_jack "Start-up over JACK to preset 0 shown"
+# The row with silent ports is measured against the controller alone, just above.
+KORVALEN_BENCH_JACK_ALONE_MS=$(grep '^ROW|Start-up over JACK' "$out" | cut -d'|' -f3 | cut -d' ' -f1 || true)
+export KORVALEN_BENCH_JACK_ALONE_MS
 quiet=()
 for k in 1 2 3 4 5 6 7 8; do quiet+=(--silent-client "Quiet$k"); done
 over_jack "  the same, 8 silent port pairs first" "${quiet[@]}"

@@ -150,26 +150,46 @@ private slots:
         QCOMPARE(search.record().lateReplySeen, delay > 50);
     }
 
-    // A reply that comes after the window of its probe is noticed and lengthens the window,
-    // but is never credited to the next output even when it lands in that output's window.
-    void lateReplyIsNotCreditedToTheNextOutput() {
+    // A reply that comes after the window of its probe is noticed and lengthens the window. A
+    // stale reply that lands in the window of another output is not enough to keep that
+    // output: its confirmation gets no answer, and the controller's own pair is kept.
+    void lateReplyIsNotCreditedToAnotherOutput() {
         bus->setPortCounts(1, 2);
-        bus->attach(0, 0, testsupport::answerIdentityProbe, 65);
+        bus->attach(0, 1, testsupport::answerIdentityProbe, 65);
         DeviceSearch search(*table, searchOptions(*table), stop);
         QCOMPARE(search.findDevice(), SearchResult::NotFound);
-        // Out 0 probed at 10 ms, window to 60; out 1 probed at 70 ms, and the reply comes at
-        // 75: it counts for out 1 only until out 1 is probed again and stays silent.
-        QCOMPARE(probesOn(*bus, 1), std::size_t{2});
-        QVERIFY(search.record().outputs[1].answered);
-        QVERIFY(search.record().lateReplySeen);
-        QVERIFY(bus->openOutputs().empty());
-        // The next attempt waits longer and finds the controller where it is.
+        QCOMPARE(bus->now(), std::uint64_t{60});
+        // Attempt 2 at once: both outputs probed at 70; the first attempt's reply comes at 75.
+        // Output 0 alone at 120: the reply to the probe of 70 comes at 135, in its window; its
+        // confirmation hears nothing up to 1135. Output 1 alone then, with the window
+        // lengthened: answered at 1200, confirmed at 1265.
         QCOMPARE(search.findDevice(2), SearchResult::Found);
-        QCOMPARE(search.record().outPort, 0);
+        QCOMPARE(search.record().outPort, 1);
+        QCOMPARE(search.record().inPort, 0);
+        QVERIFY(search.record().lateReplySeen);
+        QCOMPARE(bus->openOutputs(), std::vector<unsigned>{1});
+        QCOMPARE(bus->now(), std::uint64_t{1265});
+    }
+
+    // Replies that come only after an attempt has ended lengthen the window of the next one.
+    void lateReplyLengthensTheNextAttempt() {
+        bus->setPortCounts(1, 2);
+        bus->attach(0, 1, testsupport::answerIdentityProbe, 65);
+        DeviceSearch search(*table, searchOptions(*table), stop);
+        QCOMPARE(search.run(), SearchResult::Found);
+        const auto& rec = search.record();
+        QCOMPARE(rec.attempts, 2);
+        QCOMPARE(rec.replyWaitMs, 100u);
+        QCOMPARE(rec.outPort, 1);
+        QVERIFY(!rec.outputs[0].answered);
+        // Attempt 1 ends at 60, the pause at 1060; both outputs probed at 1070 and heard at
+        // 1135; output 0 alone to 1270, output 1 alone answered at 1335, confirmed at 1400.
+        QCOMPARE(bus->now(), std::uint64_t{1400});
     }
 
     // Outputs named "Korvalen" are probed first: the controller is found with one probe and its
-    // confirmation. The other outputs are asked after it, once each, for a second controller.
+    // confirmation, and the other outputs are not asked (a second controller would have a port
+    // of that name too).
     void korvalenOutputsAreProbedFirst() {
         bus->setPortCounts(3, 3);
         bus->setOutputName(2, "Korvalen25:Korvalen25 Out");
@@ -179,13 +199,13 @@ private slots:
         DeviceSearch search(*table, searchOptions(*table, &events), stop);
         QCOMPARE(search.run(), SearchResult::Found);
         QCOMPARE(probesOn(*bus, 2), std::size_t{2});
-        QCOMPARE(probesOn(*bus, 0), std::size_t{1});
-        QCOMPARE(probesOn(*bus, 1), std::size_t{1});
+        QCOMPARE(probesOn(*bus, 0), std::size_t{0});
+        QCOMPARE(probesOn(*bus, 1), std::size_t{0});
         const auto& rec = search.record();
         QCOMPARE(rec.outputs.size(), std::size_t{3});
         QCOMPARE(rec.outputs[2].name, std::string("Korvalen25:Korvalen25 Out"));
         QVERIFY(rec.outputs[2].opened && rec.outputs[2].probed && rec.outputs[2].answered);
-        QVERIFY(!rec.outputs[0].answered && !rec.outputs[1].answered);
+        QVERIFY(!rec.outputs[0].opened && !rec.outputs[1].opened);
         QVERIFY(rec.inputs[0].opened && rec.inputs[2].answered && !rec.inputs[1].answered);
         QCOMPARE(events.front().kind, SearchEvent::Kind::Attempt);
         auto probing = std::find_if(events.begin(), events.end(), [](const SearchEvent& e) {
@@ -198,8 +218,156 @@ private slots:
         QCOMPARE(found->name, std::string("Korvalen25:Korvalen25 Out"));
         QCOMPARE(rec.devices.size(), std::size_t{1});
         QCOMPARE(bus->openOutputs(), std::vector<unsigned>{2});
-        // The controller is confirmed at 10 + 50 ms; each other output takes 10 + 50 ms more.
-        QCOMPARE(bus->now(), std::uint64_t{60 + 2 * 60});
+        // The controller's output alone: its window and the confirmation.
+        QCOMPARE(bus->now(), std::uint64_t{60});
+    }
+
+    // Clients that never answer are listed before the controller. A controller named
+    // "Korvalen" is asked first and alone: the others are not asked. Otherwise every output is
+    // probed in one window, so with names that tell which output goes with the input that
+    // answered the search takes the virtual time of the controller alone; with plain names
+    // each silent output ahead of the controller is asked alone once, one window each.
+    void silentPairsBeforeTheController_data() {
+        QTest::addColumn<unsigned>("silentPairs");
+        QTest::addColumn<QString>("names");
+        QTest::addColumn<std::uint64_t>("end");
+        for (unsigned n : {0u, 1u, 8u, 19u}) {
+            QTest::addRow("%u silent, Korvalen names", n) << n << "korvalen" << std::uint64_t{60};
+            QTest::addRow("%u silent, client names", n) << n << "client" << std::uint64_t{60};
+            QTest::addRow("%u silent, plain names", n)
+                << n << "plain" << std::uint64_t{60 + 50 * n};
+        }
+    }
+    void silentPairsBeforeTheController() {
+        QFETCH(unsigned, silentPairs);
+        QFETCH(QString, names);
+        QFETCH(std::uint64_t, end);
+        const unsigned pairs = silentPairs + 1;
+        bus->setPortCounts(pairs, pairs);
+        for (unsigned k = 0; k < silentPairs; ++k) {
+            if (names != "plain") {
+                bus->setInputName(k, "Quiet" + std::to_string(k) + ":midi_in");
+                bus->setOutputName(k, "Quiet" + std::to_string(k) + ":midi_out");
+            }
+            bus->attach(k, k, silent);
+        }
+        if (names == "korvalen") {
+            bus->setInputName(silentPairs, "Korvalen25 MIDI 1 in");
+            bus->setOutputName(silentPairs, "Korvalen25 MIDI 1 out");
+        } else if (names == "client") {
+            bus->setInputName(silentPairs, "Synth:capture");
+            bus->setOutputName(silentPairs, "Synth:playback");
+        }
+        bus->attach(silentPairs, silentPairs, testsupport::answerIdentityProbe);
+        DeviceSearch search(*table, searchOptions(*table), stop);
+        QCOMPARE(search.run(), SearchResult::Found);
+        QCOMPARE(search.record().inPort, int(silentPairs));
+        QCOMPARE(search.record().outPort, int(silentPairs));
+        QCOMPARE(search.record().attempts, 1);
+        QCOMPARE(bus->openOutputs(), std::vector<unsigned>{silentPairs});
+        QCOMPARE(bus->openInputs(), std::vector<unsigned>{silentPairs});
+        QCOMPARE(bus->now(), end);
+        // Each silent output: none when the controller is named; else the probe of the common
+        // window, and one alone with plain names.
+        const std::size_t silentProbes = names == "korvalen" ? 0 : names == "plain" ? 2 : 1;
+        for (unsigned k = 0; k < silentPairs; ++k)
+            QCOMPARE(probesOn(*bus, k), silentProbes);
+        // The controller: the common window, asked alone (unless it was the only output asked),
+        // and the confirmation.
+        const bool alone = silentPairs == 0 || names == "korvalen";
+        QCOMPARE(probesOn(*bus, silentPairs), std::size_t{alone ? 2u : 3u});
+    }
+
+    // A port named "Korvalen" that does not answer does not hide a controller on ports of other
+    // names: those are asked after it.
+    void controllerBehindASilentKorvalenPort() {
+        bus->setPortCounts(3, 3);
+        bus->setInputName(0, "Korvalen25 MIDI 1 in");
+        bus->setOutputName(0, "Korvalen25 MIDI 1 out");
+        bus->attach(0, 0, silent);
+        bus->attach(1, 1, silent);
+        bus->attach(2, 2, testsupport::answerIdentityProbe);
+        DeviceSearch search(*table, searchOptions(*table), stop);
+        QCOMPARE(search.run(), SearchResult::Found);
+        QCOMPARE(search.record().outPort, 2);
+        QCOMPARE(search.record().inPort, 2);
+        QCOMPARE(probesOn(*bus, 0), std::size_t{1});
+        QCOMPARE(probesOn(*bus, 1), std::size_t{2});
+        QCOMPARE(probesOn(*bus, 2), std::size_t{3});
+        // The named output's window, the others' common window, output 1 alone; output 2
+        // answers at once alone and to its confirmation.
+        QCOMPARE(bus->now(), std::uint64_t{60 + 60 + 50});
+        QCOMPARE(bus->openOutputs(), std::vector<unsigned>{2});
+    }
+
+    // Two controllers listed after eight silent clients: both are heard in the common window
+    // and both are found, in one attempt; with no preference neither is kept, with one the
+    // named one is.
+    void twoControllersAfterSilentPairs_data() {
+        QTest::addColumn<QString>("preference");
+        QTest::addColumn<SearchResult>("result");
+        QTest::addColumn<int>("kept");
+        QTest::newRow("no preference") << QString() << SearchResult::NotChosen << -1;
+        QTest::newRow("the first") << "MIDI 1" << SearchResult::Found << 8;
+        QTest::newRow("the second") << "MIDI 2" << SearchResult::Found << 9;
+    }
+    void twoControllersAfterSilentPairs() {
+        QFETCH(QString, preference);
+        QFETCH(SearchResult, result);
+        QFETCH(int, kept);
+        bus->setPortCounts(10, 10);
+        for (unsigned k = 0; k < 8; ++k)
+            bus->attach(k, k, silent);
+        for (unsigned k : {8u, 9u}) {
+            const std::string name = "Korvalen25 MIDI " + std::to_string(k - 7);
+            bus->setInputName(k, name + " in");
+            bus->setOutputName(k, name + " out");
+            bus->attach(k, k, testsupport::answerIdentityProbe);
+        }
+        auto options = searchOptions(*table);
+        options.preference.name = preference.toStdString();
+        DeviceSearch search(*table, options, stop);
+        QCOMPARE(search.run(), result);
+        const auto& rec = search.record();
+        QCOMPARE(rec.attempts, 1);
+        QCOMPARE(rec.devices.size(), std::size_t{2});
+        QCOMPARE(rec.devices[0].inPort, 8);
+        QCOMPARE(rec.devices[0].outPort, 8);
+        QCOMPARE(rec.devices[1].inPort, 9);
+        QCOMPARE(rec.devices[1].outPort, 9);
+        QCOMPARE(rec.outPort, kept);
+        QCOMPARE(bus->now(), std::uint64_t{60});
+        if (kept < 0) {
+            QVERIFY(bus->openOutputs().empty());
+            QVERIFY(bus->openInputs().empty());
+        } else {
+            QCOMPARE(bus->openOutputs(), std::vector<unsigned>{unsigned(kept)});
+            QCOMPARE(bus->openInputs(), std::vector<unsigned>{unsigned(kept)});
+        }
+    }
+
+    void portNamesThatPair_data() {
+        QTest::addColumn<QString>("output");
+        QTest::addColumn<QString>("input");
+        QTest::addColumn<bool>("pair");
+        QTest::newRow("both Korvalen") << "Korvalen25 MIDI 1 out"
+                                       << "Korvalen25:in" << true;
+        QTest::newRow("one Korvalen") << "Korvalen25 out"
+                                      << "Synth:in" << false;
+        QTest::newRow("same client") << "Synth:playback"
+                                     << "Synth:capture" << true;
+        QTest::newRow("other client") << "Synth:playback"
+                                      << "Synth2:capture" << false;
+        QTest::newRow("no client") << "Virtual MIDI Out 1"
+                                   << "Virtual MIDI In 1" << false;
+        QTest::newRow("empty client") << ":a"
+                                      << ":b" << false;
+    }
+    void portNamesThatPair() {
+        QFETCH(QString, output);
+        QFETCH(QString, input);
+        QFETCH(bool, pair);
+        QCOMPARE(korvalen::midi::portNamesPair(output.toStdString(), input.toStdString()), pair);
     }
 
     void probingOrderPutsKorvalenNamesFirst() {
@@ -261,6 +429,7 @@ private slots:
         QCOMPARE(search.record().outPort, 0);
         // Probe window to 60; the confirmation ends with the controller's reply at 65.
         QCOMPARE(bus->now(), std::uint64_t{65});
+        QCOMPARE(search.record().devices.size(), std::size_t{1});
     }
 
     // The answer of another kind of device is noted and reported, never chosen.

@@ -153,8 +153,7 @@ private slots:
     }
 
     // Two controllers and no preference: both are found in one attempt, the search keeps
-    // neither and no port stays open; the second is asked within the same attempt, with the
-    // usual pauses for each output.
+    // neither and no port stays open; both are heard in the window that asks the Korvalen outputs.
     void twoAnswerWithoutPreference() {
         twoControllers();
         DeviceSearch search(*table, searchOptions(*table, &events), stop);
@@ -171,11 +170,12 @@ private slots:
         QVERIFY(bus->openOutputs().empty());
         QVERIFY(bus->openInputs().empty());
         QCOMPARE(events.back().kind, SearchEvent::Kind::Several);
-        // Each Korvalen output: a probe and its confirmation; the other output: one probe.
-        QCOMPARE(probesOn(*bus, 1), std::size_t{2});
-        QCOMPARE(probesOn(*bus, 2), std::size_t{2});
-        QCOMPARE(probesOn(*bus, 0), std::size_t{1});
-        QCOMPARE(bus->now(), std::uint64_t{3 * 60});
+        // The Korvalen outputs probed in one window, then each asked alone and confirmed,
+        // answered at once; the other output is not asked once a controller has answered.
+        QCOMPARE(probesOn(*bus, 1), std::size_t{3});
+        QCOMPARE(probesOn(*bus, 2), std::size_t{3});
+        QCOMPARE(probesOn(*bus, 0), std::size_t{0});
+        QCOMPARE(bus->now(), std::uint64_t{60});
     }
 
     // A preference picks either controller, whichever is found first, and leaves only its pair

@@ -21,6 +21,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -185,6 +186,39 @@ private slots:
         QVERIFY2(lines.first().contains(QStringLiteral("controller %1 ").arg(first % 128)) &&
                      lines.first().contains(QStringLiteral("value %1 ").arg(first / 128)),
                  qPrintable(lines.first()));
+    }
+
+    // A long message's bytes: the list shows the first 64 of them and marks the cut; its tool
+    // tip and its text line hold all of them. A short message shows whole.
+    void longMessageBytesAreCutInTheListOnly() {
+        auto window = connectedWindow();
+        QVERIFY(window);
+        MonitorWindow* monitor = openMonitor(*window);
+        monitor->clear();
+        Message longOne{0xF0, 0x7D};
+        for (int i = 0; i < 198; ++i)
+            longOne.push_back(std::uint8_t(i % 0x70));
+        longOne.push_back(0xF7);
+        const QString whole =
+            QString::fromStdString(korvalen::hexBytes(longOne.data(), longOne.size()));
+        on.bus->inject(0, Message{0xB0, 7, 100});
+        on.bus->inject(0, longOne);
+        on.bus->quiesce();
+        testwait::until([&] {
+            monitor->takeTraffic();
+            return monitor->lineCount() >= 2;
+        });
+        auto* view = monitor->findChild<QTableView*>(QStringLiteral("monitorLines"));
+        QVERIFY(view);
+        const QAbstractItemModel* model = view->model();
+        const int rows = model->rowCount();
+        const QModelIndex shortBytes = model->index(rows - 2, TrafficTableModel::Bytes);
+        const QModelIndex longBytes = model->index(rows - 1, TrafficTableModel::Bytes);
+        QCOMPARE(shortBytes.data(Qt::DisplayRole).toString(), QStringLiteral("B0 07 64"));
+        QCOMPARE(longBytes.data(Qt::ToolTipRole).toString(), whole);
+        QCOMPARE(longBytes.data(Qt::DisplayRole).toString(),
+                 whole.left(64 * 3 - 1) + QStringLiteral(" ..."));
+        QVERIFY(monitor->lines().last().endsWith("[" + whole + "]"));
     }
 
     void flashIsSummarised() {
