@@ -186,12 +186,27 @@ start)
     exec 9>"${TMPDIR:-/tmp}/korvalen-jack-start.lock"
     flock -w 120 9 || { echo "jack-fixture: another JACK fixture holds the start lock" >&2; exit 1; }
     started=0
-    for attempt in 1 2 3; do
+    attempt=1
+    waited=0
+    while [ $attempt -le 3 ]; do
         if start_once "$@"; then
             started=1
             break
         fi
+        # JACK keeps at most eight servers on a machine. When other programs (another test run,
+        # say) hold all of them, a slot is waited for, for up to five minutes, with the lock let
+        # go so that they can stop; that wait is not an attempt.
+        if grep -q 'Too many servers already active' "$dir/jackd.log" 2>/dev/null &&
+            [ $waited -lt 300 ]; then
+            [ $waited -gt 0 ] || echo "jack-fixture: every JACK server slot is taken; waiting for one" >&2
+            flock -u 9
+            sleep 5
+            waited=$((waited + 5))
+            flock -w 120 9 || { echo "jack-fixture: another JACK fixture holds the start lock" >&2; exit 1; }
+            continue
+        fi
         echo "jack-fixture: start attempt $attempt failed" >&2
+        attempt=$((attempt + 1))
     done
     [ $started -eq 1 ] || exit 1
     echo "jack-fixture: server $name up, $(head -n1 "$dir/sim.out")"
