@@ -7,6 +7,7 @@
 #include "choosecontroller.h"
 #include "diagnostics.h"
 #include "edithistory.h"
+#include "followcontroller.h"
 #include "helpmenu.h"
 #include "librarywindow.h"
 #include "midi.h"
@@ -123,6 +124,7 @@ void Korvalen49_Test::setUpExtras() {
     connect(&stack, &QUndoStack::redoTextChanged, actionRedo, follow(actionRedo, tr("&Redo")));
     actionUndo->setEnabled(false);
     actionRedo->setEnabled(false);
+    setUpFollowing(edit);
     // The Library menu comes after Edit.
     libraryMenu = new Library(*this, files, downloads, this);
     libraryMenu->addMenuTo(menuBar());
@@ -131,6 +133,30 @@ void Korvalen49_Test::setUpExtras() {
     actionMidiPorts->setObjectName(QStringLiteral("actionMidiPorts"));
     setAcceptDrops(true);
     setUpDiagnostics();
+}
+
+void Korvalen49_Test::setUpFollowing(QMenu* edit) {
+    FollowController::Host host;
+    // Only while the controller is connected and no transfer reads what it sends.
+    host.listening = [this] {
+        return connection.state() == ControllerConnection::State::Connected &&
+               !connection.transferring() && !downloads.isRunning() && !isUploadPending();
+    };
+    host.show = [this](const EditHistory::Place& place) { showPlace(place); };
+    host.status = [this](const QString& text, int timeoutMs) {
+        statusBar()->showMessage(text, timeoutMs);
+    };
+    follower = new FollowController(std::move(host), this);
+    edit->addSeparator();
+    edit->addAction(follower->action());
+    // The link's short messages come from its input thread, queued.
+    connect(
+        &midiLink, &midiMethodClass::getMidiData, follower,
+        [this](uint data) { follower->shortMessage(data); }, Qt::QueuedConnection);
+    // System Exclusive reaches the window through the ring, which the upload reads; what no
+    // upload wants is offered here before it is let go.
+    uploads.setIdleSysExReader(
+        [this](const std::uint8_t* data, std::size_t length) { follower->message(data, length); });
 }
 
 // --- The search ------------------------------------------------------------------------------

@@ -9,6 +9,7 @@
 #include "controllerconnection.h"
 #include "devicesearch.h"
 #include "downloadcommand.h"
+#include "edithistory.h"
 #include "presetfile.h"
 #include "presetfilecommands.h"
 #include "presethistory.h"
@@ -35,7 +36,7 @@
 #include <vector>
 
 class CompareWindow;
-class EditHistory;
+class FollowController;
 class Library;
 class LibraryWindow;
 class LaterPages;
@@ -43,6 +44,7 @@ class PortsDialog;
 class MonitorWindow;
 class QAction;
 class QLabel;
+class QMenu;
 class QMessageBox;
 class QProgressDialog;
 class SearchWindow;
@@ -233,6 +235,8 @@ public:
     void diagnosticsReportSlot();
     // How long undo and redo mark the boxes they changed.
     static constexpr int kChangeMarkMs = 1500;
+    // "Follow the Controller" (Edit menu): the control touched on the controller is shown.
+    FollowController& followController() { return *follower; }
 
 private slots:
     // The connection's search has begun, or ended and its result is taken.
@@ -270,6 +274,12 @@ private:
     // changed boxes are marked for kChangeMarkMs.
     void showRestoredPlace(const QString& step, const PresetSnapshot& from,
                            const PresetSnapshot& to);
+    // Shows a control's page and bank and marks its boxes for kChangeMarkMs (undo, redo and
+    // following the controller).
+    void showPlace(const EditHistory::Place& place);
+    void clearChangeMarks();
+    // The Edit menu's "Follow the Controller" and the messages it takes from the link.
+    void setUpFollowing(QMenu* edit);
     // The host's side of the commands.
     QWidget* dialogParent() override { return this; }
     void showStatus(const QString& text, int timeoutMs) override;
@@ -319,6 +329,7 @@ private:
     QLabel* linkLabel = nullptr;
     QLabel* editLabel = nullptr;
     EditHistory* history = nullptr;
+    FollowController* follower = nullptr;
     PortsDialog* portsWindow = nullptr;
     MonitorWindow* monitor = nullptr;
     QAction* actionMidiPorts = nullptr;

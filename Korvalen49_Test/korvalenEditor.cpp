@@ -311,25 +311,34 @@ void Korvalen49_Test::stepThroughEdits(bool forward) {
 
 void Korvalen49_Test::showRestoredPlace(const QString&, const PresetSnapshot& from,
                                         const PresetSnapshot& to) {
+    if (const auto place = EditHistory::changedPlace(from, to))
+        showPlace(*place);
+    else
+        clearChangeMarks();
+}
+
+void Korvalen49_Test::clearChangeMarks() {
     for (const QPointer<QWidget>& mark : std::as_const(changeMarks))
         delete mark.data();
     changeMarks.clear();
-    const auto place = EditHistory::changedPlace(from, to);
-    if (!place) return;
+}
+
+void Korvalen49_Test::showPlace(const EditHistory::Place& place) {
+    clearChangeMarks();
     customTab* const tabs = ui.tabWidget;
     using Group = EditHistory::Place::Group;
-    switch (place->group) {
+    switch (place.group) {
     case Group::Encoder:
         tabs->ChangePage_En();
-        SelActiveBank_En(place->bank);
+        SelActiveBank_En(place.bank);
         break;
     case Group::Function:
         tabs->ChangePage_Fn();
-        SelActiveBank_En(place->bank);
+        SelActiveBank_En(place.bank);
         break;
     case Group::Pad:
         tabs->ChangePage_Pn();
-        SelActiveBank_Pn(place->bank);
+        SelActiveBank_Pn(place.bank);
         break;
     case Group::Transport:
         tabs->ChangePage_Zoudai();
@@ -341,7 +350,7 @@ void Korvalen49_Test::showRestoredPlace(const QString&, const PresetSnapshot& fr
         tabs->ChangePage_Zn();
         break;
     }
-    for (const QString& name : place->boxes) {
+    for (const QString& name : place.boxes) {
         auto* box = tabs->currentWidget()->findChild<QComboBox*>(name);
         if (box == nullptr) continue;
         auto* mark = new ChangeMark(box);

@@ -9,6 +9,7 @@
 #include "presetprotocol.h"
 
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -59,6 +60,7 @@ void UploadCommand::sysExArrived(unsigned length) {
     // A transfer reads the ring on its own thread: it is the ring's one reader then.
     if (connection_.transferring()) return;
     if (!upload_->isOpen() || length == 0) {
+        if (idleReader_ && length != 0) readIdleSysEx();
         korvalen::DumpParser::discardAll(midiLink.sysExRing);
         return;
     }
@@ -80,6 +82,26 @@ void UploadCommand::sysExArrived(unsigned length) {
                    "again.")
                     .arg(korvalen::PresetUpload::kRetries + 1));
         break;
+    }
+}
+
+void UploadCommand::readIdleSysEx() {
+    korvalen::ByteRing& ring = midiLink.sysExRing;
+    const std::size_t unread = ring.unread();
+    std::vector<std::uint8_t> message;
+    bool inMessage = false;
+    for (std::size_t i = 0; i < unread; ++i) {
+        const std::uint8_t b = ring.peek(i);
+        if (b == 0xF0) {
+            message.assign(1, b);
+            inMessage = true;
+        } else if (inMessage) {
+            message.push_back(b);
+            if (b == 0xF7) {
+                idleReader_(message.data(), message.size());
+                inMessage = false;
+            }
+        }
     }
 }
 

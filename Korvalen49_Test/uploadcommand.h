@@ -9,6 +9,9 @@
 #include <QObject>
 #include <QString>
 
+#include <cstddef>
+#include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -39,9 +42,14 @@ public:
     // SysEx has come in (`length` bytes): the open upload reads it; with none open it is let go.
     // While a transfer holds the ring it is that transfer's to read.
     void sysExArrived(unsigned length);
+    // With no upload open, every whole System Exclusive message in the ring is handed to
+    // `reader` before the ring is let go.
+    using SysExReader = std::function<void(const std::uint8_t* data, std::size_t length)>;
+    void setIdleSysExReader(SysExReader reader) { idleReader_ = std::move(reader); }
 
 private:
     void timedOut();
+    void readIdleSysEx();
 
     // The model's side of an upload: the values kept for the roll-back, and the sink that hands
     // the dump's values to the bounded setters.
@@ -62,4 +70,5 @@ private:
     ControllerConnection& connection_;
     Values values_;
     std::unique_ptr<korvalen::PresetUpload> upload_;
+    SysExReader idleReader_;
 };

@@ -5,6 +5,7 @@
 #include "controlleremulator.h"
 #include "rawmidi.h"
 #include "rtmidibackend.h"
+#include "touch.h"
 
 #include <RtMidi.h>
 
@@ -21,6 +22,7 @@
 #include <iostream>
 #include <iterator>
 #include <mutex>
+#include <poll.h>
 #include <pthread.h>
 #include <unistd.h>
 #ifdef __linux__
@@ -79,6 +81,20 @@ constexpr const char* kUsage = R"(usage: korvalen25-sim [options]
                             "closed: WHY" lines on stdout.
   --rawmidi-wait S          give up when the device has not appeared within S seconds of the
                             start (default 60)
+  --touch CONTROL           touch a control once the ports are open (after --touch-delay): send
+                            what the preset the controller plays says it sends; may be given more
+                            than once. CONTROL is E1-E8, F1-F4, P1-P4 (E3:2 for bank 2 of E3,
+                            P1:B for pad bank B), REW, FF, STOP, PLAY, REC, S1 (or SLIDER), or
+                            KEY NOTE (KEY C3, KEY C#4, KEY 60)
+  --touch-delay MS          wait MS milliseconds after the ready line before the touches
+  --bank N                  the encoder and function button bank selected on the controller
+                            (1-4, default 1)
+  --pad-bank A|B            the pad bank selected on the controller (default A)
+
+Commands on standard input, one a line:
+  touch CONTROL             touch a control now; prints "touched CONTROL: BYTES"
+  bank N                    select encoder and function button bank N (1-4)
+  pad-bank A|B              select pad bank A or B
 )";
 
 struct Settings {
@@ -91,6 +107,9 @@ struct Settings {
     unsigned rawMidiWaitS = 60;
     std::string imageOut;
     std::vector<std::pair<std::string, int>> savFiles;
+    std::vector<korvalen::sim::Touch> touches;
+    unsigned touchDelayMs = 0;
+    korvalen::sim::SelectedBanks banks;
     ControllerEmulator::Options options;
 };
 
@@ -148,6 +167,20 @@ Settings parse(int argc, char** argv) {
             } else {
                 s.savFiles.emplace_back(v, -1);
             }
+        } else if (a == "--touch") {
+            std::string why;
+            const auto touch = korvalen::sim::parseTouch(value(i), &why);
+            if (!touch) usageError("--touch: " + why);
+            s.touches.push_back(*touch);
+        } else if (a == "--touch-delay") {
+            s.touchDelayMs = static_cast<unsigned>(number(value(i), 0, 3600000, a.c_str()));
+        } else if (a == "--bank") {
+            s.banks.encoders = static_cast<int>(number(value(i), 1, 4, "--bank")) - 1;
+        } else if (a == "--pad-bank") {
+            const std::string bank = value(i);
+            if (bank != "A" && bank != "B" && bank != "a" && bank != "b")
+                usageError("--pad-bank expects A or B");
+            s.banks.pads = bank == "A" || bank == "a" ? 0 : 1;
         } else if (a == "--upgrade") {
             o.mode = ControllerEmulator::Mode::Upgrade;
         } else if (a == "--id") {
@@ -293,6 +326,108 @@ struct Session {
     Sender* sender = nullptr;
     bool imageWritten = false;
     Clock::time_point started = Clock::now(); // the receive pace counts from here
+    korvalen::sim::SelectedBanks banks;       // under the mutex
+};
+
+// Sends what touching a control sends, at `due`; false when the ports are not open (yet).
+bool touch(Session& s, const korvalen::sim::Touch& t, Clock::time_point due, std::string* sent) {
+    std::lock_guard lock(s.mutex);
+    if (!s.sender) return false;
+    for (Message& m : korvalen::sim::touchMessages(s.emulator, t, s.banks)) {
+        if (sent) *sent += (sent->empty() ? "" : ", ") + hex(m.data(), m.size());
+        s.sender->post(due, std::move(m));
+    }
+    return true;
+}
+
+// The --touch controls, once the ports are open.
+void touchAtStart(Session& s) {
+    const auto due = Clock::now() + std::chrono::milliseconds(s.settings.touchDelayMs);
+    for (const korvalen::sim::Touch& t : s.settings.touches)
+        touch(s, t, due, nullptr);
+}
+
+// One command line from standard input.
+void command(Session& s, const std::string& line) {
+    const auto space = line.find_first_of(" \t");
+    const std::string verb = line.substr(0, space);
+    const std::string rest = space == std::string::npos
+                                 ? std::string()
+                                 : line.substr(line.find_first_not_of(" \t", space));
+    if (verb.empty()) return;
+    if (verb == "touch") {
+        std::string why;
+        const auto t = korvalen::sim::parseTouch(rest, &why);
+        if (!t) {
+            std::cerr << "korvalen25-sim: touch: " << why << '\n';
+            return;
+        }
+        std::string sent;
+        if (!touch(s, *t, Clock::now(), &sent)) {
+            std::cerr << "korvalen25-sim: touch: the ports are not open yet\n";
+            return;
+        }
+        std::cout << "touched " << rest << ": " << (sent.empty() ? "nothing" : sent) << std::endl;
+    } else if (verb == "bank" && rest.size() == 1 && rest[0] >= '1' && rest[0] <= '4') {
+        std::lock_guard lock(s.mutex);
+        s.banks.encoders = rest[0] - '1';
+    } else if (verb == "pad-bank" && (rest == "A" || rest == "B" || rest == "a" || rest == "b")) {
+        std::lock_guard lock(s.mutex);
+        s.banks.pads = rest == "A" || rest == "a" ? 0 : 1;
+    } else {
+        std::cerr << "korvalen25-sim: unknown command \"" << line
+                  << "\"; commands are touch CONTROL, bank N and pad-bank A|B\n";
+    }
+}
+
+// Reads commands from standard input until it ends or `stop` is set.
+class CommandReader {
+public:
+    explicit CommandReader(Session& s) : thread_([this, &s] { run(s); }) {}
+    ~CommandReader() {
+        stop_ = true;
+        thread_.join();
+    }
+
+private:
+    void run(Session& s) {
+        std::string pending;
+        char buffer[256];
+        while (!stop_) {
+            // A terminal is read only while this program is in its foreground: a program in
+            // the background that reads its terminal is stopped.
+            if (isatty(STDIN_FILENO) && tcgetpgrp(STDIN_FILENO) != getpgrp()) {
+                poll(nullptr, 0, 100);
+                continue;
+            }
+            // Lines wait in the input until the ports are open.
+            if (!portsOpen(s)) {
+                poll(nullptr, 0, 50);
+                continue;
+            }
+            pollfd in{STDIN_FILENO, POLLIN, 0};
+            const int ready = poll(&in, 1, 100);
+            if (ready <= 0) continue;
+            const ssize_t n = read(STDIN_FILENO, buffer, sizeof buffer);
+            if (n <= 0) return; // end of input: the emulator goes on without commands
+            pending.append(buffer, static_cast<std::size_t>(n));
+            for (auto end = pending.find('\n'); end != std::string::npos;
+                 end = pending.find('\n')) {
+                std::string line = pending.substr(0, end);
+                pending.erase(0, end + 1);
+                if (!line.empty() && line.back() == '\r') line.pop_back();
+                command(s, line);
+            }
+        }
+    }
+
+    static bool portsOpen(Session& s) {
+        std::lock_guard lock(s.mutex);
+        return s.sender != nullptr;
+    }
+
+    std::atomic<bool> stop_{false};
+    std::thread thread_;
 };
 
 void writeImage(Session& s) {
@@ -415,6 +550,7 @@ int serveRawMidi(Session& session, const sigset_t& signals) {
     std::thread reader([&] { device.run(); });
     say(std::string("ready api=rawmidi device=") + session.settings.rawMidi +
         " mode=" + modeName(session));
+    touchAtStart(session);
     int signal = 0;
     for (;;) {
         sigwait(&signals, &signal);
@@ -457,8 +593,11 @@ int main(int argc, char** argv) {
 #endif
     }
     session.emulator.options() = session.settings.options;
+    session.banks = session.settings.banks;
     for (const auto& [path, preset] : session.settings.savFiles)
         if (!loadSav(session, path, preset)) return 1;
+    // Commands on standard input, from here until the end.
+    CommandReader commands(session);
     if (!session.settings.rawMidi.empty()) return serveRawMidi(session, stopSignals);
 
     std::vector<std::string> apis;
@@ -505,6 +644,7 @@ int main(int argc, char** argv) {
         out.openVirtualPort(name);
         std::cout << "ready api=" << chosen << " client=" << name << " mode=" << modeName(session)
                   << std::endl;
+        touchAtStart(session);
 
         int signal = 0;
         do

@@ -5,7 +5,8 @@
 #
 #   alsa-tests.sh BUILD-DIR SOURCE-DIR [CASE...]
 #
-# CASE names the cases to run (default: cli flash slow editor): cli, flash, slow, editor, usb (the
+# CASE names the cases to run (default: cli flash slow editor follow): cli, flash, slow, editor,
+# follow (the editor shows the controls that korvalen25-sim is told to touch), usb (the
 # controller behind a USB cable: a MIDI gadget on the kernel's dummy USB controller, served by
 # korvalen25-sim --rawmidi, seen by the host through snd-usb-audio), load (dumps at full speed
 # into a busy machine over the sequencer). Each check prints PASS
@@ -23,7 +24,7 @@ set -u
 build=${1:?usage: alsa-tests.sh BUILD-DIR SOURCE-DIR [CASE...]}
 source_dir=${2:?usage: alsa-tests.sh BUILD-DIR SOURCE-DIR [CASE...]}
 shift 2
-cases=${*:-cli flash slow editor}
+cases=${*:-cli flash slow editor follow}
 
 cli_program=$build/cli/korvalen25-cli
 sim_program=$build/sim/korvalen25-sim
@@ -602,6 +603,15 @@ case_usb() {
     sim_stop
 }
 
+# The editor follows the controller: the test starts korvalen25-sim itself and tells it on its
+# standard input which controls to touch (a controller change, a note, an MMC command).
+case_follow() {
+    echo "== following the controller on ALSA"
+    follow=$build/tests/e2e/test_e2e_follow
+    [ -x "$follow" ] || { fail "test_e2e_follow is not in the machine"; return; }
+    run_test test_e2e_follow "$follow"
+}
+
 for c in $cases; do
     t0=$(seconds)
     case "$c" in
@@ -609,6 +619,7 @@ for c in $cases; do
     flash) case_flash ;;
     slow) case_slow ;;
     editor) case_editor ;;
+    follow) case_follow ;;
     usb) case_usb ;;
     load) case_load ;;
     *) fail "no case $c" ;;

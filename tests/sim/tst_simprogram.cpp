@@ -55,6 +55,17 @@ public:
 
     int send(const Message& m) { return output_->send(m.data(), std::uint32_t(m.size())); }
 
+    // A line to the program's standard input, and its answer line.
+    QByteArray command(const QByteArray& line) {
+        process_.write(line + '\n');
+        QByteArray out;
+        while (!out.contains('\n')) {
+            if (!process_.waitForReadyRead(-1)) break;
+            out += process_.readAllStandardOutput();
+        }
+        return out.trimmed();
+    }
+
     // Stops the program as the fixture does (SIGTERM) and waits for it to end.
     bool stop() {
         input_.reset();
@@ -100,6 +111,8 @@ private slots:
     void initTestCase();
     void upgradeWritesTheImage();
     void presetFileLoadedIntoASlot();
+    void touchCommands();
+    void badTouchOption();
 };
 
 void TestSimProgram::initTestCase() {
@@ -188,6 +201,38 @@ void TestSimProgram::presetFileLoadedIntoASlot() {
     sim.recorder.waitForBytes(expected.size());
     QCOMPARE(sim.recorder.joined(), expected);
     QVERIFY(sim.stop());
+}
+
+// "touch CONTROL" on standard input sends what the control sends: a controller change of an
+// encoder in the bank chosen with "bank", a pad's note and its release, an MMC command of a
+// transport button (System Exclusive) and a key's note.
+void TestSimProgram::touchCommands() {
+    SimSession sim;
+    QString why;
+    QVERIFY2(sim.start({"--pad-bank", "B"}, "KorvalenTouchSim", &why), qPrintable(why));
+    QCOMPARE(sim.command("touch E3:2"), QByteArray("touched E3:2: B1 1E 40"));
+    sim.recorder.waitFor([](const auto& e) { return shortCount(e) >= 1; });
+    QCOMPARE(sim.command("touch P1"), QByteArray("touched P1: 99 28 64, 89 28 00"));
+    sim.recorder.waitFor([](const auto& e) { return shortCount(e) >= 3; });
+    QCOMPARE(sim.command("touch PLAY"), QByteArray("touched PLAY: F0 7F 7F 06 06 F7"));
+    sim.recorder.waitForBytes(6);
+    QCOMPARE(sim.recorder.joined(), (Message{0xF0, 0x7F, 0x7F, 0x06, 0x06, 0xF7}));
+    QCOMPARE(sim.command("touch KEY C4"), QByteArray("touched KEY C4: 90 3C 64"));
+    sim.recorder.waitFor([](const auto& e) { return shortCount(e) >= 4; });
+    std::vector<std::uint32_t> shorts;
+    for (const auto& e : sim.recorder.events())
+        if (e.kind == InputEvent::Kind::Short) shorts.push_back(e.shortMessage);
+    QCOMPARE(shorts, (std::vector<std::uint32_t>{0x401EB1, 0x642899, 0x002889, 0x643C90}));
+    QVERIFY(sim.stop());
+}
+
+// A control the program does not know is refused before any port opens.
+void TestSimProgram::badTouchOption() {
+    QProcess sim;
+    sim.start(qEnvironmentVariable("KORVALEN_SIM"), {"--touch", "E9"});
+    QVERIFY(sim.waitForFinished(-1));
+    QCOMPARE(sim.exitCode(), 2);
+    QVERIFY2(sim.readAllStandardError().contains("--touch: no control E9"), "the reason is told");
 }
 
 QTEST_GUILESS_MAIN(TestSimProgram)
