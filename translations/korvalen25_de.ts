@@ -1655,6 +1655,27 @@ Exit-Codes:
         <source>%1 from %2</source>
         <translation>%1 aus %2</translation>
     </message>
+    <message numerus="yes">
+        <source>Take %1&apos;s %n values</source>
+        <translation>
+            <numerusform>%n Wert von %1 übernehmen</numerusform>
+            <numerusform>%n Werte von %1 übernehmen</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>Take all of %1 (%n value(s))</source>
+        <translation>
+            <numerusform>Alles von %1 übernehmen (%n Wert)</numerusform>
+            <numerusform>Alles von %1 übernehmen (%n Werte)</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n values from %1</source>
+        <translation>
+            <numerusform>%n Wert aus %1</numerusform>
+            <numerusform>%n Werte aus %1</numerusform>
+        </translation>
+    </message>
 </context>
 <context>
     <name>ControllerConnection</name>
@@ -1816,6 +1837,14 @@ Exit-Codes:
         <source>Download to Korvalen OK</source>
         <translation>Download zum Korvalen OK</translation>
     </message>
+    <message>
+        <source>Warning</source>
+        <translation>Warnung</translation>
+    </message>
+    <message>
+        <source>Download to Korvalen,are you sure?</source>
+        <translation>Zum Korvalen herunterladen, sind Sie sicher?</translation>
+    </message>
 </context>
 <context>
     <name>EditHistory</name>
@@ -1850,6 +1879,57 @@ Exit-Codes:
     <message>
         <source>several controls</source>
         <translation>mehrere Bedienelemente</translation>
+    </message>
+</context>
+<context>
+    <name>FollowController</name>
+    <message>
+        <source>&amp;Follow the Controller</source>
+        <translation>Dem Controller &amp;folgen</translation>
+    </message>
+    <message>
+        <source>Show the control you touch on the controller</source>
+        <translation>Zeigt das Bedienelement, das Sie am Controller berühren</translation>
+    </message>
+    <message>
+        <source>CC %1</source>
+        <translation>CC %1</translation>
+    </message>
+    <message>
+        <source>Note %1</source>
+        <translation>Note %1</translation>
+    </message>
+    <message>
+        <source>%1 on channel %2</source>
+        <translation>%1 auf Kanal %2</translation>
+    </message>
+    <message>
+        <source>Zone %1</source>
+        <translation>Zone %1</translation>
+    </message>
+    <message>
+        <source>E%1 bank %2</source>
+        <translation>E%1 Bank %2</translation>
+    </message>
+    <message>
+        <source>F%1 bank %2</source>
+        <translation>F%1 Bank %2</translation>
+    </message>
+    <message>
+        <source>P%1 bank %2</source>
+        <translation>P%1 Bank %2</translation>
+    </message>
+    <message>
+        <source>%1: no control of this preset sends it</source>
+        <translation>%1: kein Bedienelement dieses Presets sendet das</translation>
+    </message>
+    <message>
+        <source>%1: %2</source>
+        <translation>%1: %2</translation>
+    </message>
+    <message>
+        <source>, </source>
+        <translation>, </translation>
     </message>
 </context>
 <context>
@@ -2100,12 +2180,12 @@ Welchen soll der Editor verwenden? Die Wahl wird für den nächsten Start gemerk
         <translation>Korvalen25 Editor--------%1</translation>
     </message>
     <message>
-        <source>Warning</source>
-        <translation>Warnung</translation>
+        <source>&amp;Export .syx...</source>
+        <translation>&amp;Exportieren als .syx...</translation>
     </message>
     <message>
-        <source>Download to Korvalen,are you sure?</source>
-        <translation>Zum Korvalen herunterladen, sind Sie sicher?</translation>
+        <source>&amp;Import .syx...</source>
+        <translation>&amp;Importieren aus .syx...</translation>
     </message>
 </context>
 <context>
@@ -2289,6 +2369,10 @@ Welchen soll der Editor verwenden? Die Wahl wird für den nächsten Start gemerk
         <source>Save Files(*.sav)</source>
         <translation>Preset-Dateien (*.sav)</translation>
     </message>
+    <message>
+        <source>SysEx Files (*.syx)</source>
+        <translation>SysEx-Dateien (*.syx)</translation>
+    </message>
 </context>
 <context>
     <name>LibraryWindow</name>
@@ -2447,6 +2531,29 @@ Welchen soll der Editor verwenden? Die Wahl wird für den nächsten Start gemerk
     <message>
         <source>&quot;%1&quot; goes to %2; the editor tells how the download ends.</source>
         <translation>&quot;%1&quot; geht nach %2; der Editor meldet, wie der Download endet.</translation>
+    </message>
+    <message>
+        <source>Not a preset (.syx)</source>
+        <translation>Kein Preset (.syx)</translation>
+    </message>
+    <message>
+        <source>Library (.syx)</source>
+        <translation>Bibliothek (.syx)</translation>
+    </message>
+</context>
+<context>
+    <name>MidiServer</name>
+    <message>
+        <source>jackd %1, its buffer size left as it is</source>
+        <translation>jackd %1, Puffergröße unverändert</translation>
+    </message>
+    <message>
+        <source>PipeWire %1, no quantum asked</source>
+        <translation>PipeWire %1, kein Quantum angefordert</translation>
+    </message>
+    <message>
+        <source>PipeWire %1, quantum %2 asked during transfers</source>
+        <translation>PipeWire %1, Quantum %2 während Übertragungen angefordert</translation>
     </message>
 </context>
 <context>
@@ -2632,6 +2739,10 @@ Welchen soll der Editor verwenden? Die Wahl wird für den nächsten Start gemerk
         <source>Note</source>
         <translation>Hinweis</translation>
     </message>
+    <message>
+        <source>MIDI backend: %1 (%2). Last search: %3.</source>
+        <translation>MIDI-Backend: %1 (%2). Letzte Suche: %3.</translation>
+    </message>
 </context>
 <context>
     <name>PresetFileCommands</name>
@@ -2703,6 +2814,30 @@ Welchen soll der Editor verwenden? Die Wahl wird für den nächsten Start gemerk
     <message>
         <source>Load OK!</source>
         <translation>Laden OK!</translation>
+    </message>
+    <message>
+        <source>SysEx Files (*.syx)</source>
+        <translation>SysEx-Dateien (*.syx)</translation>
+    </message>
+    <message>
+        <source>Export</source>
+        <translation>Exportieren</translation>
+    </message>
+    <message>
+        <source>Import</source>
+        <translation>Importieren</translation>
+    </message>
+    <message>
+        <source>Nothing was exported: preset number P%1 cannot be sent to the controller, which takes numbers up to P%2. Upload a preset from the controller, or load a preset file, and export again.</source>
+        <translation>Nichts wurde exportiert: Die Presetnummer P%1 kann nicht an den Controller gesendet werden, er nimmt Nummern bis P%2 an. Laden Sie ein Preset vom Controller hoch oder laden Sie eine Presetdatei, und exportieren Sie erneut.</translation>
+    </message>
+    <message>
+        <source>The preset could not be exported to &quot;%1&quot;: %2</source>
+        <translation>Das Preset konnte nicht nach „%1“ exportiert werden: %2</translation>
+    </message>
+    <message>
+        <source>Exported P%1 to %2.</source>
+        <translation>P%1 nach %2 exportiert.</translation>
     </message>
 </context>
 <context>
