@@ -213,6 +213,17 @@ case_cli() {
     expect_rc "get 19" 0
     with_number "$work/p23.sav" 19 "$work/p20-expected.sav"
     same_bytes "P20 read back is the file put, numbered 19" "$work/p20-expected.sav" "$work/p20.sav"
+    # The same preset as SysEx: get writes the messages a download sends, put stores them under
+    # the number it is given.
+    cli get-syx get P23 "$work/p23.syx"
+    expect_rc "get P23 as .syx" 0
+    check "get .syx did not write a preset file" sh -c "! cmp -s '$work/p23.syx' '$work/p23.sav'"
+    cli put-syx put "$work/p23.syx" P21
+    expect_rc "put .syx P21" 0
+    cli get-p21 get 20 "$work/p21.sav"
+    expect_rc "get 20" 0
+    with_number "$work/p23.sav" 20 "$work/p21-expected.sav"
+    same_bytes "P21 read back is the .syx put, numbered 20" "$work/p21-expected.sav" "$work/p21.sav"
 
     cli restore restore "$work/backup1"
     expect_rc "restore" 0
