@@ -492,6 +492,32 @@ case_usb() {
     same_bytes "undo-put wrote back what P20 held before the put" "$work/usb-p20-before.sav" \
         "$work/usb-p20-undone.sav"
 
+    # A plain MIDI client plays a .syx into the cable, as `amidi -s` would, and the controller
+    # stores it: P20's own preset as SysEx, played over the known preset put there again.
+    cli usb-get-syx get P20 "$work/usb-p20.syx"
+    expect_rc "get P20 as .syx over USB" 0
+    cli usb-put-again put "$work/usb-p23.sav" P20
+    expect_rc "put FILE P20 again over USB" 0
+    card=$(awk '/USB-Audio/ { print $1; exit }' /proc/asound/cards)
+    if [ -n "$card" ] && cat "$work/usb-p20.syx" >"/dev/snd/midiC${card}D0"; then
+        pass "the .syx is played into /dev/snd/midiC${card}D0"
+    else
+        fail "the .syx is played into the cable's MIDI device (card '${card}')"
+    fi
+    # The last messages may still be on their way: asked again, for up to 20 s.
+    i=0
+    while :; do
+        cli usb-get-played get P20 "$work/usb-p20-played.sav"
+        [ "$rc" = 0 ] && cmp -s "$work/usb-p20-before.sav" "$work/usb-p20-played.sav" && break
+        i=$((i + 1))
+        [ $i -lt 20 ] || break
+        sleep 1
+    done
+    expect_rc "get P20 after the .syx was played ($i times again)" 0
+    cmp -l "$work/usb-p20-before.sav" "$work/usb-p20-played.sav" | head -n 5 | sed 's/^/    differs: /'
+    same_bytes "the played .syx stored what P20 held" "$work/usb-p20-before.sav" \
+        "$work/usb-p20-played.sav"
+
     mkdir -p "$work/usb-backup1" "$work/usb-backup2"
     cli usb-backup backup "$work/usb-backup1"
     expect_rc "backup over USB" 0
