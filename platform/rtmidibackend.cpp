@@ -515,7 +515,7 @@ MidiServer jackServerOf(std::string_view versionText) {
 }
 
 unsigned pipeWireTransferQuantum() {
-    constexpr unsigned kDefault = 64;
+    constexpr unsigned kDefault = 256;
     const char* text = std::getenv("KORVALEN_PIPEWIRE_QUANTUM");
     if (!text || !*text) return kDefault;
     char* end = nullptr;

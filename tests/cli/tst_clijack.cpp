@@ -110,7 +110,7 @@ void CliJackTest::diagnosticsAndMonitor() {
     const QStringList server = r.out.split('\n').filter(QRegularExpression("^MIDI server: "));
     QCOMPARE(server.size(), 1);
     if (qgetenv("KORVALEN_EXPECT_SERVER") == "pipewire")
-        QVERIFY2(QRegularExpression("^MIDI server: PipeWire [0-9.]+, quantum 64 asked during "
+        QVERIFY2(QRegularExpression("^MIDI server: PipeWire [0-9.]+, quantum 256 asked during "
                                     "transfers$")
                      .match(server.first())
                      .hasMatch(),

@@ -190,23 +190,23 @@ void TestPlatformSelect::jackServer() {
     QCOMPARE(server.transferQuantum, 0u);
 }
 
-// The cycle asked of PipeWire during transfers: 64 frames, or what KORVALEN_PIPEWIRE_QUANTUM
+// The cycle asked of PipeWire during transfers: 256 frames, or what KORVALEN_PIPEWIRE_QUANTUM
 // says when it says something PipeWire takes.
 void TestPlatformSelect::pipeWireQuantum_data() {
     QTest::addColumn<QByteArray>("setting"); // "-": not set
     QTest::addColumn<unsigned>("frames");
-    QTest::newRow("not set") << QByteArray("-") << 64u;
-    QTest::newRow("empty") << QByteArray("") << 64u;
+    QTest::newRow("not set") << QByteArray("-") << 256u;
+    QTest::newRow("empty") << QByteArray("") << 256u;
     QTest::newRow("0: ask for nothing") << QByteArray("0") << 0u;
     QTest::newRow("16") << QByteArray("16") << 16u;
     QTest::newRow("256") << QByteArray("256") << 256u;
     QTest::newRow("8192") << QByteArray("8192") << 8192u;
-    QTest::newRow("not a power of two") << QByteArray("100") << 64u;
-    QTest::newRow("too short") << QByteArray("8") << 64u;
-    QTest::newRow("too long") << QByteArray("16384") << 64u;
-    QTest::newRow("not a number") << QByteArray("fast") << 64u;
-    QTest::newRow("trailing text") << QByteArray("128 frames") << 64u;
-    QTest::newRow("negative") << QByteArray("-128") << 64u;
+    QTest::newRow("not a power of two") << QByteArray("100") << 256u;
+    QTest::newRow("too short") << QByteArray("8") << 256u;
+    QTest::newRow("too long") << QByteArray("16384") << 256u;
+    QTest::newRow("not a number") << QByteArray("fast") << 256u;
+    QTest::newRow("trailing text") << QByteArray("128 frames") << 256u;
+    QTest::newRow("negative") << QByteArray("-128") << 256u;
 }
 
 void TestPlatformSelect::pipeWireQuantum() {
