@@ -2,6 +2,7 @@
 // wraps each translated text in "[~" and "~]", what the command line prints must be marked,
 // but for the command lines, option names and data it shows.
 #include "commands.h"
+#include "pseudomarks.h"
 
 #include <QFile>
 #include <QRegularExpression>
@@ -11,17 +12,6 @@
 #include <QTranslator>
 
 namespace {
-
-// The text with every marked part taken out, innermost first.
-QString unmarkedPart(QString text) {
-    static const QRegularExpression marked(QStringLiteral("\\[~((?!\\[~|~\\]).)*~\\]"),
-                                           QRegularExpression::DotMatchesEverythingOption);
-    for (QString before; before != text;) {
-        before = text;
-        text.remove(marked);
-    }
-    return text;
-}
 
 // Lines of what is left that hold words and are not data.
 QStringList unmarkedLines(const QString& printed) {

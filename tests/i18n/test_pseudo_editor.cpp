@@ -5,6 +5,7 @@
 #include "guitestutil.h"
 #include "midiplatform.h"
 #include "nametables.h"
+#include "pseudomarks.h"
 
 #include <QAbstractButton>
 #include <QAbstractItemView>
@@ -85,17 +86,6 @@ bool isData(const QSet<QString>& data, const QString& text) {
         return data.contains(m.captured(1).trimmed()) || note.match(m.captured(1)).hasMatch();
     return note.match(text).hasMatch() || number.match(text).hasMatch() ||
            channel.match(text).hasMatch() || path.match(text).hasMatch();
-}
-
-// The text with every marked part taken out, innermost first.
-QString unmarkedPart(QString text) {
-    static const QRegularExpression marked(QStringLiteral("\\[~((?!\\[~|~\\]).)*~\\]"),
-                                           QRegularExpression::DotMatchesEverythingOption);
-    for (QString before; before != text;) {
-        before = text;
-        text.remove(marked);
-    }
-    return text;
 }
 
 struct Checker {
