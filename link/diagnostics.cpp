@@ -78,6 +78,11 @@ QString midiServerWords(const midi::MidiServer& server) {
         return QCoreApplication::translate("MidiServer", "jackd %1, its buffer size left as it is")
             .arg(version);
     case midi::MidiServer::Kind::PipeWire:
+        if (server.notRealtime)
+            return QCoreApplication::translate(
+                       "MidiServer",
+                       "PipeWire %1, no quantum asked: MIDI does not run in real time")
+                .arg(version);
         if (server.transferQuantum == 0)
             return QCoreApplication::translate("MidiServer", "PipeWire %1, no quantum asked")
                 .arg(version);

@@ -124,6 +124,9 @@ struct MidiServer {
     // The cycle, in frames, that the backend asks the server for while a transfer goes on; 0
     // when it asks for nothing.
     unsigned transferQuantum = 0;
+    // Nothing is asked because this program's JACK threads do not run in real time: on a busy
+    // machine they miss short cycles, and PipeWire drops the MIDI of a missed cycle.
+    bool notRealtime = false;
 };
 
 class Platform {

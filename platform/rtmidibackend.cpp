@@ -14,6 +14,7 @@
 #include <cstring>
 #include <deque>
 #include <mutex>
+#include <sched.h>
 #include <thread>
 #include <unistd.h>
 
@@ -253,8 +254,13 @@ public:
         // The cycle the graph runs at is known once the client took part in one.
         waitForCycles([this] { return cycles_.load() > 0; });
         before_ = cycle_.load();
+        // Without real-time scheduling a busy machine makes the graph's clients miss cycles, and
+        // PipeWire drops the MIDI events of a missed cycle; short cycles are missed far more
+        // often, so the transfer keeps the graph's own.
+        if (before_ != 0) notRealtime_ = !realtime_.load();
         // A server that already runs cycles this short is left as it is.
-        if (before_ == 0 || before_ <= frames_ || jack_set_buffer_size(client_, frames_) != 0) {
+        if (before_ == 0 || notRealtime_ || before_ <= frames_ ||
+            jack_set_buffer_size(client_, frames_) != 0) {
             before_ = 0;
             closeLocked();
             return;
@@ -270,6 +276,10 @@ public:
         closeLocked();
     }
 
+    // True once a transfer found that this program's JACK threads do not run in real time
+    // (and so asked for nothing).
+    bool notRealtime() const { return notRealtime_.load(); }
+
 private:
     // Cycles of the new length before the transfer goes on, and the longest wait for a cycle
     // to come (a graph that stalls does not hold the transfer up longer).
@@ -278,6 +288,9 @@ private:
 
     static int onCycle(jack_nframes_t frames, void* self) {
         auto* pace = static_cast<JackTransferPace*>(self);
+        // The calling thread's policy; a real-time one may carry SCHED_RESET_ON_FORK.
+        const int policy = sched_getscheduler(0) & ~SCHED_RESET_ON_FORK;
+        pace->realtime_.store(policy == SCHED_FIFO || policy == SCHED_RR);
         pace->cycle_.store(frames);
         pace->cycles_.fetch_add(1);
         if (frames == pace->frames_) pace->shortCycles_.fetch_add(1);
@@ -312,6 +325,8 @@ private:
     std::atomic<unsigned> cycle_{0};       // the frames of the last cycle
     std::atomic<unsigned> cycles_{0};      // cycles since the client was activated
     std::atomic<unsigned> shortCycles_{0}; // of them, cycles of frames_ frames
+    std::atomic<bool> realtime_{false};    // the process thread runs in real time
+    std::atomic<bool> notRealtime_{false};
 };
 #endif
 
@@ -354,7 +369,14 @@ public:
     }
 
     MidiServer midiServer() override {
-        return server_;
+        MidiServer server = server_;
+#ifdef KORVALEN_HAVE_JACK_PROBE
+        if (pace_ && pace_->notRealtime()) {
+            server.transferQuantum = 0;
+            server.notRealtime = true;
+        }
+#endif
+        return server;
     }
 
     void transferBegins() override {

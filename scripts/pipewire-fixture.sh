@@ -28,6 +28,9 @@ dir="${TMPDIR:-/tmp}/korvalen-pw-$name"
 
 # The environment of every program on this server.
 use_server() {
+    # PipeWire's threads and those of its JACK clients run in real time when the limit allows
+    # it (there is no rtkit here); where it cannot be raised they run without.
+    ulimit -r 95 2>/dev/null || true
     export XDG_RUNTIME_DIR="$dir/run"
     export PIPEWIRE_RUNTIME_DIR="$dir/run"
     export PIPEWIRE_REMOTE=pipewire-0

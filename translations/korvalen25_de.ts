@@ -2555,6 +2555,10 @@ Welchen soll der Editor verwenden? Die Wahl wird für den nächsten Start gemerk
         <source>PipeWire %1, quantum %2 asked during transfers</source>
         <translation>PipeWire %1, Quantum %2 während Übertragungen angefordert</translation>
     </message>
+    <message>
+        <source>PipeWire %1, no quantum asked: MIDI does not run in real time</source>
+        <translation>PipeWire %1, kein Quantum angefordert: MIDI läuft nicht in Echtzeit</translation>
+    </message>
 </context>
 <context>
     <name>MonitorWindow</name>

@@ -109,13 +109,19 @@ void CliJackTest::diagnosticsAndMonitor() {
     // The server behind it, and what a transfer asks of it.
     const QStringList server = r.out.split('\n').filter(QRegularExpression("^MIDI server: "));
     QCOMPARE(server.size(), 1);
-    if (qgetenv("KORVALEN_EXPECT_SERVER") == "pipewire")
-        QVERIFY2(QRegularExpression("^MIDI server: PipeWire [0-9.]+, quantum 256 asked during "
-                                    "transfers$")
+    if (qgetenv("KORVALEN_EXPECT_SERVER") == "pipewire") {
+        // Where JACK threads cannot run in real time, transfers ask for nothing and say why.
+        CycleWatcher watcher;
+        QVERIFY(watcher.ok());
+        watcher.waitFor(watcher.bufferSize());
+        const QString asked =
+            watcher.realtime() ? QStringLiteral("quantum 256 asked during transfers")
+                               : QStringLiteral("no quantum asked: MIDI does not run in real time");
+        QVERIFY2(QRegularExpression("^MIDI server: PipeWire [0-9.]+, " + asked + "$")
                      .match(server.first())
                      .hasMatch(),
                  qPrintable(server.first()));
-    else
+    } else
         QVERIFY2(QRegularExpression("^MIDI server: jackd [0-9.]+, its buffer size left as it is$")
                      .match(server.first())
                      .hasMatch(),
@@ -266,7 +272,17 @@ void CliJackTest::flashWritesTheImage() {
     const QByteArray body = bytes.left(bytes.size() - 15);
     const QString file = dir_.filePath("fw.bin");
     QVERIFY(writeAll(file, bytes));
-    const Result r = cli({"flash", file});
+    // Without real-time scheduling PipeWire drops the MIDI of a cycle its clients miss, and a
+    // loaded machine misses some: the flash then stops with its plain message and is run
+    // again, as a user would. A flash that fails otherwise, or every time, fails the test.
+    const bool lossy = server == "pipewire" && !watcher.realtime();
+    Result r = cli({"flash", file});
+    for (int again = 0; lossy && again < 2 && r.code != 0 &&
+                        r.err.contains("the controller stopped answering during the transfer");
+         ++again) {
+        qInfo("PipeWire without real-time scheduling lost a message; flashing again");
+        r = cli({"flash", file});
+    }
     QVERIFY2(r.code == 0, qPrintable(r.err));
     QStringList log = r.out.split('\n', Qt::SkipEmptyParts);
     log.removeIf([](const QString& line) { return line.startsWith('['); });
@@ -277,6 +293,9 @@ void CliJackTest::flashWritesTheImage() {
     KORVALEN_TRY_COMPARE(readAll(imageOut), body);
     if (server == "jackd") {
         QCOMPARE(watcher.bufferSize(), before);
+        QCOMPARE(watcher.fewest(), before);
+    } else if (lossy) {
+        // Not in real time: the graph keeps its own cycle.
         QCOMPARE(watcher.fewest(), before);
     } else {
         QCOMPARE(watcher.fewest(), korvalen::midi::pipeWireTransferQuantum());

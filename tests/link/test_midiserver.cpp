@@ -15,29 +15,36 @@ private slots:
         QTest::addColumn<int>("kind");
         QTest::addColumn<QString>("version");
         QTest::addColumn<unsigned>("quantum");
+        QTest::addColumn<bool>("notRealtime");
         QTest::addColumn<QString>("words");
-        QTest::newRow("none") << int(MidiServer::Kind::None) << "" << 0u << "";
-        QTest::newRow("jackd") << int(MidiServer::Kind::Jackd) << "1.9.21" << 0u
+        QTest::newRow("none") << int(MidiServer::Kind::None) << "" << 0u << false << "";
+        QTest::newRow("jackd") << int(MidiServer::Kind::Jackd) << "1.9.21" << 0u << false
                                << "jackd 1.9.21, its buffer size left as it is";
         QTest::newRow("PipeWire, quantum asked")
-            << int(MidiServer::Kind::PipeWire) << "0.3.65" << 64u
+            << int(MidiServer::Kind::PipeWire) << "0.3.65" << 64u << false
             << "PipeWire 0.3.65, quantum 64 asked during transfers";
         QTest::newRow("PipeWire, another quantum")
-            << int(MidiServer::Kind::PipeWire) << "1.2.7" << 256u
+            << int(MidiServer::Kind::PipeWire) << "1.2.7" << 256u << false
             << "PipeWire 1.2.7, quantum 256 asked during transfers";
-        QTest::newRow("PipeWire, nothing asked") << int(MidiServer::Kind::PipeWire) << "0.3.65"
-                                                 << 0u << "PipeWire 0.3.65, no quantum asked";
+        QTest::newRow("PipeWire, nothing asked")
+            << int(MidiServer::Kind::PipeWire) << "0.3.65" << 0u << false
+            << "PipeWire 0.3.65, no quantum asked";
+        QTest::newRow("PipeWire, not in real time")
+            << int(MidiServer::Kind::PipeWire) << "0.3.65" << 0u << true
+            << "PipeWire 0.3.65, no quantum asked: MIDI does not run in real time";
     }
 
     void words() {
         QFETCH(int, kind);
         QFETCH(QString, version);
         QFETCH(unsigned, quantum);
+        QFETCH(bool, notRealtime);
         QFETCH(QString, words);
         MidiServer server;
         server.kind = MidiServer::Kind(kind);
         server.version = version.toStdString();
         server.transferQuantum = quantum;
+        server.notRealtime = notRealtime;
         QCOMPARE(korvalen::midiServerWords(server), words);
 
         // The report has the line right after the backend's, and none without a server.

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <jack/jack.h>
+#include <sched.h>
 
 #include <atomic>
 #include <chrono>
@@ -35,6 +36,9 @@ public:
     // The fewest frames of any cycle since the last reset.
     unsigned fewest() const { return fewest_.load(); }
     void resetFewest() { fewest_.store(frames_.load()); }
+    // Whether the JACK process thread of this program runs with real-time scheduling, as the
+    // program's own does; known after the first cycle.
+    bool realtime() const { return realtime_.load(); }
     // The server's buffer size as the JACK library tells it now.
     unsigned bufferSize() const { return client_ ? jack_get_buffer_size(client_) : 0; }
     // Returns once a cycle of `frames` frames has run; no bound of its own (the test's time-out
@@ -47,6 +51,9 @@ public:
 private:
     static int onCycle(jack_nframes_t frames, void* self) {
         auto* w = static_cast<CycleWatcher*>(self);
+        // The calling thread's policy; a real-time one may carry SCHED_RESET_ON_FORK.
+        const int policy = sched_getscheduler(0) & ~SCHED_RESET_ON_FORK;
+        w->realtime_.store(policy == SCHED_FIFO || policy == SCHED_RR);
         w->frames_.store(frames);
         unsigned fewest = w->fewest_.load();
         while ((fewest == 0 || frames < fewest) &&
@@ -58,4 +65,5 @@ private:
     jack_client_t* client_ = nullptr;
     std::atomic<unsigned> frames_{0};
     std::atomic<unsigned> fewest_{0};
+    std::atomic<bool> realtime_{false};
 };
