@@ -77,8 +77,8 @@ void CompareWindow::refill() {
     for (const korvalen::ComparedField& d : differences_)
         rows << new QTreeWidgetItem(
             QStringList{QString::fromStdString(d.control), QString::fromStdString(d.bank),
-                        QString::fromStdString(d.name), QString::fromStdString(d.firstText),
-                        QString::fromStdString(d.secondText)});
+                        korvalen::translated(d.label), korvalen::translated(d.firstValue),
+                        korvalen::translated(d.secondValue)});
     list_->addTopLevelItems(rows);
     for (int c = 0; c < 5; ++c)
         list_->resizeColumnToContents(c);

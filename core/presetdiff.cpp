@@ -245,12 +245,16 @@ std::string controlName(ControlRef control) {
     return names[std::clamp(control.index, 0, 4)];
 }
 
+Text fieldWordText(const PresetField& field) {
+    return field.kind == PresetField::Kind::Zone ? zoneFieldName(field.zoneField)
+                                                 : assignmentFieldName(field.field);
+}
+
 Text fieldNameText(const PresetField& field) {
-    if (field.kind == PresetField::Kind::Zone)
-        return Text(KV_TEXT("PresetField", "%1: %2"),
-                    {"Zone" + std::to_string(field.zone + 1), zoneFieldName(field.zoneField)});
     return Text(KV_TEXT("PresetField", "%1: %2"),
-                {controlName(field.control), assignmentFieldName(field.field)});
+                {field.kind == PresetField::Kind::Zone ? "Zone" + std::to_string(field.zone + 1)
+                                                       : controlName(field.control),
+                 fieldWordText(field)});
 }
 
 std::string fieldName(const PresetField& field) {

@@ -63,6 +63,8 @@ std::string controlName(ControlRef control);
 std::string fieldName(const PresetField& field);
 // The same, for translation: the control's label as data, the field's word as a text.
 Text fieldNameText(const PresetField& field);
+// The field's word alone: "channel", "octave".
+Text fieldWordText(const PresetField& field);
 
 // --- The download, field by field
 

@@ -1,5 +1,7 @@
 #include "text.h"
 
+#include <cstring>
+
 namespace korvalen {
 
 std::string TextArg::english() const {
@@ -34,6 +36,32 @@ std::string Text::english() const {
         out += *p;
     }
     return out;
+}
+
+namespace {
+
+bool sameChars(const char* a, const char* b) {
+    return a == b || (a != nullptr && b != nullptr && std::strcmp(a, b) == 0);
+}
+
+} // namespace
+
+bool TextArg::operator==(const TextArg& other) const {
+    if (kind != other.kind) return false;
+    switch (kind) {
+    case Kind::Number:
+        return number == other.number;
+    case Kind::Data:
+        return data == other.data;
+    case Kind::Nested:
+        break;
+    }
+    return nested && other.nested ? *nested == *other.nested : nested == other.nested;
+}
+
+bool Text::operator==(const Text& other) const {
+    return sameChars(context, other.context) && sameChars(format, other.format) &&
+           count == other.count && args == other.args;
 }
 
 } // namespace korvalen

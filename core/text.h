@@ -35,6 +35,7 @@ struct TextArg {
     TextArg(Text t);
 
     std::string english() const;
+    bool operator==(const TextArg& other) const;
 };
 
 struct Text {
@@ -59,6 +60,8 @@ struct Text {
     bool empty() const { return format == nullptr; }
     // The text in English: every %N replaced by its argument, %n by the count.
     std::string english() const;
+    // The same format in the same context with equal arguments.
+    bool operator==(const Text& other) const;
 };
 
 inline TextArg::TextArg(Text t)
