@@ -164,7 +164,7 @@ Text zoneOutOfRange(const unsigned char* globals) {
 
 Text severalPresets(int ends) {
     return Text::counted(
-        KV_TEXT("SyxFile", "it holds %n presets; a .syx file of a preset holds one"), ends);
+        KV_TEXT_N("SyxFile", "it holds %n presets; a .syx file of a preset holds one"), ends);
 }
 
 using Address = std::tuple<bool, int, int, int>; // global, kind, number, command

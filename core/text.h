@@ -13,6 +13,8 @@
 #include <vector>
 
 #define KV_TEXT(context, format) context, format
+// A format with %n, which takes the plural form its count needs (see Text::counted()).
+#define KV_TEXT_N(context, format) context, format
 
 namespace korvalen {
 
