@@ -86,9 +86,14 @@ bool isDumpRecord(const std::uint8_t* d, std::size_t n) {
 }
 
 Text notOurs(std::size_t index, const Span& m, const std::uint8_t* d) {
+    constexpr std::size_t kShown = 6; // bytes shown of a message not ours
+    const Text bytes = m.length <= kShown
+                           ? Text::data(hexBytes(d, m.length))
+                           : Text::counted(KV_TEXT_N("SyxFile", "%1 ... (%n bytes)"),
+                                           static_cast<long long>(m.length), {hexBytes(d, kShown)});
     return Text(KV_TEXT("SyxFile", "%1 (%2) is not one of the Korvalen25's preset messages; it "
                                    "may be another device's"),
-                {where(index, m), hexBytes(d, m.length, 6)});
+                {where(index, m), bytes});
 }
 
 Text fieldWord(int command) {

@@ -3317,6 +3317,13 @@ Den Editor zum Aktualisieren mit --midi-api alsa starten. Trotzdem starten?</tra
             <numerusform>sie enthält %n Presets; eine .syx-Datei eines Presets enthält eines</numerusform>
         </translation>
     </message>
+    <message numerus="yes">
+        <source>%1 ... (%n bytes)</source>
+        <translation>
+            <numerusform>%1 ... (%n Byte)</numerusform>
+            <numerusform>%1 ... (%n Bytes)</numerusform>
+        </translation>
+    </message>
 </context>
 <context>
     <name>TrafficTableModel</name>

@@ -129,7 +129,7 @@ private slots:
             << QByteArray::fromHex("f04110421240007f0041f7") + good
             << "message 1 (at byte 0) (F0 41 10 42 12 40 ... (11 bytes)) is not one of the "
                "Korvalen25's preset messages; it may be another device's"
-            << "Nachricht 1 (bei Byte 0) (F0 41 10 42 12 40 ... (11 bytes)) ist keine "
+            << "Nachricht 1 (bei Byte 0) (F0 41 10 42 12 40 ... (11 Bytes)) ist keine "
                "Preset-Nachricht des Korvalen25; sie stammt vielleicht von einem anderen Gerät";
         QTest::newRow("empty") << QByteArray() << "the file is empty"
                                << "die Datei ist leer";
