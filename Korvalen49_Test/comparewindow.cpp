@@ -2,6 +2,7 @@
 
 #include "accessibility.h"
 #include "commandhost.h"
+#include "coretext.h"
 #include "edithistory.h"
 #include "presetmodel.h"
 
@@ -76,8 +77,8 @@ void CompareWindow::refill() {
     for (const korvalen::ComparedField& d : differences_)
         rows << new QTreeWidgetItem(
             QStringList{QString::fromStdString(d.control), QString::fromStdString(d.bank),
-                        QString::fromStdString(d.name), QString::fromStdString(d.firstText),
-                        QString::fromStdString(d.secondText)});
+                        korvalen::translated(d.label), korvalen::translated(d.firstValue),
+                        korvalen::translated(d.secondValue)});
     list_->addTopLevelItems(rows);
     for (int c = 0; c < 5; ++c)
         list_->resizeColumnToContents(c);
@@ -148,8 +149,8 @@ bool CompareWindow::takeValues(const QList<int>& rows, int side) {
     const QString what =
         rows.size() == 1
             ? tr("%1 from %2")
-                  .arg(QString::fromStdString(
-                           korvalen::fieldName(differences_[std::size_t(rows.front())].field)),
+                  .arg(korvalen::translated(
+                           korvalen::fieldNameText(differences_[std::size_t(rows.front())].field)),
                        sides_[side].name)
             : tr("%n values from %1", nullptr, int(rows.size())).arg(sides_[side].name);
     host_.editHistory().replaced(before, what);

@@ -3,6 +3,7 @@
 #include "commandhost.h"
 #include "controllerconnection.h"
 #include "controllerready.h"
+#include "coretext.h"
 #include "edithistory.h"
 #include "midi.h"
 #include "presetprotocol.h"
@@ -305,7 +306,7 @@ void DownloadCommand::finishJob() {
                 const bool notTaken = std::find(result.notTaken.begin(), result.notTaken.end(),
                                                 d) != result.notTaken.end();
                 if (notTaken == notTakenOnes)
-                    fields << QString::fromStdString(korvalen::fieldName(d.field));
+                    fields << korvalen::translated(korvalen::fieldNameText(d.field));
             }
             const int shown = 8;
             QString list = fields.mid(0, shown).join(QStringLiteral("; "));

@@ -1,6 +1,7 @@
 #include "presetfilecommands.h"
 
 #include "commandhost.h"
+#include "coretext.h"
 #include "edithistory.h"
 #include "filefolders.h"
 #include "presetfile.h"
@@ -269,7 +270,7 @@ PresetFileCommands::readSyxFile(const QString& path, QFile& file, const QString&
         korvalen::readPresetSyx(reinterpret_cast<const std::uint8_t*>(bytes.constData()),
                                 static_cast<std::size_t>(bytes.size()));
     if (!syx.ok) {
-        showLoadReport(tr("File Can not be accepted!\n%1").arg(QString::fromStdString(syx.error)),
+        showLoadReport(tr("File Can not be accepted!\n%1").arg(korvalen::translated(syx.reason)),
                        title);
         return std::nullopt;
     }

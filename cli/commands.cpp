@@ -2,6 +2,7 @@
 #include "clitext.h"
 
 #include "compare.h"
+#include "coretext.h"
 #include "device.h"
 #include "flash.h"
 #include "help.h"
@@ -448,7 +449,7 @@ Outcome undoPutCommand(const QString& port, int number, bool snapshotRequired, b
                             "(%3: %4); nothing was sent")
                     .arg(QDir::toNativeSeparators(latest.dumpPath))
                     .arg(bad.size())
-                    .arg(QString::fromStdString(fieldName(bad.front())))
+                    .arg(translated(fieldNameText(bad.front())))
                     .arg(valueOf(contents.preset.values, bad.front())));
     StoredPreset stored;
     const bool ownChannels =

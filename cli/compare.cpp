@@ -1,6 +1,7 @@
 #include "compare.h"
 #include "clitext.h"
 
+#include "coretext.h"
 #include "device.h"
 #include "midi.h"
 #include "presets.h"
@@ -41,8 +42,7 @@ QString differenceText(const DiffSide& a, const DiffSide& b,
                  b.name});
     for (const ComparedField& d : list)
         rows.append({QString::fromStdString(d.control), QString::fromStdString(d.bank),
-                     QString::fromStdString(d.name), QString::fromStdString(d.firstText),
-                     QString::fromStdString(d.secondText)});
+                     translated(d.label), translated(d.firstValue), translated(d.secondValue)});
     QString text;
     if (!list.empty()) {
         std::array<qsizetype, 5> width{};

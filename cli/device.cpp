@@ -1,6 +1,7 @@
 #include "device.h"
 #include "clitext.h"
 
+#include "coretext.h"
 #include "midi.h"
 #include "midiplatform.h"
 
@@ -110,7 +111,7 @@ Outcome readFailure(const ReadResult& r, const QString& name, unsigned timeoutMs
     case ReadResult::Status::Incomplete:
         return Outcome::fail(kDeviceFailure,
                              CliText::tr("the dump of %1 was incomplete (nothing for %2)")
-                                 .arg(name, QString::fromStdString(r.missing)));
+                                 .arg(name, translated(r.missingText)));
     case ReadResult::Status::Stopped:
         return Outcome::fail(kDeviceFailure, QStringLiteral("stopped"));
     case ReadResult::Status::OtherPreset:
@@ -149,7 +150,7 @@ Outcome DeviceSession::download(const Preset& preset, int number, DownloadResult
             for (const FieldDifference& d : result.shortfall) {
                 const bool notTaken = std::find(result.notTaken.begin(), result.notTaken.end(),
                                                 d) != result.notTaken.end();
-                if (notTaken == notTakenOnes) fields << QString::fromStdString(fieldName(d.field));
+                if (notTaken == notTakenOnes) fields << translated(fieldNameText(d.field));
             }
             const int shown = 5;
             QString list = fields.mid(0, shown).join(QStringLiteral(", "));

@@ -1,6 +1,7 @@
 #include "presets.h"
 #include "clitext.h"
 
+#include "coretext.h"
 #include "nametables.h"
 #include "presethistory.h"
 #include "presetsyx.h"
@@ -239,8 +240,8 @@ Outcome readSyxFile(QFile& file, Preset& preset) {
     const SyxPreset read = readPresetSyx(reinterpret_cast<const std::uint8_t*>(bytes.constData()),
                                          static_cast<std::size_t>(bytes.size()));
     if (!read.ok)
-        return Outcome::fail(kBadFile, CliText::tr("\"%1\" is not a preset: %2")
-                                           .arg(path, QString::fromStdString(read.error)));
+        return Outcome::fail(
+            kBadFile, CliText::tr("\"%1\" is not a preset: %2").arg(path, translated(read.reason)));
     preset = read.preset;
     return Outcome::done();
 }

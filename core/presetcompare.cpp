@@ -14,33 +14,36 @@ bool hasTypeAndMode(ControlGroup group) {
     return group != ControlGroup::Slider && group != ControlGroup::Encoder;
 }
 
-std::string outOfRange(int value) {
-    return std::to_string(value) + " (out of range)";
+Text outOfRange(int value) {
+    return Text(KV_TEXT("Compare", "%1 (out of range)"), {value});
 }
 
-std::string offsetText(int value, int midpoint) {
-    if (value < midpoint) return "- " + std::to_string(midpoint - value);
-    return std::to_string(value - midpoint);
+Text offsetText(int value, int midpoint) {
+    if (value < midpoint) return Text::data("- " + std::to_string(midpoint - value));
+    return Text::data(std::to_string(value - midpoint));
 }
 
-std::string channelText(int chan) {
+Text channelText(int chan) {
     if (chan > kMaxChannel) return outOfRange(chan);
-    return chan == kMaxChannel ? "--" : "Ch" + std::to_string(chan + 1);
+    return Text::data(chan == kMaxChannel ? "--" : "Ch" + std::to_string(chan + 1));
 }
 
-std::string portText(int port) {
+Text portText(int port) {
     if (port > kMaxPort) return outOfRange(port);
-    return port == kMaxPort ? "--" : "P" + std::to_string(port + 1);
+    return Text::data(port == kMaxPort ? "--" : "P" + std::to_string(port + 1));
 }
 
-std::string assignmentText(const AssignmentValues& a, ControlGroup group, AssignmentField field) {
+// The type and mode words are the entries of the editor's boxes, in the boxes' context.
+Text assignmentText(const AssignmentValues& a, ControlGroup group, AssignmentField field) {
     switch (field) {
     case AssignmentField::Type:
-        return a.type == 0 ? "Control" : a.type == 1 ? "Note" : outOfRange(a.type);
+        return a.type == 0   ? Text(KV_TEXT("item", "Control"))
+               : a.type == 1 ? Text(KV_TEXT("item", "Note"))
+                             : outOfRange(a.type);
     case AssignmentField::CC:
         if (hasTypeAndMode(group) && a.type == 1)
-            return a.cc <= kMaxNote ? noteListEntry(a.cc) : outOfRange(a.cc);
-        return a.cc <= kMaxAssignment ? controlListEntry(a.cc) : outOfRange(a.cc);
+            return a.cc <= kMaxNote ? Text::data(noteListEntry(a.cc)) : outOfRange(a.cc);
+        return a.cc <= kMaxAssignment ? Text::data(controlListEntry(a.cc)) : outOfRange(a.cc);
     case AssignmentField::Chan:
         return channelText(a.chan);
     case AssignmentField::Port:
@@ -48,17 +51,19 @@ std::string assignmentText(const AssignmentValues& a, ControlGroup group, Assign
     case AssignmentField::Mode:
         break;
     }
-    return a.mode == 0 ? "toggle" : a.mode == 1 ? "momentary" : outOfRange(a.mode);
+    return a.mode == 0   ? Text(KV_TEXT("item", "toggle"))
+           : a.mode == 1 ? Text(KV_TEXT("item", "momentary"))
+                         : outOfRange(a.mode);
 }
 
-std::string zoneText(const ZoneValues& z, ZoneField field) {
+Text zoneText(const ZoneValues& z, ZoneField field) {
     const int v = zoneFieldOf(const_cast<ZoneValues&>(z), field);
     if (v > zoneFieldMax(field)) return outOfRange(v);
     switch (field) {
     case ZoneField::Status:
-        return v == 1 ? "ON" : "OFF";
+        return Text::data(v == 1 ? "ON" : "OFF");
     case ZoneField::Prog:
-        return programListEntry(v);
+        return Text::data(programListEntry(v));
     case ZoneField::Chan:
         return channelText(v);
     case ZoneField::Port:
@@ -70,7 +75,7 @@ std::string zoneText(const ZoneValues& z, ZoneField field) {
     default:
         break;
     }
-    return std::to_string(v); // bank MSB and LSB, the key range
+    return Text::data(std::to_string(v)); // bank MSB and LSB, the key range
 }
 
 } // namespace
@@ -110,11 +115,15 @@ const std::vector<PresetField>& comparedFields() {
     return fields;
 }
 
-std::string fieldValueText(const PresetValues& values, const PresetField& field) {
+Text fieldValue(const PresetValues& values, const PresetField& field) {
     if (field.kind == PresetField::Kind::Zone)
         return zoneText(values.zones[static_cast<std::size_t>(field.zone)], field.zoneField);
     PresetValues& v = const_cast<PresetValues&>(values);
     return assignmentText(assignmentOf(v, field.control), field.control.group, field.field);
+}
+
+std::string fieldValueText(const PresetValues& values, const PresetField& field) {
+    return fieldValue(values, field).english();
 }
 
 std::string fieldControl(const PresetField& field) {
@@ -152,9 +161,7 @@ std::string fieldBank(const PresetField& field) {
 }
 
 std::string fieldLabel(const PresetField& field) {
-    // fieldName() is "CONTROL: LABEL".
-    const std::string name = fieldName(field);
-    return name.substr(name.rfind(": ") + 2);
+    return fieldWordText(field).english();
 }
 
 std::vector<ComparedField> comparePresets(const PresetValues& a, const PresetValues& b,
@@ -165,8 +172,9 @@ std::vector<ComparedField> comparePresets(const PresetValues& a, const PresetVal
             continue;
         const std::uint8_t x = valueOf(a, f), y = valueOf(b, f);
         if (x == y) continue;
-        list.push_back({f, x, y, fieldControl(f), fieldBank(f), fieldLabel(f), fieldValueText(a, f),
-                        fieldValueText(b, f)});
+        Text first = fieldValue(a, f), second = fieldValue(b, f);
+        list.push_back({f, x, y, fieldControl(f), fieldBank(f), fieldLabel(f), first.english(),
+                        second.english(), fieldWordText(f), std::move(first), std::move(second)});
     }
     return list;
 }

@@ -19,6 +19,9 @@ struct ComparedField {
     std::string name;       // "number", "channel", "lowest key", ...
     std::string firstText;  // the first preset's value as its box shows it
     std::string secondText; // the second preset's
+    Text label;             // `name`, `firstText` and `secondText` for translation
+    Text firstValue;
+    Text secondValue;
     bool operator==(const ComparedField&) const = default;
 };
 
@@ -34,6 +37,8 @@ const std::vector<PresetField>& comparedFields();
 // "60    C4", "- 2"); a value that no entry of the box has is "N (out of range)". The number
 // of a button of type Note is shown from the note list.
 std::string fieldValueText(const PresetValues& values, const PresetField& field);
+// The same, for translation: the entries of a box as data, the words of a box as texts.
+Text fieldValue(const PresetValues& values, const PresetField& field);
 
 // "E3"; "BANK 2" or "A"; "channel".
 std::string fieldControl(const PresetField& field);

@@ -28,46 +28,46 @@ std::vector<ControlRef> controlsInDownloadOrder() {
     return list;
 }
 
-const char* assignmentFieldName(AssignmentField field) {
+Text assignmentFieldName(AssignmentField field) {
     switch (field) {
     case AssignmentField::Type:
-        return "type";
+        return Text(KV_TEXT("PresetField", "type"));
     case AssignmentField::CC:
-        return "number";
+        return Text(KV_TEXT("PresetField", "number"));
     case AssignmentField::Chan:
-        return "channel";
+        return Text(KV_TEXT("PresetField", "channel"));
     case AssignmentField::Port:
-        return "port";
+        return Text(KV_TEXT("PresetField", "port"));
     case AssignmentField::Mode:
         break;
     }
-    return "mode";
+    return Text(KV_TEXT("PresetField", "mode"));
 }
 
-const char* zoneFieldName(ZoneField field) {
+Text zoneFieldName(ZoneField field) {
     switch (field) {
     case ZoneField::Status:
-        return "on/off";
+        return Text(KV_TEXT("PresetField", "on/off"));
     case ZoneField::Prog:
-        return "program";
+        return Text(KV_TEXT("PresetField", "program"));
     case ZoneField::Msb:
-        return "bank MSB";
+        return Text(KV_TEXT("PresetField", "bank MSB"));
     case ZoneField::Lsb:
-        return "bank LSB";
+        return Text(KV_TEXT("PresetField", "bank LSB"));
     case ZoneField::Chan:
-        return "channel";
+        return Text(KV_TEXT("PresetField", "channel"));
     case ZoneField::Port:
-        return "port";
+        return Text(KV_TEXT("PresetField", "port"));
     case ZoneField::RangSta:
-        return "lowest key";
+        return Text(KV_TEXT("PresetField", "lowest key"));
     case ZoneField::RangEnd:
-        return "highest key";
+        return Text(KV_TEXT("PresetField", "highest key"));
     case ZoneField::Oct:
-        return "octave";
+        return Text(KV_TEXT("PresetField", "octave"));
     case ZoneField::Trans:
         break;
     }
-    return "transpose";
+    return Text(KV_TEXT("PresetField", "transpose"));
 }
 
 // The global parameter index that sets a zone field.
@@ -245,10 +245,20 @@ std::string controlName(ControlRef control) {
     return names[std::clamp(control.index, 0, 4)];
 }
 
+Text fieldWordText(const PresetField& field) {
+    return field.kind == PresetField::Kind::Zone ? zoneFieldName(field.zoneField)
+                                                 : assignmentFieldName(field.field);
+}
+
+Text fieldNameText(const PresetField& field) {
+    return Text(KV_TEXT("PresetField", "%1: %2"),
+                {field.kind == PresetField::Kind::Zone ? "Zone" + std::to_string(field.zone + 1)
+                                                       : controlName(field.control),
+                 fieldWordText(field)});
+}
+
 std::string fieldName(const PresetField& field) {
-    if (field.kind == PresetField::Kind::Zone)
-        return "Zone" + std::to_string(field.zone + 1) + ": " + zoneFieldName(field.zoneField);
-    return controlName(field.control) + ": " + assignmentFieldName(field.field);
+    return fieldNameText(field).english();
 }
 
 bool downloadSends(const PresetValues& values, const PresetField& field, DownloadValues which) {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "presetprotocol.h"
+#include "text.h"
 
 #include <cstdint>
 #include <string>
@@ -60,6 +61,10 @@ std::vector<FieldDifference> presetDifferences(const PresetValues& a, const Pres
 std::string controlName(ControlRef control);
 // "E3, BANK 2: channel", "REW: mode", "Zone1: octave".
 std::string fieldName(const PresetField& field);
+// The same, for translation: the control's label as data, the field's word as a text.
+Text fieldNameText(const PresetField& field);
+// The field's word alone: "channel", "octave".
+Text fieldWordText(const PresetField& field);
 
 // --- The download, field by field
 

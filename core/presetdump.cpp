@@ -32,7 +32,7 @@ void PresetDumpSink::globalsStored(int first, int count) {
         globalsSeen_[static_cast<std::size_t>(i)] = true;
 }
 
-std::string PresetDumpSink::missing() const {
+Text PresetDumpSink::missingText() const {
     // The controls in the window's order: every bank of encoders and function buttons, the
     // pads, the transport buttons, the slider.
     std::vector<ControlRef> controls;
@@ -51,7 +51,7 @@ std::string PresetDumpSink::missing() const {
     for (const ControlRef c : controls) {
         const AssignmentValues* values = &assignmentOf(preset_.values, c);
         if (std::find(touched_.begin(), touched_.end(), values) == touched_.end())
-            return controlName(c);
+            return Text::data(controlName(c));
     }
     std::vector<int> needed = {global::kPresetNumber, global::kZoneBits};
     for (int base : {global::kZoneProg, global::kZoneMsb, global::kZoneLsb, global::kZonePort,
@@ -61,8 +61,13 @@ std::string PresetDumpSink::missing() const {
             needed.push_back(base + z);
     for (int i : needed)
         if (!globalsSeen_[static_cast<std::size_t>(i)])
-            return i == global::kPresetNumber ? "the preset number" : "the zone values";
+            return i == global::kPresetNumber ? Text(KV_TEXT("Dump", "the preset number"))
+                                              : Text(KV_TEXT("Dump", "the zone values"));
     return {};
+}
+
+std::string PresetDumpSink::missing() const {
+    return missingText().english();
 }
 
 void PresetDumpSink::endOfDump() {

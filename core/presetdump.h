@@ -5,6 +5,7 @@
 #pragma once
 
 #include "presetprotocol.h"
+#include "text.h"
 
 #include <array>
 #include <string>
@@ -38,6 +39,7 @@ public:
     // What a complete dump has and this one lacked, as "F2, BANK 1" or "the zone values";
     // empty when every control got a value and every global the preset file needs came.
     std::string missing() const;
+    Text missingText() const; // the same, for translation
 
 private:
     Preset& preset_;

@@ -16,10 +16,6 @@ namespace {
 constexpr std::uint8_t kSysExStart = 0xF0;
 constexpr std::uint8_t kSysExEnd = 0xF7;
 
-std::string num(std::size_t v) {
-    return std::to_string(v);
-}
-
 std::string hexByte(std::uint8_t b) {
     return hexBytes(&b, 1);
 }
@@ -31,19 +27,21 @@ struct Span {
 };
 
 // "message 12 (at byte 340)": the n-th message (from 1) and its offset in the file.
-std::string where(std::size_t index, const Span& m) {
-    return "message " + num(index + 1) + " (at byte " + num(m.at) + ")";
+Text where(std::size_t index, const Span& m) {
+    return Text(KV_TEXT("SyxFile", "message %1 (at byte %2)"), {index + 1, m.at});
 }
 
 // Splits the file into its SysEx messages; an error for anything else.
 bool splitMessages(const std::uint8_t* data, std::size_t length, std::vector<Span>& messages,
-                   std::string& error) {
+                   Text& error) {
     std::size_t pos = 0;
     while (pos < length) {
         if (data[pos] != kSysExStart) {
-            error = pos == 0 ? "it is not a SysEx file: it does not begin with F0"
-                             : "it is not a SysEx file: byte " + num(pos) + " (" +
-                                   hexByte(data[pos]) + ") lies outside any SysEx message";
+            error = pos == 0 ? Text(KV_TEXT("SyxFile", "it is not a SysEx file: it does "
+                                                       "not begin with F0"))
+                             : Text(KV_TEXT("SyxFile", "it is not a SysEx file: byte %1 (%2) "
+                                                       "lies outside any SysEx message"),
+                                    {pos, hexByte(data[pos])});
             return false;
         }
         std::size_t end = pos + 1;
@@ -51,12 +49,13 @@ bool splitMessages(const std::uint8_t* data, std::size_t length, std::vector<Spa
             ++end;
         const Span m{pos, end - pos + 1};
         if (end == length) {
-            error = where(messages.size(), m) + " is cut short: the file ends before its F7";
+            error = Text(KV_TEXT("SyxFile", "%1 is cut short: the file ends before its F7"),
+                         {where(messages.size(), m)});
             return false;
         }
         if (data[end] != kSysExEnd) {
-            error = where(messages.size(), m) + " is cut short: byte " + num(end) + " (" +
-                    hexByte(data[end]) + ") comes before its F7";
+            error = Text(KV_TEXT("SyxFile", "%1 is cut short: byte %2 (%3) comes before its F7"),
+                         {where(messages.size(), m), end, hexByte(data[end])});
             return false;
         }
         messages.push_back(m);
@@ -86,22 +85,46 @@ bool isDumpRecord(const std::uint8_t* d, std::size_t n) {
     }
 }
 
-std::string notOurs(std::size_t index, const Span& m, const std::uint8_t* d) {
-    return where(index, m) + " (" + hexBytes(d, m.length, 6) +
-           ") is not one of the Korvalen25's preset messages; it may be another device's";
+Text notOurs(std::size_t index, const Span& m, const std::uint8_t* d) {
+    constexpr std::size_t kShown = 6; // bytes shown of a message not ours
+    const Text bytes = m.length <= kShown
+                           ? Text::data(hexBytes(d, m.length))
+                           : Text::counted(KV_TEXT_N("SyxFile", "%1 ... (%n bytes)"),
+                                           static_cast<long long>(m.length), {hexBytes(d, kShown)});
+    return Text(KV_TEXT("SyxFile", "%1 (%2) is not one of the Korvalen25's preset messages; it "
+                                   "may be another device's"),
+                {where(index, m), bytes});
 }
 
-std::string fieldWord(int command) {
+Text fieldWord(int command) {
     switch (command) {
     case command::kNumber:
-        return "number";
+        return Text(KV_TEXT("PresetField", "number"));
     case command::kChannel:
-        return "channel";
+        return Text(KV_TEXT("PresetField", "channel"));
     case command::kPort:
-        return "port";
+        return Text(KV_TEXT("PresetField", "port"));
     default:
-        return "type and mode";
+        return Text(KV_TEXT("PresetField", "type and mode"));
     }
+}
+
+// "WHAT 12 is out of range (0-8)".
+Text outOfRange(Text what, int value, int max) {
+    return Text(KV_TEXT("SyxFile", "%1 %2 is out of range (0-%3)"), {std::move(what), value, max});
+}
+
+// "message 3 (at byte 40): WHAT".
+Text atMessage(Text where, Text what) {
+    return Text(KV_TEXT("SyxFile", "%1: %2"), {std::move(where), std::move(what)});
+}
+
+PresetField zoneField(int zone, ZoneField field) {
+    PresetField f;
+    f.kind = PresetField::Kind::Zone;
+    f.zone = zone;
+    f.zoneField = field;
+    return f;
 }
 
 int commandMax(int command) {
@@ -133,23 +156,20 @@ std::optional<std::pair<int, ZoneField>> zoneFieldAt(int index) {
 
 // A zone value out of its bound, as "Zone2: octave 12 is out of range (0-8)"; empty when
 // every zone value of `globals` is within its bound.
-std::string zoneOutOfRange(const unsigned char* globals) {
+Text zoneOutOfRange(const unsigned char* globals) {
     for (int index = 0; index < kPresetGlobalsSize; ++index) {
         const auto zf = zoneFieldAt(index);
         if (!zf) continue;
         const int max = zoneFieldMax(zf->second);
         if (globals[index] <= max) continue;
-        PresetField f;
-        f.kind = PresetField::Kind::Zone;
-        f.zone = zf->first;
-        f.zoneField = zf->second;
-        return fieldName(f) + " " + num(globals[index]) + " is out of range (0-" + num(max) + ")";
+        return outOfRange(fieldNameText(zoneField(zf->first, zf->second)), globals[index], max);
     }
     return {};
 }
 
-std::string severalPresets(int ends) {
-    return "it holds " + std::to_string(ends) + " presets; a .syx file of a preset holds one";
+Text severalPresets(int ends) {
+    return Text::counted(
+        KV_TEXT_N("SyxFile", "it holds %n presets; a .syx file of a preset holds one"), ends);
 }
 
 using Address = std::tuple<bool, int, int, int>; // global, kind, number, command
@@ -172,26 +192,29 @@ const std::vector<DownloadAddress>& downloadAddresses() {
     return addresses;
 }
 
-std::string addressWords(const DownloadAddress& a) {
-    if (a.global) {
-        if (a.number == global::kZoneBits) return "the zones' on/off value";
-        if (const auto zf = zoneFieldAt(a.number)) {
-            PresetField f;
-            f.kind = PresetField::Kind::Zone;
-            f.zone = zf->first;
-            f.zoneField = zf->second;
-            return fieldName(f);
-        }
-        return "preset-wide value " + std::to_string(a.number);
-    }
-    const auto c = controlForRecord(a.kind, a.number);
-    return (c ? controlName(*c) : "control " + std::to_string(a.number)) + ": " +
-           fieldWord(a.command);
+Text presetWideValue(int index) {
+    return Text(KV_TEXT("SyxFile", "preset-wide value %1"), {index});
 }
 
-SyxPreset refuse(std::string reason) {
+Text addressWords(const DownloadAddress& a) {
+    if (a.global) {
+        if (a.number == global::kZoneBits)
+            return Text(KV_TEXT("SyxFile", "the zones' on/off value"));
+        if (const auto zf = zoneFieldAt(a.number))
+            return fieldNameText(zoneField(zf->first, zf->second));
+        return presetWideValue(a.number);
+    }
+    const auto c = controlForRecord(a.kind, a.number);
+    return Text(
+        KV_TEXT("PresetField", "%1: %2"),
+        {c ? TextArg(controlName(*c)) : TextArg(Text(KV_TEXT("SyxFile", "control %1"), {a.number})),
+         fieldWord(a.command)});
+}
+
+SyxPreset refuse(Text reason) {
     SyxPreset r;
-    r.error = std::move(reason);
+    r.error = reason.english();
+    r.reason = std::move(reason);
     return r;
 }
 
@@ -216,20 +239,20 @@ SyxPreset readDownload(const std::uint8_t* data, const std::vector<Span>& messag
         if (cmd >= command::kNumber && cmd <= command::kBehaviour && m.length == 13) {
             const int sum = d[5] + d[6] + d[7] + d[8] + d[9];
             if (d[10] != sum / 127 || d[11] != sum / 127)
-                return refuse(where(i, m) + " has wrong check bytes");
+                return refuse(Text(KV_TEXT("SyxFile", "%1 has wrong check bytes"), {where(i, m)}));
             const DownloadAddress a{false, d[6], d[7], cmd};
             const auto control = controlForRecord(a.kind, a.number);
             if (!control)
-                return refuse(where(i, m) + " is for control " + std::to_string(a.number) +
-                              " of kind " + std::to_string(a.kind) +
-                              ", which the controller does not have");
+                return refuse(Text(KV_TEXT("SyxFile", "%1 is for control %2 of kind %3, which "
+                                                      "the controller does not have"),
+                                   {where(i, m), a.number, a.kind}));
             if (expected.count(addressOf(a)) == 0)
-                return refuse(where(i, m) + " sets " + addressWords(a) +
-                              ", which a download does not send");
+                return refuse(Text(KV_TEXT("SyxFile", "%1 sets %2, which a download does not send"),
+                                   {where(i, m), addressWords(a)}));
             const int value = d[8] * 128 + d[9];
             if (value > commandMax(cmd))
-                return refuse(where(i, m) + ": " + addressWords(a) + " " + std::to_string(value) +
-                              " is out of range (0-" + std::to_string(commandMax(cmd)) + ")");
+                return refuse(
+                    atMessage(where(i, m), outOfRange(addressWords(a), value, commandMax(cmd))));
             AssignmentValues& target = assignmentOf(values, *control);
             const auto v = static_cast<std::uint8_t>(value);
             switch (cmd) {
@@ -252,36 +275,41 @@ SyxPreset readDownload(const std::uint8_t* data, const std::vector<Span>& messag
             const int index = d[6];
             const int value = d[7] * 127 + d[8];
             if (index >= kPresetGlobalsSize)
-                return refuse(where(i, m) + " sets preset-wide value " + std::to_string(index) +
-                              ", which the controller does not have");
+                return refuse(Text(KV_TEXT("SyxFile", "%1 sets %2, which the controller does "
+                                                      "not have"),
+                                   {where(i, m), presetWideValue(index)}));
             const DownloadAddress a{true, 0, index, 0};
             const int max = index == global::kZoneBits ? 7
                             : zoneFieldAt(index)       ? zoneFieldMax(zoneFieldAt(index)->second)
                                                        : 255;
             if (value > max)
-                return refuse(where(i, m) + ": " + addressWords(a) + " " + std::to_string(value) +
-                              " is out of range (0-" + std::to_string(max) + ")");
+                return refuse(atMessage(where(i, m), outOfRange(addressWords(a), value, max)));
             globals[static_cast<std::size_t>(index)] = static_cast<unsigned char>(value);
             seen.insert(addressOf(a));
         } else if (cmd == command::kDownloadEnd && m.length == 9 && d[7] == 0) {
             if (++ends == 1) endAt = i;
             result.preset.presetNumber = d[6];
         } else if (cmd == command::kUploadRequest && m.length == 9) {
-            return refuse(where(i, m) + " is an upload request, which is no part of a preset");
+            return refuse(Text(KV_TEXT("SyxFile", "%1 is an upload request, which is no part of "
+                                                  "a preset"),
+                               {where(i, m)}));
         } else {
             return refuse(notOurs(i, m, d));
         }
     }
     if (ends == 0)
-        return refuse("it has no download end message, which stores the preset: playing it "
-                      "would store nothing");
+        return refuse(Text(KV_TEXT("SyxFile", "it has no download end message, which stores "
+                                              "the preset: playing it would store nothing")));
     if (ends > 1) return refuse(severalPresets(ends));
     if (endAt + 1 != messages.size())
-        return refuse(where(endAt + 1, messages[endAt + 1]) +
-                      " follows the download end message, which must come last");
+        return refuse(Text(KV_TEXT("SyxFile", "%1 follows the download end message, which must "
+                                              "come last"),
+                           {where(endAt + 1, messages[endAt + 1])}));
     for (const DownloadAddress& a : downloadAddresses())
         if (seen.count(addressOf(a)) == 0)
-            return refuse("it is not a whole preset: it has no value for " + addressWords(a));
+            return refuse(
+                Text(KV_TEXT("SyxFile", "it is not a whole preset: it has no value for %1"),
+                     {addressWords(a)}));
     for (int z = 0; z < 3; ++z)
         values.zones[static_cast<std::size_t>(z)] = zoneFromGlobals(globals.data(), z);
     result.ok = true;
@@ -289,27 +317,32 @@ SyxPreset readDownload(const std::uint8_t* data, const std::vector<Span>& messag
 }
 
 // The first value of a dump record out of its bound, in words; empty when there is none.
-std::string recordOutOfRange(const DumpRecordView& r) {
-    auto out = [](const std::string& what, int value, int max) {
-        return what + " " + std::to_string(value) + " is out of range (0-" + std::to_string(max) +
-               ")";
+Text recordOutOfRange(const DumpRecordView& r) {
+    const auto out = [](Text what, int value, int max) {
+        return outOfRange(std::move(what), value, max);
     };
     if (r.what == DumpRecordView::What::Globals) {
         for (int i = 0; i < r.count; ++i)
             if (r.valuesAsSent[static_cast<std::size_t>(i)] > 0xFF)
-                return out("preset-wide value " + std::to_string(r.start + i),
+                return out(presetWideValue(r.start + i),
                            r.valuesAsSent[static_cast<std::size_t>(i)], 0xFF);
         return {};
     }
     if (r.what != DumpRecordView::What::Assignment) return {};
-    const std::string name = controlName(*controlForRecord(r.kind, r.number)) + ": ";
-    if (r.valueAsSent > kMaxAssignment) return out(name + "number", r.valueAsSent, kMaxAssignment);
-    if (r.chan > kMaxChannel) return out(name + "channel", r.chan, kMaxChannel);
-    if (r.port > kMaxPort) return out(name + "port", r.port, kMaxPort);
+    const std::string name = controlName(*controlForRecord(r.kind, r.number));
+    const auto named = [&name](int command) {
+        return Text(KV_TEXT("PresetField", "%1: %2"), {name, fieldWord(command)});
+    };
+    if (r.valueAsSent > kMaxAssignment)
+        return out(named(command::kNumber), r.valueAsSent, kMaxAssignment);
+    if (r.chan > kMaxChannel) return out(named(command::kChannel), r.chan, kMaxChannel);
+    if (r.port > kMaxPort) return out(named(command::kPort), r.port, kMaxPort);
     if (r.kind == control::kButtonKind && r.behaviour > kMaxBehaviour)
-        return out(name + "type and mode", r.behaviour, kMaxBehaviour);
+        return out(named(command::kBehaviour), r.behaviour, kMaxBehaviour);
     if (r.kind == control::kEncoderKind && r.behaviour > kMaxType)
-        return out(name + "type", r.behaviour, kMaxType);
+        return out(
+            Text(KV_TEXT("PresetField", "%1: %2"), {name, Text(KV_TEXT("PresetField", "type"))}),
+            r.behaviour, kMaxType);
     return {};
 }
 
@@ -320,29 +353,34 @@ SyxPreset readDump(const std::uint8_t* data, const std::vector<Span>& messages) 
     for (std::size_t i = 0; i < messages.size(); ++i) {
         const Span& m = messages[i];
         const DumpRecordView r = readDumpRecord(data + m.at, m.length);
-        if (const std::string bad = recordOutOfRange(r); !bad.empty())
-            return refuse(where(i, m) + ": " + bad);
+        if (Text bad = recordOutOfRange(r); !bad.empty())
+            return refuse(atMessage(where(i, m), std::move(bad)));
         if (r.what == DumpRecordView::What::End && ++ends == 1) endAt = i;
         records.insert(records.end(), data + m.at, data + m.at + m.length);
     }
-    if (ends == 0) return refuse("the dump has no end record: it may have been cut short");
+    const Text cutShort =
+        Text(KV_TEXT("SyxFile", "the dump has no end record: it may have been cut short"));
+    if (ends == 0) return refuse(cutShort);
     if (ends > 1) return refuse(severalPresets(ends));
     if (endAt + 1 != messages.size())
-        return refuse(where(endAt + 1, messages[endAt + 1]) +
-                      " follows the end of the dump, which must come last");
+        return refuse(
+            Text(KV_TEXT("SyxFile", "%1 follows the end of the dump, which must come last"),
+                 {where(endAt + 1, messages[endAt + 1])}));
 
     SyxPreset result;
     result.form = SyxPreset::Form::Dump;
     PresetDumpSink sink(result.preset);
     DumpParser parser(sink, sink.globals());
     const DumpParser::BufferResult parsed = parser.parse(records.data(), records.size());
-    if (parsed.status != DumpParser::Status::EndOfDump || !sink.ended())
-        return refuse("the dump has no end record: it may have been cut short");
-    if (sink.badRecords() > 0) return refuse("the dump holds records with values out of range");
-    if (const std::string bad = zoneOutOfRange(sink.globals()); !bad.empty())
-        return refuse("the dump's " + bad);
-    if (const std::string missing = sink.missing(); !missing.empty())
-        return refuse("it is not a whole preset: the dump has no value for " + missing);
+    if (parsed.status != DumpParser::Status::EndOfDump || !sink.ended()) return refuse(cutShort);
+    if (sink.badRecords() > 0)
+        return refuse(Text(KV_TEXT("SyxFile", "the dump holds records with values out of range")));
+    if (Text bad = zoneOutOfRange(sink.globals()); !bad.empty())
+        return refuse(Text(KV_TEXT("SyxFile", "the dump's %1"), {std::move(bad)}));
+    if (Text missing = sink.missingText(); !missing.empty())
+        return refuse(
+            Text(KV_TEXT("SyxFile", "it is not a whole preset: the dump has no value for %1"),
+                 {std::move(missing)}));
     result.ok = true;
     return result;
 }
@@ -362,9 +400,10 @@ std::vector<std::uint8_t> presetSyx(const PresetValues& values, int presetNumber
 }
 
 SyxPreset readPresetSyx(const std::uint8_t* data, std::size_t length) {
-    if (data == nullptr || length == 0) return refuse("the file is empty");
+    if (data == nullptr || length == 0)
+        return refuse(Text(KV_TEXT("SyxFile", "the file is empty")));
     std::vector<Span> messages;
-    std::string error;
+    Text error;
     if (!splitMessages(data, length, messages, error)) return refuse(error);
 
     // Which form the file has is told by its first message that is one of ours; the file must
@@ -380,10 +419,14 @@ SyxPreset readPresetSyx(const std::uint8_t* data, std::size_t length) {
         else
             return refuse(notOurs(i, messages[i], d));
         if (download && dump)
-            return refuse(where(i, messages[i]) +
-                          (isEditorMessage(d, n) ? " is a download message in a dump"
-                                                 : " is a dump record among download messages") +
-                          "; a .syx file of a preset holds one or the other");
+            return refuse(
+                isEditorMessage(d, n)
+                    ? Text(KV_TEXT("SyxFile", "%1 is a download message in a dump; a .syx file "
+                                              "of a preset holds one or the other"),
+                           {where(i, messages[i])})
+                    : Text(KV_TEXT("SyxFile", "%1 is a dump record among download messages; a "
+                                              ".syx file of a preset holds one or the other"),
+                           {where(i, messages[i])}));
     }
     return download ? readDownload(data, messages) : readDump(data, messages);
 }

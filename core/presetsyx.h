@@ -27,7 +27,8 @@ std::vector<std::uint8_t> presetSyx(const PresetValues& values, int presetNumber
 struct SyxPreset {
     enum class Form : std::uint8_t { Download, Dump };
     bool ok = false;
-    std::string error; // why the file was refused; empty when ok
+    std::string error; // why the file was refused, in English; empty when ok
+    Text reason;       // the same, for translation
     Form form = Form::Download;
     // The preset with the number the file stores it under (the end message's, or the dump's
     // entry 0), the zones' channels included.

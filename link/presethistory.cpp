@@ -1,5 +1,6 @@
 #include "presethistory.h"
 
+#include "coretext.h"
 #include "midi.h"
 #include "presetfile.h"
 #include "presetsyx.h"
@@ -171,16 +172,22 @@ bool readStoredPreset(const QString& path, StoredPreset& stored, QString* error)
         // kilobytes: a far larger file is not read into memory.
         constexpr qint64 kLargestSyx = 64 * 1024;
         const QByteArray bytes = file.read(kLargestSyx + 1);
-        const SyxPreset syx =
-            bytes.size() > kLargestSyx
-                ? SyxPreset{false, "it is far larger than the SysEx of a preset", {}, {}}
-                : readPresetSyx(reinterpret_cast<const std::uint8_t*>(bytes.constData()),
-                                static_cast<std::size_t>(bytes.size()));
-        if (!syx.ok) {
+        if (bytes.size() > kLargestSyx) {
             if (error)
                 *error =
-                    QStringLiteral("\"%1\" is not a preset: %2")
-                        .arg(QDir::toNativeSeparators(path), QString::fromStdString(syx.error));
+                    QCoreApplication::translate("PresetHistory", "\"%1\" is not a preset: %2")
+                        .arg(QDir::toNativeSeparators(path),
+                             QCoreApplication::translate(
+                                 "PresetHistory", "it is far larger than the SysEx of a preset"));
+            return false;
+        }
+        const SyxPreset syx =
+            readPresetSyx(reinterpret_cast<const std::uint8_t*>(bytes.constData()),
+                          static_cast<std::size_t>(bytes.size()));
+        if (!syx.ok) {
+            if (error)
+                *error = QCoreApplication::translate("PresetHistory", "\"%1\" is not a preset: %2")
+                             .arg(QDir::toNativeSeparators(path), translated(syx.reason));
             return false;
         }
         stored = StoredPreset{syx.preset, true};

@@ -124,9 +124,10 @@ ReadResult PresetTransfer::readOnce(int number, Preset& preset, unsigned firstAn
     if (sink.badRecords() > 0) {
         result.status = ReadResult::Status::BadRecords;
         result.badRecords = sink.badRecords();
-    } else if (std::string missing = sink.missing(); !missing.empty()) {
+    } else if (Text missing = sink.missingText(); !missing.empty()) {
         result.status = ReadResult::Status::Incomplete;
-        result.missing = std::move(missing);
+        result.missing = missing.english();
+        result.missingText = std::move(missing);
     }
     return result;
 }

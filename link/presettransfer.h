@@ -79,6 +79,7 @@ struct ReadResult {
     Status status = Status::Done;
     int badRecords = 0;
     std::string missing;
+    Text missingText;      // `missing`, for translation
     int presetNumber = -1; // OtherPreset: the preset the dump named (-1: none)
     int requests = 0;      // requests sent: the first and those that asked again
     // The dump's records as they came, in order, from the first to the end record; also when

@@ -1607,6 +1607,13 @@ Exit-Codes:
     </message>
 </context>
 <context>
+    <name>Compare</name>
+    <message>
+        <source>%1 (out of range)</source>
+        <translation>%1 (außerhalb des Bereichs)</translation>
+    </message>
+</context>
+<context>
     <name>CompareWindow</name>
     <message>
         <source>Compare Presets</source>
@@ -1844,6 +1851,17 @@ Exit-Codes:
     <message>
         <source>Download to Korvalen,are you sure?</source>
         <translation>Zum Korvalen herunterladen, sind Sie sicher?</translation>
+    </message>
+</context>
+<context>
+    <name>Dump</name>
+    <message>
+        <source>the preset number</source>
+        <translation>die Preset-Nummer</translation>
+    </message>
+    <message>
+        <source>the zone values</source>
+        <translation>die Zonenwerte</translation>
     </message>
 </context>
 <context>
@@ -2749,6 +2767,69 @@ Welchen soll der Editor verwenden? Die Wahl wird für den nächsten Start gemerk
     </message>
 </context>
 <context>
+    <name>PresetField</name>
+    <message>
+        <source>type</source>
+        <translation>Typ</translation>
+    </message>
+    <message>
+        <source>number</source>
+        <translation>Nummer</translation>
+    </message>
+    <message>
+        <source>channel</source>
+        <translation>Kanal</translation>
+    </message>
+    <message>
+        <source>port</source>
+        <translation>Port</translation>
+    </message>
+    <message>
+        <source>mode</source>
+        <translation>Modus</translation>
+    </message>
+    <message>
+        <source>on/off</source>
+        <translation>ein/aus</translation>
+    </message>
+    <message>
+        <source>program</source>
+        <translation>Programm</translation>
+    </message>
+    <message>
+        <source>bank MSB</source>
+        <translation>Bank-MSB</translation>
+    </message>
+    <message>
+        <source>bank LSB</source>
+        <translation>Bank-LSB</translation>
+    </message>
+    <message>
+        <source>lowest key</source>
+        <translation>tiefste Taste</translation>
+    </message>
+    <message>
+        <source>highest key</source>
+        <translation>höchste Taste</translation>
+    </message>
+    <message>
+        <source>octave</source>
+        <translation>Oktave</translation>
+    </message>
+    <message>
+        <source>transpose</source>
+        <translation>Transponierung</translation>
+    </message>
+    <message>
+        <source>%1: %2</source>
+        <translation>%1: %2</translation>
+    </message>
+    <message>
+        <source>type and mode</source>
+        <translation>Typ und Modus</translation>
+    </message>
+</context>
+<context>
     <name>PresetFileCommands</name>
     <message>
         <source>Save Files(*.sav)</source>
@@ -2901,6 +2982,14 @@ Welchen soll der Editor verwenden? Die Wahl wird für den nächsten Start gemerk
     <message>
         <source>cannot create the folder &quot;%1&quot;</source>
         <translation>kann den Ordner &quot;%1&quot; nicht anlegen</translation>
+    </message>
+    <message>
+        <source>&quot;%1&quot; is not a preset: %2</source>
+        <translation>&quot;%1&quot; ist kein Preset: %2</translation>
+    </message>
+    <message>
+        <source>it is far larger than the SysEx of a preset</source>
+        <translation>sie ist weit größer als das SysEx eines Presets</translation>
     </message>
 </context>
 <context>
@@ -3113,6 +3202,131 @@ Den Editor zum Aktualisieren mit --midi-api alsa starten. Trotzdem starten?</tra
     <message>
         <source>S1</source>
         <translation>S1</translation>
+    </message>
+</context>
+<context>
+    <name>SyxFile</name>
+    <message>
+        <source>message %1 (at byte %2)</source>
+        <translation>Nachricht %1 (bei Byte %2)</translation>
+    </message>
+    <message>
+        <source>it is not a SysEx file: it does not begin with F0</source>
+        <translation>sie ist keine SysEx-Datei: sie beginnt nicht mit F0</translation>
+    </message>
+    <message>
+        <source>it is not a SysEx file: byte %1 (%2) lies outside any SysEx message</source>
+        <translation>sie ist keine SysEx-Datei: Byte %1 (%2) liegt außerhalb jeder SysEx-Nachricht</translation>
+    </message>
+    <message>
+        <source>%1 is cut short: the file ends before its F7</source>
+        <translation>%1 ist abgeschnitten: die Datei endet vor ihrem F7</translation>
+    </message>
+    <message>
+        <source>%1 is cut short: byte %2 (%3) comes before its F7</source>
+        <translation>%1 ist abgeschnitten: Byte %2 (%3) kommt vor ihrem F7</translation>
+    </message>
+    <message>
+        <source>%1 (%2) is not one of the Korvalen25&apos;s preset messages; it may be another device&apos;s</source>
+        <translation>%1 (%2) ist keine Preset-Nachricht des Korvalen25; sie stammt vielleicht von einem anderen Gerät</translation>
+    </message>
+    <message>
+        <source>%1 %2 is out of range (0-%3)</source>
+        <translation>%1 %2 liegt außerhalb des Bereichs (0-%3)</translation>
+    </message>
+    <message>
+        <source>%1: %2</source>
+        <translation>%1: %2</translation>
+    </message>
+    <message>
+        <source>preset-wide value %1</source>
+        <translation>presetweiter Wert %1</translation>
+    </message>
+    <message>
+        <source>the zones&apos; on/off value</source>
+        <translation>der Ein/Aus-Wert der Zonen</translation>
+    </message>
+    <message>
+        <source>control %1</source>
+        <translation>Bedienelement %1</translation>
+    </message>
+    <message>
+        <source>%1 has wrong check bytes</source>
+        <translation>%1 hat falsche Prüfbytes</translation>
+    </message>
+    <message>
+        <source>%1 is for control %2 of kind %3, which the controller does not have</source>
+        <translation>%1 gilt dem Bedienelement %2 der Art %3, das der Controller nicht hat</translation>
+    </message>
+    <message>
+        <source>%1 sets %2, which a download does not send</source>
+        <translation>%1 setzt %2, was eine Übertragung nicht sendet</translation>
+    </message>
+    <message>
+        <source>%1 sets %2, which the controller does not have</source>
+        <translation>%1 setzt %2, den der Controller nicht hat</translation>
+    </message>
+    <message>
+        <source>%1 is an upload request, which is no part of a preset</source>
+        <translation>%1 ist eine Upload-Anfrage, die nicht zu einem Preset gehört</translation>
+    </message>
+    <message>
+        <source>it has no download end message, which stores the preset: playing it would store nothing</source>
+        <translation>ihr fehlt die Endnachricht der Übertragung, die das Preset speichert: sie abzuspielen würde nichts speichern</translation>
+    </message>
+    <message>
+        <source>%1 follows the download end message, which must come last</source>
+        <translation>%1 folgt auf die Endnachricht der Übertragung, die als letzte kommen muss</translation>
+    </message>
+    <message>
+        <source>it is not a whole preset: it has no value for %1</source>
+        <translation>sie ist kein vollständiges Preset: ihr fehlt ein Wert für %1</translation>
+    </message>
+    <message>
+        <source>the dump has no end record: it may have been cut short</source>
+        <translation>dem Dump fehlt der Enddatensatz: er wurde vielleicht abgeschnitten</translation>
+    </message>
+    <message>
+        <source>%1 follows the end of the dump, which must come last</source>
+        <translation>%1 folgt auf das Ende des Dumps, das als letztes kommen muss</translation>
+    </message>
+    <message>
+        <source>the dump holds records with values out of range</source>
+        <translation>der Dump enthält Datensätze mit Werten außerhalb des Bereichs</translation>
+    </message>
+    <message>
+        <source>the dump&apos;s %1</source>
+        <translation>im Dump: %1</translation>
+    </message>
+    <message>
+        <source>it is not a whole preset: the dump has no value for %1</source>
+        <translation>sie ist kein vollständiges Preset: dem Dump fehlt ein Wert für %1</translation>
+    </message>
+    <message>
+        <source>the file is empty</source>
+        <translation>die Datei ist leer</translation>
+    </message>
+    <message>
+        <source>%1 is a download message in a dump; a .syx file of a preset holds one or the other</source>
+        <translation>%1 ist eine Übertragungsnachricht in einem Dump; eine .syx-Datei eines Presets enthält das eine oder das andere</translation>
+    </message>
+    <message>
+        <source>%1 is a dump record among download messages; a .syx file of a preset holds one or the other</source>
+        <translation>%1 ist ein Dump-Datensatz zwischen Übertragungsnachrichten; eine .syx-Datei eines Presets enthält das eine oder das andere</translation>
+    </message>
+    <message numerus="yes">
+        <source>it holds %n presets; a .syx file of a preset holds one</source>
+        <translation>
+            <numerusform>sie enthält %n Preset; eine .syx-Datei eines Presets enthält eines</numerusform>
+            <numerusform>sie enthält %n Presets; eine .syx-Datei eines Presets enthält eines</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%1 ... (%n bytes)</source>
+        <translation>
+            <numerusform>%1 ... (%n Byte)</numerusform>
+            <numerusform>%1 ... (%n Bytes)</numerusform>
+        </translation>
     </message>
 </context>
 <context>
