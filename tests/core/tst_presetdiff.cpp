@@ -1,6 +1,7 @@
 // Presets compared field by field, and the resend of a download's fields: which field a change
 // is found in, what it is called, and which messages send it again.
 #include "presetdiff.h"
+#include "presetglobals.h"
 
 #include <QTest>
 
@@ -76,20 +77,7 @@ std::vector<std::uint8_t> dumpOf(const PresetValues& values, int number,
     for (int i = 0; i < 8; ++i)
         record({ControlGroup::Pad, i / 4, i % 4}, control::kButtonKind, control::kFirstPad + i);
     std::array<int, 48> g{};
-    g[global::kPresetNumber] = number;
-    g[global::kZoneBits] = downloadZoneBits(values);
-    for (int z = 0; z < 3; ++z) {
-        const ZoneValues& zone = values.zones[std::size_t(z)];
-        g[std::size_t(global::kZoneProg + z)] = zone.prog;
-        g[std::size_t(global::kZoneMsb + z)] = zone.msb;
-        g[std::size_t(global::kZoneLsb + z)] = zone.lsb;
-        g[std::size_t(global::kZonePort + z)] = zone.port;
-        g[std::size_t(global::kZoneChan + z)] = zone.chan;
-        g[std::size_t(global::kZoneOct + z)] = zone.oct;
-        g[std::size_t(global::kZoneTrans + z)] = zone.trans;
-        g[std::size_t(global::kZoneRangSta + z)] = zone.rangSta;
-        g[std::size_t(global::kZoneRangEnd + z)] = zone.rangEnd;
-    }
+    fillPresetGlobals(g, values, number);
     if (globals) globals(g);
     // Written by hand so that a value above a byte can go out escaped.
     dump.insert(dump.end(), {0xF0, 0x04, 0x00, 48});

@@ -2,6 +2,7 @@
 // same preset, cut into messages and put together again, with single messages to swap in.
 #pragma once
 
+#include "presetglobals.h"
 #include "presetprotocol.h"
 
 #include <QByteArray>
@@ -37,20 +38,7 @@ inline QByteArray dumpOf(const PresetValues& v, int number) {
     for (int i = 0; i < 8; ++i)
         record(v.pads[std::size_t(i)], control::kButtonKind, control::kFirstPad + i);
     std::array<std::uint8_t, kPresetGlobalsSize> g{};
-    g[global::kPresetNumber] = std::uint8_t(number);
-    g[global::kZoneBits] = downloadZoneBits(v);
-    for (int z = 0; z < 3; ++z) {
-        const ZoneValues& zone = v.zones[std::size_t(z)];
-        g[std::size_t(global::kZoneProg + z)] = zone.prog;
-        g[std::size_t(global::kZoneMsb + z)] = zone.msb;
-        g[std::size_t(global::kZoneLsb + z)] = zone.lsb;
-        g[std::size_t(global::kZonePort + z)] = zone.port;
-        g[std::size_t(global::kZoneChan + z)] = zone.chan;
-        g[std::size_t(global::kZoneOct + z)] = zone.oct;
-        g[std::size_t(global::kZoneTrans + z)] = zone.trans;
-        g[std::size_t(global::kZoneRangSta + z)] = zone.rangSta;
-        g[std::size_t(global::kZoneRangEnd + z)] = zone.rangEnd;
-    }
+    fillPresetGlobals(g, v, number);
     std::array<std::uint8_t, 5 * 127 + 5> globals{};
     add(globals.data(), dumpGlobalsRecord(0, g.data(), kPresetGlobalsSize, globals));
     add(kDumpEndRecord.data(), kDumpEndRecord.size());
