@@ -6,7 +6,6 @@ namespace korvalen {
 
 namespace {
 
-constexpr int kFirstFunction = 128;
 constexpr int kDataEntry = 6;
 constexpr int kNrpnLsb = 98;
 constexpr int kNrpnMsb = 99;
