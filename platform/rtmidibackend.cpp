@@ -167,12 +167,45 @@ private:
     ErrorSink errors_;
 };
 
+#ifdef KORVALEN_HAVE_JACK_PROBE
+// RtMidi's JACK output frees its send queue before it closes its client. A process callback of
+// that client that began before the port closed and runs late (a loaded machine, a thread
+// without real time) then reads freed memory. Deactivating the client first waits for such a
+// callback and stops the next ones; RtMidi closes it afterwards as before.
+//
+// RtMidi does not give out its client: it is the first member of the state RtMidi 4 to 6 keep
+// for a JACK port (MidiApi::apiData_). With another RtMidi the client is left alone.
+constexpr bool kKnownJackLayout =
+    RTMIDI_VERSION[0] >= '4' && RTMIDI_VERSION[0] <= '6' && RTMIDI_VERSION[1] == '.';
+
+class JackRtMidiOut final : public RtMidiOut {
+public:
+    using RtMidiOut::RtMidiOut;
+    ~JackRtMidiOut() override {
+        if (!kKnownJackLayout || !rtapi_ || getCurrentApi() != RtMidi::UNIX_JACK) return;
+        void* data = rtapi_->*ApiData::member();
+        if (auto* client = data ? *static_cast<jack_client_t**>(data) : nullptr)
+            jack_deactivate(client);
+    }
+
+private:
+    // The state of an API, reached through a member pointer taken where it may be named.
+    using StatePointer = void* MidiApi::*;
+    struct ApiData : MidiApi {
+        static constexpr StatePointer member() { return &ApiData::apiData_; }
+    };
+};
+using OutputClient = JackRtMidiOut;
+#else
+using OutputClient = RtMidiOut;
+#endif
+
 class RtOutputPort final : public OutputPort {
 public:
     bool open(RtMidi::Api api, const std::string& clientName, const std::string& portName) {
         name_ = portName;
         try {
-            out_ = std::make_unique<RtMidiOut>(api, clientName);
+            out_ = std::make_unique<OutputClient>(api, clientName);
         } catch (const RtMidiError&) {
             return false;
         }
@@ -214,7 +247,7 @@ public:
 
 private:
     std::string name_;
-    std::unique_ptr<RtMidiOut> out_;
+    std::unique_ptr<OutputClient> out_;
     ErrorSink errors_;
 };
 
