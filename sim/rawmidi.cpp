@@ -7,7 +7,9 @@
 #include <fcntl.h>
 #include <fstream>
 #include <poll.h>
+#include <sound/asound.h>
 #include <sstream>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
@@ -16,6 +18,20 @@
 namespace korvalen::sim {
 
 namespace {
+
+// A plain MIDI tool that plays a .syx writes a whole preset's download (about 4.5 kB) at once,
+// and the host's USB driver passes it on faster than a cable would. The device's own queue
+// holds a page; what does not fit while this thread waits for its turn on a busy machine is
+// dropped. A controller takes such a file whole, so the emulator's queue is larger.
+constexpr std::size_t kInputQueueBytes = 64 * 1024;
+
+void enlargeInputQueue(int fd) {
+    snd_rawmidi_params params{};
+    params.stream = SNDRV_RAWMIDI_STREAM_INPUT;
+    params.buffer_size = kInputQueueBytes;
+    params.avail_min = 1;
+    ::ioctl(fd, SNDRV_RAWMIDI_IOCTL_PARAMS, &params); // the default queue where it is refused
+}
 
 // The length of a message that starts with `status`, 0 for System Exclusive.
 std::size_t lengthOf(std::uint8_t status) {
@@ -227,6 +243,7 @@ bool RawMidiDevice::run() {
             continue;
         }
         first = false;
+        enlargeInputQueue(fd);
         {
             std::lock_guard lock(fdMutex_);
             fd_ = fd;
