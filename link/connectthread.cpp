@@ -295,8 +295,9 @@ int ConnectThread::probeDevices() {
         return -1;
     }
 
+    // An input the search did not need is not tried; one that was tried and failed is told.
     for (const auto& input : record.inputs)
-        if (!input.opened) log(text::kOpenInError);
+        if (input.failure != korvalen::midi::OpenFailure::None) log(text::kOpenInError);
     // The outputs the attempt tried, in the order it probed them: up to the chosen one.
     std::vector<std::string> names;
     for (const auto& output : record.outputs)

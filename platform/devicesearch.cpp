@@ -246,16 +246,28 @@ SearchResult DeviceSearch::findDevice(int attempt) {
     record_.inputs.assign(table_.inPortCount, {});
     record_.outputs.assign(table_.outPortCount, {});
     shared_->answeredInputs.store(0);
-    for (unsigned i = 0; i < table_.inPortCount; ++i) {
+    for (unsigned i = 0; i < table_.inPortCount; ++i)
         record_.inputs[i].name = midi.inputName(i);
-        noteOpenFailure(OpenFailure::Unknown);
-        // The handler holds the shared state, never the search, which may end first.
-        record_.inputs[i].opened = table_.openInputSlot(
-            i, [state = shared_](std::uintptr_t instance, const InputEvent& event) {
-                state->onInput(instance, event);
-            });
-        if (!record_.inputs[i].opened) record_.inputs[i].failure = lastOpenFailure();
-    }
+    // Opens the inputs not tried yet (with `namedOnly`, those named "Korvalen"); true when it
+    // tried one. Every input opened costs time (on JACK a client of its own), so the others
+    // are opened only when no controller answered on these.
+    auto openInputs = [&](bool namedOnly) {
+        bool tried = false;
+        for (unsigned i = 0; i < table_.inPortCount; ++i) {
+            PortState& input = record_.inputs[i];
+            if (input.opened || input.failure != OpenFailure::None) continue;
+            if (namedOnly && !isKorvalenPortName(input.name)) continue;
+            tried = true;
+            noteOpenFailure(OpenFailure::Unknown);
+            // The handler holds the shared state, never the search, which may end first.
+            input.opened = table_.openInputSlot(
+                i, [state = shared_](std::uintptr_t instance, const InputEvent& event) {
+                    state->onInput(instance, event);
+                });
+            if (!input.opened) input.failure = lastOpenFailure();
+        }
+        return tried;
+    };
     std::vector<std::string> names(table_.outPortCount);
     for (unsigned j = 0; j < table_.outPortCount; ++j)
         names[j] = record_.outputs[j].name = midi.outputName(j);
@@ -305,6 +317,7 @@ SearchResult DeviceSearch::findDevice(int attempt) {
                 continue;
             }
             record_.outputs[j].opened = true;
+            record_.outputs[j].failure = OpenFailure::None; // it may have failed the first time
             asked.push_back(j);
         }
         if (asked.empty()) return true;
@@ -357,13 +370,22 @@ SearchResult DeviceSearch::findDevice(int attempt) {
     // The outputs named "Korvalen" first. When a controller answers among them, the others are
     // not asked: a second controller has a port of that name too, and every port asked costs
     // the time to open it.
+    // Likewise the inputs: those named "Korvalen" first, while the outputs of that name are
+    // asked. When none of them answered, the other inputs are opened, and the outputs named
+    // "Korvalen" are asked again after the others, in case their answer came in elsewhere.
     std::vector<unsigned> named, others;
     for (unsigned j : probingOrder(names)) {
         if (!only.empty() && std::find(only.begin(), only.end(), names[j]) == only.end()) continue;
         (isKorvalenPortName(names[j]) ? named : others).push_back(j);
     }
+    const bool namedFirst = !named.empty() && openInputs(true);
+    if (!namedFirst) openInputs(false);
     if (!ask(named)) return stopped();
-    if (record_.devices.empty() && !ask(others)) return stopped();
+    if (record_.devices.empty()) {
+        std::vector<unsigned> rest = others;
+        if (namedFirst && openInputs(false)) rest.insert(rest.end(), named.begin(), named.end());
+        if (!ask(rest)) return stopped();
+    }
     record_.replyWaitMs = replyWaitMs_;
     if (record_.devices.empty()) {
         closeOutputs();

@@ -206,7 +206,12 @@ private slots:
         QCOMPARE(rec.outputs[2].name, std::string("Korvalen25:Korvalen25 Out"));
         QVERIFY(rec.outputs[2].opened && rec.outputs[2].probed && rec.outputs[2].answered);
         QVERIFY(!rec.outputs[0].opened && !rec.outputs[1].opened);
-        QVERIFY(rec.inputs[0].opened && rec.inputs[2].answered && !rec.inputs[1].answered);
+        // Nor are the other inputs opened: they are not tried, and did not fail.
+        QVERIFY(rec.inputs[2].opened && rec.inputs[2].answered);
+        for (int i : {0, 1}) {
+            QVERIFY(!rec.inputs[i].opened);
+            QCOMPARE(rec.inputs[i].failure, korvalen::midi::OpenFailure::None);
+        }
         QCOMPARE(events.front().kind, SearchEvent::Kind::Attempt);
         auto probing = std::find_if(events.begin(), events.end(), [](const SearchEvent& e) {
             return e.kind == SearchEvent::Kind::Probing;
@@ -267,6 +272,9 @@ private slots:
         QCOMPARE(bus->openOutputs(), std::vector<unsigned>{silentPairs});
         QCOMPARE(bus->openInputs(), std::vector<unsigned>{silentPairs});
         QCOMPARE(bus->now(), end);
+        // The silent inputs are opened only when the controller is not named "Korvalen".
+        for (unsigned k = 0; k < silentPairs; ++k)
+            QCOMPARE(search.record().inputs[k].opened, names != "korvalen");
         // Each silent output: none when the controller is named; else the probe of the common
         // window, and one alone with plain names.
         const std::size_t silentProbes = names == "korvalen" ? 0 : names == "plain" ? 2 : 1;
@@ -291,13 +299,35 @@ private slots:
         QCOMPARE(search.run(), SearchResult::Found);
         QCOMPARE(search.record().outPort, 2);
         QCOMPARE(search.record().inPort, 2);
-        QCOMPARE(probesOn(*bus, 0), std::size_t{1});
+        // The named output is asked again in the common window, last, in case its answer came
+        // in on an input of another name.
+        QCOMPARE(probesOn(*bus, 0), std::size_t{2});
         QCOMPARE(probesOn(*bus, 1), std::size_t{2});
         QCOMPARE(probesOn(*bus, 2), std::size_t{3});
         // The named output's window, the others' common window, output 1 alone; output 2
         // answers at once alone and to its confirmation.
         QCOMPARE(bus->now(), std::uint64_t{60 + 60 + 50});
         QCOMPARE(bus->openOutputs(), std::vector<unsigned>{2});
+    }
+
+    // An output named "Korvalen" whose answer comes in on an input of another name (a bridge
+    // that renames one side): the first window, with only the named input open, hears nothing;
+    // then every input is open and the named output, asked again, is found.
+    void korvalenOutputAnsweringOnAnotherInput() {
+        bus->setPortCounts(3, 3);
+        bus->setOutputName(0, "Korvalen25:Korvalen25 Out");
+        bus->setInputName(0, "Korvalen25:Korvalen25 In");
+        bus->setInputName(1, "bridge:capture_1");
+        bus->attach(1, 0, testsupport::answerIdentityProbe); // output 0 answers on input 1
+        bus->attach(0, 1, silent);
+        bus->attach(2, 2, silent);
+        DeviceSearch search(*table, searchOptions(*table), stop);
+        QCOMPARE(search.run(), SearchResult::Found);
+        QCOMPARE(search.record().attempts, 1);
+        QCOMPARE(search.record().outPort, 0);
+        QCOMPARE(search.record().inPort, 1);
+        for (int i : {0, 1, 2})
+            QVERIFY(search.record().inputs[i].opened);
     }
 
     // Two controllers listed after eight silent clients: both are heard in the common window
