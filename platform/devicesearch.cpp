@@ -370,21 +370,20 @@ SearchResult DeviceSearch::findDevice(int attempt) {
     // The outputs named "Korvalen" first. When a controller answers among them, the others are
     // not asked: a second controller has a port of that name too, and every port asked costs
     // the time to open it.
-    // Likewise the inputs: those named "Korvalen" first, while the outputs of that name are
-    // asked. When none of them answered, the other inputs are opened, and the outputs named
-    // "Korvalen" are asked again after the others, in case their answer came in elsewhere.
+    // Likewise the inputs, in the first attempt: only those named "Korvalen" while the outputs
+    // of that name are asked, the others before the other outputs. A later attempt opens every
+    // input from the start, so that an answer to a "Korvalen" output that comes in on an input
+    // of another name is heard then.
     std::vector<unsigned> named, others;
     for (unsigned j : probingOrder(names)) {
         if (!only.empty() && std::find(only.begin(), only.end(), names[j]) == only.end()) continue;
         (isKorvalenPortName(names[j]) ? named : others).push_back(j);
     }
-    const bool namedFirst = !named.empty() && openInputs(true);
-    if (!namedFirst) openInputs(false);
+    if (attempt > 1 || named.empty() || !openInputs(true)) openInputs(false);
     if (!ask(named)) return stopped();
     if (record_.devices.empty()) {
-        std::vector<unsigned> rest = others;
-        if (namedFirst && openInputs(false)) rest.insert(rest.end(), named.begin(), named.end());
-        if (!ask(rest)) return stopped();
+        openInputs(false);
+        if (!ask(others)) return stopped();
     }
     record_.replyWaitMs = replyWaitMs_;
     if (record_.devices.empty()) {
