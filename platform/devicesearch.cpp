@@ -317,7 +317,6 @@ SearchResult DeviceSearch::findDevice(int attempt) {
                 continue;
             }
             record_.outputs[j].opened = true;
-            record_.outputs[j].failure = OpenFailure::None; // it may have failed the first time
             asked.push_back(j);
         }
         if (asked.empty()) return true;
