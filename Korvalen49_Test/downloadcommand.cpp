@@ -151,13 +151,16 @@ bool DownloadCommand::download(bool snapshotFirst) {
             return;
         }
         // The reports go through the job's own lock and a call by name: what the thread hands
-        // over is never in a queued call's arguments.
+        // over is never in a queued call's arguments. Before the progress window opens, nobody
+        // shows them: the window takes the latest when it opens, and a download that ends
+        // before then wakes the window's thread once, at its end.
         transfer.setProgressHandler([this, running](const korvalen::PresetTransfer::Progress& p) {
             {
                 std::lock_guard lock(running->progressMutex);
                 running->posted = p;
             }
-            QMetaObject::invokeMethod(this, "progressed", Qt::QueuedConnection);
+            if (running->watched.load())
+                QMetaObject::invokeMethod(this, "progressed", Qt::QueuedConnection);
         });
         running->result = transfer.download(values, presetNumber);
         // Read after the thread has been joined.
@@ -188,6 +191,12 @@ void DownloadCommand::openProgress() {
     connect(progress_, &QProgressDialog::canceled, this,
             [running] { running->stop.requestStop(); });
     running->shownStep = 0;
+    // From now on every report comes; the ones before are summed up by the latest.
+    running->watched.store(true);
+    {
+        std::lock_guard lock(running->progressMutex);
+        running->progress = running->posted;
+    }
     progress_->show();
     if (running->progress.round == 0) // still reading the preset to keep as a snapshot
         progress_->setLabelText(tr("Reading P%1 from the Korvalen25 to keep it as a snapshot...")

@@ -10,6 +10,7 @@
 #include <QObject>
 #include <QString>
 
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -96,7 +97,9 @@ private:
         korvalen::PresetTransfer::Progress progress; // the latest report shown
         std::mutex progressMutex;
         korvalen::PresetTransfer::Progress posted; // the latest report of the thread
-        PresetSnapshot sent;                       // the editor's values that went out
+        // Set when the progress window opens: only then does a report wake the window's thread.
+        std::atomic<bool> watched{false};
+        PresetSnapshot sent; // the editor's values that went out
         // The snapshot before the download.
         bool snapshotFirst = true;
         korvalen::SnapshotResult snapshot;

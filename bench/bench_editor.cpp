@@ -5,7 +5,7 @@
 //                from the window's download() until the bus has delivered them; baseline: the
 //                same bytes, built beforehand, sent straight on another port pair of the same
 //                bus to an emulator of their own, which answers the read-back request; the two
-//                interleaved, each sample four downloads back to back, medians
+//                interleaved, each sample 16 downloads back to back, medians
 //   flash        a 1 MiB image through ConnectThread (search, start message, every block on the
 //                device's request, progress to the upgrade dialog) into an emulator that
 //                answers at once; baseline: a bare request-and-answer loop on its own thread
@@ -21,7 +21,9 @@
 // the read-back), so that its figure stays the download's own. Snapshots go to a temporary
 // folder.
 //
-//   bench_editor [RUNS]   (default 15 downloads, 5 flashes, 400 switches; RUNS scales them)
+//   bench_editor [RUNS] [PART...]   (default 15 downloads, 5 flashes, 400 switches; RUNS
+//                                    scales them; PART: download, flash, bank or library,
+//                                    all of them when none is named)
 #include "benchutil.h"
 
 #include "emulatordevice.h"
@@ -47,6 +49,7 @@
 #include <QTimer>
 #include <QWindow>
 
+#include <algorithm>
 #include <atomic>
 #include <condition_variable>
 #include <cstdlib>
@@ -54,6 +57,7 @@
 #include <memory>
 #include <mutex>
 #include <random>
+#include <string>
 #include <thread>
 #include <utility>
 
@@ -88,7 +92,7 @@ void releaseLink() {
 
 // One sample of each: this many downloads back to back, so that a sample is long enough for
 // the clock and the scheduler's noise to matter little.
-constexpr int kDownloadsPerSample = 4;
+constexpr int kDownloadsPerSample = 16;
 
 bool benchDownload(int runs) {
     auto bus = std::make_shared<VirtualBus>();
@@ -537,10 +541,14 @@ int main(int argc, char** argv) {
     qputenv("KORVALEN_HISTORY_DIR", history.path().toUtf8());
     const double scale = argc >= 2 ? std::max(0.2, std::atof(argv[1]) / 15.0) : 1.0;
     const auto count = [&](int n) { return std::max(1, static_cast<int>(n * scale)); };
-    bool ok = benchDownload(count(15));
-    ok = benchSlowReceiver() && ok;
-    ok = benchFlash(count(5)) && ok;
-    ok = benchBankSwitch(count(400)) && ok;
-    ok = benchLibrary(count(5)) && ok;
+    std::vector<std::string> parts(argv + std::min(argc, 2), argv + argc);
+    const auto wanted = [&parts](const char* part) {
+        return parts.empty() || std::find(parts.begin(), parts.end(), part) != parts.end();
+    };
+    bool ok = true;
+    if (wanted("download")) ok = benchDownload(count(15)) && benchSlowReceiver() && ok;
+    if (wanted("flash")) ok = benchFlash(count(5)) && ok;
+    if (wanted("bank")) ok = benchBankSwitch(count(400)) && ok;
+    if (wanted("library")) ok = benchLibrary(count(5)) && ok;
     return ok ? 0 : 1;
 }

@@ -332,6 +332,37 @@ std::vector<FieldDifference> downloadShortfall(const PresetValues& sent,
     return list;
 }
 
+namespace {
+
+// Where `f` stands in allPresetFields(), found in a table sorted by a key of the field's parts:
+// a read-back looks up every value of the dump.
+std::optional<std::size_t> fieldPosition(const PresetField& f) {
+    auto keyOf = [](const PresetField& x) {
+        return std::array<int, 6>{
+            int(x.kind),    int(x.control.group),
+            x.control.bank, x.control.index,
+            int(x.field),   x.kind == PresetField::Kind::Zone ? x.zone * 16 + int(x.zoneField) : 0};
+    };
+    using Entry = std::pair<std::array<int, 6>, std::size_t>;
+    static const std::vector<Entry> table = [&keyOf] {
+        std::vector<Entry> list;
+        const std::vector<PresetField>& fields = allPresetFields();
+        for (std::size_t i = 0; i < fields.size(); ++i)
+            list.push_back({keyOf(fields[i]), i});
+        std::sort(list.begin(), list.end());
+        return list;
+    }();
+    const std::array<int, 6> key = keyOf(f);
+    const auto it =
+        std::lower_bound(table.begin(), table.end(), key,
+                         [](const Entry& e, const std::array<int, 6>& k) { return e.first < k; });
+    if (it == table.end() || it->first != key || !(allPresetFields()[it->second] == f))
+        return std::nullopt;
+    return it->second;
+}
+
+} // namespace
+
 ReadBackCheck checkReadBack(const PresetValues& sent, const std::uint8_t* dump, std::size_t length,
                             DownloadValues which) {
     const bool asHeld = which == DownloadValues::AsHeld;
@@ -342,8 +373,7 @@ ReadBackCheck checkReadBack(const PresetValues& sent, const std::uint8_t* dump, 
     std::array<int, kPresetGlobalsSize> globals{};
     globals.fill(kAbsent);
     auto put = [&](const PresetField& f, int value) {
-        const auto it = std::find(fields.begin(), fields.end(), f);
-        if (it != fields.end()) read[static_cast<std::size_t>(it - fields.begin())] = value;
+        if (const std::optional<std::size_t> i = fieldPosition(f)) read[*i] = value;
     };
     auto assignment = [](ControlRef c, AssignmentField f) {
         return PresetField{PresetField::Kind::Assignment, c, f, 0, ZoneField::Status};
