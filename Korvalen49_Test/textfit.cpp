@@ -72,6 +72,9 @@ void fitTexts(QWidget* form) {
     QList<QWidget*> widgets = form->findChildren<QWidget*>();
     widgets.prepend(form);
     for (QWidget* w : widgets) {
+        // A window made as a child of the form (the search window, made while the main window
+        // is) is laid out apart, later: its widgets have no room of their own yet.
+        if (w->window() != form->window()) continue;
         // The text first: most buttons of the picture (keys, layers) have none, and asking the
         // style for their room would polish them before their time.
         auto* label = qobject_cast<QLabel*>(w);

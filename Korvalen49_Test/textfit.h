@@ -36,7 +36,8 @@ int labelRoom(const QWidget* label);
 int buttonRoom(const QWidget* button);
 
 // Gives every label and push button below `form` (and `form` itself) whose text is wider than
-// its room a font it fits with.
+// its room a font it fits with; those of other windows made as children of the form are left
+// alone.
 void fitTexts(QWidget* form);
 
 } // namespace textfit

@@ -8,12 +8,14 @@
 #include "guitestutil.h"
 #include "korvalen49_test.h"
 #include "presetmodel.h"
+#include "textfit.h"
 #include "upgrade.h"
 
 #include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QDialog>
 #include <QFontMetrics>
 #include <QImage>
 #include <QLabel>
@@ -154,6 +156,7 @@ private slots:
     void measuringSeesAClippedText_data();
     void measuringSeesAClippedText();
     void boxDrawsAWideEntryInTheFontItFitsWith();
+    void fittingLeavesOtherWindowsAlone();
     void zoneCaptionsFit();
 
 private:
@@ -273,6 +276,25 @@ void FitTest::boxDrawsAWideEntryInTheFontItFitsWith() {
     QCOMPARE(drawn, given->grab().toImage());
     // Drawn as a plain box would, the entry would be clipped: not the same picture.
     QVERIFY(drawn != plain->grab().toImage());
+}
+
+// A form's texts are fitted to their rooms, but not those of a window made as the form's child
+// before it is laid out (the search window is made while the main window is): its widgets have
+// no room of their own yet.
+void FitTest::fittingLeavesOtherWindowsAlone() {
+    QWidget form;
+    form.resize(400, 100);
+    const QString text = QStringLiteral("Looking for the MIDI ports...");
+    auto* squeezed = new QLabel(text, &form);
+    squeezed->setGeometry(10, 10, widthOf(squeezed->font(), text) * 4 / 5, 24);
+    auto* dialog = new QDialog(&form);
+    auto* unplaced = new QLabel(text, dialog);
+    unplaced->setGeometry(0, 0, 40, 24);
+    const QFont before = unplaced->font();
+    textfit::fitTexts(&form);
+    QVERIFY(squeezed->font() != before);
+    QVERIFY(widthOf(squeezed->font(), text) <= textfit::labelRoom(squeezed));
+    QCOMPARE(unplaced->font(), before);
 }
 
 // The zone buttons of the picture name the zone's program, whichever it is.
