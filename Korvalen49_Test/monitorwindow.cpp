@@ -21,9 +21,12 @@
 #include <QSaveFile>
 #include <QScrollBar>
 #include <QSortFilterProxyModel>
+#include <QStyledItemDelegate>
 #include <QTableView>
 #include <QTimer>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 using korvalen::MessageGroup;
 using korvalen::TrafficLine;
@@ -129,6 +132,32 @@ private:
     std::optional<MessageGroup> group_;
 };
 
+// Draws a cell's text as the style does, but lays out only as much of a long one as could show:
+// the style shapes the whole text of a cell at every repaint only to elide it at the cell's
+// edge. What is left is still wider than the cell, so the style elides it at the same place.
+class VisiblePartDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+protected:
+    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override {
+        QStyledItemDelegate::initStyleOption(option, index);
+        QString& text = option->text;
+        const int width = option->rect.width();
+        if (option->textElideMode != Qt::ElideRight || text.size() <= 8 || width <= 0 ||
+            text.contains(QLatin1Char('\n')))
+            return;
+        const QFontMetrics metrics(option->font);
+        int narrowest = width;
+        for (const QChar c : std::as_const(text))
+            narrowest = std::min(narrowest, metrics.horizontalAdvance(c));
+        // A run of characters can be drawn a little narrower than their advances (kerning):
+        // a quarter more than fit, and a few.
+        const qsizetype shown = qsizetype(width) * 5 / 4 / std::max(narrowest, 1) + 4;
+        if (text.size() > shown) text.truncate(shown);
+    }
+};
+
 QString lineText(const TrafficLine& line) {
     return korvalen::formatTrafficLine(line);
 }
@@ -152,6 +181,7 @@ MonitorWindow::MonitorWindow(QWidget* parent)
     view_->setSelectionBehavior(QAbstractItemView::SelectRows);
     view_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     view_->setWordWrap(false);
+    view_->setItemDelegate(new VisiblePartDelegate(view_));
     view_->verticalHeader()->hide();
     view_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     view_->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 4);

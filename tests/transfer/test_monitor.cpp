@@ -18,9 +18,12 @@
 #include <QClipboard>
 #include <QComboBox>
 #include <QGuiApplication>
+#include <QHeaderView>
+#include <QImage>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QStyledItemDelegate>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
@@ -219,6 +222,22 @@ private slots:
         QCOMPARE(longBytes.data(Qt::DisplayRole).toString(),
                  whole.left(64 * 3 - 1) + QStringLiteral(" ..."));
         QVERIFY(monitor->lines().last().endsWith("[" + whole + "]"));
+
+        // The list lays out only what of a long text can show, and draws it as the style draws
+        // the whole text, at any width of the column: the pictures are the same.
+        view->scrollToBottom();
+        QHeaderView* header = view->horizontalHeader();
+        header->setStretchLastSection(false);
+        QAbstractItemDelegate* own = view->itemDelegate();
+        QStyledItemDelegate plain;
+        for (const int width : {40, 97, 240, 610}) {
+            header->resizeSection(TrafficTableModel::Bytes, width);
+            view->setItemDelegate(own);
+            const QImage drawn = view->viewport()->grab().toImage();
+            view->setItemDelegate(&plain);
+            QCOMPARE(view->viewport()->grab().toImage(), drawn);
+        }
+        view->setItemDelegate(own);
     }
 
     void flashIsSummarised() {
