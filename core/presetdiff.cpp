@@ -334,31 +334,34 @@ std::vector<FieldDifference> downloadShortfall(const PresetValues& sent,
 
 namespace {
 
-// Where `f` stands in allPresetFields(), found in a table sorted by a key of the field's parts:
-// a read-back looks up every value of the dump.
+// Where `f` stands in allPresetFields(): a read-back looks up every value of the dump. A table
+// made from the list once, by the field's parts.
 std::optional<std::size_t> fieldPosition(const PresetField& f) {
-    auto keyOf = [](const PresetField& x) {
-        return std::array<int, 6>{
-            int(x.kind),    int(x.control.group),
-            x.control.bank, x.control.index,
-            int(x.field),   x.kind == PresetField::Kind::Zone ? x.zone * 16 + int(x.zoneField) : 0};
+    constexpr int kGroups = 5, kBanks = 4, kIndexes = 8, kFields = 5, kZones = 3, kZoneParts = 16;
+    auto slotOf = [](const PresetField& x) -> int {
+        if (x.kind == PresetField::Kind::Zone) {
+            if (x.zone < 0 || x.zone >= kZones || int(x.zoneField) >= kZoneParts) return -1;
+            return kGroups * kBanks * kIndexes * kFields + x.zone * kZoneParts + int(x.zoneField);
+        }
+        const ControlRef& c = x.control;
+        if (int(c.group) >= kGroups || c.bank < 0 || c.bank >= kBanks || c.index < 0 ||
+            c.index >= kIndexes || int(x.field) >= kFields)
+            return -1;
+        return ((int(c.group) * kBanks + c.bank) * kIndexes + c.index) * kFields + int(x.field);
     };
-    using Entry = std::pair<std::array<int, 6>, std::size_t>;
-    static const std::vector<Entry> table = [&keyOf] {
-        std::vector<Entry> list;
+    static const std::vector<int> table = [&slotOf] {
+        std::vector<int> positions(kGroups * kBanks * kIndexes * kFields + kZones * kZoneParts, -1);
         const std::vector<PresetField>& fields = allPresetFields();
         for (std::size_t i = 0; i < fields.size(); ++i)
-            list.push_back({keyOf(fields[i]), i});
-        std::sort(list.begin(), list.end());
-        return list;
+            if (const int slot = slotOf(fields[i]); slot >= 0)
+                positions[std::size_t(slot)] = int(i);
+        return positions;
     }();
-    const std::array<int, 6> key = keyOf(f);
-    const auto it =
-        std::lower_bound(table.begin(), table.end(), key,
-                         [](const Entry& e, const std::array<int, 6>& k) { return e.first < k; });
-    if (it == table.end() || it->first != key || !(allPresetFields()[it->second] == f))
-        return std::nullopt;
-    return it->second;
+    const int slot = slotOf(f);
+    if (slot < 0 || table[std::size_t(slot)] < 0) return std::nullopt;
+    const auto i = std::size_t(table[std::size_t(slot)]);
+    if (!(allPresetFields()[i] == f)) return std::nullopt;
+    return i;
 }
 
 } // namespace
