@@ -46,9 +46,10 @@ int TrafficTableModel::columnCount(const QModelIndex& parent) const {
 
 QVariant TrafficTableModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || index.row() >= int(lines_.size())) return {};
-    const TrafficLine& line = lines_[std::size_t(index.row())];
-    if (role == kGroupRole) return line.note ? -1 : int(korvalen::groupOf(line.kind));
+    const TrafficLine& kept = lines_[std::size_t(index.row())];
+    if (role == kGroupRole) return kept.note ? -1 : int(korvalen::groupOf(kept.kind));
     if (role != Qt::DisplayRole && role != Qt::ToolTipRole) return {};
+    const TrafficLine& line = this->line(index.row());
     switch (index.column()) {
     case Time:
         return korvalen::trafficTime(line.time);
@@ -84,7 +85,13 @@ QVariant TrafficTableModel::headerData(int section, Qt::Orientation orientation,
     }
 }
 
-void TrafficTableModel::append(const std::vector<TrafficLine>& lines) {
+const TrafficLine& TrafficTableModel::line(int row) const {
+    TrafficLine& line = lines_[std::size_t(row)];
+    korvalen::fillIn(line);
+    return line;
+}
+
+void TrafficTableModel::append(std::vector<TrafficLine>&& lines) {
     if (lines.empty()) return;
     // Of a batch larger than the table, only its end is kept.
     const std::size_t keep = std::min(lines.size(), std::size_t(maxLines_));
@@ -97,7 +104,8 @@ void TrafficTableModel::append(const std::vector<TrafficLine>& lines) {
         endRemoveRows();
     }
     beginInsertRows({}, int(lines_.size()), int(lines_.size() + keep) - 1);
-    lines_.insert(lines_.end(), lines.end() - std::ptrdiff_t(keep), lines.end());
+    lines_.insert(lines_.end(), std::make_move_iterator(lines.end() - std::ptrdiff_t(keep)),
+                  std::make_move_iterator(lines.end()));
     endInsertRows();
 }
 
@@ -264,15 +272,18 @@ void MonitorWindow::stopWatching() {
 
 void MonitorWindow::takeTraffic() {
     if (!reader_) return;
-    std::vector<TrafficLine> lines = reader_->take(std::size_t(kMaxLines));
+    // The words of a line are made when it is shown: most lines never are.
+    std::vector<TrafficLine> lines =
+        reader_->take(std::size_t(kMaxLines), korvalen::Decode::KindOnly);
     if (paused_) {
         pausedMessages_ += lines.size();
         return;
     }
     QScrollBar* scroll = view_->verticalScrollBar();
     const bool atEnd = scroll->value() == scroll->maximum();
-    model_->append(lines);
-    if (atEnd && !lines.empty()) view_->scrollToBottom();
+    const bool any = !lines.empty();
+    model_->append(std::move(lines));
+    if (atEnd && any) view_->scrollToBottom();
     updateCount();
 }
 
@@ -314,16 +325,14 @@ int MonitorWindow::shownLineCount() const {
 QStringList MonitorWindow::lines(bool filtered, int count) const {
     QStringList text;
     if (!filtered) {
-        const auto& all = model_->lines();
-        const std::size_t first = all.size() > std::size_t(count) ? all.size() - count : 0;
-        for (std::size_t i = first; i < all.size(); ++i)
-            text << lineText(all[i]);
+        const int all = model_->lineCount();
+        for (int i = std::max(0, all - count); i < all; ++i)
+            text << lineText(model_->line(i));
         return text;
     }
     const int rows = filter_->rowCount();
     for (int r = std::max(0, rows - count); r < rows; ++r)
-        text << lineText(
-            model_->lines()[std::size_t(filter_->mapToSource(filter_->index(r, 0)).row())]);
+        text << lineText(model_->line(filter_->mapToSource(filter_->index(r, 0)).row()));
     return text;
 }
 

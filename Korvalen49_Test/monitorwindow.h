@@ -42,14 +42,17 @@ public:
     QVariant data(const QModelIndex& index, int role) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
 
-    // Adds lines at the end; the oldest go when there are more than the most kept.
-    void append(const std::vector<korvalen::TrafficLine>& lines);
+    // Adds lines at the end; the oldest go when there are more than the most kept. Lines may
+    // come with their words to come (korvalen::fillIn): they are made when a line is shown.
+    void append(std::vector<korvalen::TrafficLine>&& lines);
     void clear();
-    const std::deque<korvalen::TrafficLine>& lines() const { return lines_; }
+    int lineCount() const { return int(lines_.size()); }
+    // Line `row`, with its words.
+    const korvalen::TrafficLine& line(int row) const;
 
 private:
     int maxLines_;
-    std::deque<korvalen::TrafficLine> lines_;
+    mutable std::deque<korvalen::TrafficLine> lines_;
 };
 
 class MonitorWindow : public QWidget {

@@ -30,6 +30,14 @@ DecodedMessage make(MessageKind kind, std::string text) {
     return m;
 }
 
+// The same, with the words made only when they are wanted.
+template <typename Words> DecodedMessage make(MessageKind kind, Decode decode, Words words) {
+    DecodedMessage m;
+    m.kind = kind;
+    if (decode == Decode::Words) m.text = words();
+    return m;
+}
+
 bool allData(const std::uint8_t* begin, const std::uint8_t* end) {
     return std::all_of(begin, end, [](std::uint8_t b) { return b < 0x80; });
 }
@@ -121,87 +129,100 @@ std::string globalWords(int index, int value) {
 
 // --- The editor's messages ------------------------------------------------------------------
 
-std::optional<DecodedMessage> editorMessage(const std::uint8_t* d, std::size_t n) {
+std::optional<DecodedMessage> editorMessage(const std::uint8_t* d, std::size_t n, Decode decode) {
     if (n < 9 || !std::equal(kEditorHeader.begin(), kEditorHeader.end(), d)) return std::nullopt;
     if (!allData(d + 5, d + n - 1)) return std::nullopt;
     const int cmd = d[5];
     if (cmd >= command::kNumber && cmd <= command::kBehaviour && n == 13) {
-        const int kind = d[6];
-        const int number = d[7];
-        const int value = d[8] * 128 + d[9];
-        std::string what;
-        switch (cmd) {
-        case command::kNumber:
-            what = assignmentWords(value);
-            break;
-        case command::kChannel:
-            what = channelWords(value);
-            break;
-        case command::kPort:
-            what = portWords(value);
-            break;
-        default:
-            what = behaviourWords(value);
-            break;
-        }
-        std::string text = controlWords(kind, number) + ": " + what;
-        const int check = (d[5] + d[6] + d[7] + d[8] + d[9]) / 127;
-        if (d[10] != check || d[11] != check) text += " (check bytes wrong)";
-        return make(MessageKind::Parameter, text);
+        return make(MessageKind::Parameter, decode, [d, cmd] {
+            const int kind = d[6];
+            const int number = d[7];
+            const int value = d[8] * 128 + d[9];
+            std::string what;
+            switch (cmd) {
+            case command::kNumber:
+                what = assignmentWords(value);
+                break;
+            case command::kChannel:
+                what = channelWords(value);
+                break;
+            case command::kPort:
+                what = portWords(value);
+                break;
+            default:
+                what = behaviourWords(value);
+                break;
+            }
+            std::string text = controlWords(kind, number) + ": " + what;
+            const int check = (d[5] + d[6] + d[7] + d[8] + d[9]) / 127;
+            if (d[10] != check || d[11] != check) text += " (check bytes wrong)";
+            return text;
+        });
     }
     if (cmd == command::kGlobalParameter && n == 10)
-        return make(MessageKind::GlobalParameter, globalWords(d[6], d[7] * 127 + d[8]));
+        return make(MessageKind::GlobalParameter, decode,
+                    [d] { return globalWords(d[6], d[7] * 127 + d[8]); });
     if (cmd == command::kUploadRequest && n == 9)
-        return make(MessageKind::UploadRequest, "upload request: " + presetWords(d[6]));
+        return make(MessageKind::UploadRequest, decode,
+                    [d] { return "upload request: " + presetWords(d[6]); });
     if (cmd == command::kDownloadEnd && n == 9)
-        return make(MessageKind::DownloadEnd, "download end: store as " + presetWords(d[6]));
+        return make(MessageKind::DownloadEnd, decode,
+                    [d] { return "download end: store as " + presetWords(d[6]); });
     return std::nullopt;
 }
 
 // --- Dump records ---------------------------------------------------------------------------
 
-std::optional<DecodedMessage> dumpRecord(const std::uint8_t* d, std::size_t n) {
+std::optional<DecodedMessage> dumpRecord(const std::uint8_t* d, std::size_t n, Decode decode) {
     if (n < 3) return std::nullopt;
     const DumpRecordView r = readDumpRecord(d, n);
     // A record is a message of its own: its F7 follows it at once.
     if (r.what == DumpRecordView::What::Incomplete || r.length + 1 != n || d[n - 1] != kSysExEnd)
         return std::nullopt;
-    std::string text = "dump: ";
     switch (r.what) {
     case DumpRecordView::What::Incomplete:
     case DumpRecordView::What::Skip:
-        if (r.kind == 3 || r.kind > 5)
-            text += "record of kind " + num(r.kind) + ", which carries nothing";
-        else
-            return std::nullopt;
-        break;
+        if (r.kind == 3 || r.kind > 5) break;
+        return std::nullopt;
     case DumpRecordView::What::CutEncoder:
         return std::nullopt;
-    case DumpRecordView::What::Assignment:
-        // A button of type note plays the note its assignment number names.
-        text += controlWords(r.kind, r.number) + ": " +
-                (r.kind == control::kButtonKind && r.behaviour <= kMaxBehaviour &&
-                         (r.behaviour & 1) != 0
-                     ? "note " + keyWords(r.value)
-                     : assignmentWords(r.value)) +
-                ", " + channelWords(r.chan) + ", " + portWords(r.port);
-        if (r.kind == control::kButtonKind)
-            text += ", " + behaviourWords(r.behaviour);
-        else if (r.kind == control::kEncoderKind && r.behaviour > kMaxType)
-            text += ", " + outOfRange("behaviour " + num(r.behaviour));
-        break;
-    case DumpRecordView::What::Globals:
-        text += "preset-wide values " + num(r.start) + "-" + num(r.start + r.count - 1) + " (" +
-                num(r.count) + (r.count == 1 ? " value" : " values") + ")";
-        if (r.count == 0) text = "dump: no preset-wide values";
-        if (r.start == global::kPresetNumber && r.count > 0)
-            text += ", " + presetWords(r.values[0]);
-        break;
-    case DumpRecordView::What::End:
-        text = "dump end";
+    default:
         break;
     }
-    return make(MessageKind::DumpRecord, text);
+    return make(MessageKind::DumpRecord, decode, [&r] {
+        std::string text = "dump: ";
+        switch (r.what) {
+        case DumpRecordView::What::Incomplete:
+        case DumpRecordView::What::Skip:
+        case DumpRecordView::What::CutEncoder:
+            text += "record of kind " + num(r.kind) + ", which carries nothing";
+            break;
+        case DumpRecordView::What::Assignment:
+            // A button of type note plays the note its assignment number names.
+            text += controlWords(r.kind, r.number) + ": " +
+                    (r.kind == control::kButtonKind && r.behaviour <= kMaxBehaviour &&
+                             (r.behaviour & 1) != 0
+                         ? "note " + keyWords(r.value)
+                         : assignmentWords(r.value)) +
+                    ", " + channelWords(r.chan) + ", " + portWords(r.port);
+            if (r.kind == control::kButtonKind)
+                text += ", " + behaviourWords(r.behaviour);
+            else if (r.kind == control::kEncoderKind && r.behaviour > kMaxType)
+                text += ", " + outOfRange("behaviour " + num(r.behaviour));
+            break;
+        case DumpRecordView::What::Globals:
+            text += "preset-wide values " + num(r.start) + "-" + num(r.start + r.count - 1) + " (" +
+                    num(r.count) + (r.count == 1 ? " value" : " values") + ")";
+            if (r.count == 0) text = "dump: no preset-wide values";
+            if (r.start == global::kPresetNumber && r.count > 0)
+                text += ", " + presetWords(r.values[0]);
+            break;
+        case DumpRecordView::What::End:
+            text = "dump end";
+            break;
+        }
+        return text;
+    });
 }
 
 // --- The firmware upgrade -------------------------------------------------------------------
@@ -245,7 +266,8 @@ std::optional<DecodedMessage> upgradeReply(const std::uint8_t* d, std::size_t n)
 
 // --- SysEx ----------------------------------------------------------------------------------
 
-DecodedMessage sysEx(MessageDirection direction, const std::uint8_t* d, std::size_t n) {
+DecodedMessage sysEx(MessageDirection direction, const std::uint8_t* d, std::size_t n,
+                     Decode decode) {
     if (n < 2 || d[n - 1] != kSysExEnd)
         return make(MessageKind::Malformed, "SysEx without its end, " + num(long(n)) + " bytes");
     if (!allData(d + 1, d + n - 1))
@@ -256,53 +278,50 @@ DecodedMessage sysEx(MessageDirection direction, const std::uint8_t* d, std::siz
     if (isIdentityReply(d, n))
         return make(MessageKind::IdentityReply,
                     "identity reply, firmware " + deviceVersionText(d[6] * 128u + d[7]));
-    if (auto m = editorMessage(d, n)) return *m;
+    if (auto m = editorMessage(d, n, decode)) return *m;
     if (direction == MessageDirection::In) {
         if (auto m = upgradeReply(d, n)) return *m;
-        if (auto m = dumpRecord(d, n)) return *m;
+        if (auto m = dumpRecord(d, n, decode)) return *m;
         if (auto m = upgradeOut(d, n)) return *m;
     } else {
         if (auto m = upgradeOut(d, n)) return *m;
         if (auto m = upgradeReply(d, n)) return *m;
-        if (auto m = dumpRecord(d, n)) return *m;
+        if (auto m = dumpRecord(d, n, decode)) return *m;
     }
     return make(MessageKind::UnknownSysEx, "unknown SysEx, " + num(long(n)) + " bytes");
 }
 
 // --- Short messages -------------------------------------------------------------------------
 
-DecodedMessage channelMessage(const std::uint8_t* d, std::size_t n) {
+DecodedMessage channelMessage(const std::uint8_t* d, std::size_t n, Decode decode) {
     const int type = d[0] & 0xF0;
-    const std::string channel = "channel " + num((d[0] & 0x0F) + 1);
     const std::size_t expected = (type == 0xC0 || type == 0xD0) ? 2 : 3;
     if (n != expected || !allData(d + 1, d + n))
         return make(MessageKind::Malformed, "channel message of " + num(long(n)) + " bytes, " +
                                                 num(long(expected)) + " expected");
-    switch (type) {
-    case 0x80:
-        return make(MessageKind::ChannelMessage,
-                    "note off, " + channel + ", key " + keyWords(d[1]) + ", velocity " + num(d[2]));
-    case 0x90:
-        return make(MessageKind::ChannelMessage, "note on, " + channel + ", key " + keyWords(d[1]) +
-                                                     ", velocity " + num(d[2]) +
-                                                     (d[2] == 0 ? " (off)" : ""));
-    case 0xA0:
-        return make(MessageKind::ChannelMessage, "key pressure, " + channel + ", key " +
-                                                     keyWords(d[1]) + ", pressure " + num(d[2]));
-    case 0xB0:
-        return make(MessageKind::ChannelMessage, "controller " + num(d[1]) + " " + nameTable[d[1]] +
-                                                     ", " + channel + ", value " + num(d[2]));
-    case 0xC0:
-        return make(MessageKind::ChannelMessage, "program change, " + channel + ", program " +
-                                                     num(d[1]) + " " +
-                                                     nameTable[kProgramBase + d[1]]);
-    case 0xD0:
-        return make(MessageKind::ChannelMessage,
-                    "channel pressure, " + channel + ", pressure " + num(d[1]));
-    default:
-        return make(MessageKind::ChannelMessage,
-                    "pitch bend, " + channel + ", " + signedNum((d[2] << 7 | d[1]) - 8192));
-    }
+    return make(MessageKind::ChannelMessage, decode, [d, type]() -> std::string {
+        const std::string channel = "channel " + num((d[0] & 0x0F) + 1);
+        switch (type) {
+        case 0x80:
+            return "note off, " + channel + ", key " + keyWords(d[1]) + ", velocity " + num(d[2]);
+        case 0x90:
+            return "note on, " + channel + ", key " + keyWords(d[1]) + ", velocity " + num(d[2]) +
+                   (d[2] == 0 ? " (off)" : "");
+        case 0xA0:
+            return "key pressure, " + channel + ", key " + keyWords(d[1]) + ", pressure " +
+                   num(d[2]);
+        case 0xB0:
+            return "controller " + num(d[1]) + " " + nameTable[d[1]] + ", " + channel + ", value " +
+                   num(d[2]);
+        case 0xC0:
+            return "program change, " + channel + ", program " + num(d[1]) + " " +
+                   nameTable[kProgramBase + d[1]];
+        case 0xD0:
+            return "channel pressure, " + channel + ", pressure " + num(d[1]);
+        default:
+            return "pitch bend, " + channel + ", " + signedNum((d[2] << 7 | d[1]) - 8192);
+        }
+    });
 }
 
 DecodedMessage systemMessage(const std::uint8_t* d, std::size_t n) {
@@ -386,9 +405,9 @@ const char* groupName(MessageGroup group) {
 }
 
 DecodedMessage decodeMessage(MessageDirection direction, const std::uint8_t* data,
-                             std::size_t length) {
+                             std::size_t length, Decode decode) {
     if (data == nullptr || length == 0) return make(MessageKind::Malformed, "empty message");
-    if (data[0] == kSysExStart) return sysEx(direction, data, length);
+    if (data[0] == kSysExStart) return sysEx(direction, data, length, decode);
     if (data[0] < 0x80)
         return make(MessageKind::Malformed,
                     "data without a status byte, " + num(long(length)) + " bytes");
@@ -405,7 +424,7 @@ DecodedMessage decodeMessage(MessageDirection direction, const std::uint8_t* dat
             return m;
         }
     }
-    if (data[0] < 0xF0) return channelMessage(data, length);
+    if (data[0] < 0xF0) return channelMessage(data, length, decode);
     return systemMessage(data, length);
 }
 
@@ -421,6 +440,11 @@ std::string hexBytes(const std::uint8_t* data, std::size_t length, std::size_t m
     }
     if (shown < length) text += " ... (" + std::to_string(length) + " bytes)";
     return text;
+}
+
+bool FlashSummary::concerns(MessageKind kind) {
+    return kind == MessageKind::FirmwareStart || kind == MessageKind::FirmwareBlock ||
+           kind == MessageKind::BlockRequest;
 }
 
 bool FlashSummary::show(const DecodedMessage& message, std::string& text) {

@@ -49,10 +49,16 @@ struct DecodedMessage {
     BlockRequest request = BlockRequest::None; // BlockRequest: which one
 };
 
+// Words: the message's kind, its numbers and its words. KindOnly: the same kind and numbers;
+// the words of the most common messages (the editor's own, dump records, channel messages) are
+// not made, and `text` is then empty. The messages FlashSummary concerns always have theirs.
+// For lists that make their lines' words when they are shown.
+enum class Decode : std::uint8_t { Words, KindOnly };
+
 // Decodes one complete message (a SysEx message whole, or a short message of up to 3 bytes).
 // The direction decides which reading is tried first where two would fit the same bytes.
 DecodedMessage decodeMessage(MessageDirection direction, const std::uint8_t* data,
-                             std::size_t length);
+                             std::size_t length, Decode decode = Decode::Words);
 
 // "F0 00 20 6B 02 F7"; past `maxBytes` bytes, " ... (N bytes)" ends the text.
 std::string hexBytes(const std::uint8_t* data, std::size_t length,
@@ -69,6 +75,9 @@ public:
     // True when `message` is to be shown; `text` is then the line's decoding, which for a
     // block says its number and what was left out before it.
     bool show(const DecodedMessage& message, std::string& text);
+    // True for the kinds show() keeps to a few lines; every other message is shown, with its
+    // own words, and leaves the summary as it was.
+    static bool concerns(MessageKind kind);
     bool flashing() const { return flashing_; }
 
 private:

@@ -4,7 +4,7 @@
 // byte and that many bytes. Every message gets a text and a kind; a message read as one of the
 // program's own is one that its builder writes the same way, so a decoding never claims bytes
 // that the program would not send; and the flash summary hides only blocks and next-block
-// requests.
+// requests, and leaves every message of another kind as it is.
 #include "fuzzinput.h"
 
 #include "firmware.h"
@@ -26,6 +26,12 @@ void checkOne(MessageDirection direction, const std::uint8_t* data, std::size_t 
               FlashSummary& summary) {
     const DecodedMessage m = decodeMessage(direction, data, size);
     FUZZ_CHECK(!m.text.empty());
+    // Decoded for its kind alone, the same kind and numbers; the summary's business is known
+    // from the kind.
+    const DecodedMessage bare = decodeMessage(direction, data, size, Decode::KindOnly);
+    FUZZ_CHECK(bare.kind == m.kind && bare.blockCount == m.blockCount &&
+               bare.remaining == m.remaining && bare.request == m.request);
+    FUZZ_CHECK(!FlashSummary::concerns(m.kind) || bare.text == m.text);
     FUZZ_CHECK(groupName(groupOf(m.kind)) != nullptr);
     switch (m.kind) {
     case MessageKind::IdentityProbe:
@@ -66,6 +72,7 @@ void checkOne(MessageDirection direction, const std::uint8_t* data, std::size_t 
     if (!shown)
         FUZZ_CHECK(m.kind == MessageKind::FirmwareBlock ||
                    (m.kind == MessageKind::BlockRequest && m.request == BlockRequest::Next));
+    if (!FlashSummary::concerns(m.kind)) FUZZ_CHECK(shown && text == m.text);
 }
 
 } // namespace

@@ -19,9 +19,9 @@ QString formatTrafficLine(const TrafficLine& line) {
 
 TrafficReader::TrafficReader(midi::TrafficLog& log) : log_(log), next_(log.nextSequence()) {}
 
-std::vector<TrafficLine> TrafficReader::take(std::size_t max) {
+std::vector<TrafficLine> TrafficReader::take(std::size_t max, Decode decode) {
     std::uint64_t lost = 0;
-    const std::vector<midi::TrafficRecord> records = log_.takeSince(next_, max, &lost);
+    std::vector<midi::TrafficRecord> records = log_.takeSince(next_, max, &lost);
     std::vector<TrafficLine> lines;
     lines.reserve(records.size() + 1);
     if (lost != 0) {
@@ -33,13 +33,16 @@ std::vector<TrafficLine> TrafficReader::take(std::size_t max) {
                            .arg(lost);
         lines.push_back(std::move(note));
     }
-    for (const midi::TrafficRecord& r : records) {
+    for (midi::TrafficRecord& r : records) {
         ++read_;
+        const MessageDirection direction =
+            r.outgoing ? MessageDirection::Out : MessageDirection::In;
+        // A flash is summed up as it goes: its messages come with their words either way.
         const DecodedMessage decoded =
-            decodeMessage(r.outgoing ? MessageDirection::Out : MessageDirection::In, r.bytes.data(),
-                          r.bytes.size());
+            decodeMessage(direction, r.bytes.data(), r.bytes.size(), decode);
+        const bool summed = FlashSummary::concerns(decoded.kind);
         std::string text;
-        if (!summary_.show(decoded, text)) continue;
+        if (summed && !summary_.show(decoded, text)) continue;
         TrafficLine line;
         line.time = r.time;
         line.outgoing = r.outgoing;
@@ -49,19 +52,38 @@ std::vector<TrafficLine> TrafficReader::take(std::size_t max) {
             lastPortText_ = QString::fromStdString(r.port);
         }
         line.port = lastPortText_;
-        line.kind = decoded.kind;
-        const std::string hex = hexBytes(r.bytes.data(), r.bytes.size());
-        line.bytes = QString::fromLatin1(hex.data(), qsizetype(hex.size()));
-        if (r.length > r.bytes.size()) {
-            // Only the first bytes of a long message are kept.
-            text = "SysEx of " + std::to_string(r.length) + " bytes";
-            line.kind = MessageKind::UnknownSysEx;
-            line.bytes += QStringLiteral(" ... (%1 bytes)").arg(r.length);
+        // Only the first bytes of a long message are kept.
+        line.kind = r.length > r.bytes.size() ? MessageKind::UnknownSysEx : decoded.kind;
+        line.length = r.length;
+        line.raw = std::move(r.bytes);
+        line.pending = true;
+        if (summed) {
+            line.decoded = QString::fromStdString(text);
+            fillIn(line); // the bytes' text only
+        } else if (decode == Decode::Words) {
+            line.decoded = QString::fromStdString(decoded.text);
+            fillIn(line);
         }
-        line.decoded = QString::fromStdString(text);
         lines.push_back(std::move(line));
     }
     return lines;
+}
+
+void fillIn(TrafficLine& line) {
+    if (!line.pending) return;
+    line.pending = false;
+    const std::string hex = hexBytes(line.raw.data(), line.raw.size());
+    line.bytes = QString::fromLatin1(hex.data(), qsizetype(hex.size()));
+    if (line.length > line.raw.size()) {
+        line.decoded = QStringLiteral("SysEx of %1 bytes").arg(line.length);
+        line.bytes += QStringLiteral(" ... (%1 bytes)").arg(line.length);
+    } else if (line.decoded.isEmpty()) {
+        const DecodedMessage decoded =
+            decodeMessage(line.outgoing ? MessageDirection::Out : MessageDirection::In,
+                          line.raw.data(), line.raw.size());
+        line.decoded = QString::fromStdString(decoded.text);
+    }
+    line.raw = {};
 }
 
 } // namespace korvalen

@@ -273,6 +273,14 @@ void TestMessageDecoder::decodes() {
     const DecodedMessage m = decodeMessage(direction, bytes.data(), bytes.size());
     QCOMPARE(QString::fromStdString(m.text), text);
     QCOMPARE(m.kind, kind);
+    // Decoded for its kind alone, every message is the same kind, with the same numbers.
+    const DecodedMessage bare =
+        decodeMessage(direction, bytes.data(), bytes.size(), korvalen::Decode::KindOnly);
+    QCOMPARE(bare.kind, kind);
+    QCOMPARE(bare.blockCount, m.blockCount);
+    QCOMPARE(bare.remaining, m.remaining);
+    QCOMPARE(bare.request, m.request);
+    if (korvalen::FlashSummary::concerns(kind)) QCOMPARE(bare.text, m.text);
 }
 
 void TestMessageDecoder::everyKindHasAGroup() {
