@@ -224,19 +224,24 @@ private slots:
         QVERIFY(monitor->lines().last().endsWith("[" + whole + "]"));
 
         // The list lays out only what of a long text can show, and draws it as the style draws
-        // the whole text, at any width of the column: the pictures are the same.
+        // the whole text, at any width of the column, selected or not: the pictures are the
+        // same.
         view->scrollToBottom();
         QHeaderView* header = view->horizontalHeader();
         header->setStretchLastSection(false);
         QAbstractItemDelegate* own = view->itemDelegate();
         QStyledItemDelegate plain;
-        for (const int width : {40, 97, 240, 610}) {
-            header->resizeSection(TrafficTableModel::Bytes, width);
-            view->setItemDelegate(own);
-            const QImage drawn = view->viewport()->grab().toImage();
-            view->setItemDelegate(&plain);
-            QCOMPARE(view->viewport()->grab().toImage(), drawn);
+        for (const bool selected : {false, true}) {
+            if (selected) view->selectRow(rows - 1);
+            for (const int width : {40, 97, 240, 610}) {
+                header->resizeSection(TrafficTableModel::Bytes, width);
+                view->setItemDelegate(own);
+                const QImage drawn = view->viewport()->grab().toImage();
+                view->setItemDelegate(&plain);
+                QCOMPARE(view->viewport()->grab().toImage(), drawn);
+            }
         }
+        view->clearSelection();
         view->setItemDelegate(own);
     }
 
