@@ -10,9 +10,9 @@
 //                device's request, progress to the upgrade dialog) into an emulator that
 //                answers at once; baseline: a bare request-and-answer loop on its own thread
 //                that sends the same blocks, built beforehand, over the same bus
-//   both again with the MIDI Monitor open (the traffic tap on, every message decoded into its
-//   list at the monitor's own pace, the list painted at the end of each sample), against the
-//   same transfer with it closed, in the same run
+//   both again with the MIDI Monitor open (the traffic tap on, every message listed by its kind
+//   at the monitor's own pace, the list painted at the end of each sample), against the same
+//   transfer with it closed, in the same run
 //   bank switch  "BANK 1" to "BANK 4" and back, with function buttons whose types differ
 //                between the two banks, so that their assignment lists are rebuilt; absolute
 //   library      the library window reading a folder of 1000 preset files and listing them;

@@ -335,7 +335,8 @@ std::vector<FieldDifference> downloadShortfall(const PresetValues& sent,
 namespace {
 
 // Where `f` stands in allPresetFields(): a read-back looks up every value of the dump. A table
-// made from the list once, by the field's parts.
+// made from the list once, by the field's parts; a field whose parts lie outside it is looked
+// for in the list.
 std::optional<std::size_t> fieldPosition(const PresetField& f) {
     constexpr int kGroups = 5, kBanks = 4, kIndexes = 8, kFields = 5, kZones = 3, kZoneParts = 16;
     auto slotOf = [](const PresetField& x) -> int {
@@ -357,11 +358,14 @@ std::optional<std::size_t> fieldPosition(const PresetField& f) {
                 positions[std::size_t(slot)] = int(i);
         return positions;
     }();
-    const int slot = slotOf(f);
-    if (slot < 0 || table[std::size_t(slot)] < 0) return std::nullopt;
-    const auto i = std::size_t(table[std::size_t(slot)]);
-    if (!(allPresetFields()[i] == f)) return std::nullopt;
-    return i;
+    const std::vector<PresetField>& fields = allPresetFields();
+    if (const int slot = slotOf(f); slot >= 0) {
+        const int i = table[std::size_t(slot)];
+        if (i >= 0 && fields[std::size_t(i)] == f) return std::size_t(i);
+    }
+    const auto it = std::find(fields.begin(), fields.end(), f);
+    if (it == fields.end()) return std::nullopt;
+    return std::size_t(it - fields.begin());
 }
 
 } // namespace

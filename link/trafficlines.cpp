@@ -57,11 +57,9 @@ std::vector<TrafficLine> TrafficReader::take(std::size_t max, Decode decode) {
         line.length = r.length;
         line.raw = std::move(r.bytes);
         line.pending = true;
-        if (summed) {
-            line.decoded = QString::fromStdString(text);
-            fillIn(line); // the bytes' text only
-        } else if (decode == Decode::Words) {
-            line.decoded = QString::fromStdString(decoded.text);
+        // A line with its words now gets its bytes' text now too.
+        if (summed || decode == Decode::Words) {
+            line.decoded = QString::fromStdString(summed ? text : decoded.text);
             fillIn(line);
         }
         lines.push_back(std::move(line));
